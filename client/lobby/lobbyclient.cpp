@@ -1,0 +1,1 @@
+#include "lobbyclient.h"

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running need, when it is missing (Debian 12, as root or with sudo).
+set -euo pipefail
+packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6multimedia6 fonts-noto-cjk)
+if [ "${ZB_WITH_XVFB:-0}" = 1 ]; then packages+=(xvfb xauth); fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

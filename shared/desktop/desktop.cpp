@@ -1,0 +1,42 @@
+#include "desktop.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHash>
+#include <QSoundEffect>
+#include <QUrl>
+#include <QWidget>
+
+namespace zb {
+
+void OpenUrl(const QString &url)
+{
+    QDesktopServices::openUrl(QUrl::fromUserInput(url));
+}
+
+int SetTopMost(QWidget *window, int mode)
+{
+    if (!window || (mode != 0 && mode != 1))
+        return 0;
+    const bool visible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, mode == 1);
+    if (visible || mode == 1)
+        window->show();
+    return 1;
+}
+
+void PlayWave(const QString &path)
+{
+    // Effects are kept per file so that repeated sounds do not reload them.
+    static QHash<QString, QSoundEffect *> effects;
+    if (!QFileInfo::exists(path))
+        return;
+    QSoundEffect *&effect = effects[path];
+    if (!effect) {
+        effect = new QSoundEffect;
+        effect->setSource(QUrl::fromLocalFile(path));
+    }
+    effect->play();
+}
+
+} // namespace zb

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace zb {
+
+// Opens an address in the user's default browser.
+void OpenUrl(const QString &url);
+// Mode 1 keeps the window above all others, mode 0 releases it; other modes do nothing (0).
+int SetTopMost(QWidget *window, int mode);
+// Plays a sound file in the background; a missing file or no audio device plays nothing.
+void PlayWave(const QString &path);
+
+} // namespace zb

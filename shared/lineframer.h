@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace zb {
+
+// One protocol line cut into its command (the first three characters) and its
+// payload (from the fifth character on; the fourth is skipped whatever it is).
+struct Line {
+    QString command;
+    QString payload;
+    bool operator==(const Line &o) const { return command == o.command && payload == o.payload; }
+};
+
+Line SplitLine(const QString &line);
+
+// Collects bytes from a stream and hands out every complete CR LF line as soon
+// as it has arrived, keeping the unfinished rest. Lines are cut on bytes and
+// decoded afterwards, so a double-byte character split across two reads is
+// never broken.
+class LineFramer {
+public:
+    // Room for a 5000-point stroke several times over.
+    static constexpr qsizetype DefaultCap = 256 * 1024;
+
+    explicit LineFramer(qsizetype cap = DefaultCap) : m_cap(cap) {}
+
+    // Appends a chunk and moves every complete line (without CR LF) to lines.
+    // Returns false when the unfinished line has grown past the cap; the
+    // buffer is then emptied and the owner is expected to drop the connection.
+    bool feed(const QByteArray &chunk, QList<QByteArray> &lines);
+
+    void clear();
+    qsizetype pendingBytes() const { return m_buffer.size() - m_start; }
+
+private:
+    QByteArray m_buffer;
+    qsizetype m_start = 0; // first byte of the unfinished line
+    qsizetype m_scan = 0;  // where the search for the next CR LF resumes
+    qsizetype m_cap;
+};
+
+} // namespace zb

@@ -1,0 +1,75 @@
+#include "linesocket.h"
+
+#include "cp932.h"
+
+#include <QPointer>
+
+namespace zb {
+
+LineSocket::LineSocket(QObject *parent) : LineSocket(new QTcpSocket, parent) {}
+
+LineSocket::LineSocket(QTcpSocket *socket, QObject *parent) : QObject(parent), m_socket(socket)
+{
+    m_socket->setParent(this);
+    attach();
+}
+
+void LineSocket::attach()
+{
+    connect(m_socket, &QTcpSocket::readyRead, this, &LineSocket::onReadyRead);
+    connect(m_socket, &QTcpSocket::connected, this, [this] {
+        m_overflowReported = false;
+        m_framer.clear();
+    });
+}
+
+QByteArray LineSocket::encodeLine(const QString &command, const QString &text)
+{
+    QByteArray bytes = toCp932(command);
+    bytes += ' ';
+    bytes += toCp932(text);
+    bytes += "\r\n";
+    return bytes;
+}
+
+void LineSocket::sendLine(const QString &command, const QString &text)
+{
+    sendRaw(encodeLine(command, text));
+}
+
+void LineSocket::sendRaw(const QByteArray &bytes)
+{
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket->write(bytes);
+    if (!m_overflowReported && m_socket->bytesToWrite() > m_outputCap) {
+        m_overflowReported = true;
+        emit outputOverflow();
+    }
+}
+
+void LineSocket::clearBuffer()
+{
+    m_framer.clear();
+    ++m_generation;
+}
+
+void LineSocket::onReadyRead()
+{
+    const QByteArray chunk = m_socket->readAll();
+    QList<QByteArray> lines;
+    const bool ok = m_framer.feed(chunk, lines);
+    QPointer<LineSocket> self(this);
+    const quint64 generation = m_generation;
+    for (const QByteArray &raw : lines) {
+        const Line line = SplitLine(fromCp932(raw));
+        emit lineReceived(line.command, line.payload);
+        // A handler may have closed or deleted this connection.
+        if (!self || m_generation != generation)
+            return;
+    }
+    if (!ok)
+        emit inputOverflow();
+}
+
+} // namespace zb

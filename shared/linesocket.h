@@ -1,0 +1,56 @@
+#pragma once
+
+#include "lineframer.h"
+
+#include <QObject>
+#include <QTcpSocket>
+
+namespace zb {
+
+// A TCP connection that speaks CR LF lines in code page 932. It owns the
+// framing and the size limits; the owner only sends lines and reacts to them.
+class LineSocket : public QObject {
+    Q_OBJECT
+public:
+    // Unsent output a peer may leave unread before it is given up on.
+    static constexpr qint64 DefaultOutputCap = 8 * 1024 * 1024;
+
+    explicit LineSocket(QObject *parent = nullptr);
+    // Adopts an accepted socket.
+    explicit LineSocket(QTcpSocket *socket, QObject *parent = nullptr);
+
+    QTcpSocket *socket() const { return m_socket; }
+    bool isConnected() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
+
+    // Writes command, one space, text and CR LF.
+    void sendLine(const QString &command, const QString &text);
+    // Writes bytes that are already a whole encoded line (used to fan one
+    // encoded line out to many sockets).
+    void sendRaw(const QByteArray &bytes);
+    static QByteArray encodeLine(const QString &command, const QString &text);
+
+    void setOutputCap(qint64 cap) { m_outputCap = cap; }
+    void setInputCap(qsizetype cap) { m_framer = LineFramer(cap); }
+    // Forgets the unfinished input and stops dispatching lines of the current
+    // read. A handler that drops the connection calls this, then deleteLater().
+    void clearBuffer();
+
+signals:
+    void lineReceived(const QString &command, const QString &payload);
+    // The peer sent an unfinished line longer than the input cap.
+    void inputOverflow();
+    // The peer left more unread output than the output cap.
+    void outputOverflow();
+
+private:
+    void onReadyRead();
+    void attach();
+
+    QTcpSocket *m_socket;
+    LineFramer m_framer;
+    qint64 m_outputCap = DefaultOutputCap;
+    quint64 m_generation = 0;
+    bool m_overflowReported = false;
+};
+
+} // namespace zb

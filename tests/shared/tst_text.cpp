@@ -1,0 +1,128 @@
+#include "cp932.h"
+#include "fileutil.h"
+#include "textutil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zb;
+
+class TstText : public QObject {
+    Q_OBJECT
+private slots:
+    void cp932RoundTrips_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("minus") << QStringLiteral("－") << QByteArray("\x81\x7C");
+        QTest::newRow("wave dash") << QStringLiteral("～") << QByteArray("\x81\x60");
+        QTest::newRow("vu") << QStringLiteral("ヴ") << QByteArray("\x83\x94");
+        QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
+        QTest::newRow("katakana") << QStringLiteral("カタカナ") << QByteArray("\x83\x4A\x83\x5E\x83\x4A\x83\x69");
+        QTest::newRow("hiragana") << QStringLiteral("あ") << QByteArray("\x82\xA0");
+        QTest::newRow("half-width kana") << QStringLiteral("ｱ") << QByteArray("\xB1");
+        QTest::newRow("ascii") << QStringLiteral("MSG hi") << QByteArray("MSG hi");
+    }
+    void cp932RoundTrips()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(toCp932(text), bytes);
+        QCOMPARE(fromCp932(bytes), text);
+    }
+
+    void urlEncode()
+    {
+        QCOMPARE(UrlEncode(QStringLiteral("a b%")), QStringLiteral("a+b%25"));
+        QCOMPARE(UrlEncode(QStringLiteral("a@b.c-d_e*")), QStringLiteral("a@b.c-d_e*"));
+        QCOMPARE(UrlEncode(QStringLiteral("あ")), QStringLiteral("%82%A0"));
+        QCOMPARE(UrlEncode(QStringLiteral("k=v&:")), QStringLiteral("k%3Dv%26%3A"));
+        QCOMPARE(UrlEncode(QString()), QString());
+        // A second byte that looks like ASCII is still written as %XX.
+        QCOMPARE(UrlEncode(QStringLiteral("ソ")), QStringLiteral("%83%5C"));
+    }
+
+    void urlDecode()
+    {
+        QByteArray b;
+        QCOMPARE(UrlDecode(QStringLiteral("%41%42+c"), b), 4);
+        QCOMPARE(b, QByteArray("AB c"));
+        UrlDecode(QStringLiteral("x%"), b);
+        QCOMPARE(b, QByteArray("x%"));
+        UrlDecode(QStringLiteral("%4"), b);
+        QCOMPARE(b, QByteArray("\x04", 1));
+        UrlDecode(QStringLiteral("%4z"), b);
+        QCOMPARE(b, QByteArray("\x04z", 2));
+        UrlDecode(QStringLiteral("%zz"), b);
+        QCOMPARE(b, QByteArray("%zz"));
+        // Double-byte characters are not part of an encoded text: skipped.
+        QCOMPARE(UrlDecode(QStringLiteral("aあb"), b), 2);
+        QCOMPARE(b, QByteArray("ab"));
+        QCOMPARE(UrlDecode(QString(), b), 0);
+        QVERIFY(b.isEmpty());
+        const QString text = QStringLiteral("部屋 名=①～&");
+        QCOMPARE(UrlDecodeText(UrlEncode(text)), text);
+    }
+
+    void getBetween()
+    {
+        QCOMPARE(GetBetween(QStringLiteral("<<xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")), QStringLiteral("xyz"));
+        QCOMPARE(GetBetween(QStringLiteral("<<xyz"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
+        QCOMPARE(GetBetween(QStringLiteral("xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
+        QCOMPARE(GetBetween(QStringLiteral("port=27064&x=1&"), QStringLiteral("port="), QStringLiteral("&")),
+                 QStringLiteral("27064"));
+        // The first occurrence counts, and an end mark inside the start mark is a failure.
+        QCOMPARE(GetBetween(QStringLiteral("a=1&a=2&"), QStringLiteral("a="), QStringLiteral("&")), QStringLiteral("1"));
+        QCOMPARE(GetBetween(QStringLiteral("a&b=1&"), QStringLiteral("a&b="), QStringLiteral("&")), QString());
+        QCOMPARE(GetBetween(QStringLiteral("k=&"), QStringLiteral("k="), QStringLiteral("&")), QString());
+    }
+
+    void safeFileName()
+    {
+        QCOMPARE(SafeFileName(QStringLiteral("a/b:c?")), QStringLiteral("a／b：c？"));
+        QCOMPARE(SafeFileName(QStringLiteral("\\,;*\"<>|”")), QStringLiteral("￥、；※＜＞｜"));
+        QCOMPARE(SafeFileName(QString(150, QLatin1Char('x'))).size(), 100);
+        QCOMPARE(SafeFileName(QStringLiteral("../x")), QStringLiteral("..／x"));
+    }
+
+    void katakanaToHiragana()
+    {
+        QCOMPARE(KatakanaToHiragana(QStringLiteral("カタカナ")), QStringLiteral("かたかな"));
+        QCOMPARE(KatakanaToHiragana(QStringLiteral("ァンヴー")), QStringLiteral("ぁんヴー"));
+        QCOMPARE(KatakanaToHiragana(QStringLiteral("abc")), QStringLiteral("abc"));
+    }
+
+    void files()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("a/b/c"));
+        QVERIFY(MakePath(path));
+        QVERIFY(MakePath(path)); // already there: nothing to do, no failure
+        QVERIFY(QFileInfo(path).isDir());
+
+        QCOMPARE(ReadTextFile(dir.filePath(QStringLiteral("missing.txt"))), QString());
+        QByteArray bytes;
+        QCOMPARE(ReadFileBytes(dir.filePath(QStringLiteral("missing.txt")), bytes), qint64(-1));
+
+        const QString file = dir.filePath(QStringLiteral("ban.txt"));
+        QVERIFY(WriteTextFile(file, QStringLiteral("名前\t127.0.0.2")));
+        QCOMPARE(ReadFileBytes(file, bytes), qint64(toCp932(QStringLiteral("名前\t127.0.0.2")).size() + 2));
+        QVERIFY(bytes.endsWith("\r\n"));
+        QCOMPARE(ReadTextFile(file), QStringLiteral("名前\t127.0.0.2\r\n"));
+        QVERIFY(!WriteTextFile(dir.filePath(QStringLiteral("no/such/folder/x.txt")), QStringLiteral("x")));
+        // The write replaces the file whole and leaves no temporary file behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("ban.txt")});
+    }
+
+    void programFolder()
+    {
+        SetProgramFolder(QStringLiteral("/tmp"));
+        QCOMPARE(ProgramFile(QStringLiteral("default.dat")), QStringLiteral("/tmp/default.dat"));
+        SetProgramFolder(QString());
+        QCOMPARE(ProgramFolder(), QCoreApplication::applicationDirPath());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstText)
+#include "tst_text.moc"
