@@ -1,0 +1,2 @@
+#pragma once
+// The lobby server: room list and lobby chat.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QRandomGenerator>
+#include <QStringList>
+
+namespace zb {
+
+// The word pool: built from the built-in dictionary and the ticked added
+// dictionaries ("*.zbq"), drawn from once per turn.
+class QuestionBank : public QObject {
+    Q_OBJECT
+public:
+    // How the sources are combined (the console's five options).
+    enum Mode { BuiltInOnly = 0, AddedOnly = 1, BuiltInAndAdded = 2, AddedTwice = 3, BuiltInTwice = 4 };
+
+    explicit QuestionBank(QObject *parent = nullptr);
+
+    void setMode(int mode);
+    int mode() const { return m_mode; }
+    void setQuestionControl(bool on) { m_questionControl = on; }
+    bool questionControl() const { return m_questionControl; }
+
+    // Refills the list of added dictionaries: "*.zbq" in the program folder,
+    // then "zbq/" + name for those in its "zbq" folder, each in name order.
+    // Ticks are lost.
+    void rescan();
+    QStringList entries() const { return m_entries; }
+
+    // Ticking runs the file checks; a file that fails any of them stays
+    // unticked and `failures` receives one message text per failed check.
+    bool setTicked(const QString &entry, bool ticked, QStringList *failures = nullptr);
+    QStringList tickedEntries() const;
+
+    // The four checks of an added dictionary's text; the failed ones' messages.
+    static QStringList checkDictionaryText(const QString &text);
+
+    // Rebuilds the pool and the dictionary list; returns the number of pool entries.
+    int LoadQuestion();
+    QString DictionaryList() const { return m_dictionaryList; }
+    QString GetDefaultQuestion() const;
+    // Draws and normalises the next word (never fails: an unusable draw gives
+    // "このもんだいはふせいです").
+    QString GetQuestion();
+    static QString normalise(const QString &raw);
+
+    QStringList wordPool() const { return m_pool; }
+    void reseed(quint32 seed) { m_random.seed(seed); }
+
+signals:
+    void systemText(const QString &text);
+
+private:
+    int m_mode = BuiltInOnly;
+    bool m_questionControl = false;
+    QStringList m_entries;
+    QStringList m_ticked;
+    QStringList m_pool;
+    QString m_dictionaryList;
+    QRandomGenerator m_random;
+};
+
+} // namespace zb
