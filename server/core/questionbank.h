@@ -10,12 +10,18 @@ namespace zb {
 // dictionaries ("*.zbq"), drawn from once per turn.
 class QuestionBank : public QObject {
     Q_OBJECT
-public:
+  public:
     // How the sources are combined (the console's five options).
     enum Mode { BuiltInOnly = 0, AddedOnly = 1, BuiltInAndAdded = 2, AddedTwice = 3, BuiltInTwice = 4 };
 
+    // The word played when a draw finds nothing usable.
+    static const QString InvalidQuestion;
+    // What the operator is told when a rebuilt pool holds no entries at all.
+    static const QString NothingLoadedMessage;
+
     explicit QuestionBank(QObject *parent = nullptr);
 
+    // Values outside 0..4 are ignored.
     void setMode(int mode);
     int mode() const { return m_mode; }
     void setQuestionControl(bool on) { m_questionControl = on; }
@@ -30,6 +36,8 @@ public:
     // Ticking runs the file checks; a file that fails any of them stays
     // unticked and `failures` receives one message text per failed check.
     bool setTicked(const QString &entry, bool ticked, QStringList *failures = nullptr);
+    bool isTicked(const QString &entry) const;
+    // Ticked entries in list order.
     QStringList tickedEntries() const;
 
     // The four checks of an added dictionary's text; the failed ones' messages.
@@ -43,20 +51,25 @@ public:
     // "このもんだいはふせいです").
     QString GetQuestion();
     static QString normalise(const QString &raw);
+    // The word of the last GetQuestion.
+    QString currentQuestion() const { return m_currentQuestion; }
 
     QStringList wordPool() const { return m_pool; }
     void reseed(quint32 seed) { m_random.seed(seed); }
 
-signals:
+  signals:
     void systemText(const QString &text);
 
-private:
+  private:
+    QString readEntry(const QString &entry) const;
+
     int m_mode = BuiltInOnly;
     bool m_questionControl = false;
     QStringList m_entries;
     QStringList m_ticked;
     QStringList m_pool;
     QString m_dictionaryList;
+    QString m_currentQuestion;
     QRandomGenerator m_random;
 };
 

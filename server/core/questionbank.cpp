@@ -1,0 +1,241 @@
+#include "questionbank.h"
+
+#include "fileutil.h"
+#include "textutil.h"
+
+#include <QDir>
+
+namespace zb {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kBuiltInName = QStringLiteral("内蔵辞書");
+const QString kSubfolder = QStringLiteral("zbq");
+
+QString joinLines(std::initializer_list<const char *> lines)
+{
+    QStringList out;
+    for (const char *line : lines)
+        out << QString::fromUtf8(line);
+    return out.join(kCrLf);
+}
+
+bool isTrimmedSpace(QChar c)
+{
+    // The full-width space is what a Japanese input method types for a space.
+    return c == QLatin1Char(' ') || c == QChar(0x3000);
+}
+
+} // namespace
+
+const QString QuestionBank::InvalidQuestion = QStringLiteral("このもんだいはふせいです");
+const QString QuestionBank::NothingLoadedMessage = QStringLiteral("なにも辞書が読み込まれていません！");
+
+QuestionBank::QuestionBank(QObject *parent) : QObject(parent), m_random(QRandomGenerator::securelySeeded()) {}
+
+void QuestionBank::setMode(int mode)
+{
+    if (mode >= BuiltInOnly && mode <= BuiltInTwice) m_mode = mode;
+}
+
+void QuestionBank::rescan()
+{
+    m_entries.clear();
+    m_ticked.clear();
+    const QStringList filter{QStringLiteral("*.zbq")};
+    const QDir::Filters kinds = QDir::Files | QDir::Readable;
+    const QDir::SortFlags order = QDir::Name | QDir::IgnoreCase;
+
+    const QDir top(ProgramFolder());
+    m_entries << top.entryList(filter, kinds, order);
+
+    const QDir sub(top.filePath(kSubfolder));
+    if (sub.exists()) {
+        for (const QString &name : sub.entryList(filter, kinds, order))
+            m_entries << kSubfolder + QLatin1Char('/') + name;
+    }
+}
+
+bool QuestionBank::setTicked(const QString &entry, bool ticked, QStringList *failures)
+{
+    if (failures) failures->clear();
+    // Only what the scan found may be read: an entry is a path below the program folder.
+    if (!m_entries.contains(entry)) return false;
+    if (!ticked) {
+        m_ticked.removeAll(entry);
+        return true;
+    }
+    const QStringList failed = checkDictionaryText(ReadTextFile(ProgramFile(entry)));
+    if (failures) *failures = failed;
+    if (!failed.isEmpty()) {
+        m_ticked.removeAll(entry);
+        return false;
+    }
+    if (!m_ticked.contains(entry)) m_ticked << entry;
+    return true;
+}
+
+bool QuestionBank::isTicked(const QString &entry) const
+{
+    return m_ticked.contains(entry);
+}
+
+QStringList QuestionBank::tickedEntries() const
+{
+    // List order, not the order the ticks were set in.
+    QStringList out;
+    for (const QString &entry : m_entries) {
+        if (m_ticked.contains(entry)) out << entry;
+    }
+    return out;
+}
+
+QStringList QuestionBank::checkDictionaryText(const QString &text)
+{
+    static const QString emptyLine =
+        joinLines({"不正なファイルです", "空行があるかもしれません",
+                   "（何も単語の書いていない行の事。最終行など見落としがちです）"});
+    static const QString noFinalBreak =
+        joinLines({"不正なファイルです", "最後の単語の後に改行が入っていないかもしれません",
+                   "（単語の後には必ず改行が必要です）"});
+    static const QString commentOnly = joinLines(
+        {"不正なファイルです", "コメントのみの行が存在します", "（コメントは単語の後ろにしか使えません）"});
+
+    QStringList failed;
+    if (text.contains(QStringLiteral("\r\n\r\n"))) failed << emptyLine;
+    if (!text.endsWith(kCrLf)) failed << noFinalBreak;
+    if (text.contains(QStringLiteral("\r\n//"))) failed << commentOnly;
+    if (text.startsWith(QStringLiteral("//"))) failed << commentOnly;
+    return failed;
+}
+
+QString QuestionBank::GetDefaultQuestion() const
+{
+    return ReadTextFile(ProgramFile(QStringLiteral("default.dat")));
+}
+
+QString QuestionBank::readEntry(const QString &entry) const
+{
+    return ReadTextFile(ProgramFile(entry));
+}
+
+int QuestionBank::LoadQuestion()
+{
+    QString text;
+    QString list;
+    const QStringList ticked = tickedEntries();
+
+    const auto addBuiltIn = [&](bool twice) {
+        const QString builtIn = GetDefaultQuestion();
+        text += builtIn;
+        if (twice) {
+            text += builtIn;
+            emit systemText(QStringLiteral("内蔵辞書を読み込みました（高確率）"));
+            list = kBuiltInName + QStringLiteral("（高確率）:");
+        } else {
+            emit systemText(QStringLiteral("内蔵辞書を読み込みました"));
+            list = kBuiltInName + QLatin1Char(':');
+        }
+    };
+    const auto addTicked = [&](bool twice) {
+        for (const QString &entry : ticked) {
+            const QString contents = readEntry(entry);
+            text += contents;
+            if (twice) {
+                text += contents;
+                emit systemText(QStringLiteral("追加辞書 「") + entry +
+                                QStringLiteral("」を読み込みました（高確率）"));
+                list += entry + QStringLiteral("（高確率）:");
+            } else {
+                emit systemText(QStringLiteral("追加辞書 「") + entry + QStringLiteral("」を読み込みました"));
+                list += entry + QLatin1Char(':');
+            }
+        }
+    };
+
+    switch (m_mode) {
+    case AddedOnly:
+        addTicked(false);
+        break;
+    case BuiltInAndAdded:
+        addBuiltIn(false);
+        addTicked(false);
+        break;
+    case AddedTwice:
+        addBuiltIn(false);
+        addTicked(true);
+        break;
+    case BuiltInTwice:
+        addBuiltIn(true);
+        addTicked(false);
+        break;
+    case BuiltInOnly:
+    default:
+        addBuiltIn(false);
+        break;
+    }
+
+    m_dictionaryList = list;
+    // Every well-formed source ends with CR LF, so the pool ends with one empty entry.
+    m_pool = text.isEmpty() ? QStringList() : text.split(kCrLf);
+    return int(m_pool.size());
+}
+
+QString QuestionBank::GetQuestion()
+{
+    const qsizetype u = m_pool.size() - 1;
+    QString word;
+    if (u < 1 && (u < 0 || m_questionControl)) {
+        // An empty pool, or a single entry that removal could not take out.
+        word = InvalidQuestion;
+    } else if (u == 0) {
+        word = m_pool.at(0);
+    } else {
+        // The last entry is the empty one after the final line break: never drawn.
+        const qsizetype i = qsizetype(m_random.bounded(quint64(u)));
+        word = m_pool.at(i);
+        if (m_questionControl) {
+            m_pool[i] = m_pool.at(u - 1);
+            m_pool[u - 1].clear();
+            m_pool.removeLast();
+            if (m_pool.size() == 1) {
+                emit systemText(QStringLiteral("お題が出尽くしたのでリロードします（乱数制御設定）"));
+                LoadQuestion();
+            }
+        }
+    }
+    m_currentQuestion = normalise(word);
+    return m_currentQuestion;
+}
+
+QString QuestionBank::normalise(const QString &raw)
+{
+    QString word = raw;
+    const qsizetype comment = word.indexOf(QStringLiteral("//"));
+    if (comment > 0) word.truncate(comment);
+
+    qsizetype begin = 0;
+    qsizetype end = word.size();
+    while (begin < end && isTrimmedSpace(word.at(begin)))
+        ++begin;
+    while (end > begin && isTrimmedSpace(word.at(end - 1)))
+        --end;
+    word = word.mid(begin, end - begin);
+
+    // A lone CR or LF can only come from a file with mixed line ends; a word
+    // holding one could never be typed as a guess.
+    word.remove(QLatin1Char('\t'));
+    word.remove(QLatin1Char('\r'));
+    word.remove(QLatin1Char('\n'));
+
+    if (word.isEmpty()) return InvalidQuestion;
+
+    word = KatakanaToHiragana(word);
+    word.replace(QChar(0x30F4), QStringLiteral("う゛"));
+    word.replace(QChar(0xFF0D), QChar(0x30FC));
+    word.replace(QLatin1Char('-'), QChar(0x30FC));
+    return word;
+}
+
+} // namespace zb
