@@ -1,1 +1,203 @@
 #include "lobbylink.h"
+
+#include "statusrecord.h"
+#include "textutil.h"
+#include "version.h"
+
+namespace zb {
+
+LobbyLink::LobbyLink(QObject *parent) : QObject(parent), m_socket(new LineSocket(this))
+{
+    m_address = QString::fromLatin1(DefaultLobbyAddress);
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, &LobbyLink::onConnectTimeout);
+    connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbyLink::onConnected);
+    connect(m_socket->socket(), &QTcpSocket::disconnected, this, [this] {
+        if (!m_connecting)
+            wscLobby_Close();
+    });
+    connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbyLink::onError);
+    connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::lineReceived);
+    // A lobby that floods us or stops reading is treated like one that fell silent.
+    connect(m_socket, &LineSocket::inputOverflow, this, &LobbyLink::wscLobby_Close);
+    connect(m_socket, &LineSocket::outputOverflow, this, &LobbyLink::wscLobby_Close);
+}
+
+void LobbyLink::setAddress(const QString &hostPort)
+{
+    m_address = hostPort.trimmed().isEmpty() ? QString::fromLatin1(DefaultLobbyAddress) : hostPort.trimmed();
+}
+
+QString LobbyLink::buildRecord(const RoomStatus &s)
+{
+    QString players;
+    for (int i = 0; i < 8; ++i)
+        players += s.playerNames.value(i) + QLatin1Char(':');
+    int count = 0;
+    for (int i = 0; i < 8; ++i)
+        count += s.playerNames.value(i).isEmpty() ? 0 : 1;
+    StatusRecord r;
+    r.add(QStringLiteral("port="), s.port)
+        .add(QStringLiteral("password="), s.password)
+        .add(QStringLiteral("roomname="), s.roomName)
+        .add(QStringLiteral("comment="), s.comment)
+        .add(QStringLiteral("gametype="), QString::number(s.gameType == 0 ? 0 : 1))
+        .add(QStringLiteral("zbq="), s.dictionaryList)
+        .add(QStringLiteral("version="), QString::fromLatin1(ProtocolVersion))
+        .add(QStringLiteral("players="), players)
+        .add(QStringLiteral("playercount="), QString::number(count))
+        .add(QStringLiteral("playermax="), QString::number(s.playerMax))
+        .add(QStringLiteral("playername="), QStringLiteral("ZBSERVER"));
+    return r.text();
+}
+
+void LobbyLink::setStatusText(const QString &text)
+{
+    m_statusText = text;
+    emit statusTextChanged(text);
+}
+
+void LobbyLink::ConnectLobbyServer()
+{
+    m_connecting = true;
+    const QStringList parts = m_address.split(QLatin1Char(':'));
+    bool ok = false;
+    const int port = parts.value(1).trimmed().toInt(&ok);
+    emit systemText(QStringLiteral("ロビーサーバーに接続中..."));
+    setStatusText(QStringLiteral("ロビーに接続処理中..."));
+    m_connectTimer.start(5 * m_tickMs);
+    if (!ok || port <= 0 || port > 65535 || parts.value(0).trimmed().isEmpty()) {
+        // An address that cannot be used fails like an unreachable lobby.
+        m_connectTimer.stop();
+        onConnectTimeout();
+        return;
+    }
+    m_socket->clearBuffer();
+    m_socket->socket()->abort();
+    m_socket->socket()->connectToHost(parts.value(0).trimmed(), static_cast<quint16>(port));
+}
+
+void LobbyLink::onConnected()
+{
+    if (!m_connecting)
+        return;
+    m_connectTimer.stop();
+    emit systemText(QStringLiteral("ロビーサーバーに接続しました"));
+    setStatusText(QStringLiteral("ロビーに接続中"));
+    m_silence = 0;
+    emit silenceChanged(m_silence);
+    m_connecting = false;
+    SendDataLobby(QStringLiteral("NAM"), QStringLiteral("ZBSERVER"));
+    SendServerStatus();
+}
+
+void LobbyLink::onConnectTimeout()
+{
+    if (!m_connecting)
+        return;
+    m_connectTimer.stop();
+    m_socket->socket()->abort();
+    emit systemText(QStringLiteral("ロビーサーバーに接続できませんでした"));
+    emit systemText(QStringLiteral("現在ロビーサーバーが停止しているようです"));
+    m_connecting = false;
+}
+
+void LobbyLink::onError()
+{
+    if (m_connecting) {
+        // A refused connection needs no five-second wait to be known as failed.
+        onConnectTimeout();
+        return;
+    }
+    const auto error = m_socket->socket()->error();
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return; // an orderly close: handled by the disconnected signal
+    if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1)
+        return;
+    emit systemText(QStringLiteral("エラー:") + QString::number(static_cast<int>(error)));
+    wscLobby_Close();
+}
+
+void LobbyLink::wscLobby_Close()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_socket->clearBuffer();
+    m_socket->socket()->abort();
+    setStatusText(QStringLiteral("ロビーサーバーから切断"));
+    emit systemText(QStringLiteral("ロビーサーバーから切断"));
+    m_silence = -1;
+    emit silenceChanged(m_silence);
+    m_closing = false;
+}
+
+void LobbyLink::SendServerStatus()
+{
+    if (!m_provider)
+        return;
+    SendDataLobby(QStringLiteral("STS"), UrlEncode(buildRecord(m_provider())));
+}
+
+void LobbyLink::SendDataLobby(const QString &command, const QString &text)
+{
+    if (m_connecting || !m_socket->isConnected())
+        return;
+    m_socket->sendLine(command, text);
+}
+
+void LobbyLink::statusCheck(int playerCount)
+{
+    if (playerCount == m_lastPlayerCount)
+        return;
+    m_lastPlayerCount = playerCount;
+    if (isConnected() && !m_connecting)
+        SendServerStatus();
+}
+
+void LobbyLink::tick(bool serverStarted, bool registerOn)
+{
+    if (serverStarted && registerOn && !m_connecting &&
+        m_socket->socket()->state() == QAbstractSocket::UnconnectedState) {
+        --m_retryWait;
+        setStatusText(QStringLiteral("ロビーに接続リトライ待ち - ") + QString::number(m_retryWait));
+        if (m_retryWait <= 0) {
+            m_retryWait = RetryWait;
+            wscLobby_Close();
+            ConnectLobbyServer();
+        }
+    }
+    if (m_silence != -1) {
+        ++m_silence;
+        emit silenceChanged(m_silence);
+        if (m_silence == 60)
+            SendDataLobby(QStringLiteral("CHK"), QStringLiteral("null"));
+        if (m_silence >= 80) {
+            emit systemText(QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
+            wscLobby_Close();
+        }
+    }
+}
+
+void LobbyLink::shortenWait()
+{
+    if (m_retryWait > 5)
+        m_retryWait = 1;
+}
+
+void LobbyLink::reset()
+{
+    m_retryWait = RetryWait;
+    m_socket->clearBuffer();
+}
+
+void LobbyLink::noteCheck()
+{
+    // Only the lobby's own answer counts; a CHK from a player's slot means nothing.
+    if (m_silence == -1)
+        return;
+    m_silence = 0;
+    emit silenceChanged(m_silence);
+}
+
+} // namespace zb

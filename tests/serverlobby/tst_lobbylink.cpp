@@ -1,0 +1,210 @@
+#include "lobbylink.h"
+#include "statusrecord.h"
+#include "textutil.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+using namespace zb;
+
+namespace {
+// A lobby on loopback that records what the game server sends it.
+struct FakeLobby {
+    QTcpServer server;
+    LineSocket *peer = nullptr;
+    QList<Line> lines;
+    FakeLobby()
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            peer = new LineSocket(server.nextPendingConnection(), &server);
+            QObject::connect(peer, &LineSocket::lineReceived,
+                             [this](const QString &c, const QString &p) { lines.append(Line{c, p}); });
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+};
+
+RoomStatus sampleRoom()
+{
+    RoomStatus s;
+    s.port = QStringLiteral("27064");
+    s.roomName = QStringLiteral("お絵かき部屋");
+    s.comment = QStringLiteral("無し");
+    s.dictionaryList = QStringLiteral("内蔵辞書:");
+    s.playerNames = {QStringLiteral("alice"), QString(), QStringLiteral("carol"), QString(),
+                     QString(),               QString(), QString(),               QString()};
+    s.playerMax = 6;
+    return s;
+}
+
+// Ticks the link n times as the running server's one-second timer would.
+void ticks(LobbyLink &link, int n)
+{
+    for (int i = 0; i < n; ++i)
+        link.tick(true, true);
+}
+} // namespace
+
+class TstLobbyLink : public QObject {
+    Q_OBJECT
+private slots:
+    void recordKeepsKeyOrder()
+    {
+        const QString r = LobbyLink::buildRecord(sampleRoom());
+        QCOMPARE(r, QStringLiteral("port=27064&password=&roomname=お絵かき部屋&comment=無し&gametype=0&"
+                                   "zbq=内蔵辞書:&version=1.16&players=alice::carol::::::&playercount=2&"
+                                   "playermax=6&playername=ZBSERVER&"));
+        RoomStatus s = sampleRoom();
+        s.gameType = 1;
+        QCOMPARE(StatusRecord::field(LobbyLink::buildRecord(s), QStringLiteral("gametype=")), QStringLiteral("1"));
+    }
+
+    void registersOnConnect()
+    {
+        FakeLobby lobby;
+        LobbyLink link;
+        link.setTickMs(50);
+        link.setAddress(lobby.address());
+        link.setStatusProvider(sampleRoom);
+        QSignalSpy system(&link, &LobbyLink::systemText);
+        link.ConnectLobbyServer();
+        QVERIFY(link.connecting());
+        QCOMPARE(link.statusText(), QStringLiteral("ロビーに接続処理中..."));
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        QCOMPARE(lobby.lines[0], (Line{QStringLiteral("NAM"), QStringLiteral("ZBSERVER")}));
+        QCOMPARE(lobby.lines[1].command, QStringLiteral("STS"));
+        QCOMPARE(UrlDecodeText(lobby.lines[1].payload), LobbyLink::buildRecord(sampleRoom()));
+        QCOMPARE(link.statusText(), QStringLiteral("ロビーに接続中"));
+        QCOMPARE(link.silence(), 0);
+        QVERIFY(!link.connecting());
+        QCOMPARE(system.at(0).at(0).toString(), QStringLiteral("ロビーサーバーに接続中..."));
+        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーに接続しました"));
+
+        // The 30-second check reports only a changed player count.
+        link.statusCheck(0);
+        link.statusCheck(2);
+        QTRY_COMPARE(lobby.lines.size(), 3);
+        link.statusCheck(2);
+        QTest::qWait(100);
+        QCOMPARE(lobby.lines.size(), 3);
+    }
+
+    void silenceWatch()
+    {
+        FakeLobby lobby;
+        LobbyLink link;
+        link.setAddress(lobby.address());
+        link.setStatusProvider(sampleRoom);
+        link.ConnectLobbyServer();
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        ticks(link, 59);
+        QCOMPARE(link.silence(), 59);
+        ticks(link, 1);
+        QTRY_COMPARE(lobby.lines.size(), 3);
+        QCOMPARE(lobby.lines[2], (Line{QStringLiteral("CHK"), QStringLiteral("null")}));
+        // An answer starts the count again.
+        link.noteCheck();
+        QCOMPARE(link.silence(), 0);
+        ticks(link, 60);
+        QTRY_COMPARE(lobby.lines.size(), 4);
+        QSignalSpy system(&link, &LobbyLink::systemText);
+        ticks(link, 20);
+        QCOMPARE(link.silence(), -1);
+        QVERIFY(!link.isConnected());
+        QCOMPARE(system.at(0).at(0).toString(), QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
+        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーから切断"));
+        QCOMPARE(link.statusText(), QStringLiteral("ロビーサーバーから切断"));
+        // With no lobby connected, a stray CHK starts no watch.
+        link.noteCheck();
+        QCOMPARE(link.silence(), -1);
+    }
+
+    void lobbyDownCountsDownAndRetries()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close(); // nothing listens there now
+
+        LobbyLink link;
+        link.setTickMs(20);
+        link.setAddress(QStringLiteral("127.0.0.1:%1").arg(port));
+        QSignalSpy system(&link, &LobbyLink::systemText);
+        link.ConnectLobbyServer();
+        QTRY_VERIFY(!link.connecting());
+        QCOMPARE(system.size(), 3);
+        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーに接続できませんでした"));
+        QCOMPARE(system.at(2).at(0).toString(), QStringLiteral("現在ロビーサーバーが停止しているようです"));
+
+        ticks(link, 1);
+        QCOMPARE(link.statusText(), QStringLiteral("ロビーに接続リトライ待ち - 119"));
+        // Nothing happens while the server is not running or registration is off.
+        link.tick(false, true);
+        link.tick(true, false);
+        QCOMPARE(link.retryWait(), 119);
+
+        // A double click only shortens a long wait.
+        link.shortenWait();
+        QCOMPARE(link.retryWait(), 1);
+        link.shortenWait();
+        QCOMPARE(link.retryWait(), 1);
+
+        // The lobby comes back: the next tick connects.
+        FakeLobby lobby;
+        link.setAddress(lobby.address());
+        link.setStatusProvider(sampleRoom);
+        system.clear();
+        ticks(link, 1);
+        QCOMPARE(link.retryWait(), LobbyLink::RetryWait);
+        QCOMPARE(system.at(0).at(0).toString(), QStringLiteral("ロビーサーバーから切断"));
+        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーに接続中..."));
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        QVERIFY(link.isConnected());
+        // Connected: the countdown stands still.
+        ticks(link, 3);
+        QCOMPARE(link.retryWait(), LobbyLink::RetryWait);
+    }
+
+    void fullCountdownReconnectsAtTheEnd()
+    {
+        LobbyLink link;
+        link.setAddress(QStringLiteral("no-port"));
+        QSignalSpy system(&link, &LobbyLink::systemText);
+        ticks(link, 119);
+        QCOMPARE(link.retryWait(), 1);
+        QVERIFY(system.isEmpty());
+        ticks(link, 1);
+        // A malformed address fails at once, like a lobby that is down.
+        QVERIFY(!link.connecting());
+        QCOMPARE(system.last().at(0).toString(), QStringLiteral("現在ロビーサーバーが停止しているようです"));
+        link.shortenWait();
+        QCOMPARE(link.retryWait(), 1);
+        link.reset();
+        QCOMPARE(link.retryWait(), LobbyLink::RetryWait);
+    }
+
+    void lobbyClosingTheLink()
+    {
+        FakeLobby lobby;
+        LobbyLink link;
+        link.setAddress(lobby.address());
+        link.setStatusProvider(sampleRoom);
+        QSignalSpy lines(&link, &LobbyLink::lineReceived);
+        link.ConnectLobbyServer();
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        lobby.peer->sendLine(QStringLiteral("SYM"), QStringLiteral("ようこそ"));
+        lobby.peer->sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
+        QTRY_COMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0).at(1).toString(), QStringLiteral("ようこそ"));
+        lobby.peer->socket()->disconnectFromHost();
+        QTRY_COMPARE(link.statusText(), QStringLiteral("ロビーサーバーから切断"));
+        QCOMPARE(link.silence(), -1);
+        // Sending while closed does nothing.
+        link.SendDataLobby(QStringLiteral("CHK"), QStringLiteral("null"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLobbyLink)
+#include "tst_lobbylink.moc"
