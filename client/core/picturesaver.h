@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace zb {
+
+struct PictureContext {
+    bool oekakiChatVisible = false; // lblOekakiChat shown (free drawing)
+    bool connected = false;         // an open game connection
+    int drawerSlot = -2;            // -2: no drawer known yet
+    QString drawerName;
+    QString questionCaption; // caption of the word line lblQuestion
+};
+
+class PictureSaver {
+  public:
+    // The file name, or an empty string when the picture cannot be saved.
+    static QString PictureFileName(const QDateTime &now, const PictureContext &context);
+    // An 8-bit PNG whose colour table keeps the canvas colours; false on failure.
+    static bool SavePNG(const QImage &picture, const QString &path);
+    // The whole "save picture" action into ProgramFolder()/png: returns the
+    // system lines to show, in order ("この絵は保存できません！", or the success
+    // line "[name]を保存しました" only after the file was written, or a clear
+    // failure line).
+    static QStringList cmdSavePicture_Click(const QImage &canvas, const PictureContext &context,
+                                            const QDateTime &now = QDateTime::currentDateTime());
+
+    // The picture as an 8-bit indexed image: the nine palette colours first, then
+    // any other colour present, nearest-colour mapped beyond 256 (no dithering).
+    static QImage toIndexed8(const QImage &picture);
+    // The folder pictures are saved into.
+    static QString PictureFolder();
+};
+
+} // namespace zb

@@ -1,0 +1,97 @@
+#include "optionsdialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace zb {
+
+OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
+    : QDialog(parent), m_settings(settings)
+{
+    setWindowTitle(QStringLiteral("オプション"));
+
+    auto *frameSettings = new QGroupBox(QStringLiteral("設定"), this);
+    chkLobbyAutoConnect = new QCheckBox(QStringLiteral("起動時に自動的にロビーに接続"), frameSettings);
+    chkLobbyAutoName = new QCheckBox(QStringLiteral("ロビーに接続時の名前入力を省略する（前回の名前で参加）"),
+                                     frameSettings);
+    chkQuestionWindow = new QCheckBox(QStringLiteral("自分のお題は別ウィンドウに表示する"), frameSettings);
+    chkChatTextSize = new QCheckBox(QStringLiteral("チャットの文字を大きくする"), frameSettings);
+    chkColorChangeWidth =
+        new QCheckBox(QStringLiteral("色を選択したときはペンの太さを細ペンにする"), frameSettings);
+    chkAutoSavePicture = new QCheckBox(QStringLiteral("画像を自動的に保存する"), frameSettings);
+    auto *settingsLayout = new QVBoxLayout(frameSettings);
+    for (QCheckBox *box : {chkLobbyAutoConnect, chkLobbyAutoName, chkQuestionWindow, chkChatTextSize,
+                           chkColorChangeWidth, chkAutoSavePicture})
+        settingsLayout->addWidget(box);
+
+    auto *frameCursor = new QGroupBox(QStringLiteral("カーソル"), this);
+    auto *cursorLayout = new QHBoxLayout(frameCursor);
+    auto *cursorGroup = new QButtonGroup(this);
+    const QString captions[3] = {QStringLiteral("標準カーソル"), QStringLiteral("十字"),
+                                 QStringLiteral("ペン")};
+    for (int i = 0; i < 3; ++i) {
+        optMousePointer[i] = new QRadioButton(captions[i], frameCursor);
+        cursorGroup->addButton(optMousePointer[i], i);
+        cursorLayout->addWidget(optMousePointer[i]);
+    }
+
+    cmdOk = new QPushButton(QStringLiteral("OK"), this);
+    cmdOk->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOk);
+    buttons->addWidget(cmdCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frameSettings);
+    layout->addWidget(frameCursor);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(cmdOk, &QPushButton::clicked, this, &OptionsDialog::cmdOk_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    Form_Load();
+}
+
+void OptionsDialog::Form_Load()
+{
+    if (!m_settings) return;
+    chkLobbyAutoConnect->setChecked(m_settings->LobbyAutoConnect == 1);
+    chkLobbyAutoName->setChecked(m_settings->LobbyAutoName == 1);
+    chkQuestionWindow->setChecked(m_settings->QuestionWindow == 1);
+    chkChatTextSize->setChecked(m_settings->ChatTextSize2 == 1);
+    chkColorChangeWidth->setChecked(m_settings->ColorChangeWidth == 1);
+    chkAutoSavePicture->setChecked(m_settings->AutoSavePicture == 1);
+    // A stored value outside 0-2 selects no button; OK then stores the pen (2).
+    if (m_settings->MousePointer >= 0 && m_settings->MousePointer < 3)
+        optMousePointer[m_settings->MousePointer]->setChecked(true);
+}
+
+void OptionsDialog::cmdOk_Click()
+{
+    if (m_settings) {
+        m_settings->ChatTextSize2 = chkChatTextSize->isChecked() ? 1 : 0;
+        m_settings->AutoSavePicture = chkAutoSavePicture->isChecked() ? 1 : 0;
+        m_settings->ColorChangeWidth = chkColorChangeWidth->isChecked() ? 1 : 0;
+        m_settings->QuestionWindow = chkQuestionWindow->isChecked() ? 1 : 0;
+        m_settings->LobbyAutoConnect = chkLobbyAutoConnect->isChecked() ? 1 : 0;
+        m_settings->LobbyAutoName = chkLobbyAutoName->isChecked() ? 1 : 0;
+        if (optMousePointer[0]->isChecked())
+            m_settings->MousePointer = 0;
+        else if (optMousePointer[1]->isChecked())
+            m_settings->MousePointer = 1;
+        else
+            m_settings->MousePointer = 2;
+        m_settings->SaveSettings();
+    }
+    emit settingsApplied();
+    accept();
+}
+
+} // namespace zb

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "clientsettings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+
+namespace zb {
+
+// The options dialog "オプション": the player's display and lobby preferences.
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+  public:
+    explicit OptionsDialog(ClientSettings *settings, QWidget *parent = nullptr);
+
+    QCheckBox *chkLobbyAutoConnect = nullptr;
+    QCheckBox *chkLobbyAutoName = nullptr;
+    QCheckBox *chkQuestionWindow = nullptr;
+    QCheckBox *chkChatTextSize = nullptr;
+    QCheckBox *chkColorChangeWidth = nullptr;
+    QCheckBox *chkAutoSavePicture = nullptr;
+    QRadioButton *optMousePointer[3] = {};
+    QPushButton *cmdOk = nullptr;
+    QPushButton *cmdCancel = nullptr;
+
+  signals:
+    // OK pressed: settings updated and saved; the game window applies chat
+    // size, the word window and the cursor.
+    void settingsApplied();
+
+  private:
+    void Form_Load();
+    void cmdOk_Click();
+
+    ClientSettings *m_settings;
+};
+
+} // namespace zb
