@@ -1,0 +1,266 @@
+#include "lobbysession.h"
+
+#include "linesocket.h"
+#include "settingsstore.h"
+#include "statusrecord.h"
+#include "version.h"
+
+namespace zb {
+
+namespace {
+QString &addressOverride()
+{
+    static QString address;
+    return address;
+}
+
+const QString ReloadText = QStringLiteral("サーバーリスト更新");
+
+QString reloadLimitText(int seconds)
+{
+    return QStringLiteral("更新制限中 - ") + QString::number(seconds) + QStringLiteral("秒");
+}
+
+// Lobby lines carry at most a chat line or a room list; far less than this.
+constexpr qsizetype LobbyInputCap = 1024 * 1024;
+} // namespace
+
+LobbySession::LobbySession(QObject *parent)
+    : QObject(parent), m_socket(new LineSocket(this)), m_caption(QStringLiteral("ロビーサーバー")),
+      m_reloadCaption(ReloadText)
+{
+    m_socket->setInputCap(LobbyInputCap);
+    m_tmrReloadLimit.setInterval(m_tickMs);
+    m_connectTimer.setSingleShot(true);
+    connect(&m_tmrReloadLimit, &QTimer::timeout, this, &LobbySession::tmrReloadLimit_Timer);
+    connect(&m_connectTimer, &QTimer::timeout, this, &LobbySession::onConnectTimeout);
+    connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbySession::onConnected);
+    connect(m_socket->socket(), &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
+    connect(m_socket, &LineSocket::lineReceived, this, &LobbySession::Cont);
+    connect(m_socket, &LineSocket::inputOverflow, this, [this] {
+        m_socket->clearBuffer();
+        wscLobby_Close();
+    });
+}
+
+LobbySession::~LobbySession() = default;
+
+void LobbySession::setAddressOverride(const QString &hostPort)
+{
+    addressOverride() = hostPort.trimmed();
+}
+
+QString LobbySession::lobbyAddress()
+{
+    if (!addressOverride().isEmpty()) return addressOverride();
+    const QString stored = SettingsStore::read(QStringLiteral("LobbyServerAddress")).trimmed();
+    return stored.isEmpty() ? QString::fromLatin1(DefaultLobbyAddress) : stored;
+}
+
+void LobbySession::setTickMs(int ms)
+{
+    m_tickMs = ms > 0 ? ms : DefaultTickMs;
+    m_tmrReloadLimit.setInterval(m_tickMs);
+}
+
+void LobbySession::start()
+{
+    AddSystemText(QStringLiteral("ロビーサーバーに接続します"));
+    AddSystemText(
+        QStringLiteral("従来のようなIPアドレス直接接続をしたい場合はIPアドレスで接続ボタンを押してください"));
+    m_reloadLimit = -1;
+    m_tmrReloadLimit.start();
+    // The window is drawn before the first attempt starts.
+    QTimer::singleShot(0, this, &LobbySession::cmdReload_Click);
+}
+
+void LobbySession::stop()
+{
+    m_tmrReloadLimit.stop();
+    const bool wasConnecting = isConnecting();
+    m_connectTimer.stop();
+    m_socket->clearBuffer();
+    m_socket->socket()->abort();
+    if (wasConnecting) emit connectingChanged(false);
+}
+
+int LobbySession::socketState() const
+{
+    switch (m_socket->socket()->state()) {
+    case QAbstractSocket::UnconnectedState:
+        return 0;
+    case QAbstractSocket::BoundState:
+        return 1;
+    case QAbstractSocket::ListeningState:
+        return 2;
+    case QAbstractSocket::HostLookupState:
+        return 4;
+    case QAbstractSocket::ConnectingState:
+        return 6;
+    case QAbstractSocket::ConnectedState:
+        return 7;
+    case QAbstractSocket::ClosingState:
+        return 8;
+    }
+    return 0;
+}
+
+QString LobbySession::playerName() const
+{
+    return m_playerNameOverride.isEmpty() ? SettingsStore::read(QStringLiteral("Name"))
+                                          : m_playerNameOverride;
+}
+
+void LobbySession::ConnectLobbyServer()
+{
+    const QString address = lobbyAddress();
+    const qsizetype colon = address.indexOf(QLatin1Char(':'));
+    const QString host = address.left(colon).trimmed();
+    bool ok = false;
+    const int port =
+        colon < 0 ? 0 : address.mid(colon + 1).section(QLatin1Char(':'), 0, 0).trimmed().toInt(&ok);
+    AddSystemText(QStringLiteral("ロビーサーバーに接続中..."));
+    emit connectingChanged(true);
+    if (ok && port > 0 && port <= 65535 && !host.isEmpty())
+        m_socket->socket()->connectToHost(host, quint16(port));
+    m_connectTimer.start(ConnectTicks * m_tickMs);
+}
+
+void LobbySession::onConnected()
+{
+    if (!m_connectTimer.isActive()) return;
+    m_connectTimer.stop();
+    AddSystemText(QStringLiteral("ロビーサーバーに接続しました"));
+    AddSystemText(QStringLiteral("サーバーリストを受信します..."));
+    m_socket->sendLine(QStringLiteral("STS"), AnnouncementRecord(playerName()));
+    emit connectingChanged(false);
+    m_reloadLimit = 10;
+    setReload(reloadLimitText(10), false);
+}
+
+void LobbySession::onConnectTimeout()
+{
+    m_socket->socket()->abort();
+    AddSystemText(QStringLiteral("ロビーサーバーに接続できませんでした"));
+    AddSystemText(QStringLiteral("現在ロビーサーバーが停止しているようです"));
+    emit connectingChanged(false);
+}
+
+void LobbySession::onSocketError(int error)
+{
+    // The lobby closing the connection is no error to report.
+    if (error != QAbstractSocket::RemoteHostClosedError)
+        AddSystemText(QStringLiteral("エラー:") + QString::number(error));
+    wscLobby_Close();
+}
+
+void LobbySession::wscLobby_Close()
+{
+    m_socket->clearBuffer();
+    m_socket->socket()->abort();
+}
+
+void LobbySession::cmdReload_Click()
+{
+    // One attempt at a time; the running one ends by itself within the limit.
+    if (isConnecting()) return;
+    if (socketState() != 0) wscLobby_Close();
+    ConnectLobbyServer();
+}
+
+void LobbySession::tmrReloadLimit_Timer()
+{
+    const QString caption =
+        QStringLiteral("ロビーサーバー [") + QString::number(socketState()) + QLatin1Char(']');
+    if (caption != m_caption) {
+        m_caption = caption;
+        emit captionChanged(m_caption);
+    }
+    if (m_reloadLimit == -1) return;
+    setReload(reloadLimitText(m_reloadLimit), false);
+    --m_reloadLimit;
+    if (m_reloadLimit == -1) setReload(ReloadText, true);
+}
+
+void LobbySession::setReload(const QString &caption, bool enabled)
+{
+    if (caption == m_reloadCaption && enabled == m_reloadEnabled) return;
+    m_reloadCaption = caption;
+    m_reloadEnabled = enabled;
+    emit reloadChanged(caption, enabled);
+}
+
+void LobbySession::Cont(const QString &command, const QString &payload)
+{
+    if (command == QLatin1String("MSG")) {
+        AddText(payload);
+    } else if (command == QLatin1String("SYM")) {
+        AddSystemText(payload);
+    } else if (command == QLatin1String("NMS")) {
+        QStringList pieces = payload.split(QLatin1Char(':'));
+        pieces.removeLast();
+        m_names = pieces;
+        emit namesChanged(m_names);
+    } else if (command == QLatin1String("HDR")) {
+        m_page.setHeader(StatusRecord::decode(payload));
+    } else if (command == QLatin1String("FTR")) {
+        m_page.setFooter(StatusRecord::decode(payload));
+    } else if (command == QLatin1String("SRV")) {
+        if (payload.isEmpty()) {
+            SetServerListHtml(true);
+            return;
+        }
+        QList<ServerInfo> rooms;
+        if (!ParseRoomList(payload, rooms)) {
+            AddSystemText(QStringLiteral("原因不明のエラーが発生しました、放置します"));
+            return;
+        }
+        m_serverList = rooms;
+        SetServerListHtml(false);
+        AddSystemText(QStringLiteral("サーバーリストを受信しました"));
+    } else {
+        AddSystemText(QStringLiteral("不正なコマンドを受信しました、放置します"));
+    }
+}
+
+void LobbySession::SetServerListHtml(bool noRooms)
+{
+    m_pageShown = m_page.SetServerListHtml(m_serverList, noRooms);
+    // The file is a copy for the player; failing to write it changes nothing shown.
+    ServerListPage::writePage(m_pageFile.isEmpty() ? ServerListPage::pageFile() : m_pageFile, m_pageShown);
+    emit pageChanged(m_pageShown);
+}
+
+QString LobbySession::serverInfoText(int index) const
+{
+    if (index < 0 || index >= m_serverList.size()) return {};
+    return ServerListPage::GetServerInfo(m_serverList.at(index));
+}
+
+bool LobbySession::SendMessage(const QString &text)
+{
+    if (!isConnected()) return false;
+    QString line = text;
+    line.remove(QLatin1Char('\r'));
+    line.remove(QLatin1Char('\n'));
+    AddText(playerName() + QStringLiteral("> ") + line);
+    m_socket->sendLine(QStringLiteral("MSG"), line);
+    return true;
+}
+
+void LobbySession::AddText(const QString &text)
+{
+    const QString line = LogBuffer::chatLine(text);
+    const bool trimmed = m_log.append(line);
+    emit logAppended(line, trimmed);
+}
+
+void LobbySession::AddSystemText(const QString &text)
+{
+    const QString line = LogBuffer::systemLine(text);
+    const bool trimmed = m_log.append(line);
+    emit logAppended(line, trimmed);
+}
+
+} // namespace zb

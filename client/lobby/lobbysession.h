@@ -1,0 +1,110 @@
+#pragma once
+
+#include "logbuffer.h"
+#include "serverinfo.h"
+#include "serverlistpage.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+namespace zb {
+
+class LineSocket;
+
+// The player's side of the lobby: the connection, the announcement, the
+// dispatcher of what the lobby sends, the chat log, the room table and page,
+// the name list and the reload limit. The lobby window only shows this state.
+class LobbySession : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int DefaultTickMs = 1000;
+    // Connection attempts end after three ticks (3000 ms).
+    static constexpr int ConnectTicks = 3;
+
+    explicit LobbySession(QObject *parent = nullptr);
+    ~LobbySession() override;
+
+    // Lobby address from the command line; wins over the setting and is never saved.
+    static void setAddressOverride(const QString &hostPort);
+    // The override, else the setting "LobbyServerAddress", else the built-in default.
+    static QString lobbyAddress();
+
+    // Length of one timer tick (1000 ms); tests shorten it.
+    void setTickMs(int ms);
+    int tickMs() const { return m_tickMs; }
+    // Name announced to the lobby; empty reads the setting "Name" at each connect.
+    void setPlayerName(const QString &name) { m_playerNameOverride = name; }
+    // Where the page file goes; empty means beside the program.
+    void setPageFile(const QString &path) { m_pageFile = path; }
+
+    // Starts the once-a-second timer and the first connection.
+    void start();
+    // Ends the connection and the timer (the window is closing).
+    void stop();
+
+    void ConnectLobbyServer();
+    void cmdReload_Click();
+    void tmrReloadLimit_Timer();
+    void wscLobby_Close();
+    void Cont(const QString &command, const QString &payload);
+    // Echoes the line locally, then sends it. False when not connected.
+    bool SendMessage(const QString &text);
+    void AddText(const QString &text);
+    void AddSystemText(const QString &text);
+
+    // Connection state as the caption shows it: 0 closed, 7 connected.
+    int socketState() const;
+    bool isConnected() const { return socketState() == 7; }
+    bool isConnecting() const { return m_connectTimer.isActive(); }
+
+    QString windowCaption() const { return m_caption; }
+    QString reloadCaption() const { return m_reloadCaption; }
+    bool reloadEnabled() const { return m_reloadEnabled; }
+    int reloadLimit() const { return m_reloadLimit; }
+    const QList<ServerInfo> &ServerList() const { return m_serverList; }
+    const ServerListPage &page() const { return m_page; }
+    QString pageShown() const { return m_pageShown; }
+    QStringList names() const { return m_names; }
+    const LogBuffer &log() const { return m_log; }
+
+    // The room a link of the page points at; Ignore for anything else.
+    LinkTarget resolveLink(const QUrl &url) const { return ResolveLink(url, m_serverList); }
+    QString serverInfoText(int index) const;
+
+  signals:
+    // One log line was added; when the log was cut, show log().text() anew.
+    void logAppended(const QString &line, bool trimmed);
+    void namesChanged(const QStringList &names);
+    void pageChanged(const QString &html);
+    void captionChanged(const QString &caption);
+    void reloadChanged(const QString &caption, bool enabled);
+    void connectingChanged(bool connecting);
+
+  private:
+    void onConnected();
+    void onConnectTimeout();
+    void onSocketError(int error);
+    void SetServerListHtml(bool noRooms);
+    void setReload(const QString &caption, bool enabled);
+    QString playerName() const;
+
+    LineSocket *m_socket;
+    QTimer m_tmrReloadLimit;
+    QTimer m_connectTimer;
+    int m_tickMs = DefaultTickMs;
+    QString m_playerNameOverride;
+    QString m_pageFile;
+
+    QString m_caption;
+    QString m_reloadCaption;
+    bool m_reloadEnabled = true;
+    int m_reloadLimit = -1;
+    QList<ServerInfo> m_serverList;
+    ServerListPage m_page;
+    QString m_pageShown;
+    QStringList m_names;
+    LogBuffer m_log;
+};
+
+} // namespace zb

@@ -1,0 +1,186 @@
+#include "serverlistpage.h"
+
+#include "fileutil.h"
+
+namespace zb {
+
+namespace {
+const QString RoomLinkPrefix = QStringLiteral("number:");
+
+// Text of the rooms' own fields never becomes markup.
+QString esc(const QString &s)
+{
+    return s.toHtmlEscaped();
+}
+
+QString playerCell(const ServerInfo &room)
+{
+    const QString count =
+        esc(room.playercount) + QLatin1Char('/') + esc(room.playermax) + QStringLiteral("<font>");
+    if (room.playercount == room.playermax) return QStringLiteral("<font color=ff0000>") + count;
+    bool ok = false;
+    const int n = room.playercount.toInt(&ok);
+    // A count that is not a number is shown plain rather than spoiling the whole list.
+    if (ok && n > 0) return QStringLiteral("<font color=008000>") + count;
+    return count;
+}
+
+QString commentCell(const QString &comment)
+{
+    if (comment.size() <= 20) return esc(comment);
+    return esc(comment.left(20)) + QStringLiteral("...");
+}
+
+QString dictionaryCell(const QString &zbq)
+{
+    if (zbq.contains(QStringLiteral("内蔵辞書")) && zbq.size() <= 5)
+        return QStringLiteral("<font color=008000>内蔵のみ</font>");
+    return QStringLiteral("<font color=ff0000>追加あり</font>");
+}
+} // namespace
+
+ServerListPage::ServerListPage() : m_pageHtml(ServerListTemplate()) {}
+
+QString ServerListPage::ServerListTemplate()
+{
+    static const char *const lines[] = {
+        "<HTML>",
+        "<HEADER/>",
+        "<STYLE TYPE=text/css>A:link {color: #0000ff; text-decoration: none;}A:hover {color: "
+        "#ff0000;}</STYLE>",
+        "<CENTER>",
+        "<TABLE width=800 cellspacing=1 bgcolor=#404040>",
+        "  <TR bgcolor=#808080>",
+        "    <TD><B><FONT color=#ffffff>部屋名</FONT></B></TD>",
+        "    <TD><B><FONT color=#ffffff>パス</FONT></B></TD>",
+        "    <TD><B><FONT color=#ffffff>人数</FONT></B></TD>",
+        "    <TD><B><FONT color=#ffffff>コメント</FONT></B></TD>",
+        "    <TD><B><FONT color=#ffffff>ゲーム</FONT></B></TD>",
+        "    <TD><B><FONT color=#ffffff>辞書</FONT></B></TD>",
+        "    <TD><B><FONT color=#ffffff>Ver.</FONT></B></TD></TR>",
+        "    <SERVERLIST/>",
+        "</TABLE>",
+        "</CENTER>",
+        "<FOOTER/>",
+        "</HTML>",
+    };
+    QString page;
+    for (const char *line : lines)
+        page += QString::fromUtf8(line) + QStringLiteral("\r\n");
+    return page;
+}
+
+QString ServerListPage::ServerRowTemplate()
+{
+    return QStringLiteral("<TR><TD><ROOMNAME/></TD><TD><PASSWORD/></TD><TD align=right><PLAYERCOUNT/></TD>"
+                          "<TD><COMMENT/></TD><TD><GAMEMODE/></TD><TD><ZBQ/></TD><TD><VERSION/></TD></TR>");
+}
+
+void ServerListPage::setHeader(const QString &html)
+{
+    m_pageHtml = ServerListTemplate();
+    m_pageHtml.replace(QStringLiteral("<HEADER/>"), html);
+}
+
+void ServerListPage::setFooter(const QString &html)
+{
+    m_pageHtml.replace(QStringLiteral("<FOOTER/>"), html);
+}
+
+QString ServerListPage::rowHtml(const ServerInfo &room, int index)
+{
+    // Cell values are put in one after another, in the order of the columns.
+    QString row = ServerRowTemplate();
+    row.replace(QStringLiteral("<ROOMNAME/>"), QStringLiteral("<A href=") + RoomLinkPrefix +
+                                                   QString::number(index) + QLatin1Char('>') +
+                                                   esc(room.roomname) + QStringLiteral("</A>"));
+    row.replace(QStringLiteral("<PASSWORD/>"), room.password.isEmpty()
+                                                   ? QStringLiteral("<font color=008000>無し</font>")
+                                                   : QStringLiteral("<font color=ff0000>有り</font>"));
+    row.replace(QStringLiteral("<PLAYERCOUNT/>"), playerCell(room));
+    row.replace(QStringLiteral("<COMMENT/>"), commentCell(room.comment));
+    row.replace(QStringLiteral("<GAMEMODE/>"), room.gametype == QLatin1String("0")
+                                                   ? QStringLiteral("ゼンビー")
+                                                   : QStringLiteral("おぼろげ"));
+    row.replace(QStringLiteral("<ZBQ/>"), dictionaryCell(room.zbq));
+    row.replace(QStringLiteral("<VERSION/>"), esc(room.version));
+    row.replace(QStringLiteral("<TR>"),
+                index % 2 ? QStringLiteral("<TR bgcolor=#f0fff0>") : QStringLiteral("<TR bgcolor=#efefff>"));
+    return row;
+}
+
+QString ServerListPage::SetServerListHtml(const QList<ServerInfo> &rooms, bool noRooms) const
+{
+    QString list;
+    if (noRooms) {
+        list = ServerRowTemplate();
+        list.replace(QStringLiteral("<ROOMNAME/>"), QStringLiteral("（サーバーが一つもありません）"));
+        for (const char *p :
+             {"<PASSWORD/>", "<PLAYERCOUNT/>", "<COMMENT/>", "<GAMEMODE/>", "<ZBQ/>", "<VERSION/>"})
+            list.replace(QLatin1String(p), QStringLiteral("-"));
+    } else {
+        for (int i = 0; i < rooms.size(); ++i)
+            list += rowHtml(rooms.at(i), i) + QStringLiteral("\r\n");
+    }
+    QString page = m_pageHtml;
+    page.replace(QStringLiteral("<SERVERLIST/>"), list);
+    return page;
+}
+
+QString ServerListPage::GetServerInfo(const ServerInfo &room)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    const QString space = QStringLiteral("　");
+    QString players = room.players;
+    players.replace(QLatin1Char(':'), crlf + space);
+    QString zbq = room.zbq;
+    zbq.replace(QLatin1Char(':'), crlf + space);
+    const QStringList lines = {
+        QStringLiteral("[部屋名]"),         space + room.roomname,
+        QStringLiteral("[コメント]"),       space + room.comment,
+        QStringLiteral("[参加者]") + space, space + players,
+        QStringLiteral("[使用辞書]"),       space + zbq,
+    };
+    return lines.join(crlf);
+}
+
+QString ServerListPage::pageFile()
+{
+    return ProgramFile(QStringLiteral("serverlist.html"));
+}
+
+bool ServerListPage::writePage(const QString &path, const QString &page)
+{
+    return WriteTextFile(path, page);
+}
+
+LinkTarget ResolveLink(const QUrl &url, const QList<ServerInfo> &rooms)
+{
+    LinkTarget t;
+    const QString text = url.toString();
+    if (text.startsWith(RoomLinkPrefix)) {
+        bool ok = false;
+        const int i = text.mid(RoomLinkPrefix.size()).toInt(&ok);
+        // Only a room of the table has an address to hand over.
+        if (ok && i >= 0 && i < rooms.size()) {
+            t.kind = LinkTarget::Room;
+            t.room = i;
+            t.address = rooms.at(i).address;
+        }
+        return t;
+    }
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+        !url.host().isEmpty()) {
+        t.kind = LinkTarget::External;
+        t.address = url.toString(QUrl::FullyEncoded);
+        return t;
+    }
+    if (url.isRelative() && url.path().isEmpty() && url.hasFragment()) {
+        t.kind = LinkTarget::Anchor;
+        t.anchor = url.fragment();
+    }
+    return t;
+}
+
+} // namespace zb

@@ -1,0 +1,282 @@
+#include "cp932.h"
+#include "serverinfo.h"
+#include "serverlistpage.h"
+#include "statusrecord.h"
+#include "textutil.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zb;
+
+Q_DECLARE_METATYPE(zb::ServerInfo)
+
+namespace {
+ServerInfo room(const QString &count, const QString &max = QStringLiteral("6"))
+{
+    ServerInfo s;
+    s.address = QStringLiteral("10.0.0.1:27064");
+    s.roomname = QStringLiteral("部屋");
+    s.gametype = QStringLiteral("0");
+    s.comment = QStringLiteral("無し");
+    s.zbq = QStringLiteral("内蔵辞書:");
+    s.version = QStringLiteral("1.16");
+    s.playercount = count;
+    s.playermax = max;
+    return s;
+}
+
+QString fullRecord(const QString &ip, const QString &name, const QString &count)
+{
+    return StatusRecord()
+        .add(QStringLiteral("ipaddress="), ip)
+        .add(QStringLiteral("port="), QStringLiteral("27064"))
+        .add(QStringLiteral("password="), QString())
+        .add(QStringLiteral("roomname="), name)
+        .add(QStringLiteral("comment="), QStringLiteral("よろしく"))
+        .add(QStringLiteral("gametype="), QStringLiteral("1"))
+        .add(QStringLiteral("zbq="), QStringLiteral("内蔵辞書:動物.zbq:"))
+        .add(QStringLiteral("version="), QStringLiteral("1.16"))
+        .add(QStringLiteral("players="), QStringLiteral("a:b:::::::"))
+        .add(QStringLiteral("playercount="), count)
+        .add(QStringLiteral("playermax="), QStringLiteral("8"))
+        .add(QStringLiteral("playername="), QStringLiteral("ZBSERVER"))
+        .encoded();
+}
+} // namespace
+
+class TstLobbyPage : public QObject {
+    Q_OBJECT
+  private slots:
+    void announcement()
+    {
+        const QString rec = AnnouncementRecord(QStringLiteral("太郎 x"));
+        QCOMPARE(rec, UrlEncode(QStringLiteral("version=1.16&playername=太郎 x&")));
+        QVERIFY(!rec.contains(QLatin1Char(':')) && !rec.contains(QLatin1Char('&')));
+        // A hand-edited name cannot smuggle a field into the record.
+        QCOMPARE(StatusRecord::decode(AnnouncementRecord(QStringLiteral("a&version=9:b"))),
+                 QStringLiteral("version=1.16&playername=aversion9b&"));
+    }
+
+    void fieldLookup_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("plain") << "port=27064&roomname=r&"
+                               << "roomname="
+                               << "r";
+        QTest::newRow("first occurrence counts") << "roomname=xcomment=y&comment=z&"
+                                                 << "comment="
+                                                 << "y";
+        QTest::newRow("missing key") << "port=1&"
+                                     << "comment="
+                                     << "";
+        QTest::newRow("no closing mark") << "port=1&comment=abc"
+                                         << "comment="
+                                         << "";
+        QTest::newRow("empty value") << "password=&roomname=r&"
+                                     << "password="
+                                     << "";
+    }
+    void fieldLookup()
+    {
+        QFETCH(QString, record);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QCOMPARE(StatusRecord::field(record, key), value);
+    }
+
+    void roomEntry()
+    {
+        ServerInfo s = ServerInfo::fromRecord(StatusRecord::decode(fullRecord("1.2.3.4", "部屋 A", "2")));
+        QCOMPARE(s.address, QStringLiteral("1.2.3.4:27064"));
+        QCOMPARE(s.roomname, QStringLiteral("部屋 A"));
+        QCOMPARE(s.gametype, QStringLiteral("1"));
+        QCOMPARE(s.zbq, QStringLiteral("内蔵辞書:動物.zbq:"));
+        QCOMPARE(s.players, QStringLiteral("a:b:::::::"));
+        QCOMPARE(s.playercount, QStringLiteral("2"));
+        QCOMPARE(s.playermax, QStringLiteral("8"));
+        s = ServerInfo::fromRecord(QStringLiteral("port=5000&playercount=1&"));
+        QCOMPARE(s.address, QStringLiteral(":5000"));
+        QCOMPARE(s.playermax, QStringLiteral("6"));
+        QCOMPARE(ServerInfo::fromRecord(QStringLiteral("playermax=&")).playermax, QStringLiteral("6"));
+    }
+
+    void roomListIntake()
+    {
+        const QString a = fullRecord("1.1.1.1", "A", "1");
+        const QString b = fullRecord("2.2.2.2", "B", "2");
+        QList<ServerInfo> rooms{room("9")};
+        QVERIFY(ParseRoomList(a + ':' + b + ':', rooms));
+        QCOMPARE(rooms.size(), 2);
+        QCOMPARE(rooms.at(1).roomname, QStringLiteral("B"));
+        QVERIFY(ParseRoomList(a + ':' + b, rooms));
+        QCOMPARE(rooms.size(), 1);
+        QCOMPARE(rooms.at(0).address, QStringLiteral("1.1.1.1:27064"));
+        // No separator at all: the table is left as it was.
+        QVERIFY(!ParseRoomList(a, rooms));
+        QVERIFY(!ParseRoomList(QString(), rooms));
+        QCOMPARE(rooms.size(), 1);
+    }
+
+    void pageTemplate()
+    {
+        const QStringList lines = ServerListPage::ServerListTemplate().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 19);
+        QCOMPARE(lines.last(), QString());
+        QCOMPARE(lines.at(1), QStringLiteral("<HEADER/>"));
+        QCOMPARE(lines.at(5), QStringLiteral("  <TR bgcolor=#808080>"));
+        QCOMPARE(lines.at(12), QStringLiteral("    <TD><B><FONT color=#ffffff>Ver.</FONT></B></TD></TR>"));
+        QCOMPARE(lines.at(13), QStringLiteral("    <SERVERLIST/>"));
+        QCOMPARE(lines.at(17), QStringLiteral("</HTML>"));
+    }
+
+    void oneRow()
+    {
+        QCOMPARE(
+            ServerListPage::rowHtml(room("3"), 0),
+            QStringLiteral("<TR bgcolor=#efefff><TD><A href=number:0>部屋</A></TD>"
+                           "<TD><font color=008000>無し</font></TD>"
+                           "<TD align=right><font color=008000>3/6<font></TD><TD>無し</TD><TD>ゼンビー</TD>"
+                           "<TD><font color=008000>内蔵のみ</font></TD><TD>1.16</TD></TR>"));
+    }
+
+    void twoRowsAndPage()
+    {
+        ServerListPage page;
+        page.setFooter(QStringLiteral("<P>lost</P>"));
+        page.setHeader(QStringLiteral("<BODY><H1>ようこそ</H1>"));
+        page.setFooter(QStringLiteral("</BODY>"));
+        const QString before = page.PageHtml();
+        ServerInfo second = room("0");
+        second.password = QStringLiteral("1");
+        const QString html = page.SetServerListHtml({room("3"), second}, false);
+        QCOMPARE(page.PageHtml(), before);
+        QVERIFY(!html.contains(QStringLiteral("lost")));
+        QVERIFY(html.startsWith(QStringLiteral("<HTML>\r\n<BODY><H1>ようこそ</H1>\r\n")));
+        QVERIFY(html.endsWith(QStringLiteral("</CENTER>\r\n</BODY>\r\n</HTML>\r\n")));
+        const QString rows = ServerListPage::rowHtml(room("3"), 0) + QStringLiteral("\r\n") +
+                             ServerListPage::rowHtml(second, 1) + QStringLiteral("\r\n");
+        QVERIFY(html.contains(QStringLiteral("    ") + rows + QStringLiteral("\r\n</TABLE>")));
+        QVERIFY(rows.indexOf(QStringLiteral("#efefff")) < rows.indexOf(QStringLiteral("#f0fff0")));
+        QVERIFY(rows.contains(QStringLiteral("<TR bgcolor=#f0fff0><TD><A href=number:1>")));
+        QVERIFY(rows.contains(QStringLiteral("<font color=ff0000>有り</font>")));
+    }
+
+    void emptyPage()
+    {
+        const QString html = ServerListPage().SetServerListHtml({room("1")}, true);
+        QVERIFY(
+            html.contains(QStringLiteral("    <TR><TD>（サーバーが一つもありません）</TD><TD>-</TD>"
+                                         "<TD align=right>-</TD><TD>-</TD><TD>-</TD><TD>-</TD><TD>-</TD></TR>"
+                                         "\r\n</TABLE>")));
+        QVERIFY(!html.contains(QStringLiteral("number:")));
+    }
+
+    void cells_data()
+    {
+        QTest::addColumn<ServerInfo>("info");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("3/6 green") << room("3") << "<TD align=right><font color=008000>3/6<font></TD>";
+        QTest::newRow("6/6 red") << room("6") << "<TD align=right><font color=ff0000>6/6<font></TD>";
+        QTest::newRow("0/6 plain") << room("0") << "<TD align=right>0/6<font></TD>";
+        QTest::newRow("not a number") << room("x") << "<TD align=right>x/6<font></TD>";
+        QTest::newRow("empty count") << room("") << "<TD align=right>/6<font></TD>";
+        QTest::newRow("escaped count") << room("<b>") << "<TD align=right>&lt;b&gt;/6<font></TD>";
+        ServerInfo c = room("1");
+        c.comment = QString(20, QChar(u'あ'));
+        QTest::newRow("comment 20") << c << "<TD>" + c.comment + "</TD>";
+        c.comment += QLatin1Char('x');
+        QTest::newRow("comment 21") << c << "<TD>" + QString(20, QChar(u'あ')) + "...</TD>";
+        c.comment = QString(19, QLatin1Char('a')) + QStringLiteral("&bcd");
+        QTest::newRow("comment cut before escaping")
+            << c << "<TD>" + QString(19, QLatin1Char('a')) + "&amp;...</TD>";
+        const auto dict = [](const char *zbq) {
+            ServerInfo s = room("1");
+            s.zbq = QString::fromUtf8(zbq);
+            return s;
+        };
+        const QString only = QStringLiteral("<TD><font color=008000>内蔵のみ</font></TD>");
+        const QString more = QStringLiteral("<TD><font color=ff0000>追加あり</font></TD>");
+        QTest::newRow("built-in with colon") << dict("内蔵辞書:") << only;
+        QTest::newRow("built-in bare") << dict("内蔵辞書") << only;
+        QTest::newRow("built-in and another") << dict("内蔵辞書:動物.zbq:") << more;
+        QTest::newRow("built-in high weight") << dict("内蔵辞書（高確率）:") << more;
+        QTest::newRow("empty dictionaries") << dict("") << more;
+        QTest::newRow("other only") << dict("abc:") << more;
+        ServerInfo g = room("1");
+        g.gametype = QStringLiteral("1");
+        QTest::newRow("game type") << g << "<TD>おぼろげ</TD>";
+        ServerInfo e = room("1");
+        e.roomname = QStringLiteral("<script>&\"");
+        e.version = QStringLiteral("<i>");
+        QTest::newRow("escaped name") << e << "<A href=number:0>&lt;script&gt;&amp;&quot;</A>";
+        QTest::newRow("escaped version") << e << "<TD>&lt;i&gt;</TD></TR>";
+    }
+    void cells()
+    {
+        QFETCH(ServerInfo, info);
+        QFETCH(QString, cell);
+        const QString row = ServerListPage::rowHtml(info, 0);
+        QVERIFY2(row.contains(cell), qPrintable(row));
+    }
+
+    void popup()
+    {
+        ServerInfo s = room("2");
+        s.players = QStringLiteral("a:b:");
+        s.zbq = QStringLiteral("内蔵辞書:x.zbq:");
+        QCOMPARE(
+            ServerListPage::GetServerInfo(s),
+            QStringLiteral("[部屋名]\r\n　部屋\r\n[コメント]\r\n　無し\r\n[参加者]　\r\n　a\r\n　b\r\n　\r\n"
+                           "[使用辞書]\r\n　内蔵辞書\r\n　x.zbq\r\n　"));
+    }
+
+    void links_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("room 1") << "number:1" << int(LinkTarget::Room) << "10.0.0.2:27064";
+        QTest::newRow("room 0") << "number:0" << int(LinkTarget::Room) << "10.0.0.1:27064";
+        QTest::newRow("outside the table") << "number:2" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("negative") << "number:-1" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("not a number") << "number:x" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("http") << "http://example.com/a?b=1" << int(LinkTarget::External)
+                              << "http://example.com/a?b=1";
+        QTest::newRow("https") << "HTTPS://example.com/" << int(LinkTarget::External)
+                               << "https://example.com/";
+        QTest::newRow("local file") << "file:///etc/passwd" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("relative file") << "serverlist.html" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("hostless http") << "http:///etc/passwd" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("script") << "javascript:alert(1)" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("blank") << "about:blank" << int(LinkTarget::Ignore) << "";
+        QTest::newRow("anchor") << "#top" << int(LinkTarget::Anchor) << "";
+    }
+    void links()
+    {
+        QFETCH(QString, url);
+        QFETCH(int, kind);
+        QFETCH(QString, address);
+        ServerInfo second = room("1");
+        second.address = QStringLiteral("10.0.0.2:27064");
+        const LinkTarget t = ResolveLink(QUrl(url), {room("1"), second});
+        QCOMPARE(int(t.kind), kind);
+        QCOMPARE(t.address, address);
+    }
+
+    void pageFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("serverlist.html"));
+        QVERIFY(ServerListPage::writePage(path, QStringLiteral("<HTML>部屋</HTML>")));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), toCp932(QStringLiteral("<HTML>部屋</HTML>\r\n")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLobbyPage)
+#include "tst_lobbypage.moc"

@@ -1,0 +1,235 @@
+#include "linesocket.h"
+#include "lobbysession.h"
+#include "statusrecord.h"
+#include "textutil.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zb;
+
+namespace {
+// A lobby that records what the player sends and says what the test wants.
+class FakeLobby : public QObject {
+  public:
+    FakeLobby()
+    {
+        server.listen(QHostAddress(QStringLiteral("127.0.0.1")));
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            peer = new LineSocket(server.nextPendingConnection(), this);
+            connect(peer, &LineSocket::lineReceived, this,
+                    [this](const QString &c, const QString &p) { lines.append(c + QLatin1Char(' ') + p); });
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:") + QString::number(server.serverPort()); }
+    void send(const QString &c, const QString &p) { peer->sendLine(c, p); }
+
+    QTcpServer server;
+    LineSocket *peer = nullptr;
+    QStringList lines;
+};
+
+QString record(const QString &name, const QString &count)
+{
+    return StatusRecord()
+        .add(QStringLiteral("ipaddress="), QStringLiteral("127.0.0.9"))
+        .add(QStringLiteral("port="), QStringLiteral("27064"))
+        .add(QStringLiteral("roomname="), name)
+        .add(QStringLiteral("playercount="), count)
+        .encoded();
+}
+
+bool logHas(const LobbySession &s, const QString &text)
+{
+    return s.log().text().contains(text);
+}
+} // namespace
+
+class TstLobbySession : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir m_dir;
+
+    // A session connected to the fake lobby, ticking only when the test says so.
+    void connectSession(LobbySession &s, FakeLobby &lobby)
+    {
+        LobbySession::setAddressOverride(lobby.address());
+        s.setPageFile(m_dir.filePath(QStringLiteral("serverlist.html")));
+        s.setTickMs(600000);
+        s.setPlayerName(QStringLiteral("太郎"));
+        s.start();
+        QTRY_VERIFY(s.isConnected());
+        QTRY_COMPARE(lobby.lines.size(), 1);
+    }
+
+  private slots:
+    void addressChoice()
+    {
+        LobbySession::setAddressOverride(QString());
+        QCOMPARE(LobbySession::lobbyAddress(), QStringLiteral("localhost:29999"));
+        LobbySession::setAddressOverride(QStringLiteral(" 10.1.1.1:3000 "));
+        QCOMPARE(LobbySession::lobbyAddress(), QStringLiteral("10.1.1.1:3000"));
+    }
+
+    void announcesOnConnect()
+    {
+        FakeLobby lobby;
+        LobbySession s;
+        QSignalSpy reload(&s, &LobbySession::reloadChanged);
+        connectSession(s, lobby);
+        QCOMPARE(lobby.lines.first(), QStringLiteral("STS ") + AnnouncementRecord(QStringLiteral("太郎")));
+        const QStringList log = s.log().text().split(QStringLiteral("\r\n"));
+        QVERIFY(log.at(0).endsWith(QStringLiteral(" <system> ロビーサーバーに接続します")));
+        QVERIFY(log.at(2).endsWith(QStringLiteral("ロビーサーバーに接続中...")));
+        QVERIFY(log.at(3).endsWith(QStringLiteral("ロビーサーバーに接続しました")));
+        QVERIFY(log.at(4).endsWith(QStringLiteral("サーバーリストを受信します...")));
+        QCOMPARE(s.reloadCaption(), QStringLiteral("更新制限中 - 10秒"));
+        QVERIFY(!s.reloadEnabled());
+        QCOMPARE(reload.size(), 1);
+        QCOMPARE(s.windowCaption(), QStringLiteral("ロビーサーバー"));
+        s.tmrReloadLimit_Timer();
+        QCOMPARE(s.windowCaption(), QStringLiteral("ロビーサーバー [7]"));
+    }
+
+    void reloadLimitOverElevenTicks()
+    {
+        FakeLobby lobby;
+        LobbySession s;
+        connectSession(s, lobby);
+        for (int tick = 1; tick <= 10; ++tick) {
+            s.tmrReloadLimit_Timer();
+            QCOMPARE(s.reloadCaption(), QStringLiteral("更新制限中 - %1秒").arg(11 - tick));
+            QVERIFY(!s.reloadEnabled());
+        }
+        s.tmrReloadLimit_Timer();
+        QCOMPARE(s.reloadCaption(), QStringLiteral("サーバーリスト更新"));
+        QVERIFY(s.reloadEnabled());
+        QCOMPARE(s.reloadLimit(), -1);
+        s.tmrReloadLimit_Timer();
+        QCOMPARE(s.reloadCaption(), QStringLiteral("サーバーリスト更新"));
+
+        // Reloading reconnects and announces again.
+        s.cmdReload_Click();
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        QCOMPARE(lobby.lines.at(1), lobby.lines.at(0));
+        QTRY_VERIFY(!s.reloadEnabled());
+    }
+
+    void dispatcher()
+    {
+        FakeLobby lobby;
+        LobbySession s;
+        connectSession(s, lobby);
+        QSignalSpy pages(&s, &LobbySession::pageChanged);
+        QSignalSpy names(&s, &LobbySession::namesChanged);
+        lobby.send(QStringLiteral("FTR"), UrlEncode(QStringLiteral("<P>early</P>")));
+        lobby.send(QStringLiteral("HDR"), UrlEncode(QStringLiteral("<BODY>ロビー")));
+        lobby.send(QStringLiteral("FTR"), UrlEncode(QStringLiteral("</BODY>")));
+        lobby.send(QStringLiteral("SRV"), record("A", "1") + ':' + record("B", "2") + ':');
+        QTRY_COMPARE(pages.size(), 1);
+        QCOMPARE(s.ServerList().size(), 2);
+        QCOMPARE(s.ServerList().at(1).roomname, QStringLiteral("B"));
+        QCOMPARE(s.ServerList().at(0).address, QStringLiteral("127.0.0.9:27064"));
+        QString page = pages.last().at(0).toString();
+        QVERIFY(page.contains(QStringLiteral("<BODY>ロビー")));
+        QVERIFY(!page.contains(QStringLiteral("early")));
+        QVERIFY(page.contains(QStringLiteral("<A href=number:1>B</A>")));
+        QVERIFY(logHas(s, QStringLiteral(" <system> サーバーリストを受信しました\r\n")));
+        // The page file is written beside the page shown.
+        QFile f(m_dir.filePath(QStringLiteral("serverlist.html")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("number:1"));
+        QVERIFY(s.serverInfoText(1).startsWith(QStringLiteral("[部屋名]\r\n　B\r\n")));
+        QCOMPARE(s.resolveLink(QUrl(QStringLiteral("number:1"))).address, QStringLiteral("127.0.0.9:27064"));
+
+        lobby.send(QStringLiteral("NMS"), QStringLiteral("太郎:花子:"));
+        QTRY_COMPARE(names.size(), 1);
+        QCOMPARE(s.names(), (QStringList{QStringLiteral("太郎"), QStringLiteral("花子")}));
+        lobby.send(QStringLiteral("NMS"), QStringLiteral("a:b"));
+        QTRY_COMPARE(names.size(), 2);
+        QCOMPARE(s.names(), QStringList{QStringLiteral("a")});
+        lobby.send(QStringLiteral("NMS"), QString());
+        QTRY_COMPARE(names.size(), 3);
+        QVERIFY(s.names().isEmpty());
+
+        lobby.send(QStringLiteral("MSG"), QStringLiteral("花子> やあ"));
+        lobby.send(QStringLiteral("SYM"), QStringLiteral("お知らせ"));
+        lobby.send(QStringLiteral("XYZ"), QStringLiteral("?"));
+        QTRY_VERIFY(logHas(s, QStringLiteral(" <system> 不正なコマンドを受信しました、放置します\r\n")));
+        QVERIFY(logHas(s, QStringLiteral(" <花子> やあ\r\n")));
+        QVERIFY(logHas(s, QStringLiteral(" <system> お知らせ\r\n")));
+
+        // A list without any separator changes nothing.
+        const QList<ServerInfo> before = s.ServerList();
+        lobby.send(QStringLiteral("SRV"), record("C", "3"));
+        QTRY_VERIFY(logHas(s, QStringLiteral(" <system> 原因不明のエラーが発生しました、放置します\r\n")));
+        QCOMPARE(s.ServerList(), before);
+        QCOMPARE(pages.size(), 1);
+        QCOMPARE(s.pageShown(), page);
+
+        // No rooms: the empty row, the table kept, no "received" line.
+        const int received = s.log().text().count(QStringLiteral("サーバーリストを受信しました"));
+        lobby.send(QStringLiteral("SRV"), QString());
+        QTRY_COMPARE(pages.size(), 2);
+        QVERIFY(s.pageShown().contains(QStringLiteral("（サーバーが一つもありません）")));
+        QCOMPARE(s.ServerList(), before);
+        QCOMPARE(s.log().text().count(QStringLiteral("サーバーリストを受信しました")), received);
+    }
+
+    void chat()
+    {
+        FakeLobby lobby;
+        LobbySession s;
+        connectSession(s, lobby);
+        QVERIFY(s.SendMessage(QStringLiteral("こんにちは\r\nみんな")));
+        QVERIFY(logHas(s, QStringLiteral(" <太郎> こんにちはみんな\r\n")));
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        QCOMPARE(lobby.lines.at(1), QStringLiteral("MSG こんにちはみんな"));
+
+        // The lobby going away is no error; the caption shows it on the next tick.
+        const QString logBefore = s.log().text();
+        delete lobby.peer;
+        QTRY_COMPARE(s.socketState(), 0);
+        QCOMPARE(s.log().text(), logBefore);
+        s.tmrReloadLimit_Timer();
+        QCOMPARE(s.windowCaption(), QStringLiteral("ロビーサーバー [0]"));
+        QVERIFY(!s.SendMessage(QStringLiteral("x")));
+        QCOMPARE(s.log().text(), logBefore);
+    }
+
+    void lobbyDown()
+    {
+        quint16 port;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+            port = probe.serverPort();
+        }
+        LobbySession::setAddressOverride(QStringLiteral("127.0.0.1:") + QString::number(port));
+        LobbySession s;
+        s.setPageFile(m_dir.filePath(QStringLiteral("serverlist.html")));
+        s.setTickMs(40);
+        QSignalSpy connecting(&s, &LobbySession::connectingChanged);
+        s.start();
+        QTRY_VERIFY(logHas(s, QStringLiteral("現在ロビーサーバーが停止しているようです")));
+        QVERIFY(logHas(s, QStringLiteral(" <system> エラー:")));
+        QVERIFY(s.log().text().indexOf(QStringLiteral("ロビーサーバーに接続できませんでした")) <
+                s.log().text().indexOf(QStringLiteral("現在ロビーサーバーが停止しているようです")));
+        QCOMPARE(connecting.size(), 2);
+        QVERIFY(!s.isConnecting());
+        QVERIFY(s.reloadEnabled());
+        QCOMPARE(s.reloadCaption(), QStringLiteral("サーバーリスト更新"));
+
+        // An address without a usable port fails the same way.
+        LobbySession::setAddressOverride(QStringLiteral("127.0.0.1"));
+        LobbySession t;
+        t.setTickMs(20);
+        t.cmdReload_Click();
+        QTRY_VERIFY(logHas(t, QStringLiteral("現在ロビーサーバーが停止しているようです")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLobbySession)
+#include "tst_lobbysession.moc"
