@@ -1,0 +1,263 @@
+#include "clientsettings.h"
+#include "connectdialog.h"
+#include "optionsdialog.h"
+#include "questionwindow.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace zb;
+
+namespace {
+// Answers the next message box that appears, the way a player would, and keeps its text.
+class MessageBoxAnswerer : public QObject {
+  public:
+    explicit MessageBoxAnswerer(QObject *parent = nullptr) : QObject(parent)
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                if (box && box->isVisible()) {
+                    m_text = box->text();
+                    ++m_count;
+                    box->accept();
+                }
+            }
+        });
+        m_timer.start();
+    }
+    QString text() const { return m_text; }
+    int count() const { return m_count; }
+
+  private:
+    QTimer m_timer;
+    QString m_text;
+    int m_count = 0;
+};
+} // namespace
+
+class TstClientPartsUi : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+  private slots:
+    void init()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("store.ini"));
+        QFile::remove(file);
+        SettingsStore::setFile(file);
+    }
+
+    void connectDialogLayout()
+    {
+        ClientSettings s;
+        s.Name = QStringLiteral("はなこ");
+        s.IPPort = QStringLiteral("10.0.0.5:30000");
+        ConnectDialog d(&s);
+        QCOMPARE(d.windowTitle(), QStringLiteral("サーバーに接続する"));
+        QCOMPARE(d.txtName->text(), s.Name);
+        QCOMPARE(d.txtIPPort->text(), s.IPPort);
+        QVERIFY(d.txtPassword->text().isEmpty());
+        QCOMPARE(d.txtName->maxLength(), 12);
+        QCOMPARE(d.txtPassword->maxLength(), 8);
+        QCOMPARE(d.cmdLocal->text(), QStringLiteral("Local"));
+        QCOMPARE(d.cmdServer->text(), QStringLiteral("サーバーに接続する(&C)"));
+
+        d.cmdLocal->click();
+        QCOMPARE(d.txtIPPort->text(), QStringLiteral("127.0.0.1:30000"));
+        d.setAddress(QStringLiteral("example.org:1234"));
+        QCOMPARE(d.txtIPPort->text(), QStringLiteral("example.org:1234"));
+    }
+
+    void emptyNameRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("only colons") << ":::";
+        QTest::newRow("blanks") << "   ";
+        QTest::newRow("empty") << "";
+    }
+    void emptyNameRefused()
+    {
+        QFETCH(QString, name);
+        ClientSettings s;
+        s.IPPort = QStringLiteral("old:1");
+        ConnectDialog d(&s);
+        d.show();
+        d.txtName->setText(name);
+        d.txtIPPort->setText(QStringLiteral("new:2"));
+        QSignalSpy spy(&d, &ConnectDialog::connectRequested);
+
+        MessageBoxAnswerer answerer;
+        d.cmdServer->click();
+        QTRY_COMPARE(answerer.count(), 1);
+        QCOMPARE(answerer.text(), QStringLiteral("名前を入力してください"));
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(d.isVisible());
+        QVERIFY(d.txtName->text().isEmpty());
+        QCOMPARE(s.IPPort, QStringLiteral("old:1"));
+        QVERIFY(SettingsStore::read(QStringLiteral("IPPort")).isEmpty());
+    }
+
+    void connectStoresAndEmits()
+    {
+        ClientSettings s;
+        ConnectDialog d(&s);
+        d.show();
+        d.txtName->setText(QStringLiteral(" a:b;c "));
+        d.txtIPPort->setText(QStringLiteral("  127.0.0.1:27070 "));
+        d.txtPassword->setText(QStringLiteral(" pw "));
+        QSignalSpy spy(&d, &ConnectDialog::connectRequested);
+        d.cmdServer->click();
+
+        QCOMPARE(d.txtName->text(), QStringLiteral("abc"));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("127.0.0.1:27070"));
+        QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("pw"));
+        QCOMPARE(d.password(), QStringLiteral("pw"));
+        QVERIFY(!d.isVisible());
+
+        ClientSettings stored;
+        stored.LoadSettings();
+        QCOMPARE(stored.Name, QStringLiteral("abc"));
+        QCOMPARE(stored.IPPort, QStringLiteral("127.0.0.1:27070"));
+        // The password is for this connection only.
+        QFile store(m_dir.filePath(QStringLiteral("store.ini")));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QVERIFY(!store.readAll().contains("pw"));
+    }
+
+    void optionsOk()
+    {
+        ClientSettings s;
+        s.QuestionWindow = 1;
+        s.MousePointer = 1;
+        s.LobbyServerAddress = QStringLiteral("never:1");
+        OptionsDialog d(&s);
+        QCOMPARE(d.windowTitle(), QStringLiteral("オプション"));
+        QVERIFY(d.chkQuestionWindow->isChecked());
+        QVERIFY(!d.chkChatTextSize->isChecked());
+        QVERIFY(d.optMousePointer[1]->isChecked());
+        QCOMPARE(d.chkChatTextSize->text(), QStringLiteral("チャットの文字を大きくする"));
+        QCOMPARE(d.optMousePointer[2]->text(), QStringLiteral("ペン"));
+
+        d.show();
+        d.chkChatTextSize->setChecked(true);
+        d.chkQuestionWindow->setChecked(false);
+        d.chkAutoSavePicture->setChecked(true);
+        d.chkLobbyAutoName->setChecked(true);
+        d.optMousePointer[2]->setChecked(true);
+        QSignalSpy spy(&d, &OptionsDialog::settingsApplied);
+        d.cmdOk->click();
+
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(s.ChatTextSize2, 1);
+        QCOMPARE(s.QuestionWindow, 0);
+        QCOMPARE(s.AutoSavePicture, 1);
+        QCOMPARE(s.LobbyAutoName, 1);
+        QCOMPARE(s.LobbyAutoConnect, 0);
+        QCOMPARE(s.ColorChangeWidth, 0);
+        QCOMPARE(s.MousePointer, 2);
+        ClientSettings stored;
+        stored.LoadSettings();
+        QCOMPARE(stored.ChatTextSize2, 1);
+        QCOMPARE(stored.MousePointer, 2);
+        QCOMPARE(stored.QuestionWindow, 0);
+        QVERIFY(SettingsStore::read(QStringLiteral("LobbyServerAddress")).isEmpty());
+    }
+
+    void optionsCancel()
+    {
+        ClientSettings s;
+        OptionsDialog d(&s);
+        QVERIFY(d.optMousePointer[0]->isChecked());
+        d.show();
+        d.chkLobbyAutoConnect->setChecked(true);
+        d.optMousePointer[1]->setChecked(true);
+        QSignalSpy spy(&d, &OptionsDialog::settingsApplied);
+        d.cmdCancel->click();
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(s.LobbyAutoConnect, 0);
+        QCOMPARE(s.MousePointer, 0);
+        QVERIFY(SettingsStore::read(QStringLiteral("LobbyAutoConnect")).isEmpty());
+    }
+
+    void optionsOddCursorValue()
+    {
+        ClientSettings s;
+        s.MousePointer = 7;
+        OptionsDialog d(&s);
+        for (QRadioButton *b : d.optMousePointer)
+            QVERIFY(!b->isChecked());
+        d.cmdOk->click();
+        QCOMPARE(s.MousePointer, 2);
+    }
+
+    void wordWindow()
+    {
+        QWidget game;
+        game.setGeometry(300, 200, 400, 300);
+        game.show();
+        QuestionWindow w(&game);
+        QVERIFY(w.isWindow());
+        QVERIFY(w.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(w.windowTitle(), QStringLiteral("お題"));
+        QCOMPARE(w.word(), QStringLiteral("お題"));
+        QCOMPARE(w.lblQuestion->toolTip(), QStringLiteral("ドラッグで移動できます"));
+        QCOMPARE(w.lblQuestion->palette().color(QPalette::Window), QColor(128, 128, 128));
+        QCOMPARE(w.lblQuestion->palette().color(QPalette::WindowText), QColor(Qt::white));
+        w.setWord(QStringLiteral("りんご"));
+        QCOMPARE(w.word(), QStringLiteral("りんご"));
+
+        w.placeBeside(&game);
+        QCOMPARE(w.pos(), game.pos() + QPoint(80, 80));
+    }
+
+    void wordWindowDrag()
+    {
+        QuestionWindow w;
+        w.move(100, 100);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint origin = w.pos();
+        const QPointF inLabel(10, 12);
+        // Moves without a pressed button reach the label too, so a drag that failed to end would show.
+        w.lblQuestion->setMouseTracking(true);
+        auto send = [&](QEvent::Type type, Qt::MouseButton button, QPointF global) {
+            const Qt::MouseButton changed = type == QEvent::MouseMove ? Qt::NoButton : button;
+            const Qt::MouseButtons held =
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+            QMouseEvent e(type, inLabel, global, changed, held, Qt::NoModifier);
+            QApplication::sendEvent(w.lblQuestion, &e);
+        };
+        // Other buttons do not drag.
+        send(QEvent::MouseButtonPress, Qt::RightButton, QPointF(origin + QPoint(10, 12)));
+        send(QEvent::MouseMove, Qt::RightButton, QPointF(500, 400));
+        QCOMPARE(w.pos(), origin);
+        send(QEvent::MouseButtonRelease, Qt::RightButton, QPointF(500, 400));
+
+        send(QEvent::MouseButtonPress, Qt::LeftButton, QPointF(origin + QPoint(10, 12)));
+        send(QEvent::MouseMove, Qt::LeftButton, QPointF(300, 250));
+        QCOMPARE(w.pos(), QPoint(290, 238));
+        send(QEvent::MouseButtonRelease, Qt::LeftButton, QPointF(300, 250));
+        send(QEvent::MouseMove, Qt::NoButton, QPointF(50, 50));
+        QCOMPARE(w.pos(), QPoint(290, 238));
+    }
+};
+
+QTEST_MAIN(TstClientPartsUi)
+#include "tst_clientparts_ui.moc"
