@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Builds the server (Release) and the benchmark tools, runs every benchmark
+# and prints one table. Never part of the test run.
+#   bench/run_all.sh [--quick]
+# Builds go to build-bench/ (or $ZB_BENCH_DIR); raw results to build-bench/results.txt.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${ZB_BENCH_DIR:-$root/build-bench}
+quick=${1:-}
+lock=/tmp/zb-build.lock
+
+cmake -S "$root" -B "$out/main" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZB_BUILD_TESTS=OFF >/dev/null
+flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbdata >/dev/null
+cmake -S "$root/bench" -B "$out/tools" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+flock "$lock" cmake --build "$out/tools" -j2 >/dev/null
+
+work=$(mktemp -d /tmp/zbbench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cp "$out/main/bin/default.dat" "$work/"
+results=$out/results.txt
+{
+    "$out/tools/zbload" --zbserver "$out/main/bin/zbserver" --bare "$out/tools/barerelay" \
+        --data-dir "$work" --work-dir "$work" $quick
+    "$out/tools/replaybench" $([ "$quick" = --quick ] && echo 20 || echo 200)
+} 2> >(grep -v XDG_RUNTIME_DIR >&2) | grep '^RESULT' >"$results"
+
+fuzzlog=$root/build-fuzz/fuzz-work/fuzz-log.txt
+echo "machine: $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -r)"
+awk -v fuzzlog="$fuzzlog" '
+function v(s, m) { return ((s SUBSEP m) in r) ? r[s, m] : "n/a" }
+function ratio(a, b) { return (a == "n/a" || b == "n/a" || b == 0) ? "n/a" : sprintf("%.2f", a / b) }
+function row(name, a, b, rat, target, met) {
+    printf "%-34s %12s %12s %7s  %-10s %s\n", name, a, b, rat, target, met
+}
+function check(rat, op, lim) {
+    if (rat == "n/a") return "?"
+    return (op == ">=" ? rat + 0 >= lim : rat + 0 <= lim) ? "yes" : "NO"
+}
+{ r[$2, $3] = $4 }
+END {
+    printf "%-34s %12s %12s %7s  %-10s %s\n", "relay (1 sender, 7 receivers)", "zbserver", "bare relay", "ratio", "target", "met"
+    n = split("100 1000 5000", sizes, " ")
+    for (i = 1; i <= n; i++) {
+        z = "relay-" sizes[i] "/zbserver"; b = "relay-" sizes[i] "/bare"
+        if (v(z, "failed") != "n/a") row(sizes[i] " points: STALLED", "", "", "", "", "NO")
+        rt = ratio(v(z, "strokes_per_s"), v(b, "strokes_per_s"))
+        row(sizes[i] " pts strokes/s (median)", sprintf("%.0f", v(z, "strokes_per_s")), sprintf("%.0f", v(b, "strokes_per_s")), rt, ">= 0.8", check(rt, ">=", 0.8))
+        rt = ratio(v(z, "mb_per_s"), v(b, "mb_per_s"))
+        row(sizes[i] " pts MB/s delivered", sprintf("%.1f", v(z, "mb_per_s")), sprintf("%.1f", v(b, "mb_per_s")), rt, "", "")
+        rt = ratio(v(z, "latency_p50_us"), v(b, "latency_p50_us"))
+        row(sizes[i] " pts latency p50 (us)", sprintf("%.0f", v(z, "latency_p50_us")), sprintf("%.0f", v(b, "latency_p50_us")), rt, "", "")
+        rt = ratio(v(z, "latency_p99_us"), v(b, "latency_p99_us"))
+        row(sizes[i] " pts latency p99 (us)", sprintf("%.0f", v(z, "latency_p99_us")), sprintf("%.0f", v(b, "latency_p99_us")), rt, "<= 2", check(rt, "<=", 2))
+    }
+    print ""
+    printf "%-34s %12s %12s %7s\n", "guess until QOK (ms)", "loaded", "idle", "ratio"
+    row("median", v("guess/loaded", "qok_p50_ms"), v("guess/idle", "qok_p50_ms"), ratio(v("guess/loaded", "qok_p50_ms"), v("guess/idle", "qok_p50_ms")), "", "")
+    row("p99", v("guess/loaded", "qok_p99_ms"), v("guess/idle", "qok_p99_ms"), ratio(v("guess/loaded", "qok_p99_ms"), v("guess/idle", "qok_p99_ms")), "", "")
+    row("samples", v("guess/loaded", "samples"), v("guess/idle", "samples"), "", "", "")
+    print ""
+    printf "%-34s %12s %12s %7s\n", "client replay, 5000 pts width 28", "replay", "floor", "ratio"
+    row("median (ms)", v("replay/decode+draw", "median_ms"), v("replay/floor-polyline", "median_ms"), ratio(v("replay/decode+draw", "median_ms"), v("replay/floor-polyline", "median_ms")), "", "")
+    row("p99 (ms)", v("replay/decode+draw", "p99_ms"), v("replay/floor-polyline", "p99_ms"), ratio(v("replay/decode+draw", "p99_ms"), v("replay/floor-polyline", "p99_ms")), "", "")
+    row("  of which decode, median (ms)", v("replay/decode", "median_ms"), "", "", "", "")
+    row("  per-segment drawing, median (ms)", v("replay/per-segment", "median_ms"), "", "", "", "")
+    print ""
+    m = "memory/zbserver"
+    printf "%-34s %12s %12s %7s  %-10s %s\n", "zbserver memory, 8 seated", "MB", "", "", "target", "met"
+    peak = v(m, "peak_rss_mb")
+    row("strokes relayed (5000 pts)", v(m, "strokes"), "", "", "", "")
+    row("RSS when seated", v(m, "rss_seated_mb"), "", "", "", "")
+    row("peak RSS (VmHWM)", peak, "", "", "< 30", peak == "n/a" ? "?" : (peak + 0 < 30 ? "yes" : "NO"))
+    g = v(m, "growth_second_half_mb")
+    row("RSS growth, second half", g, "", "", "~0", g == "n/a" ? "?" : (g + 0 <= 0.5 ? "yes" : "NO"))
+    if (v(m, "failed") != "n/a") row("memory run: STALLED", "", "", "", "", "NO")
+    while ((getline line < fuzzlog) > 0) {
+        split(line, f, " "); t = f[2]; sub("seconds=", "", f[3]); sub("runs=", "", f[4])
+        secs[t] += f[3]; runs[t] += f[4]
+    }
+    if (length(secs) > 0) {
+        print ""
+        printf "%-34s %12s %12s\n", "fuzzing (libFuzzer, ASan+UBSan)", "executions", "seconds"
+        for (t in secs) printf "%-34s %12d %12d\n", t, runs[t], secs[t]
+    }
+}' "$results"
