@@ -1,0 +1,167 @@
+#include "canvasmodel.h"
+
+#include "roundstate.h"
+
+#include <cmath>
+
+namespace zb {
+
+namespace {
+QPointF rounded(const QPointF &p)
+{
+    return QPointF(std::round(p.x()), std::round(p.y()));
+}
+} // namespace
+
+CanvasModel::CanvasModel(const RoundState *round, QObject *parent) : QObject(parent), m_round(round)
+{
+    m_points.reserve(BufferEntries);
+}
+
+bool CanvasModel::mayDraw() const
+{
+    return !m_round || m_round->mayDraw();
+}
+
+bool CanvasModel::mayFill() const
+{
+    return !m_round || m_round->mayFill();
+}
+
+void CanvasModel::Init()
+{
+    SetColor(PaletteValues[0]);
+    SetDrawWidth(PenWidths[0]);
+    m_colorIndex = 0;
+    m_penWidthIndex = 0;
+    m_penDown = false;
+    InitPoint();
+    m_last = QPointF(-1, -1);
+    m_remote = QPointF(-1, -1);
+}
+
+void CanvasModel::resetForTurn()
+{
+    ClsScreen(1);
+    SetColor(PaletteValues[0]);
+    m_colorIndex = 0;
+    emit colorSelected(0);
+    SetDrawWidth(PenWidths[0]);
+    m_penWidthIndex = 0;
+    emit widthSelected(0);
+}
+
+void CanvasModel::picMain_MouseDown(Qt::MouseButton button, const QPointF &p)
+{
+    emit pressed();
+    if (!mayDraw()) return;
+    if (button == Qt::LeftButton) {
+        m_penDown = true;
+        m_last = rounded(p);
+        InitPoint();
+        m_points.append(formatPoint(p.x(), p.y()));
+        m_pointCount = 1;
+        DrawPoint(p, true);
+    } else if (button == Qt::RightButton) {
+        lblColor_Click(GetColorIndex(m_canvas.pixelValue(qRound(p.x()), qRound(p.y()))));
+    } else if (button == Qt::MiddleButton) {
+        lblDrawWidth_Click((m_penWidthIndex + 1) % 4);
+    }
+}
+
+void CanvasModel::picMain_MouseMove(const QPointF &p)
+{
+    DrawPoint(p, true);
+}
+
+void CanvasModel::DrawPoint(const QPointF &p, bool record)
+{
+    if (!m_penDown) return;
+    if (m_round && m_round->InGame && (!m_round->isDrawer() || m_round->timeLimit() <= 0)) return;
+    m_canvas.drawSegment(p, m_last, m_drawColor, m_penWidth);
+    m_last = rounded(p);
+    emit imageChanged();
+    if (!record) return;
+    m_points.append(formatPoint(p.x(), p.y()));
+    ++m_pointCount;
+    if (m_pointCount == MaxStrokePoints) picMain_MouseUp();
+}
+
+void CanvasModel::picMain_MouseUp()
+{
+    if (m_penDown) {
+        m_penDown = false;
+        if (mayDraw()) {
+            QString payload = QString::number(m_drawColor) + QLatin1Char(':') + QString::number(m_penWidth) +
+                              QLatin1Char(':');
+            for (const QString &point : std::as_const(m_points)) {
+                payload += point;
+                payload += QLatin1Char(';');
+            }
+            emit strokeFinished(payload);
+        }
+    }
+    InitPoint();
+}
+
+void CanvasModel::InitPoint()
+{
+    m_points.clear();
+    m_pointCount = 0;
+}
+
+bool CanvasModel::DrawLine(const QString &payload)
+{
+    const Stroke stroke = decodeStroke(payload);
+    if (!stroke.points.isEmpty()) {
+        m_remote = rounded(m_canvas.drawStroke(stroke));
+        emit imageChanged();
+    }
+    return stroke.ok;
+}
+
+void CanvasModel::ClsScreen(int paletteIndex)
+{
+    if (paletteIndex < 0 || paletteIndex >= PaletteSize) return;
+    m_canvas.clear(paletteIndex);
+    emit imageChanged();
+}
+
+void CanvasModel::SetColor(int value)
+{
+    m_drawColor = value;
+}
+
+void CanvasModel::SetDrawWidth(int width)
+{
+    m_penWidth = width;
+}
+
+void CanvasModel::lblColor_Click(int index)
+{
+    if (index < 0 || index >= PaletteSize) return;
+    m_colorIndex = index;
+    emit colorSelected(index);
+    emit soundRequested(QStringLiteral("click"));
+    SetColor(PaletteValues[index]);
+    if (m_colorChangeWidth) lblDrawWidth_Click(0);
+}
+
+void CanvasModel::lblColor_DblClick(int index)
+{
+    if (index < 0 || index >= PaletteSize || !mayFill()) return;
+    emit soundRequested(QStringLiteral("cls"));
+    ClsScreen(index);
+    emit filled(index);
+}
+
+void CanvasModel::lblDrawWidth_Click(int index)
+{
+    if (index < 0 || index > 3) return;
+    emit widthSelected(index);
+    emit soundRequested(QStringLiteral("click2"));
+    m_penWidthIndex = index;
+    SetDrawWidth(PenWidths[index]);
+}
+
+} // namespace zb

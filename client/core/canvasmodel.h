@@ -1,0 +1,93 @@
+#pragma once
+
+#include "canvasimage.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QStringList>
+
+namespace zb {
+
+class RoundState;
+
+// The shared canvas and the local pen: who may draw, the stroke being drawn
+// and its point buffer, received strokes and fills, colour and width choice.
+// Mouse events come in from the window; what must go to the server leaves
+// as strokeFinished / filled, sounds as soundRequested.
+class CanvasModel : public QObject {
+    Q_OBJECT
+  public:
+    // One entry more than a stroke may hold, as the buffer always had.
+    static constexpr int BufferEntries = MaxStrokePoints + 1;
+
+    // Without a round, drawing is always free.
+    explicit CanvasModel(const RoundState *round = nullptr, QObject *parent = nullptr);
+
+    const QImage &image() const { return m_canvas.image(); }
+    CanvasImage &canvas() { return m_canvas; }
+
+    void setColorChangeWidth(bool on) { m_colorChangeWidth = on; }
+
+    int DrawColor() const { return m_drawColor; }
+    int PenWidth() const { return m_penWidth; }
+    int PenWidthIndex() const { return m_penWidthIndex; }
+    int colorIndex() const { return m_colorIndex; }
+    bool PenDown() const { return m_penDown; }
+    int PointCount() const { return m_pointCount; }
+
+    // Mouse on the canvas, in canvas pixels.
+    void picMain_MouseDown(Qt::MouseButton button, const QPointF &p);
+    void picMain_MouseMove(const QPointF &p);
+    void picMain_MouseUp();
+
+    // A received stroke; false when its numbers do not read (what could be
+    // read is drawn).
+    bool DrawLine(const QString &payload);
+    // A received or local fill, without sound or sending.
+    void ClsScreen(int paletteIndex);
+    void SetColor(int value);
+    void SetDrawWidth(int width);
+
+    void lblColor_Click(int index);
+    void lblColor_DblClick(int index);
+    void lblDrawWidth_Click(int index);
+    void cmdClear_Click() { lblColor_DblClick(1); }
+
+    // Pen, buffer and last points as after start-up.
+    void Init();
+    // White canvas, black pen of width 3 with both markers reset.
+    void resetForTurn();
+
+  signals:
+    void imageChanged();
+    void soundRequested(const QString &name);
+    void colorSelected(int index);
+    void widthSelected(int index);
+    // A finished local stroke that may be sent (STK payload).
+    void strokeFinished(const QString &payload);
+    // A fill chosen by the player, to be sent.
+    void filled(int index);
+    // Any mouse press on the canvas: the player is active.
+    void pressed();
+
+  private:
+    bool mayDraw() const;
+    bool mayFill() const;
+    void DrawPoint(const QPointF &p, bool record);
+    void InitPoint();
+
+    const RoundState *m_round;
+    CanvasImage m_canvas;
+    QStringList m_points; // filled entries of the stroke buffer, in order
+    int m_pointCount = 0;
+    int m_drawColor = 0;
+    int m_colorIndex = 0;
+    int m_penWidth = PenWidths[0];
+    int m_penWidthIndex = 0;
+    bool m_penDown = false;
+    bool m_colorChangeWidth = false;
+    QPointF m_last{-1, -1};
+    QPointF m_remote{-1, -1};
+};
+
+} // namespace zb

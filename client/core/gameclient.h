@@ -1,0 +1,110 @@
+#pragma once
+
+#include "canvasmodel.h"
+#include "chatsender.h"
+#include "gameconnection.h"
+#include "playerlist.h"
+#include "roundstate.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace zb {
+
+// The game as the player's program runs it, without any window: the
+// connection, the command handler Cont, the players, the turn, the canvas and
+// the watchdogs. A window shows what the signals report and turns clicks into
+// calls; everything the player is told leaves as systemText / chatText.
+class GameClient : public QObject {
+    Q_OBJECT
+  public:
+    explicit GameClient(QObject *parent = nullptr);
+
+    // Length of one second of the clocks and time-outs (tests shorten it).
+    void setTickMs(int ms);
+    int tickMs() const { return m_connection.tickMs(); }
+    void setBindAddress(const QHostAddress &address) { m_connection.setBindAddress(address); }
+
+    // Preferences that decide behaviour here.
+    void setAutoSavePicture(bool on) { m_autoSavePicture = on; }
+    void setQuestionWindow(bool on) { m_round.setQuestionWindow(on); }
+    void setColorChangeWidth(bool on) { m_canvas.setColorChangeWidth(on); }
+    // The player's own name as shown on own chat lines.
+    void setName(const QString &name) { m_name = name; }
+
+    GameConnection &connection() { return m_connection; }
+    PlayerList &players() { return m_players; }
+    const PlayerList &players() const { return m_players; }
+    RoundState &round() { return m_round; }
+    CanvasModel &canvas() { return m_canvas; }
+    ActivityWatch &watch() { return m_watch; }
+
+    bool isConnected() const { return m_connection.isConnected(); }
+    bool bannerVisible() const { return m_banner; }
+    bool readyEnabled() const { return m_readyEnabled; }
+    bool saveReserved() const { return m_saveReserve; }
+    // Slot marked as having guessed the word; -1 when no mark is shown.
+    int qokSlot() const { return m_qokSlot; }
+
+    // Pen, turn and clock as at start-up.
+    void Init();
+    bool ConnectServer(const QString &ipPort, const QString &name, const QString &password);
+    void SendData(const QString &command, const QString &text) { m_connection.SendData(command, text); }
+    // The one way a connection ends.
+    void wscSystem_Close();
+    void cmdReady_Click();
+    // Enter in the chat input; true when the input was taken (and is to be emptied).
+    bool txtSend_Enter(const QString &input);
+    void cmdSavePicture_Click();
+    void setSaveReserve(bool on);
+    // The lobby window was opened: that counts as the player being active.
+    void lobbyOpened() { m_watch.userActed(); }
+
+    void Cont(const QString &command, const QString &payload);
+    void tmrTimelimit_Timer() { m_round.tmrTimelimit_Timer(); }
+    void tmrAutoDisConnect_Timer();
+
+  signals:
+    void systemText(const QString &text);
+    // A chat line without its leading "<": name, "> ", text.
+    void chatText(const QString &text);
+    void soundRequested(const QString &name);
+    void playersChanged();
+    void readyEnabledChanged(bool enabled);
+    void bannerChanged(bool visible);
+    void turnStarted(int drawerSlot, bool isDrawer);
+    void qokSlotChanged(int slot);
+    void saveReserveChanged(bool on);
+    void connectionOpenChanged(bool open);
+
+  private:
+    bool handleMSG(const QString &payload);
+    bool handleQST(const QString &payload);
+    bool handleQOK(const QString &payload);
+    bool handleSND(const QString &payload);
+    void turnEndSave();
+    void onEstablished();
+    void sendFill(int index);
+    void sendCountCheck();
+    void setReadyEnabled(bool on);
+    void setBanner(bool on);
+
+    GameConnection m_connection;
+    PlayerList m_players;
+    RoundState m_round;
+    CanvasModel m_canvas;
+    ActivityWatch m_watch;
+    QTimer m_tmrTimelimit;
+    QTimer m_tmrAutoDisConnect;
+    QString m_name;
+    bool m_banner = false;
+    bool m_readyEnabled = false;
+    bool m_saveReserve = false;
+    bool m_autoSavePicture = false;
+    int m_qokSlot = -1;
+};
+
+// A sound name the server may ask for: letters, digits, "_" and "-" only.
+bool IsPlainSoundName(const QString &name);
+
+} // namespace zb

@@ -1,0 +1,144 @@
+#include "gameconnection.h"
+
+#include "version.h"
+
+namespace zb {
+
+ServerAddress ParseServerAddress(const QString &ipPort)
+{
+    ServerAddress a;
+    const QString text = ipPort.trimmed();
+    QString host;
+    QString port;
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close < 0) return a;
+        host = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(QLatin1Char(':'))) return a;
+            port = rest.mid(1);
+        }
+        if (QHostAddress(host).protocol() != QAbstractSocket::IPv6Protocol) return a;
+    } else {
+        const QStringList fields = text.split(QLatin1Char(':'));
+        if (fields.size() > 2) return a;
+        host = fields.first();
+        if (fields.size() == 2) port = fields.at(1);
+    }
+    host = host.trimmed();
+    if (host.isEmpty()) return a;
+    int number = DefaultGamePort;
+    if (!port.isNull()) {
+        bool ok = false;
+        number = port.trimmed().toInt(&ok);
+        if (!ok || number < 1 || number > 65535) return a;
+    }
+    a.host = host;
+    a.port = static_cast<quint16>(number);
+    a.ok = true;
+    return a;
+}
+
+GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new LineSocket(this))
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &GameConnection::onTimeout);
+    connect(m_line, &LineSocket::lineReceived, this, [this](const QString &command, const QString &payload) {
+        if (m_state == State::Connected) emit lineReceived(command, payload);
+    });
+    QTcpSocket *socket = m_line->socket();
+    connect(socket, &QTcpSocket::connected, this, &GameConnection::onConnected);
+    connect(socket, &QTcpSocket::disconnected, this, &GameConnection::onSocketGone);
+    connect(socket, &QTcpSocket::errorOccurred, this, &GameConnection::onSocketGone);
+    // A server that floods us is treated like one that went away.
+    connect(m_line, &LineSocket::inputOverflow, this, &GameConnection::onSocketGone);
+    connect(m_line, &LineSocket::outputOverflow, this, &GameConnection::onSocketGone);
+}
+
+bool GameConnection::ConnectServer(const QString &ipPort, const QString &name, const QString &password)
+{
+    if (m_state != State::Closed) {
+        emit systemText(
+            QStringLiteral("既にサーバーに接続しています。別のサーバーに接続するには先に切断してください"));
+        return false;
+    }
+    const ServerAddress address = ParseServerAddress(ipPort);
+    if (!address.ok) {
+        emit systemText(QStringLiteral("接続先「%1」は正しくありません。アドレスとポートは半角の「:"
+                                       "」で区切ってください（例：192.168.0.2:27064、[::1]:27064）")
+                            .arg(ipPort));
+        return false;
+    }
+    m_name = name;
+    m_password = password;
+    QTcpSocket *socket = m_line->socket();
+    socket->abort();
+    m_line->clearBuffer();
+    if (!m_bind.isNull() && !socket->bind(m_bind)) {
+        emit systemText(QStringLiteral("アドレス %1 を使えないため接続できません").arg(m_bind.toString()));
+        return false;
+    }
+    m_state = State::Connecting;
+    socket->connectToHost(address.host, address.port);
+    emit systemText(QStringLiteral("サーバーに接続中..."));
+    m_timeout.start(5 * m_tickMs);
+    return true;
+}
+
+void GameConnection::onConnected()
+{
+    if (m_state != State::Connecting) return;
+    m_timeout.stop();
+    m_state = State::Connected;
+    emit systemText(QStringLiteral("サーバーに接続しました"));
+    // The owner clears the canvas and shows the banner before the join lines go out.
+    emit connectionEstablished();
+    if (m_state != State::Connected) return;
+    SendData(QStringLiteral("PSW"), m_password);
+    SendData(QStringLiteral("VER"), QString::fromLatin1(ProtocolVersion));
+    SendData(QStringLiteral("NAM"), m_name);
+}
+
+void GameConnection::onTimeout()
+{
+    if (m_state == State::Connecting) close();
+    emit systemText(QStringLiteral("サーバーに接続できませんでした"));
+    emit systemText(QStringLiteral("サーバーが立っていない可能性があります"));
+    emit systemText(QStringLiteral("サーバーの指定ポートが空いて居ない可能性があります"));
+    emit systemText(QStringLiteral("詳細はサーバーの設置者に問い合わせてください"));
+}
+
+void GameConnection::onSocketGone()
+{
+    if (m_state == State::Closed) return;
+    close();
+    emit closedByPeer();
+}
+
+void GameConnection::SendData(const QString &command, const QString &text)
+{
+    if (m_state == State::Connected) m_line->sendLine(command, text);
+}
+
+void GameConnection::close()
+{
+    // A refused attempt still ends with the time-out lines, as a slow one does.
+    if (m_state == State::Connected) m_timeout.stop();
+    const bool wasConnected = m_state == State::Connected;
+    m_state = State::Closed;
+    m_line->clearBuffer();
+    QTcpSocket *socket = m_line->socket();
+    if (wasConnected) {
+        // Lines sent just before the cut (the fill that broke the rate limit) still go out.
+        socket->disconnectFromHost();
+        if (socket->state() == QAbstractSocket::UnconnectedState) return;
+        QTimer::singleShot(5 * m_tickMs, socket, [socket, this] {
+            if (m_state == State::Closed) socket->abort();
+        });
+    } else {
+        socket->abort();
+    }
+}
+
+} // namespace zb

@@ -1,0 +1,75 @@
+#include "roundstate.h"
+
+#include "letterhint.h"
+
+namespace zb {
+
+const QString RoundState::Hidden = QStringLiteral("？？？");
+
+RoundState::RoundState(QObject *parent) : QObject(parent) {}
+
+void RoundState::Init()
+{
+    DrawerSlot = -2;
+    MySlot = -1;
+    InGame = false;
+    setTimeLimit(-1);
+}
+
+void RoundState::startTurn(int drawer, const QString &word)
+{
+    InGame = true;
+    DrawerSlot = drawer;
+    CurrentQuestion = word;
+    setTimeLimit(TurnSeconds);
+    if (isDrawer()) {
+        if (m_questionWindow) {
+            m_questionWindowText = word;
+            emit questionWindowTextChanged(word);
+            setQuestion(Hidden);
+        } else {
+            setQuestion(word);
+        }
+    } else {
+        if (m_questionWindow) {
+            m_questionWindowText = QStringLiteral("通常のお題欄に表示します");
+            emit questionWindowTextChanged(m_questionWindowText);
+        }
+        setQuestion(Hidden);
+    }
+}
+
+void RoundState::stopAndReveal()
+{
+    setTimeLimit(-1);
+    setQuestion(CurrentQuestion);
+}
+
+void RoundState::tmrTimelimit_Timer()
+{
+    if (m_timeLimit == -1) return;
+    const int t = m_timeLimit - 1;
+    setTimeLimit(t);
+    if (!isDrawer() || m_questionWindow) {
+        const QString hint = LetterHint(CurrentQuestion, t);
+        if (!hint.isNull()) setQuestion(hint);
+    }
+    if (t == 0) {
+        setQuestion(CurrentQuestion);
+        emit timeUp();
+    }
+}
+
+void RoundState::setTimeLimit(int t)
+{
+    m_timeLimit = t;
+    emit timeLimitChanged(t);
+}
+
+void RoundState::setQuestion(const QString &text)
+{
+    m_question = text;
+    emit questionTextChanged(text);
+}
+
+} // namespace zb

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace zb {
+
+// The turn as this client sees it: who draws, the word, the client's own
+// turn clock and what the word line shows while it runs.
+class RoundState : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int TurnSeconds = 120;
+    static const QString Hidden; // "？？？"
+
+    explicit RoundState(QObject *parent = nullptr);
+
+    int MySlot = -1;
+    int DrawerSlot = -2;
+    QString CurrentQuestion;
+    bool InGame = false;
+
+    // Shows the drawer's word in the floating window instead of the word line.
+    void setQuestionWindow(bool on) { m_questionWindow = on; }
+    bool questionWindow() const { return m_questionWindow; }
+
+    bool isDrawer() const { return DrawerSlot == MySlot; }
+    // Remaining seconds; -1 when no clock runs.
+    int timeLimit() const { return m_timeLimit; }
+    QString timeLimitText() const { return QString::number(m_timeLimit); }
+    QString questionText() const { return m_question; }
+    QString questionWindowText() const { return m_questionWindowText; }
+
+    // Drawing is allowed to the drawer while the clock shows time, and to
+    // everybody between games.
+    bool mayDraw() const { return (isDrawer() || !InGame) && (m_timeLimit > 0 || !InGame); }
+    bool mayFill() const { return isDrawer() || !InGame; }
+
+    void Init();
+    void startTurn(int drawer, const QString &word);
+    // A hit: the clock stops and the word is shown.
+    void stopAndReveal();
+    void stopClock() { setTimeLimit(-1); }
+    // One second of the turn clock.
+    void tmrTimelimit_Timer();
+
+  signals:
+    void timeLimitChanged(int seconds);
+    void questionTextChanged(const QString &text);
+    void questionWindowTextChanged(const QString &text);
+    // The clock reached 0: the word is shown and strokes in progress end.
+    void timeUp();
+
+  private:
+    void setTimeLimit(int t);
+    void setQuestion(const QString &text);
+
+    bool m_questionWindow = false;
+    int m_timeLimit = -1;
+    QString m_question = QStringLiteral("お題");
+    QString m_questionWindowText = QStringLiteral("お題");
+};
+
+} // namespace zb

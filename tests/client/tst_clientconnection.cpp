@@ -1,0 +1,346 @@
+#include "fakeserver.h"
+#include "gameclient.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace zb;
+
+namespace {
+QStringList texts(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toString();
+    return out;
+}
+} // namespace
+
+class TestClientConnection : public QObject {
+    Q_OBJECT
+  private slots:
+    void parseAddress_data();
+    void parseAddress();
+    void joinLines_data();
+    void joinLines();
+    void bindAddress();
+    void badAddressMakesNoAttempt();
+    void secondAttemptRefused();
+    void refusedThenTimeoutLines();
+    void splitAndCombinedDeliveries();
+    void peerCloseRunsDisconnectRoutine();
+    void nspDisconnects();
+    void idleWatchdog_data();
+    void idleWatchdog();
+    void sendRateLimit();
+    void chatSendAndMask();
+    void chatNotConnected();
+};
+
+void TestClientConnection::parseAddress_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("no port") << "192.168.0.2" << true << "192.168.0.2" << 27064;
+    QTest::newRow("port") << "192.168.0.2:30000" << true << "192.168.0.2" << 30000;
+    QTest::newRow("name") << " example.org:1 " << true << "example.org" << 1;
+    QTest::newRow("v6 bracket") << "[::1]:27064" << true << "::1" << 27064;
+    QTest::newRow("v6 bracket no port") << "[::1]" << true << "::1" << 27064;
+    QTest::newRow("v6 bare") << "::1" << false << "" << 0;
+    QTest::newRow("three fields") << "a:1:2" << false << "" << 0;
+    QTest::newRow("port zero") << "host:0" << false << "" << 0;
+    QTest::newRow("port too big") << "host:65536" << false << "" << 0;
+    QTest::newRow("port text") << "host:abc" << false << "" << 0;
+    QTest::newRow("empty port") << "host:" << false << "" << 0;
+    QTest::newRow("empty host") << ":27064" << false << "" << 0;
+    QTest::newRow("empty") << "" << false << "" << 0;
+    QTest::newRow("bracket not v6") << "[abc]:1" << false << "" << 0;
+}
+
+void TestClientConnection::parseAddress()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, ok);
+    const ServerAddress a = ParseServerAddress(input);
+    QCOMPARE(a.ok, ok);
+    if (ok) {
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QCOMPARE(a.host, host);
+        QCOMPARE(int(a.port), port);
+    }
+}
+
+void TestClientConnection::joinLines_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("password") << "secret" << QByteArray("PSW secret\r\nVER 1.16\r\nNAM \x82\xbd\x82\xeb\r\n");
+    QTest::newRow("empty") << "" << QByteArray("PSW \r\nVER 1.16\r\nNAM \x82\xbd\x82\xeb\r\n");
+}
+
+void TestClientConnection::joinLines()
+{
+    QFETCH(QString, password);
+    QFETCH(QByteArray, expected);
+    FakeServer server;
+    GameClient client;
+    client.Init();
+    client.canvas().canvas().clear(0);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy open(&client, &GameClient::connectionOpenChanged);
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("たろ"), password));
+    QCOMPARE(texts(sys), QStringList{QStringLiteral("サーバーに接続中...")});
+    QTRY_COMPARE(server.received(), expected);
+    QCOMPARE(texts(sys).last(), QStringLiteral("サーバーに接続しました"));
+    QVERIFY(client.isConnected());
+    QVERIFY(client.readyEnabled());
+    QVERIFY(client.bannerVisible());
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open.at(0).at(0).toBool(), true);
+    QCOMPARE(client.canvas().canvas().pixelValue(320, 240), 16777215);
+}
+
+void TestClientConnection::bindAddress()
+{
+    FakeServer server;
+    GameClient client;
+    client.setBindAddress(QHostAddress(QStringLiteral("127.0.0.3")));
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(server.hasPeer());
+    QCOMPARE(server.peer()->peerAddress(), QHostAddress(QStringLiteral("127.0.0.3")));
+}
+
+void TestClientConnection::badAddressMakesNoAttempt()
+{
+    GameClient client;
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QVERIFY(!client.ConnectServer(QStringLiteral("1:2:3"), QStringLiteral("a"), QString()));
+    QCOMPARE(sys.size(), 1);
+    QVERIFY(texts(sys).first().contains(QStringLiteral("正しくありません")));
+    QCOMPARE(client.connection().state(), GameConnection::State::Closed);
+}
+
+void TestClientConnection::secondAttemptRefused()
+{
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QVERIFY(!client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(client.isConnected());
+    QVERIFY(!client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(client.isConnected());
+    const QStringList lines = texts(sys);
+    QCOMPARE(lines.count(QStringLiteral(
+                 "既にサーバーに接続しています。別のサーバーに接続するには先に切断してください")),
+             2);
+}
+
+void TestClientConnection::refusedThenTimeoutLines()
+{
+    // A port nobody listens on: take a free one and close it again.
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        port = probe.serverPort();
+    }
+    GameClient client;
+    client.setTickMs(20);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy sounds(&client, &GameClient::soundRequested);
+    QVERIFY(client.ConnectServer(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("a"), QString()));
+    QTRY_COMPARE(sys.size(), 6);
+    const QStringList expected{QStringLiteral("サーバーに接続中..."),
+                               QStringLiteral("切断されました"),
+                               QStringLiteral("サーバーに接続できませんでした"),
+                               QStringLiteral("サーバーが立っていない可能性があります"),
+                               QStringLiteral("サーバーの指定ポートが空いて居ない可能性があります"),
+                               QStringLiteral("詳細はサーバーの設置者に問い合わせてください")};
+    QCOMPARE(texts(sys), expected);
+    QCOMPARE(texts(sounds), QStringList{QStringLiteral("disconnect")});
+    QVERIFY(!client.isConnected());
+}
+
+void TestClientConnection::splitAndCombinedDeliveries()
+{
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy chat(&client, &GameClient::chatText);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    server.send(QStringLiteral("NMS :::taro:::::"));
+    server.sendRaw("MSG 3:he");
+    QTest::qWait(50);
+    QCOMPARE(chat.size(), 0);
+    server.sendRaw("llo\r\n");
+    QTRY_COMPARE(texts(chat), QStringList{QStringLiteral("taro> hello")});
+    // Two lines in one delivery, and a Japanese character cut between two.
+    const QByteArray both = toCp932(QStringLiteral("SYM 一\r\nMSG 3:a:b\r\nSYM 絵です\r\n"));
+    const qsizetype cut = both.indexOf(toCp932(QStringLiteral("絵"))) + 1;
+    server.sendRaw(both.left(cut));
+    QTest::qWait(30);
+    server.sendRaw(both.mid(cut));
+    QTRY_COMPARE(texts(sys), (QStringList{QStringLiteral("一"), QStringLiteral("絵です")}));
+    QCOMPARE(texts(chat).last(), QStringLiteral("taro> a:b"));
+    // A bare command without separator.
+    server.sendRaw("SND\r\nXYZ 1\r\n");
+    QTRY_COMPARE(sys.size(), 3);
+    QCOMPARE(texts(sys).last(), QStringLiteral("不正なコマンドを受信しました、放置します"));
+}
+
+void TestClientConnection::peerCloseRunsDisconnectRoutine()
+{
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    server.send(QStringLiteral("NMS a:b::::::"));
+    server.send(QStringLiteral("SCR 5:7:0:0:0:0:0:0:"));
+    server.send(QStringLiteral("RST null"));
+    server.send(QStringLiteral("NUM 1"));
+    server.send(QStringLiteral("QST 0:いぬ"));
+    QTRY_COMPARE(client.round().DrawerSlot, 0);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy sounds(&client, &GameClient::soundRequested);
+    QSignalSpy players(&client, &GameClient::playersChanged);
+    QSignalSpy open(&client, &GameClient::connectionOpenChanged);
+    server.dropClient();
+    QTRY_VERIFY(!client.isConnected());
+    QCOMPARE(texts(sys), QStringList{QStringLiteral("切断されました")});
+    QCOMPARE(texts(sounds), QStringList{QStringLiteral("disconnect")});
+    QCOMPARE(players.size(), 1);
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(client.players().GetPlayerCnt(), 0);
+    QCOMPARE(client.players().score(1), 7);
+    QVERIFY(!client.round().InGame);
+    QVERIFY(!client.readyEnabled());
+    QVERIFY(!client.bannerVisible());
+    // What stays: slots, the word and the running clock.
+    QCOMPARE(client.round().MySlot, 1);
+    QCOMPARE(client.round().CurrentQuestion, QStringLiteral("いぬ"));
+    QCOMPARE(client.round().timeLimit(), 120);
+    client.tmrTimelimit_Timer();
+    QCOMPARE(client.round().timeLimit(), 119);
+}
+
+void TestClientConnection::nspDisconnects()
+{
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QStringLiteral("x")));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy sys(&client, &GameClient::systemText);
+    server.send(QStringLiteral("NSP null"));
+    server.send(QStringLiteral("SYM after"));
+    QTRY_VERIFY(!client.isConnected());
+    QTest::qWait(30);
+    QCOMPARE(texts(sys),
+             (QStringList{QStringLiteral("パスワードが違います"), QStringLiteral("切断されました")}));
+    QVERIFY(!client.readyEnabled());
+}
+
+void TestClientConnection::idleWatchdog_data()
+{
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("alone") << "me:::::::" << false;
+    QTest::newRow("two players") << "me:you::::::" << true;
+}
+
+void TestClientConnection::idleWatchdog()
+{
+    QFETCH(QString, names);
+    QFETCH(bool, cut);
+    FakeServer server;
+    GameClient client;
+    client.setTickMs(100000); // the test ticks by hand
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    server.send(QStringLiteral("NMS ") + names);
+    QTRY_VERIFY(client.players().GetPlayerCnt() > 0);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    for (int i = 0; i < 300; ++i)
+        client.tmrAutoDisConnect_Timer();
+    // Any press on the canvas counts as action, even when drawing is not allowed.
+    client.canvas().picMain_MouseDown(Qt::RightButton, QPointF(1, 1));
+    for (int i = 0; i < 599; ++i)
+        client.tmrAutoDisConnect_Timer();
+    QVERIFY(client.isConnected());
+    QCOMPARE(client.watch().IdleCount(), cut ? 599 : 0);
+    client.tmrAutoDisConnect_Timer();
+    QCOMPARE(client.isConnected(), !cut);
+    if (cut) {
+        QCOMPARE(texts(sys), (QStringList{QStringLiteral("切断されました"),
+                                          QStringLiteral("10分間操作がされなかったので切断します")}));
+    } else {
+        QVERIFY(sys.isEmpty());
+    }
+}
+
+void TestClientConnection::sendRateLimit()
+{
+    FakeServer server;
+    GameClient client;
+    client.setTickMs(100000);
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy sys(&client, &GameClient::systemText);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(client.txtSend_Enter(QStringLiteral("x%1").arg(i)));
+    QCOMPARE(client.watch().SendCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        client.tmrAutoDisConnect_Timer();
+    QCOMPARE(client.watch().SendCount(), 0);
+    // Four quickly again pass; a fill is the fifth and cuts.
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(client.txtSend_Enter(QStringLiteral("y")));
+    QVERIFY(sys.isEmpty());
+    client.canvas().cmdClear_Click();
+    QVERIFY(!client.isConnected());
+    QCOMPARE(texts(sys), (QStringList{QStringLiteral("連続チャット・クリア・塗りつぶししすぎにつき切断"),
+                                      QStringLiteral("切断されました")}));
+    QTRY_VERIFY(server.lines().contains(QStringLiteral("CLS 1")));
+    QCOMPARE(server.lines().count(QStringLiteral("MSG y")), 4);
+}
+
+void TestClientConnection::chatSendAndMask()
+{
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("Hanako"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy chat(&client, &GameClient::chatText);
+    QVERIFY(client.txtSend_Enter(QStringLiteral("abc")));
+    server.send(QStringLiteral("NUM 2"));
+    server.send(QStringLiteral("QST 2:ねこ"));
+    QTRY_COMPARE(client.round().DrawerSlot, 2);
+    QVERIFY(client.txtSend_Enter(QStringLiteral("ねこはねこ\r\nだ")));
+    QVERIFY(!client.txtSend_Enter(QString()));
+    // The last drawer keeps being masked after the game until the next turn.
+    server.send(QStringLiteral("RET null"));
+    QTRY_VERIFY(!client.round().InGame);
+    QVERIFY(client.txtSend_Enter(QStringLiteral("ねこ")));
+    QCOMPARE(texts(chat), (QStringList{QStringLiteral("Hanako> abc"), QStringLiteral("Hanako> ○○は○○だ"),
+                                       QStringLiteral("Hanako> ○○")}));
+    QTRY_COMPARE(
+        server.lines().mid(3),
+        (QStringList{QStringLiteral("MSG abc"), QStringLiteral("MSG ○○は○○だ"), QStringLiteral("MSG ○○")}));
+    // A guesser's text goes out as typed.
+    QCOMPARE(PrepareChatText(QStringLiteral("ねこ"), false, QStringLiteral("ねこ")), QStringLiteral("ねこ"));
+}
+
+void TestClientConnection::chatNotConnected()
+{
+    GameClient client;
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QVERIFY(!client.txtSend_Enter(QStringLiteral("hello")));
+    QCOMPARE(texts(sys), QStringList{QStringLiteral("接続されていません")});
+}
+
+QTEST_MAIN(TestClientConnection)
+#include "tst_clientconnection.moc"

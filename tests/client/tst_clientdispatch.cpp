@@ -1,0 +1,393 @@
+#include "fakeserver.h"
+#include "fileutil.h"
+#include "gameclient.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zb;
+
+namespace {
+QStringList texts(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toString();
+    return out;
+}
+const QString Error = QStringLiteral("原因不明のエラーが発生しました、放置します");
+} // namespace
+
+class TestClientDispatch : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void lists_data();
+    void lists();
+    void readyLabels_data();
+    void readyLabels();
+    void simpleCommands_data();
+    void simpleCommands();
+    void turnStart();
+    void hitStopsClockEvenWithBadSlot();
+    void hints_data();
+    void hints();
+    void drawerHints_data();
+    void drawerHints();
+    void hitAt57StopsHints();
+    void sounds();
+    void turnEndSaving();
+    void saveWithoutDrawer();
+
+  private:
+    QTemporaryDir m_dir;
+};
+
+void TestClientDispatch::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    SetProgramFolder(m_dir.path());
+    QVERIFY(MakePath(ProgramFile(QStringLiteral("png"))));
+}
+
+void TestClientDispatch::lists_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QList<int>>("scores");
+    const QList<int> zero(8, 0);
+    QTest::newRow("NMS full") << "NMS"
+                              << "alice::carol::::::" << true
+                              << QStringList{"alice", "", "carol", "", "", "", "", ""} << zero;
+    QTest::newRow("NMS short") << "NMS"
+                               << "a:b:c" << false << QStringList{"a", "b", "c", "", "", "", "", ""} << zero;
+    QTest::newRow("NMS extra fields")
+        << "NMS"
+        << "a:b:c:d:e:f:g:h:i:j" << true << QStringList{"a", "b", "c", "d", "e", "f", "g", "h"} << zero;
+    QTest::newRow("SCR") << "SCR"
+                         << "1:2:3:4:5:6:7:-8:" << true << QStringList(8, QString())
+                         << QList<int>{1, 2, 3, 4, 5, 6, 7, -8};
+    QTest::newRow("SCR bad number") << "SCR"
+                                    << "9:x:3:4:5:6:7:8:" << false << QStringList(8, QString())
+                                    << QList<int>{9, 0, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("SCR empty entry") << "SCR"
+                                     << "1:2::4:5:6:7:8:" << false << QStringList(8, QString())
+                                     << QList<int>{1, 2, 0, 0, 0, 0, 0, 0};
+}
+
+void TestClientDispatch::lists()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, payload);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, names);
+    QFETCH(QList<int>, scores);
+    GameClient client;
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy players(&client, &GameClient::playersChanged);
+    client.Cont(command, payload);
+    QCOMPARE(texts(sys), ok ? QStringList() : QStringList{Error});
+    QCOMPARE(players.size(), ok ? 1 : 0);
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(client.players().name(i), names.at(i));
+        QCOMPARE(client.players().score(i), scores.at(i));
+    }
+    // The next line is handled normally.
+    client.Cont(QStringLiteral("RDY"), QStringLiteral("OK:NG:NG:NG:NG:NG:NG:NG:"));
+    QCOMPARE(client.players().ready(0), QStringLiteral("OK"));
+}
+
+void TestClientDispatch::readyLabels_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("color");
+    QTest::newRow("OK") << 0 << "準備完了" << 0xFF0000;
+    QTest::newRow("VER") << 1 << "Ver違い" << 0x0000FF;
+    QTest::newRow("PSW") << 2 << "パス違い" << 0x0000FF;
+    QTest::newRow("other") << 3 << "準備中" << 0xFF8080;
+    QTest::newRow("free") << 4 << "空き" << 0;
+}
+
+void TestClientDispatch::readyLabels()
+{
+    QFETCH(int, slot);
+    QFETCH(QString, text);
+    QFETCH(int, color);
+    GameClient client;
+    client.Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:d::::"));
+    client.Cont(QStringLiteral("RDY"), QStringLiteral("OK:VER:PSW:x::::"));
+    const ReadyLabel label = ReadyLabelFor(client.players().name(slot), client.players().ready(slot));
+    QCOMPARE(label.text, text);
+    QCOMPARE(label.color, color);
+}
+
+void TestClientDispatch::simpleCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QStringList>("system");
+    QTest::addColumn<QStringList>("chat");
+    const QStringList none;
+    QTest::newRow("MSG") << "MSG"
+                         << "3:hello" << none << QStringList{"taro> hello"};
+    QTest::newRow("MSG colon") << "MSG"
+                               << "3:a:b" << none << QStringList{"taro> a:b"};
+    QTest::newRow("MSG empty slot") << "MSG"
+                                    << "1:hi" << none << QStringList{"> hi"};
+    QTest::newRow("MSG bad slot") << "MSG"
+                                  << "x:hi" << QStringList{Error} << none;
+    QTest::newRow("MSG slot 8") << "MSG"
+                                << "8:hi" << QStringList{Error} << none;
+    QTest::newRow("MSG empty") << "MSG"
+                               << "" << QStringList{Error} << none;
+    QTest::newRow("SYM") << "SYM"
+                         << "お知らせ" << QStringList{"お知らせ"} << none;
+    QTest::newRow("NUM bad") << "NUM"
+                             << "x" << QStringList{Error} << none;
+    QTest::newRow("NUM range") << "NUM"
+                               << "8" << QStringList{Error} << none;
+    QTest::newRow("STK bad") << "STK"
+                             << "255:8:1,2;x,3;" << QStringList{Error} << none;
+    QTest::newRow("STK no fields") << "STK"
+                                   << "255" << QStringList{Error} << none;
+    QTest::newRow("CLS range") << "CLS"
+                               << "9" << QStringList{Error} << none;
+    QTest::newRow("CLS text") << "CLS"
+                              << "x" << QStringList{Error} << none;
+    QTest::newRow("QST bad") << "QST"
+                             << "x:word" << QStringList{Error} << none;
+    QTest::newRow("QST slot 8") << "QST"
+                                << "8:word" << QStringList{Error} << none;
+    QTest::newRow("NST") << "NST"
+                         << "null" << QStringList{"バージョンを合わせてください"} << none;
+    QTest::newRow("RET") << "RET"
+                         << "null"
+                         << QStringList{"待機状態に戻ります",
+                                        "次のゲームを開始するには、準備完了ボタンを押してください"}
+                         << none;
+    QTest::newRow("unknown") << "XYZ"
+                             << "1" << QStringList{"不正なコマンドを受信しました、放置します"} << none;
+    QTest::newRow("lower case") << "msg"
+                                << "3:hi" << QStringList{"不正なコマンドを受信しました、放置します"} << none;
+    QTest::newRow("empty line") << ""
+                                << "" << QStringList{"不正なコマンドを受信しました、放置します"} << none;
+}
+
+void TestClientDispatch::simpleCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, payload);
+    QFETCH(QStringList, system);
+    QFETCH(QStringList, chat);
+    GameClient client;
+    client.Cont(QStringLiteral("NMS"), QStringLiteral(":::taro:::::"));
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy chatSpy(&client, &GameClient::chatText);
+    client.Cont(command, payload);
+    QCOMPARE(texts(sys), system);
+    QCOMPARE(texts(chatSpy), chat);
+}
+
+void TestClientDispatch::turnStart()
+{
+    GameClient client;
+    client.Init();
+    client.Cont(QStringLiteral("NMS"), QStringLiteral("a:bob:::::::"));
+    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.canvas().lblColor_Click(2);
+    client.canvas().lblDrawWidth_Click(3);
+    client.canvas().canvas().clear(4);
+    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    QCOMPARE(client.qokSlot(), 1);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy started(&client, &GameClient::turnStarted);
+    client.Cont(QStringLiteral("QST"), QStringLiteral("1:いぬ"));
+    QCOMPARE(
+        texts(sys),
+        (QStringList{QStringLiteral("bob の番です！絵を描いてください（お題の文字を書いてはいけません）"),
+                     QStringLiteral("他の人は bob の描いた絵をひらがなで発言してください")}));
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.at(0).at(1).toBool(), false);
+    QVERIFY(client.round().InGame);
+    QVERIFY(!client.bannerVisible());
+    QCOMPARE(client.round().DrawerSlot, 1);
+    QCOMPARE(client.round().timeLimitText(), QStringLiteral("120"));
+    QCOMPARE(client.round().questionText(), QStringLiteral("？？？"));
+    QCOMPARE(client.qokSlot(), -1);
+    QCOMPARE(client.canvas().DrawColor(), 0);
+    QCOMPARE(client.canvas().PenWidth(), 3);
+    QCOMPARE(client.canvas().PenWidthIndex(), 0);
+    QCOMPARE(client.canvas().canvas().pixelValue(5, 5), 16777215);
+    // RST and RET switch the game state and the ready button.
+    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
+    QVERIFY(!client.round().InGame);
+    QVERIFY(client.readyEnabled());
+    QVERIFY(client.bannerVisible());
+    QCOMPARE(client.round().timeLimit(), -1);
+    client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
+    QVERIFY(client.round().InGame);
+    QVERIFY(!client.readyEnabled());
+    QVERIFY(!client.bannerVisible());
+}
+
+void TestClientDispatch::hitStopsClockEvenWithBadSlot()
+{
+    GameClient client;
+    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.Cont(QStringLiteral("QST"), QStringLiteral("1:ことり"));
+    QSignalSpy sys(&client, &GameClient::systemText);
+    client.Cont(QStringLiteral("QOK"), QStringLiteral("9"));
+    QCOMPARE(texts(sys), QStringList{Error});
+    QCOMPARE(client.round().timeLimit(), -1);
+    QCOMPARE(client.round().questionText(), QStringLiteral("ことり"));
+    QCOMPARE(client.qokSlot(), -1);
+    client.Cont(QStringLiteral("QOK"), QStringLiteral("4"));
+    QCOMPARE(client.qokSlot(), 4);
+}
+
+void TestClientDispatch::hints_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QStringList>("shown"); // "t=text" at every change after the turn start
+    QTest::newRow("2") << "いぬ" << QStringList{"90=○○", "0=いぬ"};
+    QTest::newRow("3") << "ねずみ" << QStringList{"90=○○○", "30=ね○○", "0=ねずみ"};
+    QTest::newRow("5") << "あいうえお" << QStringList{"90=○○○○○", "45=あ○○○○", "30=あ○○○お", "0=あいうえお"};
+    QTest::newRow("10") << "abcdefghij" << QStringList{"90=○○○○○○○○○○", "60=a○○○○○○○○○", "45=a○○○○○○○○j",
+                                                       "30=ab○○○○○○○j", "20=ab○○○○○○ij", "0=abcdefghij"};
+}
+
+void TestClientDispatch::hints()
+{
+    QFETCH(QString, word);
+    QFETCH(QStringList, shown);
+    GameClient client;
+    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.Cont(QStringLiteral("QST"), QStringLiteral("1:") + word);
+    QCOMPARE(client.round().questionText(), QStringLiteral("？？？"));
+    QStringList seen;
+    QString last = client.round().questionText();
+    while (client.round().timeLimit() != -1) {
+        client.tmrTimelimit_Timer();
+        if (client.round().questionText() != last) {
+            last = client.round().questionText();
+            seen << QStringLiteral("%1=%2").arg(client.round().timeLimit()).arg(last);
+        }
+    }
+    QCOMPARE(seen, shown);
+    client.tmrTimelimit_Timer();
+    QCOMPARE(client.round().timeLimit(), -1);
+}
+
+void TestClientDispatch::drawerHints_data()
+{
+    QTest::addColumn<bool>("window");
+    QTest::newRow("word line") << false;
+    QTest::newRow("floating window") << true;
+}
+
+void TestClientDispatch::drawerHints()
+{
+    QFETCH(bool, window);
+    GameClient client;
+    client.setQuestionWindow(window);
+    client.Cont(QStringLiteral("NUM"), QStringLiteral("2"));
+    client.Cont(QStringLiteral("QST"), QStringLiteral("2:ねずみ"));
+    QCOMPARE(client.round().questionWindowText(), window ? QStringLiteral("ねずみ") : QStringLiteral("お題"));
+    QCOMPARE(client.round().questionText(), window ? QStringLiteral("？？？") : QStringLiteral("ねずみ"));
+    for (int i = 0; i < 30; ++i)
+        client.tmrTimelimit_Timer();
+    QCOMPARE(client.round().questionText(), window ? QStringLiteral("○○○") : QStringLiteral("ねずみ"));
+    // A guesser with the window on is pointed to the usual line.
+    client.Cont(QStringLiteral("QST"), QStringLiteral("3:いぬ"));
+    QCOMPARE(client.round().questionWindowText(),
+             window ? QStringLiteral("通常のお題欄に表示します") : QStringLiteral("お題"));
+}
+
+void TestClientDispatch::hitAt57StopsHints()
+{
+    GameClient client;
+    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.Cont(QStringLiteral("QST"), QStringLiteral("1:abcdefghij"));
+    for (int i = 0; i < 63; ++i)
+        client.tmrTimelimit_Timer();
+    QCOMPARE(client.round().timeLimit(), 57);
+    QCOMPARE(client.round().questionText(), QStringLiteral("a○○○○○○○○○"));
+    client.Cont(QStringLiteral("QOK"), QStringLiteral("0"));
+    QCOMPARE(client.round().timeLimitText(), QStringLiteral("-1"));
+    QCOMPARE(client.round().questionText(), QStringLiteral("abcdefghij"));
+    for (int i = 0; i < 60; ++i)
+        client.tmrTimelimit_Timer();
+    QCOMPARE(client.round().timeLimit(), -1);
+    QCOMPARE(client.round().questionText(), QStringLiteral("abcdefghij"));
+}
+
+void TestClientDispatch::sounds()
+{
+    GameClient client;
+    QSignalSpy sounds(&client, &GameClient::soundRequested);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    for (const char *name : {"ok", "win_2", "../disconnect", "a/b", "a\\b", "..", "", "sound.wav"})
+        client.Cont(QStringLiteral("SND"), QString::fromLatin1(name));
+    QCOMPARE(texts(sounds), (QStringList{QStringLiteral("ok"), QStringLiteral("win_2")}));
+    QVERIFY(sys.isEmpty());
+}
+
+void TestClientDispatch::turnEndSaving()
+{
+    QDir png(ProgramFile(QStringLiteral("png")));
+    const int before = int(png.entryList(QDir::Files).size());
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("c"), QString()));
+    QTRY_VERIFY(client.isConnected());
+    client.Cont(QStringLiteral("NMS"), QStringLiteral("a/b:c::::::"));
+    client.Cont(QStringLiteral("NUM"), QStringLiteral("1"));
+    client.Cont(QStringLiteral("QST"), QStringLiteral("0:とり"));
+    client.setSaveReserve(true);
+    QSignalSpy sys(&client, &GameClient::systemText);
+    QSignalSpy reserve(&client, &GameClient::saveReserveChanged);
+    client.Cont(QStringLiteral("SND"), QStringLiteral("ng"));
+    QCOMPARE(texts(sys).first(), QStringLiteral("保存予約ボタンが押されているので画像を保存します"));
+    QVERIFY(texts(sys).last().endsWith(QStringLiteral("を保存しました")));
+    QVERIFY2(texts(sys).last().contains(QStringLiteral("a／b")), qPrintable(texts(sys).join('|')));
+    QVERIFY(!client.saveReserved());
+    QCOMPARE(reserve.size(), 1);
+    QCOMPARE(int(png.entryList(QDir::Files).size()), before + 1);
+    // The next turn end saves nothing unless automatic saving is on.
+    sys.clear();
+    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    QVERIFY(sys.isEmpty());
+    client.setAutoSavePicture(true);
+    client.setSaveReserve(true);
+    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    const QStringList lines = texts(sys);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.at(0), QStringLiteral("保存予約ボタンが押されているので画像を保存します"));
+    QCOMPARE(lines.at(2), QStringLiteral("自動保存設定がONなので画像を保存します"));
+    QVERIFY(lines.at(3).contains(QStringLiteral("「とり」")));
+}
+
+void TestClientDispatch::saveWithoutDrawer()
+{
+    FakeServer server;
+    GameClient client;
+    QSignalSpy sys(&client, &GameClient::systemText);
+    client.cmdSavePicture_Click();
+    QVERIFY(texts(sys).last().contains(QStringLiteral("「ひとりで描いた絵」")));
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("c"), QString()));
+    QTRY_VERIFY(client.isConnected());
+    client.cmdSavePicture_Click();
+    QVERIFY(texts(sys).last().contains(QStringLiteral("「お絵かきチャットモード」")));
+    // Joined a running game: no drawer is known until the next turn.
+    client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
+    client.cmdSavePicture_Click();
+    QCOMPARE(texts(sys).last(), QStringLiteral("この絵は保存できません！"));
+}
+
+QTEST_MAIN(TestClientDispatch)
+#include "tst_clientdispatch.moc"
