@@ -50,4 +50,13 @@ void ClientSettings::SaveSettings() const
     writeInt(QStringLiteral("MousePointer"), MousePointer);
 }
 
+bool ClientSettings::operator==(const ClientSettings &o) const
+{
+    return Name == o.Name && Port == o.Port && Cost == o.Cost && IPPort == o.IPPort &&
+           ChatTextSize2 == o.ChatTextSize2 && AutoSavePicture == o.AutoSavePicture &&
+           ColorChangeWidth == o.ColorChangeWidth && QuestionWindow == o.QuestionWindow &&
+           LobbyServerAddress == o.LobbyServerAddress && LobbyAutoConnect == o.LobbyAutoConnect &&
+           LobbyAutoName == o.LobbyAutoName && MousePointer == o.MousePointer;
+}
+
 } // namespace zb

@@ -20,6 +20,9 @@ struct ClientSettings {
     int MousePointer = 0;
     void LoadSettings();       // defaults, then each key on its own; bad values keep the default
     void SaveSettings() const; // every key except LobbyServerAddress
+
+    bool operator==(const ClientSettings &other) const;
+    bool operator!=(const ClientSettings &other) const { return !(*this == other); }
 };
 
 } // namespace zb

@@ -49,7 +49,8 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     layout->addLayout(buttons);
     // A fixed border: the dialog keeps the size its contents need.
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(320);
+    // The fixed size follows the contents, so the width is set on them.
+    note->setMinimumWidth(330);
 
     connect(cmdLocal, &QPushButton::clicked, this, &ConnectDialog::cmdLocal_Click);
     connect(cmdServer, &QPushButton::clicked, this, &ConnectDialog::cmdServer_Click);

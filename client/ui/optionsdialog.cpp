@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace zb {
@@ -31,12 +32,12 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
 
     auto *frameCursor = new QGroupBox(QStringLiteral("カーソル"), this);
     auto *cursorLayout = new QHBoxLayout(frameCursor);
-    auto *cursorGroup = new QButtonGroup(this);
+    m_cursorGroup = new QButtonGroup(this);
     const QString captions[3] = {QStringLiteral("標準カーソル"), QStringLiteral("十字"),
                                  QStringLiteral("ペン")};
     for (int i = 0; i < 3; ++i) {
         optMousePointer[i] = new QRadioButton(captions[i], frameCursor);
-        cursorGroup->addButton(optMousePointer[i], i);
+        m_cursorGroup->addButton(optMousePointer[i], i);
         cursorLayout->addWidget(optMousePointer[i]);
     }
 
@@ -59,6 +60,13 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     Form_Load();
 }
 
+void OptionsDialog::showEvent(QShowEvent *event)
+{
+    // Opening the dialog again shows the values as they are now, not the last edits.
+    if (!event->spontaneous()) Form_Load();
+    QDialog::showEvent(event);
+}
+
 void OptionsDialog::Form_Load()
 {
     if (!m_settings) return;
@@ -69,8 +77,11 @@ void OptionsDialog::Form_Load()
     chkColorChangeWidth->setChecked(m_settings->ColorChangeWidth == 1);
     chkAutoSavePicture->setChecked(m_settings->AutoSavePicture == 1);
     // A stored value outside 0-2 selects no button; OK then stores the pen (2).
-    if (m_settings->MousePointer >= 0 && m_settings->MousePointer < 3)
-        optMousePointer[m_settings->MousePointer]->setChecked(true);
+    // An exclusive group cannot clear its last choice, hence the switch around it.
+    m_cursorGroup->setExclusive(false);
+    for (int i = 0; i < 3; ++i)
+        optMousePointer[i]->setChecked(m_settings->MousePointer == i);
+    m_cursorGroup->setExclusive(true);
 }
 
 void OptionsDialog::cmdOk_Click()

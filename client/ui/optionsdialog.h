@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QButtonGroup;
 class QCheckBox;
 class QPushButton;
 class QRadioButton;
@@ -26,6 +27,9 @@ class OptionsDialog : public QDialog {
     QPushButton *cmdOk = nullptr;
     QPushButton *cmdCancel = nullptr;
 
+  protected:
+    void showEvent(QShowEvent *event) override;
+
   signals:
     // OK pressed: settings updated and saved; the game window applies chat
     // size, the word window and the cursor.
@@ -36,6 +40,7 @@ class OptionsDialog : public QDialog {
     void cmdOk_Click();
 
     ClientSettings *m_settings;
+    QButtonGroup *m_cursorGroup = nullptr;
 };
 
 } // namespace zb

@@ -193,6 +193,13 @@ class TstClientPartsUi : public QObject {
         QCOMPARE(s.LobbyAutoConnect, 0);
         QCOMPARE(s.MousePointer, 0);
         QVERIFY(SettingsStore::read(QStringLiteral("LobbyAutoConnect")).isEmpty());
+
+        // Opened again, the dialog shows the values in force, not the abandoned edits.
+        s.ColorChangeWidth = 1;
+        d.show();
+        QVERIFY(!d.chkLobbyAutoConnect->isChecked());
+        QVERIFY(d.chkColorChangeWidth->isChecked());
+        QVERIFY(d.optMousePointer[0]->isChecked());
     }
 
     void optionsOddCursorValue()
@@ -200,6 +207,8 @@ class TstClientPartsUi : public QObject {
         ClientSettings s;
         s.MousePointer = 7;
         OptionsDialog d(&s);
+        d.optMousePointer[0]->setChecked(true);
+        d.show();
         for (QRadioButton *b : d.optMousePointer)
             QVERIFY(!b->isChecked());
         d.cmdOk->click();
