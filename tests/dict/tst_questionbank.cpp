@@ -1,0 +1,372 @@
+#include "cp932.h"
+#include "fileutil.h"
+#include "questionbank.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zb;
+
+namespace {
+
+const QString kEmptyLine = QStringLiteral("不正なファイルです\r\n空行があるかもしれません\r\n"
+                                          "（何も単語の書いていない行の事。最終行など見落としがちです）");
+const QString kNoFinalBreak =
+    QStringLiteral("不正なファイルです\r\n最後の単語の後に改行が入っていないかもしれません\r\n"
+                   "（単語の後には必ず改行が必要です）");
+const QString kCommentOnly = QStringLiteral("不正なファイルです\r\nコメントのみの行が存在します\r\n"
+                                            "（コメントは単語の後ろにしか使えません）");
+const QString kReload = QStringLiteral("お題が出尽くしたのでリロードします（乱数制御設定）");
+
+QStringList spyTexts(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toString();
+    return out;
+}
+
+} // namespace
+
+class TstQuestionBank : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir *m_dir = nullptr;
+
+    void write(const QString &name, const QString &text)
+    {
+        const QString path = QDir(m_dir->path()).filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(toCp932(text));
+    }
+
+    // A bank over the single added dictionary `name`, ticked, in mode 1.
+    void tickOnly(QuestionBank &bank, const QString &name, const QString &text)
+    {
+        write(name, text);
+        bank.rescan();
+        bank.setMode(QuestionBank::AddedOnly);
+        QVERIFY(bank.setTicked(name, true));
+    }
+
+  private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        SetProgramFolder(m_dir->path());
+    }
+    void cleanup()
+    {
+        SetProgramFolder(QString());
+        delete m_dir;
+        m_dir = nullptr;
+    }
+
+    void twoWordsDrawOnlyTheWords()
+    {
+        QuestionBank bank;
+        bank.reseed(7);
+        tickOnly(bank, QStringLiteral("fruit.zbq"), QStringLiteral("りんご\r\nみかん\r\n"));
+        QCOMPARE(bank.LoadQuestion(), 3);
+        QCOMPARE(bank.wordPool(),
+                 QStringList({QStringLiteral("りんご"), QStringLiteral("みかん"), QString()}));
+        QSet<QString> seen;
+        for (int k = 0; k < 200; ++k)
+            seen << bank.GetQuestion();
+        QCOMPARE(seen, QSet<QString>({QStringLiteral("りんご"), QStringLiteral("みかん")}));
+        QCOMPARE(bank.currentQuestion(), bank.GetQuestion());
+        QCOMPARE(bank.wordPool().size(), 3);
+    }
+
+    // Each raw line goes through a file and a real draw, so the code page is part of the test.
+    void drawnWordIsNormalised_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("comment") << QStringLiteral("りんご//あかい") << QStringLiteral("りんご");
+        QTest::newRow("space comment") << QStringLiteral("りんご //あかい") << QStringLiteral("りんご");
+        QTest::newRow("comment only") << QStringLiteral("//めも") << QStringLiteral("//めも");
+        QTest::newRow("space then comment") << QStringLiteral(" //めも") << QuestionBank::InvalidQuestion;
+        QTest::newRow("katakana") << QStringLiteral("バナナ") << QStringLiteral("ばなな");
+        QTest::newRow("vu") << QStringLiteral("ヴァイオリン") << QStringLiteral("う゛ぁいおりん");
+        QTest::newRow("ascii hyphen") << QStringLiteral("ボール-ペン") << QStringLiteral("ぼーるーぺん");
+        QTest::newRow("full-width minus") << QStringLiteral("ぼーる－ぺん") << QStringLiteral("ぼーるーぺん");
+        QTest::newRow("small ka ke stay") << QStringLiteral("ヵヶー") << QStringLiteral("ヵヶー");
+        QTest::newRow("ideographic space")
+            << QStringLiteral("\u3000 りんご\u3000") << QStringLiteral("りんご");
+        QTest::newRow("inner space kept") << QStringLiteral("あか いぬ") << QStringLiteral("あか いぬ");
+        QTest::newRow("tabs anywhere") << QStringLiteral("\tり\tんご\t") << QStringLiteral("りんご");
+        // Tabs go after the trim: a space behind a tab survives.
+        QTest::newRow("tab before space") << QStringLiteral("\t りんご") << QStringLiteral(" りんご");
+        QTest::newRow("blank line") << QString() << QuestionBank::InvalidQuestion;
+        QTest::newRow("spaces and tabs") << QStringLiteral(" \t\u3000 ") << QuestionBank::InvalidQuestion;
+        QTest::newRow("stray lf") << QStringLiteral("いぬ\nねこ") << QStringLiteral("いぬねこ");
+    }
+    void drawnWordIsNormalised()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, word);
+        write(QStringLiteral("default.dat"), line + QStringLiteral("\r\n"));
+        QuestionBank bank;
+        QCOMPARE(bank.LoadQuestion(), 2);
+        QCOMPARE(bank.GetQuestion(), word);
+        QCOMPARE(QuestionBank::normalise(line), word);
+    }
+
+    void questionControlUsesEachWordOnceThenReloads()
+    {
+        for (quint32 seed = 1; seed <= 20; ++seed) {
+            QuestionBank bank;
+            bank.reseed(seed);
+            bank.setQuestionControl(true);
+            tickOnly(bank, QStringLiteral("three.zbq"), QStringLiteral("いぬ\r\nねこ\r\nうし\r\n"));
+            QCOMPARE(bank.LoadQuestion(), 4);
+            QSignalSpy spy(&bank, &QuestionBank::systemText);
+
+            QStringList drawn;
+            drawn << bank.GetQuestion();
+            QCOMPARE(bank.wordPool().size(), 3);
+            QVERIFY(bank.wordPool().constLast().isEmpty());
+            drawn << bank.GetQuestion();
+            QCOMPARE(bank.wordPool().size(), 2);
+            QVERIFY(spy.isEmpty());
+            const QString third = bank.GetQuestion();
+            drawn << third;
+
+            drawn.sort();
+            QCOMPARE(drawn,
+                     QStringList({QStringLiteral("いぬ"), QStringLiteral("うし"), QStringLiteral("ねこ")}));
+            QCOMPARE(spyTexts(spy),
+                     QStringList({kReload, QStringLiteral("追加辞書 「three.zbq」を読み込みました")}));
+            QCOMPARE(bank.wordPool().size(), 4);
+            // The word drawn before the reload is still the turn's word.
+            QCOMPARE(bank.currentQuestion(), third);
+        }
+    }
+
+    void reloadReadsTheSettingsOfThatMoment()
+    {
+        QuestionBank bank;
+        bank.setQuestionControl(true);
+        tickOnly(bank, QStringLiteral("one.zbq"), QStringLiteral("いぬ\r\n"));
+        write(QStringLiteral("default.dat"), QStringLiteral("ほん\r\nかみ\r\n"));
+        QCOMPARE(bank.LoadQuestion(), 2);
+        bank.setMode(QuestionBank::BuiltInOnly);
+        QCOMPARE(bank.GetQuestion(), QStringLiteral("いぬ"));
+        QCOMPARE(bank.wordPool(), QStringList({QStringLiteral("ほん"), QStringLiteral("かみ"), QString()}));
+        QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
+    }
+
+    void modesBuildPoolAndList_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("pool");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QStringList>("console");
+        const QString b1 = QStringLiteral("ほん"), b2 = QStringLiteral("いす");
+        const QString a1 = QStringLiteral("あか"), a2 = QStringLiteral("あお"), z1 = QStringLiteral("き");
+        const QString builtIn = QStringLiteral("内蔵辞書を読み込みました");
+        const QString a = QStringLiteral("追加辞書 「a.zbq」を読み込みました");
+        const QString z = QStringLiteral("追加辞書 「zbq/z.zbq」を読み込みました");
+        const QString twice = QStringLiteral("（高確率）");
+        QTest::newRow("0 built-in") << 0 << QStringList{b1, b2, {}} << QStringLiteral("内蔵辞書:")
+                                    << QStringList{builtIn};
+        QTest::newRow("1 added") << 1 << QStringList{a1, a2, z1, {}} << QStringLiteral("a.zbq:zbq/z.zbq:")
+                                 << QStringList{a, z};
+        QTest::newRow("2 both") << 2 << QStringList{b1, b2, a1, a2, z1, {}}
+                                << QStringLiteral("内蔵辞書:a.zbq:zbq/z.zbq:") << QStringList{builtIn, a, z};
+        QTest::newRow("3 added twice") << 3 << QStringList{b1, b2, a1, a2, a1, a2, z1, z1, {}}
+                                       << QStringLiteral("内蔵辞書:a.zbq（高確率）:zbq/z.zbq（高確率）:")
+                                       << QStringList{builtIn, a + twice, z + twice};
+        QTest::newRow("4 built-in twice")
+            << 4 << QStringList{b1, b2, b1, b2, a1, a2, z1, {}}
+            << QStringLiteral("内蔵辞書（高確率）:a.zbq:zbq/z.zbq:") << QStringList{builtIn + twice, a, z};
+    }
+    void modesBuildPoolAndList()
+    {
+        QFETCH(int, mode);
+        QFETCH(QStringList, pool);
+        QFETCH(QString, list);
+        QFETCH(QStringList, console);
+        write(QStringLiteral("default.dat"), QStringLiteral("ほん\r\nいす\r\n"));
+        write(QStringLiteral("a.zbq"), QStringLiteral("あか\r\nあお\r\n"));
+        write(QStringLiteral("b.zbq"), QStringLiteral("くろ\r\n"));
+        write(QStringLiteral("zbq/z.zbq"), QStringLiteral("き\r\n"));
+        QuestionBank bank;
+        bank.rescan();
+        // Ticked out of list order: the pool still follows the list.
+        QVERIFY(bank.setTicked(QStringLiteral("zbq/z.zbq"), true));
+        QVERIFY(bank.setTicked(QStringLiteral("a.zbq"), true));
+        bank.setMode(mode);
+        QCOMPARE(bank.mode(), mode);
+        QSignalSpy spy(&bank, &QuestionBank::systemText);
+        QCOMPARE(bank.LoadQuestion(), pool.size());
+        QCOMPARE(bank.wordPool(), pool);
+        QCOMPARE(bank.DictionaryList(), list);
+        QCOMPARE(spyTexts(spy), console);
+    }
+
+    void setModeIgnoresUnknownValues()
+    {
+        QuestionBank bank;
+        bank.setMode(QuestionBank::AddedTwice);
+        bank.setMode(5);
+        bank.setMode(-1);
+        QCOMPARE(bank.mode(), int(QuestionBank::AddedTwice));
+    }
+
+    void emptyPoolDrawsTheInvalidWord_data()
+    {
+        QTest::addColumn<bool>("control");
+        QTest::newRow("plain") << false;
+        QTest::newRow("question control") << true;
+    }
+    void emptyPoolDrawsTheInvalidWord()
+    {
+        QFETCH(bool, control);
+        write(QStringLiteral("default.dat"), QStringLiteral("ほん\r\n"));
+        write(QStringLiteral("a.zbq"), QStringLiteral("あか\r\n"));
+        QuestionBank bank;
+        bank.rescan();
+        bank.setQuestionControl(control);
+        bank.setMode(QuestionBank::AddedOnly);
+        QSignalSpy spy(&bank, &QuestionBank::systemText);
+        QCOMPARE(bank.LoadQuestion(), 0);
+        QVERIFY(bank.wordPool().isEmpty());
+        QCOMPARE(bank.DictionaryList(), QString());
+        QVERIFY(spy.isEmpty());
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(bank.GetQuestion(), QuestionBank::InvalidQuestion);
+        QVERIFY(spy.isEmpty());
+    }
+
+    // A source without any line break makes a pool of one entry.
+    void singleEntryPool()
+    {
+        write(QStringLiteral("default.dat"), QStringLiteral("りんご"));
+        QuestionBank bank;
+        QCOMPARE(bank.LoadQuestion(), 1);
+        QCOMPARE(bank.GetQuestion(), QStringLiteral("りんご"));
+        bank.setQuestionControl(true);
+        QSignalSpy spy(&bank, &QuestionBank::systemText);
+        QCOMPARE(bank.GetQuestion(), QuestionBank::InvalidQuestion);
+        QCOMPARE(bank.wordPool(), QStringList{QStringLiteral("りんご")});
+        QVERIFY(spy.isEmpty());
+    }
+
+    void missingFilesReadAsEmpty()
+    {
+        write(QStringLiteral("gone.zbq"), QStringLiteral("あか\r\n"));
+        QuestionBank bank;
+        QVERIFY(bank.GetDefaultQuestion().isEmpty());
+        QCOMPARE(bank.LoadQuestion(), 0);
+        QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
+
+        tickOnly(bank, QStringLiteral("gone.zbq"), QStringLiteral("あか\r\n"));
+        QVERIFY(QFile::remove(QDir(m_dir->path()).filePath(QStringLiteral("gone.zbq"))));
+        QCOMPARE(bank.LoadQuestion(), 0);
+        QCOMPARE(bank.DictionaryList(), QStringLiteral("gone.zbq:"));
+    }
+
+    void builtInIsReadWhole()
+    {
+        write(QStringLiteral("default.dat"), QStringLiteral("ほん\r\nテレビ//てれび\r\n"));
+        QuestionBank bank;
+        QCOMPARE(bank.GetDefaultQuestion(), QStringLiteral("ほん\r\nテレビ//てれび\r\n"));
+    }
+
+    void fileChecks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("failures");
+        QTest::newRow("good") << QStringLiteral("いぬ\r\nねこ//どうぶつ\r\n") << QStringList();
+        QTest::newRow("empty line") << QStringLiteral("いぬ\r\n\r\nねこ\r\n") << QStringList{kEmptyLine};
+        QTest::newRow("blank last line") << QStringLiteral("いぬ\r\n\r\n") << QStringList{kEmptyLine};
+        QTest::newRow("no final break") << QStringLiteral("いぬ\r\nねこ") << QStringList{kNoFinalBreak};
+        QTest::newRow("final lf only") << QStringLiteral("いぬ\r\nねこ\n") << QStringList{kNoFinalBreak};
+        QTest::newRow("empty file") << QString() << QStringList{kNoFinalBreak};
+        QTest::newRow("comment line") << QStringLiteral("いぬ\r\n//めも\r\n") << QStringList{kCommentOnly};
+        QTest::newRow("comment first") << QStringLiteral("//めも\r\nいぬ\r\n") << QStringList{kCommentOnly};
+        QTest::newRow("all four") << QStringLiteral("//a\r\nいぬ\r\n//b\r\n\r\nねこ")
+                                  << QStringList{kEmptyLine, kNoFinalBreak, kCommentOnly, kCommentOnly};
+    }
+    void fileChecks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, failures);
+        QCOMPARE(QuestionBank::checkDictionaryText(text), failures);
+
+        // Through the tick: a failing file stays unticked.
+        write(QStringLiteral("x.zbq"), text);
+        QuestionBank bank;
+        bank.rescan();
+        QStringList got{QStringLiteral("stale")};
+        QCOMPARE(bank.setTicked(QStringLiteral("x.zbq"), true, &got), failures.isEmpty());
+        QCOMPARE(got, failures);
+        QCOMPARE(bank.isTicked(QStringLiteral("x.zbq")), failures.isEmpty());
+        QCOMPARE(bank.tickedEntries().size(), failures.isEmpty() ? 1 : 0);
+    }
+
+    void tickingRules()
+    {
+        write(QStringLiteral("ok.zbq"), QStringLiteral("いぬ\r\n"));
+        QuestionBank bank;
+        bank.rescan();
+        QStringList failures{QStringLiteral("stale")};
+        QVERIFY(bank.setTicked(QStringLiteral("ok.zbq"), true, &failures));
+        QVERIFY(failures.isEmpty());
+
+        // Unticking tests nothing, even when the file has gone bad meanwhile.
+        write(QStringLiteral("ok.zbq"), QStringLiteral("いぬ"));
+        QVERIFY(bank.setTicked(QStringLiteral("ok.zbq"), false, &failures));
+        QVERIFY(failures.isEmpty());
+        QVERIFY(!bank.isTicked(QStringLiteral("ok.zbq")));
+
+        // Only listed entries can be ticked: nothing outside the scan is read.
+        write(QStringLiteral("late.zbq"), QStringLiteral("ねこ\r\n"));
+        QVERIFY(!bank.setTicked(QStringLiteral("late.zbq"), true));
+        QVERIFY(!bank.setTicked(QStringLiteral("../late.zbq"), true));
+        QVERIFY(bank.tickedEntries().isEmpty());
+
+        write(QStringLiteral("ok.zbq"), QStringLiteral("いぬ\r\n"));
+        bank.rescan();
+        QVERIFY(bank.setTicked(QStringLiteral("late.zbq"), true));
+        QVERIFY(bank.setTicked(QStringLiteral("ok.zbq"), true));
+        QVERIFY(bank.setTicked(QStringLiteral("ok.zbq"), true));
+        QCOMPARE(bank.tickedEntries(), QStringList({QStringLiteral("late.zbq"), QStringLiteral("ok.zbq")}));
+        bank.rescan();
+        QVERIFY(bank.tickedEntries().isEmpty());
+    }
+
+    void rescanOrder()
+    {
+        for (const char *name :
+             {"b.zbq", "a.zbq", "C.zbq", "notes.txt", "zbq/y.zbq", "zbq/x.zbq", "zbq/w.txt"})
+            write(QString::fromLatin1(name), QStringLiteral("いぬ\r\n"));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("folder.zbq")));
+        QuestionBank bank;
+        bank.rescan();
+        QCOMPARE(bank.entries(),
+                 QStringList({QStringLiteral("a.zbq"), QStringLiteral("b.zbq"), QStringLiteral("C.zbq"),
+                              QStringLiteral("zbq/x.zbq"), QStringLiteral("zbq/y.zbq")}));
+        // The subfolder's entries are readable through the program folder.
+        QVERIFY(bank.setTicked(QStringLiteral("zbq/x.zbq"), true));
+    }
+
+    void rescanWithoutSubfolder()
+    {
+        write(QStringLiteral("a.zbq"), QStringLiteral("いぬ\r\n"));
+        QuestionBank bank;
+        bank.rescan();
+        QCOMPARE(bank.entries(), QStringList{QStringLiteral("a.zbq")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TstQuestionBank)
+#include "tst_questionbank.moc"
