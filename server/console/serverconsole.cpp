@@ -1,1 +1,352 @@
 #include "serverconsole.h"
+
+#include "canvasmirror.h"
+#include "gameserver.h"
+#include "logview.h"
+#include "playerpanel.h"
+#include "receivelamps.h"
+#include "runningpanel.h"
+#include "settingsarea.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace zb {
+
+const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
+const QString ServerConsole::CloseQuestion = QStringLiteral("本当にサーバーを終了しますか？");
+const QString ServerConsole::KickQuestion = QStringLiteral("BANもしますか？");
+const QString ServerConsole::AnnounceHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
+
+namespace {
+const QString LobbyStatusCaption = QStringLiteral("ロビーステータス");
+constexpr int RightColumnWidth = 640;
+constexpr int LeftColumnWidth = 470;
+} // namespace
+
+ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(parent), m_server(server)
+{
+    setObjectName(QStringLiteral("frmServer"));
+    setWindowTitle(NotStartedTitle);
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setPointSizeF(9.5);
+    setFont(font);
+    // Message boxes are windows of their own; they should speak the same font.
+    setAttribute(Qt::WA_WindowPropagation);
+
+    picSetting = new SettingsArea(this);
+    picRunning = new RunningPanel(this);
+    m_leftPages = new QStackedWidget(this);
+    m_leftPages->addWidget(picSetting);
+    m_leftPages->addWidget(picRunning);
+    m_leftPages->setFixedWidth(LeftColumnWidth);
+
+    players = new PlayerPanel(this);
+    txtState = new LogView(this);
+    txtState->setFixedHeight(190);
+    txtSend = new QLineEdit(this);
+    txtSend->setObjectName(QStringLiteral("txtSend"));
+    txtSend->setPlaceholderText(AnnounceHint);
+    chkPictureView = new QCheckBox(QStringLiteral("絵を表示"), this);
+    chkPictureView->setObjectName(QStringLiteral("chkPictureView"));
+
+    auto *right = new QVBoxLayout;
+    right->addWidget(buildStatusStrip());
+    right->addWidget(players);
+    right->addWidget(txtState, 1);
+    auto *sendRow = new QHBoxLayout;
+    sendRow->addWidget(txtSend, 1);
+    sendRow->addWidget(chkPictureView);
+    right->addLayout(sendRow);
+    auto *rightBox = new QWidget(this);
+    rightBox->setLayout(right);
+    right->setContentsMargins(0, 0, 0, 0);
+    rightBox->setFixedWidth(RightColumnWidth);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_leftPages);
+    top->addWidget(rightBox);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    outer->addLayout(top);
+    outer->addWidget(buildMirror());
+    picBack->setVisible(false);
+
+    connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::cmdStartServer_Click);
+    connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::cmdReload_Click);
+    connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::lstQuestion_ItemCheck);
+    connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::cmdLoadQuestion_Click);
+    connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::cmdKick_Click);
+    connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::txtSend_KeyPress);
+    connect(chkPictureView, &QCheckBox::clicked, this, &ServerConsole::chkPictureView_Click);
+    lblLobbyStatus->installEventFilter(this);
+
+    connectServer();
+}
+
+QWidget *ServerConsole::buildStatusStrip()
+{
+    auto *strip = new QFrame(this);
+    strip->setFrameShape(QFrame::StyledPanel);
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(8, 4, 8, 4);
+
+    row->addWidget(new QLabel(QStringLiteral("残り時間："), strip));
+    lblTimeLimit = new QLabel(QStringLiteral("-1"), strip);
+    lblTimeLimit->setObjectName(QStringLiteral("lblTimeLimit"));
+    lblTimeLimit->setMinimumWidth(36);
+    QFont clockFont = lblTimeLimit->font();
+    clockFont.setPointSizeF(clockFont.pointSizeF() * 1.5);
+    clockFont.setBold(true);
+    lblTimeLimit->setFont(clockFont);
+    row->addWidget(lblTimeLimit);
+    row->addSpacing(12);
+
+    lblQuestion = new QLabel(QStringLiteral("お題"), strip);
+    lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
+    lblQuestion->setFont(clockFont);
+    lblQuestion->setFrameShape(QFrame::Panel);
+    lblQuestion->setFrameShadow(QFrame::Sunken);
+    lblQuestion->setAutoFillBackground(true);
+    lblQuestion->setBackgroundRole(QPalette::Base);
+    lblQuestion->setContentsMargins(8, 0, 8, 0);
+    lblQuestion->setMinimumWidth(240);
+    row->addWidget(lblQuestion, 1);
+    row->addSpacing(12);
+
+    lblLobbyStatus = new QLabel(LobbyStatusCaption, strip);
+    lblLobbyStatus->setObjectName(QStringLiteral("lblLobbyStatus"));
+    lblLobbyStatus->setToolTip(QStringLiteral("ダブルクリックで再接続までの待ち時間を短くします"));
+    lblLobbyStatus->setMinimumWidth(190);
+    lblLobbyStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(lblLobbyStatus);
+    return strip;
+}
+
+QWidget *ServerConsole::buildMirror()
+{
+    picBack = new QFrame(this);
+    picBack->setObjectName(QStringLiteral("picBack"));
+    picBack->setAutoFillBackground(true);
+    QPalette grey = picBack->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    picBack->setPalette(grey);
+
+    auto *row = new QHBoxLayout(picBack);
+    row->setContentsMargins(10, 10, 10, 10);
+    auto *palette = new QVBoxLayout;
+    palette->setSpacing(4);
+    for (int i = 0; i < PaletteSize; ++i) {
+        auto *swatch = new QLabel(picBack);
+        swatch->setObjectName(QStringLiteral("lblColor%1").arg(i));
+        swatch->setFixedSize(28, 28);
+        swatch->setFrameShape(QFrame::Box);
+        swatch->setAutoFillBackground(true);
+        QPalette pal = swatch->palette();
+        pal.setColor(QPalette::Window, colorFromValue(PaletteValues[i]));
+        swatch->setPalette(pal);
+        lblColor[i] = swatch;
+        palette->addWidget(swatch);
+    }
+    palette->addStretch();
+    row->addStretch();
+    row->addLayout(palette);
+    row->addSpacing(10);
+    picMain = new CanvasMirror(picBack);
+    row->addWidget(picMain);
+    row->addStretch();
+    return picBack;
+}
+
+void ServerConsole::connectServer()
+{
+    GameServer *s = m_server;
+    connect(s, &GameServer::logLine, txtState, &LogView::appendLine);
+    connect(s, &GameServer::playersChanged, this, &ServerConsole::refreshPlayers);
+    connect(s, &GameServer::clockChanged, this, [this](int t) {
+        lblTimeLimit->setText(QString::number(t));
+        refreshPlayers();
+    });
+    connect(s, &GameServer::questionLabelChanged, lblQuestion, &QLabel::setText);
+    connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
+    connect(s, &GameServer::strokeReceived, this, [this](const QString &payload) {
+        // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
+        if (chkPictureView->isChecked()) picMain->DrawLine(payload);
+    });
+    connect(s, &GameServer::fillReceived, picMain, &CanvasMirror::ClsScreen);
+    connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
+    players->lamps().setInterval(s->tickMs() / 20);
+    connect(&s->lobbyLink(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
+
+    // The log lines of the start-up are part of the log the host reads.
+    txtState->appendLine(s->logText());
+    s->Form_Load();
+    picSetting->showSettings(s->loadSettings());
+    refreshDictionaryList();
+    refreshPlayers();
+    lblTimeLimit->setText(QString::number(s->TimeLeft()));
+    lblQuestion->setText(s->questionLabel());
+    setLobbyStatus(s->lobbyLink().statusText());
+    if (s->serverStarted()) setWindowTitle(s->captionText());
+}
+
+void ServerConsole::refreshPlayers()
+{
+    for (int i = 0; i < PlayerPanel::Slots; ++i)
+        players->setPlayer(i, m_server->playerLabel(i), m_server->remoteAddress(i));
+    players->setHighlight(m_server->highlightedSlot());
+}
+
+void ServerConsole::refreshDictionaryList()
+{
+    QuestionBank &bank = m_server->questionBank();
+    picSetting->setEntries(bank.entries());
+    for (const QString &entry : bank.tickedEntries())
+        picSetting->setEntryTicked(entry, true);
+}
+
+void ServerConsole::setLobbyStatus(const QString &text)
+{
+    lblLobbyStatus->setText(text.isEmpty() ? LobbyStatusCaption : text);
+}
+
+void ServerConsole::cmdStartServer_Click()
+{
+    const bool wasStarted = m_server->serverStarted();
+    const ServerSettings chosen = picSetting->settings();
+    switch (m_server->cmdStartServer_Click(chosen)) {
+    case GameServer::StartResult::NoWords:
+        tell({QuestionBank::NothingLoadedMessage});
+        break;
+    case GameServer::StartResult::PortRefused:
+        tell({m_server->startError() +
+              QStringLiteral(
+                  "\nサーバーは開始していません。「サーバー設定」の使用ポートを確かめてください。")});
+        picSetting->optServer_Click(1);
+        break;
+    case GameServer::StartResult::Started:
+    case GameServer::StartResult::Reapplied:
+        if (!wasStarted) {
+            // Show the texts as the server took them: cleaned, defaults filled in.
+            picSetting->showSettings(m_server->settings());
+            picSetting->setRunning(true);
+        }
+        refreshDictionaryList();
+        picRunning->showSettings(m_server->settings(), m_server->questionBank().DictionaryList());
+        m_leftPages->setCurrentWidget(picRunning);
+        setWindowTitle(m_server->captionText());
+        break;
+    }
+}
+
+void ServerConsole::cmdLoadQuestion_Click()
+{
+    m_leftPages->setCurrentWidget(picSetting);
+}
+
+void ServerConsole::cmdReload_Click()
+{
+    m_server->questionBank().rescan();
+    refreshDictionaryList();
+}
+
+void ServerConsole::lstQuestion_ItemCheck(const QString &entry, bool ticked)
+{
+    QStringList failures;
+    if (m_server->questionBank().setTicked(entry, ticked, &failures)) return;
+    picSetting->setEntryTicked(entry, false);
+    tell(failures);
+}
+
+void ServerConsole::cmdKick_Click(int slot)
+{
+    ask(KickQuestion, QMessageBox::Yes | QMessageBox::No,
+        [this, slot](int button) { m_server->kick(slot, button == QMessageBox::Yes); });
+}
+
+void ServerConsole::optServer_Click(int k)
+{
+    picSetting->optServer_Click(k);
+}
+
+void ServerConsole::chkPictureView_Click()
+{
+    // The window keeps a fixed size and grows or shrinks with the mirror.
+    picBack->setVisible(chkPictureView->isChecked());
+}
+
+void ServerConsole::lblLobbyStatus_DblClick()
+{
+    m_server->lobbyLink().shortenWait();
+}
+
+void ServerConsole::txtSend_KeyPress()
+{
+    const QString text = txtSend->text();
+    if (text.isEmpty()) return;
+    m_server->announce(text);
+    txtSend->clear();
+}
+
+void ServerConsole::ask(const QString &text, int buttons, std::function<void(int)> done)
+{
+    auto *box = new QMessageBox(QMessageBox::NoIcon, NotStartedTitle, text,
+                                QMessageBox::StandardButtons(buttons), this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [box, done] {
+        if (!done) return;
+        QAbstractButton *clicked = box->clickedButton();
+        done(clicked ? int(box->standardButton(clicked)) : int(QMessageBox::NoButton));
+    });
+    box->open();
+}
+
+void ServerConsole::tell(const QStringList &texts)
+{
+    if (texts.isEmpty()) return;
+    QString text = texts.first();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QStringList rest = texts.mid(1);
+    // One box after the other, as each is dismissed.
+    ask(text, QMessageBox::Ok, [this, rest](int) { tell(rest); });
+}
+
+void ServerConsole::closeEvent(QCloseEvent *event)
+{
+    // While the lobby connection is being made the window stays, without a word.
+    if (m_server->closeRefused()) {
+        event->ignore();
+        return;
+    }
+    if (m_closeConfirmed || m_server->canCloseWithoutAsking()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    ask(CloseQuestion, QMessageBox::Ok | QMessageBox::Cancel, [this](int button) {
+        if (button != QMessageBox::Ok) return;
+        m_closeConfirmed = true;
+        close();
+    });
+}
+
+bool ServerConsole::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lblLobbyStatus && event->type() == QEvent::MouseButtonDblClick) {
+        lblLobbyStatus_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zb

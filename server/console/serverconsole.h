@@ -1,9 +1,81 @@
 #pragma once
+
 #include <QWidget>
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+
 namespace zb {
+
+class CanvasMirror;
+class GameServer;
+class LogView;
+class PlayerPanel;
+class RunningPanel;
+class SettingsArea;
+
+// The room host's window over a GameServer: settings and the start button,
+// the seats with their lamps and Kick buttons, the log with the announcement
+// box, and the picture mirror. It shows the server's state and turns clicks
+// into calls on it; every decision stays in the server.
 class ServerConsole : public QWidget {
     Q_OBJECT
-public:
-    using QWidget::QWidget;
+  public:
+    explicit ServerConsole(GameServer *server, QWidget *parent = nullptr);
+
+    static const QString NotStartedTitle;
+    static const QString CloseQuestion;
+    static const QString KickQuestion;
+    static const QString AnnounceHint;
+
+    // Handlers, public so that a test can press what the host presses.
+    void cmdStartServer_Click();
+    void cmdLoadQuestion_Click();
+    void cmdReload_Click();
+    void cmdKick_Click(int slot);
+    void optServer_Click(int k);
+    void chkPictureView_Click();
+    void lblLobbyStatus_DblClick();
+    void lstQuestion_ItemCheck(const QString &entry, bool ticked);
+
+    SettingsArea *picSetting = nullptr;
+    RunningPanel *picRunning = nullptr;
+    PlayerPanel *players = nullptr;
+    LogView *txtState = nullptr;
+    QLineEdit *txtSend = nullptr;
+    QLabel *lblTimeLimit = nullptr;
+    QLabel *lblQuestion = nullptr;
+    QLabel *lblLobbyStatus = nullptr;
+    QCheckBox *chkPictureView = nullptr;
+    QFrame *picBack = nullptr;
+    CanvasMirror *picMain = nullptr;
+    std::array<QLabel *, 9> lblColor{};
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    QWidget *buildStatusStrip();
+    QWidget *buildMirror();
+    void connectServer();
+    void refreshPlayers();
+    void refreshDictionaryList();
+    void setLobbyStatus(const QString &text);
+    void txtSend_KeyPress();
+    // A window-modal box; `done` gets the button pressed (Escape gives the escape button).
+    void ask(const QString &text, int buttons, std::function<void(int)> done = {});
+    void tell(const QStringList &texts);
+
+    GameServer *m_server;
+    QStackedWidget *m_leftPages = nullptr;
+    bool m_closeConfirmed = false;
 };
+
 } // namespace zb

@@ -1,0 +1,54 @@
+#include "canvasmirror.h"
+
+#include <QPainter>
+#include <cmath>
+
+namespace zb {
+
+CanvasMirror::CanvasMirror(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("picMain"));
+    setFixedSize(CanvasWidth, CanvasHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool CanvasMirror::DrawLine(const QString &stroke)
+{
+    const Stroke s = decodeStroke(stroke);
+    if (!s.points.isEmpty()) {
+        movePen(m_canvas.drawStroke(s));
+        update();
+    }
+    return s.ok;
+}
+
+void CanvasMirror::DrawPoint2(double x, double y, int color, int width)
+{
+    const QPointF to(x, y);
+    m_canvas.drawSegment(QPointF(m_lastX, m_lastY), to, color, width);
+    movePen(to);
+    update();
+}
+
+void CanvasMirror::ClsScreen(int paletteIndex)
+{
+    if (paletteIndex < 0 || paletteIndex >= PaletteSize) return;
+    m_canvas.clear(paletteIndex);
+    update();
+}
+
+void CanvasMirror::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.drawImage(0, 0, m_canvas.image());
+}
+
+void CanvasMirror::movePen(const QPointF &to)
+{
+    if (!std::isfinite(to.x()) || !std::isfinite(to.y())) return;
+    // Coordinates far outside the canvas must not overflow the pen position.
+    m_lastX = static_cast<int>(std::lround(qBound(-32768.0, to.x(), 32767.0)));
+    m_lastY = static_cast<int>(std::lround(qBound(-32768.0, to.y(), 32767.0)));
+}
+
+} // namespace zb

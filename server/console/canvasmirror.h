@@ -1,0 +1,40 @@
+#pragma once
+
+#include "canvasimage.h"
+
+#include <QWidget>
+
+namespace zb {
+
+// The host's copy of the picture being drawn. Strokes and fills are drawn
+// with the same decoding and pen as the players' canvases, so the host sees
+// what they see.
+class CanvasMirror : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CanvasMirror(QWidget *parent = nullptr);
+
+    // Draws a whole STK payload; a payload without a readable point draws
+    // nothing. Returns false when the payload could not be read to its end.
+    bool DrawLine(const QString &stroke);
+    // One segment from the pen position to (x, y).
+    void DrawPoint2(double x, double y, int color, int width);
+    // Fills the mirror with a palette colour; indexes outside the palette are ignored.
+    void ClsScreen(int paletteIndex);
+
+    const QImage &image() const { return m_canvas.image(); }
+    int pixelValue(int x, int y) const { return m_canvas.pixelValue(x, y); }
+    QPoint penPosition() const { return {m_lastX, m_lastY}; }
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+
+  private:
+    void movePen(const QPointF &to);
+
+    CanvasImage m_canvas;
+    int m_lastX = 0;
+    int m_lastY = 0;
+};
+
+} // namespace zb

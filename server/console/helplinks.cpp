@@ -1,0 +1,29 @@
+#include "helplinks.h"
+
+#include "fileutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace zb {
+
+QString helpPageUrl(const QString &section)
+{
+    const QDir folder(ProgramFolder());
+    const QStringList candidates = {folder.filePath(QStringLiteral("README.md")),
+                                    folder.filePath(QStringLiteral("../README.md")),
+                                    folder.filePath(QStringLiteral("../../README.md"))};
+    QString path = candidates.first();
+    for (const QString &candidate : candidates) {
+        if (QFileInfo::exists(candidate)) {
+            path = QFileInfo(candidate).canonicalFilePath();
+            break;
+        }
+    }
+    QUrl url = QUrl::fromLocalFile(QDir::cleanPath(path));
+    url.setFragment(section);
+    return url.toString();
+}
+
+} // namespace zb

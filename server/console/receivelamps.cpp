@@ -1,0 +1,72 @@
+#include "receivelamps.h"
+
+#include <QLabel>
+
+namespace zb {
+
+ReceiveLamps::ReceiveLamps(QWidget *labelParent, QObject *parent) : QObject(parent)
+{
+    for (int i = 0; i < Slots; ++i) {
+        auto *label = new QLabel(labelParent);
+        label->setObjectName(QStringLiteral("lblReceive%1").arg(i));
+        label->setFixedSize(18, 18);
+        label->setFrameShape(QFrame::Box);
+        label->setAutoFillBackground(true);
+        label->setToolTip(QStringLiteral("受信"));
+        m_lamps[i] = label;
+        m_level[i] = Bright;
+        paint(i);
+    }
+    // The fade is meant to look even; a coarse timer would make it stutter.
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(50);
+    connect(&m_timer, &QTimer::timeout, this, &ReceiveLamps::Timer1_Timer);
+    m_timer.start();
+}
+
+QLabel *ReceiveLamps::lamp(int slot) const
+{
+    return slot >= 0 && slot < Slots ? m_lamps[slot] : nullptr;
+}
+
+int ReceiveLamps::level(int slot) const
+{
+    return slot >= 0 && slot < Slots ? m_level[slot] : Bright;
+}
+
+QColor ReceiveLamps::color(int slot) const
+{
+    const int v = level(slot);
+    return QColor(255, v, v);
+}
+
+void ReceiveLamps::light(int slot)
+{
+    if (slot < 0 || slot >= Slots) return;
+    m_level[slot] = Dark;
+    paint(slot);
+}
+
+void ReceiveLamps::Timer1_Timer()
+{
+    for (int i = 0; i < Slots; ++i) {
+        if (m_level[i] < Bright) {
+            m_level[i] = qMin(m_level[i] + Step, Bright);
+            paint(i);
+        }
+    }
+}
+
+void ReceiveLamps::setInterval(int ms)
+{
+    m_timer.setInterval(qMax(1, ms));
+}
+
+void ReceiveLamps::paint(int slot)
+{
+    QPalette pal = m_lamps[slot]->palette();
+    pal.setColor(QPalette::Window, color(slot));
+    m_lamps[slot]->setPalette(pal);
+}
+
+} // namespace zb

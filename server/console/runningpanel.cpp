@@ -1,0 +1,72 @@
+#include "runningpanel.h"
+
+#include "serversettings.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zb {
+
+namespace {
+QLabel *valueLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+} // namespace
+
+RunningPanel::RunningPanel(QWidget *parent)
+    : QFrame(parent), m_port(valueLabel(this)), m_roomName(valueLabel(this)), m_comment(valueLabel(this)),
+      m_password(valueLabel(this)), m_lobby(valueLabel(this)), m_game(valueLabel(this)),
+      m_dictionaries(valueLabel(this))
+{
+    setObjectName(QStringLiteral("picRunning"));
+    setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+
+    auto *title = new QLabel(QStringLiteral("サーバー稼働中"), this);
+    QFont big = title->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setBold(true);
+    title->setFont(big);
+    title->setStyleSheet(QStringLiteral("color: rgb(0, 128, 0);"));
+    layout->addWidget(title);
+    layout->addSpacing(6);
+
+    auto *form = new QFormLayout;
+    form->setVerticalSpacing(8);
+    form->addRow(QStringLiteral("使用ポート"), m_port);
+    form->addRow(QStringLiteral("サーバー名"), m_roomName);
+    form->addRow(QStringLiteral("コメント"), m_comment);
+    form->addRow(QStringLiteral("パスワード"), m_password);
+    form->addRow(QStringLiteral("ロビー登録"), m_lobby);
+    form->addRow(QStringLiteral("ゲーム設定"), m_game);
+    form->addRow(QStringLiteral("使用辞書"), m_dictionaries);
+    layout->addLayout(form);
+    layout->addStretch();
+
+    cmdLoadQuestion = new QPushButton(QStringLiteral("辞書・設定の変更"), this);
+    cmdLoadQuestion->setObjectName(QStringLiteral("cmdLoadQuestion"));
+    cmdLoadQuestion->setMinimumHeight(44);
+    layout->addWidget(cmdLoadQuestion);
+}
+
+void RunningPanel::showSettings(const ServerSettings &s, const QString &dictionaryList)
+{
+    m_port->setText(s.port);
+    m_roomName->setText(s.roomName);
+    m_comment->setText(s.comment);
+    m_password->setText(s.password.isEmpty() ? QStringLiteral("なし") : QStringLiteral("あり"));
+    m_lobby->setText(s.lobbyRegister ? QStringLiteral("する") : QStringLiteral("しない"));
+    m_game->setText(s.settingsLine());
+    QString dictionaries = dictionaryList;
+    if (dictionaries.endsWith(QLatin1Char(':'))) dictionaries.chop(1);
+    m_dictionaries->setText(dictionaries.replace(QLatin1Char(':'), QStringLiteral("、")));
+}
+
+} // namespace zb

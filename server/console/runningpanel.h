@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+class QPushButton;
+
+namespace zb {
+
+struct ServerSettings;
+
+// Takes the settings area's place while the server runs: what the room was
+// started with, and the button that opens the settings again.
+class RunningPanel : public QFrame {
+    Q_OBJECT
+  public:
+    explicit RunningPanel(QWidget *parent = nullptr);
+
+    void showSettings(const ServerSettings &s, const QString &dictionaryList);
+
+    QPushButton *cmdLoadQuestion = nullptr;
+
+  private:
+    QLabel *m_port;
+    QLabel *m_roomName;
+    QLabel *m_comment;
+    QLabel *m_password;
+    QLabel *m_lobby;
+    QLabel *m_game;
+    QLabel *m_dictionaries;
+};
+
+} // namespace zb

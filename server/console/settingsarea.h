@@ -1,0 +1,83 @@
+#pragma once
+
+#include "serversettings.h"
+
+#include <QFrame>
+#include <array>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QRadioButton;
+
+namespace zb {
+
+// The settings area: three panels (added dictionaries, server settings, game
+// settings) chosen with a row of option buttons, and the start button below.
+// It only holds what the host typed; the console hands it to the server.
+class SettingsArea : public QFrame {
+    Q_OBJECT
+  public:
+    explicit SettingsArea(QWidget *parent = nullptr);
+
+    // Shows the panel of option k: 0 dictionaries, 1 server, 2 game.
+    void optServer_Click(int k);
+
+    // The panels' values as the server takes them.
+    ServerSettings settings() const;
+    // Fills the boxes (password, game type and registration stay as they are).
+    void showSettings(const ServerSettings &s);
+
+    // Refills the dictionary list; ticks are lost.
+    void setEntries(const QStringList &entries);
+    void setEntryTicked(const QString &entry, bool ticked);
+    QStringList tickedEntries() const;
+
+    // Running: the port and the other server settings are fixed.
+    void setRunning(bool running);
+
+    std::array<QRadioButton *, 3> optServer{};
+    std::array<QRadioButton *, 5> optQuestion{};
+    std::array<QRadioButton *, 2> optGameMode{};
+    QGroupBox *fraQuestion = nullptr;
+    QListWidget *lstQuestion = nullptr;
+    QPushButton *cmdReload = nullptr;
+    QLabel *Label5 = nullptr;
+    QFrame *picLobby = nullptr;
+    QLineEdit *txtPort = nullptr;
+    QLineEdit *txtRoomName = nullptr;
+    QLineEdit *txtComment = nullptr;
+    QLineEdit *txtPassword = nullptr;
+    QCheckBox *chkLobbyRegister = nullptr;
+    QLabel *Label3 = nullptr;
+    QFrame *picGame = nullptr;
+    QComboBox *cmbPlayerMax = nullptr;
+    QComboBox *cmbRoundMax = nullptr;
+    QCheckBox *chkQuestionControl = nullptr;
+    QPushButton *cmdStartServer = nullptr;
+
+  signals:
+    void startRequested();
+    void reloadRequested();
+    void modeChosen(int mode);
+    // The host ticked or unticked an added dictionary.
+    void entryToggled(const QString &entry, bool ticked);
+
+  private:
+    QGroupBox *buildDictionaryPanel();
+    QFrame *buildLobbyPanel();
+    QFrame *buildGamePanel();
+    void onItemChanged(QListWidgetItem *item);
+
+    QButtonGroup *m_panelGroup = nullptr;
+    QButtonGroup *m_modeGroup = nullptr;
+    QButtonGroup *m_gameModeGroup = nullptr;
+};
+
+} // namespace zb

@@ -1,0 +1,497 @@
+// The console as a host uses it, over a real server on loopback.
+#include "canvasmirror.h"
+#include "consoletestclient.h"
+#include "cp932.h"
+#include "fileutil.h"
+#include "gameserver.h"
+#include "logview.h"
+#include "playerpanel.h"
+#include "receivelamps.h"
+#include "runningpanel.h"
+#include "serverconsole.h"
+#include "settingsarea.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+using namespace zb;
+
+class TestServerConsole : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+
+    void startWithEmptyBoxesFillsInDefaults();
+    void separatorsAreRemovedFromTexts_data();
+    void separatorsAreRemovedFromTexts();
+    void startRefusedWithoutWords();
+    void portInUseKeepsConfiguring();
+    void laterPressReappliesGameSettings();
+    void panelSwitch_data();
+    void panelSwitch();
+    void dictionaryChecksRefuseBadFiles();
+    void kickAsksAboutBan_data();
+    void kickAsksAboutBan();
+    void announcementOnEnter();
+    void mirrorFollowsStrokesOnlyWhenShown();
+    void seatsShowNamesAddressesAndLamps();
+    void drawerLabelAndWordDuringAGame();
+    void closeGuard();
+
+  private:
+    void makeConsole(int tickMs = 1000);
+    void writeFile(const QString &name, const QByteArray &bytes);
+    void startServer();
+    ConsoleTestClient *join(int host, const QString &name);
+    // Runs `action` and answers the message box it raises; returns the box text.
+    QString answerBox(const std::function<void()> &action, QMessageBox::StandardButton button);
+    int boxesShown(const std::function<void()> &action);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<GameServer> m_server;
+    std::unique_ptr<ServerConsole> m_console;
+    QList<ConsoleTestClient *> m_clients;
+};
+
+void TestServerConsole::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    SetProgramFolder(m_dir->path());
+    SettingsStore::setFile(m_dir->filePath(QStringLiteral("settings.ini")));
+    writeFile(QStringLiteral("default.dat"), toCp932(QStringLiteral("りんご\r\nみかん\r\n")));
+}
+
+void TestServerConsole::cleanup()
+{
+    qDeleteAll(m_clients);
+    m_clients.clear();
+    m_console.reset();
+    m_server.reset();
+    m_dir.reset();
+}
+
+void TestServerConsole::makeConsole(int tickMs)
+{
+    m_server = std::make_unique<GameServer>(tickMs);
+    m_console = std::make_unique<ServerConsole>(m_server.get());
+    // No lobby in these tests; the panel's box is what the host would untick.
+    m_console->picSetting->chkLobbyRegister->setChecked(false);
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::Any, 0));
+    m_console->picSetting->txtPort->setText(QString::number(probe.serverPort()));
+    probe.close();
+    m_console->show();
+}
+
+void TestServerConsole::writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile f(m_dir->filePath(name));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+void TestServerConsole::startServer()
+{
+    m_console->picSetting->cmdStartServer->click();
+    QVERIFY(m_server->serverStarted());
+}
+
+ConsoleTestClient *TestServerConsole::join(int host, const QString &name)
+{
+    auto *client = new ConsoleTestClient(QStringLiteral("127.0.0.%1").arg(host));
+    m_clients << client;
+    client->connectTo(m_server->listeningPort());
+    if (!QTest::qWaitFor([client] { return client->connected(); }, 5000)) return client;
+    client->join(name);
+    const bool seated = QTest::qWaitFor(
+        [this, name] {
+            for (int i = 0; i < GameServer::Slots; ++i) {
+                if (m_server->playerName(i) == name) return true;
+            }
+            return false;
+        },
+        5000);
+    if (!seated) qWarning() << name << "was not seated";
+    return client;
+}
+
+QString TestServerConsole::answerBox(const std::function<void()> &action, QMessageBox::StandardButton button)
+{
+    QString text;
+    bool answered = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        text = box->text();
+        poll.stop();
+        answered = true;
+        if (QAbstractButton *b = box->button(button))
+            b->click();
+        else
+            box->reject();
+    });
+    poll.start();
+    action();
+    if (!QTest::qWaitFor([&] { return answered; }, 3000)) qWarning() << "no message box";
+    return text;
+}
+
+int TestServerConsole::boxesShown(const std::function<void()> &action)
+{
+    int count = 0;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            ++count;
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    poll.start();
+    action();
+    // Boxes follow each other at once; a quiet spell means the last was answered.
+    QTest::qWait(300);
+    return count;
+}
+
+void TestServerConsole::startWithEmptyBoxesFillsInDefaults()
+{
+    makeConsole();
+    SettingsArea *area = m_console->picSetting;
+    area->txtRoomName->clear();
+    area->txtComment->clear();
+    const QString port = area->txtPort->text();
+    startServer();
+
+    QCOMPARE(area->txtRoomName->text(), QStringLiteral("名無しサーバー"));
+    QCOMPARE(area->txtComment->text(), QStringLiteral("無し"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("名無しサーバー"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("無し"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), port);
+
+    // Running: the settings make way for the running panel, the server settings are fixed.
+    QVERIFY(!area->isVisible());
+    QVERIFY(m_console->picRunning->isVisible());
+    QCOMPARE(area->cmdStartServer->text(), QStringLiteral("辞書の再読込\nゲーム設定変更"));
+    QVERIFY(!area->txtPort->isEnabled());
+    QVERIFY(!area->optServer[1]->isEnabled());
+    QVERIFY(area->optServer[0]->isChecked());
+    QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(port));
+
+    // The settings come back with the change button, the fixed ones still fixed.
+    m_console->picRunning->cmdLoadQuestion->click();
+    QVERIFY(area->isVisible());
+    QVERIFY(!area->txtPort->isEnabled());
+}
+
+void TestServerConsole::separatorsAreRemovedFromTexts_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("colons and semicolons") << QStringLiteral("あ:い;う:") << QStringLiteral("あいう");
+    QTest::newRow("record separators") << QStringLiteral("a,b=c&d") << QStringLiteral("abcd");
+    QTest::newRow("only separators") << QStringLiteral(" :;: ") << QStringLiteral("名無しサーバー");
+}
+
+void TestServerConsole::separatorsAreRemovedFromTexts()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    makeConsole();
+    m_console->picSetting->txtRoomName->setText(typed);
+    startServer();
+    QCOMPARE(m_console->picSetting->txtRoomName->text(), stored);
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), stored);
+}
+
+void TestServerConsole::startRefusedWithoutWords()
+{
+    makeConsole();
+    SettingsArea *area = m_console->picSetting;
+    area->optQuestion[1]->click(); // added dictionaries only, none ticked
+    const QString text = answerBox([area] { area->cmdStartServer->click(); }, QMessageBox::Ok);
+    QCOMPARE(text, QStringLiteral("なにも辞書が読み込まれていません！"));
+    QVERIFY(!m_server->serverStarted());
+    QCOMPARE(m_server->listeningPort(), quint16(0));
+    QVERIFY(area->isVisible());
+    QCOMPARE(area->cmdStartServer->text(), QStringLiteral("サーバー開始"));
+    QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
+    QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver"));
+
+    // With the built-in dictionary the same press starts the server.
+    area->optQuestion[0]->click();
+    startServer();
+}
+
+void TestServerConsole::portInUseKeepsConfiguring()
+{
+    makeConsole();
+    QTcpServer blocker;
+    QVERIFY(blocker.listen(QHostAddress::Any, 0));
+    SettingsArea *area = m_console->picSetting;
+    area->txtPort->setText(QString::number(blocker.serverPort()));
+    const QString text = answerBox([area] { area->cmdStartServer->click(); }, QMessageBox::Ok);
+    QVERIFY2(text.contains(QString::number(blocker.serverPort())), qPrintable(text));
+    QVERIFY(!m_server->serverStarted());
+    QVERIFY(area->isVisible());
+    QVERIFY(area->txtPort->isEnabled());
+    // The host is taken to the box that needs changing.
+    QVERIFY(area->picLobby->isVisible());
+
+    blocker.close();
+    startServer();
+}
+
+void TestServerConsole::laterPressReappliesGameSettings()
+{
+    makeConsole();
+    startServer();
+    ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
+    m_console->picRunning->cmdLoadQuestion->click();
+    SettingsArea *area = m_console->picSetting;
+    area->optServer[2]->click();
+    area->cmbPlayerMax->setCurrentIndex(0);
+    area->cmbRoundMax->setCurrentIndex(3);
+    area->chkQuestionControl->setChecked(true);
+    area->cmdStartServer->click();
+
+    QVERIFY(!area->isVisible());
+    QVERIFY(area->optServer[0]->isChecked() || area->optServer[2]->isChecked());
+    QCOMPARE(SettingsStore::read(QStringLiteral("PlayerMax")), QStringLiteral("0"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("3"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
+    QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM プレイヤー上限:3人 ラウンド数:5回　乱数制御:ON")));
+}
+
+void TestServerConsole::panelSwitch_data()
+{
+    QTest::addColumn<int>("k");
+    QTest::newRow("dictionaries") << 0;
+    QTest::newRow("server") << 1;
+    QTest::newRow("game") << 2;
+}
+
+void TestServerConsole::panelSwitch()
+{
+    QFETCH(int, k);
+    makeConsole();
+    SettingsArea *area = m_console->picSetting;
+    // At load the dictionary page shows.
+    QVERIFY(area->optServer[0]->isChecked());
+    QVERIFY(area->fraQuestion->isVisible());
+    QVERIFY(!area->picLobby->isVisible());
+    QVERIFY(!area->picGame->isVisible());
+
+    area->optServer[(k + 1) % 3]->click();
+    area->optServer[k]->click();
+    QCOMPARE(area->fraQuestion->isVisible(), k == 0);
+    QCOMPARE(area->picLobby->isVisible(), k == 1);
+    QCOMPARE(area->picGame->isVisible(), k == 2);
+    // The window does not change size with the panels.
+    const QSize size = m_console->size();
+    area->optServer[(k + 1) % 3]->click();
+    QCOMPARE(m_console->size(), size);
+}
+
+void TestServerConsole::dictionaryChecksRefuseBadFiles()
+{
+    writeFile(QStringLiteral("good.zbq"), toCp932(QStringLiteral("ねこ\r\nいぬ\r\n")));
+    makeConsole();
+    SettingsArea *area = m_console->picSetting;
+    QCOMPARE(area->lstQuestion->count(), 1);
+    writeFile(QStringLiteral("nobreak.zbq"), toCp932(QStringLiteral("ねこ\r\nいぬ")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("zbq")));
+    writeFile(QStringLiteral("zbq/worst.zbq"), toCp932(QStringLiteral("//x\r\n\r\n//y")));
+    // Files dropped in after the start show after a new search.
+    area->cmdReload->click();
+    QCOMPARE(area->lstQuestion->count(), 3);
+    QListWidgetItem *good = area->lstQuestion->item(0);
+    QListWidgetItem *nobreak = area->lstQuestion->item(1);
+    QListWidgetItem *worst = area->lstQuestion->item(2);
+    QCOMPARE(nobreak->text(), QStringLiteral("nobreak.zbq"));
+    QCOMPARE(worst->text(), m_server->questionBank().entries().at(2));
+
+    const QString text = answerBox([nobreak] { nobreak->setCheckState(Qt::Checked); }, QMessageBox::Ok);
+    QVERIFY2(text.contains(QStringLiteral("最後の単語の後に改行が入っていないかもしれません")),
+             qPrintable(text));
+    QCOMPARE(nobreak->checkState(), Qt::Unchecked);
+
+    // Every failed check has its own box, one after the other.
+    QCOMPARE(boxesShown([worst] { worst->setCheckState(Qt::Checked); }), 4);
+    QCOMPARE(worst->checkState(), Qt::Unchecked);
+
+    QCOMPARE(boxesShown([good] { good->setCheckState(Qt::Checked); }), 0);
+    QCOMPARE(good->checkState(), Qt::Checked);
+
+    area->optQuestion[1]->click();
+    startServer();
+    QCOMPARE(m_server->questionBank().DictionaryList(), QStringLiteral("good.zbq:"));
+}
+
+void TestServerConsole::kickAsksAboutBan_data()
+{
+    QTest::addColumn<bool>("ban");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestServerConsole::kickAsksAboutBan()
+{
+    QFETCH(bool, ban);
+    makeConsole();
+    startServer();
+    ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
+    ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
+    QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
+
+    QPushButton *kick = m_console->players->cmdKick[0];
+    const QString text = answerBox([kick] { kick->click(); }, ban ? QMessageBox::Yes : QMessageBox::No);
+    QCOMPARE(text, QStringLiteral("BANもしますか？"));
+    QTRY_VERIFY(taro->closed());
+    QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM taro が退室しました")));
+    QCOMPARE(m_console->players->lblPlayer[0]->text(), QStringLiteral(" Score: 0"));
+
+    QFile banFile(m_dir->filePath(QStringLiteral("ban.txt")));
+    if (ban) {
+        QVERIFY(banFile.open(QIODevice::ReadOnly));
+        QVERIFY(fromCp932(banFile.readAll()).contains(QStringLiteral("taro\t127.0.0.2\r\n")));
+    } else {
+        QVERIFY(!banFile.exists());
+    }
+}
+
+void TestServerConsole::announcementOnEnter()
+{
+    makeConsole();
+    startServer();
+    ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
+    QLineEdit *box = m_console->txtSend;
+    QCOMPARE(box->placeholderText(), QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）"));
+
+    // Enter on an empty box says nothing.
+    const QString before = m_console->txtState->logText();
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(m_console->txtState->logText(), before);
+
+    box->setText(QStringLiteral("あと5分で閉めます"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(box->text().isEmpty());
+    QVERIFY(m_console->txtState->logText().endsWith(
+        QStringLiteral(" <サーバーからのお知らせ> あと5分で閉めます\r\n")));
+    QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM <サーバーからお知らせ> あと5分で閉めます")));
+}
+
+void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
+{
+    makeConsole();
+    startServer();
+    ConsoleTestClient *drawer = join(2, QStringLiteral("taro"));
+    ConsoleTestClient *watcher = join(3, QStringLiteral("hanako"));
+    CanvasMirror *mirror = m_console->picMain;
+    const int hiddenHeight = m_console->height();
+    QVERIFY(!m_console->picBack->isVisible());
+
+    drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:10,10;20,10;"));
+    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:10,10;20,10;")));
+    QCOMPARE(mirror->pixelValue(15, 10), 16777215);
+
+    m_console->chkPictureView->click();
+    QVERIFY(m_console->picBack->isVisible());
+    QTRY_VERIFY(m_console->height() > hiddenHeight + 400);
+    drawer->send(QStringLiteral("STK"), QStringLiteral("255:3:10,30;20,30;"));
+    QTRY_COMPARE(mirror->pixelValue(15, 30), 255);
+
+    // A stroke the mirror cannot read is relayed and leaves the mirror alone.
+    const QImage before = mirror->image();
+    drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:x;"));
+    drawer->send(QStringLiteral("CLS"), QStringLiteral("8"));
+    QTRY_COMPARE(mirror->pixelValue(0, 0), 16711935);
+    QVERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:x;")));
+    QVERIFY(before != mirror->image());
+    QVERIFY(drawer->connected());
+
+    m_console->chkPictureView->click();
+    QTRY_COMPARE(m_console->height(), hiddenHeight);
+}
+
+void TestServerConsole::seatsShowNamesAddressesAndLamps()
+{
+    makeConsole();
+    startServer();
+    PlayerPanel *seats = m_console->players;
+    QCOMPARE(seats->lamps().interval(), 50);
+    ConsoleTestClient *taro = join(4, QStringLiteral("taro"));
+    QTRY_COMPARE(seats->lblPlayer[0]->text(), QStringLiteral("taro Score: 0"));
+    QCOMPARE(seats->lblPlayer[0]->toolTip(), QStringLiteral("127.0.0.4"));
+    QCOMPARE(seats->labelColor(0), QColor(128, 128, 128));
+
+    QTRY_COMPARE(seats->lamps().level(0), 255);
+    taro->send(QStringLiteral("MSG"), QStringLiteral("こんにちは"));
+    QTRY_VERIFY(seats->lamps().level(0) < 255);
+    QCOMPARE(seats->lamps().level(1), 255);
+    QTRY_VERIFY(m_console->txtState->logText().contains(QStringLiteral(" <taro> こんにちは\r\n")));
+}
+
+void TestServerConsole::drawerLabelAndWordDuringAGame()
+{
+    makeConsole(40);
+    startServer();
+    ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
+    ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
+    m_console->chkPictureView->click();
+    m_console->picMain->ClsScreen(0);
+    taro->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+    hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_console->lblQuestion->text(), QStringLiteral("？？？"), 5000);
+    const int drawer = m_server->DrawerSlot();
+    QCOMPARE(m_console->players->labelColor(drawer), QColor(0, 0, 192));
+    QCOMPARE(m_console->players->labelColor(1 - drawer), QColor(128, 128, 128));
+    // Every turn starts on a white mirror.
+    QCOMPARE(m_console->picMain->pixelValue(320, 240), 16777215);
+    QTRY_VERIFY(m_console->lblTimeLimit->text().toInt() < 120);
+    QCOMPARE(m_console->lblTimeLimit->text(), QString::number(m_server->TimeLeft()));
+}
+
+void TestServerConsole::closeGuard()
+{
+    // Nobody seated: the window closes without a question.
+    makeConsole();
+    startServer();
+    QVERIFY(m_console->close());
+
+    cleanup();
+    init();
+    makeConsole();
+    startServer();
+    join(2, QStringLiteral("taro"));
+    QVERIFY(!m_server->playerName(0).isEmpty());
+    QString text = answerBox([this] { m_console->close(); }, QMessageBox::Cancel);
+    QCOMPARE(text, QStringLiteral("本当にサーバーを終了しますか？"));
+    QVERIFY(m_console->isVisible());
+
+    text = answerBox([this] { m_console->close(); }, QMessageBox::Ok);
+    QCOMPARE(text, QStringLiteral("本当にサーバーを終了しますか？"));
+    QTRY_VERIFY(!m_console->isVisible());
+}
+
+QTEST_MAIN(TestServerConsole)
+#include "tst_serverconsole.moc"
