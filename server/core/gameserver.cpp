@@ -1,0 +1,343 @@
+#include "gameserver.h"
+
+#include "banlist.h"
+#include "fileutil.h"
+#include "roundengine.h"
+#include "settingsstore.h"
+#include "stroke.h"
+#include "version.h"
+
+#include <QHostAddress>
+#include <QRandomGenerator>
+
+namespace zb {
+
+namespace {
+const QString kVersion = QString::fromLatin1(ProtocolVersion);
+const QString kSym = QStringLiteral("SYM");
+
+QString addressText(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+} // namespace
+
+GameServer::GameServer(int tickMs, QObject *parent)
+    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(*this, m_table, m_bank, this))
+{
+    connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::wscListen_ConnectionRequest);
+
+    m_tmrTimelimit.setInterval(m_tickMs);
+    m_tmrAutoKick.setInterval(m_tickMs);
+    m_timer1.setInterval(qMax(1, m_tickMs / 20));
+    m_dimServerStatus.setInterval(30 * m_tickMs);
+    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::tmrTimelimit_Timer);
+    connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::tmrAutoKick_Timer);
+    connect(&m_timer1, &QTimer::timeout, this, &GameServer::Timer1_Timer);
+    connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(GetPlayerCnt()); });
+
+    connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
+    connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
+    connect(m_engine, &RoundEngine::labelsChanged, this, &GameServer::playersChanged);
+    connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::fillReceived);
+
+    connect(&m_bank, &QuestionBank::systemText, this, &GameServer::AddSystemText);
+    connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::AddSystemText);
+    connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::SetCaption);
+
+    m_lobby.setTickMs(m_tickMs);
+    m_lobby.setStatusProvider([this] { return roomStatus(); });
+    connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::AddSystemText);
+    connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::SetCaption);
+    connect(&m_lobby, &LobbyLink::lineReceived, this,
+            [this](const QString &command, const QString &payload) { Cont(command, 0, payload); });
+
+    for (int i = 0; i < Slots; ++i)
+        m_labels[i] = QStringLiteral(" Score: 0");
+    SetCaption();
+    m_tmrTimelimit.start();
+    m_tmrAutoKick.start();
+    m_timer1.start();
+    m_dimServerStatus.start();
+}
+
+GameServer::~GameServer()
+{
+    // Sockets closed during destruction must not call back into a half-destroyed server.
+    for (LineSocket *socket : m_slots) {
+        if (socket) {
+            disconnect(socket, nullptr, this, nullptr);
+            disconnect(socket->socket(), nullptr, this, nullptr);
+            delete socket;
+        }
+    }
+    disconnect(&m_lobby, nullptr, this, nullptr);
+    disconnect(&m_bank, nullptr, this, nullptr);
+    disconnect(&m_roomFull, nullptr, this, nullptr);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void GameServer::Form_Load()
+{
+    MakePath(ProgramFile(QStringLiteral("zbq")));
+    m_bank.rescan();
+    AddSystemText(QStringLiteral("zbserver Ver.") + kVersion);
+    AddSystemText(QStringLiteral("ゼンブリルからの接続を待機します"));
+}
+
+void GameServer::applyDictionaries(const ServerSettings &s)
+{
+    m_bank.setMode(s.dictionaryMode);
+    for (const QString &entry : m_bank.tickedEntries()) {
+        if (!s.tickedDictionaries.contains(entry)) m_bank.setTicked(entry, false);
+    }
+    const QStringList ticked = m_bank.tickedEntries();
+    for (const QString &entry : s.tickedDictionaries) {
+        if (ticked.contains(entry)) continue;
+        if (!m_bank.entries().contains(entry)) {
+            AddSystemText(QStringLiteral("追加辞書 「") + entry + QStringLiteral("」が見つかりません"));
+            continue;
+        }
+        QStringList failures;
+        if (!m_bank.setTicked(entry, true, &failures)) {
+            for (const QString &failure : failures)
+                logLines(QStringList{QStringLiteral("追加辞書 「") + entry + QStringLiteral("」")} +
+                         failure.split(QStringLiteral("\r\n")));
+        }
+    }
+}
+
+void GameServer::logLines(const QStringList &texts)
+{
+    for (const QString &text : texts)
+        AddSystemText(text);
+}
+
+bool GameServer::StartServer(const QString &portText)
+{
+    const quint16 port = parsePort(portText);
+    if (port == 0) {
+        m_startError = QStringLiteral("ポート番号が正しくありません: ") + portText;
+        return false;
+    }
+    if (!m_listen.listen(QHostAddress::Any, port)) {
+        m_startError = QStringLiteral("ポート ") + QString::number(port) +
+                       QStringLiteral(" で待ち受けできません: ") + m_listen.errorString();
+        return false;
+    }
+    return true;
+}
+
+GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &input)
+{
+    m_startError.clear();
+    applyDictionaries(input);
+    if (m_bank.LoadQuestion() == 0) return StartResult::NoWords;
+
+    ServerSettings s = input;
+    s.roundMaxIndex = qBound(0, s.roundMaxIndex, 3);
+    s.playerMaxIndex = qBound(0, s.playerMaxIndex, 5);
+    s.tickedDictionaries = m_bank.tickedEntries();
+    m_bank.setQuestionControl(s.questionControl);
+
+    if (!m_serverStarted) {
+        s.password = GetFixString(s.password.left(ServerSettings::PasswordLength));
+        s.roomName = GetFixString(s.roomName.left(ServerSettings::RoomNameLength));
+        s.comment = GetFixString(s.comment.left(ServerSettings::CommentLength));
+        if (s.roomName.isEmpty()) s.roomName = QStringLiteral("名無しサーバー");
+        if (s.comment.isEmpty()) s.comment = QStringLiteral("無し");
+        if (!StartServer(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
+        s.port = QString::number(m_listen.serverPort());
+        m_serverStarted = true;
+        m_settings = s;
+        m_engine->setRoundMax(s.roundMax());
+        Init();
+        m_lobby.setAddress(!m_lobbyOverride.isEmpty()
+                               ? m_lobbyOverride
+                               : SettingsStore::read(QStringLiteral("LobbyServerAddress")));
+        if (m_settings.lobbyRegister) m_lobby.ConnectLobbyServer();
+        SetCaption();
+        m_settings.SaveSettings();
+        return StartResult::Started;
+    }
+
+    SendDataAll(kSym, QStringLiteral("現在の使用辞書一覧"));
+    SendDataAll(kSym, m_bank.DictionaryList());
+    m_settings.roundMaxIndex = s.roundMaxIndex;
+    m_settings.playerMaxIndex = s.playerMaxIndex;
+    m_settings.questionControl = s.questionControl;
+    m_settings.dictionaryMode = s.dictionaryMode;
+    m_settings.tickedDictionaries = s.tickedDictionaries;
+    m_engine->setRoundMax(m_settings.roundMax());
+    SendDataAll(kSym, QStringLiteral("現在のゲーム設定"));
+    SendDataAll(kSym, m_settings.settingsLine());
+    if (m_lobby.isConnected()) m_lobby.SendServerStatus();
+    SetCaption();
+    m_settings.SaveSettings();
+    return StartResult::Reapplied;
+}
+
+quint16 GameServer::listeningPort() const
+{
+    return m_listen.isListening() ? m_listen.serverPort() : 0;
+}
+
+void GameServer::Init()
+{
+    for (int i = 0; i < Slots; ++i) {
+        m_table.PlayerName[i].clear();
+        m_table.PlayerReady[i] = QStringLiteral("NG");
+        m_table.PlayerScore[i] = 0;
+        // A connection still introducing itself keeps its time-out, or it
+        // would hold the slot for ever.
+        if (!m_slots[i]) m_table.JoinTimer[i] = -1;
+    }
+    m_lobby.reset();
+    m_bank.reseed(QRandomGenerator::global()->generate());
+    m_engine->Init();
+    SetPlayers();
+}
+
+void GameServer::SetCaption()
+{
+    const int limitState = m_roomFull.stateNumber();
+    const QString caption = QStringLiteral("zbserver Port:") + QString::number(listeningPort()) +
+                            QStringLiteral(" [") + QString::number(limitState) + QStringLiteral("] [") +
+                            QString::number(m_lobby.silence()) + QLatin1Char(']');
+    if (caption != m_caption) {
+        m_caption = caption;
+        emit captionChanged(caption);
+    }
+}
+
+RoomStatus GameServer::roomStatus() const
+{
+    RoomStatus r;
+    r.port = m_settings.port;
+    r.password = m_settings.password;
+    r.roomName = m_settings.roomName;
+    r.comment = m_settings.comment;
+    r.gameType = m_settings.gameType;
+    r.dictionaryList = m_bank.DictionaryList();
+    for (const QString &name : m_table.PlayerName)
+        r.playerNames << name;
+    r.playerMax = m_settings.playerMax();
+    return r;
+}
+
+// ---------------------------------------------------------------- state
+
+int GameServer::DrawerSlot() const
+{
+    return m_engine->DrawerSlot();
+}
+
+bool GameServer::GameRunning() const
+{
+    return m_engine->GameRunning();
+}
+
+int GameServer::TimeLeft() const
+{
+    return m_engine->TimeLeft();
+}
+
+int GameServer::RoundMax() const
+{
+    return m_engine->RoundMax();
+}
+
+QString GameServer::questionLabel() const
+{
+    return m_engine->questionLabel();
+}
+
+int GameServer::highlightedSlot() const
+{
+    return m_engine->highlightedSlot();
+}
+
+QString GameServer::remoteAddress(int slot) const
+{
+    if (!valid(slot) || !m_slots[slot]) return {};
+    return addressText(m_slots[slot]->socket()->peerAddress());
+}
+
+// ---------------------------------------------------------------- log
+
+void GameServer::AddText(const QString &text)
+{
+    const QString line = LogBuffer::chatLine(text);
+    m_log.append(line);
+    emit logLine(line);
+}
+
+void GameServer::AddSystemText(const QString &text)
+{
+    const QString line = LogBuffer::systemLine(text);
+    m_log.append(line);
+    emit logLine(line);
+}
+
+void GameServer::announce(const QString &text)
+{
+    if (text.isEmpty()) return;
+    AddText(QStringLiteral("サーバーからのお知らせ> ") + text);
+    SendDataAll(kSym, QStringLiteral("<サーバーからお知らせ> ") + text);
+}
+
+// ---------------------------------------------------------------- sending
+
+void GameServer::sendEncoded(const QByteArray &line, int exceptSlot)
+{
+    for (int i = 0; i < Slots; ++i) {
+        if (i != exceptSlot && m_slots[i]) m_slots[i]->sendRaw(line);
+    }
+}
+
+void GameServer::SendData(const QString &command, const QString &text, int originSlot)
+{
+    sendEncoded(LineSocket::encodeLine(command, text), originSlot);
+}
+
+void GameServer::SendDataAll(const QString &command, const QString &text)
+{
+    sendEncoded(LineSocket::encodeLine(command, text), -1);
+}
+
+void GameServer::SendDataOne(const QString &command, const QString &text, int slot)
+{
+    if (valid(slot) && m_slots[slot] && m_slots[slot]->isConnected()) m_slots[slot]->sendLine(command, text);
+}
+
+void GameServer::SendDataPlayers()
+{
+    SendDataAll(QStringLiteral("NMS"), m_table.namesList());
+    emit playersChanged();
+}
+
+void GameServer::SendDataReadys()
+{
+    SendDataAll(QStringLiteral("RDY"), m_table.readysList());
+    emit playersChanged();
+}
+
+void GameServer::SendDataScores()
+{
+    SendDataAll(QStringLiteral("SCR"), m_table.scoresList());
+    emit playersChanged();
+}
+
+void GameServer::SetPlayers()
+{
+    for (int i = 0; i < Slots; ++i)
+        m_labels[i] =
+            m_table.PlayerName[i] + QStringLiteral(" Score: ") + QString::number(m_table.PlayerScore[i]);
+    emit playersChanged();
+}
+
+} // namespace zb

@@ -1,0 +1,182 @@
+#pragma once
+
+#include "linesocket.h"
+#include "lobbylink.h"
+#include "logbuffer.h"
+#include "playertable.h"
+#include "questionbank.h"
+#include "roomfullsocket.h"
+#include "serversettings.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTimer>
+#include <array>
+
+namespace zb {
+
+class RoundEngine;
+
+// The game room: one listening port, eight player slots and a room-full
+// socket, the player table, the line dispatcher `Cont`, moderation, the round
+// engine, the word pool and the lobby registration. No window: the console
+// (or headless main) is a view over this object.
+//
+// Interface for a view:
+//   - Call Form_Load() once after connecting logLine, fill the settings panels
+//     from loadSettings(), and hand them back to cmdStartServer_Click().
+//   - Operator actions: kick(slot, withBan), announce(text).
+//   - State: the player accessors, DrawerSlot(), GameRunning(), TimeLeft(),
+//     questionLabel(), highlightedSlot(), captionText(), receiveLevel().
+//   - Signals say when to redraw; logLine carries the finished console line.
+//
+// Time: every timer derives from one tick length (1000 ms normally): the
+// round clock and the moderation timer tick once per tick, the receive lamps
+// every tick/20, the lobby status check every 30 ticks.
+class GameServer : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int Slots = PlayerTable::Slots;
+
+    enum class StartResult {
+        NoWords,     // show "なにも辞書が読み込まれていません！"; nothing changed
+        PortRefused, // startError() says why; still configuring
+        Started,     // first press: listening now
+        Reapplied,   // later press: dictionaries and game settings applied
+    };
+
+    explicit GameServer(int tickMs = 1000, QObject *parent = nullptr);
+    ~GameServer() override;
+
+    int tickMs() const { return m_tickMs; }
+
+    // ---- start-up and settings
+    // Program start: creates the "zbq" folder, scans the dictionaries, greets.
+    void Form_Load();
+    // Stored settings over the defaults, as the panels show them at start.
+    ServerSettings loadSettings() const { return ServerSettings::LoadSettings(); }
+    // The start button: the first press starts the server, later presses
+    // reload the dictionaries and apply the game settings. Settings are saved
+    // when the press gets past the dictionary check (and, at the first press,
+    // the port).
+    StartResult cmdStartServer_Click(const ServerSettings &settings);
+    QString startError() const { return m_startError; }
+    bool serverStarted() const { return m_serverStarted; }
+    // The settings as applied (texts cleaned, defaults filled in).
+    const ServerSettings &settings() const { return m_settings; }
+    // "host:port" that wins over the stored lobby address; empty: none.
+    void setLobbyAddressOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
+    quint16 listeningPort() const;
+
+    // ---- operator
+    void kick(int slot, bool withBan);
+    // The console's announcement line; an empty text does nothing.
+    void announce(const QString &text);
+
+    // ---- state for the console
+    QString playerName(int slot) const { return valid(slot) ? m_table.PlayerName[slot] : QString(); }
+    QString playerReady(int slot) const { return valid(slot) ? m_table.PlayerReady[slot] : QString(); }
+    int playerScore(int slot) const { return valid(slot) ? m_table.PlayerScore[slot] : 0; }
+    QString playerVersion(int slot) const { return valid(slot) ? m_table.PlayerVersion[slot] : QString(); }
+    int joinTimer(int slot) const { return valid(slot) ? m_table.JoinTimer[slot] : -1; }
+    // The player label: "name Score: n", or "接続有 Name,Ver待ち" while joining.
+    QString playerLabel(int slot) const { return valid(slot) ? m_labels[slot] : QString(); }
+    // The label's tooltip: the slot's remote address (empty when free).
+    QString remoteAddress(int slot) const;
+    bool slotBusy(int slot) const { return valid(slot) && m_slots[slot]; }
+    // Receive lamp 0 (just received, red) to 255 (white).
+    int receiveLevel(int slot) const { return valid(slot) ? m_table.ReceiveLevel[slot] : 255; }
+    const PlayerTable &table() const { return m_table; }
+    int GetPlayerCnt() const { return m_table.GetPlayerCnt(); }
+
+    int DrawerSlot() const;
+    bool GameRunning() const;
+    int TimeLeft() const;
+    int RoundMax() const;
+    QString questionLabel() const;
+    int highlightedSlot() const;
+    RoundEngine &engine() { return *m_engine; }
+
+    QString captionText() const { return m_caption; }
+    QString logText() const { return m_log.text(); }
+    // Close guard: refused while the lobby connection is being made; asking
+    // is needed while players are seated.
+    bool closeRefused() const { return m_lobby.connecting(); }
+    bool canCloseWithoutAsking() const { return GetPlayerCnt() == 0; }
+
+    QuestionBank &questionBank() { return m_bank; }
+    LobbyLink &lobbyLink() { return m_lobby; }
+
+    // ---- protocol
+    void Cont(const QString &command, int slot, const QString &payload);
+    void SendData(const QString &command, const QString &text, int originSlot);
+    void SendDataAll(const QString &command, const QString &text);
+    void SendDataOne(const QString &command, const QString &text, int slot);
+    void SendDataPlayers();
+    void SendDataReadys();
+    void SendDataScores();
+    void SetPlayers();
+    void AddText(const QString &text);
+    void AddSystemText(const QString &text);
+    void Init();
+
+  signals:
+    // "hh:mm <system> text" or "hh:mm <name> message", CR LF included.
+    void logLine(const QString &formattedLine);
+    void playersChanged();
+    void clockChanged(int timeLeft);
+    void questionLabelChanged(const QString &text);
+    void strokeReceived(const QString &payload);
+    // A CLS from a player, and the white clear at every turn start.
+    void fillReceived(int paletteIndex);
+    void dataArrived(int slot);
+    void lampsChanged();
+    void captionChanged(const QString &caption);
+
+  private:
+    static bool valid(int slot) { return PlayerTable::validSlot(slot); }
+
+    void wscListen_ConnectionRequest();
+    void seat(int slot, QTcpSocket *socket);
+    void wscSystem_Close(int slot);
+    void wscSystem_Error(int slot, QAbstractSocket::SocketError error);
+    // Detaches the slot's connection and closes it (gracefully: after its
+    // queued output); the slot is free afterwards.
+    void dropSocket(int slot, bool graceful);
+    void releaseOverflow(int slot, bool input);
+    void tmrAutoKick_Timer();
+    void tmrTimelimit_Timer();
+    void Timer1_Timer();
+    void SetCaption();
+    void admit(int slot, const QString &name);
+    void handleVersion(int slot, const QString &version);
+    void handlePassword(int slot, const QString &password);
+    void applyDictionaries(const ServerSettings &s);
+    bool StartServer(const QString &portText);
+    RoomStatus roomStatus() const;
+    void logLines(const QStringList &texts);
+    void sendEncoded(const QByteArray &line, int exceptSlot);
+
+    int m_tickMs;
+    PlayerTable m_table;
+    std::array<QString, Slots> m_labels;
+    std::array<LineSocket *, Slots> m_slots{};
+    QTcpServer m_listen;
+    RoomFullSocket m_roomFull;
+    QTimer m_tmrTimelimit;
+    QTimer m_tmrAutoKick;
+    QTimer m_timer1;
+    QTimer m_dimServerStatus;
+    QuestionBank m_bank;
+    LobbyLink m_lobby;
+    RoundEngine *m_engine;
+    LogBuffer m_log;
+    ServerSettings m_settings;
+    QString m_lobbyOverride;
+    QString m_startError;
+    QString m_caption;
+    bool m_serverStarted = false;
+};
+
+} // namespace zb

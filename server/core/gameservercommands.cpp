@@ -1,0 +1,315 @@
+// GameServer, second half: the connections of the eight slots, the line
+// dispatcher and moderation.
+#include "gameserver.h"
+
+#include "banlist.h"
+#include "roundengine.h"
+#include "stroke.h"
+#include "version.h"
+
+#include <QTimer>
+
+namespace zb {
+
+namespace {
+const QString kVersion = QString::fromLatin1(ProtocolVersion);
+const QString kSym = QStringLiteral("SYM");
+const QString kNull = QStringLiteral("null");
+// How long a closing peer may take to accept what is still queued for it.
+constexpr int CloseGraceMs = 5000;
+} // namespace
+
+// ---------------------------------------------------------------- slots
+
+void GameServer::wscListen_ConnectionRequest()
+{
+    while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
+        int slot = -1;
+        for (int i = 0; i < Slots; ++i) {
+            // Only named players count towards the limit.
+            if (GetPlayerCnt() >= m_settings.playerMax()) break;
+            if (!m_slots[i]) {
+                slot = i;
+                break;
+            }
+        }
+        if (slot >= 0) {
+            seat(slot, socket);
+        } else if (!m_roomFull.busy()) {
+            m_roomFull.accept(socket);
+        } else {
+            // The room-full socket is still busy with an earlier client.
+            socket->abort();
+            socket->deleteLater();
+        }
+    }
+}
+
+void GameServer::seat(int slot, QTcpSocket *socket)
+{
+    auto *line = new LineSocket(socket, this);
+    m_slots[slot] = line;
+    connect(line, &LineSocket::lineReceived, this,
+            [this, slot, line](const QString &command, const QString &payload) {
+                if (m_slots[slot] == line) Cont(command, slot, payload);
+            });
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
+        m_table.ReceiveLevel[slot] = 0;
+        emit dataArrived(slot);
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
+        if (m_slots[slot] == line) wscSystem_Close(slot);
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, slot, line](QAbstractSocket::SocketError error) {
+        if (m_slots[slot] == line) wscSystem_Error(slot, error);
+    });
+    connect(line, &LineSocket::inputOverflow, this, [this, slot, line] {
+        if (m_slots[slot] == line) releaseOverflow(slot, true);
+    });
+    // Reported from inside a send, possibly in the middle of a broadcast: the
+    // release waits until that broadcast is over.
+    connect(
+        line, &LineSocket::outputOverflow, this,
+        [this, slot, line] {
+            if (m_slots[slot] == line) releaseOverflow(slot, false);
+        },
+        Qt::QueuedConnection);
+
+    AddSystemText(QString::number(slot) + QStringLiteral("クライアントが接続、Name,Version受信待ち..."));
+    m_labels[slot] = QStringLiteral("接続有 Name,Ver待ち");
+    m_table.JoinTimer[slot] = 3;
+    emit playersChanged();
+}
+
+void GameServer::dropSocket(int slot, bool graceful)
+{
+    LineSocket *line = m_slots[slot];
+    if (!line) return;
+    m_slots[slot] = nullptr;
+    disconnect(line, nullptr, this, nullptr);
+    disconnect(line->socket(), nullptr, this, nullptr);
+    line->clearBuffer();
+    QTcpSocket *socket = line->socket();
+    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
+        connect(socket, &QTcpSocket::disconnected, line, &QObject::deleteLater);
+        socket->disconnectFromHost();
+        if (socket->state() != QAbstractSocket::UnconnectedState) {
+            QTimer::singleShot(CloseGraceMs, line, [line] {
+                line->socket()->abort();
+                line->deleteLater();
+            });
+            return;
+        }
+    } else {
+        socket->abort();
+    }
+    line->deleteLater();
+}
+
+void GameServer::wscSystem_Close(int slot)
+{
+    AddSystemText(QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("が切断"));
+    SendDataAll(kSym, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
+    SendDataAll(QStringLiteral("SND"), QStringLiteral("disconnect"));
+    m_engine->playerLeaving(slot);
+    m_table.clearRow(slot);
+    SendDataPlayers();
+    SetPlayers();
+    const int left = GetPlayerCnt();
+    if (left == 0)
+        Init();
+    else if (left == 1)
+        m_engine->resetToWaiting();
+    else if (!GameRunning())
+        m_engine->ReadyCheck();
+    dropSocket(slot, true);
+}
+
+void GameServer::wscSystem_Error(int slot, QAbstractSocket::SocketError error)
+{
+    // A peer's orderly close also arrives as disconnected, which releases the slot.
+    if (error == QAbstractSocket::RemoteHostClosedError) return;
+    const QString description = m_slots[slot] ? m_slots[slot]->socket()->errorString() : QString();
+    AddSystemText(QStringLiteral("エラー（クライアント）Index") + QString::number(slot) +
+                  QStringLiteral("　Number") + QString::number(int(error)) + QStringLiteral("　Description") +
+                  description);
+    dropSocket(slot, false);
+    wscSystem_Close(slot);
+}
+
+void GameServer::releaseOverflow(int slot, bool input)
+{
+    AddSystemText(QStringLiteral("クライアント") + QString::number(slot) +
+                  (input ? QStringLiteral("の送信した行が長すぎるので切断します")
+                         : QStringLiteral("が受信しないので切断します")));
+    dropSocket(slot, false);
+    wscSystem_Close(slot);
+}
+
+// ---------------------------------------------------------------- timers
+
+void GameServer::tmrTimelimit_Timer()
+{
+    SetCaption();
+    m_engine->tmrTimelimit_Timer();
+}
+
+void GameServer::tmrAutoKick_Timer()
+{
+    m_lobby.tick(m_serverStarted, m_settings.lobbyRegister);
+    for (int i = 0; i < Slots; ++i) {
+        if (m_table.JoinTimer[i] == -1) continue;
+        if (--m_table.JoinTimer[i] > 0) continue;
+        AddSystemText(QStringLiteral("ゼンブリル以外の不正なクライアントが接続してきたのでキックしました [") +
+                      QString::number(i) + QLatin1Char(']'));
+        AddSystemText(remoteAddress(i));
+        dropSocket(i, false);
+        wscSystem_Close(i);
+    }
+    m_roomFull.tick();
+}
+
+void GameServer::Timer1_Timer()
+{
+    bool changed = false;
+    for (int &level : m_table.ReceiveLevel) {
+        if (level < 255) {
+            level = qMin(255, level + 20);
+            changed = true;
+        }
+    }
+    if (changed) emit lampsChanged();
+}
+
+// ---------------------------------------------------------------- moderation
+
+void GameServer::kick(int slot, bool withBan)
+{
+    if (!valid(slot)) return;
+    const QString address = remoteAddress(slot);
+    if (withBan && !address.isEmpty() && !BanList::add(m_table.PlayerName[slot], address))
+        AddSystemText(QStringLiteral("ban.txt に書き込めませんでした"));
+    dropSocket(slot, true);
+    wscSystem_Close(slot);
+}
+
+// ---------------------------------------------------------------- commands
+
+void GameServer::Cont(const QString &command, int slot, const QString &payload)
+{
+    if (!valid(slot)) return;
+    if (command == QLatin1String("MSG")) {
+        AddText(m_table.PlayerName[slot] + QStringLiteral("> ") + payload);
+        SendData(QStringLiteral("MSG"), QString::number(slot) + QLatin1Char(':') + payload, slot);
+        m_engine->CheckAnswer(slot, payload);
+    } else if (command == QLatin1String("SYM")) {
+        AddSystemText(payload);
+    } else if (command == QLatin1String("STK")) {
+        SendData(command, payload, slot);
+        emit strokeReceived(payload);
+    } else if (command == QLatin1String("CLS")) {
+        SendData(command, payload, slot);
+        int index = 0;
+        if (decodeFill(payload, index)) emit fillReceived(index);
+    } else if (command == QLatin1String("NAM")) {
+        admit(slot, payload);
+    } else if (command == QLatin1String("RDY")) {
+        m_table.PlayerReady[slot] = payload;
+        SendDataReadys();
+        m_engine->ReadyCheck();
+    } else if (command == QLatin1String("VER")) {
+        handleVersion(slot, payload);
+    } else if (command == QLatin1String("PSW")) {
+        handlePassword(slot, payload);
+    } else if (command == QLatin1String("CHK")) {
+        m_lobby.noteCheck();
+    } else {
+        AddText(QStringLiteral("system> 不正なコマンドを受信しました、放置します"));
+        AddSystemText(payload);
+    }
+}
+
+void GameServer::admit(int slot, const QString &name)
+{
+    // A connection that gives no name has not introduced itself: its join
+    // time-out keeps running.
+    if (!name.isEmpty()) m_table.JoinTimer[slot] = -1;
+    m_table.PlayerName[slot] = name;
+    m_table.PlayerScore[slot] = 0;
+    AddSystemText(QString::number(slot) + QStringLiteral("クライアントの名前は") + name +
+                  QStringLiteral("です"));
+    const QString address = remoteAddress(slot);
+    AddSystemText(address);
+
+    if (BanList::isBanned(address)) {
+        AddSystemText(QStringLiteral("BAN対象なのでキックします"));
+        wscSystem_Close(slot);
+        return;
+    }
+    for (int i = 0; i < Slots; ++i) {
+        if (i != slot && m_slots[i] && m_slots[i]->isConnected() && !address.isEmpty() &&
+            remoteAddress(i) == address) {
+            AddSystemText(QStringLiteral("同一IPの接続があるのでキックします"));
+            wscSystem_Close(slot);
+            return;
+        }
+    }
+    if (m_table.PlayerVersion[slot] != kVersion) {
+        AddSystemText(QStringLiteral("バージョン違いなのでキックします"));
+        wscSystem_Close(slot);
+        return;
+    }
+
+    SendDataAll(kSym, name + QStringLiteral(" が参加しました"));
+    SendDataPlayers();
+    SendDataReadys();
+    SendDataScores();
+    SendDataAll(QStringLiteral("SND"), QStringLiteral("connect"));
+    SendDataOne(kSym, QStringLiteral("現在の使用辞書一覧"), slot);
+    SendDataOne(kSym, m_bank.DictionaryList(), slot);
+    SendDataOne(kSym, QStringLiteral("現在のゲーム設定"), slot);
+    SendDataOne(kSym, m_settings.settingsLine(), slot);
+    SetPlayers();
+}
+
+void GameServer::handleVersion(int slot, const QString &version)
+{
+    AddSystemText(QString::number(slot) + QStringLiteral("クライアントのVersion: ") + version);
+    m_table.PlayerVersion[slot] = version;
+    if (version != kVersion) {
+        AddSystemText(QStringLiteral("バージョンが違うので対戦できません！"));
+        SendDataAll(kSym, QStringLiteral("バージョン違いの接続がありました"));
+        SendDataOne(kSym,
+                    QStringLiteral("バージョンをあわせてください、サーバーのバージョンは") + kVersion +
+                        QStringLiteral("です"),
+                    slot);
+        m_table.PlayerReady[slot] = QStringLiteral("VER");
+        SendDataReadys();
+        SendDataOne(QStringLiteral("NST"), kNull, slot);
+        return;
+    }
+    AddSystemText(QString::number(slot) + QStringLiteral("のバージョンが一致"));
+    SendDataOne(QStringLiteral("NUM"), QString::number(slot), slot);
+    if (GameRunning()) {
+        // A newcomer to a running game is drawn into the turn order at once.
+        SendDataOne(QStringLiteral("RST"), kNull, slot);
+        m_table.PlayerReady[slot] = QStringLiteral("OK");
+        SendDataReadys();
+    }
+}
+
+void GameServer::handlePassword(int slot, const QString &password)
+{
+    if (m_settings.password.isEmpty()) return;
+    if (password == m_settings.password) {
+        AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが一致"));
+        return;
+    }
+    AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが違います！"));
+    SendDataAll(kSym, QStringLiteral("パスワード不一致の接続がありました"));
+    m_table.PlayerReady[slot] = QStringLiteral("PSW");
+    SendDataReadys();
+    SendDataOne(QStringLiteral("NSP"), kNull, slot);
+}
+
+} // namespace zb

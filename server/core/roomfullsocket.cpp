@@ -1,0 +1,107 @@
+#include "roomfullsocket.h"
+
+#include "linesocket.h"
+
+#include <QTimer>
+
+namespace zb {
+
+RoomFullSocket::~RoomFullSocket()
+{
+    if (m_socket) {
+        disconnect(m_socket, nullptr, this, nullptr);
+        delete m_socket;
+    }
+}
+
+QByteArray RoomFullSocket::notice()
+{
+    return LineSocket::encodeLine(QStringLiteral("SYM"),
+                                  QStringLiteral("サーバーが満員です！しばらくしてから再接続してください"));
+}
+
+int RoomFullSocket::stateNumber() const
+{
+    if (!m_socket) return 0;
+    switch (m_socket->state()) {
+    case QAbstractSocket::ConnectedState:
+        return 7;
+    case QAbstractSocket::ClosingState:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+void RoomFullSocket::accept(QTcpSocket *socket)
+{
+    m_socket = socket;
+    socket->setParent(this);
+    m_noticeSent = false;
+    connect(socket, &QTcpSocket::readyRead, this, &RoomFullSocket::wscLimit_DataArrival);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_noticeSent && m_socket && m_socket->bytesToWrite() == 0) wscLimit_SendComplete();
+    });
+    connect(socket, &QTcpSocket::disconnected, this, &RoomFullSocket::wscLimit_Close);
+    connect(socket, &QTcpSocket::errorOccurred, this, &RoomFullSocket::wscLimit_Error);
+    emit systemText(QStringLiteral("満員中に接続してきました"));
+    m_limitTimer = 3;
+    emit stateChanged();
+}
+
+void RoomFullSocket::wscLimit_DataArrival()
+{
+    if (!m_socket) return;
+    m_socket->readAll();
+    if (m_noticeSent) return;
+    m_noticeSent = true;
+    emit systemText(QStringLiteral("満員のお知らせを送信"));
+    m_socket->write(notice());
+}
+
+void RoomFullSocket::wscLimit_SendComplete()
+{
+    wscLimit_Close();
+}
+
+void RoomFullSocket::wscLimit_Error(QAbstractSocket::SocketError error)
+{
+    // An orderly close by the peer arrives as disconnected as well.
+    if (error == QAbstractSocket::RemoteHostClosedError) return;
+    emit systemText(QStringLiteral("エラー（満員）"));
+    wscLimit_Close();
+}
+
+void RoomFullSocket::wscLimit_Close()
+{
+    QTcpSocket *socket = m_socket;
+    if (!socket) return;
+    m_socket.clear();
+    disconnect(socket, nullptr, this, nullptr);
+    // The notice has reached the kernel by now; a graceful close delivers it.
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
+    else
+        QTimer::singleShot(5000, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+    emit systemText(QStringLiteral("満員のお知らせを送信完了。切断しました。"));
+    m_limitTimer = -1;
+    emit stateChanged();
+}
+
+void RoomFullSocket::tick()
+{
+    if (m_limitTimer == -1) return;
+    if (--m_limitTimer > 0) return;
+    emit systemText(
+        QStringLiteral("満員お知らせサーバーに不正なクライアントが接続してきたのでキックしました"));
+    if (m_socket) m_socket->abort();
+    wscLimit_Close();
+    m_limitTimer = -1;
+}
+
+} // namespace zb

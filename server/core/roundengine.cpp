@@ -1,0 +1,221 @@
+#include "roundengine.h"
+
+#include "gameserver.h"
+#include "letterhint.h"
+#include "playertable.h"
+#include "questionbank.h"
+
+namespace zb {
+
+namespace {
+const QString kOk = QStringLiteral("OK");
+constexpr int DrawingStart = 120;
+constexpr int FirstLeadIn = 125;
+constexpr int NextLeadIn = 130;
+} // namespace
+
+RoundEngine::RoundEngine(GameServer &server, PlayerTable &table, QuestionBank &bank, QObject *parent)
+    : QObject(parent), m_server(server), m_table(table), m_bank(bank)
+{
+}
+
+void RoundEngine::setTimeLeft(int value)
+{
+    m_timeLeft = value;
+    emit clockChanged(value);
+}
+
+void RoundEngine::setQuestionLabel(const QString &text)
+{
+    m_questionLabel = text;
+    emit questionLabelChanged(text);
+}
+
+void RoundEngine::setHighlight(int slot)
+{
+    m_highlight = slot;
+    emit labelsChanged();
+}
+
+QString RoundEngine::roundText() const
+{
+    return QStringLiteral(" ラウンド[") + QString::number(m_roundIndex + 1) + QLatin1Char('/') +
+           QString::number(m_roundMax) + QLatin1Char(']');
+}
+
+void RoundEngine::tmrTimelimit_Timer()
+{
+    if (m_timeLeft == -1) return;
+    setTimeLeft(m_timeLeft - 1);
+    if (m_timeLeft < DrawingStart && m_timeLeft > 0) {
+        const QString hint = LetterHint(m_currentQuestion, m_timeLeft);
+        if (!hint.isNull()) setQuestionLabel(hint);
+    }
+    if (m_timeLeft == DrawingStart) {
+        SetQuestion();
+        ++m_turnNumber;
+    }
+    if (m_timeLeft == 0) {
+        setQuestionLabel(m_currentQuestion);
+        m_server.AddSystemText(QStringLiteral("時間切れ、スキップして次のプレイヤーに回します"));
+        m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("時間切れ！正解者は居ませんでした 「") +
+                                                        m_currentQuestion + QStringLiteral("」"));
+        m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("ng"));
+        NextQuestion();
+    }
+}
+
+void RoundEngine::ReadyCheck()
+{
+    // A repeated "OK" during a game only updates the marks.
+    if (m_gameRunning) return;
+    int ready = 0;
+    for (int i = 0; i < PlayerTable::Slots; ++i) {
+        if (m_table.occupied(i) && m_table.PlayerReady[i] == kOk) ++ready;
+    }
+    const int seated = m_table.GetPlayerCnt();
+    if (ready != seated || seated < 2) return;
+    m_turnNumber = 1;
+    m_gameOver = false;
+    m_roundIndex = 0;
+    m_server.AddSystemText(QStringLiteral("全員準備 完了したのでゲームを開始します"));
+    m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
+                                                    QStringLiteral("回目のゲームが始まります") + roundText());
+    m_server.SendDataScores();
+    m_drawerSlot = -1;
+    m_gameRunning = true;
+    setTimeLeft(FirstLeadIn);
+}
+
+bool RoundEngine::SetPlayer()
+{
+    // The next occupied, ready slot after the last drawer, wrapping 7 to 0;
+    // the last drawer itself only after a full cycle.
+    for (int step = 1; step <= PlayerTable::Slots; ++step) {
+        const int slot =
+            ((m_drawerSlot + step) % PlayerTable::Slots + PlayerTable::Slots) % PlayerTable::Slots;
+        if (m_table.occupied(slot) && m_table.PlayerReady[slot] == kOk) {
+            m_drawerSlot = slot;
+            return true;
+        }
+    }
+    return false;
+}
+
+void RoundEngine::SetQuestion()
+{
+    if (!SetPlayer()) {
+        // Nobody seated is ready to draw (marks changed during the game).
+        resetToWaiting();
+        return;
+    }
+    m_answered = false;
+    m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("question"));
+    m_currentQuestion = m_bank.GetQuestion();
+    m_server.SendDataAll(QStringLiteral("QST"),
+                         QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
+    emit screenCleared(1);
+    setQuestionLabel(QStringLiteral("？？？"));
+    setHighlight(m_drawerSlot);
+}
+
+void RoundEngine::CheckAnswer(int slot, const QString &line)
+{
+    if (!PlayerTable::validSlot(slot)) return;
+    QString guess = line;
+    guess.replace(QStringLiteral("ヴ"), QStringLiteral("う゛"));
+    if (guess != m_currentQuestion || m_answered || m_timeLeft <= 0 || m_timeLeft >= DrawingStart) return;
+    const int t = m_timeLeft;
+    m_answered = true;
+    setQuestionLabel(m_currentQuestion);
+    const QString guesser = m_table.PlayerName[slot];
+    const QString drawer =
+        PlayerTable::validSlot(m_drawerSlot) ? m_table.PlayerName[m_drawerSlot] : QString();
+    m_server.AddSystemText(guesser + QStringLiteral("が正解"));
+    m_server.SendDataAll(QStringLiteral("SYM"), guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
+                                                    QStringLiteral("」+ ") + QString::number(t) +
+                                                    QStringLiteral("点"));
+    m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("絵を描いた人 ") + drawer +
+                                                    QStringLiteral(" + ") + QString::number(t) +
+                                                    QStringLiteral("点"));
+    m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("ok"));
+    m_server.SendDataAll(QStringLiteral("QOK"), QString::number(slot));
+    m_table.PlayerScore[slot] += t;
+    if (PlayerTable::validSlot(m_drawerSlot)) m_table.PlayerScore[m_drawerSlot] += t;
+    m_server.SetPlayers();
+    m_server.SendDataScores();
+    NextQuestion();
+}
+
+void RoundEngine::NextQuestion()
+{
+    if (m_gameOver) return;
+    if (m_drawerSlot == m_table.GetLastPlayerNum()) ++m_roundIndex;
+    if (m_roundIndex < m_roundMax) {
+        const QString next = QStringLiteral("10秒後に") + QString::number(m_turnNumber);
+        m_server.AddSystemText(next + QStringLiteral("回目のゲーム開始") + roundText());
+        m_server.SendDataAll(QStringLiteral("SYM"),
+                             next + QStringLiteral("回目のゲームが始まります") + roundText());
+        setTimeLeft(NextLeadIn);
+        return;
+    }
+    m_gameOver = true;
+    const int winner = GetMaxScorePlayer(m_table);
+    const QString name = winner >= 0 ? m_table.PlayerName[winner] : QString();
+    m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("ゲーム終了！"));
+    m_server.AddSystemText(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
+    m_server.SendDataAll(QStringLiteral("SYM"),
+                         QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
+    for (int i = 0; i < PlayerTable::Slots; ++i)
+        m_server.SendDataOne(QStringLiteral("SND"),
+                             i == winner ? QStringLiteral("win") : QStringLiteral("lose"), i);
+    m_table.clearMarksAndScores();
+    m_server.SendDataAll(QStringLiteral("RET"), QStringLiteral("null"));
+    m_server.SendDataReadys();
+    m_gameRunning = false;
+    m_drawerSlot = 0;
+    setTimeLeft(-1);
+    setHighlight(-1);
+    m_server.SetPlayers();
+}
+
+int RoundEngine::GetMaxScorePlayer(const PlayerTable &table)
+{
+    // Only seated players can win; ties go to the higher slot.
+    int best = -1;
+    for (int i = 0; i < PlayerTable::Slots; ++i) {
+        if (table.occupied(i) && (best < 0 || table.PlayerScore[i] >= table.PlayerScore[best])) best = i;
+    }
+    return best;
+}
+
+void RoundEngine::playerLeaving(int slot)
+{
+    if (slot == m_drawerSlot && slot == m_table.GetLastPlayerNum() && m_table.GetPlayerCnt() > 2)
+        ++m_roundIndex;
+}
+
+void RoundEngine::resetToWaiting()
+{
+    m_table.clearMarksAndScores();
+    m_server.SendDataAll(QStringLiteral("RET"), QStringLiteral("null"));
+    m_server.SendDataReadys();
+    m_gameRunning = false;
+    m_drawerSlot = 0;
+    setTimeLeft(-1);
+    m_server.SetPlayers();
+}
+
+void RoundEngine::Init()
+{
+    m_gameRunning = false;
+    m_drawerSlot = 0;
+    m_turnNumber = 1;
+    m_gameOver = false;
+    m_answered = false;
+    m_roundIndex = 0;
+    m_highlight = -1;
+    setTimeLeft(-1);
+}
+
+} // namespace zb

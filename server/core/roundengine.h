@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace zb {
+
+class GameServer;
+class QuestionBank;
+struct PlayerTable;
+
+// Runs the games: waits for everybody to be ready, hands the pen round the
+// occupied slots, draws a word per turn, counts the clock down, recognises the
+// first right guess, scores it and names the winner after the last round.
+//
+// The clock has two phases per turn: a lead-in (125 before the first turn of a
+// game, 130 before every later one) and the drawing phase, which starts when
+// it shows 120 and times out at 0. -1 means idle.
+class RoundEngine : public QObject {
+    Q_OBJECT
+  public:
+    RoundEngine(GameServer &server, PlayerTable &table, QuestionBank &bank, QObject *parent = nullptr);
+
+    void setRoundMax(int rounds) { m_roundMax = rounds; }
+    int RoundMax() const { return m_roundMax; }
+
+    int TimeLeft() const { return m_timeLeft; }
+    int DrawerSlot() const { return m_drawerSlot; }
+    bool GameRunning() const { return m_gameRunning; }
+    bool GameOver() const { return m_gameOver; }
+    int TurnNumber() const { return m_turnNumber; }
+    int RoundIndex() const { return m_roundIndex; }
+    QString CurrentQuestion() const { return m_currentQuestion; }
+    // The console's word line: "お題", "？？？", circles, letter hints or the word.
+    QString questionLabel() const { return m_questionLabel; }
+    // The slot whose player label is shown as the drawer; -1 for none.
+    int highlightedSlot() const { return m_highlight; }
+
+    // One tick of the round clock.
+    void tmrTimelimit_Timer();
+    // Starts a game when every seated player (two or more) is "OK".
+    void ReadyCheck();
+    void CheckAnswer(int slot, const QString &line);
+
+    // Called by the slot release before the row is cleared: the drawer in the
+    // highest slot leaving a room of three or more ends the round now.
+    void playerLeaving(int slot);
+    // Back to the ready stage without a winner (one player left).
+    void resetToWaiting();
+    void Init();
+
+    static int GetMaxScorePlayer(const PlayerTable &table);
+
+  signals:
+    void clockChanged(int timeLeft);
+    void questionLabelChanged(const QString &text);
+    void labelsChanged();
+    // The console mirror is cleared to this palette colour.
+    void screenCleared(int paletteIndex);
+
+  private:
+    void SetQuestion();
+    bool SetPlayer();
+    void NextQuestion();
+    void setTimeLeft(int value);
+    void setQuestionLabel(const QString &text);
+    void setHighlight(int slot);
+    QString roundText() const;
+
+    GameServer &m_server;
+    PlayerTable &m_table;
+    QuestionBank &m_bank;
+    int m_timeLeft = -1;
+    int m_drawerSlot = 0;
+    QString m_currentQuestion;
+    bool m_gameRunning = false;
+    int m_turnNumber = 1;
+    bool m_gameOver = false;
+    bool m_answered = false;
+    int m_roundIndex = 0;
+    int m_roundMax = 3;
+    QString m_questionLabel = QStringLiteral("お題");
+    int m_highlight = -1;
+};
+
+} // namespace zb

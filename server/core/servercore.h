@@ -1,9 +1,0 @@
-#pragma once
-#include <QObject>
-namespace zb {
-class ServerCore : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-};
-} // namespace zb

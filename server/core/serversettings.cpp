@@ -1,0 +1,71 @@
+#include "serversettings.h"
+
+#include "settingsstore.h"
+
+namespace zb {
+
+ServerSettings ServerSettings::LoadSettings()
+{
+    ServerSettings s;
+    int port = 0;
+    if (SettingsStore::readInt(QStringLiteral("ServerPort"), port)) s.port = QString::number(port);
+    s.roomName = SettingsStore::read(QStringLiteral("ServerRoomName"));
+    s.comment = SettingsStore::read(QStringLiteral("ServerComment"));
+    int index = 0;
+    if (SettingsStore::readInt16(QStringLiteral("RoundMax"), index) && index >= 0 && index <= 3)
+        s.roundMaxIndex = index;
+    if (SettingsStore::readInt16(QStringLiteral("PlayerMax"), index) && index >= 0 && index <= 5)
+        s.playerMaxIndex = index;
+    int control = 0;
+    if (SettingsStore::readInt16(QStringLiteral("QuestionControl"), control))
+        s.questionControl = control == 1;
+    return s;
+}
+
+void ServerSettings::SaveSettings() const
+{
+    SettingsStore::write(QStringLiteral("ServerPort"), QString::number(parsePort(port)));
+    SettingsStore::write(QStringLiteral("ServerRoomName"), roomName);
+    SettingsStore::write(QStringLiteral("ServerComment"), comment);
+    SettingsStore::write(QStringLiteral("RoundMax"), QString::number(roundMaxIndex));
+    SettingsStore::write(QStringLiteral("PlayerMax"), QString::number(playerMaxIndex));
+    SettingsStore::write(QStringLiteral("QuestionControl"),
+                         questionControl ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString ServerSettings::settingsLine() const
+{
+    return QStringLiteral("プレイヤー上限:") + QString::number(playerMax()) +
+           QStringLiteral("人 ラウンド数:") + QString::number(roundMax()) + QStringLiteral("回　乱数制御:") +
+           (questionControl ? QStringLiteral("ON") : QStringLiteral("OFF"));
+}
+
+QString GetFixString(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case ':':
+        case ';':
+        case ',':
+        case '=':
+        case '&':
+        case '\r':
+        case '\n':
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out.trimmed();
+}
+
+quint16 parsePort(const QString &text)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    return ok && port > 0 && port <= 65535 ? quint16(port) : 0;
+}
+
+} // namespace zb

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zb {
+
+// What the console's settings panels hold. The list indexes are those of the
+// two combo boxes: rounds = index + 2 (2 to 5), seats = index + 3 (3 to 8).
+struct ServerSettings {
+    QString port = QStringLiteral("27064");
+    QString password; // never stored
+    QString roomName;
+    QString comment;
+    int roundMaxIndex = 1;
+    int playerMaxIndex = 5;
+    bool questionControl = false;
+    int gameType = 0; // 0 "ゼンブリル", 1 "おぼろげ大会": only reported to the lobby
+    bool lobbyRegister = true;
+    int dictionaryMode = 0; // QuestionBank::Mode
+    QStringList tickedDictionaries;
+
+    int roundMax() const { return roundMaxIndex + 2; }
+    int playerMax() const { return playerMaxIndex + 3; }
+
+    // The box lengths of the console: port 8, room name 12, comment 50, password 8.
+    static constexpr int PortLength = 8;
+    static constexpr int RoomNameLength = 12;
+    static constexpr int CommentLength = 50;
+    static constexpr int PasswordLength = 8;
+
+    // Stored values over the defaults; a missing, unreadable or out-of-range
+    // value keeps its default.
+    static ServerSettings LoadSettings();
+    void SaveSettings() const;
+
+    // "プレイヤー上限:8人 ラウンド数:3回　乱数制御:OFF"
+    QString settingsLine() const;
+};
+
+// Removes the separators of the lobby status record (":", ";", ",", "=", "&")
+// and line breaks, then trims surrounding spaces.
+QString GetFixString(const QString &text);
+
+// The port text as a listening port; 0 when it is not one.
+quint16 parsePort(const QString &text);
+
+} // namespace zb

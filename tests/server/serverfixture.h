@@ -1,0 +1,102 @@
+#pragma once
+
+#include "fileutil.h"
+#include "gameserver.h"
+#include "settingsstore.h"
+#include "testclient.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+// A server over a temporary program folder with a small built-in dictionary,
+// and raw clients on 127.0.0.2, 127.0.0.3, …
+class ServerFixture : public QObject {
+  protected:
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::Any, 0);
+        return probe.serverPort();
+    }
+
+    void setUpFolder(const QByteArray &dictionary)
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        zb::SetProgramFolder(m_dir->path());
+        zb::SettingsStore::setFile(m_dir->filePath(QStringLiteral("settings.ini")));
+        writeFile(QStringLiteral("default.dat"), dictionary);
+    }
+
+    void writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(m_dir->filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    static zb::ServerSettings quietSettings()
+    {
+        zb::ServerSettings s;
+        s.lobbyRegister = false;
+        return s;
+    }
+
+    // tickMs 0: the timers stay still and the test ticks by hand.
+    zb::GameServer *startServer(zb::ServerSettings s = quietSettings(), int tickMs = 1000)
+    {
+        m_server = std::make_unique<zb::GameServer>(tickMs == 0 ? 3600 * 1000 : tickMs);
+        QObject::connect(m_server.get(), &zb::GameServer::logLine, this,
+                         [this](const QString &line) { m_log << line.mid(6).chopped(2); });
+        m_server->Form_Load();
+        s.port = QString::number(freePort());
+        const auto result = m_server->cmdStartServer_Click(s);
+        if (result != zb::GameServer::StartResult::Started)
+            qWarning() << "start failed" << m_server->startError();
+        m_port = m_server->listeningPort();
+        return m_server.get();
+    }
+
+    TestClient *connectClient(int host)
+    {
+        auto *c = new TestClient(QStringLiteral("127.0.0.%1").arg(host), this);
+        m_clients << c;
+        c->connectTo(m_port);
+        if (!QTest::qWaitFor([c] { return c->connected(); }, 5000))
+            qWarning() << "client" << host << "did not connect";
+        return c;
+    }
+
+    // Connects and joins; waits until the server has seated the name.
+    TestClient *joinClient(int host, const QString &name, const QString &password = QString())
+    {
+        TestClient *c = connectClient(host);
+        c->join(name, password);
+        const bool joined = QTest::qWaitFor(
+            [c] {
+                return c->payloads(QStringLiteral("SYM")).contains(QStringLiteral("現在のゲーム設定")) &&
+                       c->lines.size() >= 10;
+            },
+            5000);
+        if (!joined) qWarning() << "client" << host << "did not join";
+        return c;
+    }
+
+    void tearDownServer()
+    {
+        qDeleteAll(m_clients);
+        m_clients.clear();
+        m_server.reset();
+        m_log.clear();
+    }
+
+    static QString sys(const QString &text) { return QStringLiteral("<system> ") + text; }
+    bool logged(const QString &line) const { return m_log.contains(line); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<zb::GameServer> m_server;
+    QList<TestClient *> m_clients;
+    QStringList m_log;
+    quint16 m_port = 0;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "cp932.h"
+#include "lineframer.h"
+#include "linesocket.h"
+
+#include <QHostAddress>
+#include <QStringList>
+#include <QTcpSocket>
+
+// A raw game client on its own loopback address that records every line it
+// receives as "CMD payload".
+class TestClient : public QObject {
+  public:
+    explicit TestClient(const QString &address, QObject *parent = nullptr) : QObject(parent)
+    {
+        m_socket.bind(QHostAddress(address));
+        connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
+            QList<QByteArray> raw;
+            m_framer.feed(m_socket.readAll(), raw);
+            for (const QByteArray &bytes : raw) {
+                const zb::Line line = zb::SplitLine(zb::fromCp932(bytes));
+                lines << line.command + QLatin1Char(' ') + line.payload;
+            }
+        });
+    }
+
+    void connectTo(quint16 port) { m_socket.connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), port); }
+    bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    bool closed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
+    void send(const QString &command, const QString &text)
+    {
+        m_socket.write(zb::LineSocket::encodeLine(command, text));
+    }
+    void sendRaw(const QByteArray &bytes) { m_socket.write(bytes); }
+    // The three lines a client sends on connecting.
+    void join(const QString &name, const QString &password = QString(),
+              const QString &version = QStringLiteral("1.16"))
+    {
+        send(QStringLiteral("PSW"), password);
+        send(QStringLiteral("VER"), version);
+        send(QStringLiteral("NAM"), name);
+    }
+    void close() { m_socket.disconnectFromHost(); }
+    QTcpSocket &socket() { return m_socket; }
+
+    bool has(const QString &line) const { return lines.contains(line); }
+    int count(const QString &line) const { return int(lines.count(line)); }
+    // Lines of one command, payloads only.
+    QStringList payloads(const QString &command) const
+    {
+        QStringList out;
+        for (const QString &l : lines) {
+            if (l.startsWith(command + QLatin1Char(' '))) out << l.mid(command.size() + 1);
+        }
+        return out;
+    }
+
+    QStringList lines;
+
+  private:
+    QTcpSocket m_socket;
+    zb::LineFramer m_framer;
+};

@@ -1,0 +1,499 @@
+#include "banlist.h"
+#include "serverfixture.h"
+
+using namespace zb;
+
+namespace {
+const QString kSettingsLine = QStringLiteral("SYM プレイヤー上限:8人 ラウンド数:3回　乱数制御:OFF");
+QString nms(const QStringList &names)
+{
+    QString out;
+    for (int i = 0; i < 8; ++i)
+        out += names.value(i) + QLatin1Char(':');
+    return QStringLiteral("NMS ") + out;
+}
+} // namespace
+
+class TstGameServer : public ServerFixture {
+    Q_OBJECT
+  private slots:
+    void init() { setUpFolder("りんご\r\nみかん\r\n"); }
+    void cleanup() { tearDownServer(); }
+
+    void handshake_data()
+    {
+        QTest::addColumn<QString>("serverPassword");
+        QTest::addColumn<QString>("clientPassword");
+        QTest::addColumn<QString>("passwordLog");
+        QTest::newRow("no password") << QString() << QStringLiteral("anything") << QString();
+        QTest::newRow("right password")
+            << QStringLiteral("pw") << QStringLiteral("pw") << QStringLiteral("0のパスワードが一致");
+    }
+    void handshake()
+    {
+        QFETCH(QString, serverPassword);
+        QFETCH(QString, clientPassword);
+        QFETCH(QString, passwordLog);
+        ServerSettings s = quietSettings();
+        s.password = serverPassword;
+        startServer(s);
+        TestClient *alice = connectClient(2);
+        alice->join(QStringLiteral("alice"), clientPassword);
+        const QStringList expected{
+            QStringLiteral("NUM 0"),
+            QStringLiteral("SYM alice が参加しました"),
+            nms({QStringLiteral("alice")}),
+            QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:"),
+            QStringLiteral("SCR 0:0:0:0:0:0:0:0:"),
+            QStringLiteral("SND connect"),
+            QStringLiteral("SYM 現在の使用辞書一覧"),
+            QStringLiteral("SYM 内蔵辞書:"),
+            QStringLiteral("SYM 現在のゲーム設定"),
+            kSettingsLine,
+        };
+        QTRY_COMPARE(alice->lines, expected);
+        QVERIFY(logged(sys(QStringLiteral("0クライアントが接続、Name,Version受信待ち..."))));
+        QVERIFY(logged(sys(QStringLiteral("0クライアントのVersion: 1.16"))));
+        QVERIFY(logged(sys(QStringLiteral("0クライアントの名前はaliceです"))));
+        QVERIFY(logged(sys(QStringLiteral("127.0.0.2"))));
+        QCOMPARE(logged(sys(QStringLiteral("0のパスワードが一致"))), !passwordLog.isEmpty());
+        QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
+        QCOMPARE(m_server->joinTimer(0), -1);
+        QCOMPARE(m_server->playerLabel(0), QStringLiteral("alice Score: 0"));
+
+        // A second player: everybody sees the join, only the newcomer the four notices.
+        alice->lines.clear();
+        TestClient *bob = connectClient(3);
+        bob->join(QStringLiteral("bob"), clientPassword);
+        QTRY_COMPARE(bob->lines.size(), 10);
+        QCOMPARE(bob->lines.first(), QStringLiteral("NUM 1"));
+        QTRY_COMPARE(alice->lines,
+                     (QStringList{QStringLiteral("SYM bob が参加しました"),
+                                  nms({QStringLiteral("alice"), QStringLiteral("bob")}),
+                                  QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:"),
+                                  QStringLiteral("SCR 0:0:0:0:0:0:0:0:"), QStringLiteral("SND connect")}));
+    }
+
+    void wrongPassword()
+    {
+        ServerSettings s = quietSettings();
+        s.password = QStringLiteral("secret");
+        startServer(s);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"), QStringLiteral("secret"));
+        alice->lines.clear();
+        TestClient *mallory = connectClient(3);
+        mallory->join(QStringLiteral("mallory"), QStringLiteral("guess"));
+        QTRY_VERIFY(mallory->has(QStringLiteral("NSP null")));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM パスワード不一致の接続がありました")));
+        QTRY_VERIFY2(alice->has(QStringLiteral("RDY NG:PSW:NG:NG:NG:NG:NG:NG:")),
+                     qPrintable(alice->lines.join(QLatin1Char('|'))));
+        // Still admitted by its NAM, with the mark kept.
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM mallory が参加しました")));
+        QVERIFY(logged(sys(QStringLiteral("1のパスワードが違います！"))));
+        QCOMPARE(m_server->playerReady(1), QStringLiteral("PSW"));
+        // The client leaves on its own; everybody sees it go.
+        mallory->close();
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM mallory が退室しました")));
+        QTRY_VERIFY(!m_server->slotBusy(1));
+    }
+
+    void wrongVersion()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        alice->lines.clear();
+        TestClient *old = connectClient(3);
+        old->join(QStringLiteral("old"), QString(), QStringLiteral("1.15"));
+        QTRY_VERIFY(old->closed());
+        QCOMPARE(
+            old->lines.mid(0, 4),
+            (QStringList{QStringLiteral("SYM バージョン違いの接続がありました"),
+                         QStringLiteral("SYM バージョンをあわせてください、サーバーのバージョンは1.16です"),
+                         QStringLiteral("RDY NG:VER:NG:NG:NG:NG:NG:NG:"), QStringLiteral("NST null")}));
+        QVERIFY(logged(sys(QStringLiteral("バージョンが違うので対戦できません！"))));
+        QVERIFY(logged(sys(QStringLiteral("バージョン違いなのでキックします"))));
+        // The name was recorded before the refusal.
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM old が退室しました")));
+        QVERIFY(!alice->has(QStringLiteral("SYM old が参加しました")));
+        QCOMPARE(m_server->GetPlayerCnt(), 1);
+    }
+
+    void roomFullByPlayerMax()
+    {
+        ServerSettings s = quietSettings();
+        s.playerMaxIndex = 0;
+        startServer(s);
+        for (int i = 0; i < 3; ++i)
+            joinClient(2 + i, QStringLiteral("p%1").arg(i));
+        QCOMPARE(m_server->GetPlayerCnt(), 3);
+        TestClient *late = connectClient(9);
+        QTRY_VERIFY(logged(sys(QStringLiteral("満員中に接続してきました"))));
+        QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [7] [-1]").arg(m_port));
+        late->join(QStringLiteral("late"));
+        QTRY_VERIFY(late->closed());
+        QCOMPARE(late->lines,
+                 QStringList{QStringLiteral("SYM サーバーが満員です！しばらくしてから再接続してください")});
+        QVERIFY(logged(sys(QStringLiteral("満員のお知らせを送信"))));
+        QTRY_VERIFY(logged(sys(QStringLiteral("満員のお知らせを送信完了。切断しました。"))));
+        QVERIFY(!m_server->slotBusy(3));
+        QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(m_port));
+    }
+
+    void timeOuts()
+    {
+        // Eight silent connections fill every socket; a ninth is told the room is
+        // full; all of them are dropped by the time-outs.
+        startServer(quietSettings(), 100);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        alice->lines.clear();
+        for (int i = 0; i < 7; ++i)
+            connectClient(3 + i);
+        QTRY_VERIFY(m_server->slotBusy(7));
+        TestClient *ninth = connectClient(20);
+        QTRY_VERIFY(logged(sys(QStringLiteral("満員中に接続してきました"))));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            logged(sys(
+                QStringLiteral("満員お知らせサーバーに不正なクライアントが接続してきたのでキックしました"))),
+            5000);
+        QTRY_VERIFY(ninth->closed());
+        QTRY_VERIFY(logged(
+            sys(QStringLiteral("ゼンブリル以外の不正なクライアントが接続してきたのでキックしました [7]"))));
+        QVERIFY(logged(sys(QStringLiteral("127.0.0.9"))));
+        QTRY_COMPARE(alice->count(QStringLiteral("SYM  が退室しました")), 7);
+        QCOMPARE(alice->count(QStringLiteral("SND disconnect")), 7);
+        QCOMPARE(alice->lines.mid(alice->lines.size() - 3),
+                 (QStringList{nms({QStringLiteral("alice")}), QStringLiteral("RET null"),
+                              QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:")}));
+        for (int i = 1; i < 8; ++i)
+            QVERIFY(!m_server->slotBusy(i));
+        QCOMPARE(m_server->GetPlayerCnt(), 1);
+    }
+
+    void joinTimeOutSurvivesInit()
+    {
+        // The last player leaving resets the room; a connection still joining
+        // must keep its time-out.
+        startServer(quietSettings(), 100);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        connectClient(3);
+        QTRY_VERIFY(m_server->slotBusy(1));
+        alice->close();
+        QTRY_VERIFY(!m_server->slotBusy(0));
+        QTRY_VERIFY(!m_server->slotBusy(1));
+    }
+
+    void kick_data()
+    {
+        QTest::addColumn<bool>("withBan");
+        QTest::newRow("kick") << false;
+        QTest::newRow("kick and ban") << true;
+    }
+    void kick()
+    {
+        QFETCH(bool, withBan);
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *taro = joinClient(3, QStringLiteral("taro"));
+        alice->lines.clear();
+        m_server->kick(1, withBan);
+        QTRY_VERIFY(taro->closed());
+        QVERIFY(!taro->has(QStringLiteral("SYM taro が退室しました")));
+        QTRY_COMPARE(alice->lines,
+                     (QStringList{QStringLiteral("SYM taro が退室しました"), QStringLiteral("SND disconnect"),
+                                  nms({QStringLiteral("alice")}), QStringLiteral("RET null"),
+                                  QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:")}));
+        QFile ban(BanList::path());
+        if (!withBan) {
+            QVERIFY(!ban.exists());
+        } else {
+            QVERIFY(ban.open(QIODevice::ReadOnly));
+            QCOMPARE(ban.readAll(), QByteArray("taro\t127.0.0.3\r\n\r\n"));
+        }
+        TestClient *again = connectClient(3);
+        again->join(QStringLiteral("taro2"));
+        if (withBan) {
+            QTRY_VERIFY(again->closed());
+            QVERIFY(logged(sys(QStringLiteral("BAN対象なのでキックします"))));
+            QCOMPARE(m_server->GetPlayerCnt(), 1);
+        } else {
+            QTRY_COMPARE(m_server->playerName(1), QStringLiteral("taro2"));
+        }
+    }
+
+    void banMatchesAddressField_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("banned");
+        QTest::newRow("entry") << "taro\t192.168.1.5\r\n\r\n"
+                               << "192.168.1.5" << true;
+        QTest::newRow("longer address") << "taro\t192.168.1.50\r\n"
+                                        << "192.168.1.5" << false;
+        QTest::newRow("shorter address") << "taro\t192.168.1.5\r\n"
+                                         << "192.168.1.50" << false;
+        QTest::newRow("address as name") << "192.168.1.5\t10.0.0.1\r\n"
+                                         << "192.168.1.5" << false;
+        QTest::newRow("bare line") << "192.168.1.5\r\n"
+                                   << "192.168.1.5" << true;
+        QTest::newRow("bare line, spaces, no end") << "x\t1.1.1.1\r\n  192.168.1.5 "
+                                                   << "192.168.1.5" << true;
+        QTest::newRow("name with tab") << "a\tb\t192.168.1.5\r\n"
+                                       << "192.168.1.5" << true;
+        QTest::newRow("empty file") << ""
+                                    << "192.168.1.5" << false;
+        QTest::newRow("empty address") << "\r\n\r\n"
+                                       << "" << false;
+    }
+    void banMatchesAddressField()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, address);
+        QFETCH(bool, banned);
+        QCOMPARE(BanList::matches(file, address), banned);
+    }
+
+    void banAppendKeepsEntries()
+    {
+        writeFile(QStringLiteral("ban.txt"), "old\t10.0.0.1\r\n\r\n");
+        // A name is the player's text: line breaks must not forge an entry.
+        QVERIFY(BanList::add(QStringLiteral("x\n10.0.0.9\n"), QStringLiteral("10.0.0.2")));
+        QVERIFY(BanList::isBanned(QStringLiteral("10.0.0.1")));
+        QVERIFY(BanList::isBanned(QStringLiteral("10.0.0.2")));
+        QVERIFY(!BanList::isBanned(QStringLiteral("10.0.0.9")));
+        QCOMPARE(ReadTextFile(BanList::path()),
+                 QStringLiteral("old\t10.0.0.1\r\n\r\nx 10.0.0.9 \t10.0.0.2\r\n\r\n"));
+    }
+
+    void sameAddress()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        alice->lines.clear();
+        TestClient *twin = connectClient(2);
+        twin->join(QStringLiteral("twin"));
+        QTRY_VERIFY(twin->closed());
+        QVERIFY(logged(sys(QStringLiteral("同一IPの接続があるのでキックします"))));
+        QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
+        QVERIFY(alice->connected());
+        QCOMPARE(m_server->GetPlayerCnt(), 1);
+    }
+
+    void departures()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        TestClient *carol = joinClient(4, QStringLiteral("carol"));
+        carol->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        QTRY_COMPARE(m_server->playerReady(2), QStringLiteral("OK"));
+        alice->lines.clear();
+        carol->close();
+        QTRY_COMPARE(alice->lines, (QStringList{QStringLiteral("SYM carol が退室しました"),
+                                                QStringLiteral("SND disconnect"),
+                                                nms({QStringLiteral("alice"), QStringLiteral("bob")})}));
+        QVERIFY(logged(sys(QStringLiteral("クライアント2が切断"))));
+        QCOMPARE(m_server->playerReady(2), QStringLiteral("NG"));
+        // One player left: back to the ready stage.
+        alice->lines.clear();
+        bob->close();
+        QTRY_VERIFY(alice->has(QStringLiteral("RET null")));
+        QCOMPARE(alice->lines.mid(3),
+                 (QStringList{QStringLiteral("RET null"), QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:")}));
+        // The last one: the room is reset.
+        alice->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        QTRY_COMPARE(m_server->playerReady(0), QStringLiteral("OK"));
+        alice->close();
+        QTRY_COMPARE(m_server->GetPlayerCnt(), 0);
+        QCOMPARE(m_server->playerReady(0), QStringLiteral("NG"));
+        QCOMPARE(m_server->TimeLeft(), -1);
+        QTRY_VERIFY(!m_server->slotBusy(0));
+    }
+
+    void relays()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        TestClient *carol = joinClient(4, QStringLiteral("carol"));
+        for (TestClient *c : {alice, bob, carol})
+            c->lines.clear();
+        QSignalSpy strokes(m_server.get(), &GameServer::strokeReceived);
+        QSignalSpy fills(m_server.get(), &GameServer::fillReceived);
+        QString big = QStringLiteral("255:8:");
+        for (int i = 0; i < 5000; ++i)
+            big += QStringLiteral("%1,%2;").arg(i % 640).arg(i % 480);
+        bob->send(QStringLiteral("STK"), big);
+        bob->send(QStringLiteral("CLS"), QStringLiteral("8"));
+        bob->send(QStringLiteral("MSG"), QStringLiteral("a:b"));
+        bob->send(QStringLiteral("CLS"), QStringLiteral("x"));
+        const QStringList expected{QStringLiteral("STK ") + big, QStringLiteral("CLS 8"),
+                                   QStringLiteral("MSG 1:a:b"), QStringLiteral("CLS x")};
+        QTRY_COMPARE(alice->lines, expected);
+        QTRY_COMPARE(carol->lines, expected);
+        QVERIFY(bob->lines.isEmpty());
+        QCOMPARE(strokes.size(), 1);
+        QCOMPARE(fills.size(), 1);
+        QCOMPARE(fills.first().first().toInt(), 8);
+        QVERIFY(m_log.contains(QStringLiteral("<bob> a:b")));
+
+        // An unnamed connection may chat too; its name is empty.
+        TestClient *anon = connectClient(5);
+        anon->send(QStringLiteral("MSG"), QStringLiteral("hi"));
+        QTRY_VERIFY(alice->has(QStringLiteral("MSG 3:hi")));
+        QVERIFY(m_log.contains(QStringLiteral("<> hi")));
+    }
+
+    void unknownAndEmptyLines()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        alice->lines.clear();
+        bob->sendRaw("\r\nmsg lower\r\nSYM note\r\nSND\r\n");
+        QTRY_VERIFY(logged(sys(QStringLiteral("note"))));
+        QTRY_COMPARE(m_log.count(QStringLiteral("<system> 不正なコマンドを受信しました、放置します")), 3);
+        QVERIFY(logged(sys(QStringLiteral("lower"))));
+        QVERIFY(logged(sys(QString())));
+        QVERIFY(bob->connected());
+        QVERIFY(alice->lines.isEmpty());
+    }
+
+    void announcement()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        alice->lines.clear();
+        m_server->announce(QString());
+        m_server->announce(QStringLiteral("まもなく開始"));
+        QTRY_COMPARE(alice->lines, QStringList{QStringLiteral("SYM <サーバーからお知らせ> まもなく開始")});
+        QVERIFY(m_log.contains(QStringLiteral("<サーバーからのお知らせ> まもなく開始")));
+        QVERIFY(m_server->logText().endsWith(QStringLiteral(" <サーバーからのお知らせ> まもなく開始\r\n")));
+    }
+
+    void oversizedLine()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *flood = joinClient(3, QStringLiteral("flood"));
+        alice->lines.clear();
+        flood->sendRaw(QByteArray(LineFramer::DefaultCap + 1024, 'x'));
+        QTRY_VERIFY(flood->closed());
+        QVERIFY(logged(sys(QStringLiteral("クライアント1の送信した行が長すぎるので切断します"))));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM flood が退室しました")));
+    }
+
+    void stalledReader()
+    {
+        startServer();
+        TestClient *sender = joinClient(2, QStringLiteral("sender"));
+        TestClient *stalled = joinClient(3, QStringLiteral("stalled"));
+        // Stop reading: Qt leaves the data in the kernel once its buffer is full.
+        stalled->socket().setReadBufferSize(1);
+        const QString payload = QStringLiteral("0:3:") + QString(200000, QLatin1Char('1'));
+        for (int i = 0; i < 100 && !logged(sys(QStringLiteral("クライアント1が受信しないので切断します")));
+             ++i) {
+            for (int k = 0; k < 10; ++k)
+                sender->send(QStringLiteral("STK"), payload);
+            QTest::qWait(20);
+        }
+        QTRY_VERIFY(logged(sys(QStringLiteral("クライアント1が受信しないので切断します"))));
+        QTRY_VERIFY(!m_server->slotBusy(1));
+        QCOMPARE(m_server->playerName(0), QStringLiteral("sender"));
+    }
+
+    void fixString_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("separators") << "a:b;c,d=e&f"
+                                    << "abcdef";
+        QTest::newRow("line breaks and spaces") << "  room\r\nname  "
+                                                << "roomname";
+        QTest::newRow("japanese") << "ゼン:ブリル"
+                                  << "ゼンブリル";
+        QTest::newRow("only separators") << " :: "
+                                         << "";
+    }
+    void fixString()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(GetFixString(in), out);
+    }
+
+    void startAndSettings()
+    {
+        GameServer server;
+        server.Form_Load();
+        QVERIFY(QFileInfo(ProgramFile(QStringLiteral("zbq"))).isDir());
+        ServerSettings s = server.loadSettings();
+        QCOMPARE(s.port, QStringLiteral("27064"));
+        QCOMPARE(s.playerMax(), 8);
+        QCOMPARE(s.roundMax(), 3);
+        s.lobbyRegister = false;
+
+        // Bad port texts refuse the start and save nothing.
+        for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("70000"), QString()}) {
+            s.port = bad;
+            QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::PortRefused);
+            QVERIFY(!server.startError().isEmpty());
+        }
+        QTcpServer busy;
+        QVERIFY(busy.listen(QHostAddress::Any, 0));
+        s.port = QString::number(busy.serverPort());
+        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::PortRefused);
+        QVERIFY(!server.serverStarted());
+        QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
+
+        // Added dictionaries only, none ticked: no words.
+        s.dictionaryMode = QuestionBank::AddedOnly;
+        s.port = QString::number(freePort());
+        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::NoWords);
+        QVERIFY(!server.serverStarted());
+
+        s.dictionaryMode = QuestionBank::BuiltInOnly;
+        s.roomName = QStringLiteral(" 部:屋; ");
+        s.comment = QString();
+        s.playerMaxIndex = 0;
+        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::Started);
+        QCOMPARE(server.settings().roomName, QStringLiteral("部屋"));
+        QCOMPARE(server.settings().comment, QStringLiteral("無し"));
+        QCOMPARE(server.captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(s.port));
+        QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("部屋"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("無し"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), s.port);
+        QCOMPARE(SettingsStore::read(QStringLiteral("PlayerMax")), QStringLiteral("0"));
+
+        // A later press re-applies the game settings; an empty pool keeps the old ones.
+        s.roundMaxIndex = 3;
+        s.dictionaryMode = QuestionBank::AddedOnly;
+        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::NoWords);
+        QCOMPARE(server.RoundMax(), 3);
+        s.dictionaryMode = QuestionBank::BuiltInTwice;
+        s.questionControl = true;
+        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::Reapplied);
+        QCOMPARE(server.RoundMax(), 5);
+        QCOMPARE(server.settings().settingsLine(),
+                 QStringLiteral("プレイヤー上限:3人 ラウンド数:5回　乱数制御:ON"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
+
+        const ServerSettings stored = ServerSettings::LoadSettings();
+        QCOMPARE(stored.roundMaxIndex, 3);
+        QCOMPARE(stored.playerMaxIndex, 0);
+        QVERIFY(stored.questionControl);
+    }
+
+    void storedIndexesOutOfRange()
+    {
+        SettingsStore::write(QStringLiteral("PlayerMax"), QStringLiteral("9"));
+        SettingsStore::write(QStringLiteral("RoundMax"), QStringLiteral("x"));
+        SettingsStore::write(QStringLiteral("ServerPort"), QStringLiteral("2000"));
+        const ServerSettings s = ServerSettings::LoadSettings();
+        QCOMPARE(s.playerMaxIndex, 5);
+        QCOMPARE(s.roundMaxIndex, 1);
+        QCOMPARE(s.port, QStringLiteral("2000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstGameServer)
+#include "tst_gameserver.moc"
