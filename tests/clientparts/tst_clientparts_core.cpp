@@ -173,6 +173,10 @@ class TstClientPartsCore : public QObject {
                                    << "127.0.0.1";
         QTest::newRow("first colon") << "a:1:2"
                                      << "127.0.0.1:1:2";
+        QTest::newRow("ipv6 with port") << "[::1]:27070"
+                                        << "127.0.0.1:27070";
+        QTest::newRow("ipv6 alone") << "[fe80::1]"
+                                    << "127.0.0.1";
     }
     void localAddress()
     {
