@@ -1,0 +1,165 @@
+// The server's dispatcher fed arbitrary lines from arbitrary seated slots,
+// mixed with round-clock ticks: whatever arrives, no fault, no endless loop,
+// and the room's state stays within its bounds. Eight real loopback
+// connections hold the slots so that replies and releases take their real paths.
+
+#include "fuzzcheck.h"
+
+#include "cp932.h"
+#include "fileutil.h"
+#include "gameserver.h"
+#include "lineframer.h"
+#include "roundengine.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <array>
+#include <memory>
+
+namespace {
+
+// Commands a server receives; the rest of the record is the payload.
+const char *const Commands[] = {"MSG", "STK", "CLS", "NAM", "RDY", "VER", "PSW", "SYM", "CHK"};
+constexpr int CommandCount = sizeof(Commands) / sizeof(Commands[0]);
+
+struct Harness {
+    QTemporaryDir dir;
+    std::unique_ptr<zb::GameServer> server;
+    std::array<QTcpSocket *, zb::GameServer::Slots> clients{};
+    quint16 port = 0;
+};
+
+Harness *g_harness = nullptr;
+
+void pumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void drainClients()
+{
+    for (QTcpSocket *c : g_harness->clients) {
+        if (c) c->readAll();
+    }
+}
+
+bool seated(int slot)
+{
+    return g_harness->server->slotBusy(slot);
+}
+
+// Every slot held by a live connection, as after eight clients connected.
+void fillSlots()
+{
+    Harness &h = *g_harness;
+    for (int i = 0; i < zb::GameServer::Slots; ++i) {
+        QTcpSocket *&c = h.clients[static_cast<size_t>(i)];
+        if (c && c->state() == QAbstractSocket::ConnectedState) continue;
+        if (c) c->deleteLater();
+        c = new QTcpSocket;
+        c->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)));
+        c->connectToHost(QHostAddress::LocalHost, h.port);
+    }
+    const QDeadlineTimer deadline(5000);
+    for (;;) {
+        pumpEvents();
+        int busy = 0;
+        for (int i = 0; i < zb::GameServer::Slots; ++i)
+            busy += seated(i);
+        if (busy == zb::GameServer::Slots) break;
+        ZB_FUZZ_CHECK(!deadline.hasExpired());
+    }
+}
+
+void checkState()
+{
+    const zb::GameServer &s = *g_harness->server;
+    ZB_FUZZ_CHECK(s.GetPlayerCnt() >= 0 && s.GetPlayerCnt() <= zb::GameServer::Slots);
+    ZB_FUZZ_CHECK(s.TimeLeft() >= -1 && s.TimeLeft() <= 130);
+    ZB_FUZZ_CHECK(s.DrawerSlot() >= -1 && s.DrawerSlot() < zb::GameServer::Slots);
+    for (int i = 0; i < zb::GameServer::Slots; ++i)
+        ZB_FUZZ_CHECK(s.playerScore(i) >= 0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    static int argc = 1;
+    static char name[] = "fuzz_serverdispatch";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+
+    g_harness = new Harness;
+    Harness &h = *g_harness;
+    zb::SetProgramFolder(h.dir.path());
+    zb::WriteTextFile(
+        h.dir.filePath(QStringLiteral("default.dat")),
+        QStringLiteral("りんご\r\nバナナ\r\nヴァイオリン\r\nボール-ペン\r\nあ\r\nかきくけこさしすせそ"));
+
+    // A tick that never comes on its own: the input decides when the clock moves.
+    h.server = std::make_unique<zb::GameServer>(3600 * 1000);
+    // ZB_FUZZ_VERBOSE=1 shows the console log, to follow a reproducer.
+    if (qEnvironmentVariableIsSet("ZB_FUZZ_VERBOSE"))
+        QObject::connect(h.server.get(), &zb::GameServer::logLine,
+                         [](const QString &line) { std::fputs(qPrintable(line), stderr); });
+    h.server->Form_Load();
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    zb::ServerSettings settings;
+    settings.port = QString::number(probe.serverPort());
+    settings.lobbyRegister = false;
+    probe.close();
+    const auto started = h.server->cmdStartServer_Click(settings);
+    ZB_FUZZ_CHECK(started == zb::GameServer::StartResult::Started);
+    h.port = h.server->listeningPort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Harness &h = *g_harness;
+    fillSlots();
+    h.server->Init();
+    h.server->questionBank().reseed(1);
+
+    zb::fuzz::Input in(data, size);
+    int records = 0;
+    while (!in.empty() && records++ < 64) {
+        const uint8_t op = in.byte();
+        const int slot = op & 7;
+        const int kind = (op >> 3) & 15;
+        if (kind == 15) {
+            // The round clock runs on: lead-in, turn start, hints, time-out.
+            for (int t = 0; t <= slot * 20; ++t)
+                h.server->engine().tmrTimelimit_Timer();
+        } else if (kind == 14) {
+            pumpEvents();
+            drainClients();
+        } else {
+            // The record runs to the next LF (or the end).
+            QByteArray raw;
+            while (!in.empty()) {
+                const char c = static_cast<char>(in.byte());
+                if (c == '\n') break;
+                raw += c;
+            }
+            const QString text = zb::fromCp932(raw);
+            if (kind < CommandCount) {
+                h.server->Cont(QString::fromLatin1(Commands[kind]), slot, text);
+            } else {
+                const zb::Line line = zb::SplitLine(text);
+                h.server->Cont(line.command, slot, line.payload);
+            }
+        }
+        checkState();
+    }
+    pumpEvents();
+    drainClients();
+    return 0;
+}
