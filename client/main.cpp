@@ -1,11 +1,98 @@
+#include "fileutil.h"
+#include "gamewindow.h"
+#include "lobbywindow.h"
 #include "version.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QHostAddress>
 #include <cstdio>
+
+namespace {
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption bind{QStringLiteral("bind"),
+                            QStringLiteral("Connect to the game server from this local address."),
+                            QStringLiteral("ADDRESS")};
+    QCommandLineOption dataDir{QStringLiteral("data-dir"),
+                               QStringLiteral("Folder for sounds, saved pictures and the room list "
+                                              "(default: the program's folder)."),
+                               QStringLiteral("DIR")};
+    QCommandLineOption tick{QStringLiteral("tick-ms"),
+                            QStringLiteral("Length of one second of the game clocks (default 1000)."),
+                            QStringLiteral("N")};
+    QCommandLineOption lobby{QStringLiteral("lobby"), QStringLiteral("Lobby server address."),
+                             QStringLiteral("HOST:PORT")};
+
+    Options()
+    {
+        parser.setApplicationDescription(QStringLiteral("ゼンブリル: the draw-and-guess game"));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({bind, dataDir, tick, lobby});
+    }
+};
+
+void setIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("zembrill"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(zb::ProtocolVersion));
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
+    // Help and version need no display.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" || arg == "-v") {
+            QCoreApplication app(argc, argv);
+            setIdentity();
+            Options options;
+            options.parser.process(app);
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
-    std::printf("zembrill %s\n", zb::ProtocolVersion);
-    return 0;
+    setIdentity();
+    Options options;
+    QCommandLineParser &parser = options.parser;
+    parser.process(app);
+
+    int tickMs = 1000;
+    if (parser.isSet(options.tick)) {
+        bool ok = false;
+        tickMs = parser.value(options.tick).toInt(&ok);
+        if (!ok || tickMs < 1 || tickMs > 60000) {
+            std::fprintf(stderr, "zembrill: --tick-ms needs a number from 1 to 60000\n");
+            return 2;
+        }
+    }
+    QHostAddress bind;
+    if (parser.isSet(options.bind)) {
+        bind = QHostAddress(parser.value(options.bind));
+        if (bind.isNull()) {
+            std::fprintf(stderr, "zembrill: --bind needs an IP address\n");
+            return 2;
+        }
+    }
+    if (parser.isSet(options.dataDir)) zb::SetProgramFolder(parser.value(options.dataDir));
+    if (parser.isSet(options.lobby)) zb::LobbyWindow::setAddressOverride(parser.value(options.lobby));
+
+    const QString japanese = QStringLiteral("Noto Sans CJK JP");
+    if (QFontDatabase::families().contains(japanese)) {
+        QFont font(japanese);
+        font.setPointSize(9);
+        QApplication::setFont(font);
+    }
+
+    zb::GameWindow window;
+    window.client().setTickMs(tickMs);
+    if (!bind.isNull()) window.client().setBindAddress(bind);
+    window.Form_Load();
+    return app.exec();
 }

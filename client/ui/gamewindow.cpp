@@ -1,1 +1,476 @@
 #include "gamewindow.h"
+
+#include "canvaswidget.h"
+#include "clicklabel.h"
+#include "connectdialog.h"
+#include "desktop.h"
+#include "fileutil.h"
+#include "lobbywindow.h"
+#include "optionsdialog.h"
+#include "questionwindow.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace zb {
+
+const QString GameWindow::SendHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
+
+namespace {
+constexpr int CanvasX = 8;
+constexpr int CanvasY = 58;
+constexpr int PaletteX = CanvasX + CanvasWidth + 8;
+constexpr int PlayersX = PaletteX + 56 + 12;
+constexpr int PanelWidth = 200;
+constexpr int PanelHeight = 50;
+constexpr int PanelStep = 54;
+
+QString css(int value)
+{
+    return colorFromValue(value).name();
+}
+
+void setBackground(QWidget *w, int value)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, colorFromValue(value));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+void setTextColor(QWidget *w, int value)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, colorFromValue(value));
+    w->setPalette(pal);
+}
+
+QFrame *markerFrame(QWidget *parent)
+{
+    auto *f = new QFrame(parent);
+    f->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return f;
+}
+} // namespace
+
+GameWindow::GameWindow(QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("ゼンブリル"));
+    buildBackdrop();
+    buildPlayers();
+    buildButtons();
+    buildViews();
+    setFixedSize(PlayersX + PanelWidth + 8, 730);
+    wireClient();
+    // Keys reach the window first, whichever control has the focus.
+    qApp->installEventFilter(this);
+}
+
+GameWindow::~GameWindow()
+{
+    delete m_lobby.data();
+}
+
+void GameWindow::buildBackdrop()
+{
+    Picture2 = new QWidget(this);
+    Picture2->setGeometry(0, 0, PaletteX + 56 + 4, CanvasY + CanvasHeight + 8);
+    setBackground(Picture2, colorValue(128, 128, 128));
+
+    lblQuestion = new QLabel(QStringLiteral("お題"), Picture2);
+    lblQuestion->setGeometry(8, 4, Picture2->width() - 16, 28);
+    QFont big = lblQuestion->font();
+    big.setPointSize(16);
+    big.setBold(true);
+    lblQuestion->setFont(big);
+    setTextColor(lblQuestion, colorValue(255, 255, 255));
+
+    Label1 = new QLabel(QStringLiteral("残り時間："), Picture2);
+    Label1->setGeometry(8, 34, 80, 20);
+    setTextColor(Label1, colorValue(255, 255, 255));
+    lblTimeLimit = new QLabel(QStringLiteral("-1"), Picture2);
+    lblTimeLimit->setGeometry(88, 34, 60, 20);
+    setTextColor(lblTimeLimit, colorValue(255, 255, 255));
+    lblOekakiChat = new QLabel(QStringLiteral("ただいまお絵かきチャットモード！"), Picture2);
+    lblOekakiChat->setGeometry(180, 34, 460, 20);
+    setTextColor(lblOekakiChat, colorValue(255, 255, 160));
+    lblOekakiChat->hide();
+
+    picMain = new CanvasWidget(&m_client.canvas(), Picture2);
+    picMain->move(CanvasX, CanvasY);
+
+    for (int i = 0; i < PaletteSize; ++i) {
+        lblColor[i] = new ClickLabel(Picture2);
+        lblColor[i]->setGeometry(PaletteX + 4, CanvasY + i * 30, 48, 26);
+        setBackground(lblColor[i], PaletteValues[i]);
+        connect(lblColor[i], &ClickLabel::clicked, this, [this, i] { m_client.canvas().lblColor_Click(i); });
+        connect(lblColor[i], &ClickLabel::doubleClicked, this,
+                [this, i] { m_client.canvas().lblColor_DblClick(i); });
+    }
+    shpSelectedColor = markerFrame(Picture2);
+
+    // Growing dots for growing widths; the small ones sit low like the large.
+    static const int dotSizes[4] = {6, 11, 18, 26};
+    static const char *const dotTexts[4] = {"\n\n●", "\n●", "●", "●"};
+    const int widthTop = CanvasY + PaletteSize * 30 + 4;
+    for (int i = 0; i < 4; ++i) {
+        lblDrawWidth[i] = new ClickLabel(QString::fromUtf8(dotTexts[i]), Picture2);
+        lblDrawWidth[i]->setGeometry(PaletteX + 4, widthTop + i * 44, 48, 40);
+        lblDrawWidth[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        QFont f = lblDrawWidth[i]->font();
+        f.setPointSize(dotSizes[i]);
+        lblDrawWidth[i]->setFont(f);
+        setBackground(lblDrawWidth[i], colorValue(255, 255, 255));
+        connect(lblDrawWidth[i], &ClickLabel::clicked, this,
+                [this, i] { m_client.canvas().lblDrawWidth_Click(i); });
+    }
+    shpSelectedDrawWidth = markerFrame(Picture2);
+    shpSelectedDrawWidth->setStyleSheet(
+        QStringLiteral("border: 2px solid #ff0000; background: transparent;"));
+
+    cmdClear = new QPushButton(QStringLiteral("クリア"), Picture2);
+    cmdClear->setGeometry(PaletteX, widthTop + 4 * 44 + 2, 56, 28);
+    connect(cmdClear, &QPushButton::clicked, this, [this] { m_client.canvas().cmdClear_Click(); });
+    moveColorMarker(0);
+    moveWidthMarker(0);
+}
+
+void GameWindow::buildPlayers()
+{
+    for (int i = 0; i < SlotCount; ++i) {
+        picPlayer[i] = new QFrame(this);
+        picPlayer[i]->setGeometry(PlayersX, 8 + i * PanelStep, PanelWidth, PanelHeight);
+        picPlayer[i]->setFrameShape(QFrame::Box);
+        setBackground(picPlayer[i], colorValue(255, 255, 255));
+        lblPlayer[i] = new QLabel(QStringLiteral("プレイヤー%1[空き]").arg(i + 1), picPlayer[i]);
+        lblPlayer[i]->setGeometry(1, 1, PanelWidth - 2, 22);
+        setBackground(lblPlayer[i], colorValue(128, 128, 128));
+        setTextColor(lblPlayer[i], colorValue(255, 255, 255));
+        lblReady[i] = new QLabel(QStringLiteral("準備完了"), picPlayer[i]);
+        lblReady[i]->setGeometry(6, 26, 90, 20);
+        // The score captions share one height in every panel.
+        lblScoreTitle[i] = new QLabel(QStringLiteral("Score:"), picPlayer[i]);
+        lblScoreTitle[i]->setGeometry(104, 26, 44, 20);
+        lblScore[i] = new QLabel(QStringLiteral("0"), picPlayer[i]);
+        lblScore[i]->setGeometry(148, 26, 48, 20);
+    }
+    shpQok = markerFrame(this);
+    shpQok->setStyleSheet(QStringLiteral("border: 3px solid #ff0000; background: transparent;"));
+    shpQok->hide();
+}
+
+void GameWindow::buildButtons()
+{
+    const int top = 8 + SlotCount * PanelStep + 4;
+    const int half = (PanelWidth - 4) / 2;
+    auto place = [&](QWidget *w, int row, int col, int span = 1) {
+        w->setGeometry(PlayersX + col * (half + 4), top + row * 32, span == 2 ? PanelWidth : half, 28);
+    };
+    cmdClient = new QPushButton(QStringLiteral("ロビーに接続"), this);
+    place(cmdClient, 0, 0);
+    cmdDirectConnect = new QPushButton(QStringLiteral("IPアドレスで接続"), this);
+    place(cmdDirectConnect, 0, 1);
+    cmdSetting = new QPushButton(QStringLiteral("設定"), this);
+    place(cmdSetting, 1, 0);
+    cmdDisConnect = new QPushButton(QStringLiteral("切断"), this);
+    place(cmdDisConnect, 1, 1);
+    cmdSavePicture = new QPushButton(QStringLiteral("画像を保存"), this);
+    cmdSavePicture->setToolTip(
+        QStringLiteral("現在書かれている絵を保存します。回答側で正解前だと、お題の保存はされません。"));
+    place(cmdSavePicture, 2, 0);
+    chkSavePictureReserve = new QCheckBox(QStringLiteral("保存予約"), this);
+    chkSavePictureReserve->setToolTip(
+        QStringLiteral("押しておくと正解or時間切れ時に自動的に画像を保存します。"));
+    place(chkSavePictureReserve, 2, 1);
+    cmdReady = new QPushButton(QStringLiteral("準備完了"), this);
+    place(cmdReady, 3, 0, 2);
+    cmdReady->setEnabled(false);
+
+    connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
+    connect(cmdDirectConnect, &QPushButton::clicked, this, [this] { openConnectDialog(); });
+    connect(cmdSetting, &QPushButton::clicked, this, &GameWindow::cmdSetting_Click);
+    connect(cmdDisConnect, &QPushButton::clicked, this, &GameWindow::cmdDisConnect_Click);
+    connect(cmdSavePicture, &QPushButton::clicked, this, [this] { m_client.cmdSavePicture_Click(); });
+    connect(chkSavePictureReserve, &QCheckBox::toggled, &m_client, &GameClient::setSaveReserve);
+    connect(cmdReady, &QPushButton::clicked, &m_client, &GameClient::cmdReady_Click);
+}
+
+void GameWindow::buildViews()
+{
+    const int top = Picture2->height() + 8;
+    const int viewWidth = (Picture2->width() - 8) / 2;
+    txtSystem = new QPlainTextEdit(this);
+    txtSystem->setGeometry(8, top, viewWidth, 730 - top - 8);
+    txtState = new QPlainTextEdit(this);
+    txtState->setGeometry(16 + viewWidth, top, viewWidth, 730 - top - 40);
+    for (QPlainTextEdit *view : {txtSystem, txtState}) {
+        view->setReadOnly(true);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
+    txtSend = new QLineEdit(SendHint, this);
+    txtSend->setGeometry(16 + viewWidth, 730 - 36, viewWidth, 28);
+    txtSend->setMaxLength(100);
+    connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::txtSend_Return);
+}
+
+void GameWindow::wireClient()
+{
+    GameClient *c = &m_client;
+    connect(c, &GameClient::systemText, this, &GameWindow::AddSystemText);
+    connect(c, &GameClient::chatText, this, &GameWindow::AddText);
+    connect(c, &GameClient::soundRequested, this, &GameWindow::playSound);
+    connect(c, &GameClient::playersChanged, this, &GameWindow::SetPlayers);
+    connect(c, &GameClient::readyEnabledChanged, cmdReady, &QWidget::setEnabled);
+    connect(c, &GameClient::bannerChanged, lblOekakiChat, &QWidget::setVisible);
+    connect(c, &GameClient::turnStarted, this, &GameWindow::onTurnStarted);
+    connect(c, &GameClient::qokSlotChanged, this, &GameWindow::onQokSlot);
+    connect(c, &GameClient::saveReserveChanged, chkSavePictureReserve, &QCheckBox::setChecked);
+    connect(c, &GameClient::connectionOpenChanged, this, [this](bool open) {
+        if (m_lobby) {
+            m_lobby->setGameConnectionOpen(open);
+            if (open) m_lobby->close();
+        }
+    });
+    connect(&c->round(), &RoundState::timeLimitChanged, this,
+            [this](int t) { lblTimeLimit->setText(QString::number(t)); });
+    connect(&c->round(), &RoundState::questionTextChanged, lblQuestion, &QLabel::setText);
+    connect(&c->round(), &RoundState::questionWindowTextChanged, this, [this](const QString &text) {
+        if (m_settings.QuestionWindow == 1) {
+            applyQuestionWindow();
+            m_questionWindow->setWord(text);
+        }
+    });
+    connect(&c->canvas(), &CanvasModel::colorSelected, this, &GameWindow::moveColorMarker);
+    connect(&c->canvas(), &CanvasModel::widthSelected, this, &GameWindow::moveWidthMarker);
+}
+
+void GameWindow::Form_Load()
+{
+    MakePath(ProgramFile(QStringLiteral("png")));
+    AddSystemText(QStringLiteral("ゼンブリル Ver.") + QString::fromLatin1(ProtocolVersion));
+    AddSystemText(
+        QStringLiteral("「ロビーに接続」ボタンを押して、ロビーに接続し参加した部屋を選択してください"));
+    m_settings.LoadSettings();
+    m_client.setAutoSavePicture(m_settings.AutoSavePicture == 1);
+    m_client.setQuestionWindow(m_settings.QuestionWindow == 1);
+    m_client.setColorChangeWidth(m_settings.ColorChangeWidth == 1);
+    m_client.setName(m_settings.Name);
+    SetPlayers();
+    picMain->setMousePointer(m_settings.MousePointer);
+    applyChatTextSize();
+    applyQuestionWindow();
+    show();
+    if (m_settings.LobbyAutoConnect == 1) cmdClient_Click();
+    m_client.Init();
+}
+
+void GameWindow::applyChatTextSize()
+{
+    for (QPlainTextEdit *view : {txtState, txtSystem}) {
+        QFont f = view->font();
+        f.setPointSize(m_settings.ChatTextSize2 != 0 ? 12 : 9);
+        f.setBold(m_settings.ChatTextSize2 != 0);
+        view->setFont(f);
+    }
+}
+
+void GameWindow::applyQuestionWindow()
+{
+    m_client.setQuestionWindow(m_settings.QuestionWindow == 1);
+    if (m_settings.QuestionWindow == 1) {
+        if (!m_questionWindow) {
+            m_questionWindow = new QuestionWindow(this);
+            m_questionWindow->placeBeside(this);
+        }
+        m_questionWindow->show();
+    } else if (m_questionWindow) {
+        m_questionWindow->close();
+    }
+}
+
+void GameWindow::cmdClient_Click()
+{
+    if (!m_lobby) {
+        m_lobby = new LobbyWindow;
+        connect(m_lobby, &LobbyWindow::joinRequested, this, &GameWindow::openConnectDialog);
+    }
+    m_lobby->setGameConnectionOpen(m_client.connection().state() != GameConnection::State::Closed);
+    m_lobby->show();
+    m_lobby->raise();
+    m_client.lobbyOpened();
+}
+
+void GameWindow::openConnectDialog(const QString &address)
+{
+    if (!m_connectDialog) {
+        m_connectDialog = new ConnectDialog(&m_settings, this);
+        m_connectDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_connectDialog, &ConnectDialog::connectRequested, this,
+                [this](const QString &target, const QString &password) {
+                    raise();
+                    activateWindow();
+                    m_client.ConnectServer(target, m_settings.Name, password);
+                });
+    }
+    if (!address.isEmpty()) m_connectDialog->setAddress(address);
+    m_connectDialog->show();
+    m_connectDialog->raise();
+}
+
+void GameWindow::cmdSetting_Click()
+{
+    if (!m_optionsDialog) {
+        m_optionsDialog = new OptionsDialog(&m_settings, this);
+        m_optionsDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_optionsDialog, &OptionsDialog::settingsApplied, this, [this] {
+            applyChatTextSize();
+            applyQuestionWindow();
+            picMain->setMousePointer(m_settings.MousePointer);
+            m_client.setAutoSavePicture(m_settings.AutoSavePicture == 1);
+            m_client.setColorChangeWidth(m_settings.ColorChangeWidth == 1);
+        });
+    }
+    m_optionsDialog->show();
+    m_optionsDialog->raise();
+}
+
+void GameWindow::cmdDisConnect_Click()
+{
+    auto *box = new QMessageBox(QMessageBox::Question, windowTitle(),
+                                QStringLiteral("本当に切断してよろしいですか？"),
+                                QMessageBox::Ok | QMessageBox::Cancel, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("disconnectQuestion"));
+    connect(box, &QMessageBox::finished, this, [this, box](int) {
+        if (box->clickedButton() == box->button(QMessageBox::Ok)) m_client.wscSystem_Close();
+    });
+    box->open();
+}
+
+void GameWindow::SetPlayers()
+{
+    const PlayerList &players = m_client.players();
+    for (int i = 0; i < SlotCount; ++i) {
+        lblPlayer[i]->setText(players.name(i));
+        const ReadyLabel label = ReadyLabelFor(players.name(i), players.ready(i));
+        lblReady[i]->setText(label.text);
+        setTextColor(lblReady[i], label.color);
+        lblScore[i]->setText(QString::number(players.score(i)));
+    }
+}
+
+void GameWindow::onTurnStarted(int drawer, bool isDrawer)
+{
+    for (int i = 0; i < SlotCount; ++i) {
+        setBackground(lblPlayer[i], i == drawer ? colorValue(0, 0, 192) : colorValue(128, 128, 128));
+        setBackground(picPlayer[i], i == drawer ? colorValue(255, 210, 210) : colorValue(255, 255, 255));
+    }
+    if (!isDrawer) txtSend->setFocus();
+}
+
+void GameWindow::onQokSlot(int slot)
+{
+    if (!PlayerList::valid(slot)) {
+        shpQok->hide();
+        return;
+    }
+    shpQok->setGeometry(picPlayer[slot]->geometry().adjusted(-3, -2, 3, 2));
+    shpQok->show();
+    shpQok->raise();
+}
+
+void GameWindow::moveColorMarker(int index)
+{
+    const bool light = index == 1 || index == 4;
+    shpSelectedColor->setStyleSheet(
+        QStringLiteral("border: 3px solid %1; background: transparent;")
+            .arg(light ? css(colorValue(192, 192, 192)) : css(colorValue(255, 255, 255))));
+    shpSelectedColor->setGeometry(lblColor[index]->geometry().adjusted(-3, -3, 3, 3));
+    shpSelectedColor->raise();
+}
+
+void GameWindow::moveWidthMarker(int index)
+{
+    shpSelectedDrawWidth->setGeometry(lblDrawWidth[index]->geometry().adjusted(-2, -2, 2, 2));
+    shpSelectedDrawWidth->raise();
+}
+
+void GameWindow::txtSend_Return()
+{
+    if (m_client.txtSend_Enter(txtSend->text())) txtSend->clear();
+}
+
+bool GameWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
+            Form_KeyDown(key - Qt::Key_F1);
+            return true;
+        }
+    }
+    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == SendHint) {
+        // After the click that gave the focus has placed the cursor.
+        QTimer::singleShot(0, txtSend, [this] {
+            if (txtSend->text() == SendHint) txtSend->selectAll();
+        });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void GameWindow::Form_KeyDown(int widthIndex)
+{
+    m_client.canvas().lblDrawWidth_Click(widthIndex);
+}
+
+void GameWindow::playSound(const QString &name)
+{
+    PlayWave(ProgramFile(name + QStringLiteral(".wav")));
+}
+
+void GameWindow::appendTo(QPlainTextEdit *view, LogBuffer &log, const QString &line)
+{
+    const bool cut = log.append(line);
+    QString shown = cut ? log.text() : line;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+    if (cut)
+        view->setPlainText(shown);
+    else
+        view->appendPlainText(shown);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+}
+
+void GameWindow::AddSystemText(const QString &text)
+{
+    appendTo(txtSystem, m_systemLog, LogBuffer::clientSystemLine(text));
+}
+
+void GameWindow::AddText(const QString &text)
+{
+    appendTo(txtState, m_chatLog, LogBuffer::clientChatLine(text));
+}
+
+void GameWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_connectDialog) m_connectDialog->close();
+    if (m_optionsDialog) m_optionsDialog->close();
+    if (m_questionWindow) m_questionWindow->close();
+    if (m_lobby) m_lobby->close();
+    m_client.connection().close();
+    event->accept();
+}
+
+} // namespace zb

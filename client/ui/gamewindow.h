@@ -1,9 +1,119 @@
 #pragma once
+
+#include "clientsettings.h"
+#include "connectdialog.h"
+#include "gameclient.h"
+#include "lobbywindow.h"
+#include "logbuffer.h"
+#include "optionsdialog.h"
+#include "questionwindow.h"
+
+#include <QPointer>
 #include <QWidget>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
 namespace zb {
+
+class CanvasWidget;
+class ClickLabel;
+
+// The game window "ゼンブリル": canvas, palette, players, chat and system
+// views. It shows what the GameClient reports and turns the player's clicks
+// and keys into calls on it.
 class GameWindow : public QWidget {
     Q_OBJECT
-public:
-    using QWidget::QWidget;
+  public:
+    explicit GameWindow(QWidget *parent = nullptr);
+    ~GameWindow() override;
+
+    GameClient &client() { return m_client; }
+    ClientSettings &settings() { return m_settings; }
+
+    // Start-up: folders, greeting lines, settings, panels, cursor, fonts, the
+    // word window, showing the window, the lobby when asked for, Init.
+    void Form_Load();
+
+    void cmdClient_Click();
+    void cmdDisConnect_Click();
+    void cmdSetting_Click();
+    // The connect dialog, prefilled with an address when one is given.
+    void openConnectDialog(const QString &address = QString());
+    void SetPlayers();
+    void AddSystemText(const QString &text);
+    void AddText(const QString &text);
+
+    QuestionWindow *questionWindow() const { return m_questionWindow; }
+    LobbyWindow *lobbyWindow() const { return m_lobby; }
+    ConnectDialog *connectDialog() const { return m_connectDialog; }
+    OptionsDialog *optionsDialog() const { return m_optionsDialog; }
+
+    // Controls, named as the players' manual names them.
+    QWidget *Picture2 = nullptr;
+    QLabel *lblQuestion = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *lblTimeLimit = nullptr;
+    QLabel *lblOekakiChat = nullptr;
+    CanvasWidget *picMain = nullptr;
+    ClickLabel *lblColor[PaletteSize] = {};
+    QFrame *shpSelectedColor = nullptr;
+    ClickLabel *lblDrawWidth[4] = {};
+    QFrame *shpSelectedDrawWidth = nullptr;
+    QPushButton *cmdClear = nullptr;
+    QFrame *picPlayer[SlotCount] = {};
+    QLabel *lblPlayer[SlotCount] = {};
+    QLabel *lblReady[SlotCount] = {};
+    QLabel *lblScoreTitle[SlotCount] = {};
+    QLabel *lblScore[SlotCount] = {};
+    QFrame *shpQok = nullptr;
+    QPushButton *cmdClient = nullptr;
+    QPushButton *cmdDirectConnect = nullptr;
+    QPushButton *cmdDisConnect = nullptr;
+    QPushButton *cmdSavePicture = nullptr;
+    QCheckBox *chkSavePictureReserve = nullptr;
+    QPushButton *cmdSetting = nullptr;
+    QPushButton *cmdReady = nullptr;
+    QPlainTextEdit *txtSystem = nullptr;
+    QPlainTextEdit *txtState = nullptr;
+    QLineEdit *txtSend = nullptr;
+
+    static const QString SendHint;
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    void buildBackdrop();
+    void buildPlayers();
+    void buildButtons();
+    void buildViews();
+    void wireClient();
+    void applyChatTextSize();
+    void applyQuestionWindow();
+    void onTurnStarted(int drawer, bool isDrawer);
+    void onQokSlot(int slot);
+    void moveColorMarker(int index);
+    void moveWidthMarker(int index);
+    void txtSend_Return();
+    // F1 to F4: pen widths 0 to 3.
+    void Form_KeyDown(int widthIndex);
+    void playSound(const QString &name);
+    static void appendTo(QPlainTextEdit *view, LogBuffer &log, const QString &line);
+
+    ClientSettings m_settings;
+    GameClient m_client;
+    LogBuffer m_systemLog;
+    LogBuffer m_chatLog;
+    QPointer<QuestionWindow> m_questionWindow;
+    QPointer<LobbyWindow> m_lobby;
+    QPointer<ConnectDialog> m_connectDialog;
+    QPointer<OptionsDialog> m_optionsDialog;
 };
+
 } // namespace zb

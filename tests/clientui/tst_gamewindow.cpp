@@ -1,0 +1,329 @@
+#include "canvaswidget.h"
+#include "clicklabel.h"
+#include "fakeserver.h"
+#include "fileutil.h"
+#include "gamewindow.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zb;
+
+namespace {
+QStringList viewLines(const QPlainTextEdit *view)
+{
+    return view->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+QColor textColor(const QWidget *w)
+{
+    return w->palette().color(QPalette::WindowText);
+}
+QColor background(const QWidget *w)
+{
+    return w->palette().color(QPalette::Window);
+}
+} // namespace
+
+class TestGameWindow : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void init();
+    void startUp();
+    void startUpSettings();
+    void functionKeys();
+    void readyLabels();
+    void turnDisplay();
+    void connectReadyAndChat();
+    void chatNotConnected();
+    void canvasAndPalette();
+    void disconnectButton();
+    void optionsDialogApplies();
+    void viewTrim();
+
+  private:
+    QTemporaryDir m_dir;
+};
+
+void TestGameWindow::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    SetProgramFolder(m_dir.path());
+}
+
+void TestGameWindow::init()
+{
+    static int n = 0;
+    SettingsStore::setFile(m_dir.filePath(QStringLiteral("settings%1.ini").arg(++n)));
+}
+
+void TestGameWindow::startUp()
+{
+    GameWindow w;
+    w.Form_Load();
+    QVERIFY(QDir(m_dir.filePath(QStringLiteral("png"))).exists());
+    const QStringList lines = viewLines(w.txtSystem);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(0).endsWith(QStringLiteral(" ゼンブリル Ver.1.16")));
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d ")).match(lines.at(0)).hasMatch());
+    QVERIFY(lines.at(1).endsWith(
+        QStringLiteral("「ロビーに接続」ボタンを押して、ロビーに接続し参加した部屋を選択してください")));
+    QCOMPARE(w.windowTitle(), QStringLiteral("ゼンブリル"));
+    QCOMPARE(w.picMain->size(), QSize(640, 480));
+    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("-1"));
+    QVERIFY(!w.cmdReady->isEnabled());
+    QVERIFY(!w.lblOekakiChat->isVisible());
+    QCOMPARE(w.txtSend->text(), GameWindow::SendHint);
+    QCOMPARE(w.txtSend->maxLength(), 100);
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(w.lblPlayer[i]->text(), QString());
+        QCOMPARE(w.lblReady[i]->text(), QStringLiteral("空き"));
+        QCOMPARE(w.lblScore[i]->text(), QStringLiteral("0"));
+        QCOMPARE(w.lblScoreTitle[i]->y(), w.lblScoreTitle[0]->y());
+    }
+    QCOMPARE(w.picMain->mousePointer(), 0);
+    QCOMPARE(w.txtState->font().pointSize(), 9);
+    QVERIFY(!w.questionWindow());
+    QVERIFY(!w.lobbyWindow());
+    QCOMPARE(w.cmdSavePicture->toolTip(),
+             QStringLiteral("現在書かれている絵を保存します。回答側で正解前だと、お題の保存はされません。"));
+}
+
+void TestGameWindow::startUpSettings()
+{
+    SettingsStore::write(QStringLiteral("ChatTextSize2"), QStringLiteral("2"));
+    SettingsStore::write(QStringLiteral("QuestionWindow"), QStringLiteral("1"));
+    SettingsStore::write(QStringLiteral("MousePointer"), QStringLiteral("1"));
+    SettingsStore::write(QStringLiteral("LobbyAutoConnect"), QStringLiteral("1"));
+    GameWindow w;
+    w.Form_Load();
+    QCOMPARE(viewLines(w.txtSystem).size(), 2);
+    for (QPlainTextEdit *view : {w.txtState, w.txtSystem}) {
+        QCOMPARE(view->font().pointSize(), 12);
+        QVERIFY(view->font().bold());
+    }
+    QCOMPARE(w.picMain->mousePointer(), 1);
+    QVERIFY(w.lobbyWindow());
+    QVERIFY(w.lobbyWindow()->isVisible());
+    QVERIFY(w.questionWindow());
+    QVERIFY(w.questionWindow()->isVisible());
+    QCOMPARE(w.questionWindow()->pos(), w.pos() + QPoint(80, 80));
+    // The drawer reads the word in the floating window, the line shows hints.
+    w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
+    w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
+    QCOMPARE(w.questionWindow()->word(), QStringLiteral("うさぎ"));
+    QCOMPARE(w.lblQuestion->text(), QStringLiteral("？？？"));
+    w.close();
+    QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
+    QVERIFY(!w.lobbyWindow()->isVisible());
+}
+
+void TestGameWindow::functionKeys()
+{
+    GameWindow w;
+    w.Form_Load();
+    w.activateWindow();
+    QSignalSpy sounds(&w.client(), &GameClient::soundRequested);
+    w.txtSend->setFocus();
+    QTest::keyClick(w.txtSend, Qt::Key_F2);
+    QCOMPARE(w.client().canvas().PenWidth(), 8);
+    QCOMPARE(sounds.size(), 1);
+    QCOMPARE(sounds.at(0).at(0).toString(), QStringLiteral("click2"));
+    QVERIFY(w.shpSelectedDrawWidth->geometry().contains(w.lblDrawWidth[1]->geometry()));
+    QTest::keyClick(&w, Qt::Key_F4);
+    QCOMPARE(w.client().canvas().PenWidth(), 28);
+    QTest::keyClick(&w, Qt::Key_F1);
+    QCOMPARE(w.client().canvas().PenWidth(), 3);
+}
+
+void TestGameWindow::readyLabels()
+{
+    GameWindow w;
+    w.Form_Load();
+    w.client().Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:d::::"));
+    w.client().Cont(QStringLiteral("RDY"), QStringLiteral("OK:VER:PSW:x::::"));
+    w.client().Cont(QStringLiteral("SCR"), QStringLiteral("3:0:12:0:0:0:0:0:"));
+    const QStringList texts{"準備完了", "Ver違い", "パス違い", "準備中", "空き", "空き", "空き", "空き"};
+    const QList<QColor> colors{QColor(0, 0, 255), QColor(255, 0, 0), QColor(255, 0, 0), QColor(128, 128, 255),
+                               QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(0, 0, 0)};
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(w.lblReady[i]->text(), texts.at(i));
+        QCOMPARE(textColor(w.lblReady[i]), colors.at(i));
+    }
+    QCOMPARE(w.lblPlayer[2]->text(), QStringLiteral("c"));
+    QCOMPARE(w.lblScore[2]->text(), QStringLiteral("12"));
+    // A short list changes nothing on screen.
+    w.client().Cont(QStringLiteral("NMS"), QStringLiteral("x:y"));
+    QCOMPARE(w.lblPlayer[0]->text(), QStringLiteral("a"));
+    QVERIFY(
+        viewLines(w.txtSystem).last().endsWith(QStringLiteral("原因不明のエラーが発生しました、放置します")));
+}
+
+void TestGameWindow::turnDisplay()
+{
+    GameWindow w;
+    w.Form_Load();
+    w.client().Cont(QStringLiteral("NMS"), QStringLiteral("a:b:::::::"));
+    w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
+    w.client().Cont(QStringLiteral("QST"), QStringLiteral("1:ねずみ"));
+    QCOMPARE(background(w.lblPlayer[1]), QColor(0, 0, 192));
+    QCOMPARE(background(w.picPlayer[1]), QColor(255, 210, 210));
+    QCOMPARE(background(w.lblPlayer[0]), QColor(128, 128, 128));
+    QCOMPARE(background(w.picPlayer[0]), QColor(255, 255, 255));
+    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("120"));
+    QCOMPARE(w.lblQuestion->text(), QStringLiteral("？？？"));
+    for (int i = 0; i < 30; ++i)
+        w.client().tmrTimelimit_Timer();
+    QCOMPARE(w.lblQuestion->text(), QStringLiteral("○○○"));
+    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("90"));
+    w.client().Cont(QStringLiteral("QOK"), QStringLiteral("0"));
+    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("-1"));
+    QCOMPARE(w.lblQuestion->text(), QStringLiteral("ねずみ"));
+    QVERIFY(w.shpQok->isVisible());
+    QCOMPARE(w.shpQok->geometry().center().y(), w.picPlayer[0]->geometry().center().y());
+    w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:いぬ"));
+    QVERIFY(!w.shpQok->isVisible());
+    QCOMPARE(w.lblQuestion->text(), QStringLiteral("いぬ"));
+    QCOMPARE(background(w.lblPlayer[1]), QColor(128, 128, 128));
+}
+
+void TestGameWindow::connectReadyAndChat()
+{
+    FakeServer server;
+    SettingsStore::write(QStringLiteral("Name"), QStringLiteral("Hanako"));
+    GameWindow w;
+    w.Form_Load();
+    w.openConnectDialog(server.address());
+    QVERIFY(w.connectDialog());
+    QCOMPARE(w.connectDialog()->txtIPPort->text(), server.address());
+    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QTRY_VERIFY(w.client().isConnected());
+    QTRY_VERIFY(!w.connectDialog());
+    QTRY_COMPARE(server.lines().size(), 3);
+    QCOMPARE(server.lines().at(2), QStringLiteral("NAM Hanako"));
+    QVERIFY(w.cmdReady->isEnabled());
+    QVERIFY(w.lblOekakiChat->isVisible());
+    // A second connection while connected is refused.
+    w.openConnectDialog(server.address());
+    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QTRY_VERIFY(viewLines(w.txtSystem).last().contains(QStringLiteral("既にサーバーに接続しています")));
+
+    QTest::mouseClick(w.cmdReady, Qt::LeftButton);
+    QTest::mouseClick(w.cmdReady, Qt::LeftButton);
+    QVERIFY(!w.cmdReady->isEnabled());
+    QTRY_COMPARE(server.lines().count(QStringLiteral("RDY OK")), 1);
+    server.send(QStringLiteral("RET null"));
+    QTRY_VERIFY(w.cmdReady->isEnabled());
+
+    // The untouched hint text is sent as it is; Enter empties the box.
+    QTest::keyClick(w.txtSend, Qt::Key_Return);
+    QCOMPARE(w.txtSend->text(), QString());
+    w.txtSend->setText(QStringLiteral("abc"));
+    QTest::keyClick(w.txtSend, Qt::Key_Return);
+    QCOMPARE(viewLines(w.txtState).last(), QStringLiteral("<Hanako> abc"));
+    QTRY_COMPARE(server.lines().last(), QStringLiteral("MSG abc"));
+    QVERIFY(server.lines().contains(QStringLiteral("MSG ") + GameWindow::SendHint));
+    server.send(QStringLiteral("NMS Hanako:::taro:::::"));
+    server.send(QStringLiteral("MSG 3:hello"));
+    QTRY_COMPARE(viewLines(w.txtState).last(), QStringLiteral("<taro> hello"));
+}
+
+void TestGameWindow::chatNotConnected()
+{
+    GameWindow w;
+    w.Form_Load();
+    w.txtSend->setText(QStringLiteral("abc"));
+    QTest::keyClick(w.txtSend, Qt::Key_Return);
+    QCOMPARE(w.txtSend->text(), QStringLiteral("abc"));
+    QVERIFY(viewLines(w.txtSystem).last().endsWith(QStringLiteral(" 接続されていません")));
+    QVERIFY(viewLines(w.txtState).isEmpty());
+}
+
+void TestGameWindow::canvasAndPalette()
+{
+    GameWindow w;
+    w.Form_Load();
+    const CanvasModel &model = w.client().canvas();
+    QTest::mouseClick(w.lblColor[2], Qt::LeftButton);
+    QCOMPARE(model.DrawColor(), 255);
+    QVERIFY(w.shpSelectedColor->geometry().contains(w.lblColor[2]->geometry()));
+    QTest::mousePress(w.picMain, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(w.picMain, QPoint(140, 100));
+    QTest::mouseRelease(w.picMain, Qt::LeftButton, {}, QPoint(140, 100));
+    QCOMPARE(w.client().canvas().canvas().pixelValue(120, 100), 255);
+    // What the widget shows is the model's picture.
+    QCOMPARE(w.picMain->grab().toImage().pixelColor(120, 100), QColor(255, 0, 0));
+    QTest::mouseDClick(w.lblColor[5], Qt::LeftButton);
+    QCOMPARE(w.client().canvas().canvas().pixelValue(5, 5), 65280);
+    QCOMPARE(model.DrawColor(), 65280);
+    QTest::mouseClick(w.lblColor[4], Qt::LeftButton);
+    QVERIFY(w.shpSelectedColor->styleSheet().contains(QStringLiteral("#c0c0c0")));
+    QTest::mouseClick(w.cmdClear, Qt::LeftButton);
+    QCOMPARE(w.client().canvas().canvas().pixelValue(5, 5), 16777215);
+    QTest::mouseClick(w.lblDrawWidth[2], Qt::LeftButton);
+    QCOMPARE(model.PenWidth(), 16);
+}
+
+void TestGameWindow::disconnectButton()
+{
+    GameWindow w;
+    w.Form_Load();
+    QTest::mouseClick(w.cmdDisConnect, Qt::LeftButton);
+    QMessageBox *box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"));
+    QVERIFY(box);
+    QCOMPARE(box->text(), QStringLiteral("本当に切断してよろしいですか？"));
+    QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
+    QCOMPARE(viewLines(w.txtSystem).size(), 2);
+    QTest::mouseClick(w.cmdDisConnect, Qt::LeftButton);
+    QTRY_VERIFY((box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"))));
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    QTRY_VERIFY(viewLines(w.txtSystem).last().endsWith(QStringLiteral(" 切断されました")));
+}
+
+void TestGameWindow::optionsDialogApplies()
+{
+    GameWindow w;
+    w.Form_Load();
+    QTest::mouseClick(w.cmdSetting, Qt::LeftButton);
+    OptionsDialog *dialog = w.optionsDialog();
+    QVERIFY(dialog);
+    dialog->chkChatTextSize->setChecked(true);
+    dialog->chkQuestionWindow->setChecked(true);
+    dialog->optMousePointer[2]->setChecked(true);
+    QTest::mouseClick(dialog->cmdOk, Qt::LeftButton);
+    QCOMPARE(w.txtSystem->font().pointSize(), 12);
+    QCOMPARE(w.picMain->mousePointer(), 2);
+    QVERIFY(w.questionWindow() && w.questionWindow()->isVisible());
+    QCOMPARE(SettingsStore::read(QStringLiteral("ChatTextSize2")), QStringLiteral("1"));
+    QTest::mouseClick(w.cmdSetting, Qt::LeftButton);
+    QTRY_VERIFY(w.optionsDialog());
+    w.optionsDialog()->chkQuestionWindow->setChecked(false);
+    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
+}
+
+void TestGameWindow::viewTrim()
+{
+    GameWindow w;
+    w.Form_Load();
+    const QString chunk(90, QLatin1Char('x'));
+    for (int i = 0; i < 120; ++i)
+        w.AddText(QString::number(i) + chunk);
+    const QString text = w.txtState->toPlainText();
+    QVERIFY(text.size() <= 10000);
+    QVERIFY(text.endsWith(QStringLiteral("119") + chunk));
+    QVERIFY(!text.contains(QStringLiteral("\n5") + chunk));
+}
+
+QTEST_MAIN(TestGameWindow)
+#include "tst_gamewindow.moc"
