@@ -81,8 +81,14 @@ void LobbySession::stop()
     const bool wasConnecting = isConnecting();
     m_connectTimer.stop();
     m_socket->clearBuffer();
-    m_socket->socket()->abort();
-    if (wasConnecting) emit connectingChanged(false);
+    // A chat line just sent still goes out before the connection ends.
+    if (m_socket->isConnected())
+        m_socket->socket()->disconnectFromHost();
+    else
+        m_socket->socket()->abort();
+    if (wasConnecting) {
+        emit connectingChanged(false);
+    }
 }
 
 int LobbySession::socketState() const

@@ -1,22 +1,283 @@
 #include "lobbywindow.h"
 
+#include "desktop.h"
+#include "lobbysession.h"
+#include "serverlistpage.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QVBoxLayout>
+
 namespace zb {
 
 namespace {
-QString &addressOverride()
+const QString SendHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
+
+// Shows the page from memory and fetches nothing: no image, style sheet or
+// file named by the lobby's HTML is ever read from disk or network.
+class RoomListBrowser : public QTextBrowser {
+  public:
+    using QTextBrowser::QTextBrowser;
+    QVariant loadResource(int, const QUrl &) override { return {}; }
+};
+
+// Twips (1/1440 inch) in this screen's pixels.
+int twips(const QWidget *w, int t)
 {
-    static QString a;
-    return a;
+    return w->logicalDpiX() * t / 1440;
 }
 } // namespace
 
-LobbyWindow::LobbyWindow(QWidget *parent) : QWidget(parent) {}
+LobbyWindow::LobbyWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), m_session(new LobbySession(this)), m_openUrl(&OpenUrl)
+{
+    QFont f = font();
+    f.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic"),
+                   QStringLiteral("IPAexGothic"), QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic"),
+                   QStringLiteral("MS UI Gothic"), QStringLiteral("Meiryo")});
+    setFont(f);
+    setWindowTitle(m_session->windowCaption());
+    buildControls();
+    connectSession();
+}
+
+LobbyWindow::~LobbyWindow() = default;
 
 void LobbyWindow::setAddressOverride(const QString &hostPort)
 {
-    addressOverride() = hostPort;
+    LobbySession::setAddressOverride(hostPort);
 }
 
-void LobbyWindow::setGameConnectionOpen(bool) {}
+void LobbyWindow::setGameConnectionOpen(bool open)
+{
+    m_gameConnectionOpen = open;
+}
+
+void LobbyWindow::buildControls()
+{
+    webMain = new RoomListBrowser(this);
+    webMain->setObjectName(QStringLiteral("webMain"));
+    webMain->setOpenLinks(false);
+    webMain->setOpenExternalLinks(false);
+    webMain->setMinimumHeight(330);
+
+    txtState = new QPlainTextEdit(this);
+    txtState->setObjectName(QStringLiteral("txtState"));
+    txtState->setReadOnly(true);
+    txtState->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    txtSend = new QLineEdit(SendHint, this);
+    txtSend->setObjectName(QStringLiteral("txtSend"));
+    txtSend->setMaxLength(100);
+    txtSend->installEventFilter(this);
+
+    lstName = new QListWidget(this);
+    lstName->setObjectName(QStringLiteral("lstName"));
+    lstName->setFixedWidth(170);
+
+    cmdReload = new QPushButton(m_session->reloadCaption(), this);
+    cmdReload->setObjectName(QStringLiteral("cmdReload"));
+    cmdDirectConnect = new QPushButton(QStringLiteral("IPアドレスで接続"), this);
+    cmdDirectConnect->setObjectName(QStringLiteral("cmdDirectConnect"));
+    cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    for (QPushButton *b : {cmdReload, cmdDirectConnect, cmdClose})
+        b->setMinimumWidth(150);
+
+    auto *chat = new QVBoxLayout;
+    chat->addWidget(txtState, 1);
+    chat->addWidget(txtSend);
+    auto *middle = new QHBoxLayout;
+    middle->addLayout(chat, 1);
+    middle->addWidget(lstName);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdReload);
+    buttons->addWidget(cmdDirectConnect);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdClose);
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(webMain, 3);
+    main->addLayout(middle, 2);
+    main->addLayout(buttons);
+    setFixedSize(860, 640);
+
+    // The popup floats over the page, outside the layout.
+    picPopup = new QFrame(this);
+    picPopup->setObjectName(QStringLiteral("picPopup"));
+    picPopup->setFrameShape(QFrame::Box);
+    picPopup->setAutoFillBackground(true);
+    QPalette pal = picPopup->palette();
+    pal.setColor(QPalette::Window, QColor(0xff, 0xff, 0xe1));
+    picPopup->setPalette(pal);
+    lblPopup = new QLabel(QStringLiteral("詳細"), picPopup);
+    lblPopup->setObjectName(QStringLiteral("lblPopup"));
+    // Room fields come from the network: never rich text.
+    lblPopup->setTextFormat(Qt::PlainText);
+    lblPopup->setMargin(4);
+    picPopup->hide();
+
+    connect(cmdReload, &QPushButton::clicked, m_session, &LobbySession::cmdReload_Click);
+    connect(cmdDirectConnect, &QPushButton::clicked, this, &LobbyWindow::cmdDirectConnect_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(txtSend, &QLineEdit::returnPressed, this, &LobbyWindow::txtSend_Enter);
+    connect(webMain, &QTextBrowser::anchorClicked, this, &LobbyWindow::webMain_BeforeNavigate2);
+    connect(webMain, qOverload<const QUrl &>(&QTextBrowser::highlighted), this,
+            &LobbyWindow::webMain_StatusTextChange);
+}
+
+void LobbyWindow::connectSession()
+{
+    LobbySession *s = m_session;
+    connect(s, &LobbySession::logAppended, this, &LobbyWindow::showLogLine);
+    connect(s, &LobbySession::namesChanged, this, [this](const QStringList &names) {
+        lstName->clear();
+        lstName->addItems(names);
+    });
+    connect(s, &LobbySession::pageChanged, this,
+            [this](const QString &html) { webMain->setHtml(ServerListPage::viewHtml(html)); });
+    connect(s, &LobbySession::captionChanged, this, &QWidget::setWindowTitle);
+    connect(s, &LobbySession::reloadChanged, this, [this](const QString &caption, bool enabled) {
+        cmdReload->setText(caption);
+        cmdReload->setEnabled(enabled);
+    });
+    connect(s, &LobbySession::connectingChanged, this,
+            [this](bool connecting) { cmdClose->setEnabled(!connecting); });
+}
+
+void LobbyWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Opening the window again after it was closed starts afresh, as the first time.
+    if (!m_loaded) Form_Load();
+}
+
+void LobbyWindow::Form_Load()
+{
+    m_loaded = true;
+    const QWidget *game = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
+    if (game && game != this) move(game->pos());
+    webMain->clear();
+    m_session->start();
+}
+
+void LobbyWindow::closeEvent(QCloseEvent *event)
+{
+    m_session->stop();
+    picPopup->hide();
+    cmdClose->setEnabled(true);
+    m_loaded = false;
+    QWidget::closeEvent(event);
+}
+
+bool LobbyWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The hint is selected on entry, so typing replaces it.
+    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == SendHint)
+        QTimer::singleShot(0, txtSend, &QLineEdit::selectAll);
+    return QWidget::eventFilter(watched, event);
+}
+
+void LobbyWindow::showLogLine(const QString &line, bool trimmed)
+{
+    if (trimmed) {
+        txtState->setPlainText(
+            QString(m_session->log().text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    } else {
+        txtState->moveCursor(QTextCursor::End);
+        txtState->insertPlainText(QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    }
+    txtState->moveCursor(QTextCursor::End);
+    txtState->ensureCursorVisible();
+}
+
+void LobbyWindow::txtSend_Enter()
+{
+    if (!m_session->isConnected()) {
+        m_session->AddSystemText(QStringLiteral("接続されていません"));
+        return;
+    }
+    QString text = txtSend->text();
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    if (text.isEmpty()) return;
+    m_session->SendMessage(text);
+    txtSend->clear();
+}
+
+void LobbyWindow::showBusyMessage()
+{
+    // Not modal-blocking: the lobby and the game keep running while it is shown.
+    auto *box =
+        new QMessageBox(QMessageBox::Information, windowTitle(),
+                        QStringLiteral("今は他のゲームに参加中です、そちらが終了してから参加してください"),
+                        QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void LobbyWindow::cmdDirectConnect_Click()
+{
+    if (m_gameConnectionOpen) {
+        showBusyMessage();
+        return;
+    }
+    emit joinRequested(QString());
+}
+
+void LobbyWindow::ConectZBServer(const QString &address)
+{
+    if (m_gameConnectionOpen) {
+        showBusyMessage();
+        return;
+    }
+    emit joinRequested(address);
+}
+
+void LobbyWindow::webMain_BeforeNavigate2(const QUrl &url)
+{
+    const LinkTarget t = m_session->resolveLink(url);
+    switch (t.kind) {
+    case LinkTarget::Room:
+        ConectZBServer(t.address);
+        break;
+    case LinkTarget::External:
+        if (m_openUrl) m_openUrl(t.address);
+        break;
+    case LinkTarget::Anchor:
+        webMain->scrollToAnchor(t.anchor);
+        break;
+    case LinkTarget::Ignore:
+        break;
+    }
+}
+
+void LobbyWindow::webMain_StatusTextChange(const QUrl &url)
+{
+    picPopup->hide();
+    const LinkTarget t = m_session->resolveLink(url);
+    if (t.kind == LinkTarget::Room) SetPopup(m_session->serverInfoText(t.room));
+}
+
+void LobbyWindow::SetPopup(const QString &text)
+{
+    lblPopup->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    lblPopup->adjustSize();
+    picPopup->resize(lblPopup->size());
+    const int x = width() - picPopup->width() - twips(this, 600);
+    const int y = height() - picPopup->height() - twips(this, 2600);
+    picPopup->move(qMax(0, x), qMax(0, y));
+    picPopup->raise();
+    picPopup->show();
+}
 
 } // namespace zb

@@ -1,14 +1,27 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTextBrowser;
+class QUrl;
 
 namespace zb {
+
+class LobbySession;
 
 // The lobby window: room list, lobby chat, join by address.
 class LobbyWindow : public QWidget {
     Q_OBJECT
   public:
     explicit LobbyWindow(QWidget *parent = nullptr);
+    ~LobbyWindow() override;
 
     // Lobby address given on the command line; it is never written to the settings.
     static void setAddressOverride(const QString &hostPort);
@@ -16,10 +29,48 @@ class LobbyWindow : public QWidget {
     // While the game connection is open the lobby offers no joining.
     void setGameConnectionOpen(bool open);
 
+    LobbySession *session() const { return m_session; }
+    // Opens web links from the page; the system browser unless replaced (tests).
+    void setUrlOpener(std::function<void(const QString &)> opener) { m_openUrl = std::move(opener); }
+
+    void cmdDirectConnect_Click();
+    void ConectZBServer(const QString &address);
+    void SetPopup(const QString &text);
+
   signals:
     // A room was picked (address "host:port"), or the direct-connect button was
     // pressed (empty address): the game window opens its connect dialog.
     void joinRequested(const QString &address);
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    void buildControls();
+    void connectSession();
+    void Form_Load();
+    void txtSend_Enter();
+    void webMain_BeforeNavigate2(const QUrl &url);
+    void webMain_StatusTextChange(const QUrl &url);
+    void showLogLine(const QString &line, bool trimmed);
+    void showBusyMessage();
+
+    LobbySession *m_session;
+    std::function<void(const QString &)> m_openUrl;
+    bool m_loaded = false;
+    bool m_gameConnectionOpen = false;
+
+    QTextBrowser *webMain = nullptr;
+    QFrame *picPopup = nullptr;
+    QLabel *lblPopup = nullptr;
+    QPlainTextEdit *txtState = nullptr;
+    QLineEdit *txtSend = nullptr;
+    QListWidget *lstName = nullptr;
+    QPushButton *cmdReload = nullptr;
+    QPushButton *cmdDirectConnect = nullptr;
+    QPushButton *cmdClose = nullptr;
 };
 
 } // namespace zb

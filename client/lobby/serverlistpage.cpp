@@ -2,6 +2,8 @@
 
 #include "fileutil.h"
 
+#include <QRegularExpression>
+
 namespace zb {
 
 namespace {
@@ -142,6 +144,15 @@ QString ServerListPage::GetServerInfo(const ServerInfo &room)
         QStringLiteral("[使用辞書]"),       space + zbq,
     };
     return lines.join(crlf);
+}
+
+QString ServerListPage::viewHtml(const QString &page)
+{
+    static const QRegularExpression bareColor(QStringLiteral("(\\bcolor=)([0-9A-Fa-f]{6})(?=[\\s>])"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString html = page;
+    html.replace(bareColor, QStringLiteral("\\1#\\2"));
+    return html;
 }
 
 QString ServerListPage::pageFile()

@@ -30,6 +30,10 @@ class ServerListPage {
     // Plain text for the detail popup, lines joined by CR LF.
     static QString GetServerInfo(const ServerInfo &room);
 
+    // The page as the built-in view shows it: colour values written without
+    // "#" (as the file keeps them) get one, which that view needs to read them.
+    static QString viewHtml(const QString &page);
+
     // "serverlist.html" in the program folder.
     static QString pageFile();
     static bool writePage(const QString &path, const QString &page);

@@ -267,6 +267,19 @@ class TstLobbyPage : public QObject {
         QCOMPARE(t.address, address);
     }
 
+    void viewColours()
+    {
+        const QString row = ServerListPage::rowHtml(room("3"), 0);
+        const QString view = ServerListPage::viewHtml(row);
+        QVERIFY(view.contains(QStringLiteral("<font color=#008000>3/6<font>")));
+        QVERIFY(view.contains(QStringLiteral("<TR bgcolor=#efefff>")));
+        QCOMPARE(ServerListPage::viewHtml(QStringLiteral("<FONT COLOR=FF0000>x</FONT><font color=#ffffff>")),
+                 QStringLiteral("<FONT COLOR=#FF0000>x</FONT><font color=#ffffff>"));
+        // Room text that merely looks like an attribute is left alone.
+        QCOMPARE(ServerListPage::viewHtml(QStringLiteral("<TD>color=123456x</TD>")),
+                 QStringLiteral("<TD>color=123456x</TD>"));
+    }
+
     void pageFile()
     {
         QTemporaryDir dir;

@@ -1,0 +1,235 @@
+#include "fileutil.h"
+#include "linesocket.h"
+#include "lobbysession.h"
+#include "lobbywindow.h"
+#include "settingsstore.h"
+#include "statusrecord.h"
+#include "textutil.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+using namespace zb;
+
+namespace {
+class FakeLobby : public QObject {
+  public:
+    FakeLobby()
+    {
+        server.listen(QHostAddress(QStringLiteral("127.0.0.1")));
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            peer = new LineSocket(server.nextPendingConnection(), this);
+            connect(peer, &LineSocket::lineReceived, this,
+                    [this](const QString &c, const QString &p) { lines.append(c + QLatin1Char(' ') + p); });
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:") + QString::number(server.serverPort()); }
+    void send(const QString &c, const QString &p) { peer->sendLine(c, p); }
+
+    QTcpServer server;
+    LineSocket *peer = nullptr;
+    QStringList lines;
+};
+
+QString record(const QString &name, const QString &count, const QString &password = QString())
+{
+    return StatusRecord()
+        .add(QStringLiteral("ipaddress="), QStringLiteral("127.0.0.9"))
+        .add(QStringLiteral("port="), QStringLiteral("2700") + count)
+        .add(QStringLiteral("password="), password)
+        .add(QStringLiteral("roomname="), name)
+        .add(QStringLiteral("comment="), QStringLiteral("よろしく"))
+        .add(QStringLiteral("zbq="), QStringLiteral("内蔵辞書:"))
+        .add(QStringLiteral("players="), QStringLiteral("太郎:花子:::::::"))
+        .add(QStringLiteral("playercount="), count)
+        .encoded();
+}
+} // namespace
+
+class TstLobbyWindow : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir m_dir;
+    FakeLobby *m_lobby = nullptr;
+    LobbyWindow *m_window = nullptr;
+
+    template <typename T> T *control(const char *name)
+    {
+        return m_window->findChild<T *>(QLatin1String(name));
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        SetProgramFolder(m_dir.path());
+        SettingsStore::write(QStringLiteral("Name"), QStringLiteral("太郎"));
+    }
+
+    void init()
+    {
+        m_lobby = new FakeLobby;
+        LobbyWindow::setAddressOverride(m_lobby->address());
+        m_window = new LobbyWindow;
+        m_window->session()->setTickMs(600000);
+        m_window->setUrlOpener([this](const QString &url) { m_opened.append(url); });
+        m_opened.clear();
+    }
+
+    void cleanup()
+    {
+        delete m_window;
+        delete m_lobby;
+    }
+
+    void controlsAtStart()
+    {
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("ロビーサーバー"));
+        QCOMPARE(control<QPushButton>("cmdReload")->text(), QStringLiteral("サーバーリスト更新"));
+        QCOMPARE(control<QPushButton>("cmdDirectConnect")->text(), QStringLiteral("IPアドレスで接続"));
+        QCOMPARE(control<QPushButton>("cmdClose")->text(), QStringLiteral("閉じる"));
+        auto *send = control<QLineEdit>("txtSend");
+        QCOMPARE(send->text(), QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）"));
+        QCOMPARE(send->maxLength(), 100);
+        QVERIFY(!control<QTextBrowser>("webMain")->openLinks());
+        QVERIFY(!control<QFrame>("picPopup")->isVisible());
+        QCOMPARE(control<QLabel>("lblPopup")->text(), QStringLiteral("詳細"));
+    }
+
+    void connectsAndShowsRooms()
+    {
+        m_window->show();
+        QTRY_COMPARE(m_lobby->lines.size(), 1);
+        QCOMPARE(m_lobby->lines.first(), QStringLiteral("STS ") + AnnouncementRecord(QStringLiteral("太郎")));
+        auto *reload = control<QPushButton>("cmdReload");
+        QTRY_COMPARE(reload->text(), QStringLiteral("更新制限中 - 10秒"));
+        QVERIFY(!reload->isEnabled());
+        QVERIFY(control<QPushButton>("cmdClose")->isEnabled());
+
+        m_lobby->send(QStringLiteral("HDR"), UrlEncode(QStringLiteral("<BODY><P>ロビーの頭</P>")));
+        m_lobby->send(QStringLiteral("SRV"), record("部屋A", "3") + ':' + record("部屋B", "6", "pw") + ':');
+        m_lobby->send(QStringLiteral("NMS"), QStringLiteral("太郎:花子:"));
+        auto *web = control<QTextBrowser>("webMain");
+        QTRY_VERIFY(web->toPlainText().contains(QStringLiteral("部屋B")));
+        QVERIFY(web->toPlainText().contains(QStringLiteral("ロビーの頭")));
+        QTRY_COMPARE(control<QListWidget>("lstName")->count(), 2);
+        QVERIFY(control<QPlainTextEdit>("txtState")
+                    ->toPlainText()
+                    .contains(QStringLiteral("サーバーリストを受信しました")));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("serverlist.html"))));
+        // The colours of the cells reach the view.
+        QVERIFY(web->toHtml().contains(QStringLiteral("#008000")));
+        QVERIFY(web->toHtml().contains(QStringLiteral("#ff0000")));
+        QVERIFY(web->toHtml().contains(QStringLiteral("#efefff")));
+        QVERIFY(web->toHtml().contains(QStringLiteral("#f0fff0")));
+
+        // A broken list leaves table and page as they were and says so.
+        const QString shown = web->toHtml();
+        m_lobby->send(QStringLiteral("SRV"), record("部屋C", "1"));
+        QTRY_VERIFY(control<QPlainTextEdit>("txtState")
+                        ->toPlainText()
+                        .contains(QStringLiteral("<system> 原因不明のエラーが発生しました、放置します")));
+        QCOMPARE(web->toHtml(), shown);
+        QCOMPARE(m_window->session()->ServerList().size(), 2);
+
+        // Hovering a room shows its details; anything else hides them.
+        auto *popup = control<QFrame>("picPopup");
+        emit web->highlighted(QUrl(QStringLiteral("number:1")));
+        QVERIFY(popup->isVisible());
+        QVERIFY(
+            control<QLabel>("lblPopup")->text().startsWith(QStringLiteral("[部屋名]\n　部屋B\n[コメント]")));
+        QVERIFY(popup->geometry().right() < m_window->width());
+        emit web->highlighted(QUrl(QStringLiteral("http://example.com/")));
+        QVERIFY(!popup->isVisible());
+        emit web->highlighted(QUrl(QStringLiteral("number:7")));
+        QVERIFY(!popup->isVisible());
+
+        // Clicks: a room gives its join address, web links go to the browser,
+        // everything else goes nowhere.
+        QSignalSpy join(m_window, &LobbyWindow::joinRequested);
+        emit web->anchorClicked(QUrl(QStringLiteral("number:1")));
+        QCOMPARE(join.size(), 1);
+        QCOMPARE(join.first().first().toString(), QStringLiteral("127.0.0.9:27006"));
+        emit web->anchorClicked(QUrl(QStringLiteral("number:9")));
+        emit web->anchorClicked(QUrl(QStringLiteral("file:///etc/passwd")));
+        emit web->anchorClicked(QUrl(QStringLiteral("https://example.com/x")));
+        QCOMPARE(join.size(), 1);
+        QCOMPARE(m_opened, QStringList{QStringLiteral("https://example.com/x")});
+        QCOMPARE(web->source(), QUrl());
+        QTest::mouseClick(control<QPushButton>("cmdDirectConnect"), Qt::LeftButton);
+        QCOMPARE(join.size(), 2);
+        QCOMPARE(join.last().first().toString(), QString());
+
+        // While a game runs nothing is joined; the player is told why.
+        m_window->setGameConnectionOpen(true);
+        emit web->anchorClicked(QUrl(QStringLiteral("number:0")));
+        QTest::mouseClick(control<QPushButton>("cmdDirectConnect"), Qt::LeftButton);
+        QCOMPARE(join.size(), 2);
+        const auto boxes = m_window->findChildren<QMessageBox *>();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes.first()->text(),
+                 QStringLiteral("今は他のゲームに参加中です、そちらが終了してから参加してください"));
+    }
+
+    void pageLoadsNothingFromDisk()
+    {
+        const QString image = m_dir.filePath(QStringLiteral("x.png"));
+        QImage(4, 4, QImage::Format_RGB32).save(image);
+        auto *web = control<QTextBrowser>("webMain");
+        QVERIFY(!web->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(image)).isValid());
+        QVERIFY(!web->loadResource(QTextDocument::StyleSheetResource, QUrl::fromLocalFile(image)).isValid());
+    }
+
+    void chat()
+    {
+        m_window->show();
+        QTRY_COMPARE(m_lobby->lines.size(), 1);
+        auto *send = control<QLineEdit>("txtSend");
+        auto *log = control<QPlainTextEdit>("txtState");
+        send->setText(QStringLiteral("こんにちは"));
+        QTest::keyClick(send, Qt::Key_Return);
+        QTRY_COMPARE(m_lobby->lines.size(), 2);
+        QCOMPARE(m_lobby->lines.at(1), QStringLiteral("MSG こんにちは"));
+        QVERIFY(log->toPlainText().contains(QStringLiteral(" <太郎> こんにちは\n")));
+        QCOMPARE(send->text(), QString());
+        QTest::keyClick(send, Qt::Key_Return);
+        m_lobby->send(QStringLiteral("MSG"), QStringLiteral("花子> やあ"));
+        QTRY_VERIFY(log->toPlainText().contains(QStringLiteral(" <花子> やあ")));
+        QCOMPARE(m_lobby->lines.size(), 2);
+
+        // Without a connection the line stays in the box.
+        delete m_lobby->peer;
+        QTRY_COMPARE(m_window->session()->socketState(), 0);
+        send->setText(QStringLiteral("まだ?"));
+        QTest::keyClick(send, Qt::Key_Return);
+        QVERIFY(log->toPlainText().contains(QStringLiteral("<system> 接続されていません")));
+        QCOMPARE(send->text(), QStringLiteral("まだ?"));
+    }
+
+    void closeEndsConnection()
+    {
+        m_window->show();
+        QTRY_COMPARE(m_lobby->lines.size(), 1);
+        QSignalSpy gone(m_lobby->peer->socket(), &QTcpSocket::disconnected);
+        m_window->close();
+        QVERIFY(gone.wait(5000));
+        // Shown again, it connects and announces afresh.
+        m_window->show();
+        QTRY_COMPARE(m_lobby->lines.size(), 2);
+    }
+
+  private:
+    QStringList m_opened;
+};
+
+QTEST_MAIN(TstLobbyWindow)
+#include "tst_lobbywindow.moc"
