@@ -1,0 +1,187 @@
+#include "gameclient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace zb;
+
+namespace {
+QStringList texts(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy)
+        out << args.at(0).toString();
+    return out;
+}
+
+struct Player {
+    explicit Player(int n)
+    {
+        client.setTickMs(20);
+        client.setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(n + 2)));
+    }
+    GameClient client;
+    QSignalSpy sys{&client, &GameClient::systemText};
+    QSignalSpy chat{&client, &GameClient::chatText};
+    QSignalSpy sounds{&client, &GameClient::soundRequested};
+};
+} // namespace
+
+// The client against the real server program.
+class TestRealServer : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void joinChatAndPassword();
+    void wholeGame();
+
+  private:
+    bool startServer(const QStringList &extra = {});
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_server;
+    quint16 m_port = 0;
+};
+
+bool TestRealServer::startServer(const QStringList &extra)
+{
+    const QString program = QStringLiteral(ZB_BIN_DIR "/zbserver");
+    if (!QFile::exists(program)) return false;
+    QFile::copy(QStringLiteral(ZB_BIN_DIR "/default.dat"), m_dir.filePath(QStringLiteral("default.dat")));
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0)) return false;
+        m_port = probe.serverPort();
+    }
+    m_server = std::make_unique<QProcess>();
+    m_server->setProcessChannelMode(QProcess::MergedChannels);
+    m_server->start(program, QStringList{QStringLiteral("--headless"), QStringLiteral("--port"),
+                                         QString::number(m_port), QStringLiteral("--data-dir"), m_dir.path(),
+                                         QStringLiteral("--tick-ms"), QStringLiteral("20"),
+                                         QStringLiteral("--no-lobby")} +
+                                 extra);
+    QByteArray out;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000 && !out.contains("待機します")) {
+        m_server->waitForReadyRead(200);
+        out += m_server->readAll();
+        if (m_server->state() == QProcess::NotRunning) break;
+    }
+    return out.contains("待機します");
+}
+
+void TestRealServer::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestRealServer::cleanup()
+{
+    if (m_server) {
+        m_server->kill();
+        m_server->waitForFinished(3000);
+        m_server.reset();
+    }
+}
+
+void TestRealServer::joinChatAndPassword()
+{
+    if (!startServer({QStringLiteral("--password"), QStringLiteral("pw")}))
+        QSKIP("zbserver is not built or did not start");
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(m_port);
+    Player a(0), b(1), c(2);
+    QVERIFY(a.client.ConnectServer(address, QStringLiteral("あき"), QStringLiteral("pw")));
+    QVERIFY(b.client.ConnectServer(address, QStringLiteral("bob"), QStringLiteral("pw")));
+    QTRY_COMPARE(a.client.players().GetPlayerCnt(), 2);
+    QTRY_COMPARE(b.client.players().GetPlayerCnt(), 2);
+    QVERIFY(texts(a.sys).contains(QStringLiteral("サーバーに接続しました")));
+    QTRY_VERIFY(texts(a.sys).contains(QStringLiteral("bob が参加しました")));
+    QCOMPARE(a.client.round().MySlot, 0);
+    QCOMPARE(b.client.round().MySlot, 1);
+    QCOMPARE(a.client.players().name(1), QStringLiteral("bob"));
+    QTRY_VERIFY(texts(b.sounds).contains(QStringLiteral("connect")));
+
+    QVERIFY(a.client.txtSend_Enter(QStringLiteral("こんにちは:です")));
+    QTRY_COMPARE(texts(b.chat), QStringList{QStringLiteral("あき> こんにちは:です")});
+    QCOMPARE(texts(a.chat), QStringList{QStringLiteral("あき> こんにちは:です")});
+
+    // A wrong password is refused and the client closes its side.
+    QVERIFY(c.client.ConnectServer(address, QStringLiteral("carol"), QStringLiteral("nope")));
+    QTRY_VERIFY(texts(c.sys).contains(QStringLiteral("パスワードが違います")));
+    QTRY_VERIFY(!c.client.isConnected());
+    QVERIFY(texts(c.sys).contains(QStringLiteral("切断されました")));
+    QTRY_VERIFY(texts(a.sys).contains(QStringLiteral("パスワード不一致の接続がありました")));
+
+    // Leaving empties the panels of the one who left.
+    a.client.wscSystem_Close();
+    QTRY_COMPARE(b.client.players().GetPlayerCnt(), 1);
+    QCOMPARE(a.client.players().GetPlayerCnt(), 0);
+}
+
+void TestRealServer::wholeGame()
+{
+    if (!startServer({QStringLiteral("--rounds"), QStringLiteral("2")}))
+        QSKIP("zbserver is not built or did not start");
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(m_port);
+    Player players[3] = {Player(0), Player(1), Player(2)};
+    const QStringList names{QStringLiteral("p0"), QStringLiteral("p1"), QStringLiteral("p2")};
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(players[i].client.ConnectServer(address, names.at(i), QString()));
+        QTRY_COMPARE(players[i].client.players().GetPlayerCnt(), i + 1);
+    }
+    for (Player &p : players) {
+        QTRY_VERIFY(p.client.readyEnabled());
+        p.client.cmdReady_Click();
+    }
+    int turns = 0;
+    int lastDrawer = -1;
+    QString lastWord;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    // Every turn: the drawer draws, a guesser says the word; until the game returns to waiting.
+    while (!texts(players[0].sys).contains(QStringLiteral("待機状態に戻ります")) &&
+           elapsed.elapsed() < 40000) {
+        QTest::qWait(10);
+        const RoundState &round = players[0].client.round();
+        if (!round.InGame || round.timeLimit() <= 0) continue;
+        if (round.DrawerSlot == lastDrawer && round.CurrentQuestion == lastWord) continue;
+        lastDrawer = round.DrawerSlot;
+        lastWord = round.CurrentQuestion;
+        ++turns;
+        Player &drawer = players[lastDrawer];
+        QTRY_COMPARE(drawer.client.round().questionText(), lastWord);
+        const int y = 20 + 10 * turns;
+        drawer.client.canvas().lblColor_Click(2);
+        drawer.client.canvas().picMain_MouseDown(Qt::LeftButton, QPointF(100, y));
+        drawer.client.canvas().picMain_MouseMove(QPointF(200, y));
+        drawer.client.canvas().picMain_MouseUp();
+        Player &guesser = players[(lastDrawer + 1) % 3];
+        QTRY_COMPARE(guesser.client.canvas().canvas().pixelValue(150, y), 255);
+        QCOMPARE(guesser.client.round().questionText().size() > 0, true);
+        QVERIFY(guesser.client.txtSend_Enter(lastWord));
+        QTRY_COMPARE(players[0].client.qokSlot(), (lastDrawer + 1) % 3);
+        QCOMPARE(players[0].client.round().timeLimit(), -1);
+    }
+    QCOMPARE(turns, 6);
+    for (Player &p : players) {
+        QTRY_VERIFY(!p.client.round().InGame);
+        QVERIFY(p.client.readyEnabled());
+        const QStringList sounds = texts(p.sounds);
+        QVERIFY(sounds.contains(QStringLiteral("question")));
+        QVERIFY(sounds.contains(QStringLiteral("ok")));
+        QVERIFY(sounds.contains(QStringLiteral("win")) || sounds.contains(QStringLiteral("lose")));
+        QVERIFY(!texts(p.sys).contains(QStringLiteral("原因不明のエラーが発生しました、放置します")));
+        QVERIFY(!texts(p.sys).contains(QStringLiteral("不正なコマンドを受信しました、放置します")));
+    }
+}
+
+QTEST_MAIN(TestRealServer)
+#include "tst_realserver.moc"
