@@ -168,14 +168,7 @@ void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payl
         peer->kind = Peer::GameServer;
         log(QStringLiteral("ゲームサーバー %1").arg(describe(peer)));
     } else if (command == QLatin1String("STS")) {
-        const QString record = StatusRecord::decode(payload);
-        if (StatusRecord::field(record, QStringLiteral("playername=")) == ServerToken) {
-            peer->kind = Peer::GameServer;
-            log(QStringLiteral("ゲームサーバー %1").arg(describe(peer)));
-            updateRoom(peer, record);
-        } else {
-            acceptPlayer(peer, record);
-        }
+        acceptPlayer(peer, StatusRecord::decode(payload));
     } else {
         drop(peer, QStringLiteral("不明な相手のため切断 (%1)").arg(command.left(3)));
     }

@@ -139,7 +139,8 @@ void LobbySession::onConnected()
     m_connectTimer.stop();
     AddSystemText(QStringLiteral("ロビーサーバーに接続しました"));
     AddSystemText(QStringLiteral("サーバーリストを受信します..."));
-    m_socket->sendLine(QStringLiteral("STS"), AnnouncementRecord(playerName()));
+    m_announcedName = playerName();
+    m_socket->sendLine(QStringLiteral("STS"), AnnouncementRecord(m_announcedName));
     emit connectingChanged(false);
     m_reloadLimit = 10;
     setReload(reloadLimitText(10), false);
@@ -250,7 +251,7 @@ bool LobbySession::SendMessage(const QString &text)
     QString line = text;
     line.remove(QLatin1Char('\r'));
     line.remove(QLatin1Char('\n'));
-    AddText(playerName() + QStringLiteral("> ") + line);
+    AddText(m_announcedName + QStringLiteral("> ") + line);
     m_socket->sendLine(QStringLiteral("MSG"), line);
     return true;
 }

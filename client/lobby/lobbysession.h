@@ -94,6 +94,7 @@ class LobbySession : public QObject {
     QTimer m_connectTimer;
     int m_tickMs = DefaultTickMs;
     QString m_playerNameOverride;
+    QString m_announcedName; // the lobby relays chat under this name
     QString m_pageFile;
 
     QString m_caption;

@@ -47,6 +47,8 @@ QString AnnouncementRecord(const QString &playerName)
     QString name = playerName;
     for (const QChar c : {u':', u';', u',', u'=', u'&', u'\r', u'\n'})
         name.remove(c);
+    // The lobby knows game servers by this token; no player may carry it.
+    name.replace(QStringLiteral("ZBSERVER"), QStringLiteral("zbserver"));
     return StatusRecord()
         .add(QStringLiteral("version="), QLatin1String(ProtocolVersion))
         .add(QStringLiteral("playername="), name)

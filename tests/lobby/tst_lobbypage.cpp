@@ -57,6 +57,8 @@ class TstLobbyPage : public QObject {
         // A hand-edited name cannot smuggle a field into the record.
         QCOMPARE(StatusRecord::decode(AnnouncementRecord(QStringLiteral("a&version=9:b"))),
                  QStringLiteral("version=1.16&playername=aversion9b&"));
+        QCOMPARE(StatusRecord::decode(AnnouncementRecord(QStringLiteral("ZBSERVER"))),
+                 QStringLiteral("version=1.16&playername=zbserver&"));
     }
 
     void fieldLookup_data()

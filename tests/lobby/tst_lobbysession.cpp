@@ -1,3 +1,4 @@
+#include "fakelobby.h"
 #include "linesocket.h"
 #include "lobbysession.h"
 #include "statusrecord.h"
@@ -11,26 +12,6 @@
 using namespace zb;
 
 namespace {
-// A lobby that records what the player sends and says what the test wants.
-class FakeLobby : public QObject {
-  public:
-    FakeLobby()
-    {
-        server.listen(QHostAddress(QStringLiteral("127.0.0.1")));
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            peer = new LineSocket(server.nextPendingConnection(), this);
-            connect(peer, &LineSocket::lineReceived, this,
-                    [this](const QString &c, const QString &p) { lines.append(c + QLatin1Char(' ') + p); });
-        });
-    }
-    QString address() const { return QStringLiteral("127.0.0.1:") + QString::number(server.serverPort()); }
-    void send(const QString &c, const QString &p) { peer->sendLine(c, p); }
-
-    QTcpServer server;
-    LineSocket *peer = nullptr;
-    QStringList lines;
-};
-
 QString record(const QString &name, const QString &count)
 {
     return StatusRecord()
