@@ -27,6 +27,15 @@ bool isTrimmedSpace(QChar c)
     return c == QLatin1Char(' ') || c == QChar(0x3000);
 }
 
+// The entry's name reaches players inside one protocol line.
+bool isListable(const QString &name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const QString QuestionBank::InvalidQuestion = QStringLiteral("このもんだいはふせいです");
@@ -48,12 +57,14 @@ void QuestionBank::rescan()
     const QDir::SortFlags order = QDir::Name | QDir::IgnoreCase;
 
     const QDir top(ProgramFolder());
-    m_entries << top.entryList(filter, kinds, order);
-
+    for (const QString &name : top.entryList(filter, kinds, order)) {
+        if (isListable(name)) m_entries << name;
+    }
     const QDir sub(top.filePath(kSubfolder));
     if (sub.exists()) {
-        for (const QString &name : sub.entryList(filter, kinds, order))
-            m_entries << kSubfolder + QLatin1Char('/') + name;
+        for (const QString &name : sub.entryList(filter, kinds, order)) {
+            if (isListable(name)) m_entries << kSubfolder + QLatin1Char('/') + name;
+        }
     }
 }
 
