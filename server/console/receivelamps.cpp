@@ -1,17 +1,34 @@
 #include "receivelamps.h"
 
 #include <QLabel>
+#include <QPainter>
 
 namespace zb {
+
+namespace {
+// A round lamp, so that it is not mistaken for a check box.
+class Lamp : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setBrush(palette().color(QPalette::Window));
+        p.drawEllipse(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+    }
+};
+} // namespace
 
 ReceiveLamps::ReceiveLamps(QWidget *labelParent, QObject *parent) : QObject(parent)
 {
     for (int i = 0; i < Slots; ++i) {
-        auto *label = new QLabel(labelParent);
+        auto *label = new Lamp(labelParent);
         label->setObjectName(QStringLiteral("lblReceive%1").arg(i));
         label->setFixedSize(18, 18);
-        label->setFrameShape(QFrame::Box);
-        label->setAutoFillBackground(true);
         label->setToolTip(QStringLiteral("受信"));
         m_lamps[i] = label;
         m_level[i] = Bright;

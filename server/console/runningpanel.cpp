@@ -20,9 +20,9 @@ QLabel *valueLabel(QWidget *parent)
 } // namespace
 
 RunningPanel::RunningPanel(QWidget *parent)
-    : QFrame(parent), m_port(valueLabel(this)), m_roomName(valueLabel(this)), m_comment(valueLabel(this)),
-      m_password(valueLabel(this)), m_lobby(valueLabel(this)), m_game(valueLabel(this)),
-      m_dictionaries(valueLabel(this))
+    : QFrame(parent), m_players(valueLabel(this)), m_port(valueLabel(this)), m_roomName(valueLabel(this)),
+      m_comment(valueLabel(this)), m_password(valueLabel(this)), m_lobby(valueLabel(this)),
+      m_game(valueLabel(this)), m_dictionaries(valueLabel(this))
 {
     setObjectName(QStringLiteral("picRunning"));
     setFrameShape(QFrame::StyledPanel);
@@ -40,6 +40,7 @@ RunningPanel::RunningPanel(QWidget *parent)
 
     auto *form = new QFormLayout;
     form->setVerticalSpacing(8);
+    form->addRow(QStringLiteral("参加人数"), m_players);
     form->addRow(QStringLiteral("使用ポート"), m_port);
     form->addRow(QStringLiteral("サーバー名"), m_roomName);
     form->addRow(QStringLiteral("コメント"), m_comment);
@@ -54,6 +55,11 @@ RunningPanel::RunningPanel(QWidget *parent)
     cmdLoadQuestion->setObjectName(QStringLiteral("cmdLoadQuestion"));
     cmdLoadQuestion->setMinimumHeight(44);
     layout->addWidget(cmdLoadQuestion);
+}
+
+void RunningPanel::showPlayerCount(int seated, int seats)
+{
+    m_players->setText(QStringLiteral("%1人 / %2人").arg(seated).arg(seats));
 }
 
 void RunningPanel::showSettings(const ServerSettings &s, const QString &dictionaryList)

@@ -17,10 +17,12 @@ class RunningPanel : public QFrame {
     explicit RunningPanel(QWidget *parent = nullptr);
 
     void showSettings(const ServerSettings &s, const QString &dictionaryList);
+    void showPlayerCount(int seated, int seats);
 
     QPushButton *cmdLoadQuestion = nullptr;
 
   private:
+    QLabel *m_players;
     QLabel *m_port;
     QLabel *m_roomName;
     QLabel *m_comment;

@@ -25,6 +25,7 @@ namespace zb {
 const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
 const QString ServerConsole::CloseQuestion = QStringLiteral("本当にサーバーを終了しますか？");
 const QString ServerConsole::KickQuestion = QStringLiteral("BANもしますか？");
+const QString ServerConsole::FreeSeatText = QStringLiteral("（空席）");
 const QString ServerConsole::AnnounceHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
 
 namespace {
@@ -121,6 +122,7 @@ QWidget *ServerConsole::buildStatusStrip()
     lblQuestion->setBackgroundRole(QPalette::Base);
     lblQuestion->setContentsMargins(8, 0, 8, 0);
     lblQuestion->setMinimumWidth(240);
+    lblQuestion->setFixedHeight(36);
     row->addWidget(lblQuestion, 1);
     row->addSpacing(12);
 
@@ -130,6 +132,7 @@ QWidget *ServerConsole::buildStatusStrip()
     lblLobbyStatus->setMinimumWidth(190);
     lblLobbyStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(lblLobbyStatus);
+    strip->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     return strip;
 }
 
@@ -202,9 +205,13 @@ void ServerConsole::connectServer()
 
 void ServerConsole::refreshPlayers()
 {
-    for (int i = 0; i < PlayerPanel::Slots; ++i)
-        players->setPlayer(i, m_server->playerLabel(i), m_server->remoteAddress(i));
+    for (int i = 0; i < PlayerPanel::Slots; ++i) {
+        // A seat without a connection reads as free rather than as a nameless score.
+        const bool free = !m_server->slotBusy(i) && m_server->playerName(i).isEmpty();
+        players->setPlayer(i, free ? FreeSeatText : m_server->playerLabel(i), m_server->remoteAddress(i));
+    }
     players->setHighlight(m_server->highlightedSlot());
+    picRunning->showPlayerCount(m_server->GetPlayerCnt(), m_server->settings().playerMax());
 }
 
 void ServerConsole::refreshDictionaryList()

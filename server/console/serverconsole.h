@@ -33,6 +33,7 @@ class ServerConsole : public QWidget {
     static const QString CloseQuestion;
     static const QString KickQuestion;
     static const QString AnnounceHint;
+    static const QString FreeSeatText;
 
     // Handlers, public so that a test can press what the host presses.
     void cmdStartServer_Click();

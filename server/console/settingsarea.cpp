@@ -22,14 +22,15 @@ namespace zb {
 
 namespace {
 
-QLabel *linkLabel(const QString &name, const QString &text, const QString &section, QWidget *parent)
+QLabel *linkLabel(const QString &name, const QString &text, const QString &section, bool wrap,
+                  QWidget *parent)
 {
     auto *label =
         new QLabel(QStringLiteral("<a href=\"%1\">%2</a>").arg(section, text.toHtmlEscaped()), parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::RichText);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setWordWrap(true);
+    label->setWordWrap(wrap);
     QObject::connect(label, &QLabel::linkActivated, label,
                      [](const QString &link) { OpenUrl(helpPageUrl(link)); });
     return label;
@@ -93,6 +94,12 @@ SettingsArea::SettingsArea(QWidget *parent) : QFrame(parent)
     panels->addWidget(fraQuestion, 0, 0);
     panels->addWidget(picLobby, 0, 0);
     panels->addWidget(picGame, 0, 0);
+    // The area keeps one size whichever panel shows.
+    const int height = qMax(fraQuestion->sizeHint().height(),
+                            qMax(picLobby->sizeHint().height(), picGame->sizeHint().height()));
+    for (QWidget *panel : {static_cast<QWidget *>(fraQuestion), static_cast<QWidget *>(picLobby),
+                           static_cast<QWidget *>(picGame)})
+        panel->setMinimumHeight(height);
     layout->addLayout(panels, 1);
 
     cmdStartServer = new QPushButton(QStringLiteral("サーバー開始"), this);
@@ -148,7 +155,7 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
     row->addWidget(cmdReload);
     row->addStretch();
     Label5 = linkLabel(QStringLiteral("Label5"), QStringLiteral("追加辞書の入手（ブラウザで開きます）"),
-                       DictionariesSection, box);
+                       DictionariesSection, false, box);
     row->addWidget(Label5);
     layout->addLayout(row);
     return box;
@@ -198,7 +205,7 @@ QFrame *SettingsArea::buildLobbyPanel()
     Label3 = linkLabel(
         QStringLiteral("Label3"),
         QStringLiteral("指定ポートに接続可能か調べるポートチェッカーはこちら（ブラウザで開きます）"),
-        PortsSection, panel);
+        PortsSection, true, panel);
     layout->addWidget(Label3);
     layout->addStretch();
     return panel;

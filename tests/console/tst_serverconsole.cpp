@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -306,9 +307,13 @@ void TestServerConsole::panelSwitch()
     QCOMPARE(area->picLobby->isVisible(), k == 1);
     QCOMPARE(area->picGame->isVisible(), k == 2);
     // The window does not change size with the panels.
+    m_console->layout()->activate();
     const QSize size = m_console->size();
-    area->optServer[(k + 1) % 3]->click();
-    QCOMPARE(m_console->size(), size);
+    for (int other = 0; other < 3; ++other) {
+        area->optServer[other]->click();
+        m_console->layout()->activate();
+        QCOMPARE(m_console->size(), size);
+    }
 }
 
 void TestServerConsole::dictionaryChecksRefuseBadFiles()
@@ -367,7 +372,7 @@ void TestServerConsole::kickAsksAboutBan()
     QCOMPARE(text, QStringLiteral("BANもしますか？"));
     QTRY_VERIFY(taro->closed());
     QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM taro が退室しました")));
-    QCOMPARE(m_console->players->lblPlayer[0]->text(), QStringLiteral(" Score: 0"));
+    QTRY_COMPARE(m_console->players->lblPlayer[0]->text(), ServerConsole::FreeSeatText);
 
     QFile banFile(m_dir->filePath(QStringLiteral("ban.txt")));
     if (ban) {
@@ -424,7 +429,7 @@ void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
     drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:x;"));
     drawer->send(QStringLiteral("CLS"), QStringLiteral("8"));
     QTRY_COMPARE(mirror->pixelValue(0, 0), 16711935);
-    QVERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:x;")));
+    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:x;")));
     QVERIFY(before != mirror->image());
     QVERIFY(drawer->connected());
 
@@ -439,6 +444,7 @@ void TestServerConsole::seatsShowNamesAddressesAndLamps()
     PlayerPanel *seats = m_console->players;
     QCOMPARE(seats->lamps().interval(), 50);
     ConsoleTestClient *taro = join(4, QStringLiteral("taro"));
+    QCOMPARE(seats->lblPlayer[1]->text(), ServerConsole::FreeSeatText);
     QTRY_COMPARE(seats->lblPlayer[0]->text(), QStringLiteral("taro Score: 0"));
     QCOMPARE(seats->lblPlayer[0]->toolTip(), QStringLiteral("127.0.0.4"));
     QCOMPARE(seats->labelColor(0), QColor(128, 128, 128));
@@ -448,6 +454,13 @@ void TestServerConsole::seatsShowNamesAddressesAndLamps()
     QTRY_VERIFY(seats->lamps().level(0) < 255);
     QCOMPARE(seats->lamps().level(1), 255);
     QTRY_VERIFY(m_console->txtState->logText().contains(QStringLiteral(" <taro> こんにちは\r\n")));
+
+    // A connection that has not named itself yet holds its seat.
+    auto *stranger = new ConsoleTestClient(QStringLiteral("127.0.0.5"));
+    m_clients << stranger;
+    stranger->connectTo(m_server->listeningPort());
+    QTRY_COMPARE(seats->lblPlayer[1]->text(), QStringLiteral("接続有 Name,Ver待ち"));
+    QCOMPARE(seats->lblPlayer[1]->toolTip(), QStringLiteral("127.0.0.5"));
 }
 
 void TestServerConsole::drawerLabelAndWordDuringAGame()
