@@ -1,5 +1,7 @@
 // The console's own displays: the picture mirror, the receive lamps and the log.
 #include "canvasmirror.h"
+#include "fileutil.h"
+#include "helplinks.h"
 #include "logview.h"
 #include "receivelamps.h"
 
@@ -27,6 +29,8 @@ class TestConsoleParts : public QObject {
 
     void logKeepsItsNewest9000Characters();
     void logLineFormats();
+
+    void helpPagesAreTheReadmeBesideTheProgram();
 };
 
 void TestConsoleParts::mirrorDrawsADot()
@@ -224,6 +228,32 @@ void TestConsoleParts::logLineFormats()
                 .match(lines[0])
                 .hasMatch());
     QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d <taro> りんご$")).match(lines[1]).hasMatch());
+}
+
+void TestConsoleParts::helpPagesAreTheReadmeBesideTheProgram()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("build/bin")));
+    const QString bin = dir.filePath(QStringLiteral("build/bin"));
+    SetProgramFolder(bin);
+    const QString readme = QFileInfo(dir.filePath(QStringLiteral("README.md"))).absoluteFilePath();
+
+    // Not found anywhere: still a page of this program, never an outside site.
+    QUrl url(helpPageUrl(PortsSection));
+    QVERIFY(url.isLocalFile());
+    QCOMPARE(url.fragment(), QStringLiteral("ports"));
+
+    // A build tree finds the README of its source folder two levels up.
+    QFile(readme).open(QIODevice::WriteOnly);
+    url = QUrl(helpPageUrl(DictionariesSection));
+    QCOMPARE(QFileInfo(url.toLocalFile()).canonicalFilePath(), QFileInfo(readme).canonicalFilePath());
+    QCOMPARE(url.fragment(), QStringLiteral("dictionaries"));
+
+    // An installed program finds the one beside it first.
+    const QString beside = QDir(bin).filePath(QStringLiteral("README.md"));
+    QFile(beside).open(QIODevice::WriteOnly);
+    url = QUrl(helpPageUrl(PortsSection));
+    QCOMPARE(QFileInfo(url.toLocalFile()).canonicalFilePath(), QFileInfo(beside).canonicalFilePath());
 }
 
 QTEST_MAIN(TestConsoleParts)

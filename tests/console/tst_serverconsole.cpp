@@ -53,6 +53,7 @@ class TestServerConsole : public QObject {
     void seatsShowNamesAddressesAndLamps();
     void drawerLabelAndWordDuringAGame();
     void closeGuard();
+    void lobbyStatusDoubleClickShortensTheWait();
 
   private:
     void makeConsole(int tickMs = 1000);
@@ -504,6 +505,28 @@ void TestServerConsole::closeGuard()
     text = answerBox([this] { m_console->close(); }, QMessageBox::Ok);
     QCOMPARE(text, QStringLiteral("本当にサーバーを終了しますか？"));
     QTRY_VERIFY(!m_console->isVisible());
+}
+
+void TestServerConsole::lobbyStatusDoubleClickShortensTheWait()
+{
+    makeConsole(50);
+    QCOMPARE(m_console->lblLobbyStatus->text(), QStringLiteral("ロビーステータス"));
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    m_server->setLobbyAddressOverride(QStringLiteral("127.0.0.1:%1").arg(probe.serverPort()));
+    probe.close(); // nobody there: every attempt is refused
+    m_console->picSetting->chkLobbyRegister->setChecked(true);
+    startServer();
+
+    const auto attempts = [this] {
+        return m_console->txtState->logText().count(QStringLiteral("<system> ロビーサーバーに接続中..."));
+    };
+    QTRY_VERIFY(m_console->lblLobbyStatus->text().startsWith(QStringLiteral("ロビーに接続リトライ待ち - ")));
+    QCOMPARE(attempts(), 1);
+    QVERIFY(m_server->lobbyLink().retryWait() > 5);
+    QTest::mouseDClick(m_console->lblLobbyStatus, Qt::LeftButton);
+    // The next tick connects instead of a hundred ticks later.
+    QTRY_COMPARE_WITH_TIMEOUT(attempts(), 2, 2000);
 }
 
 QTEST_MAIN(TestServerConsole)
