@@ -142,8 +142,8 @@ class TestAbuseFlood : public QObject {
             }
         }
         QVERIFY2(dropped, qPrintable(QStringLiteral("still seated after %1 strokes").arg(sent)));
-        qInfo("dropped after %d strokes, %lld MiB relayed to each reader; server RSS %ld -> peak %ld KiB", sent,
-              received >> 20, baseline, peak);
+        qInfo("dropped after %d strokes, %lld MiB relayed to each reader; server RSS %ld -> peak %ld KiB",
+              sent, received >> 20, baseline, peak);
         // Not before its unread output passed the server's cap.
         QVERIFY(received > 8LL * 1024 * 1024);
         QVERIFY2(peak - baseline < 64 * 1024,
