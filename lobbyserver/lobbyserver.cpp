@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QPointer>
+#include <QTimer>
 
 namespace zb {
 
@@ -140,6 +141,10 @@ void LobbyServer::onNewConnection()
         });
         connect(peer->socket, &LineSocket::inputOverflow, this, [this, find] {
             if (Peer *p = find()) drop(p, QStringLiteral("長すぎる行を受信したため切断"));
+        });
+        QTimer::singleShot(m_identifyTimeoutMs, peer->socket, [this, find] {
+            Peer *p = find();
+            if (p && p->kind == Peer::Unknown) drop(p, QStringLiteral("名乗らないため切断"));
         });
         // Overflow is noticed in the middle of a broadcast: drop the peer after it.
         connect(

@@ -23,6 +23,9 @@ class LobbyServer : public QObject {
     explicit LobbyServer(QObject *parent = nullptr);
     ~LobbyServer() override;
 
+    // A connection must say who it is within this time (30 s) or is closed.
+    void setIdentifyTimeoutMs(int ms) { m_identifyTimeoutMs = ms; }
+
     bool listen(const QHostAddress &address, quint16 port);
     quint16 port() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
@@ -60,6 +63,7 @@ class LobbyServer : public QObject {
 
     QTcpServer m_server;
     QList<Peer *> m_peers;
+    int m_identifyTimeoutMs = 30000;
 };
 
 } // namespace zb

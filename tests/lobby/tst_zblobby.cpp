@@ -209,6 +209,28 @@ class TstZbLobby : public QObject {
         QTRY_COMPARE(a.names(), QStringList{QStringLiteral("花子")});
     }
 
+    void silentPeersAreDropped()
+    {
+        LobbyServer lobby;
+        lobby.setIdentifyTimeoutMs(50);
+        QVERIFY(lobby.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        Peer game("127.0.0.7");
+        game.socket.socket()->connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), lobby.port());
+        QTRY_VERIFY(game.socket.isConnected());
+        game.socket.sendLine(QStringLiteral("NAM"), QStringLiteral("ZBSERVER"));
+        game.socket.sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
+        QTRY_COMPARE(game.lines.size(), 1);
+        // The silent peer's time runs out after the game server's did.
+        Peer silent("127.0.0.6");
+        QSignalSpy connected(silent.socket.socket(), &QTcpSocket::connected);
+        QSignalSpy dropped(silent.socket.socket(), &QTcpSocket::disconnected);
+        silent.socket.socket()->connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), lobby.port());
+        QVERIFY(dropped.wait(5000));
+        QCOMPARE(connected.size(), 1);
+        game.socket.sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
+        QTRY_COMPARE(game.lines.size(), 2);
+    }
+
     void strangersAreDropped()
     {
         Peer stranger("127.0.0.4");
