@@ -37,6 +37,7 @@ PlayerPanel::PlayerPanel(QWidget *parent)
         auto *kick = new QPushButton(QStringLiteral("Kick"), this);
         kick->setObjectName(QStringLiteral("cmdKick%1").arg(i));
         kick->setFixedWidth(52);
+        kick->setToolTip(QStringLiteral("この席の接続を切ります"));
         connect(kick, &QPushButton::clicked, this, [this, i] { emit kickClicked(i); });
         cmdKick[i] = kick;
 
