@@ -21,12 +21,12 @@ class ServerFixture : public QObject {
         return probe.serverPort();
     }
 
-    void setUpFolder(const QByteArray &dictionary)
+    void setUpFolder(const QString &dictionary)
     {
         m_dir = std::make_unique<QTemporaryDir>();
         zb::SetProgramFolder(m_dir->path());
         zb::SettingsStore::setFile(m_dir->filePath(QStringLiteral("settings.ini")));
-        writeFile(QStringLiteral("default.dat"), dictionary);
+        writeFile(QStringLiteral("default.dat"), zb::toCp932(dictionary));
     }
 
     void writeFile(const QString &name, const QByteArray &bytes)

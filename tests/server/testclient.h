@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QStringList>
 #include <QTcpSocket>
+#include <functional>
 
 // A raw game client on its own loopback address that records every line it
 // receives as "CMD payload".
@@ -21,6 +22,7 @@ class TestClient : public QObject {
             for (const QByteArray &bytes : raw) {
                 const zb::Line line = zb::SplitLine(zb::fromCp932(bytes));
                 lines << line.command + QLatin1Char(' ') + line.payload;
+                if (onLine) onLine(line.command, line.payload);
             }
         });
     }
@@ -57,6 +59,7 @@ class TestClient : public QObject {
     }
 
     QStringList lines;
+    std::function<void(const QString &command, const QString &payload)> onLine;
 
   private:
     QTcpSocket m_socket;

@@ -17,7 +17,7 @@ QString nms(const QStringList &names)
 class TstGameServer : public ServerFixture {
     Q_OBJECT
   private slots:
-    void init() { setUpFolder("りんご\r\nみかん\r\n"); }
+    void init() { setUpFolder(QStringLiteral("りんご\r\nみかん\r\n")); }
     void cleanup() { tearDownServer(); }
 
     void handshake_data()

@@ -1,0 +1,331 @@
+#include "roundengine.h"
+#include "serverfixture.h"
+
+using namespace zb;
+
+namespace {
+const QString kAllNg = QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:");
+}
+
+class TstRoundEngine : public ServerFixture {
+    Q_OBJECT
+
+    // Moves the round clock on by hand until it shows `value`.
+    void tickTo(int value)
+    {
+        for (int i = 0; i < 200 && m_server->TimeLeft() != value; ++i)
+            m_server->engine().tmrTimelimit_Timer();
+        QCOMPARE(m_server->TimeLeft(), value);
+    }
+
+    // Ticks through the end of a turn (the same tick schedules the next one).
+    void timeOut()
+    {
+        tickTo(1);
+        m_server->engine().tmrTimelimit_Timer();
+    }
+
+    // Players on 127.0.0.2, 127.0.0.3, … in slots 0, 1, …, all ready.
+    QList<TestClient *> readyPlayers(int count, int roundMaxIndex = 1)
+    {
+        ServerSettings s = quietSettings();
+        s.roundMaxIndex = roundMaxIndex;
+        startServer(s, 0);
+        QList<TestClient *> players;
+        for (int i = 0; i < count; ++i)
+            players << joinClient(2 + i, QStringLiteral("p%1").arg(i));
+        for (TestClient *p : players)
+            p->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        return players;
+    }
+
+    // Waits until every line sent so far by `from` has been handled.
+    static void sync(TestClient *from, TestClient *to)
+    {
+        static int n = 0;
+        const QString mark = QStringLiteral("sync%1").arg(++n);
+        from->send(QStringLiteral("MSG"), mark);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return std::any_of(to->lines.cbegin(), to->lines.cend(),
+                                   [&](const QString &l) { return l.endsWith(mark); });
+            },
+            5000));
+    }
+
+  private slots:
+    void init() { setUpFolder(QStringLiteral("りんご\r\n")); }
+    void cleanup() { tearDownServer(); }
+
+    void rotationRoundsAndWinner()
+    {
+        ServerSettings s = quietSettings();
+        s.roundMaxIndex = 0;
+        startServer(s, 0);
+        QList<TestClient *> c;
+        for (int i = 0; i < 7; ++i)
+            c << joinClient(2 + i, QStringLiteral("p%1").arg(i));
+        for (int i : {0, 2, 3, 5})
+            c[i]->close();
+        QTRY_COMPARE(m_server->GetPlayerCnt(), 3);
+        for (int i : {1, 4, 6})
+            c[i]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        QTRY_VERIFY(m_server->GameRunning());
+        QVERIFY(m_log.contains(sys(QStringLiteral("全員準備 完了したのでゲームを開始します"))));
+        QCOMPARE(m_server->TimeLeft(), 125);
+        for (int turn = 0; turn < 6; ++turn) {
+            tickTo(120);
+            timeOut();
+        }
+        QVERIFY(!m_server->GameRunning());
+        TestClient *watcher = c[1];
+        QTRY_VERIFY(watcher->has(QStringLiteral("RET null")));
+        QCOMPARE(watcher->payloads(QStringLiteral("QST")),
+                 (QStringList{QStringLiteral("1:りんご"), QStringLiteral("4:りんご"),
+                              QStringLiteral("6:りんご"), QStringLiteral("1:りんご"),
+                              QStringLiteral("4:りんご"), QStringLiteral("6:りんご")}));
+        QStringList announcements;
+        for (const QString &p : watcher->payloads(QStringLiteral("SYM"))) {
+            if (p.contains(QStringLiteral("秒後に"))) announcements << p;
+        }
+        QCOMPARE(announcements, (QStringList{
+                                    QStringLiteral("5秒後に1回目のゲームが始まります ラウンド[1/2]"),
+                                    QStringLiteral("10秒後に2回目のゲームが始まります ラウンド[1/2]"),
+                                    QStringLiteral("10秒後に3回目のゲームが始まります ラウンド[1/2]"),
+                                    QStringLiteral("10秒後に4回目のゲームが始まります ラウンド[2/2]"),
+                                    QStringLiteral("10秒後に5回目のゲームが始まります ラウンド[2/2]"),
+                                    QStringLiteral("10秒後に6回目のゲームが始まります ラウンド[2/2]"),
+                                }));
+        QCOMPARE(watcher->count(QStringLiteral("SYM 時間切れ！正解者は居ませんでした 「りんご」")), 6);
+        QCOMPARE(watcher->count(QStringLiteral("SND ng")), 6);
+        QCOMPARE(watcher->count(QStringLiteral("SND question")), 6);
+        // Nobody scored: the tie goes to the highest seated slot.
+        const QStringList end =
+            watcher->lines.mid(watcher->lines.indexOf(QStringLiteral("SYM ゲーム終了！")));
+        QCOMPARE(end, (QStringList{QStringLiteral("SYM ゲーム終了！"),
+                                   QStringLiteral("SYM 優勝者は p6 でした！おめでとう！"),
+                                   QStringLiteral("SND lose"), QStringLiteral("RET null"), kAllNg}));
+        QTRY_VERIFY(c[6]->has(QStringLiteral("SND win")));
+        QVERIFY(!c[6]->has(QStringLiteral("SND lose")));
+        QVERIFY(m_log.contains(sys(QStringLiteral("優勝者は p6 です"))));
+        QCOMPARE(m_server->TimeLeft(), -1);
+        QCOMPARE(m_server->DrawerSlot(), 0);
+        QCOMPARE(m_server->highlightedSlot(), -1);
+    }
+
+    void scoring()
+    {
+        QList<TestClient *> p = readyPlayers(2);
+        TestClient *alice = p[0], *bob = p[1];
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(121);
+        bob->send(QStringLiteral("MSG"), QStringLiteral("りんご")); // lead-in: chat only
+        sync(bob, alice);
+        tickTo(120);
+        QTRY_VERIFY(alice->has(QStringLiteral("QST 0:りんご")));
+        QCOMPARE(m_server->questionLabel(), QStringLiteral("？？？"));
+        QCOMPARE(m_server->highlightedSlot(), 0);
+        bob->send(QStringLiteral("MSG"), QStringLiteral("りんご")); // at 120 itself: no hit
+        sync(bob, alice);
+        QVERIFY(!alice->has(QStringLiteral("QOK 1")));
+
+        tickTo(37);
+        alice->lines.clear();
+        bob->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
+        bob->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
+        QTRY_VERIFY(alice->has(QStringLiteral("QOK 1")));
+        sync(bob, alice);
+        QCOMPARE(
+            alice->lines.mid(0, 8),
+            (QStringList{QStringLiteral("MSG 1:りんご"), QStringLiteral("SYM p1 が正解！「りんご」+ 37点"),
+                         QStringLiteral("SYM 絵を描いた人 p0 + 37点"), QStringLiteral("SND ok"),
+                         QStringLiteral("QOK 1"), QStringLiteral("SCR 37:37:0:0:0:0:0:0:"),
+                         QStringLiteral("SYM 10秒後に2回目のゲームが始まります ラウンド[1/3]"),
+                         QStringLiteral("MSG 1:りんご")}));
+        QCOMPARE(alice->count(QStringLiteral("QOK 1")), 1);
+        QCOMPARE(m_server->playerScore(0), 37);
+        QCOMPARE(m_server->playerScore(1), 37);
+        QCOMPARE(m_server->TimeLeft(), 130);
+        QCOMPARE(m_server->questionLabel(), QStringLiteral("りんご"));
+        QCOMPARE(m_server->playerLabel(1), QStringLiteral("p1 Score: 37"));
+        QVERIFY(m_log.contains(sys(QStringLiteral("p1が正解"))));
+        QVERIFY(m_log.contains(sys(QStringLiteral("10秒後に2回目のゲーム開始 ラウンド[1/3]"))));
+        tickTo(120);
+        QTRY_VERIFY(alice->has(QStringLiteral("QST 1:りんご")));
+    }
+
+    void guessForms_data()
+    {
+        QTest::addColumn<QByteArray>("dictionary");
+        QTest::addColumn<QString>("guess");
+        QTest::addColumn<bool>("hit");
+        QTest::newRow("ヴ typed") << QByteArray("ヴァイオリン\r\n") << QStringLiteral("ヴぁいおりん") << true;
+        QTest::newRow("stored form") << QByteArray("ヴァイオリン\r\n") << QStringLiteral("う゛ぁいおりん")
+                                     << true;
+        QTest::newRow("katakana not converted")
+            << QByteArray("ばなな\r\n") << QStringLiteral("バナナ") << false;
+        QTest::newRow("exact") << QByteArray("Apple\r\n") << QStringLiteral("Apple") << true;
+        QTest::newRow("case") << QByteArray("Apple\r\n") << QStringLiteral("apple") << false;
+        QTest::newRow("trailing space") << QByteArray("Apple\r\n") << QStringLiteral("Apple ") << false;
+    }
+    void guessForms()
+    {
+        QFETCH(QByteArray, dictionary);
+        QFETCH(QString, guess);
+        QFETCH(bool, hit);
+        writeFile(QStringLiteral("default.dat"), toCp932(QString::fromUtf8(dictionary)));
+        QList<TestClient *> p = readyPlayers(2);
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(100);
+        p[1]->send(QStringLiteral("MSG"), guess);
+        sync(p[1], p[0]);
+        QCOMPARE(p[0]->has(QStringLiteral("QOK 1")), hit);
+    }
+
+    void hintsOnConsole()
+    {
+        writeFile(QStringLiteral("default.dat"), toCp932(QStringLiteral("すいとう\r\n")));
+        readyPlayers(2);
+        QTRY_VERIFY(m_server->GameRunning());
+        QSignalSpy labels(m_server.get(), &GameServer::questionLabelChanged);
+        timeOut();
+        QStringList shown;
+        for (const auto &args : labels)
+            shown << args.first().toString();
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("？？？"), QStringLiteral("○○○○"), QStringLiteral("す○○○"),
+                              QStringLiteral("す○○う"), QStringLiteral("すいとう")}));
+    }
+
+    void highestDrawerLeaves()
+    {
+        QList<TestClient *> p = readyPlayers(3);
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(120);
+        timeOut();
+        tickTo(120);
+        timeOut();
+        tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 2);
+        p[2]->close();
+        QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
+        QCOMPARE(m_server->engine().RoundIndex(), 1);
+        QVERIFY(m_server->GameRunning());
+        timeOut();
+        QCOMPARE(m_server->engine().RoundIndex(), 1);
+        QTRY_VERIFY(p[0]->has(QStringLiteral("SYM 10秒後に4回目のゲームが始まります ラウンド[2/3]")));
+        tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 0);
+    }
+
+    void allButOneLeave()
+    {
+        QList<TestClient *> p = readyPlayers(3);
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(120);
+        tickTo(50);
+        p[0]->lines.clear();
+        p[1]->close();
+        QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
+        QVERIFY(m_server->GameRunning());
+        p[2]->close();
+        QTRY_VERIFY(p[0]->has(QStringLiteral("RET null")));
+        QCOMPARE(p[0]->lines.last(), kAllNg);
+        QVERIFY(!p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QVERIFY(!m_server->GameRunning());
+        QCOMPARE(m_server->TimeLeft(), -1);
+    }
+
+    void joinDuringGame()
+    {
+        QList<TestClient *> p = readyPlayers(2);
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(120);
+        TestClient *late = joinClient(4, QStringLiteral("late"));
+        QCOMPARE(late->lines.mid(0, 3), (QStringList{QStringLiteral("NUM 2"), QStringLiteral("RST null"),
+                                                     QStringLiteral("RDY OK:OK:OK:NG:NG:NG:NG:NG:")}));
+        timeOut();
+        tickTo(120);
+        timeOut();
+        tickTo(120);
+        QTRY_VERIFY(late->has(QStringLiteral("QST 2:りんご")));
+    }
+
+    void readyChangesDuringGame()
+    {
+        QList<TestClient *> p = readyPlayers(2);
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(122);
+        // A repeated "OK" does not restart the game.
+        p[0]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        sync(p[0], p[1]);
+        QCOMPARE(m_server->TimeLeft(), 122);
+        // Nobody ready at the turn start: back to waiting without a winner.
+        p[0]->send(QStringLiteral("RDY"), QStringLiteral("NG"));
+        p[1]->send(QStringLiteral("RDY"), QStringLiteral("NG"));
+        sync(p[0], p[1]);
+        sync(p[1], p[0]);
+        p[0]->lines.clear();
+        tickTo(121);
+        m_server->engine().tmrTimelimit_Timer();
+        QVERIFY(!m_server->GameRunning());
+        QCOMPARE(m_server->TimeLeft(), -1);
+        QTRY_COMPARE(p[0]->lines, (QStringList{QStringLiteral("RET null"), kAllNg}));
+    }
+
+    void winner_data()
+    {
+        QTest::addColumn<QList<int>>("seated");
+        QTest::addColumn<QList<int>>("scores");
+        QTest::addColumn<int>("winner");
+        QTest::newRow("tie goes up") << QList<int>{0, 2, 5} << QList<int>{0, 0, 40, 0, 0, 40, 0, 0} << 5;
+        QTest::newRow("clear best") << QList<int>{0, 2, 5} << QList<int>{90, 0, 40, 0, 0, 40, 0, 0} << 0;
+        QTest::newRow("a leaver cannot win") << QList<int>{0, 1} << QList<int>{5, 3, 0, 0, 0, 0, 0, 99} << 0;
+        QTest::newRow("all zero, top slot free") << QList<int>{1, 3} << QList<int>(8, 0) << 3;
+        QTest::newRow("nobody") << QList<int>{} << QList<int>(8, 0) << -1;
+    }
+    void winner()
+    {
+        QFETCH(QList<int>, seated);
+        QFETCH(QList<int>, scores);
+        QFETCH(int, winner);
+        PlayerTable t;
+        for (int i = 0; i < 8; ++i)
+            t.PlayerScore[i] = scores[i];
+        for (int s : seated)
+            t.PlayerName[s] = QStringLiteral("p");
+        QCOMPARE(RoundEngine::GetMaxScorePlayer(t), winner);
+    }
+
+    void wholeGameWithRealClock()
+    {
+        // Three players who answer at once: two rounds finish in well under a minute.
+        ServerSettings s = quietSettings();
+        s.roundMaxIndex = 0;
+        startServer(s, 20);
+        QList<TestClient *> p;
+        for (int i = 0; i < 3; ++i)
+            p << joinClient(2 + i, QStringLiteral("p%1").arg(i));
+        for (int i = 0; i < 3; ++i) {
+            TestClient *me = p[i];
+            me->onLine = [me, i](const QString &command, const QString &payload) {
+                // A guess at 120 itself would not count: answer a few ticks in.
+                if (command == QLatin1String("QST") && payload.left(1).toInt() == (i + 1) % 3)
+                    QTimer::singleShot(100, me,
+                                       [me, payload] { me->send(QStringLiteral("MSG"), payload.mid(2)); });
+            };
+        }
+        for (TestClient *c : p)
+            c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        QTRY_VERIFY_WITH_TIMEOUT(p[0]->has(QStringLiteral("RET null")), 30000);
+        QVERIFY2(p[0]->count(QStringLiteral("SND ok")) == 6, qPrintable(p[0]->lines.join(QLatin1Char('|'))));
+        // Everybody drew twice and guessed twice: 6 turns' seconds split evenly.
+        const QStringList finalScores = p[0]->payloads(QStringLiteral("SCR")).last().split(QLatin1Char(':'));
+        QVERIFY(finalScores.value(0).toInt() > 0);
+        QVERIFY(p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QCOMPARE(p[0]->lines.last(), kAllNg);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstRoundEngine)
+#include "tst_roundengine.moc"
