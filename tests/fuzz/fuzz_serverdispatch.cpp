@@ -52,24 +52,24 @@ bool seated(int slot)
 }
 
 // Every slot held by a live connection, as after eight clients connected.
+// A client whose slot was released (kicked, refused) connects again.
 void fillSlots()
 {
     Harness &h = *g_harness;
-    for (int i = 0; i < zb::GameServer::Slots; ++i) {
-        QTcpSocket *&c = h.clients[static_cast<size_t>(i)];
-        if (c && c->state() == QAbstractSocket::ConnectedState) continue;
-        if (c) c->deleteLater();
-        c = new QTcpSocket;
-        c->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)));
-        c->connectToHost(QHostAddress::LocalHost, h.port);
-    }
-    const QDeadlineTimer deadline(5000);
+    const QDeadlineTimer deadline(10000);
     for (;;) {
         pumpEvents();
         int busy = 0;
         for (int i = 0; i < zb::GameServer::Slots; ++i)
             busy += seated(i);
-        if (busy == zb::GameServer::Slots) break;
+        if (busy == zb::GameServer::Slots) return;
+        for (QTcpSocket *&c : h.clients) {
+            if (c && c->state() != QAbstractSocket::UnconnectedState) continue;
+            if (c) c->deleteLater();
+            c = new QTcpSocket;
+            c->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + (&c - h.clients.data()))));
+            c->connectToHost(QHostAddress::LocalHost, h.port);
+        }
         ZB_FUZZ_CHECK(!deadline.hasExpired());
     }
 }
