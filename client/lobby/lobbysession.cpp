@@ -118,18 +118,33 @@ QString LobbySession::playerName() const
                                           : m_playerNameOverride;
 }
 
+bool LobbySession::splitAddress(const QString &address, QString &host, quint16 &port)
+{
+    const QString text = address.trimmed();
+    qsizetype colon;
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QStringLiteral("]:"));
+        host = close < 0 ? QString() : text.mid(1, close - 1);
+        colon = close < 0 ? -1 : close + 1;
+    } else {
+        colon = text.indexOf(QLatin1Char(':'));
+        host = text.left(colon).trimmed();
+    }
+    bool ok = false;
+    const int n = colon < 0 ? 0 : text.mid(colon + 1).section(QLatin1Char(':'), 0, 0).trimmed().toInt(&ok);
+    if (!ok || n <= 0 || n > 65535 || host.isEmpty()) return false;
+    port = quint16(n);
+    return true;
+}
+
 void LobbySession::ConnectLobbyServer()
 {
-    const QString address = lobbyAddress();
-    const qsizetype colon = address.indexOf(QLatin1Char(':'));
-    const QString host = address.left(colon).trimmed();
-    bool ok = false;
-    const int port =
-        colon < 0 ? 0 : address.mid(colon + 1).section(QLatin1Char(':'), 0, 0).trimmed().toInt(&ok);
+    QString host;
+    quint16 port = 0;
     AddSystemText(QStringLiteral("ロビーサーバーに接続中..."));
     emit connectingChanged(true);
-    if (ok && port > 0 && port <= 65535 && !host.isEmpty())
-        m_socket->socket()->connectToHost(host, quint16(port));
+    // A useless address fails like an unreachable lobby, at the end of the wait.
+    if (splitAddress(lobbyAddress(), host, port)) m_socket->socket()->connectToHost(host, port);
     m_connectTimer.start(ConnectTicks * m_tickMs);
 }
 

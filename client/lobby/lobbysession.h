@@ -30,6 +30,10 @@ class LobbySession : public QObject {
     // The override, else the setting "LobbyServerAddress", else the built-in default.
     static QString lobbyAddress();
 
+    // Host and port of "host:port" ("[v6]:port" for an IPv6 address); false
+    // when the port is missing or out of range.
+    static bool splitAddress(const QString &address, QString &host, quint16 &port);
+
     // Length of one timer tick (1000 ms); tests shorten it.
     void setTickMs(int ms);
     int tickMs() const { return m_tickMs; }

@@ -54,6 +54,46 @@ class TstLobbySession : public QObject {
         QCOMPARE(LobbySession::lobbyAddress(), QStringLiteral("10.1.1.1:3000"));
     }
 
+    void addressSplit_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("name") << "localhost:29999"
+                              << "localhost" << 29999;
+        QTest::newRow("blanks") << " 10.0.0.1 : 3000 "
+                                << "10.0.0.1" << 3000;
+        QTest::newRow("ipv6") << "[::1]:4000"
+                              << "::1" << 4000;
+        QTest::newRow("extra piece") << "h:5:6"
+                                     << "h" << 5;
+        QTest::newRow("no port") << "10.0.0.1"
+                                 << "" << -1;
+        QTest::newRow("port zero") << "h:0"
+                                   << "" << -1;
+        QTest::newRow("port too big") << "h:70000"
+                                      << "" << -1;
+        QTest::newRow("not a number") << "h:x"
+                                      << "" << -1;
+        QTest::newRow("no host") << ":29999"
+                                 << "" << -1;
+        QTest::newRow("bare ipv6") << "[::1]"
+                                   << "" << -1;
+    }
+    void addressSplit()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QString h;
+        quint16 p = 0;
+        QCOMPARE(LobbySession::splitAddress(address, h, p), port > 0);
+        if (port > 0) {
+            QCOMPARE(h, host);
+            QCOMPARE(int(p), port);
+        }
+    }
+
     void announcesOnConnect()
     {
         FakeLobby lobby;
