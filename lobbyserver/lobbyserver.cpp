@@ -22,7 +22,11 @@ QString peerAddress(const QTcpSocket *socket)
     const QHostAddress a = socket->peerAddress();
     bool v4 = false;
     const quint32 ip = a.toIPv4Address(&v4);
-    return v4 ? QHostAddress(ip).toString() : a.toString();
+    if (v4) return QHostAddress(ip).toString();
+    // Players join at address + ":" + port, so an IPv6 address keeps its colons in brackets.
+    QHostAddress plain = a;
+    plain.setScopeId(QString());
+    return QLatin1Char('[') + plain.toString() + QLatin1Char(']');
 }
 } // namespace
 

@@ -166,6 +166,18 @@ class TstZbLobby : public QObject {
         QTRY_COMPARE(player.ServerList().first().playercount, QStringLiteral("2"));
         QCOMPARE(player.ServerList().at(1).address, QStringLiteral("127.0.0.3:27064"));
 
+        // A game server reached over IPv6 is joined at a bracketed address.
+        LineSocket v6;
+        v6.socket()->connectToHost(QHostAddress::LocalHostIPv6, m_port);
+        if (v6.socket()->waitForConnected(5000)) {
+            v6.sendLine(QStringLiteral("NAM"), QStringLiteral("ZBSERVER"));
+            v6.sendLine(QStringLiteral("STS"), gameStatus(QStringLiteral("0")));
+            QTRY_COMPARE(player.ServerList().size(), 3);
+            QCOMPARE(player.ServerList().at(2).address, QStringLiteral("[::1]:27064"));
+            v6.socket()->abort();
+            QTRY_COMPARE(player.ServerList().size(), 2);
+        }
+
         game->socket.sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
         QTRY_COMPARE(game->lines, QStringList{QStringLiteral("CHK null")});
 
