@@ -52,7 +52,10 @@ GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new Li
     connect(socket, &QTcpSocket::disconnected, this, &GameConnection::onSocketGone);
     connect(socket, &QTcpSocket::errorOccurred, this, &GameConnection::onSocketGone);
     // A server that floods us is treated like one that went away.
-    connect(m_line, &LineSocket::inputOverflow, this, &GameConnection::onSocketGone);
+    connect(m_line, &LineSocket::inputOverflow, this, [this] {
+        emit systemText(QStringLiteral("サーバーから長すぎる行を受信したので切断します"));
+        onSocketGone();
+    });
     connect(m_line, &LineSocket::outputOverflow, this, &GameConnection::onSocketGone);
 }
 

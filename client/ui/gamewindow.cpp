@@ -32,7 +32,7 @@ constexpr int CanvasX = 8;
 constexpr int CanvasY = 58;
 constexpr int PaletteX = CanvasX + CanvasWidth + 8;
 constexpr int PlayersX = PaletteX + 56 + 12;
-constexpr int PanelWidth = 200;
+constexpr int PanelWidth = 212;
 constexpr int PanelHeight = 50;
 constexpr int PanelStep = 54;
 

@@ -30,6 +30,7 @@ class TestClientConnection : public QObject {
     void splitAndCombinedDeliveries();
     void peerCloseRunsDisconnectRoutine();
     void nspDisconnects();
+    void overlongLineCuts();
     void idleWatchdog_data();
     void idleWatchdog();
     void sendRateLimit();
@@ -242,6 +243,20 @@ void TestClientConnection::nspDisconnects()
     QCOMPARE(texts(sys),
              (QStringList{QStringLiteral("パスワードが違います"), QStringLiteral("切断されました")}));
     QVERIFY(!client.readyEnabled());
+}
+
+void TestClientConnection::overlongLineCuts()
+{
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy sys(&client, &GameClient::systemText);
+    server.sendRaw("SYM ok\r\n" + QByteArray(1024 * 1024, 'x'));
+    QTRY_VERIFY(!client.isConnected());
+    QCOMPARE(texts(sys), (QStringList{QStringLiteral("ok"),
+                                      QStringLiteral("サーバーから長すぎる行を受信したので切断します"),
+                                      QStringLiteral("切断されました")}));
 }
 
 void TestClientConnection::idleWatchdog_data()

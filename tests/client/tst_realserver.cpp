@@ -166,6 +166,8 @@ void TestRealServer::wholeGame()
         Player &guesser = players[(lastDrawer + 1) % 3];
         QTRY_COMPARE(guesser.client.canvas().canvas().pixelValue(150, y), 255);
         QCOMPARE(guesser.client.round().questionText().size() > 0, true);
+        // Guesses count once the server's clock has left 120.
+        QTRY_VERIFY(guesser.client.round().timeLimit() <= 118);
         QVERIFY(guesser.client.txtSend_Enter(lastWord));
         QTRY_COMPARE(players[0].client.qokSlot(), (lastDrawer + 1) % 3);
         QCOMPARE(players[0].client.round().timeLimit(), -1);

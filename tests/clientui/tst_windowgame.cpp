@@ -1,0 +1,152 @@
+#include "canvaswidget.h"
+#include "clicklabel.h"
+#include "fileutil.h"
+#include "gamewindow.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace zb;
+
+// Three game windows play a whole game on the real server; with
+// ZB_SCREENSHOT_DIR set, what the players see is saved along the way.
+class TestWindowGame : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void threeWindowsPlay();
+
+  private:
+    void shoot(GameWindow *w, const QString &name);
+
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    quint16 m_port = 0;
+    QString m_shots;
+};
+
+void TestWindowGame::initTestCase()
+{
+    const QString program = QStringLiteral(ZB_BIN_DIR "/zbserver");
+    if (!QFile::exists(program)) QSKIP("zbserver is not built");
+    QVERIFY(m_dir.isValid());
+    SetProgramFolder(m_dir.path());
+    SettingsStore::setFile(m_dir.filePath(QStringLiteral("settings.ini")));
+    m_shots = qEnvironmentVariable("ZB_SCREENSHOT_DIR");
+    const QString japanese = QStringLiteral("Noto Sans CJK JP");
+    if (QFontDatabase::families().contains(japanese)) QApplication::setFont(QFont(japanese, 9));
+    QFile::copy(QStringLiteral(ZB_BIN_DIR "/default.dat"), m_dir.filePath(QStringLiteral("default.dat")));
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        m_port = probe.serverPort();
+    }
+    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.start(program, {QStringLiteral("--headless"), QStringLiteral("--port"), QString::number(m_port),
+                             QStringLiteral("--data-dir"), m_dir.path(), QStringLiteral("--tick-ms"),
+                             QStringLiteral("40"), QStringLiteral("--no-lobby"), QStringLiteral("--rounds"),
+                             QStringLiteral("2")});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += m_server.readAll()).contains("待機します"), 10000);
+}
+
+void TestWindowGame::cleanupTestCase()
+{
+    m_server.kill();
+    m_server.waitForFinished(3000);
+}
+
+void TestWindowGame::shoot(GameWindow *w, const QString &name)
+{
+    if (!m_shots.isEmpty()) w->grab().save(m_shots + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+void TestWindowGame::threeWindowsPlay()
+{
+    std::unique_ptr<GameWindow> windows[3];
+    const QStringList names{QStringLiteral("はなこ"), QStringLiteral("taro"), QStringLiteral("じろう")};
+    for (int i = 0; i < 3; ++i) {
+        windows[i] = std::make_unique<GameWindow>();
+        GameWindow *w = windows[i].get();
+        w->client().setTickMs(40);
+        w->client().setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 2)));
+        w->Form_Load();
+        w->move(20 * i, 20 * i);
+        w->openConnectDialog(QStringLiteral("127.0.0.1:%1").arg(m_port));
+        w->connectDialog()->txtName->setText(names.at(i));
+        QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
+        QTRY_VERIFY(w->client().isConnected());
+        QTRY_COMPARE(w->lblPlayer[i]->text(), names.at(i));
+    }
+    QTRY_COMPARE(windows[0]->lblPlayer[2]->text(), names.at(2));
+    shoot(windows[0].get(), QStringLiteral("1-joined"));
+    for (auto &w : windows) {
+        QTRY_VERIFY(w->cmdReady->isEnabled());
+        QTest::mouseClick(w->cmdReady, Qt::LeftButton);
+    }
+    int turns = 0;
+    QString lastKey;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    GameWindow *first = windows[0].get();
+    while (!first->txtSystem->toPlainText().contains(QStringLiteral("待機状態に戻ります")) &&
+           elapsed.elapsed() < 45000) {
+        QTest::qWait(10);
+        const RoundState &round = first->client().round();
+        if (!round.InGame || round.timeLimit() <= 100) continue;
+        const QString key = QString::number(round.DrawerSlot) + round.CurrentQuestion;
+        if (key == lastKey) continue;
+        lastKey = key;
+        ++turns;
+        const int drawer = round.DrawerSlot;
+        GameWindow *d = windows[drawer].get();
+        GameWindow *g = windows[(drawer + 1) % 3].get();
+        QTRY_COMPARE(d->lblQuestion->text(), round.CurrentQuestion);
+        // A small house: walls in blue, a red roof.
+        QTest::mouseClick(d->lblColor[7], Qt::LeftButton);
+        QTest::keyClick(d, Qt::Key_F2);
+        const QList<QPoint> walls{{200, 400}, {200, 250}, {440, 250}, {440, 400}, {200, 400}};
+        QTest::mousePress(d->picMain, Qt::LeftButton, {}, walls.first());
+        for (const QPoint &p : walls)
+            QTest::mouseMove(d->picMain, p);
+        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, walls.last());
+        QTest::mouseClick(d->lblColor[2], Qt::LeftButton);
+        QTest::mousePress(d->picMain, Qt::LeftButton, {}, QPoint(180, 260));
+        QTest::mouseMove(d->picMain, QPoint(320, 120));
+        QTest::mouseMove(d->picMain, QPoint(460, 260));
+        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, QPoint(460, 260));
+        QTRY_COMPARE(g->client().canvas().canvas().pixelValue(320, 250), 16711680);
+        if (turns == 1) {
+            shoot(d, QStringLiteral("2-turn-start-drawer"));
+            shoot(g, QStringLiteral("2-turn-start-guesser"));
+        }
+        // Guesses count once the server's clock has left 120.
+        QTRY_VERIFY(g->client().round().timeLimit() <= 118);
+        g->txtSend->setText(round.CurrentQuestion);
+        QTest::keyClick(g->txtSend, Qt::Key_Return);
+        QTRY_VERIFY(first->shpQok->isVisible());
+        QCOMPARE(first->lblTimeLimit->text(), QStringLiteral("-1"));
+        if (turns == 1) shoot(g, QStringLiteral("3-hit"));
+    }
+    QCOMPARE(turns, 6);
+    for (auto &w : windows) {
+        QTRY_VERIFY(w->cmdReady->isEnabled());
+        QVERIFY(w->lblOekakiChat->isVisible());
+    }
+    shoot(first, QStringLiteral("4-game-end"));
+}
+
+QTEST_MAIN(TestWindowGame)
+#include "tst_windowgame.moc"
