@@ -1,10 +1,8 @@
 #include "gameserver.h"
 
-#include "banlist.h"
 #include "fileutil.h"
 #include "roundengine.h"
 #include "settingsstore.h"
-#include "stroke.h"
 #include "version.h"
 
 #include <QHostAddress>

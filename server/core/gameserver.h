@@ -127,10 +127,15 @@ class GameServer : public QObject {
     void playersChanged();
     void clockChanged(int timeLeft);
     void questionLabelChanged(const QString &text);
+    // Every STK from a player, already relayed; the view draws it only while
+    // its mirror is shown.
     void strokeReceived(const QString &payload);
-    // A CLS from a player, and the white clear at every turn start.
+    // A CLS from a player (a valid index only), and the white clear at every
+    // turn start, which the mirror takes whether shown or not.
     void fillReceived(int paletteIndex);
+    // A slot's connection delivered data (its lamp lights up).
     void dataArrived(int slot);
+    // The lamps faded a step: read receiveLevel() again.
     void lampsChanged();
     void captionChanged(const QString &caption);
 
