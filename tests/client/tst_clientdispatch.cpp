@@ -26,8 +26,6 @@ class TestClientDispatch : public QObject {
     void initTestCase();
     void lists_data();
     void lists();
-    void readyLabels_data();
-    void readyLabels();
     void simpleCommands_data();
     void simpleCommands();
     void turnStart();
@@ -99,31 +97,6 @@ void TestClientDispatch::lists()
     // The next line is handled normally.
     client.Cont(QStringLiteral("RDY"), QStringLiteral("OK:NG:NG:NG:NG:NG:NG:NG:"));
     QCOMPARE(client.players().ready(0), QStringLiteral("OK"));
-}
-
-void TestClientDispatch::readyLabels_data()
-{
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("color");
-    QTest::newRow("OK") << 0 << "準備完了" << 0xFF0000;
-    QTest::newRow("VER") << 1 << "Ver違い" << 0x0000FF;
-    QTest::newRow("PSW") << 2 << "パス違い" << 0x0000FF;
-    QTest::newRow("other") << 3 << "準備中" << 0xFF8080;
-    QTest::newRow("free") << 4 << "空き" << 0;
-}
-
-void TestClientDispatch::readyLabels()
-{
-    QFETCH(int, slot);
-    QFETCH(QString, text);
-    QFETCH(int, color);
-    GameClient client;
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:d::::"));
-    client.Cont(QStringLiteral("RDY"), QStringLiteral("OK:VER:PSW:x::::"));
-    const ReadyLabel label = ReadyLabelFor(client.players().name(slot), client.players().ready(slot));
-    QCOMPARE(label.text, text);
-    QCOMPARE(label.color, color);
 }
 
 void TestClientDispatch::simpleCommands_data()
