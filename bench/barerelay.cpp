@@ -1,7 +1,9 @@
 // The smallest correct CR LF line relay: every complete line a client sends
 // goes to every other client, nothing else. It is the floor the game server's
 // relay is measured against, so it does no more work than relaying needs.
-//   barerelay PORT
+//   barerelay PORT [--nagle]
+// --nagle leaves Nagle's algorithm on, as a socket does by default, to show
+// what that alone costs.
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -117,10 +119,11 @@ void readFrom(int fd)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: barerelay PORT\n");
+    if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "--nagle") != 0)) {
+        std::fprintf(stderr, "usage: barerelay PORT [--nagle]\n");
         return 2;
     }
+    const bool noDelay = argc == 2;
     std::signal(SIGPIPE, SIG_IGN);
     const int port = std::atoi(argv[1]);
     const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -147,7 +150,7 @@ int main(int argc, char **argv)
             const int fd = events[i].data.fd;
             if (fd == listener) {
                 for (int c; (c = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK)) >= 0;) {
-                    setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+                    if (noDelay) setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
                     Client &client = g_clients[c];
                     client.fd = c;
                     epoll_event cev{};

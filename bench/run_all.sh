@@ -20,7 +20,7 @@ cp "$out/main/bin/default.dat" "$work/"
 results=$out/results.txt
 {
     "$out/tools/zbload" --zbserver "$out/main/bin/zbserver" --bare "$out/tools/barerelay" \
-        --data-dir "$work" --work-dir "$work" $quick
+        --data-dir "$work" --work-dir "$work" --nagle --preload-nodelay "$out/tools/libnodelay_preload.so" $quick
     "$out/tools/replaybench" $([ "$quick" = --quick ] && echo 20 || echo 200)
 } 2> >(grep -v XDG_RUNTIME_DIR >&2) | grep '^RESULT' >"$results"
 
@@ -51,6 +51,13 @@ END {
         row(sizes[i] " pts latency p50 (us)", sprintf("%.0f", v(z, "latency_p50_us")), sprintf("%.0f", v(b, "latency_p50_us")), rt, "", "")
         rt = ratio(v(z, "latency_p99_us"), v(b, "latency_p99_us"))
         row(sizes[i] " pts latency p99 (us)", sprintf("%.0f", v(z, "latency_p99_us")), sprintf("%.0f", v(b, "latency_p99_us")), rt, "<= 2", check(rt, "<=", 2))
+    }
+    print ""
+    printf "%-34s %12s %12s %7s\n", "diagnostics, ratio to bare relay", "zbs+NODELAY", "bare+Nagle", ""
+    for (i = 1; i <= n; i++) {
+        d = "relay-" sizes[i] "/zbserver-nodelay"; g = "relay-" sizes[i] "/bare-nagle"; b = "relay-" sizes[i] "/bare"
+        row(sizes[i] " pts strokes/s ratio", ratio(v(d, "strokes_per_s"), v(b, "strokes_per_s")), ratio(v(g, "strokes_per_s"), v(b, "strokes_per_s")), "", "", "")
+        row(sizes[i] " pts latency p99 ratio", ratio(v(d, "latency_p99_us"), v(b, "latency_p99_us")), ratio(v(g, "latency_p99_us"), v(b, "latency_p99_us")), "", "", "")
     }
     print ""
     printf "%-34s %12s %12s %7s\n", "guess until QOK (ms)", "loaded", "idle", "ratio"

@@ -3,6 +3,8 @@
 // relayed strokes. Starts the servers itself and prints one result per line:
 //   RESULT <scenario> <metric> <value>
 // usage: zbload --zbserver PATH --bare PATH --data-dir DIR [--quick]
+//   --nagle: also the bare relay with Nagle's algorithm left on;
+//   --preload-nodelay LIB: also zbserver with TCP_NODELAY forced on its sockets.
 
 #include "netclient.h"
 #include "process.h"
@@ -31,6 +33,8 @@ struct Options {
     std::string dataDir;
     std::string workDir = "/tmp";
     bool quick = false;
+    bool nagle = false;
+    std::string preload;
 };
 
 void result(const std::string &scenario, const std::string &metric, double value)
@@ -233,12 +237,18 @@ void relayBenchmark(const Options &o)
         o.quick ? std::vector<Size>{{100, 300, 50}, {1000, 100, 30}, {5000, 30, 20}}
                 : std::vector<Size>{{100, 5000, 400}, {1000, 1500, 300}, {5000, 400, 200}};
     const int repeats = o.quick ? 1 : 3;
-    for (const char *which : {"zbserver", "bare"}) {
-        const bool zb = std::strcmp(which, "zbserver") == 0;
+    for (const char *which : {"zbserver", "bare", "bare-nagle", "zbserver-nodelay"}) {
+        const bool nagle = std::strcmp(which, "bare-nagle") == 0;
+        const bool preload = std::strcmp(which, "zbserver-nodelay") == 0;
+        const bool zb = preload || std::strcmp(which, "zbserver") == 0;
+        // The two diagnostic runs only when asked for.
+        if ((nagle && !o.nagle) || (preload && o.preload.empty())) continue;
         ServerProcess server;
-        const std::vector<std::string> argv =
-            zb ? serverArgs(o, 1000) : std::vector<std::string>{o.bare, "{port}"};
-        if (!server.start(argv, o.workDir + "/" + which + "-relay.log", serverEnv(o))) {
+        std::vector<std::string> argv = zb ? serverArgs(o, 1000) : std::vector<std::string>{o.bare, "{port}"};
+        if (nagle) argv.push_back("--nagle");
+        std::vector<std::string> env = serverEnv(o);
+        if (preload) env.push_back("LD_PRELOAD=" + o.preload);
+        if (!server.start(argv, o.workDir + "/" + which + "-relay.log", env)) {
             std::fprintf(stderr, "%s did not start\n", which);
             continue;
         }
@@ -432,9 +442,13 @@ int main(int argc, char **argv)
             only = next();
         else if (a == "--quick")
             o.quick = true;
+        else if (a == "--nagle")
+            o.nagle = true;
+        else if (a == "--preload-nodelay")
+            o.preload = next();
         else {
             std::fprintf(stderr, "usage: zbload --zbserver PATH --bare PATH --data-dir DIR [--work-dir DIR] "
-                                 "[--only relay|guess|memory] [--quick]\n");
+                                 "[--only relay|guess|memory] [--quick] [--nagle] [--preload-nodelay LIB]\n");
             return 2;
         }
     }
