@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QSocketNotifier>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #ifdef ZB_WITH_CONSOLE
@@ -105,24 +105,24 @@ class OperatorInput : public QObject {
     explicit OperatorInput(zb::GameServer &server)
         : m_server(server), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
     {
-        ::fcntl(STDIN_FILENO, F_SETFL, ::fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
         connect(&m_notifier, &QSocketNotifier::activated, this, &OperatorInput::readInput);
     }
 
   private:
+    // Reads what has arrived without blocking, and without making the
+    // terminal's input non-blocking for the shell that started us.
     void readInput()
     {
-        char chunk[4096];
-        for (;;) {
-            const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-            if (n > 0) {
-                m_pending.append(chunk, n);
-                continue;
-            }
-            if (n == 0) // end of input: the server keeps running
-                m_notifier.setEnabled(false);
-            break;
+        int available = 0;
+        if (::ioctl(STDIN_FILENO, FIONREAD, &available) < 0) available = 0;
+        QByteArray chunk(qMax(available, 1), Qt::Uninitialized);
+        const ssize_t n = ::read(STDIN_FILENO, chunk.data(), size_t(chunk.size()));
+        if (n <= 0) {
+            // End of input: the server keeps running.
+            m_notifier.setEnabled(false);
+            return;
         }
+        m_pending.append(chunk.constData(), n);
         qsizetype end;
         while ((end = m_pending.indexOf('\n')) >= 0) {
             const QString line = QString::fromLocal8Bit(m_pending.left(end)).trimmed();
