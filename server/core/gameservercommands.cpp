@@ -47,6 +47,9 @@ void GameServer::wscListen_ConnectionRequest()
 
 void GameServer::seat(int slot, QTcpSocket *socket)
 {
+    // Strokes and chat are relayed line by line as they come: waiting to
+    // coalesce small writes only adds latency.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     auto *line = new LineSocket(socket, this);
     m_slots[slot] = line;
     connect(line, &LineSocket::lineReceived, this,
