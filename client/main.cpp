@@ -26,13 +26,16 @@ struct Options {
                             QStringLiteral("N")};
     QCommandLineOption lobby{QStringLiteral("lobby"), QStringLiteral("Lobby server address."),
                              QStringLiteral("HOST:PORT")};
+    QCommandLineOption openLobby{QStringLiteral("open-lobby"),
+                                 QStringLiteral("Open the lobby window at start (as the setting "
+                                                "LobbyAutoConnect does, without changing it).")};
 
     Options()
     {
         parser.setApplicationDescription(QStringLiteral("ゼンブリル: the draw-and-guess game"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({bind, dataDir, tick, lobby});
+        parser.addOptions({bind, dataDir, tick, lobby, openLobby});
     }
 };
 
@@ -94,5 +97,6 @@ int main(int argc, char **argv)
     window.client().setTickMs(tickMs);
     if (!bind.isNull()) window.client().setBindAddress(bind);
     window.Form_Load();
+    if (parser.isSet(options.openLobby)) window.cmdClient_Click();
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 #include <sys/ioctl.h>
@@ -71,6 +72,9 @@ struct Options {
         QStringLiteral("data-dir"),
         QStringLiteral("Folder for dictionaries and ban.txt (default: the program's folder)."),
         QStringLiteral("DIR")};
+    QCommandLineOption start{QStringLiteral("start"),
+                             QStringLiteral("With the window: press the start button at once, with the "
+                                            "stored settings.")};
     QCommandLineOption tickMs{QStringLiteral("tick-ms"),
                               QStringLiteral("Length of the one-second tick in ms (default 1000)."),
                               QStringLiteral("N")};
@@ -78,7 +82,7 @@ struct Options {
     void addTo(QCommandLineParser &parser)
     {
         parser.addOptions({headless, version, port, password, roomName, comment, players, rounds,
-                           questionControl, dictMode, dict, noLobby, lobby, dataDir, tickMs});
+                           questionControl, dictMode, dict, noLobby, lobby, dataDir, start, tickMs});
     }
 };
 
@@ -197,12 +201,13 @@ int runHeadless(const QCommandLineParser &parser, Options &o, int tickMs)
 }
 
 #ifdef ZB_WITH_CONSOLE
-int runWindow(int tickMs, const QString &lobby)
+int runWindow(int tickMs, const QString &lobby, bool start)
 {
     zb::GameServer server(tickMs);
     server.setLobbyAddressOverride(lobby);
     zb::ServerConsole console(&server);
     console.show();
+    if (start) QTimer::singleShot(0, &console, &zb::ServerConsole::cmdStartServer_Click);
     return QApplication::exec();
 }
 #endif
@@ -257,7 +262,7 @@ int main(int argc, char **argv)
         return runHeadless(parser, o, tickMs);
     }
 #ifdef ZB_WITH_CONSOLE
-    return runWindow(tickMs, parser.value(o.lobby));
+    return runWindow(tickMs, parser.value(o.lobby), parser.isSet(o.start));
 #else
     printErr(QStringLiteral("this zbserver was built without its window: use --headless"));
     return 2;
