@@ -1,6 +1,7 @@
 #include "canvasmodel.h"
 #include "gameclient.h"
 #include "roundstate.h"
+#include "spytexts.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -8,13 +9,6 @@
 using namespace zb;
 
 namespace {
-QStringList texts(const QSignalSpy &spy)
-{
-    QStringList out;
-    for (const QList<QVariant> &args : spy)
-        out << args.at(0).toString();
-    return out;
-}
 int pointEntries(const QString &payload)
 {
     return int(payload.section(QLatin1Char(':'), 2).count(QLatin1Char(';')));

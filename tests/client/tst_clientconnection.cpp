@@ -1,20 +1,11 @@
 #include "fakeserver.h"
 #include "gameclient.h"
+#include "spytexts.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace zb;
-
-namespace {
-QStringList texts(const QSignalSpy &spy)
-{
-    QStringList out;
-    for (const QList<QVariant> &args : spy)
-        out << args.at(0).toString();
-    return out;
-}
-} // namespace
 
 class TestClientConnection : public QObject {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "fakeserver.h"
 #include "fileutil.h"
 #include "gameclient.h"
+#include "spytexts.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -10,13 +11,6 @@
 using namespace zb;
 
 namespace {
-QStringList texts(const QSignalSpy &spy)
-{
-    QStringList out;
-    for (const QList<QVariant> &args : spy)
-        out << args.at(0).toString();
-    return out;
-}
 const QString Error = QStringLiteral("原因不明のエラーが発生しました、放置します");
 } // namespace
 

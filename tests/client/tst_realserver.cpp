@@ -1,4 +1,5 @@
 #include "gameclient.h"
+#include "spytexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,18 +13,15 @@
 using namespace zb;
 
 namespace {
-QStringList texts(const QSignalSpy &spy)
-{
-    QStringList out;
-    for (const QList<QVariant> &args : spy)
-        out << args.at(0).toString();
-    return out;
-}
+
+// Short enough for a whole game in seconds, long enough that the join time-out
+// (three ticks) and the connect time-out (five) hold on a loaded machine.
+constexpr int TickMs = 100;
 
 struct Player {
     explicit Player(int n)
     {
-        client.setTickMs(20);
+        client.setTickMs(TickMs);
         client.setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(n + 2)));
     }
     GameClient client;
@@ -64,7 +62,7 @@ bool TestRealServer::startServer(const QStringList &extra)
     m_server->setProcessChannelMode(QProcess::MergedChannels);
     m_server->start(program, QStringList{QStringLiteral("--headless"), QStringLiteral("--port"),
                                          QString::number(m_port), QStringLiteral("--data-dir"), m_dir.path(),
-                                         QStringLiteral("--tick-ms"), QStringLiteral("20"),
+                                         QStringLiteral("--tick-ms"), QString::number(TickMs),
                                          QStringLiteral("--no-lobby")} +
                                  extra);
     QByteArray out;
