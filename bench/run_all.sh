@@ -22,6 +22,7 @@ results=$out/results.txt
     "$out/tools/zbload" --zbserver "$out/main/bin/zbserver" --bare "$out/tools/barerelay" \
         --data-dir "$work" --work-dir "$work" --nagle --preload-nodelay "$out/tools/libnodelay_preload.so" $quick
     "$out/tools/replaybench" $([ "$quick" = --quick ] && echo 20 || echo 200)
+    "$out/tools/clientmem" "$out/main/bin/zbserver" "$work" $([ "$quick" = --quick ] && echo 200 || echo 1000)
 } 2> >(grep -v XDG_RUNTIME_DIR >&2) | grep '^RESULT' >"$results"
 
 fuzzlog=$root/build-fuzz/fuzz-work/fuzz-log.txt
@@ -80,6 +81,13 @@ END {
     g = v(m, "growth_second_half_mb")
     row("RSS growth, second half", g, "", "", "~0", g == "n/a" ? "?" : (g + 0 <= 0.5 ? "yes" : "NO"))
     if (v(m, "failed") != "n/a") row("memory run: STALLED", "", "", "", "", "NO")
+    c = "memory/client"
+    print ""
+    printf "%-34s %12s\n", "client core memory, replaying", "MB"
+    row("strokes replayed (5000 pts)", v(c, "strokes"), "", "", "", "")
+    row("RSS when joined", v(c, "rss_seated_mb"), "", "", "", "")
+    row("peak RSS (VmHWM)", v(c, "peak_rss_mb"), "", "", "", "")
+    row("RSS growth, second half", v(c, "growth_second_half_mb"), "", "", "", "")
     while ((getline line < fuzzlog) > 0) {
         split(line, f, " "); t = f[2]; sub("seconds=", "", f[3]); sub("runs=", "", f[4])
         secs[t] += f[3]; runs[t] += f[4]
