@@ -22,6 +22,10 @@ private slots:
         QTest::newRow("hiragana") << QStringLiteral("あ") << QByteArray("\x82\xA0");
         QTest::newRow("half-width kana") << QStringLiteral("ｱ") << QByteArray("\xB1");
         QTest::newRow("ascii") << QStringLiteral("MSG hi") << QByteArray("MSG hi");
+        // The lower half is ASCII, backslash and tilde included.
+        QTest::newRow("backslash tilde") << QStringLiteral("a\\b~") << QByteArray("a\\b~");
+        QTest::newRow("ascii then kanji") << QStringLiteral("STK 漢") << QByteArray("STK \x8A\xBF");
+        QTest::newRow("nul") << QString(QChar(0)) << QByteArray(1, '\0');
     }
     void cp932RoundTrips()
     {
