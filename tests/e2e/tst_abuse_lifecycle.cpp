@@ -140,7 +140,7 @@ class TestAbuseLifecycle : public QObject {
         QTest::qWait(20 * Tick);
         QVERIFY(lobby.listen(lobby.port()));
         // The server comes back on its own, after its reconnection countdown.
-        QTRY_VERIFY_WITH_TIMEOUT(lobby.connections() == 2, 200 * Tick);
+        QTRY_VERIFY_WITH_TIMEOUT(lobby.connections() == 2, 400 * Tick);
         QVERIFY2(away.elapsed() >= 100 * Tick, qPrintable(QString::number(away.elapsed())));
         QTRY_VERIFY_WITH_TIMEOUT(lobby.registrations() >= 2, 5000);
         // The game never waited for the lobby.
