@@ -196,6 +196,8 @@ int runHeadless(const QCommandLineParser &parser, Options &o, int tickMs)
     default:
         break;
     }
+    // Not a log line: tells scripts and hosts that the room now takes players.
+    printErr(QStringLiteral("zbserver: listening on port %1").arg(server.listeningPort()));
     OperatorInput input(server);
     return QCoreApplication::exec();
 }

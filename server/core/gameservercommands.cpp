@@ -215,9 +215,11 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         int index = 0;
         if (decodeFill(payload, index)) emit fillReceived(index);
     } else if (command == QLatin1String("NAM")) {
-        admit(slot, payload);
+        // Names and marks travel in ":"-separated lists of eight: a ":" inside
+        // one would shift every player's view of the room.
+        admit(slot, QString(payload).remove(QLatin1Char(':')));
     } else if (command == QLatin1String("RDY")) {
-        m_table.PlayerReady[slot] = payload;
+        m_table.PlayerReady[slot] = QString(payload).remove(QLatin1Char(':'));
         SendDataReadys();
         m_engine->ReadyCheck();
     } else if (command == QLatin1String("VER")) {

@@ -68,12 +68,12 @@ bool TestRealServer::startServer(const QStringList &extra)
     QByteArray out;
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 10000 && !out.contains("待機します")) {
+    while (waited.elapsed() < 10000 && !out.contains("listening on port")) {
         m_server->waitForReadyRead(200);
         out += m_server->readAll();
         if (m_server->state() == QProcess::NotRunning) break;
     }
-    return out.contains("待機します");
+    return out.contains("listening on port");
 }
 
 void TestRealServer::init()
