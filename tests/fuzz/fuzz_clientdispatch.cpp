@@ -55,13 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         } else if (kind == 17) {
             client.tmrAutoDisConnect_Timer();
         } else {
-            QByteArray raw;
-            while (!in.empty()) {
-                const char c = static_cast<char>(in.byte());
-                if (c == '\n') break;
-                raw += c;
-            }
-            const QString text = zb::fromCp932(raw);
+            // The record runs to the next LF (or the end).
+            const QString text = zb::fromCp932(in.line());
             if (kind < CommandCount) {
                 client.Cont(QString::fromLatin1(Commands[kind]), text);
             } else {

@@ -73,13 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (!in.empty() && records++ < 32) {
         const uint8_t op = in.byte();
         const int kind = op % 8;
-        QByteArray raw;
-        while (!in.empty()) {
-            const char c = static_cast<char>(in.byte());
-            if (c == '\n') break;
-            raw += c;
-        }
-        const QString text = zb::fromCp932(raw);
+        // The record runs to the next LF (or the end).
+        const QString text = zb::fromCp932(in.line());
         if (kind < CommandCount) {
             session.Cont(QString::fromLatin1(Commands[kind]), text);
         } else if (kind == 6) {

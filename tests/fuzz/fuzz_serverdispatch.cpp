@@ -143,13 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             drainClients();
         } else {
             // The record runs to the next LF (or the end).
-            QByteArray raw;
-            while (!in.empty()) {
-                const char c = static_cast<char>(in.byte());
-                if (c == '\n') break;
-                raw += c;
-            }
-            const QString text = zb::fromCp932(raw);
+            const QString text = zb::fromCp932(in.line());
             if (kind < CommandCount) {
                 h.server->Cont(QString::fromLatin1(Commands[kind]), slot, text);
             } else {

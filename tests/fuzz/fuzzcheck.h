@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +37,17 @@ class Input {
         return p;
     }
     const char *rest(size_t &got) { return take(remaining(), got); }
+    // The bytes up to the next LF (which is consumed) or the end.
+    QByteArray line()
+    {
+        QByteArray raw;
+        while (!empty()) {
+            const char c = static_cast<char>(byte());
+            if (c == '\n') break;
+            raw += c;
+        }
+        return raw;
+    }
 
   private:
     const uint8_t *m_data;
