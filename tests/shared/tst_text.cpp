@@ -1,5 +1,6 @@
 #include "cp932.h"
 #include "fileutil.h"
+#include "textclean.h"
 #include "textutil.h"
 
 #include <QTemporaryDir>
@@ -9,7 +10,7 @@ using namespace zb;
 
 class TstText : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void cp932RoundTrips_data()
     {
         QTest::addColumn<QString>("text");
@@ -18,7 +19,8 @@ private slots:
         QTest::newRow("wave dash") << QStringLiteral("～") << QByteArray("\x81\x60");
         QTest::newRow("vu") << QStringLiteral("ヴ") << QByteArray("\x83\x94");
         QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
-        QTest::newRow("katakana") << QStringLiteral("カタカナ") << QByteArray("\x83\x4A\x83\x5E\x83\x4A\x83\x69");
+        QTest::newRow("katakana") << QStringLiteral("カタカナ")
+                                  << QByteArray("\x83\x4A\x83\x5E\x83\x4A\x83\x69");
         QTest::newRow("hiragana") << QStringLiteral("あ") << QByteArray("\x82\xA0");
         QTest::newRow("half-width kana") << QStringLiteral("ｱ") << QByteArray("\xB1");
         QTest::newRow("ascii") << QStringLiteral("MSG hi") << QByteArray("MSG hi");
@@ -70,14 +72,17 @@ private slots:
 
     void getBetween()
     {
-        QCOMPARE(GetBetween(QStringLiteral("<<xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")), QStringLiteral("xyz"));
+        QCOMPARE(GetBetween(QStringLiteral("<<xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")),
+                 QStringLiteral("xyz"));
         QCOMPARE(GetBetween(QStringLiteral("<<xyz"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
         QCOMPARE(GetBetween(QStringLiteral("xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
         QCOMPARE(GetBetween(QStringLiteral("port=27064&x=1&"), QStringLiteral("port="), QStringLiteral("&")),
                  QStringLiteral("27064"));
         // The first occurrence counts, and an end mark inside the start mark is a failure.
-        QCOMPARE(GetBetween(QStringLiteral("a=1&a=2&"), QStringLiteral("a="), QStringLiteral("&")), QStringLiteral("1"));
-        QCOMPARE(GetBetween(QStringLiteral("a&b=1&"), QStringLiteral("a&b="), QStringLiteral("&")), QString());
+        QCOMPARE(GetBetween(QStringLiteral("a=1&a=2&"), QStringLiteral("a="), QStringLiteral("&")),
+                 QStringLiteral("1"));
+        QCOMPARE(GetBetween(QStringLiteral("a&b=1&"), QStringLiteral("a&b="), QStringLiteral("&")),
+                 QString());
         QCOMPARE(GetBetween(QStringLiteral("k=&"), QStringLiteral("k="), QStringLiteral("&")), QString());
     }
 
@@ -125,6 +130,20 @@ private slots:
         QCOMPARE(ProgramFile(QStringLiteral("default.dat")), QStringLiteral("/tmp/default.dat"));
         SetProgramFolder(QString());
         QCOMPARE(ProgramFolder(), QCoreApplication::applicationDirPath());
+    }
+    void namesAndControls()
+    {
+        // Separators and line breaks would shift the slot lists or forge lines.
+        QCOMPARE(cleanName(QStringLiteral(" a:b;c,d=e&f\r\ng\x1b\x7f ")), QStringLiteral("abcdefg"));
+        QCOMPARE(cleanName(QStringLiteral("\t:;")), QString());
+        QCOMPARE(cleanName(QStringLiteral("abcdefghijklmnop")), QStringLiteral("abcdefghijkl"));
+        QCOMPARE(uniqueName(QStringLiteral("bob"), {QStringLiteral("alice")}), QStringLiteral("bob"));
+        QCOMPARE(uniqueName(QStringLiteral("bob"), {QStringLiteral("bob"), QStringLiteral("bob(2)")}),
+                 QStringLiteral("bob(3)"));
+        QCOMPARE(uniqueName(QStringLiteral("abcdefghijkl"), {QStringLiteral("abcdefghijkl")}),
+                 QStringLiteral("abcdefghi(2)"));
+        QCOMPARE(removeControlChars(QStringLiteral("a\nb\u001bc\u0000")), QStringLiteral("abc"));
+        QCOMPARE(escapeControlChars(QStringLiteral("a\u001b[2Jb\u009b")), QStringLiteral("a\\x1B[2Jb\\x9B"));
     }
 };
 

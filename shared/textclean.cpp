@@ -1,0 +1,58 @@
+#include "textclean.h"
+
+namespace zb {
+
+bool isControlChar(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
+
+QString removeControlChars(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isControlChar(c)) out.append(c);
+    }
+    return out;
+}
+
+QString escapeControlChars(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            out += QStringLiteral("\\x") + QString::number(u, 16).toUpper().rightJustified(2, u'0');
+        else
+            out.append(c);
+    }
+    return out;
+}
+
+QString cleanName(const QString &name)
+{
+    QString clean;
+    clean.reserve(name.size());
+    for (const QChar c : name) {
+        if (isControlChar(c)) continue;
+        if (c == u':' || c == u';' || c == u',' || c == u'=' || c == u'&') continue;
+        clean.append(c);
+    }
+    clean = clean.trimmed();
+    if (clean.size() > MaxNameLength) clean = clean.left(MaxNameLength).trimmed();
+    return clean;
+}
+
+QString uniqueName(const QString &name, const QStringList &taken)
+{
+    if (!taken.contains(name)) return name;
+    for (int n = 2;; ++n) {
+        const QString suffix = QLatin1Char('(') + QString::number(n) + QLatin1Char(')');
+        const QString candidate = name.left(qMax(0, MaxNameLength - int(suffix.size()))) + suffix;
+        if (!taken.contains(candidate)) return candidate;
+    }
+}
+
+} // namespace zb

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zb {
+
+// The longest player name: what the connect dialog lets a player type.
+constexpr int MaxNameLength = 12;
+
+// True for U+0000..U+001F and U+007F, the characters that can break a line of
+// the protocols or a line of a log.
+bool isControlChar(QChar c);
+
+// The text without any control character.
+QString removeControlChars(const QString &text);
+
+// The text with every control character (C0, DEL and C1) written as "\xHH", for
+// a terminal that would otherwise act on escape sequences.
+QString escapeControlChars(const QString &text);
+
+// A player name as it may travel in the ":"-separated lists and the lobby's
+// status record: control characters and the separators ":", ";", ",", "=",
+// "&" removed, blanks trimmed, cut to MaxNameLength. Empty means unusable.
+QString cleanName(const QString &name);
+
+// The name itself when nobody in taken has it, otherwise the first free
+// "name(2)", "name(3)", …, with the name cut so that the result still fits
+// MaxNameLength.
+QString uniqueName(const QString &name, const QStringList &taken);
+
+} // namespace zb
