@@ -380,6 +380,10 @@ class TstZbLobbyLimits : public QObject {
     // descriptors run out it waits for some to close instead of spinning, then takes people in again.
     void descriptorsRunOut()
     {
+#ifdef __SANITIZE_ADDRESS__
+        // The sanitizers open a pipe to check a virtual call; with no descriptor left they report a fault.
+        QSKIP("the sanitizers need descriptors of their own");
+#endif
         QProcess lobby;
         lobby.setProcessChannelMode(QProcess::MergedChannels);
         lobby.setChildProcessModifier([] {
