@@ -18,8 +18,9 @@ struct Options {
                             QStringLiteral("Connect to the game server from this local address."),
                             QStringLiteral("ADDRESS")};
     QCommandLineOption dataDir{QStringLiteral("data-dir"),
-                               QStringLiteral("Folder for sounds, saved pictures and the room list "
-                                              "(default: the program's folder)."),
+                               QStringLiteral("Folder for saved pictures and the room list, searched "
+                                              "first for sounds (default: the program's folder, or "
+                                              "~/.local/share/zembrill when installed)."),
                                QStringLiteral("DIR")};
     QCommandLineOption tick{QStringLiteral("tick-ms"),
                             QStringLiteral("Length of one second of the game clocks (default 1000)."),

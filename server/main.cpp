@@ -70,7 +70,9 @@ struct Options {
                              QStringLiteral("HOST:PORT")};
     QCommandLineOption dataDir{
         QStringLiteral("data-dir"),
-        QStringLiteral("Folder for dictionaries and ban.txt (default: the program's folder)."),
+        QStringLiteral("Folder for added dictionaries and ban.txt; a default.dat there replaces the "
+                       "built-in one (default: the program's folder, or ~/.local/share/zembrill when "
+                       "installed)."),
         QStringLiteral("DIR")};
     QCommandLineOption start{QStringLiteral("start"),
                              QStringLiteral("With the window: press the start button at once, with the "

@@ -437,7 +437,7 @@ void GameWindow::Form_KeyDown(int widthIndex)
 
 void GameWindow::playSound(const QString &name)
 {
-    PlayWave(ProgramFile(name + QStringLiteral(".wav")));
+    PlayWave(DataFile(name + QStringLiteral(".wav")));
 }
 
 void GameWindow::appendTo(QPlainTextEdit *view, LogBuffer &log, const QString &line)

@@ -123,7 +123,7 @@ QStringList QuestionBank::checkDictionaryText(const QString &text)
 
 QString QuestionBank::GetDefaultQuestion() const
 {
-    return ReadTextFile(ProgramFile(QStringLiteral("default.dat")));
+    return ReadTextFile(DataFile(QStringLiteral("default.dat")));
 }
 
 QString QuestionBank::readEntry(const QString &entry) const
