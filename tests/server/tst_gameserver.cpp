@@ -239,6 +239,8 @@ class TstGameServer : public ServerFixture {
                                                    << "192.168.1.5" << true;
         QTest::newRow("name with tab") << "a\tb\t192.168.1.5\r\n"
                                        << "192.168.1.5" << true;
+        QTest::newRow("cr line ends, blanks and tab around") << "a\t10.0.0.1\rb\t 192.168.1.5 \t\r"
+                                                             << "192.168.1.5" << true;
         QTest::newRow("empty file") << ""
                                     << "192.168.1.5" << false;
         QTest::newRow("empty address") << "\r\n\r\n"
@@ -261,7 +263,19 @@ class TstGameServer : public ServerFixture {
         QVERIFY(BanList::isBanned(QStringLiteral("10.0.0.2")));
         QVERIFY(!BanList::isBanned(QStringLiteral("10.0.0.9")));
         QCOMPARE(ReadTextFile(BanList::path()),
-                 QStringLiteral("old\t10.0.0.1\r\n\r\nx 10.0.0.9 \t10.0.0.2\r\n\r\n"));
+                 QStringLiteral("old\t10.0.0.1\r\n\r\nx10.0.0.9\t10.0.0.2\r\n\r\n"));
+
+        // A list edited by hand in UTF-8, with its mark and no final line end,
+        // keeps every byte; the new entry gets a line of its own.
+        const QByteArray handMade("\xEF\xBB\xBF"
+                                  "192.168.1.5\n\xE5\xA4\xAA\xE9\x83\x8E\t10.0.0.3");
+        writeFile(QStringLiteral("ban.txt"), handMade);
+        QVERIFY(BanList::isBanned(QStringLiteral("192.168.1.5")));
+        QVERIFY(BanList::add(QStringLiteral("ta:ro&"), QStringLiteral("10.0.0.4")));
+        QFile f(BanList::path());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), handMade + "\r\ntaro\t10.0.0.4\r\n\r\n");
+        QVERIFY(BanList::isBanned(QStringLiteral("10.0.0.3")));
     }
 
     void sameAddress()
