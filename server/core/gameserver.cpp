@@ -3,6 +3,7 @@
 #include "fileutil.h"
 #include "roundengine.h"
 #include "settingsstore.h"
+#include "textclean.h"
 #include "version.h"
 
 #include <QHostAddress>
@@ -268,16 +269,18 @@ QString GameServer::remoteAddress(int slot) const
 
 // ---------------------------------------------------------------- log
 
+// Names, notices and stray payloads come from the network: escaped, none of
+// them can forge a console line or act on the headless host's terminal.
 void GameServer::AddText(const QString &text)
 {
-    const QString line = LogBuffer::chatLine(text);
+    const QString line = LogBuffer::chatLine(escapeControlChars(text));
     m_log.append(line);
     emit logLine(line);
 }
 
 void GameServer::AddSystemText(const QString &text)
 {
-    const QString line = LogBuffer::systemLine(text);
+    const QString line = LogBuffer::systemLine(escapeControlChars(text));
     m_log.append(line);
     emit logLine(line);
 }

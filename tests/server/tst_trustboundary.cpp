@@ -196,6 +196,9 @@ class TstTrustBoundary : public ServerFixture {
         const QString text = QStringLiteral("aMSG 0:fake[2Jz") + QString(200, u'x');
         QCOMPARE(alice->payloads(QStringLiteral("MSG")).first(),
                  QStringLiteral("1:") + text.left(MaxChatLength));
+        // Nor a line on the host's console.
+        bob->send(QStringLiteral("SYM"), QStringLiteral("a\n12:00 <system> b\x1b"));
+        QTRY_VERIFY(logged(sys(QStringLiteral("a\\x0A12:00 <system> b\\x1B"))));
     }
 
     void floodIsHeldToBudget()
