@@ -4,6 +4,7 @@
 #include "textutil.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace zb {
 
@@ -222,7 +223,10 @@ QString QuestionBank::GetQuestion()
 
 QString QuestionBank::normalise(const QString &raw)
 {
-    QString word = raw;
+    // A lone CR or LF ends the word: a file with other line ends must not
+    // become one endless word.
+    const qsizetype lineEnd = raw.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    QString word = lineEnd < 0 ? raw : raw.left(lineEnd);
     const qsizetype comment = word.indexOf(QStringLiteral("//"));
     if (comment > 0) word.truncate(comment);
 
@@ -234,11 +238,9 @@ QString QuestionBank::normalise(const QString &raw)
         --end;
     word = word.mid(begin, end - begin);
 
-    // A lone CR or LF can only come from a file with mixed line ends; a word
-    // holding one could never be typed as a guess.
     word.remove(QLatin1Char('\t'));
-    word.remove(QLatin1Char('\r'));
-    word.remove(QLatin1Char('\n'));
+    // Every player receives the word in one line.
+    word.truncate(MaxWordLength);
 
     if (word.isEmpty()) return InvalidQuestion;
 
