@@ -6,6 +6,9 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace zb {
 
@@ -21,6 +24,13 @@ void printLogLine(const QString &line)
 
 int runHeadless(const ServerCommandLine &commandLine)
 {
+#ifdef __GLIBC__
+    // Keep glibc's default mmap threshold instead of letting it climb after
+    // the first large buffer is freed: big read buffers of a stroke burst then
+    // go back to the system rather than stay in the heap of a room that runs
+    // for weeks.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
     GameServer server(commandLine.tickMs());
     server.setLobbyAddressOverride(commandLine.lobbyAddress());
     QObject::connect(&server, &GameServer::logLine, &printLogLine);
