@@ -2,6 +2,7 @@
 // log on standard output and operator commands on standard input.
 #include "fileutil.h"
 #include "gameserver.h"
+#include "headlessportmapping.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #ifdef ZB_WITH_CONSOLE
+#include "addresspanel.h"
 #include "serverconsole.h"
 #include <QApplication>
 #endif
@@ -161,7 +163,7 @@ class OperatorInput : public QObject {
     QByteArray m_pending;
 };
 
-int runHeadless(const QCommandLineParser &parser, Options &o, int tickMs)
+int runHeadless(const QCommandLineParser &parser, Options &o, int tickMs, const zb::PortMapConfig &portMap)
 {
     zb::GameServer server(tickMs);
     server.setLobbyAddressOverride(parser.value(o.lobby));
@@ -199,15 +201,18 @@ int runHeadless(const QCommandLineParser &parser, Options &o, int tickMs)
     // Not a log line: tells scripts and hosts that the room now takes players.
     printErr(QStringLiteral("zbserver: listening on port %1").arg(server.listeningPort()));
     OperatorInput input(server);
+    zb::HeadlessPortMapping portMapping(server, portMap);
     return QCoreApplication::exec();
 }
 
 #ifdef ZB_WITH_CONSOLE
-int runWindow(int tickMs, const QString &lobby, bool start)
+int runWindow(int tickMs, const QString &lobby, bool start, const zb::PortMapConfig &portMap)
 {
     zb::GameServer server(tickMs);
     server.setLobbyAddressOverride(lobby);
     zb::ServerConsole console(&server);
+    console.picAddress->setOptions(portMap);
+    zb::quitOnTerminationSignals();
     console.show();
     if (start) QTimer::singleShot(0, &console, &zb::ServerConsole::cmdStartServer_Click);
     return QApplication::exec();
@@ -239,6 +244,7 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     Options o;
     o.addTo(parser);
+    parser.addOptions(zb::portMapOptions());
     parser.process(*app);
     if (parser.isSet(o.version)) {
         printOut(QString::fromLatin1(zb::ProtocolVersion) + QLatin1Char('\n'));
@@ -260,11 +266,18 @@ int main(int argc, char **argv)
         zb::SetProgramFolder(dir);
     }
 
+    zb::PortMapConfig portMap;
+    QString portMapError;
+    if (!zb::readPortMapOptions(parser, portMap, portMapError)) {
+        printErr(portMapError);
+        return 2;
+    }
+
     if (parser.isSet(o.headless)) {
-        return runHeadless(parser, o, tickMs);
+        return runHeadless(parser, o, tickMs, portMap);
     }
 #ifdef ZB_WITH_CONSOLE
-    return runWindow(tickMs, parser.value(o.lobby), parser.isSet(o.start));
+    return runWindow(tickMs, parser.value(o.lobby), parser.isSet(o.start), portMap);
 #else
     printErr(QStringLiteral("this zbserver was built without its window: use --headless"));
     return 2;
