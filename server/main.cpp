@@ -10,6 +10,8 @@
 #include <memory>
 
 #ifdef ZB_WITH_CONSOLE
+#include "addresspanel.h"
+#include "headlessportmapping.h"
 #include "serverconsole.h"
 #include <QApplication>
 #endif
@@ -17,12 +19,16 @@
 namespace {
 
 #ifdef ZB_WITH_CONSOLE
-int runWindow(int tickMs, const QString &lobby, bool start)
+int runWindow(const zb::ServerCommandLine &commandLine)
 {
-    zb::GameServer server(tickMs);
-    server.setLobbyAddressOverride(lobby);
+    zb::GameServer server(commandLine.tickMs());
+    server.setLobbyAddressOverride(commandLine.lobbyAddress());
     zb::ServerConsole console(&server);
+    console.picAddress->setOptions(commandLine.portMap());
+    // Closing on a signal goes the ordinary way out, which removes the port mapping.
+    zb::quitOnTerminationSignals();
     console.show();
+    const bool start = commandLine.isSet(commandLine.start);
     if (start) QTimer::singleShot(0, &console, &zb::ServerConsole::cmdStartServer_Click);
     return QApplication::exec();
 }
@@ -54,7 +60,7 @@ int main(int argc, char **argv)
 
     if (commandLine.isSet(commandLine.headless)) return zb::runHeadless(commandLine);
 #ifdef ZB_WITH_CONSOLE
-    return runWindow(commandLine.tickMs(), commandLine.lobbyAddress(), commandLine.isSet(commandLine.start));
+    return runWindow(commandLine);
 #else
     zb::printError(QStringLiteral("this zbserver was built without its window: use --headless"));
     return 2;

@@ -317,10 +317,10 @@ void GameWindow::openConnectDialog(const QString &address)
         m_connectDialog = new ConnectDialog(&m_settings, this);
         m_connectDialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_connectDialog, &ConnectDialog::connectRequested, this,
-                [this](const QString &target, const QString &password) {
+                [this](const QString &target, const QString &password, const QString &name) {
                     raise();
                     activateWindow();
-                    m_client.ConnectServer(target, m_settings.Name, password);
+                    m_client.ConnectServer(target, name, password);
                 });
     }
     if (!address.isEmpty()) m_connectDialog->setAddress(address);

@@ -1,6 +1,7 @@
 #include "headlessrun.h"
 
 #include "gameserver.h"
+#include "headlessportmapping.h"
 #include "operatorinput.h"
 #include "servercommandline.h"
 
@@ -54,6 +55,7 @@ int runHeadless(const ServerCommandLine &commandLine)
                    .arg(QCoreApplication::applicationName())
                    .arg(server.listeningPort()));
     OperatorInput input(server);
+    HeadlessPortMapping portMapping(server, commandLine.portMap());
     return QCoreApplication::exec();
 }
 

@@ -25,6 +25,7 @@ ServerCommandLine::ServerCommandLine(Program program)
     m_parser.addHelpOption();
     m_parser.addOptions({headless, version, port, password, roomName, comment, players, rounds,
                          questionControl, dictMode, dict, noLobby, lobby, dataDir, start, tickInterval});
+    m_parser.addOptions(portMapOptions());
 }
 
 int ServerCommandLine::rangeValue(const QCommandLineOption &option, int low, int high, bool &ok) const
@@ -62,6 +63,11 @@ int ServerCommandLine::process(const QCoreApplication &app)
             return 2;
         }
         SetProgramFolder(dir);
+    }
+    QString portMapError;
+    if (!readPortMapOptions(m_parser, m_portMap, portMapError)) {
+        printError(portMapError);
+        return 2;
     }
     return -1;
 }

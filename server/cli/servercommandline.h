@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portmapper.h"
 #include "serversettings.h"
 
 #include <QCommandLineOption>
@@ -28,11 +29,13 @@ class ServerCommandLine {
     bool isSet(const QCommandLineOption &option) const { return m_parser.isSet(option); }
 
     // Parses the arguments and handles what ends the run at once: help,
-    // version and a bad --tick-ms or --data-dir. Returns the exit code then,
+    // version and a bad --tick-ms, --data-dir or router option. Returns the exit code then,
     // or -1 to go on. Applies --data-dir.
     int process(const QCoreApplication &app);
 
     int tickMs() const { return m_tickMs; }
+    // Router port mapping as --no-upnp, --igd-url and --natpmp-gateway say.
+    const PortMapConfig &portMap() const { return m_portMap; }
     // Lobby address for this run; empty means the stored one.
     QString lobbyAddress() const { return m_parser.value(lobby); }
     // The room options over the given (stored) settings. False, after saying
@@ -89,6 +92,7 @@ class ServerCommandLine {
 
     QCommandLineParser m_parser;
     int m_tickMs = 1000;
+    PortMapConfig m_portMap;
 };
 
 // Messages for the operator that are not log lines (errors, the listening

@@ -1,5 +1,6 @@
 #include "serverconsole.h"
 
+#include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
 #include "logview.h"
@@ -73,8 +74,13 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     right->setContentsMargins(0, 0, 0, 0);
     rightBox->setFixedWidth(RightColumnWidth);
 
+    picAddress = new AddressPanel(this);
+    picAddress->setFixedWidth(LeftColumnWidth);
+    auto *left = new QVBoxLayout;
+    left->addWidget(m_leftPages, 1);
+    left->addWidget(picAddress);
     auto *top = new QHBoxLayout;
-    top->addWidget(m_leftPages);
+    top->addLayout(left);
     top->addWidget(rightBox);
 
     auto *outer = new QVBoxLayout(this);
@@ -247,6 +253,7 @@ void ServerConsole::cmdStartServer_Click()
             // Show the texts as the server took them: cleaned, defaults filled in.
             picSetting->showSettings(m_server->settings());
             picSetting->setRunning(true);
+            picAddress->serverStarted(m_server->listeningPort());
         }
         refreshDictionaryList();
         picRunning->showSettings(m_server->settings(), m_server->questionBank().DictionaryList());
