@@ -8,6 +8,7 @@
 #include "receivelamps.h"
 #include "runningpanel.h"
 #include "settingsarea.h"
+#include "textclean.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -110,6 +111,7 @@ QWidget *ServerConsole::buildStatusStrip()
 
     row->addWidget(new QLabel(QStringLiteral("残り時間："), strip));
     lblTimeLimit = new QLabel(QStringLiteral("-1"), strip);
+    lblTimeLimit->setTextFormat(Qt::PlainText);
     lblTimeLimit->setObjectName(QStringLiteral("lblTimeLimit"));
     lblTimeLimit->setMinimumWidth(36);
     QFont clockFont = lblTimeLimit->font();
@@ -120,6 +122,8 @@ QWidget *ServerConsole::buildStatusStrip()
     row->addSpacing(12);
 
     lblQuestion = new QLabel(QStringLiteral("お題"), strip);
+    // Words come from dictionary files: text, not markup.
+    lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
     lblQuestion->setFont(clockFont);
     lblQuestion->setFrameShape(QFrame::Panel);
@@ -133,6 +137,7 @@ QWidget *ServerConsole::buildStatusStrip()
     row->addSpacing(12);
 
     lblLobbyStatus = new QLabel(LobbyStatusCaption, strip);
+    lblLobbyStatus->setTextFormat(Qt::PlainText);
     lblLobbyStatus->setObjectName(QStringLiteral("lblLobbyStatus"));
     lblLobbyStatus->setToolTip(QStringLiteral("ダブルクリックで再接続までの待ち時間を短くします"));
     lblLobbyStatus->setMinimumWidth(190);
@@ -186,7 +191,8 @@ void ServerConsole::connectServer()
         lblTimeLimit->setText(QString::number(t));
         refreshPlayers();
     });
-    connect(s, &GameServer::questionLabelChanged, lblQuestion, &QLabel::setText);
+    connect(s, &GameServer::questionLabelChanged, this,
+            [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &GameServer::strokeReceived, this, [this](const QString &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
@@ -204,7 +210,7 @@ void ServerConsole::connectServer()
     refreshDictionaryList();
     refreshPlayers();
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
-    lblQuestion->setText(s->questionLabel());
+    lblQuestion->setText(removeControlChars(s->questionLabel()));
     setLobbyStatus(s->lobbyLink().statusText());
     if (s->serverStarted()) setWindowTitle(s->captionText());
 }
@@ -316,6 +322,8 @@ void ServerConsole::ask(const QString &text, int buttons, std::function<void(int
 {
     auto *box = new QMessageBox(QMessageBox::NoIcon, NotStartedTitle, text,
                                 QMessageBox::StandardButtons(buttons), this);
+    // Messages quote file names and settings: text, not markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [box, done] {
         if (!done) return;
