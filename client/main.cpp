@@ -1,3 +1,4 @@
+#include "commandlinejoin.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "lobbywindow.h"
@@ -18,8 +19,9 @@ struct Options {
                             QStringLiteral("Connect to the game server from this local address."),
                             QStringLiteral("ADDRESS")};
     QCommandLineOption dataDir{QStringLiteral("data-dir"),
-                               QStringLiteral("Folder for sounds, saved pictures and the room list "
-                                              "(default: the program's folder)."),
+                               QStringLiteral("Folder for saved pictures and the room list, searched "
+                                              "first for sounds (default: the program's folder, or "
+                                              "~/.local/share/zembrill when installed)."),
                                QStringLiteral("DIR")};
     QCommandLineOption tick{QStringLiteral("tick-ms"),
                             QStringLiteral("Length of one second of the game clocks (default 1000)."),
@@ -36,6 +38,10 @@ struct Options {
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({bind, dataDir, tick, lobby, openLobby});
+        parser.addOptions(zb::joinOptions());
+        parser.addPositionalArgument(QStringLiteral("link"),
+                                     QStringLiteral("A zembrill://HOST:PORT link to join."),
+                                     QStringLiteral("[link]"));
     }
 };
 
@@ -60,11 +66,12 @@ int main(int argc, char **argv)
         }
     }
 
+    const QStringList nameOption = zb::takeNameOption(argc, argv);
     QApplication app(argc, argv);
     setIdentity();
     Options options;
     QCommandLineParser &parser = options.parser;
-    parser.process(app);
+    parser.process(QCoreApplication::arguments() + nameOption);
 
     int tickMs = 1000;
     if (parser.isSet(options.tick)) {
@@ -98,5 +105,14 @@ int main(int argc, char **argv)
     if (!bind.isNull()) window.client().setBindAddress(bind);
     window.Form_Load();
     if (parser.isSet(options.openLobby)) window.cmdClient_Click();
+    zb::JoinRequest join;
+    QString joinError;
+    if (zb::readJoinRequest(parser, join, joinError)) {
+        zb::joinFromCommandLine(window, join);
+    } else {
+        // A link opened from a browser has no terminal: the player reads it in the window.
+        std::fprintf(stderr, "zembrill: %s\n", joinError.toLocal8Bit().constData());
+        window.AddSystemText(joinError);
+    }
     return app.exec();
 }

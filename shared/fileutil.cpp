@@ -5,7 +5,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+
+// Install folders relative to the programs' folder; the build sets them from
+// its install layout.
+#ifndef ZB_SHIPPED_FROM_BIN
+#define ZB_SHIPPED_FROM_BIN "../share/zembrill"
+#endif
+#ifndef ZB_DOC_FROM_BIN
+#define ZB_DOC_FROM_BIN "../share/doc/zembrill"
+#endif
 
 namespace zb {
 
@@ -15,15 +26,38 @@ QString &programFolderOverride()
     static QString folder;
     return folder;
 }
+
+QString binFolder()
+{
+    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+}
+
+FileLocations locations()
+{
+    return LocateFiles(binFolder(), UserDataFolder());
+}
 } // namespace
+
+FileLocations LocateFiles(const QString &binFolder, const QString &userDataFolder)
+{
+    const QDir bin(binFolder);
+    const QString shipped = QDir::cleanPath(bin.filePath(QStringLiteral(ZB_SHIPPED_FROM_BIN)));
+    if (!QFileInfo(shipped).isDir()) return {binFolder, binFolder, QString(), false};
+    // Without a home there is nowhere to write: writes into the shipped folder fail.
+    const QString writable = userDataFolder.isEmpty() ? shipped : userDataFolder;
+    return {writable, shipped, QDir::cleanPath(bin.filePath(QStringLiteral(ZB_DOC_FROM_BIN))), true};
+}
+
+QString UserDataFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/zembrill");
+}
 
 QString ProgramFolder()
 {
-    if (!programFolderOverride().isEmpty())
-        return programFolderOverride();
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    return QDir::currentPath();
+    if (!programFolderOverride().isEmpty()) return programFolderOverride();
+    return locations().writable;
 }
 
 void SetProgramFolder(const QString &folder)
@@ -36,10 +70,23 @@ QString ProgramFile(const QString &name)
     return QDir(ProgramFolder()).filePath(name);
 }
 
+QString DataFile(const QString &name)
+{
+    const QString own = ProgramFile(name);
+    const FileLocations here = locations();
+    if (!here.installed || QFileInfo::exists(own)) return own;
+    return QDir(here.shipped).filePath(name);
+}
+
+QString DocFile(const QString &name)
+{
+    const FileLocations here = locations();
+    return here.installed ? QDir(here.doc).filePath(name) : QString();
+}
+
 bool MakePath(const QString &path)
 {
-    if (path.isEmpty())
-        return false;
+    if (path.isEmpty()) return false;
     return QDir().mkpath(path);
 }
 
@@ -47,8 +94,7 @@ qint64 ReadFileBytes(const QString &path, QByteArray &bytes)
 {
     bytes.clear();
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
+    if (!f.open(QIODevice::ReadOnly)) return -1;
     bytes = f.readAll();
     return bytes.size();
 }
@@ -56,16 +102,14 @@ qint64 ReadFileBytes(const QString &path, QByteArray &bytes)
 QString ReadTextFile(const QString &path)
 {
     QByteArray bytes;
-    if (ReadFileBytes(path, bytes) <= 0)
-        return {};
+    if (ReadFileBytes(path, bytes) <= 0) return {};
     return fromCp932(bytes);
 }
 
 bool WriteTextFile(const QString &path, const QString &text)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
+    if (!f.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = toCp932(text) + "\r\n";
     if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();

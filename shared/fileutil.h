@@ -5,12 +5,35 @@
 
 namespace zb {
 
-// The folder the programs keep their files in: the folder of the executable,
-// unless a data folder was given on the command line.
+// Where the programs find and keep their files. Run from the build folder,
+// everything lives in one program folder beside the executable. Installed
+// (the shipped data folder sits at its fixed place relative to the
+// executable), the shipped files are read from there and whatever the
+// programs write goes into the user's data folder, since /usr is not theirs.
+struct FileLocations {
+    QString writable; // pictures, ban list, added dictionaries, the room list page
+    QString shipped;  // read-only: the built-in dictionary, sounds, images
+    QString doc;      // the installed documentation
+    bool installed = false;
+};
+FileLocations LocateFiles(const QString &binFolder, const QString &userDataFolder);
+
+// $XDG_DATA_HOME/zembrill, one folder for all the programs of the game.
+QString UserDataFolder();
+
+// The folder the programs write into and read added files from: the one given
+// on the command line, else the writable folder of LocateFiles().
 QString ProgramFolder();
 void SetProgramFolder(const QString &folder);
 // ProgramFolder() joined with a relative name.
 QString ProgramFile(const QString &name);
+// A shipped read-only file. From the build folder it is the program folder's,
+// so a data folder given on the command line replaces all of them. Installed,
+// a copy in ProgramFolder() wins, so that a data folder or the user may bring
+// their own, else the shipped one is used.
+QString DataFile(const QString &name);
+// A file of the installed documentation; empty when not installed.
+QString DocFile(const QString &name);
 
 // Creates every missing folder of the path; returns false when one cannot be made.
 bool MakePath(const QString &path);

@@ -18,6 +18,11 @@ bool LineFramer::feed(const QByteArray &chunk, QList<QByteArray> &lines)
         const qsizetype cr = m_buffer.indexOf("\r\n", m_scan);
         if (cr < 0)
             break;
+        // A line that arrives whole in one read is held to the cap as well.
+        if (cr - m_start > m_cap) {
+            clear();
+            return false;
+        }
         lines.append(m_buffer.mid(m_start, cr - m_start));
         m_start = cr + 2;
         m_scan = m_start;

@@ -28,8 +28,9 @@ public:
     explicit LineFramer(qsizetype cap = DefaultCap) : m_cap(cap) {}
 
     // Appends a chunk and moves every complete line (without CR LF) to lines.
-    // Returns false when the unfinished line has grown past the cap; the
-    // buffer is then emptied and the owner is expected to drop the connection.
+    // Returns false when a line, finished or not, is longer than the cap: the
+    // lines before it are handed out, the rest is dropped with the buffer, and
+    // the owner is expected to drop the connection.
     bool feed(const QByteArray &chunk, QList<QByteArray> &lines);
 
     void clear();

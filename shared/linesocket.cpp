@@ -63,6 +63,7 @@ void LineSocket::onReadyRead()
     const quint64 generation = m_generation;
     for (const QByteArray &raw : lines) {
         const Line line = SplitLine(fromCp932(raw));
+        m_lineBytes = raw.size() + 2;
         emit lineReceived(line.command, line.payload);
         // A handler may have closed or deleted this connection.
         if (!self || m_generation != generation)

@@ -29,6 +29,10 @@ public:
     void sendRaw(const QByteArray &bytes);
     static QByteArray encodeLine(const QString &command, const QString &text);
 
+    // The size on the wire (CR LF included) of the line being delivered by
+    // lineReceived; meant for handlers that budget what a peer sends.
+    qsizetype lineBytes() const { return m_lineBytes; }
+
     void setOutputCap(qint64 cap) { m_outputCap = cap; }
     void setInputCap(qsizetype cap) { m_framer = LineFramer(cap); }
     // Forgets the unfinished input and stops dispatching lines of the current
@@ -50,6 +54,7 @@ private:
     LineFramer m_framer;
     qint64 m_outputCap = DefaultOutputCap;
     quint64 m_generation = 0;
+    qsizetype m_lineBytes = 0;
     bool m_overflowReported = false;
 };
 

@@ -7,6 +7,8 @@ namespace zb {
 
 // The longest player name: what the connect dialog lets a player type.
 constexpr int MaxNameLength = 12;
+// The longest chat line: what the chat box lets a player type.
+constexpr int MaxChatLength = 100;
 
 // True for U+0000..U+001F and U+007F, the characters that can break a line of
 // the protocols or a line of a log.

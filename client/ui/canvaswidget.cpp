@@ -27,7 +27,7 @@ void CanvasWidget::setMousePointer(int pointer)
     } else if (pointer == 1) {
         setCursor(Qt::CrossCursor);
     } else {
-        const QPixmap pen(ProgramFile(QStringLiteral("pen.png")));
+        const QPixmap pen(DataFile(QStringLiteral("pen.png")));
         if (pen.isNull())
             setCursor(Qt::CrossCursor);
         else

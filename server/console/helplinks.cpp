@@ -11,9 +11,12 @@ namespace zb {
 QString helpPageUrl(const QString &section)
 {
     const QDir folder(ProgramFolder());
-    const QStringList candidates = {folder.filePath(QStringLiteral("README.md")),
-                                    folder.filePath(QStringLiteral("../README.md")),
-                                    folder.filePath(QStringLiteral("../../README.md"))};
+    QStringList candidates = {folder.filePath(QStringLiteral("README.md")),
+                              folder.filePath(QStringLiteral("../README.md")),
+                              folder.filePath(QStringLiteral("../../README.md"))};
+    // Installed, the README is with the package's documentation.
+    const QString installed = DocFile(QStringLiteral("README.md"));
+    if (!installed.isEmpty()) candidates.prepend(installed);
     QString path = candidates.first();
     for (const QString &candidate : candidates) {
         if (QFileInfo::exists(candidate)) {

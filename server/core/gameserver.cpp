@@ -3,6 +3,7 @@
 #include "fileutil.h"
 #include "roundengine.h"
 #include "settingsstore.h"
+#include "textclean.h"
 #include "version.h"
 
 #include <QHostAddress>
@@ -13,14 +14,6 @@ namespace zb {
 namespace {
 const QString kVersion = QString::fromLatin1(ProtocolVersion);
 const QString kSym = QStringLiteral("SYM");
-
-QString addressText(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
-
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
@@ -50,8 +43,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
     m_lobby.setStatusProvider([this] { return roomStatus(); });
     connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::AddSystemText);
     connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::SetCaption);
-    connect(&m_lobby, &LobbyLink::lineReceived, this,
-            [this](const QString &command, const QString &payload) { Cont(command, 0, payload); });
+    connect(&m_lobby, &LobbyLink::lineReceived, this, &GameServer::lobbyLine);
 
     for (int i = 0; i < Slots; ++i)
         m_labels[i] = QStringLiteral(" Score: 0");
@@ -191,8 +183,11 @@ void GameServer::Init()
         m_table.PlayerReady[i] = QStringLiteral("NG");
         m_table.PlayerScore[i] = 0;
         // A connection still introducing itself keeps its time-out, or it
-        // would hold the slot for ever.
-        if (!m_slots[i]) m_table.JoinTimer[i] = -1;
+        // would hold the slot for ever, and the version it sent.
+        if (!m_slots[i]) {
+            m_table.JoinTimer[i] = -1;
+            m_table.PlayerVersion[i].clear();
+        }
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
@@ -259,6 +254,13 @@ int GameServer::highlightedSlot() const
     return m_engine->highlightedSlot();
 }
 
+QString GameServer::addressText(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
 QString GameServer::remoteAddress(int slot) const
 {
     if (!valid(slot) || !m_slots[slot]) return {};
@@ -267,16 +269,18 @@ QString GameServer::remoteAddress(int slot) const
 
 // ---------------------------------------------------------------- log
 
+// Names, notices and stray payloads come from the network: escaped, none of
+// them can forge a console line or act on the headless host's terminal.
 void GameServer::AddText(const QString &text)
 {
-    const QString line = LogBuffer::chatLine(text);
+    const QString line = LogBuffer::chatLine(escapeControlChars(text));
     m_log.append(line);
     emit logLine(line);
 }
 
 void GameServer::AddSystemText(const QString &text)
 {
-    const QString line = LogBuffer::systemLine(text);
+    const QString line = LogBuffer::systemLine(escapeControlChars(text));
     m_log.append(line);
     emit logLine(line);
 }
@@ -293,7 +297,9 @@ void GameServer::announce(const QString &text)
 void GameServer::sendEncoded(const QByteArray &line, int exceptSlot)
 {
     for (int i = 0; i < Slots; ++i) {
-        if (i != exceptSlot && m_slots[i]) m_slots[i]->sendRaw(line);
+        // A joining connection hears only what its own handshake causes.
+        if (i == exceptSlot || !m_slots[i] || !(m_table.occupied(i) || i == m_handshakeSlot)) continue;
+        m_slots[i]->sendRaw(line);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "floodguard.h"
 #include "linesocket.h"
 #include "lobbylink.h"
 #include "logbuffer.h"
@@ -109,6 +110,12 @@ class GameServer : public QObject {
     LobbyLink &lobbyLink() { return m_lobby; }
 
     // ---- protocol
+    // Every line from a player connection: the flood budgets and the rule that
+    // only the pen's holder draws, on the command and the line's size on the
+    // wire alone, then Cont.
+    void receiveLine(int slot, const QString &command, const QString &payload, qsizetype lineBytes);
+    // A line that passed receiveLine. Until its NAM is accepted a connection
+    // is joining: only its first PSW, its first VER and NAM are taken from it.
     void Cont(const QString &command, int slot, const QString &payload);
     void SendData(const QString &command, const QString &text, int originSlot);
     void SendDataAll(const QString &command, const QString &text);
@@ -141,6 +148,8 @@ class GameServer : public QObject {
 
   private:
     static bool valid(int slot) { return PlayerTable::validSlot(slot); }
+    // Dotted text for IPv4, also when it arrives mapped into IPv6.
+    static QString addressText(const QHostAddress &address);
 
     void wscListen_ConnectionRequest();
     void seat(int slot, QTcpSocket *socket);
@@ -154,7 +163,12 @@ class GameServer : public QObject {
     void tmrTimelimit_Timer();
     void Timer1_Timer();
     void SetCaption();
-    void admit(int slot, const QString &name);
+    void handshake(const QString &command, int slot, const QString &payload);
+    void admit(int slot, const QString &payload);
+    // Tells the player why, then closes once that line is out.
+    void closeWithReason(int slot, const QString &reason);
+    bool joiningFrom(const QString &address) const;
+    void lobbyLine(const QString &command, const QString &payload);
     void handleVersion(int slot, const QString &version);
     void handlePassword(int slot, const QString &password);
     void applyDictionaries(const ServerSettings &s);
@@ -163,8 +177,21 @@ class GameServer : public QObject {
     void logLines(const QStringList &texts);
     void sendEncoded(const QByteArray &line, int exceptSlot);
 
+    // What the room knows of a connection besides its row; new at every accept.
+    struct Peer {
+        bool passwordSent = false;
+        bool passwordRefused = false;
+        bool versionSent = false;
+        FloodGuard budget;
+    };
+
     int m_tickMs;
     PlayerTable m_table;
+    std::array<Peer, Slots> m_peers{};
+    ConnectGuard m_connects;
+    // The joining connection whose handshake line is being handled: the only
+    // one that hears what the room broadcasts meanwhile.
+    int m_handshakeSlot = -1;
     std::array<QString, Slots> m_labels;
     std::array<LineSocket *, Slots> m_slots{};
     QTcpServer m_listen;

@@ -5,8 +5,10 @@
 #include "banlist.h"
 #include "roundengine.h"
 #include "stroke.h"
+#include "textclean.h"
 #include "version.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace zb {
@@ -17,6 +19,8 @@ const QString kSym = QStringLiteral("SYM");
 const QString kNull = QStringLiteral("null");
 // How long a closing peer may take to accept what is still queued for it.
 constexpr int CloseGraceMs = 5000;
+// The longest readiness mark the room sets itself ("PSW", "VER").
+constexpr int MaxMarkLength = 3;
 } // namespace
 
 // ---------------------------------------------------------------- slots
@@ -24,6 +28,27 @@ constexpr int CloseGraceMs = 5000;
 void GameServer::wscListen_ConnectionRequest()
 {
     while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
+        // A banned address is told nothing; an address joins one connection
+        // at a time, so that it cannot hold every free slot, and only so often.
+        const QString address = addressText(socket->peerAddress());
+        const int connects = m_connects.take(address);
+        QString refusal;
+        if (connects > ConnectGuard::MaxConnects)
+            refusal = QStringLiteral("接続が多すぎるので切断します");
+        else if (BanList::isBanned(address))
+            refusal = QStringLiteral("BAN対象なのでキックします");
+        else if (joiningFrom(address))
+            refusal = QStringLiteral("同一IPの接続があるのでキックします");
+        if (!refusal.isEmpty()) {
+            // A program reconnecting in a loop is logged once, not at every attempt.
+            if (connects <= ConnectGuard::MaxConnects + 1) {
+                AddSystemText(address);
+                AddSystemText(refusal);
+            }
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         int slot = -1;
         for (int i = 0; i < Slots; ++i) {
             // Only named players count towards the limit.
@@ -52,9 +77,11 @@ void GameServer::seat(int slot, QTcpSocket *socket)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     auto *line = new LineSocket(socket, this);
     m_slots[slot] = line;
+    m_peers[slot] = Peer();
+    m_table.PlayerVersion[slot].clear();
     connect(line, &LineSocket::lineReceived, this,
             [this, slot, line](const QString &command, const QString &payload) {
-                if (m_slots[slot] == line) Cont(command, slot, payload);
+                if (m_slots[slot] == line) receiveLine(slot, command, payload, line->lineBytes());
             });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
         m_table.ReceiveLevel[slot] = 0;
@@ -109,9 +136,24 @@ void GameServer::dropSocket(int slot, bool graceful)
     line->deleteLater();
 }
 
+bool GameServer::joiningFrom(const QString &address) const
+{
+    for (int i = 0; i < Slots; ++i) {
+        if (m_slots[i] && !m_table.occupied(i) && remoteAddress(i) == address) return true;
+    }
+    return false;
+}
+
 void GameServer::wscSystem_Close(int slot)
 {
     AddSystemText(QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("が切断"));
+    if (!m_table.occupied(slot)) {
+        // Nobody was told it came, so nobody is told it leaves.
+        m_table.clearRow(slot);
+        SetPlayers();
+        dropSocket(slot, true);
+        return;
+    }
     SendDataAll(kSym, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
     SendDataAll(QStringLiteral("SND"), QStringLiteral("disconnect"));
     m_engine->playerLeaving(slot);
@@ -160,6 +202,7 @@ void GameServer::tmrTimelimit_Timer()
 void GameServer::tmrAutoKick_Timer()
 {
     m_lobby.tick(m_serverStarted, m_settings.lobbyRegister);
+    m_connects.tick();
     for (int i = 0; i < Slots; ++i) {
         if (m_table.JoinTimer[i] == -1) continue;
         if (--m_table.JoinTimer[i] > 0) continue;
@@ -168,6 +211,14 @@ void GameServer::tmrAutoKick_Timer()
         AddSystemText(remoteAddress(i));
         dropSocket(i, false);
         wscSystem_Close(i);
+    }
+    for (int i = 0; i < Slots; ++i) {
+        // The flooder goes, before the players who read him fall behind.
+        if (m_slots[i] && m_peers[i].budget.tick()) {
+            AddSystemText(QStringLiteral("クライアント") + QString::number(i) +
+                          QStringLiteral("の送信が多すぎるので切断します"));
+            closeWithReason(i, QStringLiteral("送信が多すぎるため切断されました"));
+        }
     }
     m_roomFull.tick();
 }
@@ -192,19 +243,48 @@ void GameServer::kick(int slot, bool withBan)
     const QString address = remoteAddress(slot);
     if (withBan && !address.isEmpty() && !BanList::add(m_table.PlayerName[slot], address))
         AddSystemText(QStringLiteral("ban.txt に書き込めませんでした"));
+    closeWithReason(slot, withBan ? QStringLiteral("ホストにBANされました")
+                                  : QStringLiteral("ホストにキックされました"));
+}
+
+void GameServer::closeWithReason(int slot, const QString &reason)
+{
+    SendDataOne(kSym, reason, slot);
+    // Graceful: the socket closes once the reason has been written.
     dropSocket(slot, true);
     wscSystem_Close(slot);
 }
 
 // ---------------------------------------------------------------- commands
 
+void GameServer::receiveLine(int slot, const QString &command, const QString &payload, qsizetype lineBytes)
+{
+    if (!valid(slot) || !m_slots[slot]) return;
+    const bool stroke = command == QLatin1String("STK");
+    const bool fill = command == QLatin1String("CLS");
+    const FloodGuard::Kind kind =
+        stroke ? FloodGuard::Kind::Stroke : (fill ? FloodGuard::Kind::Fill : FloodGuard::Kind::Line);
+    if (!m_peers[slot].budget.take(kind, lineBytes)) return;
+    // Once a game has handed out the pen, only its holder draws; before the
+    // first turn and between games everybody does.
+    if ((stroke || fill) && GameRunning() && DrawerSlot() >= 0 && slot != DrawerSlot()) return;
+    Cont(command, slot, payload);
+}
+
 void GameServer::Cont(const QString &command, int slot, const QString &payload)
 {
-    if (!valid(slot)) return;
+    if (!valid(slot) || !m_slots[slot]) return;
+    if (!m_table.occupied(slot)) {
+        handshake(command, slot, payload);
+        return;
+    }
     if (command == QLatin1String("MSG")) {
-        AddText(m_table.PlayerName[slot] + QStringLiteral("> ") + payload);
-        SendData(QStringLiteral("MSG"), QString::number(slot) + QLatin1Char(':') + payload, slot);
-        m_engine->CheckAnswer(slot, payload);
+        // A lone CR or LF would split the line at the readers; an escape
+        // sequence would reach terminals. Nobody can type more than the cap.
+        const QString text = removeControlChars(payload).left(MaxChatLength);
+        AddText(m_table.PlayerName[slot] + QStringLiteral("> ") + text);
+        SendData(QStringLiteral("MSG"), QString::number(slot) + QLatin1Char(':') + text, slot);
+        m_engine->CheckAnswer(slot, text);
     } else if (command == QLatin1String("SYM")) {
         AddSystemText(payload);
     } else if (command == QLatin1String("STK")) {
@@ -214,31 +294,54 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         SendData(command, payload, slot);
         int index = 0;
         if (decodeFill(payload, index)) emit fillReceived(index);
-    } else if (command == QLatin1String("NAM")) {
-        // Names and marks travel in ":"-separated lists of eight: a ":" inside
-        // one would shift every player's view of the room.
-        admit(slot, QString(payload).remove(QLatin1Char(':')));
     } else if (command == QLatin1String("RDY")) {
-        m_table.PlayerReady[slot] = QString(payload).remove(QLatin1Char(':'));
+        // Marks travel in a ":"-separated list of eight; the room's own marks
+        // are at most three characters long.
+        m_table.PlayerReady[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
         SendDataReadys();
         m_engine->ReadyCheck();
-    } else if (command == QLatin1String("VER")) {
-        handleVersion(slot, payload);
-    } else if (command == QLatin1String("PSW")) {
-        handlePassword(slot, payload);
-    } else if (command == QLatin1String("CHK")) {
-        m_lobby.noteCheck();
+    } else if (command == QLatin1String("NAM") || command == QLatin1String("VER") ||
+               command == QLatin1String("PSW") || command == QLatin1String("CHK")) {
+        // The handshake is over; CHK is the lobby's keep-alive, never a player's.
     } else {
         AddText(QStringLiteral("system> 不正なコマンドを受信しました、放置します"));
         AddSystemText(payload);
     }
 }
 
-void GameServer::admit(int slot, const QString &name)
+void GameServer::handshake(const QString &command, int slot, const QString &payload)
 {
-    // A connection that gives no name has not introduced itself: its join
-    // time-out keeps running.
-    if (!name.isEmpty()) m_table.JoinTimer[slot] = -1;
+    const QScopedValueRollback<int> cause(m_handshakeSlot, slot);
+    Peer &peer = m_peers[slot];
+    if (command == QLatin1String("PSW") && !peer.passwordSent) {
+        peer.passwordSent = true;
+        handlePassword(slot, payload);
+    } else if (command == QLatin1String("VER") && !peer.versionSent) {
+        peer.versionSent = true;
+        handleVersion(slot, payload);
+    } else if (command == QLatin1String("NAM")) {
+        admit(slot, payload);
+    }
+}
+
+void GameServer::admit(int slot, const QString &payload)
+{
+    QStringList seated;
+    for (const QString &name : m_table.PlayerName) {
+        if (!name.isEmpty()) seated << name;
+    }
+    const QString name = uniqueName(cleanName(payload), seated);
+    // Nothing usable: the connection stays joining until its time-out.
+    if (name.isEmpty()) return;
+    m_table.JoinTimer[slot] = -1;
+    if (GetPlayerCnt() >= m_settings.playerMax()) {
+        // Joins that arrive in a burst were all accepted while seats were free.
+        AddSystemText(QStringLiteral("満員のお知らせを送信"));
+        m_slots[slot]->sendRaw(RoomFullSocket::notice());
+        dropSocket(slot, true);
+        wscSystem_Close(slot);
+        return;
+    }
     m_table.PlayerName[slot] = name;
     m_table.PlayerScore[slot] = 0;
     AddSystemText(QString::number(slot) + QStringLiteral("クライアントの名前は") + name +
@@ -264,6 +367,14 @@ void GameServer::admit(int slot, const QString &name)
         wscSystem_Close(slot);
         return;
     }
+    // A wrong or missing password joins and leaves as the room has always
+    // seen it, but never stays.
+    Peer &peer = m_peers[slot];
+    if (!m_settings.password.isEmpty() && !peer.passwordSent) {
+        peer.passwordSent = true;
+        handlePassword(slot, QString());
+    }
+    const bool refused = peer.passwordRefused;
 
     SendDataAll(kSym, name + QStringLiteral(" が参加しました"));
     SendDataPlayers();
@@ -275,6 +386,10 @@ void GameServer::admit(int slot, const QString &name)
     SendDataOne(kSym, QStringLiteral("現在のゲーム設定"), slot);
     SendDataOne(kSym, m_settings.settingsLine(), slot);
     SetPlayers();
+    if (refused) {
+        dropSocket(slot, true);
+        wscSystem_Close(slot);
+    }
 }
 
 void GameServer::handleVersion(int slot, const QString &version)
@@ -310,11 +425,22 @@ void GameServer::handlePassword(int slot, const QString &password)
         AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが一致"));
         return;
     }
+    m_peers[slot].passwordRefused = true;
     AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが違います！"));
     SendDataAll(kSym, QStringLiteral("パスワード不一致の接続がありました"));
     m_table.PlayerReady[slot] = QStringLiteral("PSW");
     SendDataReadys();
     SendDataOne(QStringLiteral("NSP"), kNull, slot);
+}
+
+void GameServer::lobbyLine(const QString &command, const QString &payload)
+{
+    // A lobby keeps the link alive and may leave the host a notice; it is
+    // never a player.
+    if (command == QLatin1String("CHK"))
+        m_lobby.noteCheck();
+    else if (command == QLatin1String("SYM"))
+        AddSystemText(payload);
 }
 
 } // namespace zb

@@ -53,6 +53,8 @@ void PlayerTable::clearRow(int slot)
 {
     JoinTimer[slot] = -1;
     PlayerName[slot].clear();
+    // The next connection in this slot must send its own.
+    PlayerVersion[slot].clear();
     PlayerReady[slot] = QStringLiteral("NG");
 }
 

@@ -30,7 +30,8 @@ struct PlayerTable {
     QString readysList() const;
     QString scoresList() const;
 
-    // A departure: the score stays until the game ends or the slot is reused.
+    // A departure: the score stays until the game ends or the slot is reused;
+    // the version goes with the connection.
     void clearRow(int slot);
     void clearMarksAndScores();
 };

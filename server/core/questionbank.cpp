@@ -4,6 +4,7 @@
 #include "textutil.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace zb {
 
@@ -52,18 +53,23 @@ void QuestionBank::rescan()
 {
     m_entries.clear();
     m_ticked.clear();
-    const QStringList filter{QStringLiteral("*.zbq")};
     const QDir::Filters kinds = QDir::Files | QDir::Readable;
     const QDir::SortFlags order = QDir::Name | QDir::IgnoreCase;
+    // Matched by suffix, as a "*.zbq" name filter would (case-insensitively):
+    // a name filter loads the regular-expression engine, half a megabyte of a
+    // dedicated server's memory.
+    auto isDictionary = [](const QString &name) {
+        return name.endsWith(QLatin1String(".zbq"), Qt::CaseInsensitive) && isListable(name);
+    };
 
     const QDir top(ProgramFolder());
-    for (const QString &name : top.entryList(filter, kinds, order)) {
-        if (isListable(name)) m_entries << name;
+    for (const QString &name : top.entryList(kinds, order)) {
+        if (isDictionary(name)) m_entries << name;
     }
     const QDir sub(top.filePath(kSubfolder));
     if (sub.exists()) {
-        for (const QString &name : sub.entryList(filter, kinds, order)) {
-            if (isListable(name)) m_entries << kSubfolder + QLatin1Char('/') + name;
+        for (const QString &name : sub.entryList(kinds, order)) {
+            if (isDictionary(name)) m_entries << kSubfolder + QLatin1Char('/') + name;
         }
     }
 }
@@ -123,7 +129,7 @@ QStringList QuestionBank::checkDictionaryText(const QString &text)
 
 QString QuestionBank::GetDefaultQuestion() const
 {
-    return ReadTextFile(ProgramFile(QStringLiteral("default.dat")));
+    return ReadTextFile(DataFile(QStringLiteral("default.dat")));
 }
 
 QString QuestionBank::readEntry(const QString &entry) const
@@ -222,7 +228,10 @@ QString QuestionBank::GetQuestion()
 
 QString QuestionBank::normalise(const QString &raw)
 {
-    QString word = raw;
+    // A lone CR or LF ends the word: a file with other line ends must not
+    // become one endless word.
+    const qsizetype lineEnd = raw.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    QString word = lineEnd < 0 ? raw : raw.left(lineEnd);
     const qsizetype comment = word.indexOf(QStringLiteral("//"));
     if (comment > 0) word.truncate(comment);
 
@@ -234,11 +243,9 @@ QString QuestionBank::normalise(const QString &raw)
         --end;
     word = word.mid(begin, end - begin);
 
-    // A lone CR or LF can only come from a file with mixed line ends; a word
-    // holding one could never be typed as a guess.
     word.remove(QLatin1Char('\t'));
-    word.remove(QLatin1Char('\r'));
-    word.remove(QLatin1Char('\n'));
+    // Every player receives the word in one line.
+    word.truncate(MaxWordLength);
 
     if (word.isEmpty()) return InvalidQuestion;
 

@@ -14,6 +14,10 @@ class QuestionBank : public QObject {
     // How the sources are combined (the console's five options).
     enum Mode { BuiltInOnly = 0, AddedOnly = 1, BuiltInAndAdded = 2, AddedTwice = 3, BuiltInTwice = 4 };
 
+    // The longest word a turn plays: far beyond any word worth drawing (the
+    // letter hints stop at 300), far below a line the players would refuse.
+    static constexpr int MaxWordLength = 1000;
+
     // The word played when a draw finds nothing usable.
     static const QString InvalidQuestion;
     // What the operator is told when a rebuilt pool holds no entries at all.

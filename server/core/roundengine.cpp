@@ -124,7 +124,10 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
     if (!PlayerTable::validSlot(slot)) return;
     QString guess = line;
     guess.replace(QStringLiteral("ヴ"), QStringLiteral("う゛"));
-    if (guess != m_currentQuestion || m_answered || m_timeLeft <= 0 || m_timeLeft >= DrawingStart) return;
+    // The drawer knows the word: typing it scores nothing.
+    if (slot == m_drawerSlot || guess != m_currentQuestion || m_answered || m_timeLeft <= 0 ||
+        m_timeLeft >= DrawingStart)
+        return;
     const int t = m_timeLeft;
     m_answered = true;
     setQuestionLabel(m_currentQuestion);
@@ -166,9 +169,12 @@ void RoundEngine::NextQuestion()
     m_server.AddSystemText(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
     m_server.SendDataAll(QStringLiteral("SYM"),
                          QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
-    for (int i = 0; i < PlayerTable::Slots; ++i)
-        m_server.SendDataOne(QStringLiteral("SND"),
-                             i == winner ? QStringLiteral("win") : QStringLiteral("lose"), i);
+    for (int i = 0; i < PlayerTable::Slots; ++i) {
+        // A connection still joining hears nothing of the game.
+        if (m_table.occupied(i))
+            m_server.SendDataOne(QStringLiteral("SND"),
+                                 i == winner ? QStringLiteral("win") : QStringLiteral("lose"), i);
+    }
     m_table.clearMarksAndScores();
     m_server.SendDataAll(QStringLiteral("RET"), QStringLiteral("null"));
     m_server.SendDataReadys();

@@ -106,7 +106,11 @@ class TstQuestionBank : public QObject {
         QTest::newRow("tab before space") << QStringLiteral("\t りんご") << QStringLiteral(" りんご");
         QTest::newRow("blank line") << QString() << QuestionBank::InvalidQuestion;
         QTest::newRow("spaces and tabs") << QStringLiteral(" \t\u3000 ") << QuestionBank::InvalidQuestion;
-        QTest::newRow("stray lf") << QStringLiteral("いぬ\nねこ") << QStringLiteral("いぬねこ");
+        // A file with other line ends reads as one line: its first word is played.
+        QTest::newRow("lf ends") << QStringLiteral("いぬ\nねこ\n") << QStringLiteral("いぬ");
+        QTest::newRow("cr ends") << QStringLiteral("いぬ//どうぶつ\rねこ\r") << QStringLiteral("いぬ");
+        QTest::newRow("too long") << QString(300000, QChar(0x3042))
+                                  << QString(QuestionBank::MaxWordLength, QChar(0x3042));
     }
     void drawnWordIsNormalised()
     {

@@ -1,4 +1,4 @@
-// The server's dispatcher fed arbitrary lines from arbitrary seated slots,
+// The server's dispatcher fed arbitrary lines from arbitrary connected slots,
 // mixed with round-clock ticks: whatever arrives, no fault, no endless loop,
 // and the room's state stays within its bounds. Eight real loopback
 // connections hold the slots so that replies and releases take their real paths.
@@ -67,7 +67,10 @@ void fillSlots()
             if (c && c->state() != QAbstractSocket::UnconnectedState) continue;
             if (c) c->deleteLater();
             c = new QTcpSocket;
-            c->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + (&c - h.clients.data()))));
+            // A fresh address each time: the room takes only so many
+            // connections from one address while its clock stands still.
+            static quint32 next = 0;
+            c->bind(QHostAddress(0x7F000002u + next++ % 0xFFFFF0u));
             c->connectToHost(QHostAddress::LocalHost, h.port);
         }
         ZB_FUZZ_CHECK(!deadline.hasExpired());
@@ -143,12 +146,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             drainClients();
         } else {
             // The record runs to the next LF (or the end).
-            const QString text = zb::fromCp932(in.line());
+            const QByteArray raw = in.line();
+            const QString text = zb::fromCp932(raw);
             if (kind < CommandCount) {
-                h.server->Cont(QString::fromLatin1(Commands[kind]), slot, text);
+                h.server->receiveLine(slot, QString::fromLatin1(Commands[kind]), text, raw.size() + 6);
             } else {
                 const zb::Line line = zb::SplitLine(text);
-                h.server->Cont(line.command, slot, line.payload);
+                h.server->receiveLine(slot, line.command, line.payload, raw.size() + 2);
             }
         }
         checkState();

@@ -71,7 +71,7 @@ class TstServerLobby : public ServerFixture {
         QVERIFY(logged(sys(QStringLiteral("ロビーサーバーに接続しました"))));
 
         // The 30-tick check reports a changed player count.
-        joinClient(2, QStringLiteral("alice"));
+        TestClient *alice = joinClient(2, QStringLiteral("alice"), QStringLiteral("pw"));
         QTRY_COMPARE_WITH_TIMEOUT(lobby.records().size(), 2, 10000);
         QCOMPARE(StatusRecord::field(lobby.records().last(), QStringLiteral("players=")),
                  QStringLiteral("alice::::::::"));
@@ -84,6 +84,22 @@ class TstServerLobby : public ServerFixture {
         lobby.send(QStringLiteral("CHK"), QStringLiteral("null"));
         QTRY_VERIFY(logged(sys(QStringLiteral("ようこそ"))));
         QTRY_VERIFY(m_server->lobbyLink().silence() <= 2);
+
+        // Nothing else from the lobby reaches the room, and a player's CHK is
+        // no answer from the lobby.
+        alice->lines.clear();
+        for (const char *command : {"MSG", "STK", "CLS", "NAM", "RDY", "PSW"})
+            lobby.send(QString::fromLatin1(command), QStringLiteral("0:3:1,1;"));
+        lobby.send(QStringLiteral("SYM"), QStringLiteral("おわり"));
+        QTRY_VERIFY(logged(sys(QStringLiteral("おわり"))));
+        QTRY_VERIFY(m_server->lobbyLink().silence() > 2);
+        const int silence = m_server->lobbyLink().silence();
+        alice->send(QStringLiteral("CHK"), QStringLiteral("null"));
+        alice->send(QStringLiteral("SYM"), QStringLiteral("chk sent"));
+        QTRY_VERIFY(logged(sys(QStringLiteral("chk sent"))));
+        QVERIFY(m_server->lobbyLink().silence() >= silence);
+        QVERIFY(alice->lines.isEmpty());
+        QCOMPARE(m_server->GetPlayerCnt(), 1);
         QTRY_VERIFY(m_server->captionText().startsWith(QStringLiteral("zbserver Port:%1 [0] [").arg(m_port)));
 
         // Re-applied settings are reported at once.

@@ -121,9 +121,15 @@ class TstZbServer : public QObject {
         QVERIFY(out.contains(QStringLiteral(" <system> 優勝者は ")));
         QVERIFY(!out.contains(QLatin1Char('\r')));
 
-        // The operator bans the third player, who cannot come back.
+        // Text from players reaches the host's terminal without its escape sequences.
+        players[0]->send(QStringLiteral("SYM"), QStringLiteral("\x1b[2Jwipe"));
+        QTRY_VERIFY(out.contains(QStringLiteral(" <system> \\x1B[2Jwipe\n")));
+        QVERIFY(!out.contains(QChar(0x1b)));
+
+        // The operator bans the third player, who is told so and cannot come back.
         server.write("ban 2\n");
         QTRY_VERIFY(players[2]->closed());
+        QCOMPARE(players[2]->lines.last(), QStringLiteral("SYM ホストにBANされました"));
         QTRY_VERIFY(players[0]->has(QStringLiteral("SYM p2 が退室しました")));
         QFile ban(dir.filePath(QStringLiteral("ban.txt")));
         QVERIFY(ban.open(QIODevice::ReadOnly));

@@ -79,6 +79,13 @@ private slots:
         feedAll(f, {"y"}, &ok);
         QVERIFY(!ok);
         QCOMPARE(f.pendingBytes(), 0);
+        // A line over the cap is refused even when it arrives whole; the lines
+        // before it are still handed out.
+        LineFramer whole(1000);
+        QCOMPARE(feedAll(whole, {"MSG a\r\n" + QByteArray(1001, 'x') + "\r\nMSG b\r\n"}, &ok),
+                 QList<Line>{L("MSG", QStringLiteral("a"))});
+        QVERIFY(!ok);
+        QCOMPARE(whole.pendingBytes(), 0);
         // A long line that ends in time is fine, however large its chunks.
         LineFramer big;
         const QByteArray stroke = "STK 0:3:" + QByteArray(5000 * 8, '1') + "\r\n";
@@ -119,6 +126,27 @@ private slots:
         peer.setInputCap(64);
         client.sendRaw(QByteArray(100, 'z'));
         QTRY_COMPARE(overflow.size(), 1);
+    }
+
+    void outputCapReportsAStalledReader()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QTcpSocket reader;
+        reader.setReadBufferSize(1);
+        reader.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        reader.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(server.waitForNewConnection(5000));
+        LineSocket writer(server.nextPendingConnection());
+        writer.setOutputCap(256 * 1024);
+        QSignalSpy overflow(&writer, &LineSocket::outputOverflow);
+        const QByteArray line = "STK " + QByteArray(64 * 1024, '1') + "\r\n";
+        // Whatever the kernel buffers hold, the queue behind them passes the cap.
+        for (int i = 0; i < 20000 && overflow.isEmpty(); ++i) {
+            writer.sendRaw(line);
+            QTest::qWait(1);
+        }
+        QCOMPARE(overflow.size(), 1);
     }
 
     void handlerMayDropTheConnection()

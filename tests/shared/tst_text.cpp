@@ -131,6 +131,27 @@ class TstText : public QObject {
         SetProgramFolder(QString());
         QCOMPARE(ProgramFolder(), QCoreApplication::applicationDirPath());
     }
+    void installedLocations()
+    {
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(QStringLiteral("usr/bin"));
+        const QString user = dir.filePath(QStringLiteral("home/.local/share/zembrill"));
+        QVERIFY(QDir().mkpath(bin));
+        // A build folder: everything beside the program.
+        FileLocations here = LocateFiles(bin, user);
+        QCOMPARE(here.writable, bin);
+        QCOMPARE(here.shipped, bin);
+        QVERIFY(!here.installed);
+
+        // Installed: shipped files from share/, writes into the user's folder, never into /usr.
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("usr/share/zembrill"))));
+        here = LocateFiles(bin, user);
+        QVERIFY(here.installed);
+        QCOMPARE(here.writable, user);
+        QCOMPARE(here.shipped, dir.filePath(QStringLiteral("usr/share/zembrill")));
+        QCOMPARE(here.doc, dir.filePath(QStringLiteral("usr/share/doc/zembrill")));
+        QCOMPARE(LocateFiles(bin, QString()).writable, here.shipped);
+    }
     void namesAndControls()
     {
         // Separators and line breaks would shift the slot lists or forge lines.

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <array>
+
+namespace zb {
+
+// What one connection may send, counted over the last few ticks of the
+// moderation timer (a tick is a second in a real room). Every figure lies well
+// beyond what a person at a conforming client produces, so only a program
+// flooding the room meets them; it loses the lines over budget and, if it
+// keeps going, its connection, before anybody reading it falls behind.
+class FloodGuard {
+  public:
+    // Every budget is counted over the current tick and the four before it.
+    static constexpr int WindowTicks = 5;
+    // Lines other than strokes: chat, fills, marks and the rest. The client
+    // cuts itself off at its fifth chat or fill without a second's pause, so
+    // it sends at most about 10 in five seconds, plus three lines to join.
+    static constexpr int MaxLines = 20;
+    // Bytes of strokes and fills. A stroke holds at most 5000 points of at
+    // most 10 bytes ("-100,-100;"), under 50 KiB; 1 MiB is twenty of them in
+    // five seconds, 20000 points a second, where a gaming mouse reports 1000.
+    static constexpr qint64 MaxCanvasBytes = 1024 * 1024;
+    // What each stroke or fill costs at least, so that tiny strokes are held
+    // to 200 a second (a fast clicker manages 15 clicks).
+    static constexpr qint64 MinCanvasCharge = 1024;
+    // Ticks in a row with lines over budget before the sender is cut: a burst
+    // is forgiven, a flood is not; the budgets let at most 1 MiB through
+    // meanwhile, far below a reader's 8 MiB output cap.
+    static constexpr int StrikeTicks = 3;
+
+    enum class Kind { Line, Stroke, Fill };
+
+    // Counts a line of `bytes` bytes; false when it is over budget and must be
+    // dropped (a dropped line costs nothing).
+    bool take(Kind kind, qint64 bytes);
+    // One moderation tick: the window moves on. True once the sender has gone
+    // over budget in each of the last StrikeTicks ticks.
+    bool tick();
+
+  private:
+    std::array<int, WindowTicks> m_lines{};
+    std::array<qint64, WindowTicks> m_bytes{};
+    int m_now = 0;
+    bool m_over = false;
+    int m_strikes = 0;
+};
+
+// New connections per address over the same window. A person reconnects by
+// hand, a few times a minute at most; a program reconnecting in a loop with a
+// wrong password or version would have the room watch a join or a refusal,
+// and a departure, every time.
+class ConnectGuard {
+  public:
+    static constexpr int MaxConnects = 5;
+
+    // Counts a connection; how many the address has opened in the window,
+    // this one included. Over MaxConnects it is to be refused.
+    int take(const QString &address);
+    void tick();
+
+  private:
+    QHash<QString, std::array<int, FloodGuard::WindowTicks>> m_counts;
+    int m_now = 0;
+};
+
+} // namespace zb

@@ -1,0 +1,245 @@
+// A stranger on a raw connection tries to spoil the room while players are
+// seated; what the players see is asserted.
+#include "floodguard.h"
+#include "roundengine.h"
+#include "serverfixture.h"
+#include "textclean.h"
+
+using namespace zb;
+
+namespace {
+const QString kFull = QStringLiteral("SYM サーバーが満員です！しばらくしてから再接続してください");
+
+QString stroke(int points)
+{
+    QString s = QStringLiteral("0:3:");
+    for (int i = 0; i < points; ++i)
+        s += QStringLiteral("%1,%2;").arg(100 + i % 400).arg(100 + i % 300);
+    return s;
+}
+} // namespace
+
+class TstTrustBoundary : public ServerFixture {
+    Q_OBJECT
+
+    void tickTo(int value)
+    {
+        for (int i = 0; i < 200 && m_server->TimeLeft() != value; ++i)
+            m_server->engine().tmrTimelimit_Timer();
+        QCOMPARE(m_server->TimeLeft(), value);
+    }
+
+  private slots:
+    void init() { setUpFolder(QStringLiteral("りんご\r\n")); }
+    void cleanup() { tearDownServer(); }
+
+    void strangersHearNothing()
+    {
+        startServer();
+        writeFile(QStringLiteral("ban.txt"), "x\t127.0.0.9\r\n");
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        alice->lines.clear();
+        bob->lines.clear();
+
+        // Not joined: only its own handshake is answered; a name that cleans
+        // to nothing leaves it joining.
+        TestClient *lurker = connectClient(4);
+        lurker->send(QStringLiteral("VER"), QStringLiteral("1.16"));
+        for (const char *command : {"MSG", "STK", "CLS", "RDY", "SYM"})
+            lurker->send(QString::fromLatin1(command), QStringLiteral("0:3:1,1;"));
+        lurker->send(QStringLiteral("NAM"), QStringLiteral(" :;\x01 "));
+        QTRY_VERIFY(lurker->has(QStringLiteral("NUM 2")));
+        // A second joining connection from its address, and a banned address, get nothing.
+        TestClient *twin = connectClient(4);
+        TestClient *banned = connectClient(9);
+        banned->join(QStringLiteral("banned"));
+        alice->send(QStringLiteral("MSG"), QStringLiteral("secret"));
+        QTRY_VERIFY(twin->closed());
+        QTRY_VERIFY(banned->closed());
+        QVERIFY(logged(sys(QStringLiteral("BAN対象なのでキックします"))));
+        // The join time-out ends the lurker without a word to the room.
+        QTRY_VERIFY(lurker->closed());
+        QCOMPARE(lurker->lines, QStringList{QStringLiteral("NUM 2")});
+        QVERIFY(twin->lines.isEmpty() && banned->lines.isEmpty());
+        QVERIFY(alice->lines.isEmpty());
+        QCOMPARE(bob->lines, QStringList{QStringLiteral("MSG 0:secret")});
+    }
+
+    void passwordRoom()
+    {
+        ServerSettings s = quietSettings();
+        s.password = QStringLiteral("pw");
+        startServer(s, 0);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"), QStringLiteral("pw"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"), QStringLiteral("pw"));
+        // One ignores NSP and readies; one never sends a password at all.
+        TestClient *mallory = connectClient(4);
+        mallory->join(QStringLiteral("mallory"), QStringLiteral("guess"));
+        mallory->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        mallory->send(QStringLiteral("MSG"), QStringLiteral("hi"));
+        TestClient *sneak = connectClient(5);
+        sneak->send(QStringLiteral("VER"), QStringLiteral("1.16"));
+        sneak->send(QStringLiteral("NAM"), QStringLiteral("sneak"));
+        for (TestClient *c : {mallory, sneak}) {
+            QTRY_VERIFY(c->closed());
+            QVERIFY(c->has(QStringLiteral("NSP null")));
+        }
+        for (const QString &name : {QStringLiteral("mallory"), QStringLiteral("sneak")}) {
+            QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + name + QStringLiteral(" が退室しました")));
+            QVERIFY(alice->has(QStringLiteral("SYM ") + name + QStringLiteral(" が参加しました")));
+        }
+        QCOMPARE(alice->count(QStringLiteral("SYM パスワード不一致の接続がありました")), 2);
+        for (const QString &marks : alice->payloads(QStringLiteral("RDY")))
+            QCOMPARE(marks.split(QLatin1Char(':')).value(2) == QLatin1String("OK"), false);
+        QVERIFY(!bob->has(QStringLiteral("MSG 2:hi")));
+        QCOMPARE(m_server->GetPlayerCnt(), 2);
+
+        // A program trying again and again is soon refused, silently.
+        for (int i = 0; i < ConnectGuard::MaxConnects + 3; ++i) {
+            TestClient *retry = connectClient(6);
+            retry->join(QStringLiteral("retry"), QStringLiteral("guess"));
+            QTRY_VERIFY(retry->closed());
+        }
+        QTRY_COMPARE(alice->count(QStringLiteral("SYM retry が退室しました")), ConnectGuard::MaxConnects);
+        QCOMPARE(m_log.count(sys(QStringLiteral("接続が多すぎるので切断します"))), 1);
+    }
+
+    void versionIsPerConnection()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *first = joinClient(3, QStringLiteral("first"));
+        first->close();
+        QTRY_VERIFY(!m_server->slotBusy(1));
+        // The next connection in that slot never sends VER.
+        TestClient *next = connectClient(4);
+        next->send(QStringLiteral("NAM"), QStringLiteral("next"));
+        QTRY_VERIFY(next->closed());
+        QVERIFY(logged(sys(QStringLiteral("バージョン違いなのでキックします"))));
+        QVERIFY(!alice->has(QStringLiteral("SYM next が参加しました")));
+    }
+
+    void namesAreCleanedUniqueAndFixed()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        joinClient(3, QStringLiteral("ali:ce\x1b"));
+        joinClient(4, QStringLiteral("a&b=c;d,e\tfghijklmnop"));
+        QCOMPARE(m_server->playerName(1), QStringLiteral("alice(2)"));
+        QCOMPARE(m_server->playerName(2), QStringLiteral("abcdefghijkl"));
+        // A seated player cannot rename himself: no line, no sound.
+        alice->lines.clear();
+        m_clients[1]->send(QStringLiteral("NAM"), QStringLiteral("boss"));
+        m_clients[1]->send(QStringLiteral("SYM"), QStringLiteral("renamed?"));
+        QTRY_VERIFY(logged(sys(QStringLiteral("renamed?"))));
+        QCOMPARE(m_server->playerName(1), QStringLiteral("alice(2)"));
+        QVERIFY(alice->lines.isEmpty());
+    }
+
+    void burstOfJoinsKeepsPlayerLimit()
+    {
+        ServerSettings s = quietSettings();
+        s.playerMaxIndex = 0;
+        startServer(s);
+        // All five are accepted while nobody is seated; only three may sit.
+        QList<TestClient *> burst;
+        for (int i = 0; i < 5; ++i)
+            burst << connectClient(2 + i);
+        QTRY_VERIFY(m_server->slotBusy(4));
+        for (int i = 0; i < 5; ++i)
+            burst[i]->join(QStringLiteral("p%1").arg(i));
+        QTRY_COMPARE(
+            int(std::count_if(burst.cbegin(), burst.cend(), [](TestClient *c) { return c->closed(); })), 2);
+        QCOMPARE(m_server->GetPlayerCnt(), 3);
+        for (TestClient *c : burst) {
+            if (c->closed()) QCOMPARE(c->lines.last(), kFull);
+        }
+    }
+
+    void onlyTheDrawerDrawsAndOnlyGuessersScore()
+    {
+        startServer(quietSettings(), 0);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        TestClient *carol = joinClient(4, QStringLiteral("carol"));
+        for (TestClient *c : {alice, bob, carol})
+            c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        QTRY_VERIFY(m_server->GameRunning());
+        // Before the first turn the players do not know a game runs: all draw.
+        bob->send(QStringLiteral("STK"), QStringLiteral("0:3:1,1;"));
+        QTRY_VERIFY(carol->has(QStringLiteral("STK 0:3:1,1;")));
+        tickTo(100);
+        QCOMPARE(m_server->DrawerSlot(), 0);
+        bob->send(QStringLiteral("STK"), QStringLiteral("0:3:2,2;"));
+        bob->send(QStringLiteral("CLS"), QStringLiteral("8"));
+        alice->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
+        alice->send(QStringLiteral("STK"), QStringLiteral("0:3:3,3;"));
+        bob->send(QStringLiteral("MSG"), QStringLiteral("seen"));
+        QTRY_VERIFY(carol->has(QStringLiteral("STK 0:3:3,3;")));
+        QTRY_VERIFY(carol->has(QStringLiteral("MSG 1:seen")));
+        QVERIFY(carol->has(QStringLiteral("MSG 0:りんご")));
+        QVERIFY(!carol->has(QStringLiteral("STK 0:3:2,2;")) && !carol->has(QStringLiteral("CLS 8")));
+        QVERIFY(!carol->has(QStringLiteral("QOK 0")));
+        carol->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
+        QTRY_VERIFY(alice->has(QStringLiteral("QOK 2")));
+        QCOMPARE(m_server->playerScore(0), 100);
+    }
+
+    void chatCannotForgeLines()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        bob->send(QStringLiteral("MSG"), QStringLiteral("a\nMSG 0:fake\x1b[2J\r\x00z") + QString(200, u'x'));
+        QTRY_COMPARE(alice->payloads(QStringLiteral("MSG")).size(), 1);
+        const QString text = QStringLiteral("aMSG 0:fake[2Jz") + QString(200, u'x');
+        QCOMPARE(alice->payloads(QStringLiteral("MSG")).first(),
+                 QStringLiteral("1:") + text.left(MaxChatLength));
+        // Nor a line on the host's console.
+        bob->send(QStringLiteral("SYM"), QStringLiteral("a\n12:00 <system> b\x1b"));
+        QTRY_VERIFY(logged(sys(QStringLiteral("a\\x0A12:00 <system> b\\x1B"))));
+    }
+
+    void floodIsHeldToBudget()
+    {
+        // The tick never comes: every line counts in one window.
+        startServer(quietSettings(), 0);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        TestClient *carol = joinClient(4, QStringLiteral("carol"));
+        const QString big = stroke(5000);
+        for (int i = 0; i < FloodGuard::MaxLines + 5; ++i)
+            bob->send(QStringLiteral("MSG"), QString::number(i));
+        bob->send(QStringLiteral("STK"), QStringLiteral("0:3:1,1;"));
+        for (int i = 0; i < 30; ++i)
+            carol->send(QStringLiteral("STK"), big);
+        carol->send(QStringLiteral("MSG"), QStringLiteral("done"));
+        QTRY_VERIFY(alice->has(QStringLiteral("STK 0:3:1,1;")));
+        QTRY_VERIFY(alice->has(QStringLiteral("MSG 2:done")));
+        // Joining took three of each sender's lines.
+        QCOMPARE(alice->payloads(QStringLiteral("MSG")).size(), FloodGuard::MaxLines - 3 + 1);
+        const qint64 lineBytes = LineSocket::encodeLine(QStringLiteral("STK"), big).size();
+        QCOMPARE(alice->count(QStringLiteral("STK ") + big), int(FloodGuard::MaxCanvasBytes / lineBytes));
+    }
+
+    void flooderIsCutWithReason()
+    {
+        startServer(quietSettings(), 50);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *flooder = joinClient(3, QStringLiteral("flooder"));
+        for (int i = 0; i < 500 && !flooder->closed(); ++i) {
+            for (int k = 0; k < 20; ++k)
+                flooder->send(QStringLiteral("CLS"), QStringLiteral("1"));
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(flooder->closed());
+        QVERIFY(logged(sys(QStringLiteral("クライアント1の送信が多すぎるので切断します"))));
+        QCOMPARE(flooder->lines.last(), QStringLiteral("SYM 送信が多すぎるため切断されました"));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM flooder が退室しました")));
+        QVERIFY(alice->connected());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstTrustBoundary)
+#include "tst_trustboundary.moc"
