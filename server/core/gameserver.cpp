@@ -23,11 +23,9 @@ GameServer::GameServer(int tickMs, QObject *parent)
 
     m_tmrTimelimit.setInterval(m_tickMs);
     m_tmrAutoKick.setInterval(m_tickMs);
-    m_timer1.setInterval(qMax(1, m_tickMs / 20));
     m_dimServerStatus.setInterval(30 * m_tickMs);
     connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::tmrTimelimit_Timer);
     connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::tmrAutoKick_Timer);
-    connect(&m_timer1, &QTimer::timeout, this, &GameServer::Timer1_Timer);
     connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(GetPlayerCnt()); });
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
@@ -50,7 +48,6 @@ GameServer::GameServer(int tickMs, QObject *parent)
     SetCaption();
     m_tmrTimelimit.start();
     m_tmrAutoKick.start();
-    m_timer1.start();
     m_dimServerStatus.start();
 }
 

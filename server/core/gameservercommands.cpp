@@ -84,7 +84,6 @@ void GameServer::seat(int slot, QTcpSocket *socket)
                 if (m_slots[slot] == line) receiveLine(slot, command, payload, line->lineBytes());
             });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
-        m_table.ReceiveLevel[slot] = 0;
         emit dataArrived(slot);
     });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
@@ -221,18 +220,6 @@ void GameServer::tmrAutoKick_Timer()
         }
     }
     m_roomFull.tick();
-}
-
-void GameServer::Timer1_Timer()
-{
-    bool changed = false;
-    for (int &level : m_table.ReceiveLevel) {
-        if (level < 255) {
-            level = qMin(255, level + 20);
-            changed = true;
-        }
-    }
-    if (changed) emit lampsChanged();
 }
 
 // ---------------------------------------------------------------- moderation
