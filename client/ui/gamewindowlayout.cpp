@@ -49,7 +49,9 @@ GameWindowLayout GameWindowLayout::forSize(QSize size)
     const int canvasWidth = qMax(MinCanvasWidth, qMin(roomWidth, roomHeight * 4 / 3)) / 4 * 4;
     const int canvasHeight = canvasWidth * 3 / 4;
     const int blockWidth = canvasWidth + AroundCanvasWidth;
-    column = qMax(column, qMin(MaxColumnWidth, w - 2 * Margin - blockWidth));
+    // Width a large canvas leaves over widens the panels; beside a shrunken
+    // canvas it stays with the message views, which need it more.
+    if (canvasWidth >= CanvasWidth) column = qMax(column, qMin(MaxColumnWidth, w - 2 * Margin - blockWidth));
 
     l.backdrop = QRect(0, 0, w - 2 * Margin - column, canvasHeight + AroundCanvasHeight);
     l.question = QRect(8, 4, l.backdrop.width() - 16, 28);

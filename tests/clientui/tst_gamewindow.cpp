@@ -395,9 +395,9 @@ void TestGameWindow::layoutFitsEverySize()
     QCOMPARE(classic.playerColumn.width(), 212);
     QVERIFY(GameWindowLayout::forSize(QSize(1920, 1050)).canvas.width() > 640);
     // Today's size at 1 and 1.5, maximised, long and narrow shapes, the least, below it, the largest.
-    const QList<QSize> sizes{{944, 730},   {1416, 1095}, {1920, 1050},
-                             {2560, 1400}, {3000, 730},  {944, 2000},
-                             {664, 448},   {10, 10},     {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX}};
+    const QList<QSize> sizes{
+        {944, 730},  {1416, 1095}, {1920, 1050}, {2560, 1400}, {3000, 730},
+        {944, 2000}, {664, 448},   {944, 540},   {10, 10},     {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX}};
     for (const QSize &size : sizes) {
         const GameWindowLayout l = GameWindowLayout::forSize(size);
         const QByteArray at = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height());
@@ -420,6 +420,9 @@ void TestGameWindow::layoutFitsEverySize()
         }
         QVERIFY2(l.chatView.height() >= 60 && l.systemView.height() >= 90, at);
         QVERIFY2(l.panelHeight >= 36, at);
+        // Today's width keeps today's room for typing, whatever the height.
+        if (size.width() >= GameWindowLayout::ClassicSize.width())
+            QVERIFY2(l.sendBox.width() >= classic.sendBox.width(), at);
     }
     // The window itself: every part inside, as it grows and shrinks again.
     GameWindow w;
