@@ -81,11 +81,14 @@ void LobbySession::stop()
     const bool wasConnecting = isConnecting();
     m_connectTimer.stop();
     m_socket->clearBuffer();
-    // A chat line just sent still goes out before the connection ends.
-    if (m_socket->isConnected())
+    // A chat line just sent still goes out before the connection ends, even
+    // when the window and this session are deleted right after.
+    if (m_socket->isConnected()) {
+        m_socket->socket()->flush();
         m_socket->socket()->disconnectFromHost();
-    else
+    } else {
         m_socket->socket()->abort();
+    }
     if (wasConnecting) {
         emit connectingChanged(false);
     }
