@@ -276,9 +276,11 @@ bool GameClient::handleMSG(const QString &payload)
 
 bool GameClient::handleQST(const QString &payload)
 {
+    // A turn was announced even when its drawer cannot be read: the game is on.
+    m_round.InGame = true;
+    setBanner(false);
     int drawer = 0;
     if (!leadingSlot(payload, drawer)) return false;
-    setBanner(false);
     m_round.startTurn(drawer, payload.mid(2));
     emit turnStarted(drawer, m_round.isDrawer());
     m_canvas.resetForTurn();
