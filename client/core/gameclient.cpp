@@ -37,7 +37,7 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
     connect(&m_connection, &GameConnection::connectionEstablished, this, &GameClient::onEstablished);
     connect(&m_connection, &GameConnection::closedByPeer, this, &GameClient::wscSystem_Close);
 
-    connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::soundRequested);
+    connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::requestSound);
     connect(&m_canvas, &CanvasModel::pressed, this, [this] { m_watch.userActed(); });
     connect(&m_canvas, &CanvasModel::strokeFinished, this,
             [this](const QString &payload) { SendData(QStringLiteral("STK"), payload); });
@@ -72,8 +72,20 @@ bool GameClient::ConnectServer(const QString &ipPort, const QString &name, const
     return m_connection.ConnectServer(ipPort, name, password);
 }
 
+void GameClient::requestSound(const QString &name)
+{
+    if (m_soundOn) emit soundRequested(name);
+}
+
+int GameClient::ownSlot() const
+{
+    return m_ownSlotKnown && isConnected() ? m_round.MySlot : -1;
+}
+
 void GameClient::onEstablished()
 {
+    // A slot from an earlier room says nothing about this one.
+    m_ownSlotKnown = false;
     m_canvas.ClsScreen(1);
     setBanner(true);
     setReadyEnabled(true);
@@ -84,7 +96,7 @@ void GameClient::wscSystem_Close()
 {
     m_connection.close();
     emit systemText(QStringLiteral("切断されました"));
-    emit soundRequested(QStringLiteral("disconnect"));
+    requestSound(QStringLiteral("disconnect"));
     setBanner(false);
     m_round.InGame = false;
     setReadyEnabled(false);
@@ -131,9 +143,16 @@ void GameClient::sendCountCheck()
 
 void GameClient::tmrAutoDisConnect_Timer()
 {
-    if (m_watch.tick(isConnected(), m_players.GetPlayerCnt()) == ActivityWatch::Tick::IdleCut) {
+    switch (m_watch.tick(isConnected(), m_players.GetPlayerCnt())) {
+    case ActivityWatch::Tick::IdleWarning:
+        emit systemText(QStringLiteral("あと1分操作がないと切断されます"));
+        break;
+    case ActivityWatch::Tick::IdleCut:
         wscSystem_Close();
         emit systemText(QStringLiteral("10分間操作がされなかったので切断します"));
+        break;
+    case ActivityWatch::Tick::Nothing:
+        break;
     }
 }
 
@@ -205,7 +224,10 @@ void GameClient::Cont(const QString &command, const QString &payload)
         bool read = false;
         const int slot = payload.trimmed().toInt(&read);
         ok = read && PlayerList::valid(slot);
-        if (ok) m_round.MySlot = slot;
+        if (ok) {
+            m_round.MySlot = slot;
+            m_ownSlotKnown = true;
+        }
     } else if (command == QLatin1String("QST")) {
         ok = handleQST(payload);
     } else if (command == QLatin1String("QOK")) {
@@ -238,7 +260,9 @@ void GameClient::Cont(const QString &command, const QString &payload)
         emit systemText(UnknownError);
         return;
     }
-    if (command == QLatin1String("NMS") || command == QLatin1String("SCR") || command == QLatin1String("RDY"))
+    // NUM too: the own panel is marked.
+    if (command == QLatin1String("NMS") || command == QLatin1String("SCR") ||
+        command == QLatin1String("RDY") || command == QLatin1String("NUM"))
         emit playersChanged();
 }
 
@@ -284,7 +308,7 @@ bool GameClient::handleQOK(const QString &payload)
 bool GameClient::handleSND(const QString &payload)
 {
     // Only names of sound files beside the program, never a path.
-    if (IsPlainSoundName(payload)) emit soundRequested(payload);
+    if (IsPlainSoundName(payload)) requestSound(payload);
     if (payload == QLatin1String("ng")) turnEndSave();
     return true;
 }

@@ -31,6 +31,9 @@ class GameClient : public QObject {
     void setColorChangeWidth(bool on) { m_canvas.setColorChangeWidth(on); }
     // The player's own name as shown on own chat lines.
     void setName(const QString &name) { m_name = name; }
+    // Off: no sound at all is requested.
+    void setSoundOn(bool on) { m_soundOn = on; }
+    bool soundOn() const { return m_soundOn; }
 
     GameConnection &connection() { return m_connection; }
     PlayerList &players() { return m_players; }
@@ -45,6 +48,8 @@ class GameClient : public QObject {
     bool saveReserved() const { return m_saveReserve; }
     // Slot marked as having guessed the word; -1 when no mark is shown.
     int qokSlot() const { return m_qokSlot; }
+    // The player's own seat on the open connection (from its NUM); -1 when none is known.
+    int ownSlot() const;
 
     // Pen, turn and clock as at start-up.
     void Init();
@@ -83,6 +88,7 @@ class GameClient : public QObject {
     bool handleQOK(const QString &payload);
     bool handleSND(const QString &payload);
     void turnEndSave();
+    void requestSound(const QString &name);
     void onEstablished();
     void sendFill(int index);
     void sendCountCheck();
@@ -101,6 +107,8 @@ class GameClient : public QObject {
     bool m_readyEnabled = false;
     bool m_saveReserve = false;
     bool m_autoSavePicture = false;
+    bool m_soundOn = true;
+    bool m_ownSlotKnown = false;
     int m_qokSlot = -1;
 };
 

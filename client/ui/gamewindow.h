@@ -87,8 +87,14 @@ class GameWindow : public QWidget {
   protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
   private:
+    // Places every part for the window's size (GameWindowLayout).
+    void applyLayout();
+    // No larger than the screen: the classic minimum gives way on small screens.
+    void fitToScreen();
     void buildBackdrop();
     void buildPlayers();
     void buildButtons();
@@ -114,6 +120,9 @@ class GameWindow : public QWidget {
     QPointer<LobbyWindow> m_lobby;
     QPointer<ConnectDialog> m_connectDialog;
     QPointer<OptionsDialog> m_optionsDialog;
+    int m_colorMarker = 0;
+    int m_widthMarker = 0;
+    bool m_screenWatched = false;
 };
 
 } // namespace zb
