@@ -55,7 +55,8 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
 
     players = new PlayerPanel(this);
     txtState = new LogView(this);
-    txtState->setFixedHeight(190);
+    // The log takes whatever room the window is given beyond its first size.
+    txtState->setMinimumHeight(190);
     txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
     txtSend->setPlaceholderText(AnnounceHint);
@@ -73,7 +74,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     auto *rightBox = new QWidget(this);
     rightBox->setLayout(right);
     right->setContentsMargins(0, 0, 0, 0);
-    rightBox->setFixedWidth(RightColumnWidth);
+    rightBox->setMinimumWidth(RightColumnWidth);
 
     picAddress = new AddressPanel(this);
     picAddress->setFixedWidth(LeftColumnWidth);
@@ -82,11 +83,12 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     left->addWidget(picAddress);
     auto *top = new QHBoxLayout;
     top->addLayout(left);
-    top->addWidget(rightBox);
+    top->addWidget(rightBox, 1);
 
     auto *outer = new QVBoxLayout(this);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
-    outer->addLayout(top);
+    // Never smaller than everything shown needs; larger gives the log the room.
+    outer->setSizeConstraint(QLayout::SetMinimumSize);
+    outer->addLayout(top, 1);
     outer->addWidget(buildMirror());
     picBack->setVisible(false);
 
@@ -308,8 +310,14 @@ void ServerConsole::optServer_Click(int k)
 
 void ServerConsole::chkPictureView_Click()
 {
-    // The window keeps a fixed size and grows or shrinks with the mirror.
-    picBack->setVisible(chkPictureView->isChecked());
+    // Showing the mirror raises the window's minimum, so the window grows; hiding
+    // it gives that height back instead of handing it to the log.
+    const bool show = chkPictureView->isChecked();
+    const int mirrorHeight = picBack->isVisible() ? picBack->height() + layout()->spacing() : 0;
+    picBack->setVisible(show);
+    layout()->activate();
+    if (!show && mirrorHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(width(), qMax(minimumHeight(), height() - mirrorHeight));
 }
 
 void ServerConsole::lblLobbyStatus_DblClick()

@@ -452,6 +452,11 @@ void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
 
     m_console->chkPictureView->click();
     QTRY_COMPARE(m_console->height(), hiddenHeight);
+
+    // A larger window gives the log the room, in both directions.
+    const QSize log = m_console->txtState->size();
+    m_console->resize(m_console->size() + QSize(300, 200));
+    QTRY_COMPARE(m_console->txtState->size(), log + QSize(300, 200));
 }
 
 void TestServerConsole::seatsShowNamesAddressesAndLamps()
