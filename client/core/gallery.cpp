@@ -1,0 +1,32 @@
+#include "gallery.h"
+
+#include "picturesaver.h"
+
+namespace zb {
+
+bool Gallery::add(int turn, const QString &drawer, const QString &word, const QImage &canvas,
+                  const QDateTime &revealedAt)
+{
+    GalleryPicture picture{turn, drawer, word, revealedAt, PictureSaver::EncodePNG(canvas)};
+    if (picture.png.isEmpty()) return false;
+    m_bytes += picture.png.size();
+    m_pictures.append(std::move(picture));
+    while (m_pictures.size() > MaxPictures || (m_bytes > MaxBytes && m_pictures.size() > 1)) {
+        m_bytes -= m_pictures.constFirst().png.size();
+        m_pictures.removeFirst();
+    }
+    return true;
+}
+
+void Gallery::clear()
+{
+    m_pictures.clear();
+    m_bytes = 0;
+}
+
+QImage Gallery::decode(const GalleryPicture &picture)
+{
+    return QImage::fromData(picture.png, "PNG");
+}
+
+} // namespace zb
