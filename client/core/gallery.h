@@ -35,8 +35,9 @@ class Gallery {
     bool isEmpty() const { return m_pictures.isEmpty(); }
     const GalleryPicture &at(int index) const { return m_pictures.at(index); }
     const QList<GalleryPicture> &pictures() const { return m_pictures; }
-    // Bytes of PNG held.
+    // Bytes held: the PNG and the drawer's name and word.
     qsizetype bytes() const { return m_bytes; }
+    static qsizetype cost(const GalleryPicture &picture);
 
     static QImage decode(const GalleryPicture &picture);
 

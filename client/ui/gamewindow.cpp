@@ -250,7 +250,7 @@ void GameWindow::wireClient()
     connect(c, &GameClient::gameFinished, this, &GameWindow::showResults);
     connect(c, &GameClient::resultAvailableChanged, this, [this](bool available) {
         cmdLastResult->setVisible(available);
-        if (!available && m_results) m_results->hide();
+        if (!available && m_results) m_results->clear();
     });
     connect(c, &GameClient::connectionOpenChanged, this, [this](bool open) {
         if (m_lobby) {

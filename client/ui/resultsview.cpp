@@ -221,6 +221,16 @@ void ResultsView::showOverview()
     m_pages->setCurrentIndex(0);
 }
 
+void ResultsView::clear()
+{
+    hide();
+    m_thumbTimer.stop();
+    showOverview();
+    lstGallery->clear();
+    m_pictures.clear();
+    m_nextThumb = 0;
+}
+
 void ResultsView::setStatus(const QString &text)
 {
     lblStatus->setText(text);

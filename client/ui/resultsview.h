@@ -32,6 +32,8 @@ class ResultsView : public QFrame {
     void showPicture(int index);
     void showOverview();
     void setStatus(const QString &text);
+    // Hides the view and lets go of the pictures (the next game has begun).
+    void clear();
     // The picture shown large; -1 on the overview.
     int shownPicture() const { return m_shown; }
     // Thumbnails are decoded a few at a time; true once all are there.

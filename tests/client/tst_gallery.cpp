@@ -79,7 +79,7 @@ void TestGallery::hundredTurnsKeepTheLast64()
     QCOMPARE(gallery.at(63).drawer, QStringLiteral("a"));
     qsizetype bytes = 0;
     for (int i = 0; i < gallery.size(); ++i) {
-        bytes += gallery.at(i).png.size();
+        bytes += Gallery::cost(gallery.at(i));
         QVERIFY2(samePicture(Gallery::decode(gallery.at(i)), revealed.at(36 + i)),
                  qPrintable(QString::number(i)));
     }
@@ -105,6 +105,18 @@ void TestGallery::noisyPicturesStayWithinTheByteBudget()
     QVERIFY(gallery.at(gallery.size() - 1).turn == turns);
     // Noise is reduced to 256 colours but never grows past a raw 8-bit picture by much.
     QVERIFY(gallery.at(0).png.size() < CanvasWidth * CanvasHeight + 4096);
+
+    // A blank canvas but a word as long as a line may be: the text is held too.
+    gallery.clear();
+    QImage blank(CanvasWidth, CanvasHeight, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    const QString word(128 * 1024, QLatin1Char('w'));
+    for (int turn = 1; turn <= Gallery::MaxPictures; ++turn)
+        QVERIFY(gallery.add(turn, QStringLiteral("x"), word, blank));
+    qsizetype held = 0;
+    for (const GalleryPicture &picture : gallery.pictures())
+        held += picture.png.size() + (picture.drawer.size() + picture.word.size()) * 2;
+    QVERIFY2(held <= Gallery::MaxBytes, qPrintable(QString::number(held)));
 }
 
 void TestGallery::pictureTakenOnceAtTheReveal()

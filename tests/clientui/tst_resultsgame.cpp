@@ -239,6 +239,7 @@ void TestResultsGame::gameEndsInResults()
     QVERIFY(!first->cmdLastResult->isVisible());
     QVERIFY(!view->isVisible());
     QCOMPARE(first->client().gallery().size(), 0);
+    QCOMPARE(view->lstGallery->count(), 0);
 }
 
 QTEST_MAIN(TestResultsGame)
