@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -126,6 +127,7 @@ QWidget *ResultsView::buildLargePage()
     picLarge->setAlignment(Qt::AlignCenter);
     picLarge->setMinimumSize(1, 1);
     picLarge->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    picLarge->installEventFilter(this);
     cmdPrevious = new QPushButton(QStringLiteral("← 前の絵"), page);
     cmdNext = new QPushButton(QStringLiteral("次の絵 →"), page);
     cmdBack = new QPushButton(QStringLiteral("一覧に戻る"), page);
@@ -191,9 +193,14 @@ void ResultsView::decodeSomeThumbnails()
     for (int n = 0; n < ThumbsPerPass && m_nextThumb < m_pictures.size(); ++n, ++m_nextThumb) {
         const QImage image = Gallery::decode(m_pictures.at(m_nextThumb));
         if (image.isNull()) continue;
-        lstGallery->item(int(m_nextThumb))
-            ->setIcon(QPixmap::fromImage(
-                image.scaled(ThumbWidth, ThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        QImage thumb = image.scaled(ThumbWidth, ThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB32);
+        // A white canvas on the white list needs an edge to be seen.
+        QPainter edge(&thumb);
+        edge.setPen(Qt::gray);
+        edge.drawRect(thumb.rect().adjusted(0, 0, -1, -1));
+        edge.end();
+        lstGallery->item(int(m_nextThumb))->setIcon(QPixmap::fromImage(thumb));
     }
     if (m_nextThumb < m_pictures.size()) m_thumbTimer.start();
 }
@@ -204,19 +211,28 @@ void ResultsView::showPicture(int index)
     m_shown = index;
     const GalleryPicture &picture = m_pictures.at(index);
     lblCaption->setText(captionOf(picture).replace(QLatin1Char('\n'), QLatin1Char(' ')));
-    const QImage image = Gallery::decode(picture);
-    // Never enlarged; smaller only when the window leaves less room than the canvas had.
-    const QSize room = picLarge->width() < 64 ? image.size() : picLarge->size().boundedTo(image.size());
-    picLarge->setPixmap(
-        QPixmap::fromImage(image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_large = Gallery::decode(picture);
     cmdPrevious->setEnabled(index > 0);
     cmdNext->setEnabled(index + 1 < m_pictures.size());
     m_pages->setCurrentIndex(1);
+    // The page may not have been laid out yet; its size is only right once it is.
+    m_pages->currentWidget()->layout()->activate();
+    fitLarge();
+}
+
+void ResultsView::fitLarge()
+{
+    if (m_large.isNull()) return;
+    // Never enlarged; smaller only when the window leaves less room than the canvas had.
+    const QSize room = picLarge->width() < 64 ? m_large.size() : picLarge->size().boundedTo(m_large.size());
+    picLarge->setPixmap(
+        QPixmap::fromImage(m_large.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void ResultsView::showOverview()
 {
     m_shown = -1;
+    m_large = QImage();
     picLarge->clear();
     m_pages->setCurrentIndex(0);
 }
@@ -252,6 +268,7 @@ void ResultsView::followArea()
 bool ResultsView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_area && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) followArea();
+    if (watched == picLarge && event->type() == QEvent::Resize) fitLarge();
     return QFrame::eventFilter(watched, event);
 }
 

@@ -4,6 +4,7 @@
 #include "gameresult.h"
 
 #include <QFrame>
+#include <QImage>
 #include <QPointer>
 #include <QTimer>
 
@@ -63,6 +64,7 @@ class ResultsView : public QFrame {
     QWidget *buildLargePage();
     void followArea();
     void decodeSomeThumbnails();
+    void fitLarge();
     static QString captionOf(const GalleryPicture &picture);
 
     QPointer<QWidget> m_area;
@@ -70,6 +72,7 @@ class ResultsView : public QFrame {
     QList<GalleryPicture> m_pictures;
     qsizetype m_nextThumb = 0;
     int m_shown = -1;
+    QImage m_large; // the picture shown large, at full size
     QTimer m_thumbTimer;
 };
 
