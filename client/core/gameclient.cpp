@@ -319,13 +319,15 @@ bool GameClient::handleMSG(const QString &payload)
 
 bool GameClient::handleQST(const QString &payload)
 {
+    // A turn was announced even when its drawer cannot be read: the game is on.
+    m_round.InGame = true;
+    setBanner(false);
     int drawer = 0;
     if (!leadingSlot(payload, drawer)) return false;
     beginGame();
     m_turnNumber = m_nextTurn++;
     m_turnDrawer = m_players.name(drawer);
     m_turnOpen = true;
-    setBanner(false);
     m_round.startTurn(drawer, payload.mid(2));
     emit turnStarted(drawer, m_round.isDrawer());
     m_turnClearing = true;

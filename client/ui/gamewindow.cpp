@@ -288,6 +288,8 @@ void GameWindow::Form_Load()
     applyChatTextSize();
     applyQuestionWindow();
     show();
+    // Only a shown window has its place on the screen to measure from.
+    if (m_questionWindow) m_questionWindow->placeBeside(this);
     if (m_settings.LobbyAutoConnect == 1) cmdClient_Click();
     m_client.Init();
 }
@@ -319,7 +321,9 @@ void GameWindow::applyQuestionWindow()
 void GameWindow::cmdClient_Click()
 {
     if (!m_lobby) {
+        // Closing deletes the window, so every opening starts afresh.
         m_lobby = new LobbyWindow;
+        m_lobby->move(pos());
         connect(m_lobby, &LobbyWindow::joinRequested, this, &GameWindow::openConnectDialog);
     }
     m_lobby->setGameConnectionOpen(m_client.connection().state() != GameConnection::State::Closed);

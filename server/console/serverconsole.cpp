@@ -96,6 +96,9 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::cmdStartServer_Click);
     connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::cmdReload_Click);
     connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::lstQuestion_ItemCheck);
+    // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
+    connect(picSetting, &SettingsArea::modeChosen, this,
+            [this](int mode) { m_server->questionBank().setMode(mode); });
     connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::cmdLoadQuestion_Click);
     connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::cmdKick_Click);
     connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::txtSend_KeyPress);
@@ -201,7 +204,10 @@ void ServerConsole::connectServer()
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
         if (chkPictureView->isChecked()) picMain->DrawLine(payload);
     });
-    connect(s, &GameServer::fillReceived, picMain, &CanvasMirror::ClsScreen);
+    connect(s, &GameServer::fillReceived, this, [this](int index) {
+        if (chkPictureView->isChecked()) picMain->ClsScreen(index);
+    });
+    connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::ClsScreen);
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
     connect(&s->lobbyLink(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
@@ -215,7 +221,8 @@ void ServerConsole::connectServer()
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
     lblQuestion->setText(removeControlChars(s->questionLabel()));
     setLobbyStatus(s->lobbyLink().statusText());
-    if (s->serverStarted()) setWindowTitle(s->captionText());
+    // The caption shows port and counts from the start, before the server runs too.
+    setWindowTitle(s->captionText());
 }
 
 void ServerConsole::refreshPlayers()

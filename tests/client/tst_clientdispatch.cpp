@@ -196,6 +196,13 @@ void TestClientDispatch::turnStart()
     QVERIFY(client.readyEnabled());
     QVERIFY(client.bannerVisible());
     QCOMPARE(client.round().timeLimit(), -1);
+    // A turn whose drawer cannot be read still ends free drawing.
+    client.Cont(QStringLiteral("QST"), QStringLiteral("9:ねこ"));
+    QVERIFY(client.round().InGame);
+    QVERIFY(!client.bannerVisible());
+    QCOMPARE(client.round().DrawerSlot, 1);
+    QCOMPARE(client.round().timeLimit(), -1);
+    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
     client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
     QVERIFY(client.round().InGame);
     QVERIFY(!client.readyEnabled());

@@ -1,8 +1,10 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "fakelobby.h"
 #include "fakeserver.h"
 #include "fileutil.h"
 #include "gamewindow.h"
+#include "lobbysession.h"
 #include "questionwindow.h"
 #include "residentmemory.h"
 #include "settingsstore.h"
@@ -11,13 +13,16 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 using namespace zb;
 
@@ -34,6 +39,20 @@ QColor background(const QWidget *w)
 {
     return w->palette().color(QPalette::Window);
 }
+
+// Puts a window somewhere when it is shown, as a window manager does.
+class PlaceOnShow : public QObject {
+  public:
+    PlaceOnShow(QWidget *window, QPoint at) : m_at(at) { window->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) static_cast<QWidget *>(watched)->move(m_at);
+        return false;
+    }
+
+  private:
+    QPoint m_at;
+};
 } // namespace
 
 class TestGameWindow : public QObject {
@@ -54,6 +73,7 @@ class TestGameWindow : public QObject {
     void viewTrim();
     void hostileNamesAndChatStayText();
     void drawerSeesHostileWordAsText();
+    void lobbyWindowOpensAfresh();
 
   private:
     QTemporaryDir m_dir;
@@ -110,6 +130,7 @@ void TestGameWindow::startUpSettings()
     SettingsStore::write(QStringLiteral("MousePointer"), QStringLiteral("1"));
     SettingsStore::write(QStringLiteral("LobbyAutoConnect"), QStringLiteral("1"));
     GameWindow w;
+    PlaceOnShow placed(&w, QPoint(240, 160));
     w.Form_Load();
     QCOMPARE(viewLines(w.txtSystem).size(), 2);
     for (QPlainTextEdit *view : {w.txtState, w.txtSystem}) {
@@ -121,7 +142,10 @@ void TestGameWindow::startUpSettings()
     QVERIFY(w.lobbyWindow()->isVisible());
     QVERIFY(w.questionWindow());
     QVERIFY(w.questionWindow()->isVisible());
+    // Both measured from where the game window was shown, not from where it was built.
+    QCOMPARE(w.pos(), QPoint(240, 160));
     QCOMPARE(w.questionWindow()->pos(), w.pos() + QPoint(80, 80));
+    QCOMPARE(w.lobbyWindow()->pos(), w.pos());
     // The drawer reads the word in the floating window, the line shows hints.
     w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
     w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
@@ -129,7 +153,7 @@ void TestGameWindow::startUpSettings()
     QCOMPARE(w.lblQuestion->text(), QStringLiteral("？？？"));
     w.close();
     QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
-    QVERIFY(!w.lobbyWindow()->isVisible());
+    QVERIFY(!w.lobbyWindow() || !w.lobbyWindow()->isVisible());
 }
 
 void TestGameWindow::functionKeys()
@@ -372,6 +396,56 @@ void TestGameWindow::drawerSeesHostileWordAsText()
         shown->window()->grab();
         QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
     }
+}
+
+void TestGameWindow::lobbyWindowOpensAfresh()
+{
+    auto lobby = std::make_unique<FakeLobby>();
+    LobbyWindow::setAddressOverride(lobby->address());
+    FakeServer server;
+    SettingsStore::write(QStringLiteral("Name"), QStringLiteral("Hanako"));
+    GameWindow w;
+    w.move(120, 90);
+    w.Form_Load();
+    // Another window has the focus: the lobby still opens at the game window's corner.
+    QWidget other;
+    other.move(500, 400);
+    other.show();
+    other.activateWindow();
+    w.cmdClient_Click();
+    QPointer<LobbyWindow> first = w.lobbyWindow();
+    QCOMPARE(first->pos(), w.pos());
+    QTRY_COMPARE(lobby->lines.size(), 1);
+    lobby->send(QStringLiteral("MSG"), QStringLiteral("花子> やあ"));
+    lobby->send(QStringLiteral("NMS"), QStringLiteral("花子:"));
+    QTRY_COMPARE(first->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 1);
+    QVERIFY(!first->findChild<QPushButton *>(QStringLiteral("cmdReload"))->isEnabled());
+    first->session()->tmrReloadLimit_Timer();
+    QCOMPARE(first->windowTitle(), QStringLiteral("ロビーサーバー [7]"));
+
+    // Joining a room closes the lobby while its reload limit runs; the
+    // connection ends with the window.
+    QSignalSpy gone(lobby->peer->socket(), &QTcpSocket::disconnected);
+    w.openConnectDialog(server.address());
+    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QTRY_VERIFY(!first);
+    QVERIFY(!w.lobbyWindow());
+    QTRY_COMPARE(gone.size(), 1);
+
+    // Reopened with the lobby gone, it starts as the first opening did.
+    lobby.reset();
+    w.cmdClient_Click();
+    LobbyWindow *again = w.lobbyWindow();
+    QCOMPARE(again->windowTitle(), QStringLiteral("ロビーサーバー"));
+    QCOMPARE(again->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 0);
+    auto *log = again->findChild<QPlainTextEdit *>(QStringLiteral("txtState"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log->toPlainText().contains(QStringLiteral("現在ロビーサーバーが停止しているようです")), 10000);
+    QVERIFY(!log->toPlainText().contains(QStringLiteral("やあ")));
+    auto *reload = again->findChild<QPushButton *>(QStringLiteral("cmdReload"));
+    QVERIFY(reload->isEnabled());
+    QCOMPARE(reload->text(), QStringLiteral("サーバーリスト更新"));
+    LobbyWindow::setAddressOverride(QString());
 }
 
 QTEST_MAIN(TestGameWindow)
