@@ -43,6 +43,10 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
             [this](const QString &payload) { SendData(QStringLiteral("STK"), payload); });
     connect(&m_canvas, &CanvasModel::filled, this, &GameClient::sendFill);
     connect(&m_round, &RoundState::timeUp, &m_canvas, &CanvasModel::picMain_MouseUp);
+    connect(&m_round, &RoundState::timeUp, this, &GameClient::keepPicture);
+    connect(&m_canvas, &CanvasModel::imageChanged, this, [this] {
+        if (!m_turnClearing) m_lastPictureShown = false;
+    });
 
     m_tmrTimelimit.setInterval(1000);
     m_tmrAutoDisConnect.setInterval(1000);
@@ -95,6 +99,7 @@ void GameClient::onEstablished()
 void GameClient::wscSystem_Close()
 {
     m_connection.close();
+    endGame();
     emit systemText(QStringLiteral("切断されました"));
     requestSound(QStringLiteral("disconnect"));
     setBanner(false);
@@ -158,6 +163,12 @@ void GameClient::tmrAutoDisConnect_Timer()
 
 void GameClient::cmdSavePicture_Click()
 {
+    if (m_lastPictureShown) {
+        // A late press, even after the next turn's clear, still gets the turn's picture.
+        for (const QString &line : PictureSaver::savePicture(m_lastPicture))
+            emit systemText(line);
+        return;
+    }
     PictureContext context;
     context.oekakiChatVisible = m_banner;
     context.connected = isConnected();
@@ -167,6 +178,56 @@ void GameClient::cmdSavePicture_Click()
     const QStringList lines = PictureSaver::cmdSavePicture_Click(m_canvas.image(), context);
     for (const QString &line : lines)
         emit systemText(line);
+}
+
+QStringList GameClient::saveGallery()
+{
+    const QStringList lines = PictureSaver::saveGallery(m_gallery.pictures());
+    for (const QString &line : lines)
+        emit systemText(line);
+    return lines;
+}
+
+void GameClient::keepPicture()
+{
+    if (!m_turnOpen) return;
+    m_turnOpen = false;
+    if (!m_gallery.add(m_turnNumber, m_turnDrawer, m_round.CurrentQuestion, m_canvas.image())) return;
+    m_lastPicture = m_gallery.pictures().constLast();
+    m_lastPictureShown = true;
+    emit pictureKept(m_turnNumber);
+}
+
+void GameClient::beginGame()
+{
+    if (m_gameActive) return;
+    m_gameActive = true;
+    m_winner.reset();
+    m_gallery.clear();
+    m_result = GameResult();
+    setResultAvailable(false);
+}
+
+void GameClient::endGame()
+{
+    if (!m_gameActive) return;
+    m_gameActive = false;
+    m_turnOpen = false;
+    m_nextTurn = 1;
+    m_result.finished = m_winner.has_value();
+    m_result.winner = m_winner.value_or(QString());
+    m_result.ranking = RankPlayers(m_players);
+    // A game that broke off (too few players left, or the connection ended)
+    // names no winner, but its pictures can still be looked at and saved.
+    setResultAvailable(m_result.finished || !m_gallery.isEmpty());
+    if (m_result.finished) emit gameFinished();
+}
+
+void GameClient::setResultAvailable(bool on)
+{
+    if (m_resultAvailable == on) return;
+    m_resultAvailable = on;
+    emit resultAvailableChanged(on);
 }
 
 void GameClient::setSaveReserve(bool on)
@@ -208,6 +269,10 @@ void GameClient::Cont(const QString &command, const QString &payload)
         ok = handleMSG(payload);
     } else if (command == QLatin1String("SYM")) {
         emit systemText(payload);
+        if (m_gameActive) {
+            if (std::optional<QString> winner = WinnerFromNotice(payload)) m_winner = std::move(winner);
+        }
+        if (const int turn = TurnFromNotice(payload)) m_nextTurn = turn;
     } else if (command == QLatin1String("STK")) {
         ok = m_canvas.DrawLine(payload);
     } else if (command == QLatin1String("CLS")) {
@@ -243,6 +308,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         setReadyEnabled(false);
         setBanner(false);
         m_round.InGame = true;
+        beginGame();
     } else if (command == QLatin1String("RET")) {
         m_round.stopClock();
         setReadyEnabled(true);
@@ -250,6 +316,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         emit systemText(QStringLiteral("次のゲームを開始するには、準備完了ボタンを押してください"));
         setBanner(true);
         m_round.InGame = false;
+        endGame();
     } else if (command == QLatin1String("SND")) {
         ok = handleSND(payload);
     } else {
@@ -281,9 +348,15 @@ bool GameClient::handleQST(const QString &payload)
     setBanner(false);
     int drawer = 0;
     if (!leadingSlot(payload, drawer)) return false;
+    beginGame();
+    m_turnNumber = m_nextTurn++;
+    m_turnDrawer = m_players.name(drawer);
+    m_turnOpen = true;
     m_round.startTurn(drawer, payload.mid(2));
     emit turnStarted(drawer, m_round.isDrawer());
+    m_turnClearing = true;
     m_canvas.resetForTurn();
+    m_turnClearing = false;
     m_qokSlot = -1;
     emit qokSlotChanged(-1);
     const QString name = m_players.name(drawer);
@@ -296,6 +369,7 @@ bool GameClient::handleQST(const QString &payload)
 bool GameClient::handleQOK(const QString &payload)
 {
     m_round.stopAndReveal();
+    keepPicture();
     bool read = false;
     const int slot = payload.trimmed().toInt(&read);
     if (!read || !PlayerList::valid(slot)) return false;
@@ -309,7 +383,11 @@ bool GameClient::handleSND(const QString &payload)
 {
     // Only names of sound files beside the program, never a path.
     if (IsPlainSoundName(payload)) requestSound(payload);
-    if (payload == QLatin1String("ng")) turnEndSave();
+    if (payload == QLatin1String("ng")) {
+        // The server's time-out may come before this client's clock runs out.
+        keepPicture();
+        turnEndSave();
+    }
     return true;
 }
 

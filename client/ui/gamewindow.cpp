@@ -168,6 +168,9 @@ void GameWindow::buildButtons()
         QStringLiteral("押しておくと正解or時間切れ時に自動的に画像を保存します。"));
     cmdReady = new QPushButton(QStringLiteral("準備完了"), this);
     cmdReady->setEnabled(false);
+    cmdLastResult = new QPushButton(QStringLiteral("前回の結果"), this);
+    place(cmdLastResult, 4, 0, 2);
+    cmdLastResult->hide();
 
     connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
     connect(cmdDirectConnect, &QPushButton::clicked, this, [this] { openConnectDialog(); });
@@ -176,6 +179,7 @@ void GameWindow::buildButtons()
     connect(cmdSavePicture, &QPushButton::clicked, this, [this] { m_client.cmdSavePicture_Click(); });
     connect(chkSavePictureReserve, &QCheckBox::toggled, &m_client, &GameClient::setSaveReserve);
     connect(cmdReady, &QPushButton::clicked, &m_client, &GameClient::cmdReady_Click);
+    connect(cmdLastResult, &QPushButton::clicked, this, &GameWindow::showResults);
 }
 
 void GameWindow::buildViews()
@@ -287,6 +291,11 @@ void GameWindow::wireClient()
     connect(c, &GameClient::turnStarted, this, &GameWindow::onTurnStarted);
     connect(c, &GameClient::qokSlotChanged, this, &GameWindow::onQokSlot);
     connect(c, &GameClient::saveReserveChanged, chkSavePictureReserve, &QCheckBox::setChecked);
+    connect(c, &GameClient::gameFinished, this, &GameWindow::showResults);
+    connect(c, &GameClient::resultAvailableChanged, this, [this](bool available) {
+        cmdLastResult->setVisible(available);
+        if (!available && m_results) m_results->clear();
+    });
     connect(c, &GameClient::connectionOpenChanged, this, [this](bool open) {
         if (m_lobby) {
             m_lobby->setGameConnectionOpen(open);
@@ -414,6 +423,17 @@ void GameWindow::cmdDisConnect_Click()
         if (box->clickedButton() == box->button(QMessageBox::Ok)) m_client.wscSystem_Close();
     });
     box->open();
+}
+
+void GameWindow::showResults()
+{
+    if (!m_client.resultAvailable()) return;
+    if (!m_results) {
+        m_results = new ResultsView(Picture2);
+        connect(m_results, &ResultsView::saveAllRequested, this,
+                [this] { m_results->setStatus(m_client.saveGallery().constLast()); });
+    }
+    m_results->showResult(m_client.result(), m_client.gallery().pictures());
 }
 
 void GameWindow::SetPlayers()

@@ -3,6 +3,7 @@
 #include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
+#include "laststandings.h"
 #include "logview.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
@@ -54,6 +55,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     m_leftPages->setFixedWidth(LeftColumnWidth);
 
     players = new PlayerPanel(this);
+    lastStandings = new LastStandings(this);
     txtState = new LogView(this);
     // The log takes whatever room the window is given beyond its first size.
     txtState->setMinimumHeight(190);
@@ -66,6 +68,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     auto *right = new QVBoxLayout;
     right->addWidget(buildStatusStrip());
     right->addWidget(players);
+    right->addWidget(lastStandings);
     right->addWidget(txtState, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addWidget(txtSend, 1);
@@ -232,6 +235,7 @@ void ServerConsole::refreshPlayers()
         players->setPlayer(i, free ? FreeSeatText : m_server->playerLabel(i), m_server->remoteAddress(i));
     }
     players->setHighlight(m_server->highlightedSlot());
+    lastStandings->follow(*m_server);
     picRunning->showPlayerCount(m_server->GetPlayerCnt(), m_server->settings().playerMax());
 }
 
