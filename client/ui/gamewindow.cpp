@@ -169,7 +169,6 @@ void GameWindow::buildButtons()
     cmdReady = new QPushButton(QStringLiteral("準備完了"), this);
     cmdReady->setEnabled(false);
     cmdLastResult = new QPushButton(QStringLiteral("前回の結果"), this);
-    place(cmdLastResult, 4, 0, 2);
     cmdLastResult->hide();
 
     connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
@@ -244,7 +243,13 @@ void GameWindow::applyLayout()
     place(cmdDisConnect, 1, 1);
     place(cmdSavePicture, 2, 0);
     place(chkSavePictureReserve, 2, 1);
-    place(cmdReady, 3, 0, 2);
+    // The last game's results share the ready button's row while they are offered.
+    if (cmdLastResult->isVisibleTo(this)) {
+        place(cmdReady, 3, 0);
+        place(cmdLastResult, 3, 1);
+    } else {
+        place(cmdReady, 3, 0, 2);
+    }
 
     txtSystem->setGeometry(l.systemView);
     txtState->setGeometry(l.chatView);
@@ -294,6 +299,7 @@ void GameWindow::wireClient()
     connect(c, &GameClient::gameFinished, this, &GameWindow::showResults);
     connect(c, &GameClient::resultAvailableChanged, this, [this](bool available) {
         cmdLastResult->setVisible(available);
+        applyLayout();
         if (!available && m_results) m_results->clear();
     });
     connect(c, &GameClient::connectionOpenChanged, this, [this](bool open) {

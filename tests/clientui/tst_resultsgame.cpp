@@ -108,7 +108,7 @@ void TestResultsGame::gameEndsInResults()
         QTRY_VERIFY(w->client().isConnected());
     }
     for (auto &w : windows) {
-        QTRY_COMPARE(w->lblPlayer[2]->text(), names.at(2));
+        QTRY_COMPARE(w->client().players().name(2), names.at(2));
         QTRY_VERIFY(w->cmdReady->isEnabled());
         QTest::mouseClick(w->cmdReady, Qt::LeftButton);
     }
@@ -157,10 +157,15 @@ void TestResultsGame::gameEndsInResults()
         QTest::mouseClick(d->lblColor[colour], Qt::LeftButton);
         const QList<QPoint> frame{
             {left, 100}, {left + 200, 100}, {left + 200, 300}, {left, 300}, {left, 100}};
-        QTest::mousePress(d->picMain, Qt::LeftButton, {}, frame.first());
+        // The window fits the test screen, so the canvas may be drawn smaller than 640 x 480.
+        const double scale = d->picMain->width() / 640.0;
+        const auto at = [scale](const QPoint &c) {
+            return QPoint(int((c.x() + 0.5) * scale), int((c.y() + 0.5) * scale));
+        };
+        QTest::mousePress(d->picMain, Qt::LeftButton, {}, at(frame.first()));
         for (const QPoint &p : frame)
-            QTest::mouseMove(d->picMain, p);
-        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, frame.last());
+            QTest::mouseMove(d->picMain, at(p));
+        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, at(frame.last()));
         for (auto &w : windows)
             QTRY_COMPARE(w->client().canvas().canvas().pixelValue(left + 100, 100), PaletteValues[colour]);
         QList<QImage> shown;
