@@ -19,16 +19,18 @@ QList<Line> feedAll(LineFramer &f, const QList<QByteArray> &chunks, bool *ok = n
         for (const QByteArray &r : raw)
             out.append(SplitLine(fromCp932(r)));
     }
-    if (ok)
-        *ok = allOk;
+    if (ok) *ok = allOk;
     return out;
 }
-Line L(const char *c, const QString &p) { return Line{QString::fromLatin1(c), p}; }
+Line L(const char *c, const QString &p)
+{
+    return Line{QString::fromLatin1(c), p};
+}
 } // namespace
 
 class TstFraming : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void split()
     {
         QCOMPARE(SplitLine(QStringLiteral("SND")), L("SND", QString()));
@@ -102,6 +104,28 @@ private slots:
             f.feed(line.mid(i, 7), raw);
         QCOMPARE(raw.size(), 1);
         QCOMPARE(raw.first().size(), line.size() - 2);
+    }
+
+    void blockHoldsTheLinesAsReceived()
+    {
+        LineFramer f;
+        QByteArray block;
+        QList<QByteArrayView> lines;
+        QVERIFY(f.feed("STK a\r\nCLS 8\r\nST", block, lines));
+        QCOMPARE(block, QByteArray("STK a\r\nCLS 8\r\n"));
+        QCOMPARE(lines, (QList<QByteArrayView>{"STK a", "CLS 8"}));
+        QCOMPARE(lines.at(1).data(), block.constData() + 7);
+        // The unfinished rest and a CR LF split across reads.
+        QVERIFY(f.feed("K b\r", block, lines));
+        QVERIFY(block.isEmpty() && lines.isEmpty());
+        QVERIFY(f.feed("\nMSG c\r\n", block, lines));
+        QCOMPARE(block, QByteArray("STK b\r\nMSG c\r\n"));
+        QCOMPARE(lines, (QList<QByteArrayView>{"STK b", "MSG c"}));
+        // A handler that drops the connection clears the framer; what it is
+        // still reading stays valid.
+        QVERIFY(f.feed("MSG d\r\nMSG", block, lines));
+        f.clear();
+        QCOMPARE(lines, QList<QByteArrayView>{"MSG d"});
     }
 
     void socketRoundTrip()
