@@ -182,7 +182,7 @@ void ServerConsole::connectServer()
     });
     connect(s, &GameServer::questionLabelChanged, lblQuestion, &QLabel::setText);
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
-    connect(s, &GameServer::strokeReceived, this, [this](const QString &payload) {
+    connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
         if (chkPictureView->isChecked()) picMain->DrawLine(payload);
     });
