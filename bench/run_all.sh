@@ -14,6 +14,11 @@ flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbdata >/dev/null
 cmake -S "$root/bench" -B "$out/tools" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 flock "$lock" cmake --build "$out/tools" -j2 >/dev/null
 
+# The measurement holds the build lock too: a build on the other core would
+# move every figure.
+exec 9>"$lock"
+flock 9
+
 work=$(mktemp -d /tmp/zbbench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$out/main/bin/default.dat" "$work/"
