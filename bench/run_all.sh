@@ -10,7 +10,7 @@ quick=${1:-}
 lock=/tmp/zb-build.lock
 
 cmake -S "$root" -B "$out/main" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZB_BUILD_TESTS=OFF >/dev/null
-flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbdata >/dev/null
+flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbserverd zbdata >/dev/null
 cmake -S "$root/bench" -B "$out/tools" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 flock "$lock" cmake --build "$out/tools" -j2 >/dev/null
 
@@ -28,6 +28,8 @@ results=$out/results.txt
         --data-dir "$work" --work-dir "$work" --nagle --preload-nodelay "$out/tools/libnodelay_preload.so" $quick
     "$out/tools/replaybench" $([ "$quick" = --quick ] && echo 20 || echo 200)
     "$out/tools/clientmem" "$out/main/bin/zbserver" "$work" $([ "$quick" = --quick ] && echo 200 || echo 1000)
+    "$out/tools/servermem" --data-dir "$work" --work-dir "$work" $([ "$quick" = --quick ] && echo "--runs 1 --strokes 200") \
+        zbserverd="$out/main/bin/zbserverd" zbserver-headless="$out/main/bin/zbserver" qtrelay="$out/tools/qtrelay,raw"
 } 2> >(grep -v XDG_RUNTIME_DIR >&2) | grep '^RESULT' >"$results"
 
 fuzzlog=$root/build-fuzz/fuzz-work/fuzz-log.txt
@@ -93,6 +95,19 @@ END {
     row("RSS when joined", v(c, "rss_seated_mb"), "", "", "", "")
     row("peak RSS (VmHWM)", v(c, "peak_rss_mb"), "", "", "", "")
     row("RSS growth, second half", v(c, "growth_second_half_mb"), "", "", "", "")
+    print ""
+    printf "%-34s %12s %12s %12s  %-10s %s\n", "dedicated server memory (median)", "zbserverd", "--headless", "Qt relay", "target", "met"
+    d = "memory/zbserverd"; h = "memory/zbserver-headless"; q = "memory/qtrelay"
+    printf "%-34s %12s %12s %12s\n", "runs", v(d, "runs"), v(h, "runs"), v(q, "runs")
+    printf "%-34s %12s %12s %12s\n", "RSS when seated (MB)", v(d, "rss_seated_mb"), v(h, "rss_seated_mb"), v(q, "rss_seated_mb")
+    e = v(d, "rss_end_mb")
+    printf "%-34s %12s %12s %12s  %-10s %s\n", "RSS after " v(d, "strokes") " strokes (MB)", e, v(h, "rss_end_mb"), v(q, "rss_end_mb"), "<= 12", e == "n/a" ? "?" : (e + 0 <= 12 ? "yes" : "NO")
+    printf "%-34s %12s %12s %12s\n", "  of which mapped files (MB)", v(d, "rss_file_end_mb"), v(h, "rss_file_end_mb"), v(q, "rss_file_end_mb")
+    printf "%-34s %12s %12s %12s\n", "  of which anonymous (MB)", v(d, "rss_anon_end_mb"), v(h, "rss_anon_end_mb"), v(q, "rss_anon_end_mb")
+    g = v(d, "growth_second_half_mb")
+    printf "%-34s %12s %12s %12s  %-10s %s\n", "growth, second half (MB)", g, v(h, "growth_second_half_mb"), v(q, "growth_second_half_mb"), "<= 0.1", g == "n/a" ? "?" : (g + 0 <= 0.1 ? "yes" : "NO")
+    printf "%-34s %12s %12s %12s\n", "peak RSS, VmHWM (MB)", v(d, "peak_rss_mb"), v(h, "peak_rss_mb"), v(q, "peak_rss_mb")
+    if (v(d, "failed") != "n/a") row("dedicated memory run: STALLED", "", "", "", "", "NO")
     while ((getline line < fuzzlog) > 0) {
         split(line, f, " "); t = f[2]; sub("seconds=", "", f[3]); sub("runs=", "", f[4])
         secs[t] += f[3]; runs[t] += f[4]
@@ -103,3 +118,4 @@ END {
         for (t in secs) printf "%-34s %12d %12d\n", t, runs[t], secs[t]
     }
 }' "$results"
+echo "ldd zbserverd, Qt libraries: $(ldd "$out/main/bin/zbserverd" | grep -o 'libQt6[A-Za-z]*' | sort -u | tr '\n' ' ')"

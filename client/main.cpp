@@ -1,3 +1,4 @@
+#include "commandlinejoin.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "lobbywindow.h"
@@ -37,6 +38,10 @@ struct Options {
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({bind, dataDir, tick, lobby, openLobby});
+        parser.addOptions(zb::joinOptions());
+        parser.addPositionalArgument(QStringLiteral("link"),
+                                     QStringLiteral("A zembrill://HOST:PORT link to join."),
+                                     QStringLiteral("[link]"));
     }
 };
 
@@ -61,11 +66,12 @@ int main(int argc, char **argv)
         }
     }
 
+    const QStringList nameOption = zb::takeNameOption(argc, argv);
     QApplication app(argc, argv);
     setIdentity();
     Options options;
     QCommandLineParser &parser = options.parser;
-    parser.process(app);
+    parser.process(QCoreApplication::arguments() + nameOption);
 
     int tickMs = 1000;
     if (parser.isSet(options.tick)) {
@@ -99,5 +105,14 @@ int main(int argc, char **argv)
     if (!bind.isNull()) window.client().setBindAddress(bind);
     window.Form_Load();
     if (parser.isSet(options.openLobby)) window.cmdClient_Click();
+    zb::JoinRequest join;
+    QString joinError;
+    if (zb::readJoinRequest(parser, join, joinError)) {
+        zb::joinFromCommandLine(window, join);
+    } else {
+        // A link opened from a browser has no terminal: the player reads it in the window.
+        std::fprintf(stderr, "zembrill: %s\n", joinError.toLocal8Bit().constData());
+        window.AddSystemText(joinError);
+    }
     return app.exec();
 }

@@ -52,12 +52,13 @@ unpacked=$work/root
 dpkg-deb -x "$deb" "$unpacked"
 
 echo "== contents"
-expect=(usr/games/zembrill usr/games/zbserver usr/games/zblobby usr/share/zembrill/default.dat
+expect=(usr/games/zembrill usr/games/zbserver usr/games/zbserverd usr/games/zblobby usr/share/zembrill/default.dat
   usr/share/applications/org.zembrill.Zembrill.desktop
   usr/share/applications/org.zembrill.Zembrill.Server.desktop
   usr/share/metainfo/org.zembrill.Zembrill.metainfo.xml
   usr/share/icons/hicolor/scalable/apps/zembrill.svg
   usr/lib/systemd/system/zblobby.service etc/default/zblobby
+  usr/lib/systemd/system/zbserverd.service etc/default/zbserverd usr/share/man/man6/zbserverd.6.gz
   usr/share/man/man6/zembrill.6.gz usr/share/man/man6/zbserver.6.gz usr/share/man/man6/zblobby.6.gz
   usr/share/doc/zembrill/copyright usr/share/doc/zembrill/changelog.gz)
 for f in "${expect[@]}"; do

@@ -9,16 +9,9 @@ test_binary=$2
 version=${3:-}
 bin=$root/usr/games
 
-# The room server under test is zbserverd. Until it is built on this branch,
-# the headless console server stands in for it; drop this when it is.
-ROOM_SERVER_FALLBACK="zbserver --headless"
-
-if [ -x "$bin/zbserverd" ]; then
-  room_server=$bin/zbserverd
-else
-  room_server="$bin/$ROOM_SERVER_FALLBACK"
-  echo "smoke: no zbserverd in the tree; the room runs as: $ROOM_SERVER_FALLBACK"
-fi
+# The room server under test is the dedicated one.
+room_server=$bin/zbserverd
+[ -x "$room_server" ] || { echo "smoke: no zbserverd in $bin" >&2; exit 1; }
 
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
@@ -36,4 +29,5 @@ for program in zembrill zbserver zbserverd zblobby; do
 done
 [ "$found" -gt 0 ] || { echo "smoke: no programs in $bin" >&2; exit 1; }
 
-ZB_INSTALL_ROOT=$root ZB_ROOM_SERVER=$room_server QT_QPA_PLATFORM=offscreen "$test_binary"
+# Never ask the real router of the machine to open a port.
+ZB_NO_ROUTER_SEARCH=1 ZB_INSTALL_ROOT=$root ZB_ROOM_SERVER=$room_server QT_QPA_PLATFORM=offscreen "$test_binary"

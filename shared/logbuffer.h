@@ -8,7 +8,7 @@ namespace zb {
 // The text of a log view: appended line by line and cut back to its newest
 // 9000 characters whenever it passes 10000.
 class LogBuffer {
-public:
+  public:
     static constexpr int MaxChars = 10000;
     static constexpr int KeepChars = 9000;
 
@@ -18,6 +18,8 @@ public:
     void clear() { m_text.clear(); }
 
     static QString stamp(const QTime &time = QTime::currentTime());
+    // Each format below makes exactly one line: control characters in the
+    // text are dropped.
     // Server console and lobby log: "hh:mm <text" and "hh:mm <system> text".
     static QString chatLine(const QString &text, const QTime &time = QTime::currentTime());
     static QString systemLine(const QString &text, const QTime &time = QTime::currentTime());
@@ -25,7 +27,7 @@ public:
     static QString clientChatLine(const QString &text);
     static QString clientSystemLine(const QString &text, const QTime &time = QTime::currentTime());
 
-private:
+  private:
     QString m_text;
 };
 

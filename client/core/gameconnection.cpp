@@ -94,6 +94,8 @@ void GameConnection::onConnected()
     if (m_state != State::Connecting) return;
     m_timeout.stop();
     m_state = State::Connected;
+    // Strokes and chat go out at once, not held back for the server's delayed acknowledgement.
+    m_line->socket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     emit systemText(QStringLiteral("サーバーに接続しました"));
     // The owner clears the canvas and shows the banner before the join lines go out.
     emit connectionEstablished();

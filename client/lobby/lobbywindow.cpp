@@ -3,11 +3,14 @@
 #include "desktop.h"
 #include "lobbysession.h"
 #include "serverlistpage.h"
+#include "textclean.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace zb {
@@ -24,11 +28,41 @@ namespace {
 const QString SendHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
 
 // Shows the page from memory and fetches nothing: no image, style sheet or
-// file named by the lobby's HTML is ever read from disk or network.
+// file named by the lobby's HTML is ever read from disk, network or data: URL.
 class RoomListBrowser : public QTextBrowser {
   public:
     using QTextBrowser::QTextBrowser;
-    QVariant loadResource(int, const QUrl &) override { return {}; }
+
+    QVariant loadResource(int type, const QUrl &) override
+    {
+        // An empty answer is not enough: on a null value the document reads the
+        // file itself, and on a null image the image handler does.
+        if (type == QTextDocument::ImageResource) {
+            QImage blank(1, 1, QImage::Format_ARGB32_Premultiplied);
+            blank.fill(Qt::transparent);
+            return blank;
+        }
+        if (type == QTextDocument::StyleSheetResource || type == QTextDocument::HtmlResource ||
+            type == QTextDocument::MarkdownResource)
+            return QString();
+        return QByteArray();
+    }
+
+  protected:
+    bool viewportEvent(QEvent *event) override
+    {
+        // A title in the lobby's HTML would become a rich-text tool tip, with
+        // the same file loading as any label.
+        if (event->type() == QEvent::ToolTip) {
+            const auto *help = static_cast<QHelpEvent *>(event);
+            const QString tip = cursorForPosition(help->pos()).charFormat().toolTip();
+            if (!tip.isEmpty()) {
+                QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tip), viewport());
+                return true;
+            }
+        }
+        return QTextBrowser::viewportEvent(event);
+    }
 };
 
 // Twips (1/1440 inch) in this screen's pixels.
@@ -141,7 +175,8 @@ void LobbyWindow::connectSession()
     connect(s, &LobbySession::logAppended, this, &LobbyWindow::showLogLine);
     connect(s, &LobbySession::namesChanged, this, [this](const QStringList &names) {
         lstName->clear();
-        lstName->addItems(names);
+        for (const QString &name : names)
+            lstName->addItem(removeControlChars(name));
     });
     connect(s, &LobbySession::pageChanged, this,
             [this](const QString &html) { webMain->setHtml(ServerListPage::viewHtml(html)); });

@@ -1,6 +1,7 @@
 #include "serverlistpage.h"
 
 #include "fileutil.h"
+#include "textclean.h"
 
 #include <QRegularExpression>
 
@@ -133,13 +134,15 @@ QString ServerListPage::GetServerInfo(const ServerInfo &room)
 {
     const QString crlf = QStringLiteral("\r\n");
     const QString space = QStringLiteral("　");
-    QString players = room.players;
+    // Only the separators make new lines: a line break inside a field would
+    // forge one of the headings.
+    QString players = removeControlChars(room.players);
     players.replace(QLatin1Char(':'), crlf + space);
-    QString zbq = room.zbq;
+    QString zbq = removeControlChars(room.zbq);
     zbq.replace(QLatin1Char(':'), crlf + space);
     const QStringList lines = {
-        QStringLiteral("[部屋名]"),         space + room.roomname,
-        QStringLiteral("[コメント]"),       space + room.comment,
+        QStringLiteral("[部屋名]"),         space + removeControlChars(room.roomname),
+        QStringLiteral("[コメント]"),       space + removeControlChars(room.comment),
         QStringLiteral("[参加者]") + space, space + players,
         QStringLiteral("[使用辞書]"),       space + zbq,
     };

@@ -80,24 +80,35 @@ void ConnectDialog::cmdLocal_Click()
     txtIPPort->setText(LocalAddress(txtIPPort->text()));
 }
 
-void ConnectDialog::cmdServer_Click()
+bool ConnectDialog::takeName()
 {
     txtName->setText(CleanPlayerName(txtName->text()));
-    if (txtName->text().isEmpty()) {
-        // Shown window-modal without a nested event loop; the dialog stays open.
-        auto *box = new QMessageBox(QMessageBox::NoIcon, windowTitle(),
-                                    QStringLiteral("名前を入力してください"), QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        return;
-    }
+    if (!txtName->text().isEmpty()) return true;
+    // Shown window-modal without a nested event loop; the dialog stays open.
+    auto *box = new QMessageBox(QMessageBox::NoIcon, windowTitle(), QStringLiteral("名前を入力してください"),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return false;
+}
+
+void ConnectDialog::cmdServer_Click()
+{
+    if (!takeName()) return;
     const QString address = txtIPPort->text().trimmed();
     if (m_settings) {
         m_settings->Name = txtName->text().trimmed();
         m_settings->IPPort = address;
         m_settings->SaveSettings();
     }
-    emit connectRequested(address, password());
+    emit connectRequested(address, password(), txtName->text().trimmed());
+    accept();
+}
+
+void ConnectDialog::joinNow()
+{
+    if (!takeName()) return;
+    emit connectRequested(txtIPPort->text().trimmed(), password(), txtName->text().trimmed());
     accept();
 }
 

@@ -17,6 +17,9 @@ class ConnectDialog : public QDialog {
     explicit ConnectDialog(ClientSettings *settings, QWidget *parent = nullptr);
     void setAddress(const QString &address); // prefill (from the lobby)
     QString password() const;
+    // Connects with what the boxes hold, as the connect button does, but
+    // stores nothing: for a join named on the command line.
+    void joinNow();
 
     QLineEdit *txtName = nullptr;
     QLineEdit *txtIPPort = nullptr;
@@ -26,13 +29,15 @@ class ConnectDialog : public QDialog {
 
   signals:
     // The player pressed connect with a valid name: settings Name and IPPort
-    // are updated and saved; the game window then connects.
-    void connectRequested(const QString &address, const QString &password);
+    // are updated and saved (not by joinNow); the game window then connects.
+    void connectRequested(const QString &address, const QString &password, const QString &name);
 
   private:
     void Form_Load();
     void cmdLocal_Click();
     void cmdServer_Click();
+    // Cleans the name box; false (and tells the player) when nothing is left.
+    bool takeName();
 
     ClientSettings *m_settings;
 };

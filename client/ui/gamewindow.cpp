@@ -8,6 +8,7 @@
 #include "lobbywindow.h"
 #include "optionsdialog.h"
 #include "questionwindow.h"
+#include "textclean.h"
 #include "version.h"
 
 #include <QApplication>
@@ -89,6 +90,9 @@ void GameWindow::buildBackdrop()
     setBackground(Picture2, colorValue(128, 128, 128));
 
     lblQuestion = new QLabel(QStringLiteral("お題"), Picture2);
+    // Words and names come from the server: never markup, which would also
+    // make the label load any file an <img> names.
+    lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setGeometry(8, 4, Picture2->width() - 16, 28);
     QFont big = lblQuestion->font();
     big.setPointSize(16);
@@ -100,6 +104,7 @@ void GameWindow::buildBackdrop()
     Label1->setGeometry(8, 34, 80, 20);
     setTextColor(Label1, colorValue(255, 255, 255));
     lblTimeLimit = new QLabel(QStringLiteral("-1"), Picture2);
+    lblTimeLimit->setTextFormat(Qt::PlainText);
     lblTimeLimit->setGeometry(88, 34, 60, 20);
     setTextColor(lblTimeLimit, colorValue(255, 255, 255));
     lblOekakiChat = new QLabel(QStringLiteral("ただいまお絵かきチャットモード！"), Picture2);
@@ -154,6 +159,7 @@ void GameWindow::buildPlayers()
         picPlayer[i]->setFrameShape(QFrame::Box);
         setBackground(picPlayer[i], colorValue(255, 255, 255));
         lblPlayer[i] = new QLabel(QStringLiteral("プレイヤー%1[空き]").arg(i + 1), picPlayer[i]);
+        lblPlayer[i]->setTextFormat(Qt::PlainText);
         lblPlayer[i]->setGeometry(1, 1, PanelWidth - 2, 22);
         setBackground(lblPlayer[i], colorValue(128, 128, 128));
         setTextColor(lblPlayer[i], colorValue(255, 255, 255));
@@ -163,6 +169,7 @@ void GameWindow::buildPlayers()
         lblScoreTitle[i] = new QLabel(QStringLiteral("Score:"), picPlayer[i]);
         lblScoreTitle[i]->setGeometry(104, 26, 44, 20);
         lblScore[i] = new QLabel(QStringLiteral("0"), picPlayer[i]);
+        lblScore[i]->setTextFormat(Qt::PlainText);
         lblScore[i]->setGeometry(148, 26, 48, 20);
     }
     shpQok = markerFrame(this);
@@ -244,7 +251,8 @@ void GameWindow::wireClient()
     });
     connect(&c->round(), &RoundState::timeLimitChanged, this,
             [this](int t) { lblTimeLimit->setText(QString::number(t)); });
-    connect(&c->round(), &RoundState::questionTextChanged, lblQuestion, &QLabel::setText);
+    connect(&c->round(), &RoundState::questionTextChanged, this,
+            [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(&c->round(), &RoundState::questionWindowTextChanged, this, [this](const QString &text) {
         if (m_settings.QuestionWindow == 1) {
             applyQuestionWindow();
@@ -317,10 +325,10 @@ void GameWindow::openConnectDialog(const QString &address)
         m_connectDialog = new ConnectDialog(&m_settings, this);
         m_connectDialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_connectDialog, &ConnectDialog::connectRequested, this,
-                [this](const QString &target, const QString &password) {
+                [this](const QString &target, const QString &password, const QString &name) {
                     raise();
                     activateWindow();
-                    m_client.ConnectServer(target, m_settings.Name, password);
+                    m_client.ConnectServer(target, name, password);
                 });
     }
     if (!address.isEmpty()) m_connectDialog->setAddress(address);
@@ -362,7 +370,7 @@ void GameWindow::SetPlayers()
 {
     const PlayerList &players = m_client.players();
     for (int i = 0; i < SlotCount; ++i) {
-        lblPlayer[i]->setText(players.name(i));
+        lblPlayer[i]->setText(removeControlChars(players.name(i)));
         const ReadyLabel label = ReadyLabelFor(players.name(i), players.ready(i));
         lblReady[i]->setText(label.text);
         setTextColor(lblReady[i], label.color);

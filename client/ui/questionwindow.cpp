@@ -1,5 +1,7 @@
 #include "questionwindow.h"
 
+#include "textclean.h"
+
 #include <QLabel>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -16,6 +18,8 @@ QuestionWindow::QuestionWindow(QWidget *parent)
     setWindowTitle(QStringLiteral("お題"));
 
     lblQuestion = new QLabel(QStringLiteral("お題"), this);
+    // The word comes from the server: text, not markup, on one line.
+    lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setAlignment(Qt::AlignCenter);
     lblQuestion->setToolTip(QStringLiteral("ドラッグで移動できます"));
     lblQuestion->setAutoFillBackground(true);
@@ -37,7 +41,7 @@ QuestionWindow::QuestionWindow(QWidget *parent)
 
 void QuestionWindow::setWord(const QString &text)
 {
-    lblQuestion->setText(text);
+    lblQuestion->setText(removeControlChars(text));
 }
 
 QString QuestionWindow::word() const

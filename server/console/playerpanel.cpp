@@ -1,6 +1,7 @@
 #include "playerpanel.h"
 
 #include "receivelamps.h"
+#include "textclean.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -28,6 +29,9 @@ PlayerPanel::PlayerPanel(QWidget *parent)
 
         auto *label = new QLabel(this);
         label->setObjectName(QStringLiteral("lblPlayer%1").arg(i));
+        // Names are whatever a player sent: never markup, which would also
+        // make the label load any file an <img> names.
+        label->setTextFormat(Qt::PlainText);
         label->setAutoFillBackground(true);
         label->setMinimumWidth(190);
         label->setFixedHeight(24);
@@ -53,7 +57,7 @@ PlayerPanel::PlayerPanel(QWidget *parent)
 void PlayerPanel::setPlayer(int slot, const QString &text, const QString &address)
 {
     if (slot < 0 || slot >= Slots) return;
-    lblPlayer[slot]->setText(text);
+    lblPlayer[slot]->setText(removeControlChars(text));
     lblPlayer[slot]->setToolTip(address);
 }
 

@@ -13,6 +13,8 @@ namespace {
 QLabel *valueLabel(QWidget *parent)
 {
     auto *label = new QLabel(parent);
+    // Room texts and dictionary file names are shown as they are, never as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;

@@ -1,5 +1,6 @@
 #include "serverconsole.h"
 
+#include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
 #include "logview.h"
@@ -7,6 +8,7 @@
 #include "receivelamps.h"
 #include "runningpanel.h"
 #include "settingsarea.h"
+#include "textclean.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -73,8 +75,13 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     right->setContentsMargins(0, 0, 0, 0);
     rightBox->setFixedWidth(RightColumnWidth);
 
+    picAddress = new AddressPanel(this);
+    picAddress->setFixedWidth(LeftColumnWidth);
+    auto *left = new QVBoxLayout;
+    left->addWidget(m_leftPages, 1);
+    left->addWidget(picAddress);
     auto *top = new QHBoxLayout;
-    top->addWidget(m_leftPages);
+    top->addLayout(left);
     top->addWidget(rightBox);
 
     auto *outer = new QVBoxLayout(this);
@@ -104,6 +111,7 @@ QWidget *ServerConsole::buildStatusStrip()
 
     row->addWidget(new QLabel(QStringLiteral("残り時間："), strip));
     lblTimeLimit = new QLabel(QStringLiteral("-1"), strip);
+    lblTimeLimit->setTextFormat(Qt::PlainText);
     lblTimeLimit->setObjectName(QStringLiteral("lblTimeLimit"));
     lblTimeLimit->setMinimumWidth(36);
     QFont clockFont = lblTimeLimit->font();
@@ -114,6 +122,8 @@ QWidget *ServerConsole::buildStatusStrip()
     row->addSpacing(12);
 
     lblQuestion = new QLabel(QStringLiteral("お題"), strip);
+    // Words come from dictionary files: text, not markup.
+    lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
     lblQuestion->setFont(clockFont);
     lblQuestion->setFrameShape(QFrame::Panel);
@@ -127,6 +137,7 @@ QWidget *ServerConsole::buildStatusStrip()
     row->addSpacing(12);
 
     lblLobbyStatus = new QLabel(LobbyStatusCaption, strip);
+    lblLobbyStatus->setTextFormat(Qt::PlainText);
     lblLobbyStatus->setObjectName(QStringLiteral("lblLobbyStatus"));
     lblLobbyStatus->setToolTip(QStringLiteral("ダブルクリックで再接続までの待ち時間を短くします"));
     lblLobbyStatus->setMinimumWidth(190);
@@ -180,7 +191,8 @@ void ServerConsole::connectServer()
         lblTimeLimit->setText(QString::number(t));
         refreshPlayers();
     });
-    connect(s, &GameServer::questionLabelChanged, lblQuestion, &QLabel::setText);
+    connect(s, &GameServer::questionLabelChanged, this,
+            [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
@@ -198,7 +210,7 @@ void ServerConsole::connectServer()
     refreshDictionaryList();
     refreshPlayers();
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
-    lblQuestion->setText(s->questionLabel());
+    lblQuestion->setText(removeControlChars(s->questionLabel()));
     setLobbyStatus(s->lobbyLink().statusText());
     if (s->serverStarted()) setWindowTitle(s->captionText());
 }
@@ -247,6 +259,7 @@ void ServerConsole::cmdStartServer_Click()
             // Show the texts as the server took them: cleaned, defaults filled in.
             picSetting->showSettings(m_server->settings());
             picSetting->setRunning(true);
+            picAddress->serverStarted(m_server->listeningPort());
         }
         refreshDictionaryList();
         picRunning->showSettings(m_server->settings(), m_server->questionBank().DictionaryList());
@@ -309,6 +322,8 @@ void ServerConsole::ask(const QString &text, int buttons, std::function<void(int
 {
     auto *box = new QMessageBox(QMessageBox::NoIcon, NotStartedTitle, text,
                                 QMessageBox::StandardButtons(buttons), this);
+    // Messages quote file names and settings: text, not markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [box, done] {
         if (!done) return;

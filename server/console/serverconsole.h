@@ -13,6 +13,7 @@ class QStackedWidget;
 
 namespace zb {
 
+class AddressPanel;
 class CanvasMirror;
 class GameServer;
 class LogView;
@@ -47,6 +48,7 @@ class ServerConsole : public QWidget {
 
     SettingsArea *picSetting = nullptr;
     RunningPanel *picRunning = nullptr;
+    AddressPanel *picAddress = nullptr;
     PlayerPanel *players = nullptr;
     LogView *txtState = nullptr;
     QLineEdit *txtSend = nullptr;

@@ -53,18 +53,23 @@ void QuestionBank::rescan()
 {
     m_entries.clear();
     m_ticked.clear();
-    const QStringList filter{QStringLiteral("*.zbq")};
     const QDir::Filters kinds = QDir::Files | QDir::Readable;
     const QDir::SortFlags order = QDir::Name | QDir::IgnoreCase;
+    // Matched by suffix, as a "*.zbq" name filter would (case-insensitively):
+    // a name filter loads the regular-expression engine, half a megabyte of a
+    // dedicated server's memory.
+    auto isDictionary = [](const QString &name) {
+        return name.endsWith(QLatin1String(".zbq"), Qt::CaseInsensitive) && isListable(name);
+    };
 
     const QDir top(ProgramFolder());
-    for (const QString &name : top.entryList(filter, kinds, order)) {
-        if (isListable(name)) m_entries << name;
+    for (const QString &name : top.entryList(kinds, order)) {
+        if (isDictionary(name)) m_entries << name;
     }
     const QDir sub(top.filePath(kSubfolder));
     if (sub.exists()) {
-        for (const QString &name : sub.entryList(filter, kinds, order)) {
-            if (isListable(name)) m_entries << kSubfolder + QLatin1Char('/') + name;
+        for (const QString &name : sub.entryList(kinds, order)) {
+            if (isDictionary(name)) m_entries << kSubfolder + QLatin1Char('/') + name;
         }
     }
 }

@@ -4,6 +4,9 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 using namespace zb;
 
@@ -91,6 +94,13 @@ void TestClientConnection::joinLines()
     QCOMPARE(open.size(), 1);
     QCOMPARE(open.at(0).at(0).toBool(), true);
     QCOMPARE(client.canvas().canvas().pixelValue(320, 240), 16777215);
+    // Nagle's algorithm is off in the kernel, not just asked for.
+    int noDelay = 0;
+    socklen_t size = sizeof noDelay;
+    QCOMPARE(::getsockopt(int(client.connection().socket()->socketDescriptor()), IPPROTO_TCP, TCP_NODELAY,
+                          &noDelay, &size),
+             0);
+    QVERIFY(noDelay != 0);
 }
 
 void TestClientConnection::bindAddress()

@@ -3,6 +3,8 @@
 #include "fakeserver.h"
 #include "fileutil.h"
 #include "gamewindow.h"
+#include "questionwindow.h"
+#include "residentmemory.h"
 #include "settingsstore.h"
 
 #include <QApplication>
@@ -50,6 +52,8 @@ class TestGameWindow : public QObject {
     void disconnectButton();
     void optionsDialogApplies();
     void viewTrim();
+    void hostileNamesAndChatStayText();
+    void drawerSeesHostileWordAsText();
 
   private:
     QTemporaryDir m_dir;
@@ -323,6 +327,51 @@ void TestGameWindow::viewTrim()
     QVERIFY(text.size() <= 10000);
     QVERIFY(text.endsWith(QStringLiteral("119") + chunk));
     QVERIFY(!text.contains(QStringLiteral("\n5") + chunk));
+}
+
+void TestGameWindow::hostileNamesAndChatStayText()
+{
+    const QStringList names{QStringLiteral("<img src=/dev/zero>"), QStringLiteral("<font size=7>big"),
+                            QStringLiteral("a\nb")};
+    FakeServer server;
+    GameWindow w;
+    w.Form_Load();
+    QVERIFY(w.client().ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(w.client().isConnected());
+    const qint64 before = residentKiB();
+    server.send(QStringLiteral("NMS ") + names.join(QLatin1Char(':')) + QStringLiteral(":::::"));
+    // A lone LF is no line end: it must not forge a second line in either view.
+    server.send(QStringLiteral("MSG 1:hello\n<system> forged"));
+    server.send(QStringLiteral("SYM notice\n12:34 forged"));
+    QTRY_VERIFY(viewLines(w.txtSystem).last().endsWith(QStringLiteral(" notice12:34 forged")));
+    QCOMPARE(viewLines(w.txtState).last(), QStringLiteral("<<font size=7>big> hello<system> forged"));
+    w.grab();
+    QCOMPARE(w.lblPlayer[0]->text(), names.at(0));
+    QCOMPARE(w.lblPlayer[1]->text(), names.at(1));
+    QCOMPARE(w.lblPlayer[2]->text(), QStringLiteral("ab"));
+    QCOMPARE(w.lblPlayer[0]->textFormat(), Qt::PlainText);
+    QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
+}
+
+void TestGameWindow::drawerSeesHostileWordAsText()
+{
+    const QString word = QStringLiteral("<img src=/dev/zero>");
+    // The word goes to the main line, or to the floating window.
+    for (const char *questionWindow : {"0", "1"}) {
+        SettingsStore::write(QStringLiteral("QuestionWindow"), QLatin1String(questionWindow));
+        FakeServer server;
+        GameWindow w;
+        w.Form_Load();
+        QVERIFY(w.client().ConnectServer(server.address(), QStringLiteral("me"), QString()));
+        QTRY_VERIFY(w.client().isConnected());
+        const qint64 before = residentKiB();
+        server.send(QStringLiteral("NUM 0"));
+        server.send(QStringLiteral("QST 0:") + word);
+        QLabel *shown = w.questionWindow() ? w.questionWindow()->lblQuestion : w.lblQuestion;
+        QTRY_COMPARE(shown->text(), word);
+        shown->window()->grab();
+        QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
+    }
 }
 
 QTEST_MAIN(TestGameWindow)

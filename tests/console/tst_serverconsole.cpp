@@ -1,4 +1,5 @@
 // The console as a host uses it, over a real server on loopback.
+#include "../clientui/residentmemory.h"
 #include "canvasmirror.h"
 #include "consoletestclient.h"
 #include "cp932.h"
@@ -52,6 +53,7 @@ class TestServerConsole : public QObject {
     void mirrorFollowsStrokesOnlyWhenShown();
     void seatsShowNamesAddressesAndLamps();
     void drawerLabelAndWordDuringAGame();
+    void hostileNamesAndChatShowAsText();
     void closeGuard();
     void lobbyStatusDoubleClickShortensTheWait();
 
@@ -483,6 +485,38 @@ void TestServerConsole::drawerLabelAndWordDuringAGame()
     QCOMPARE(m_console->picMain->pixelValue(320, 240), 16777215);
     QTRY_VERIFY(m_console->lblTimeLimit->text().toInt() < 120);
     QCOMPARE(m_console->lblTimeLimit->text(), QString::number(m_server->TimeLeft()));
+}
+
+void TestServerConsole::hostileNamesAndChatShowAsText()
+{
+    makeConsole();
+    startServer();
+    const qint64 before = residentKiB();
+    const QStringList names{QStringLiteral("<img src=/dev/zero>"), QStringLiteral("<font size=7>big")};
+    QList<ConsoleTestClient *> players;
+    for (int i = 0; i < names.size(); ++i) {
+        auto *client = new ConsoleTestClient(QStringLiteral("127.0.0.%1").arg(2 + i));
+        m_clients << client;
+        players << client;
+        client->connectTo(m_server->listeningPort());
+        QTRY_VERIFY(client->connected());
+        client->join(names.at(i));
+        QTRY_VERIFY(!m_server->playerName(i).isEmpty());
+    }
+    // A lone LF inside a line must not forge a second line of the log.
+    players.first()->send(QStringLiteral("MSG"), QStringLiteral("hi\n12:34 <system> forged"));
+    const QString chat = m_server->playerName(0) + QStringLiteral("> hi12:34 <system> forged");
+    QTRY_VERIFY(m_console->txtState->logText().contains(chat + QStringLiteral("\r\n")));
+    QVERIFY(m_console->txtState->toPlainText().contains(chat + QLatin1Char('\n')));
+
+    m_console->grab();
+    for (int i = 0; i < names.size(); ++i) {
+        QLabel *seat = m_console->players->lblPlayer[i];
+        QCOMPARE(seat->text(), m_server->playerLabel(i));
+        QVERIFY(seat->text().startsWith(names.at(i).left(5)));
+        QCOMPARE(seat->textFormat(), Qt::PlainText);
+    }
+    QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
 }
 
 void TestServerConsole::closeGuard()

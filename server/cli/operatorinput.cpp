@@ -1,0 +1,77 @@
+#include "operatorinput.h"
+
+#include "gameserver.h"
+#include "servercommandline.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace zb {
+
+OperatorInput::OperatorInput(GameServer &server, int fd)
+    : m_server(server), m_fd(fd), m_notifier(fd, QSocketNotifier::Read)
+{
+    connect(&m_notifier, &QSocketNotifier::activated, this, &OperatorInput::readInput);
+}
+
+// Reads what has arrived without blocking, and without making the terminal's
+// input non-blocking for the shell that started us.
+void OperatorInput::readInput()
+{
+    int available = 0;
+    if (::ioctl(m_fd, FIONREAD, &available) < 0) available = 0;
+    QByteArray chunk(qBound(1, available, 64 * 1024), Qt::Uninitialized);
+    const ssize_t n = ::read(m_fd, chunk.data(), size_t(chunk.size()));
+    if (n <= 0) {
+        // End of input (or none at all, as under a service manager).
+        m_notifier.setEnabled(false);
+        return;
+    }
+    m_pending.append(chunk.constData(), n);
+    qsizetype end;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const bool tooLong = m_discarding || end > MaxLineBytes;
+        if (tooLong && !m_discarding) reportTooLong();
+        m_discarding = false;
+        const QByteArray bytes = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        if (tooLong) continue;
+        const QString line = QString::fromLocal8Bit(bytes).trimmed();
+        if (!line.isEmpty()) run(line);
+    }
+    // A pipe that never sends a line break must not grow without end.
+    if (m_pending.size() > MaxLineBytes) {
+        if (!m_discarding) reportTooLong();
+        m_discarding = true;
+        m_pending.clear();
+    }
+}
+
+void OperatorInput::reportTooLong()
+{
+    printError(QStringLiteral("operator command longer than %1 bytes ignored").arg(MaxLineBytes));
+}
+
+void OperatorInput::run(const QString &line)
+{
+    const QString word = line.section(QLatin1Char(' '), 0, 0);
+    const QString rest = line.section(QLatin1Char(' '), 1).trimmed();
+    if (word == QLatin1String("say")) {
+        m_server.announce(rest);
+        return;
+    }
+    if (word == QLatin1String("kick") || word == QLatin1String("ban")) {
+        bool ok = false;
+        const int slot = rest.toInt(&ok);
+        if (ok && slot >= 0 && slot < GameServer::Slots) {
+            m_server.kick(slot, word == QLatin1String("ban"));
+            return;
+        }
+        printError(
+            QStringLiteral("%1: a slot number from 0 to %2 is needed").arg(word).arg(GameServer::Slots - 1));
+        return;
+    }
+    printError(QStringLiteral("unknown command: %1 (kick N, ban N, say TEXT)").arg(word));
+}
+
+} // namespace zb

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QCommandLineParser;
+class QThread;
+
+namespace zb {
+
+class PortMapWorker;
+struct PortMapOutcome;
+
+// False when the environment sets ZB_NO_ROUTER_SEARCH: the test suite does,
+// so that its servers never ask the real router of the machine they run on.
+bool routerSearchPermitted();
+
+// How the room asks the home router to forward its port.
+struct PortMapConfig {
+    bool enabled = true;
+    // A root description to use instead of searching the network (http only).
+    QString igdUrl;
+    // A NAT-PMP gateway (IPv4) to ask instead of the default route's.
+    QString natpmpGateway;
+    // Naming a router with either option means: ask only the routers named.
+    bool searchAllowed() const { return searchNetwork && igdUrl.isEmpty() && natpmpGateway.isEmpty(); }
+    bool searchNetwork = routerSearchPermitted();
+
+    // What the mapping asks for; routers may grant less.
+    int leaseSeconds = DefaultLeaseSeconds;
+    // How long a UPnP search listens for answers.
+    int searchMs = 2000;
+
+    static constexpr int DefaultLeaseSeconds = 3600;
+};
+
+// What the host is shown about the room's reachability.
+struct PortMapStatus {
+    enum class State {
+        NotStarted, // the server is not listening yet
+        Off,        // the host chose not to map
+        Searching,  // asking the router
+        Open,       // forwarded
+        NoRouter,   // nobody answered
+        Refused,    // a router answered no; `reason` says why
+    };
+    State state = State::NotStarted;
+    QString method;           // "UPnP" or "NAT-PMP" once known
+    QString lanAddress;       // this machine on the home network; empty: unknown
+    QString externalAddress;  // as the router reports it; empty: unknown
+    quint16 port = 0;         // the room's listening port
+    quint16 externalPort = 0; // the router's side of the mapping; 0: not mapped
+    QString reason;
+
+    QString stateText() const;
+};
+
+inline const QString PortOpenText = QStringLiteral("ポート開放済み");
+inline const QString NoRouterText = QStringLiteral("ルーターが見つかりません");
+inline const QString RefusedPrefix = QStringLiteral("ルーターが拒否しました: ");
+inline const QString SearchingText = QStringLiteral("ルーターに問い合わせ中…");
+inline const QString MappingOffText = QStringLiteral("自動で開かない設定です");
+inline const QString NotStartedText = QStringLiteral("サーバー開始後に開きます");
+inline const QString UnknownAddressText = QStringLiteral("不明");
+
+// The console's check box, stored as "ServerUPnP" (0 or 1; on when missing).
+bool loadPortMapSetting();
+void savePortMapSetting(bool enabled);
+
+// --no-upnp, --igd-url URL, --natpmp-gateway ADDR.
+QList<QCommandLineOption> portMapOptions();
+// Applies the options given over `config`; false with `error` set on a bad value.
+bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config, QString &error);
+
+// Keeps the room's port forwarded while the server runs. Router calls block
+// for seconds, so they run on a worker thread; results come back by queued
+// signal and everything here lives on the caller's thread.
+class PortMapper : public QObject {
+    Q_OBJECT
+  public:
+    explicit PortMapper(const PortMapConfig &config, QObject *parent = nullptr);
+    // Removes the mapping, waiting at most ExitWaitMs for the router.
+    ~PortMapper() override;
+
+    // Asks for `port` to be forwarded (once); with mapping off it only notes the port.
+    void start(quint16 port);
+    // Removes the mapping in the background; `removed` follows.
+    void stop();
+    // Removes the mapping and waits for the worker, at most `waitMs`. For the
+    // end of the program, after its event loop has finished: true when a
+    // mapping that existed is gone.
+    bool shutdown(int waitMs = ExitWaitMs);
+
+    const PortMapStatus &status() const { return m_status; }
+    const PortMapConfig &config() const { return m_config; }
+
+    // Long enough for a router on the home network, short enough that a
+    // closing program does not seem to hang.
+    static constexpr int ExitWaitMs = 5000;
+    // Renewals never come closer than this, whatever lease a router grants.
+    static constexpr int MinRenewSeconds = 30;
+
+  signals:
+    void statusChanged(const PortMapStatus &status);
+    void removed(bool ok);
+
+  private:
+    void ensureWorker();
+    void requestMapping();
+    void onOutcome(const PortMapOutcome &outcome);
+    void onUnmapped(bool ok);
+    void setStatus(const PortMapStatus &status);
+
+    PortMapConfig m_config;
+    PortMapStatus m_status;
+    QThread *m_thread = nullptr;
+    PortMapWorker *m_worker = nullptr;
+    QTimer m_renewal;
+    bool m_pending = false;
+    bool m_everMapped = false;
+    bool m_stopped = false;
+};
+
+} // namespace zb

@@ -1,0 +1,149 @@
+#include "cp932.h"
+#include "testclient.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The dedicated server binary: the command line of zbserver --headless, no
+// window libraries, and a turn played by raw clients.
+class TstZbServerd : public QObject {
+    Q_OBJECT
+
+    static QString binary() { return QStringLiteral(ZB_BIN_DIR "/zbserverd"); }
+
+    static void writeDictionary(const QTemporaryDir &dir)
+    {
+        QFile dict(dir.filePath(QStringLiteral("default.dat")));
+        QVERIFY(dict.open(QIODevice::WriteOnly));
+        dict.write(zb::toCp932(QStringLiteral("りんご\r\n")));
+    }
+
+    static QProcessEnvironment environment(const QTemporaryDir &dir)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        return env;
+    }
+
+  private slots:
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0;
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0;
+        QTest::newRow("players out of range, with zbserver's --headless")
+            << QStringList{QStringLiteral("--headless"), QStringLiteral("--players"), QStringLiteral("9")}
+            << 2;
+        QTest::newRow("bad tick") << QStringList{QStringLiteral("--tick-ms"), QStringLiteral("0")} << 2;
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--window")} << 1;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        writeDictionary(dir);
+        QProcess p;
+        p.setProcessEnvironment(environment(dir));
+        p.start(binary(), args + QStringList{QStringLiteral("--data-dir"), dir.path()});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), exitCode);
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        if (args.first() == QLatin1String("--version")) QCOMPARE(out, QStringLiteral("1.16\n"));
+        if (args.first() == QLatin1String("--help")) {
+            for (const char *option : {"--port", "--password", "--room-name", "--comment", "--players",
+                                       "--rounds", "--question-control", "--dict-mode", "--dict",
+                                       "--no-lobby", "--lobby", "--data-dir", "--tick-ms"})
+                QVERIFY2(out.contains(QLatin1String(option)), option);
+            // Always headless: the window's options are accepted, not offered.
+            QVERIFY(!out.contains(QLatin1String("--headless")));
+            QVERIFY(!out.contains(QLatin1String("--start")));
+        }
+        if (exitCode != 0) QVERIFY(!p.readAllStandardError().isEmpty());
+    }
+
+    void turnOverLoopback()
+    {
+        QTemporaryDir dir;
+        writeDictionary(dir);
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::Any, 0));
+        const quint16 port = probe.serverPort();
+        probe.close();
+
+        QProcess server;
+        server.setProcessEnvironment(environment(dir));
+        server.start(binary(),
+                     {QStringLiteral("--port"), QString::number(port), QStringLiteral("--data-dir"),
+                      dir.path(), QStringLiteral("--tick-ms"), QStringLiteral("20"),
+                      QStringLiteral("--no-lobby"), QStringLiteral("--players"), QStringLiteral("3")});
+        QVERIFY(server.waitForStarted(10000));
+        QString out;
+        QString err;
+        connect(&server, &QProcess::readyReadStandardOutput, this,
+                [&] { out += QString::fromLocal8Bit(server.readAllStandardOutput()); });
+        connect(&server, &QProcess::readyReadStandardError, this,
+                [&] { err += QString::fromLocal8Bit(server.readAllStandardError()); });
+        QTRY_VERIFY_WITH_TIMEOUT(err.contains(QStringLiteral("zbserverd: listening on port %1").arg(port)),
+                                 10000);
+
+        // Nothing of a desktop is loaded, not even indirectly.
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(server.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        const QByteArray mapped = maps.readAll();
+        for (const char *library : {"libQt6Gui", "libQt6Widgets", "libQt6Multimedia", "libQt6DBus"})
+            QVERIFY2(!mapped.contains(library), library);
+
+        QList<TestClient *> players;
+        for (int i = 0; i < 3; ++i) {
+            auto *c = new TestClient(QStringLiteral("127.0.0.%1").arg(2 + i), this);
+            players << c;
+            connect(&c->socket(), &QTcpSocket::connected, c,
+                    [c, i] { c->join(QStringLiteral("p%1").arg(i)); });
+            c->connectTo(port);
+            QTRY_VERIFY(c->has(QStringLiteral("SYM 現在のゲーム設定")));
+        }
+        for (TestClient *c : players)
+            c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
+        QTRY_VERIFY_WITH_TIMEOUT(!players[0]->payloads(QStringLiteral("QST")).isEmpty(), 10000);
+        const QString question = players[0]->payloads(QStringLiteral("QST")).first();
+        const int drawer = question.left(1).toInt();
+        QCOMPARE(question.mid(2), QStringLiteral("りんご"));
+
+        // The drawer's stroke reaches the others as sent; a guess ends the turn.
+        const QString stroke = QStringLiteral("0:4:10,10;20,20;");
+        players[drawer]->send(QStringLiteral("STK"), stroke);
+        const int guesser = (drawer + 1) % 3;
+        for (int i = 0; i < 3; ++i) {
+            if (i != drawer) QTRY_VERIFY(players[i]->has(QStringLiteral("STK ") + stroke));
+        }
+        // A guess counts once the clock has left the turn's first second.
+        QTimer guess;
+        connect(&guess, &QTimer::timeout, players[guesser],
+                [&] { players[guesser]->send(QStringLiteral("MSG"), QStringLiteral("りんご")); });
+        guess.start(100);
+        for (TestClient *c : players)
+            QTRY_VERIFY_WITH_TIMEOUT(c->has(QStringLiteral("QOK %1").arg(guesser)), 10000);
+        guess.stop();
+
+        // Operator commands: a runaway line without a break is dropped, the next one runs.
+        server.write(QByteArray(100 * 1024, 'x'));
+        server.write("\nsay こんにちは\n");
+        for (TestClient *c : players)
+            QTRY_VERIFY(c->has(QStringLiteral("SYM <サーバーからお知らせ> こんにちは")));
+        QTRY_VERIFY(err.contains(QStringLiteral("ignored")));
+        server.write("kick 2\n");
+        QTRY_VERIFY(players[2]->closed());
+        QVERIFY(players[0]->connected());
+        QTRY_VERIFY(out.contains(QStringLiteral(" <system> 全員準備 完了したのでゲームを開始します\n")));
+
+        server.kill();
+        server.waitForFinished(5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstZbServerd)
+#include "tst_zbserverd.moc"

@@ -1,0 +1,106 @@
+// zbserver --headless with a router on loopback: the mapping made at start,
+// the address printed, and the mapping removed when SIGTERM ends the server.
+#include "fakerouter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+constexpr int WaitMs = 20000;
+
+class HeadlessServer {
+  public:
+    explicit HeadlessServer(const QStringList &extra)
+    {
+        QFile::copy(QStringLiteral(ZB_BIN_DIR "/default.dat"), m_dir.filePath(QStringLiteral("default.dat")));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
+                         [this] { m_output += QString::fromLocal8Bit(m_process.readAllStandardOutput()); });
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.start(QStringLiteral(ZB_BIN_DIR "/zbserver"),
+                        QStringList{QStringLiteral("--headless"), QStringLiteral("--no-lobby"),
+                                    QStringLiteral("--port"), QString::number(m_port),
+                                    QStringLiteral("--data-dir"), m_dir.path()} +
+                            extra);
+    }
+    ~HeadlessServer()
+    {
+        if (m_process.state() == QProcess::NotRunning) return;
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    QProcess &process() { return m_process; }
+    QString output() const { return m_output; }
+    QString port() const { return QString::number(m_port); }
+
+  private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_output;
+    quint16 m_port = 0;
+};
+} // namespace
+
+class TestHeadlessMapping : public QObject {
+    Q_OBJECT
+  private slots:
+    void mapsAtStartAndRemovesAtSigterm();
+    void noUpnpAndBadOptions();
+};
+
+void TestHeadlessMapping::mapsAtStartAndRemovesAtSigterm()
+{
+    FakeIgd igd;
+    HeadlessServer server({QStringLiteral("--igd-url"), igd.url()});
+    QTRY_VERIFY_WITH_TIMEOUT(server.output().contains(QStringLiteral("ポートの状態: ポート開放済み")),
+                             WaitMs);
+    const auto added = igd.requests(QStringLiteral("AddPortMapping"));
+    QCOMPARE(added.size(), 1);
+    QCOMPARE(added.first().args.value("NewExternalPort"), server.port());
+    QVERIFY(server.output().contains(QStringLiteral("外部アドレス: 203.0.113.7:") + server.port()));
+    QVERIFY(server.output().contains(QStringLiteral("招待リンク: zembrill://203.0.113.7:") + server.port()));
+
+    // The fake router must keep answering while the server shuts down: no blocking waits here.
+    server.process().terminate();
+    QTRY_COMPARE_WITH_TIMEOUT(server.process().state(), QProcess::NotRunning, WaitMs);
+    QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(server.process().exitCode(), 0);
+    const auto deleted = igd.requests(QStringLiteral("DeletePortMapping"));
+    QCOMPARE(deleted.size(), 1);
+    QCOMPARE(deleted.first().args.value("NewExternalPort"), server.port());
+    QVERIFY(server.output().contains(QStringLiteral("ルーターのポート開放を解除しました")));
+}
+
+void TestHeadlessMapping::noUpnpAndBadOptions()
+{
+    FakeIgd igd;
+    HeadlessServer server({QStringLiteral("--no-upnp"), QStringLiteral("--igd-url"), igd.url()});
+    QTRY_VERIFY_WITH_TIMEOUT(server.output().contains(QStringLiteral("ポートの状態: 自動で開かない設定です")),
+                             WaitMs);
+    QVERIFY(server.output().contains(QStringLiteral("招待リンク: zembrill://")));
+    server.process().terminate();
+    QTRY_COMPARE_WITH_TIMEOUT(server.process().state(), QProcess::NotRunning, WaitMs);
+    QCOMPARE(server.process().exitCode(), 0);
+    QVERIFY(igd.requests().isEmpty());
+
+    for (const QStringList &bad :
+         {QStringList{QStringLiteral("--igd-url"), QStringLiteral("ftp://127.0.0.1/x")},
+          QStringList{QStringLiteral("--natpmp-gateway"), QStringLiteral("::1")},
+          QStringList{QStringLiteral("--natpmp-gateway"), QStringLiteral("1.2")}}) {
+        HeadlessServer refused(bad);
+        QVERIFY(refused.process().waitForFinished(WaitMs));
+        QCOMPARE(refused.process().exitCode(), 2);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHeadlessMapping)
+#include "tst_portmap_headless.moc"
