@@ -1,8 +1,28 @@
 #include "lineframer.h"
 
 #include <QVarLengthArray>
+#include <cstring>
 
 namespace zb {
+
+namespace {
+// The next CR LF at or after `from`, or -1. memchr rather than
+// QByteArray::indexOf: Qt's search for a short needle walks byte by byte
+// and was the relay's largest cost in user space.
+qsizetype findCrLf(const QByteArray &bytes, qsizetype from)
+{
+    const char *const data = bytes.constData();
+    const qsizetype size = bytes.size();
+    while (from + 1 < size) {
+        const void *cr = std::memchr(data + from, '\r', size_t(size - 1 - from));
+        if (!cr) return -1;
+        const qsizetype at = static_cast<const char *>(cr) - data;
+        if (data[at + 1] == '\n') return at;
+        from = at + 1;
+    }
+    return -1;
+}
+} // namespace
 
 Line SplitLine(const QString &line)
 {
@@ -35,7 +55,7 @@ bool LineFramer::feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView>
     qsizetype start = 0;
     bool ok = true;
     for (;;) {
-        const qsizetype cr = m_buffer.indexOf("\r\n", m_scan);
+        const qsizetype cr = findCrLf(m_buffer, m_scan);
         if (cr < 0) break;
         // A line that arrives whole in one read is held to the cap as well.
         if (cr - start > m_cap) {

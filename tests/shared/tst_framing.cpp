@@ -59,6 +59,8 @@ class TstFraming : public QObject {
         QCOMPARE(feedAll(f, {"\r\n"}), QList<Line>{L("", QString())});
         // A lone LF is part of the line, not a line end.
         QCOMPARE(feedAll(f, {"MSG a\nb\r\n"}), QList<Line>{L("MSG", QStringLiteral("a\nb"))});
+        // So is a lone CR, also right before the line end and at a chunk's end.
+        QCOMPARE(feedAll(f, {"MSG a\rb\r\r", "\r\n"}), QList<Line>{L("MSG", QStringLiteral("a\rb\r\r"))});
         QCOMPARE(f.pendingBytes(), 0);
     }
 
