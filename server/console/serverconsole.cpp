@@ -202,7 +202,7 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::questionLabelChanged, this,
             [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
-    connect(s, &GameServer::strokeReceived, this, [this](const QString &payload) {
+    connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
         if (chkPictureView->isChecked()) picMain->DrawLine(payload);
     });

@@ -68,6 +68,10 @@ class GameServer : public QObject {
     const ServerSettings &settings() const { return m_settings; }
     // "host:port" that wins over the stored lobby address; empty: none.
     void setLobbyAddressOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
+    // Bytes of strokes and fills one connection may send in a flood window,
+    // for connections accepted from now on (default FloodGuard::MaxCanvasBytes,
+    // or ZB_BENCH_STROKE_BUDGET_KIB KiB from the environment).
+    void setStrokeBudget(qint64 bytes) { m_strokeBudget = qMax<qint64>(1, bytes); }
     quint16 listeningPort() const;
 
     // ---- operator
@@ -110,13 +114,15 @@ class GameServer : public QObject {
     LobbyLink &lobbyLink() { return m_lobby; }
 
     // ---- protocol
-    // Every line from a player connection: the flood budgets and the rule that
-    // only the pen's holder draws, on the command and the line's size on the
-    // wire alone, then Cont.
-    void receiveLine(int slot, const QString &command, const QString &payload, qsizetype lineBytes);
-    // A line that passed receiveLine. Until its NAM is accepted a connection
-    // is joining: only its first PSW, its first VER and NAM are taken from it.
-    void Cont(const QString &command, int slot, const QString &payload);
+    // The complete lines of one read from a player connection (as
+    // LineSocket::linesReceived hands them out). Each meets the flood budgets
+    // and, for strokes and fills, the rule that only the pen's holder draws,
+    // on its command and size on the wire alone. Strokes and fills go to the
+    // others as the bytes received, a run of them in one write per reader;
+    // every other line is decoded and goes to Cont.
+    void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
+    // One line without its CR LF, as if it had arrived alone.
+    void receiveLine(int slot, const QByteArray &line);
     void SendData(const QString &command, const QString &text, int originSlot);
     void SendDataAll(const QString &command, const QString &text);
     void SendDataOne(const QString &command, const QString &text, int slot);
@@ -134,9 +140,10 @@ class GameServer : public QObject {
     void playersChanged();
     void clockChanged(int timeLeft);
     void questionLabelChanged(const QString &text);
-    // Every STK from a player, already relayed; the view draws it only while
-    // its mirror is shown.
-    void strokeReceived(const QString &payload);
+    // Every STK payload from a player, already relayed, as the bytes received
+    // (code page 932). Nothing is copied while nobody listens; the view
+    // decodes it only while its mirror is shown.
+    void strokeReceived(const QByteArray &payload);
     // A CLS from a player (a valid index only), already relayed; the view
     // fills its mirror only while it is shown.
     void fillReceived(int paletteIndex);
@@ -166,6 +173,14 @@ class GameServer : public QObject {
     void tmrTimelimit_Timer();
     void Timer1_Timer();
     void SetCaption();
+    // A decoded line other than a stroke or a fill. Until its NAM is accepted
+    // a connection is joining: only its first PSW, its first VER and NAM are
+    // taken from it.
+    void Cont(const QString &command, int slot, const QString &payload);
+    // Whether a stroke or fill from the slot reaches the room.
+    bool mayDraw(int slot) const;
+    // Hands a relayed stroke or fill to the console.
+    void showCanvasLine(bool stroke, QByteArrayView payload);
     void handshake(const QString &command, int slot, const QString &payload);
     void admit(int slot, const QString &payload);
     // Tells the player why, then closes once that line is out.
@@ -209,6 +224,7 @@ class GameServer : public QObject {
     LogBuffer m_log;
     ServerSettings m_settings;
     QString m_lobbyOverride;
+    qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
     QString m_startError;
     QString m_caption;
     bool m_serverStarted = false;
