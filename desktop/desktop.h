@@ -12,5 +12,8 @@ void OpenUrl(const QString &url);
 int SetTopMost(QWidget *window, int mode);
 // Plays a sound file in the background; a missing file or no audio device plays nothing.
 void PlayWave(const QString &path);
+// Qt's own texts (standard buttons, file dialogs) in Japanese, from the
+// system's Qt translations; false, leaving them English, when those are missing.
+bool InstallQtTranslations();
 
 } // namespace zb
