@@ -262,6 +262,32 @@ class TstRoundEngine : public ServerFixture {
         QVERIFY(watcher->has(QStringLiteral("SYM 優勝者は %1 でした！おめでとう！").arg(winner)));
     }
 
+    void everybodyStillToDrawLeavesInTheLeadIn()
+    {
+        // Slots 2 and 3 leave before their turns: the round is over, the next
+        // turn opens the second (last) round, and the game still ends after it.
+        QList<TestClient *> p = readyPlayers(4, 0);
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(120);
+        timeOut();
+        tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 1);
+        timeOut();
+        p[2]->close();
+        p[3]->close();
+        QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
+        tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 0);
+        QCOMPARE(m_server->engine().RoundIndex(), 1);
+        timeOut();
+        tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 1);
+        timeOut();
+        QVERIFY(!m_server->GameRunning());
+        QTRY_VERIFY(p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QCOMPARE(p[0]->payloads(QStringLiteral("QST")).size(), 4);
+    }
+
     void allButOneLeave()
     {
         QList<TestClient *> p = readyPlayers(3);
