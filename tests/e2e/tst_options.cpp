@@ -1,6 +1,7 @@
 // The server's options and the run script, with the real binaries: options
 // are for the run they are given to, and a headless server started by the
-// script takes the operator's commands from the terminal.
+// script takes the operator's commands from the terminal. No run looks for a
+// router: the tests stay on loopback.
 #include "cp932.h"
 #include "testclient.h"
 
@@ -104,7 +105,7 @@ class TstOptions : public QObject {
                       QStringLiteral("--room-name"), QStringLiteral("今日だけ"), QStringLiteral("--rounds"),
                       QStringLiteral("5"), QStringLiteral("--players"), QStringLiteral("4"),
                       QStringLiteral("--question-control"), QStringLiteral("--no-lobby"),
-                      QStringLiteral("--data-dir"), room.dir.path()});
+                      QStringLiteral("--no-upnp"), QStringLiteral("--data-dir"), room.dir.path()});
         QString out;
         connect(&server, &QProcess::readyReadStandardOutput, this,
                 [&] { out += QString::fromLocal8Bit(server.readAllStandardOutput()); });
@@ -140,7 +141,7 @@ class TstOptions : public QObject {
                       QStringLiteral("--no-lobby"), QStringLiteral("--lobby"),
                       QStringLiteral("127.0.0.1:%1").arg(lobby.serverPort()), QStringLiteral("--room-name"),
                       QStringLiteral("今日だけ"), QStringLiteral("--rounds"), QStringLiteral("5"),
-                      QStringLiteral("--data-dir"), room.dir.path()});
+                      QStringLiteral("--no-upnp"), QStringLiteral("--data-dir"), room.dir.path()});
         auto taro = Room::join(port);
         QVERIFY(taro);
         QVERIFY(taro->has(QStringLiteral("SYM プレイヤー上限:8人 ラウンド数:5回　乱数制御:OFF")));
@@ -171,8 +172,8 @@ class TstOptions : public QObject {
         script.setChildProcessModifier([] { ::setsid(); });
         script.start(QStringLiteral("bash"),
                      {QStringLiteral(ZB_SOURCE_DIR "/scripts/run.sh"), QStringLiteral("--headless"),
-                      QStringLiteral("--port"), QString::number(port), QStringLiteral("--data-dir"),
-                      room.dir.path()});
+                      QStringLiteral("--port"), QString::number(port), QStringLiteral("--no-upnp"),
+                      QStringLiteral("--data-dir"), room.dir.path()});
         QVERIFY(script.waitForStarted(5000));
         GroupGuard guard{script.processId()};
         QString out;
