@@ -10,7 +10,7 @@ quick=${1:-}
 lock=/tmp/zb-build.lock
 
 cmake -S "$root" -B "$out/main" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZB_BUILD_TESTS=OFF >/dev/null
-flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbserverd zbdata >/dev/null
+flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbserverd zbdata zblobby >/dev/null
 cmake -S "$root/bench" -B "$out/tools" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 flock "$lock" cmake --build "$out/tools" -j2 >/dev/null
 
@@ -25,6 +25,7 @@ results=$out/results.txt
     "$out/tools/clientmem" "$out/main/bin/zbserver" "$work" $([ "$quick" = --quick ] && echo 200 || echo 1000)
     "$out/tools/servermem" --data-dir "$work" --work-dir "$work" $([ "$quick" = --quick ] && echo "--runs 1 --strokes 200") \
         zbserverd="$out/main/bin/zbserverd" zbserver-headless="$out/main/bin/zbserver" qtrelay="$out/tools/qtrelay,raw"
+    "$out/tools/lobbyload" --zblobby "$out/main/bin/zblobby" --work-dir "$work" $quick
 } 2> >(grep -v XDG_RUNTIME_DIR >&2) | grep '^RESULT' >"$results"
 
 fuzzlog=$root/build-fuzz/fuzz-work/fuzz-log.txt
@@ -35,6 +36,12 @@ function ratio(a, b) { return (a == "n/a" || b == "n/a" || b == 0) ? "n/a" : spr
 function row(name, a, b, rat, target, met) {
     printf "%-34s %12s %12s %7s  %-10s %s\n", name, a, b, rat, target, met
 }
+# One lobby row over the three steps; the target applies to the top step.
+function lrow(name, metric, target, op, lim,    a, b, c) {
+    a = v("lobby-50x500", metric); b = v("lobby-100x1000", metric); c = v("lobby-200x2000", metric)
+    printf "%-34s %10s %10s %10s  %-10s %s\n", name, fmt(a), fmt(b), fmt(c), target, target == "" ? "" : check(c, op, lim)
+}
+function fmt(x) { return x == "n/a" ? x : (x + 0 == int(x + 0) ? sprintf("%d", x) : sprintf("%.2f", x)) }
 function check(rat, op, lim) {
     if (rat == "n/a") return "?"
     return (op == ">=" ? rat + 0 >= lim : rat + 0 <= lim) ? "yes" : "NO"
@@ -103,6 +110,22 @@ END {
     printf "%-34s %12s %12s %12s  %-10s %s\n", "growth, second half (MB)", g, v(h, "growth_second_half_mb"), v(q, "growth_second_half_mb"), "<= 0.1", g == "n/a" ? "?" : (g + 0 <= 0.1 ? "yes" : "NO")
     printf "%-34s %12s %12s %12s\n", "peak RSS, VmHWM (MB)", v(d, "peak_rss_mb"), v(h, "peak_rss_mb"), v(q, "peak_rss_mb")
     if (v(d, "failed") != "n/a") row("dedicated memory run: STALLED", "", "", "", "", "NO")
+    print ""
+    printf "%-34s %10s %10s %10s  %-10s %s\n", "lobby load (rooms / players)", "50/500", "100/1000", "200/2000", "target", "met"
+    split("lobby-50x500 lobby-100x1000 lobby-200x2000", steps, " ")
+    for (i = 1; i <= 3; i++) if (v(steps[i], "failed") != "n/a") printf "%-34s %s\n", steps[i] ": FAILED", "NO"
+    lrow("STS to last player, median (ms)", "latency_p50_ms", "", "", 0)
+    lrow("STS to last player, p99 (ms)", "latency_p99_ms", "<= 1500", "<=", 1500)
+    lrow("first to last player, median (ms)", "spread_p50_ms", "", "", 0)
+    lrow("first to last player, p99 (ms)", "spread_p99_ms", "", "", 0)
+    lrow("samples", "samples", "", "", 0)
+    lrow("  timed out (10 s)", "timeouts", "0", "<=", 0)
+    lrow("zblobby CPU while measured (s)", "cpu_s", "", "", 0)
+    lrow("zblobby CPU while measured (%)", "cpu_percent", "", "", 0)
+    lrow("zblobby peak RSS (MB)", "peak_rss_mb", "<= 200", "<=", 200)
+    lrow("bytes sent (MB/s)", "mb_sent_per_s", "", "", 0)
+    lrow("room lists per player per s", "lists_per_player_per_s", "", "", 0)
+    lrow("players cut", "players_cut", "0", "<=", 0)
     while ((getline line < fuzzlog) > 0) {
         split(line, f, " "); t = f[2]; sub("seconds=", "", f[3]); sub("runs=", "", f[4])
         secs[t] += f[3]; runs[t] += f[4]

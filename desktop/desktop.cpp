@@ -33,6 +33,7 @@ void PlayWave(const QString &path)
 {
     // Effects are kept per file so that repeated sounds do not reload them.
     static QHash<QString, QSoundEffect *> effects;
+    static QSoundEffect *playing = nullptr;
     if (!QFileInfo::exists(path))
         return;
     QSoundEffect *&effect = effects[path];
@@ -40,6 +41,10 @@ void PlayWave(const QString &path)
         effect = new QSoundEffect;
         effect->setSource(QUrl::fromLocalFile(path));
     }
+    // One sound at a time: a new one cuts off the one still playing, and the
+    // same one starts over.
+    if (playing) playing->stop();
+    playing = effect;
     effect->play();
 }
 

@@ -1,25 +1,25 @@
 #include "lobbyserver.h"
 
 #include "linesocket.h"
+#include "lobbytexts.h"
+#include "ratewindow.h"
+#include "roomlisting.h"
 #include "statusrecord.h"
+#include "textclean.h"
 #include "textutil.h"
+#include "updategate.h"
 
 #include <QDateTime>
-#include <QPointer>
-#include <QTimer>
+
+#include <unistd.h>
 
 namespace zb {
 
 namespace {
 const QString ServerToken = QStringLiteral("ZBSERVER");
 
-// Fields a player's list shows, in the order the game servers write them.
-const char *const RoomKeys[] = {"port=",    "password=", "roomname=",    "comment=",   "gametype=",  "zbq=",
-                                "version=", "players=",  "playercount=", "playermax=", "playername="};
-
-QString peerAddress(const QTcpSocket *socket)
+QString peerAddress(const QHostAddress &a)
 {
-    const QHostAddress a = socket->peerAddress();
     bool v4 = false;
     const quint32 ip = a.toIPv4Address(&v4);
     if (v4) return QHostAddress(ip).toString();
@@ -31,17 +31,40 @@ QString peerAddress(const QTcpSocket *socket)
 } // namespace
 
 struct LobbyServer::Peer {
-    enum Kind { Unknown, GameServer, Player };
+    // Leaving: out of every list, waiting for its socket to close.
+    enum Kind { Unknown, GameServer, Player, Leaving };
     LineSocket *socket = nullptr;
     Kind kind = Unknown;
     QString address;
-    QString name;   // players: the name in the lobby
-    QString record; // game servers: the encoded record players are sent
+    QString key;         // what the per-address limits count
+    QString name;        // players: the name in the lobby
+    QByteArray listing;  // game servers: the encoded record players are sent
+    bool listed = false; // in the room list last built
+    bool toldUnlisted = false;
+    bool owesRooms = false; // lists wait until the player has read the previous output
+    bool owesNames = false;
+    bool toldChatRate = false;
+    RateWindow chat;
 };
 
-LobbyServer::LobbyServer(QObject *parent) : QObject(parent)
+LobbyServer::LobbyServer(QObject *parent)
+    : QObject(parent), m_roomGate(new UpdateGate(
+                           m_limits.updateIntervalMs, [this] { return sendRoomList(); }, this)),
+      m_nameGate(new UpdateGate(
+          m_limits.updateIntervalMs, [this] { return sendNameList(); }, this)),
+      m_roomLine(LineSocket::encodeLine(QStringLiteral("SRV"), QString())),
+      m_nameLine(LineSocket::encodeLine(QStringLiteral("NMS"), QString())),
+      m_headerLine(LineSocket::encodeLine(QStringLiteral("HDR"), UrlEncode(headerHtml()))),
+      m_footerLine(LineSocket::encodeLine(QStringLiteral("FTR"), UrlEncode(footerHtml())))
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &LobbyServer::onNewConnection);
+    m_clock.start();
+    m_acceptor.setRetryMs(AcceptRetryMs);
+    connect(&m_acceptor, &Acceptor::accepted, this, &LobbyServer::onAccepted);
+    connect(&m_acceptor, &Acceptor::paused, this, [this](const QString &reason) {
+        log(QStringLiteral("接続を受け付けられないため一時停止します (%1)").arg(reason));
+    });
+    connect(&m_acceptor, &Acceptor::resumed, this,
+            [this] { log(QStringLiteral("接続の受け付けを再開しました")); });
 }
 
 LobbyServer::~LobbyServer()
@@ -49,10 +72,17 @@ LobbyServer::~LobbyServer()
     qDeleteAll(m_peers);
 }
 
+void LobbyServer::setLimits(const LobbyLimits &limits)
+{
+    m_limits = limits;
+    m_roomGate->setInterval(limits.updateIntervalMs);
+    m_nameGate->setInterval(limits.updateIntervalMs);
+}
+
 bool LobbyServer::listen(const QHostAddress &address, quint16 port)
 {
-    if (!m_server.listen(address, port)) return false;
-    log(QStringLiteral("ロビーサーバーを開始しました (ポート %1)").arg(m_server.serverPort()));
+    if (!m_acceptor.listen(address, port, ListenBacklog)) return false;
+    log(QStringLiteral("ロビーサーバーを開始しました (ポート %1)").arg(m_acceptor.port()));
     return true;
 }
 
@@ -74,90 +104,97 @@ QString LobbyServer::footerHtml()
 
 QString LobbyServer::listingRecord(const QString &status, const QString &address)
 {
-    StatusRecord r;
-    r.add(QStringLiteral("ipaddress="), address);
-    for (const char *key : RoomKeys) {
-        const QString k = QLatin1String(key);
-        QString value = StatusRecord::field(status, k);
-        // Players only ask whether there is a password; the password stays with the room.
-        if (k == QLatin1String("password=") && !value.isEmpty()) value = QStringLiteral("1");
-        r.add(k, value);
-    }
-    return r.encoded();
+    return RoomListing::record(status, address);
+}
+
+QString LobbyServer::limitKey(const QHostAddress &address)
+{
+    bool v4 = false;
+    const quint32 ip = address.toIPv4Address(&v4);
+    if (v4) return QHostAddress(ip).toString();
+    Q_IPV6ADDR bytes = address.toIPv6Address();
+    for (int i = 8; i < 16; ++i)
+        bytes[i] = 0;
+    return QHostAddress(bytes).toString() + QStringLiteral("/64");
 }
 
 QString LobbyServer::roomList() const
 {
-    QString list;
-    for (const Peer *p : m_peers) {
-        if (p->kind == Peer::GameServer && !p->record.isEmpty()) list += p->record + QLatin1Char(':');
-    }
-    return list;
+    return QString::fromLatin1(m_roomList);
 }
 
 QString LobbyServer::nameList() const
 {
-    QString list;
-    for (const Peer *p : m_peers) {
-        if (p->kind == Peer::Player) list += p->name + QLatin1Char(':');
-    }
-    return list;
+    return m_nameList;
 }
 
 int LobbyServer::roomCount() const
 {
-    return int(std::count_if(m_peers.cbegin(), m_peers.cend(), [](const Peer *p) {
-        return p->kind == Peer::GameServer && !p->record.isEmpty();
-    }));
+    return int(std::count_if(m_peers.cbegin(), m_peers.cend(), [](const Peer *p) { return p->listed; }));
 }
 
 int LobbyServer::playerCount() const
 {
-    return int(std::count_if(m_peers.cbegin(), m_peers.cend(),
-                             [](const Peer *p) { return p->kind == Peer::Player; }));
+    return int(m_names.size());
 }
 
-void LobbyServer::onNewConnection()
+void LobbyServer::onAccepted(qintptr descriptor)
 {
-    while (QTcpSocket *s = m_server.nextPendingConnection()) {
-        auto *peer = new Peer;
-        peer->socket = new LineSocket(s, this);
-        peer->socket->setInputCap(InputCap);
-        peer->socket->setOutputCap(OutputCap);
-        peer->address = peerAddress(s);
-        m_peers.append(peer);
-        log(QStringLiteral("接続 %1").arg(describe(peer)));
-
-        // Handlers find the peer through its socket, so none acts on a peer already gone.
-        QPointer<LineSocket> socket = peer->socket;
-        const auto find = [this, socket]() -> Peer * {
-            for (Peer *p : m_peers) {
-                if (socket && p->socket == socket) return p;
-            }
-            return nullptr;
-        };
-        connect(peer->socket, &LineSocket::lineReceived, this,
-                [this, find](const QString &command, const QString &payload) {
-                    if (Peer *p = find()) onLine(p, command, payload);
-                });
-        connect(s, &QTcpSocket::disconnected, this, [this, find] {
-            if (Peer *p = find()) drop(p, QStringLiteral("切断"));
-        });
-        connect(peer->socket, &LineSocket::inputOverflow, this, [this, find] {
-            if (Peer *p = find()) drop(p, QStringLiteral("長すぎる行を受信したため切断"));
-        });
-        QTimer::singleShot(m_identifyTimeoutMs, peer->socket, [this, find] {
-            Peer *p = find();
-            if (p && p->kind == Peer::Unknown) drop(p, QStringLiteral("名乗らないため切断"));
-        });
-        // Overflow is noticed in the middle of a broadcast: drop the peer after it.
-        connect(
-            peer->socket, &LineSocket::outputOverflow, this,
-            [this, find] {
-                if (Peer *p = find()) drop(p, QStringLiteral("送信が滞ったため切断"));
-            },
-            Qt::QueuedConnection);
+    auto *s = new QTcpSocket;
+    if (!s->setSocketDescriptor(descriptor)) {
+        delete s;
+        ::close(int(descriptor));
+        return;
     }
+    const QString key = limitKey(s->peerAddress());
+    AddressUse &use = m_addressUse[key];
+    if (use.connections >= m_limits.connectionsPerAddress) {
+        logRefusal(
+            QStringLiteral("同じアドレスからの接続が多すぎるため切断 %1").arg(peerAddress(s->peerAddress())));
+        delete s;
+        return;
+    }
+    ++use.connections;
+    // Lists are written whole; Nagle would hold back the tail of each.
+    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+
+    auto *peer = new Peer;
+    LineSocket *socket = new LineSocket(s, this);
+    peer->socket = socket;
+    peer->socket->setInputCap(InputCap);
+    peer->socket->setOutputCap(OutputCap);
+    peer->address = peerAddress(s->peerAddress());
+    peer->key = key;
+    m_peers.append(peer);
+    m_bySocket.insert(socket, peer);
+    log(QStringLiteral("接続 %1").arg(describe(peer)));
+
+    // Handlers look the peer up by its socket, so none acts on a peer already gone.
+    connect(socket, &LineSocket::lineReceived, this,
+            [this, socket](const QString &command, const QString &payload) {
+                if (Peer *p = m_bySocket.value(socket)) onLine(p, command, payload);
+            });
+    connect(s, &QTcpSocket::disconnected, this, [this, socket] {
+        if (Peer *p = m_bySocket.value(socket)) drop(p, QStringLiteral("切断"));
+    });
+    connect(s, &QTcpSocket::bytesWritten, this, [this, socket, s] {
+        Peer *p = m_bySocket.value(socket);
+        if (p && (p->owesRooms || p->owesNames) && s->bytesToWrite() == 0) sendListTo(p);
+    });
+    connect(socket, &LineSocket::inputOverflow, this, [this, socket] {
+        if (Peer *p = m_bySocket.value(socket)) drop(p, QStringLiteral("長すぎる行を受信したため切断"));
+    });
+    QTimer::singleShot(m_identifyTimeoutMs, socket, [this, socket] {
+        Peer *p = m_bySocket.value(socket);
+        if (p && p->kind == Peer::Unknown) drop(p, QStringLiteral("名乗らないため切断"));
+    });
+    // Overflow is noticed in the middle of a broadcast: drop the peer after it.
+    connect(
+        socket, &LineSocket::outputOverflow, this,
+        [this, socket] {
+            if (Peer *p = m_bySocket.value(socket)) drop(p, QStringLiteral("送信が滞ったため切断"));
+        },
+        Qt::QueuedConnection);
 }
 
 void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payload)
@@ -169,18 +206,18 @@ void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payl
     case Peer::Player:
         onPlayerLine(peer, command, payload);
         return;
+    case Peer::Leaving:
+        return;
     case Peer::Unknown:
         break;
     }
     // The first line tells who is calling.
-    if (command == QLatin1String("NAM") && payload == ServerToken) {
-        peer->kind = Peer::GameServer;
-        log(QStringLiteral("ゲームサーバー %1").arg(describe(peer)));
-    } else if (command == QLatin1String("STS")) {
+    if (command == QLatin1String("NAM") && payload == ServerToken)
+        identifyGameServer(peer);
+    else if (command == QLatin1String("STS"))
         acceptPlayer(peer, StatusRecord::decode(payload));
-    } else {
+    else
         drop(peer, QStringLiteral("不明な相手のため切断 (%1)").arg(command.left(3)));
-    }
 }
 
 void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QString &payload)
@@ -195,75 +232,210 @@ void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QSt
 
 void LobbyServer::onPlayerLine(Peer *peer, const QString &command, const QString &payload)
 {
-    if (command == QLatin1String("MSG")) {
-        const QString line = peer->name + QStringLiteral("> ") + payload;
-        log(QStringLiteral("チャット ") + line);
-        sendToPlayers(QStringLiteral("MSG"), line, peer);
-    } else {
+    if (command == QLatin1String("MSG"))
+        relayChat(peer, payload);
+    else
         log(QStringLiteral("プレイヤー %1 から不明なコマンド %2 を無視").arg(describe(peer), command));
+}
+
+void LobbyServer::identifyGameServer(Peer *peer)
+{
+    AddressUse &use = m_addressUse[peer->key];
+    if (use.rooms >= m_limits.roomsPerAddress) {
+        drop(peer, QStringLiteral("同じアドレスからの部屋が多すぎるため切断"),
+             LobbyText::tooManyRooms(m_limits.roomsPerAddress));
+        return;
     }
+    ++use.rooms;
+    peer->kind = Peer::GameServer;
+    log(QStringLiteral("ゲームサーバー %1").arg(describe(peer)));
 }
 
 void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
 {
-    QString name = StatusRecord::field(record, QStringLiteral("playername="));
-    // ":" separates the names of the name list.
-    name.remove(QLatin1Char(':'));
-    name = name.trimmed();
-    if (name.isEmpty()) name = QStringLiteral("名無し");
+    const QString announced = StatusRecord::field(record, QStringLiteral("playername="));
+    QString name = cleanName(announced);
+    // The token marks game servers in the lists; no player may carry it.
+    name.replace(ServerToken, ServerToken.toLower());
+    if (name.isEmpty()) name = LobbyText::unnamed();
+    name = lobbyName(name);
     peer->kind = Peer::Player;
     peer->name = name;
+    m_names.insert(name);
     log(QStringLiteral("プレイヤー入室 %1 (Ver.%2)")
-            .arg(describe(peer), StatusRecord::field(record, QStringLiteral("version="))));
-    peer->socket->sendLine(QStringLiteral("HDR"), UrlEncode(headerHtml()));
-    peer->socket->sendLine(QStringLiteral("FTR"), UrlEncode(footerHtml()));
-    peer->socket->sendLine(QStringLiteral("SRV"), roomList());
-    sendToPlayers(QStringLiteral("NMS"), nameList());
+            .arg(describe(peer), StatusRecord::field(record, QStringLiteral("version=")).left(16)));
+    // A new player gets the page and the list as last sent at once, whatever the update interval.
+    peer->socket->sendRaw(m_headerLine);
+    peer->socket->sendRaw(m_footerLine);
+    peer->socket->sendRaw(m_roomLine);
+    if (name != announced) peer->socket->sendLine(QStringLiteral("SYM"), LobbyText::renamed(name));
+    m_nameGate->markDirty();
+}
+
+QString LobbyServer::lobbyName(const QString &name) const
+{
+    if (!m_names.contains(name)) return name;
+    // Every candidate keeps the name's first character, so only those names can collide.
+    QStringList taken;
+    for (const QString &n : m_names) {
+        if (n.startsWith(name.at(0))) taken.append(n);
+    }
+    return uniqueName(name, taken);
+}
+
+void LobbyServer::relayChat(Peer *peer, const QString &payload)
+{
+    // A lone LF or an escape sequence would let one player forge lines on everybody's screen.
+    const QString text = removeControlChars(payload).left(MaxChatLength);
+    if (text.isEmpty()) return;
+    if (!peer->chat.allow(m_clock.elapsed(), m_limits.chatLines, m_limits.chatWindowMs)) {
+        if (!peer->toldChatRate) {
+            peer->toldChatRate = true;
+            peer->socket->sendLine(QStringLiteral("SYM"), LobbyText::chatTooFast());
+            log(QStringLiteral("発言が速すぎるため中継しません %1").arg(describe(peer)));
+        }
+        return;
+    }
+    peer->toldChatRate = false;
+    const QString line = peer->name + QStringLiteral("> ") + text;
+    log(QStringLiteral("チャット ") + line);
+    sendToPlayers(QStringLiteral("MSG"), line, peer);
 }
 
 void LobbyServer::updateRoom(Peer *peer, const QString &record)
 {
-    bool ok = false;
-    const int port = StatusRecord::field(record, QStringLiteral("port=")).toInt(&ok);
-    if (!ok || port <= 0 || port > 65535) {
+    const QString listing = listingRecord(record, peer->address);
+    if (listing.isEmpty()) {
         log(QStringLiteral("ゲームサーバー %1 の状態にポートがないため無視").arg(describe(peer)));
+        peer->socket->sendLine(QStringLiteral("SYM"), LobbyText::statusRefused());
         return;
     }
-    const QString listing = listingRecord(record, peer->address);
-    if (listing == peer->record) return;
-    const bool fresh = peer->record.isEmpty();
-    peer->record = listing;
+    // Encoded records are plain ASCII.
+    const QByteArray bytes = listing.toLatin1();
+    if (bytes == peer->listing) return;
+    const bool fresh = peer->listing.isEmpty();
+    peer->listing = bytes;
+    const QString shown = StatusRecord::decode(listing);
     log(QStringLiteral("%1 %2 部屋名=%3 人数=%4/%5")
             .arg(fresh ? QStringLiteral("部屋登録") : QStringLiteral("部屋更新"), describe(peer),
-                 StatusRecord::field(record, QStringLiteral("roomname=")),
-                 StatusRecord::field(record, QStringLiteral("playercount=")),
-                 StatusRecord::field(record, QStringLiteral("playermax="))));
-    sendToPlayers(QStringLiteral("SRV"), roomList());
+                 StatusRecord::field(shown, QStringLiteral("roomname=")),
+                 StatusRecord::field(shown, QStringLiteral("playercount=")),
+                 StatusRecord::field(shown, QStringLiteral("playermax="))));
+    m_roomGate->markDirty();
 }
 
-void LobbyServer::drop(Peer *peer, const QString &reason)
+void LobbyServer::drop(Peer *peer, const QString &reason, const QString &notice)
 {
-    if (!m_peers.removeOne(peer)) return;
+    if (peer->kind == Peer::Leaving) {
+        release(peer);
+        return;
+    }
     log(QStringLiteral("%1 %2").arg(reason, describe(peer)));
+    if (peer->kind == Peer::GameServer) {
+        --m_addressUse[peer->key].rooms;
+        if (!peer->listing.isEmpty()) m_roomGate->markDirty();
+    } else if (peer->kind == Peer::Player) {
+        m_names.remove(peer->name);
+        m_nameGate->markDirty();
+    }
+    peer->kind = Peer::Leaving;
+    peer->listed = false;
+    LineSocket *socket = peer->socket;
+    socket->clearBuffer();
+    if (notice.isEmpty()) {
+        release(peer);
+        return;
+    }
+    socket->sendLine(QStringLiteral("SYM"), notice);
+    QTimer::singleShot(CloseGraceMs, socket, [this, socket] {
+        if (Peer *p = m_bySocket.value(socket)) release(p);
+    });
+    // Closes once the notice is written; "disconnected" then releases the peer.
+    socket->socket()->disconnectFromHost();
+}
+
+void LobbyServer::release(Peer *peer)
+{
+    m_peers.removeOne(peer);
+    m_bySocket.remove(peer->socket);
+    auto use = m_addressUse.find(peer->key);
+    if (use != m_addressUse.end() && --use->connections <= 0) m_addressUse.erase(use);
     LineSocket *socket = peer->socket;
     socket->disconnect(this);
     socket->socket()->disconnect(this);
     socket->clearBuffer();
     socket->socket()->abort();
     socket->deleteLater();
-    const Peer::Kind kind = peer->kind;
-    const bool listed = !peer->record.isEmpty();
     delete peer;
-    if (kind == Peer::GameServer && listed)
-        sendToPlayers(QStringLiteral("SRV"), roomList());
-    else if (kind == Peer::Player)
-        sendToPlayers(QStringLiteral("NMS"), nameList());
+}
+
+QByteArray LobbyServer::buildRoomList()
+{
+    QByteArray list;
+    int rooms = 0;
+    for (Peer *p : qAsConst(m_peers)) {
+        if (p->kind != Peer::GameServer || p->listing.isEmpty()) continue;
+        p->listed = rooms < m_limits.maxRooms && list.size() + p->listing.size() + 1 <= m_limits.maxListBytes;
+        if (p->listed) {
+            list += p->listing;
+            list += ':';
+            ++rooms;
+            p->toldUnlisted = false;
+        } else if (!p->toldUnlisted) {
+            // Rooms wait in order of arrival and are listed as soon as there is room.
+            p->toldUnlisted = true;
+            log(QStringLiteral("部屋一覧がいっぱいのため載せません %1").arg(describe(p)));
+            p->socket->sendLine(QStringLiteral("SYM"), LobbyText::listFull());
+        }
+    }
+    return list;
+}
+
+bool LobbyServer::sendRoomList()
+{
+    QByteArray list = buildRoomList();
+    if (list == m_roomList) return false;
+    m_roomList = list;
+    m_roomLine = "SRV " + list + "\r\n";
+    for (Peer *p : qAsConst(m_peers)) {
+        if (p->kind != Peer::Player) continue;
+        p->owesRooms = true;
+        sendListTo(p);
+    }
+    return true;
+}
+
+bool LobbyServer::sendNameList()
+{
+    QString names;
+    for (const Peer *p : qAsConst(m_peers)) {
+        if (p->kind == Peer::Player) names += p->name + QLatin1Char(':');
+    }
+    if (names == m_nameList) return false;
+    m_nameList = names;
+    m_nameLine = LineSocket::encodeLine(QStringLiteral("NMS"), names);
+    for (Peer *p : qAsConst(m_peers)) {
+        if (p->kind != Peer::Player) continue;
+        p->owesNames = true;
+        sendListTo(p);
+    }
+    return true;
+}
+
+void LobbyServer::sendListTo(Peer *peer)
+{
+    // A player still reading the last list gets the newest one when done, never a queue of them.
+    if (peer->socket->socket()->bytesToWrite() > 0) return;
+    if (peer->owesRooms) peer->socket->sendRaw(m_roomLine);
+    if (peer->owesNames) peer->socket->sendRaw(m_nameLine);
+    peer->owesRooms = false;
+    peer->owesNames = false;
 }
 
 void LobbyServer::sendToPlayers(const QString &command, const QString &text, const Peer *except)
 {
     const QByteArray line = LineSocket::encodeLine(command, text);
-    for (Peer *p : m_peers) {
+    for (Peer *p : qAsConst(m_peers)) {
         if (p->kind == Peer::Player && p != except) p->socket->sendRaw(line);
     }
 }
@@ -275,9 +447,22 @@ QString LobbyServer::describe(const Peer *peer)
     return text;
 }
 
+void LobbyServer::logRefusal(const QString &text)
+{
+    // A flood of refused connections would otherwise flood the log as well.
+    if (m_sinceRefusalLog.isValid() && m_sinceRefusalLog.elapsed() < 1000) {
+        ++m_refusalsUnlogged;
+        return;
+    }
+    log(m_refusalsUnlogged ? text + QStringLiteral(" (ほか %1 件)").arg(m_refusalsUnlogged) : text);
+    m_refusalsUnlogged = 0;
+    m_sinceRefusalLog.start();
+}
+
 void LobbyServer::log(const QString &text)
 {
-    emit logLine(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + text);
+    emit logLine(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+                 escapeControlChars(text));
 }
 
 } // namespace zb

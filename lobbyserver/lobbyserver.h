@@ -1,14 +1,22 @@
 #pragma once
 
+#include "acceptor.h"
+#include "lobbylimits.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
-#include <QTcpServer>
+#include <QTimer>
 
 namespace zb {
 
 class LineSocket;
+class UpdateGate;
 
 // The lobby: keeps the room of every connected game server and the names of
 // the players choosing a room, hands players the room list and relays their chat.
@@ -17,28 +25,42 @@ class LobbyServer : public QObject {
   public:
     // Lobby lines are short: a room record or a chat line.
     static constexpr qsizetype InputCap = 64 * 1024;
-    // A peer that leaves this much unread is given up on.
+    // A peer that leaves this much unread is given up on. Room and name lists
+    // wait for a slow reader instead of piling up, so only chat and notices count here.
     static constexpr qint64 OutputCap = 1024 * 1024;
+    // What the lobby window lets a player type.
+    static constexpr int MaxChatLength = 100;
+    // Out of descriptors: accepting waits this long before it tries again.
+    static constexpr int AcceptRetryMs = 1000;
+    // Connections waiting in the system before the lobby takes them.
+    static constexpr int ListenBacklog = 1024;
+    // A peer told why it is sent away gets this long to read the notice.
+    static constexpr int CloseGraceMs = 5000;
 
     explicit LobbyServer(QObject *parent = nullptr);
     ~LobbyServer() override;
 
     // A connection must say who it is within this time (30 s) or is closed.
     void setIdentifyTimeoutMs(int ms) { m_identifyTimeoutMs = ms; }
+    void setLimits(const LobbyLimits &limits);
+    const LobbyLimits &limits() const { return m_limits; }
 
     bool listen(const QHostAddress &address, quint16 port);
-    quint16 port() const { return m_server.serverPort(); }
-    QString errorString() const { return m_server.errorString(); }
+    quint16 port() const { return m_acceptor.port(); }
+    QString errorString() const { return m_acceptor.errorString(); }
 
     static QString headerHtml();
     static QString footerHtml();
 
-    // The record a player sees for one game server's status: "ipaddress="
-    // first, the password only as a mark, unknown fields left out.
+    // The record a player sees for one game server's status (see RoomListing).
     static QString listingRecord(const QString &status, const QString &address);
-    // "SRV" payload: every room's encoded record followed by ":".
+    // What the per-address limits count: an IPv4 address, or the /64 an IPv6
+    // host is handed whole.
+    static QString limitKey(const QHostAddress &address);
+
+    // The lists as last sent: "SRV" payload (every listed room's encoded
+    // record followed by ":") and "NMS" payload (every player's name followed by ":").
     QString roomList() const;
-    // "NMS" payload: every player's name followed by ":".
     QString nameList() const;
 
     int roomCount() const;
@@ -49,21 +71,52 @@ class LobbyServer : public QObject {
 
   private:
     struct Peer;
+    struct AddressUse {
+        int connections = 0;
+        int rooms = 0;
+    };
 
-    void onNewConnection();
+    void onAccepted(qintptr descriptor);
     void onLine(Peer *peer, const QString &command, const QString &payload);
     void onGameServerLine(Peer *peer, const QString &command, const QString &payload);
     void onPlayerLine(Peer *peer, const QString &command, const QString &payload);
+    void identifyGameServer(Peer *peer);
     void acceptPlayer(Peer *peer, const QString &record);
+    QString lobbyName(const QString &announced) const;
+    void relayChat(Peer *peer, const QString &text);
     void updateRoom(Peer *peer, const QString &record);
-    void drop(Peer *peer, const QString &reason);
+    // Leaves the lists at once; the socket closes now or after the notice is read.
+    void drop(Peer *peer, const QString &reason, const QString &notice = QString());
+    void release(Peer *peer);
+    bool sendRoomList();
+    bool sendNameList();
+    QByteArray buildRoomList();
+    void sendListTo(Peer *peer);
     void sendToPlayers(const QString &command, const QString &text, const Peer *except = nullptr);
+    void logRefusal(const QString &text);
     void log(const QString &text);
     static QString describe(const Peer *peer);
 
-    QTcpServer m_server;
-    QList<Peer *> m_peers;
+    Acceptor m_acceptor;
+    QList<Peer *> m_peers; // in order of arrival, which is the order of the room list
+    QHash<const LineSocket *, Peer *> m_bySocket;
+    QHash<QString, AddressUse> m_addressUse;
+    QSet<QString> m_names;
+    LobbyLimits m_limits;
     int m_identifyTimeoutMs = 30000;
+    QElapsedTimer m_clock;
+
+    UpdateGate *m_roomGate;
+    UpdateGate *m_nameGate;
+    QByteArray m_roomList;
+    QByteArray m_roomLine;
+    QString m_nameList;
+    QByteArray m_nameLine;
+    QByteArray m_headerLine;
+    QByteArray m_footerLine;
+
+    QElapsedTimer m_sinceRefusalLog;
+    int m_refusalsUnlogged = 0;
 };
 
 } // namespace zb

@@ -1,9 +1,22 @@
+#include "filelimit.h"
 #include "lobbyserver.h"
 #include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <cstdio>
+
+namespace {
+
+// One whole-number option of the lobby's limits.
+struct LimitOption {
+    QCommandLineOption option;
+    int zb::LobbyLimits::*field;
+    int minimum;
+};
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -21,6 +34,30 @@ int main(int argc, char **argv)
         QStringLiteral("TCP port to listen on (default %1).").arg(zb::DefaultLobbyPort), QStringLiteral("N"),
         QString::number(zb::DefaultLobbyPort));
     parser.addOption(portOption);
+
+    using L = zb::LobbyLimits;
+    const auto limit = [](const char *name, const char *what, int def, int L::*field, int minimum = 1) {
+        return LimitOption{
+            QCommandLineOption(QString::fromLatin1(name),
+                               QStringLiteral("%1 (default %2).").arg(QLatin1String(what)).arg(def),
+                               QStringLiteral("N"), QString::number(def)),
+            field, minimum};
+    };
+    const LimitOption limitOptions[] = {
+        limit("max-connections-per-address", "Connections one address may hold",
+              L::DefaultConnectionsPerAddress, &L::connectionsPerAddress),
+        limit("max-rooms-per-address", "Game servers one address may register", L::DefaultRoomsPerAddress,
+              &L::roomsPerAddress),
+        limit("max-rooms", "Rooms in the list", L::DefaultMaxRooms, &L::maxRooms),
+        limit("max-list-bytes", "Bytes of the encoded room list", L::DefaultMaxListBytes, &L::maxListBytes),
+        limit("update-interval-ms", "Least time between two room lists, and between two name lists",
+              L::DefaultUpdateIntervalMs, &L::updateIntervalMs, 0),
+        limit("chat-lines", "Chat lines relayed per player within the chat window", L::DefaultChatLines,
+              &L::chatLines),
+        limit("chat-window-ms", "The chat window", L::DefaultChatWindowMs, &L::chatWindowMs),
+    };
+    for (const LimitOption &o : limitOptions)
+        parser.addOption(o.option);
     parser.process(app);
 
     bool ok = false;
@@ -29,8 +66,22 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "zblobby: invalid port: %s\n", qPrintable(parser.value(portOption)));
         return 2;
     }
+    zb::LobbyLimits limits;
+    for (const LimitOption &o : limitOptions) {
+        const QString text = parser.value(o.option);
+        const int value = text.toInt(&ok);
+        if (!ok || value < o.minimum) {
+            std::fprintf(stderr, "zblobby: invalid --%s: %s\n", qPrintable(o.option.names().first()),
+                         qPrintable(text));
+            return 2;
+        }
+        limits.*o.field = value;
+    }
+
+    const long files = zb::raiseFileLimit();
 
     zb::LobbyServer lobby;
+    lobby.setLimits(limits);
     QObject::connect(&lobby, &zb::LobbyServer::logLine, [](const QString &line) {
         std::fputs(line.toUtf8().constData(), stdout);
         std::fputc('\n', stdout);
@@ -41,5 +92,10 @@ int main(int argc, char **argv)
                      qPrintable(lobby.errorString()));
         return 1;
     }
+    // Every connection holds a descriptor: the operator should know how many the lobby may hold.
+    std::printf("%s 同時に開けるファイル数 %ld\n",
+                qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+                files);
+    std::fflush(stdout);
     return app.exec();
 }

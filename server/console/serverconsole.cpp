@@ -3,6 +3,7 @@
 #include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
+#include "laststandings.h"
 #include "logview.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
@@ -54,8 +55,10 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     m_leftPages->setFixedWidth(LeftColumnWidth);
 
     players = new PlayerPanel(this);
+    lastStandings = new LastStandings(this);
     txtState = new LogView(this);
-    txtState->setFixedHeight(190);
+    // The log takes whatever room the window is given beyond its first size.
+    txtState->setMinimumHeight(190);
     txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
     txtSend->setPlaceholderText(AnnounceHint);
@@ -65,6 +68,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     auto *right = new QVBoxLayout;
     right->addWidget(buildStatusStrip());
     right->addWidget(players);
+    right->addWidget(lastStandings);
     right->addWidget(txtState, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addWidget(txtSend, 1);
@@ -73,7 +77,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     auto *rightBox = new QWidget(this);
     rightBox->setLayout(right);
     right->setContentsMargins(0, 0, 0, 0);
-    rightBox->setFixedWidth(RightColumnWidth);
+    rightBox->setMinimumWidth(RightColumnWidth);
 
     picAddress = new AddressPanel(this);
     picAddress->setFixedWidth(LeftColumnWidth);
@@ -82,17 +86,21 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     left->addWidget(picAddress);
     auto *top = new QHBoxLayout;
     top->addLayout(left);
-    top->addWidget(rightBox);
+    top->addWidget(rightBox, 1);
 
     auto *outer = new QVBoxLayout(this);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
-    outer->addLayout(top);
+    // Never smaller than everything shown needs; larger gives the log the room.
+    outer->setSizeConstraint(QLayout::SetMinimumSize);
+    outer->addLayout(top, 1);
     outer->addWidget(buildMirror());
     picBack->setVisible(false);
 
     connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::cmdStartServer_Click);
     connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::cmdReload_Click);
     connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::lstQuestion_ItemCheck);
+    // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
+    connect(picSetting, &SettingsArea::modeChosen, this,
+            [this](int mode) { m_server->questionBank().setMode(mode); });
     connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::cmdLoadQuestion_Click);
     connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::cmdKick_Click);
     connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::txtSend_KeyPress);
@@ -198,7 +206,10 @@ void ServerConsole::connectServer()
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
         if (chkPictureView->isChecked()) picMain->DrawLine(payload);
     });
-    connect(s, &GameServer::fillReceived, picMain, &CanvasMirror::ClsScreen);
+    connect(s, &GameServer::fillReceived, this, [this](int index) {
+        if (chkPictureView->isChecked()) picMain->ClsScreen(index);
+    });
+    connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::ClsScreen);
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
     connect(&s->lobbyLink(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
@@ -214,7 +225,8 @@ void ServerConsole::connectServer()
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
     lblQuestion->setText(removeControlChars(s->questionLabel()));
     setLobbyStatus(s->lobbyLink().statusText());
-    if (s->serverStarted()) setWindowTitle(s->captionText());
+    // The caption shows port and counts from the start, before the server runs too.
+    setWindowTitle(s->captionText());
 }
 
 void ServerConsole::refreshPlayers()
@@ -225,6 +237,7 @@ void ServerConsole::refreshPlayers()
         players->setPlayer(i, free ? FreeSeatText : m_server->playerLabel(i), m_server->remoteAddress(i));
     }
     players->setHighlight(m_server->highlightedSlot());
+    lastStandings->follow(*m_server);
     picRunning->showPlayerCount(m_server->GetPlayerCnt(), m_server->settings().playerMax());
 }
 
@@ -332,8 +345,14 @@ void ServerConsole::optServer_Click(int k)
 
 void ServerConsole::chkPictureView_Click()
 {
-    // The window keeps a fixed size and grows or shrinks with the mirror.
-    picBack->setVisible(chkPictureView->isChecked());
+    // Showing the mirror raises the window's minimum, so the window grows; hiding
+    // it gives that height back instead of handing it to the log.
+    const bool show = chkPictureView->isChecked();
+    const int mirrorHeight = picBack->isVisible() ? picBack->height() + layout()->spacing() : 0;
+    picBack->setVisible(show);
+    layout()->activate();
+    if (!show && mirrorHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(width(), qMax(minimumHeight(), height() - mirrorHeight));
 }
 
 void ServerConsole::lblLobbyStatus_DblClick()

@@ -16,6 +16,7 @@ namespace zb {
 class AddressPanel;
 class CanvasMirror;
 class GameServer;
+class LastStandings;
 class LogView;
 class PlayerPanel;
 class RunningPanel;
@@ -50,6 +51,7 @@ class ServerConsole : public QWidget {
     RunningPanel *picRunning = nullptr;
     AddressPanel *picAddress = nullptr;
     PlayerPanel *players = nullptr;
+    LastStandings *lastStandings = nullptr;
     LogView *txtState = nullptr;
     QLineEdit *txtSend = nullptr;
     QLabel *lblTimeLimit = nullptr;

@@ -140,7 +140,10 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
     }
     optQuestion[0]->setChecked(true);
     layout->addLayout(modeGrid);
-    connect(m_modeGroup, &QButtonGroup::idClicked, this, &SettingsArea::modeChosen);
+    // Reported however the choice changes: a click or the arrow keys.
+    connect(m_modeGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) emit modeChosen(id);
+    });
 
     layout->addWidget(new QLabel(QStringLiteral("使用する追加辞書（*.zbq）"), box));
     lstQuestion = new QListWidget(box);

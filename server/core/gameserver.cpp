@@ -33,7 +33,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
     connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
     connect(m_engine, &RoundEngine::labelsChanged, this, &GameServer::playersChanged);
-    connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::fillReceived);
+    connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
 
     connect(&m_bank, &QuestionBank::systemText, this, &GameServer::AddSystemText);
     connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::AddSystemText);

@@ -143,9 +143,12 @@ class GameServer : public QObject {
     // Every STK from a player, already relayed; the view draws it only while
     // its mirror is shown.
     void strokeReceived(const QString &payload);
-    // A CLS from a player (a valid index only), and the white clear at every
-    // turn start, which the mirror takes whether shown or not.
+    // A CLS from a player (a valid index only), already relayed; the view
+    // fills its mirror only while it is shown.
     void fillReceived(int paletteIndex);
+    // The white clear at every turn start, which the mirror takes whether
+    // shown or not.
+    void turnCleared(int paletteIndex);
     // A slot's connection delivered data (its lamp lights up).
     void dataArrived(int slot);
     // The lamps faded a step: read receiveLevel() again.

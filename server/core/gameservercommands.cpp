@@ -4,6 +4,7 @@
 
 #include "banlist.h"
 #include "roundengine.h"
+#include "socketerror.h"
 #include "stroke.h"
 #include "textclean.h"
 #include "version.h"
@@ -175,8 +176,8 @@ void GameServer::wscSystem_Error(int slot, QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::RemoteHostClosedError) return;
     const QString description = m_slots[slot] ? m_slots[slot]->socket()->errorString() : QString();
     AddSystemText(QStringLiteral("エラー（クライアント）Index") + QString::number(slot) +
-                  QStringLiteral("　Number") + QString::number(int(error)) + QStringLiteral("　Description") +
-                  description);
+                  QStringLiteral("　Number") + QString::number(socketErrorNumber(error)) +
+                  QStringLiteral("　Description") + description);
     dropSocket(slot, false);
     wscSystem_Close(slot);
 }

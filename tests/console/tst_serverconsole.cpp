@@ -252,7 +252,8 @@ void TestServerConsole::startRefusedWithoutWords()
     QVERIFY(area->isVisible());
     QCOMPARE(area->cmdStartServer->text(), QStringLiteral("サーバー開始"));
     QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
-    QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver"));
+    // Not listening yet, the caption already shows port and counts.
+    QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver Port:0 [0] [-1]"));
 
     // With the built-in dictionary the same press starts the server.
     area->optQuestion[0]->click();
@@ -425,8 +426,19 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     QCOMPARE(good->checkState(), Qt::Checked);
 
     area->optQuestion[1]->click();
+    area->chkQuestionControl->setChecked(true);
     startServer();
     QCOMPARE(m_server->questionBank().DictionaryList(), QStringLiteral("good.zbq:"));
+
+    // A pool used up mid-game is rebuilt from the console as it is now,
+    // without the start button.
+    m_console->picRunning->cmdLoadQuestion->click();
+    area->optQuestion[0]->click();
+    QuestionBank &bank = m_server->questionBank();
+    const QStringList drawn{bank.GetQuestion(), bank.GetQuestion()};
+    QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
+             (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
+    QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
 }
 
 void TestServerConsole::kickAsksAboutBan_data()
@@ -506,8 +518,10 @@ void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
     QVERIFY(!m_console->picBack->isVisible());
 
     drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:10,10;20,10;"));
-    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:10,10;20,10;")));
+    drawer->send(QStringLiteral("CLS"), QStringLiteral("2"));
+    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("CLS 2")));
     QCOMPARE(mirror->pixelValue(15, 10), 16777215);
+    QCOMPARE(mirror->pixelValue(0, 0), 16777215);
 
     m_console->chkPictureView->click();
     QVERIFY(m_console->picBack->isVisible());
@@ -526,6 +540,11 @@ void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
 
     m_console->chkPictureView->click();
     QTRY_COMPARE(m_console->height(), hiddenHeight);
+
+    // A larger window gives the log the room, in both directions.
+    const QSize log = m_console->txtState->size();
+    m_console->resize(m_console->size() + QSize(300, 200));
+    QTRY_COMPARE(m_console->txtState->size(), log + QSize(300, 200));
 }
 
 void TestServerConsole::seatsShowNamesAddressesAndLamps()
@@ -560,7 +579,7 @@ void TestServerConsole::drawerLabelAndWordDuringAGame()
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
-    m_console->chkPictureView->click();
+    // The mirror stays hidden: the turn start clears it all the same.
     m_console->picMain->ClsScreen(0);
     taro->send(QStringLiteral("RDY"), QStringLiteral("OK"));
     hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));
