@@ -169,7 +169,6 @@ void GameWindow::buildButtons()
     cmdReady = new QPushButton(QStringLiteral("準備完了"), this);
     cmdReady->setEnabled(false);
     cmdLastResult = new QPushButton(QStringLiteral("前回の結果"), this);
-    place(cmdLastResult, 4, 0, 2);
     cmdLastResult->hide();
 
     connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
@@ -245,6 +244,7 @@ void GameWindow::applyLayout()
     place(cmdSavePicture, 2, 0);
     place(chkSavePictureReserve, 2, 1);
     place(cmdReady, 3, 0, 2);
+    place(cmdLastResult, 4, 0, 2);
 
     txtSystem->setGeometry(l.systemView);
     txtState->setGeometry(l.chatView);
