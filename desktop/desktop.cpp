@@ -1,9 +1,13 @@
 #include "desktop.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHash>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSoundEffect>
+#include <QTranslator>
 #include <QUrl>
 #include <QWidget>
 
@@ -42,6 +46,18 @@ void PlayWave(const QString &path)
     if (playing) playing->stop();
     playing = effect;
     effect->play();
+}
+
+bool InstallQtTranslations()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    // Every other text of the programs is Japanese, whatever the system's language.
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 } // namespace zb

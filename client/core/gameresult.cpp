@@ -19,6 +19,8 @@ std::optional<QString> WinnerFromNotice(const QString &line)
 {
     static const QString prefix = QStringLiteral("優勝者は ");
     static const QString suffix = QStringLiteral(" でした！おめでとう！");
+    // A game in which nobody scored ends without a name.
+    if (line == QStringLiteral("今回は優勝者がいませんでした")) return QString();
     if (line.size() < prefix.size() + suffix.size() || !line.startsWith(prefix) || !line.endsWith(suffix))
         return std::nullopt;
     return line.mid(prefix.size(), line.size() - prefix.size() - suffix.size());

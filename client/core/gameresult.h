@@ -19,8 +19,8 @@ struct GameResult {
 // The named seats ranked by the scores last received.
 QList<Standing> RankPlayers(const PlayerList &players);
 
-// The winner's name from the server's game-end notice (it may be empty);
-// nothing when the line is not that notice.
+// The winner's name from the server's game-end notice (empty when nobody
+// won); nothing when the line is not that notice.
 std::optional<QString> WinnerFromNotice(const QString &line);
 
 // The number of the turn a lead-in notice announces; 0 when the line is not

@@ -152,8 +152,9 @@ void ResultsView::showResult(const GameResult &result, const QList<GalleryPictur
 {
     lblTitle->setText(result.finished ? QStringLiteral("ゲーム終了")
                                       : QStringLiteral("ゲームは途中で終わりました"));
-    lblWinner->setText(result.finished ? QStringLiteral("優勝者： ") + removeControlChars(result.winner)
-                                       : QStringLiteral("優勝者なし"));
+    lblWinner->setText(result.finished && !result.winner.isEmpty()
+                           ? QStringLiteral("優勝者： ") + removeControlChars(result.winner)
+                           : QStringLiteral("優勝者なし"));
     lstRanking->setRowCount(int(result.ranking.size()));
     for (int row = 0; row < result.ranking.size(); ++row) {
         const Standing &s = result.ranking.at(row);

@@ -217,7 +217,9 @@ void ServerConsole::connectServer()
     // The log lines of the start-up are part of the log the host reads.
     txtState->appendLine(s->logText());
     s->Form_Load();
-    picSetting->showSettings(s->loadSettings());
+    const ServerSettings start = s->loadSettings();
+    picSetting->showSettings(start);
+    tickDictionaries(start.tickedDictionaries);
     refreshDictionaryList();
     refreshPlayers();
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
@@ -245,6 +247,25 @@ void ServerConsole::refreshDictionaryList()
     picSetting->setEntries(bank.entries());
     for (const QString &entry : bank.tickedEntries())
         picSetting->setEntryTicked(entry, true);
+}
+
+void ServerConsole::tickDictionaries(const QStringList &entries)
+{
+    // Named on the command line: ticked as the host would tick them, with
+    // what goes wrong in the log, as a headless run reports it.
+    QuestionBank &bank = m_server->questionBank();
+    for (const QString &entry : entries) {
+        const QString title = QStringLiteral("追加辞書 「") + entry + QStringLiteral("」");
+        QStringList failures;
+        if (!bank.entries().contains(entry))
+            m_server->AddSystemText(title + QStringLiteral("が見つかりません"));
+        else if (!bank.setTicked(entry, true, &failures))
+            for (const QString &failure : failures) {
+                m_server->AddSystemText(title);
+                for (const QString &line : failure.split(QStringLiteral("\r\n")))
+                    m_server->AddSystemText(line);
+            }
+    }
 }
 
 void ServerConsole::setLobbyStatus(const QString &text)
@@ -303,8 +324,18 @@ void ServerConsole::lstQuestion_ItemCheck(const QString &entry, bool ticked)
 
 void ServerConsole::cmdKick_Click(int slot)
 {
-    ask(KickQuestion, QMessageBox::Yes | QMessageBox::No,
-        [this, slot](int button) { m_server->kick(slot, button == QMessageBox::Yes); });
+    const QString name = m_server->playerName(slot);
+    const QString address = m_server->remoteAddress(slot);
+    // A free seat has nobody to kick.
+    if (name.isEmpty() && address.isEmpty()) return;
+    const QString who = name.isEmpty() ? QStringLiteral("名前を送っていない接続（%1）").arg(address) : name;
+    ask(who + QStringLiteral(" をキックします。\n") + KickQuestion,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, [this, slot, name, address](int button) {
+            if (button != QMessageBox::Yes && button != QMessageBox::No) return;
+            // The question waited for the host: the seat may hold somebody else by now.
+            if (m_server->playerName(slot) != name || m_server->remoteAddress(slot) != address) return;
+            m_server->kick(slot, button == QMessageBox::Yes);
+        });
 }
 
 void ServerConsole::optServer_Click(int k)

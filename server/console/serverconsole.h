@@ -72,6 +72,7 @@ class ServerConsole : public QWidget {
     void connectServer();
     void refreshPlayers();
     void refreshDictionaryList();
+    void tickDictionaries(const QStringList &entries);
     void setLobbyStatus(const QString &text);
     void txtSend_KeyPress();
     // A window-modal box; `done` gets the button pressed (Escape gives the escape button).

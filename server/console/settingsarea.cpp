@@ -288,6 +288,11 @@ void SettingsArea::showSettings(const ServerSettings &s)
     if (s.playerMaxIndex >= 0 && s.playerMaxIndex < cmbPlayerMax->count())
         cmbPlayerMax->setCurrentIndex(s.playerMaxIndex);
     chkQuestionControl->setChecked(s.questionControl);
+    txtPassword->setText(s.password);
+    chkLobbyRegister->setChecked(s.lobbyRegister);
+    if (s.gameType >= 0 && s.gameType < int(optGameMode.size())) optGameMode[s.gameType]->setChecked(true);
+    if (s.dictionaryMode >= 0 && s.dictionaryMode < int(optQuestion.size()))
+        optQuestion[s.dictionaryMode]->setChecked(true);
 }
 
 void SettingsArea::setEntries(const QStringList &entries)

@@ -81,7 +81,26 @@ void GameServer::Form_Load()
     MakePath(ProgramFile(QStringLiteral("zbq")));
     m_bank.rescan();
     AddSystemText(QStringLiteral("zbserver Ver.") + kVersion);
-    AddSystemText(QStringLiteral("ゼンブリルからの接続を待機します"));
+}
+
+void GameServer::setRunOptions(const ServerSettings &values, int fields)
+{
+    m_runOptions = values;
+    m_optionFields = fields;
+    m_heldFields = fields;
+}
+
+ServerSettings GameServer::loadSettings() const
+{
+    ServerSettings s = ServerSettings::LoadSettings();
+    s.take(m_runOptions, m_optionFields);
+    return s;
+}
+
+void GameServer::saveSettings(const ServerSettings &pressed, int applied)
+{
+    m_heldFields &= ~(m_runOptions.differingStoredFields(pressed) & applied);
+    m_settings.SaveSettings(ServerSettings::StoredFields & ~m_heldFields);
 }
 
 void GameServer::applyDictionaries(const ServerSettings &s)
@@ -148,6 +167,8 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
         if (!StartServer(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
         s.port = QString::number(m_listen.serverPort());
         m_serverStarted = true;
+        // Said only once the port is ours: hosts and scripts take it as the go-ahead.
+        AddSystemText(QStringLiteral("ゼンブリルからの接続を待機します"));
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
         Init();
@@ -156,7 +177,7 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
                                : SettingsStore::read(QStringLiteral("LobbyServerAddress")));
         if (m_settings.lobbyRegister) m_lobby.ConnectLobbyServer();
         SetCaption();
-        m_settings.SaveSettings();
+        saveSettings(input, ServerSettings::AllFields);
         return StartResult::Started;
     }
 
@@ -172,7 +193,7 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
     SendDataAll(kSym, m_settings.settingsLine());
     if (m_lobby.isConnected()) m_lobby.SendServerStatus();
     SetCaption();
-    m_settings.SaveSettings();
+    saveSettings(input, ServerSettings::GameFields);
     return StartResult::Reapplied;
 }
 

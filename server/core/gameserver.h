@@ -55,8 +55,14 @@ class GameServer : public QObject {
     // ---- start-up and settings
     // Program start: creates the "zbq" folder, scans the dictionaries, greets.
     void Form_Load();
-    // Stored settings over the defaults, as the panels show them at start.
-    ServerSettings loadSettings() const { return ServerSettings::LoadSettings(); }
+    // Values the command line gives for this run (`fields` says which). They
+    // are shown and used instead of the stored ones and never saved; a field
+    // is saved again once a start press carries another value for it (the
+    // host changed it in the window).
+    void setRunOptions(const ServerSettings &values, int fields);
+    // Stored settings over the defaults, the run's options over them: what
+    // the panels show at start.
+    ServerSettings loadSettings() const;
     // The start button: the first press starts the server, later presses
     // reload the dictionaries and apply the game settings. Settings are saved
     // when the press gets past the dictionary check (and, at the first press,
@@ -190,6 +196,9 @@ class GameServer : public QObject {
     void handleVersion(int slot, const QString &version);
     void handlePassword(int slot, const QString &password);
     void applyDictionaries(const ServerSettings &s);
+    // Saves the settings as applied, but no option the host left as it was
+    // among the `applied` fields of `pressed`.
+    void saveSettings(const ServerSettings &pressed, int applied);
     bool StartServer(const QString &portText);
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
@@ -223,6 +232,10 @@ class GameServer : public QObject {
     RoundEngine *m_engine;
     LogBuffer m_log;
     ServerSettings m_settings;
+    ServerSettings m_runOptions;
+    int m_optionFields = 0;
+    // Option fields the host has not changed yet: not saved.
+    int m_heldFields = 0;
     QString m_lobbyOverride;
     qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
     QString m_startError;

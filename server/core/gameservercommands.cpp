@@ -161,7 +161,6 @@ void GameServer::wscSystem_Close(int slot)
     }
     SendDataAll(kSym, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
     SendDataAll(QStringLiteral("SND"), QStringLiteral("disconnect"));
-    m_engine->playerLeaving(slot);
     m_table.clearRow(slot);
     SendDataPlayers();
     SetPlayers();
@@ -170,8 +169,8 @@ void GameServer::wscSystem_Close(int slot)
         Init();
     else if (left == 1)
         m_engine->resetToWaiting();
-    else if (!GameRunning())
-        m_engine->ReadyCheck();
+    else
+        m_engine->playerLeft(slot);
     dropSocket(slot, true);
 }
 

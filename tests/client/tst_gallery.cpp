@@ -205,6 +205,14 @@ void TestGallery::gameEndGivesTheResult()
     QVERIFY(client.resultAvailable());
     QVERIFY(!client.result().finished);
     QCOMPARE(client.gallery().size(), 1);
+
+    // Played to the end without a point: finished, with nobody named.
+    client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
+    client.Cont(QStringLiteral("SYM"), QStringLiteral("今回は優勝者がいませんでした"));
+    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
+    QCOMPARE(finished.size(), 2);
+    QVERIFY(client.result().finished);
+    QCOMPARE(client.result().winner, QString());
 }
 
 void TestGallery::lateSaveGetsTheRevealedPicture()
