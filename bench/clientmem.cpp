@@ -53,6 +53,11 @@ int main(int argc, char **argv)
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server.setStandardOutputFile(QProcess::nullDevice());
+    // Strokes as fast as the client takes them, past a room's flood budget.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZB_BENCH_STROKE_BUDGET_KIB"), QStringLiteral("2097151"));
+    env.insert(QStringLiteral("ZB_NO_ROUTER_SEARCH"), QStringLiteral("1"));
+    server.setProcessEnvironment(env);
     server.start(QString::fromLocal8Bit(argv[1]),
                  {QStringLiteral("--headless"), QStringLiteral("--port"), QString::number(port),
                   QStringLiteral("--no-lobby"), QStringLiteral("--data-dir"),

@@ -14,6 +14,11 @@ flock "$lock" cmake --build "$out/main" -j2 --target zbserver zbserverd zbdata z
 cmake -S "$root/bench" -B "$out/tools" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 flock "$lock" cmake --build "$out/tools" -j2 >/dev/null
 
+# The measurement holds the build lock too: a build on the other core would
+# move every figure.
+exec 9>"$lock"
+flock 9
+
 work=$(mktemp -d /tmp/zbbench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$out/main/bin/default.dat" "$work/"
@@ -23,7 +28,7 @@ results=$out/results.txt
         --data-dir "$work" --work-dir "$work" --nagle --preload-nodelay "$out/tools/libnodelay_preload.so" $quick
     "$out/tools/replaybench" $([ "$quick" = --quick ] && echo 20 || echo 200)
     "$out/tools/clientmem" "$out/main/bin/zbserver" "$work" $([ "$quick" = --quick ] && echo 200 || echo 1000)
-    "$out/tools/servermem" --data-dir "$work" --work-dir "$work" $([ "$quick" = --quick ] && echo "--runs 1 --strokes 200") \
+    "$out/tools/servermem" --data-dir "$work" --work-dir "$work" --env ZB_NO_ROUTER_SEARCH=1 --env ZB_BENCH_STROKE_BUDGET_KIB=2097151 $([ "$quick" = --quick ] && echo "--runs 1 --strokes 200") \
         zbserverd="$out/main/bin/zbserverd" zbserver-headless="$out/main/bin/zbserver" qtrelay="$out/tools/qtrelay,raw"
     "$out/tools/lobbyload" --zblobby "$out/main/bin/zblobby" --work-dir "$work" $quick
 } 2> >(grep -v XDG_RUNTIME_DIR >&2) | grep '^RESULT' >"$results"

@@ -1,4 +1,5 @@
 #include "commandlinejoin.h"
+#include "desktop.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "lobbywindow.h"
@@ -93,6 +94,7 @@ int main(int argc, char **argv)
     if (parser.isSet(options.dataDir)) zb::SetProgramFolder(parser.value(options.dataDir));
     if (parser.isSet(options.lobby)) zb::LobbyWindow::setAddressOverride(parser.value(options.lobby));
 
+    zb::InstallQtTranslations();
     const QString japanese = QStringLiteral("Noto Sans CJK JP");
     if (QFontDatabase::families().contains(japanese)) {
         QFont font(japanese);

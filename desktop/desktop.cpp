@@ -1,9 +1,13 @@
 #include "desktop.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHash>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSoundEffect>
+#include <QTranslator>
 #include <QUrl>
 #include <QWidget>
 
@@ -29,6 +33,7 @@ void PlayWave(const QString &path)
 {
     // Effects are kept per file so that repeated sounds do not reload them.
     static QHash<QString, QSoundEffect *> effects;
+    static QSoundEffect *playing = nullptr;
     if (!QFileInfo::exists(path))
         return;
     QSoundEffect *&effect = effects[path];
@@ -36,7 +41,23 @@ void PlayWave(const QString &path)
         effect = new QSoundEffect;
         effect->setSource(QUrl::fromLocalFile(path));
     }
+    // One sound at a time: a new one cuts off the one still playing, and the
+    // same one starts over.
+    if (playing) playing->stop();
+    playing = effect;
     effect->play();
+}
+
+bool InstallQtTranslations()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    // Every other text of the programs is Japanese, whatever the system's language.
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 } // namespace zb

@@ -10,7 +10,11 @@ namespace zb {
 void OpenUrl(const QString &url);
 // Mode 1 keeps the window above all others, mode 0 releases it; other modes do nothing (0).
 int SetTopMost(QWidget *window, int mode);
-// Plays a sound file in the background; a missing file or no audio device plays nothing.
+// Plays a sound file in the background, cutting off the sound still playing;
+// a missing file or no audio device plays nothing.
 void PlayWave(const QString &path);
+// Qt's own texts (standard buttons, file dialogs) in Japanese, from the
+// system's Qt translations; false, leaving them English, when those are missing.
+bool InstallQtTranslations();
 
 } // namespace zb

@@ -2,7 +2,7 @@
 # Installs what building, testing and running need, when it is missing (Debian 12, as root or with sudo).
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6multimedia6 fonts-noto-cjk
-          libminiupnpc-dev libnatpmp-dev)
+          qt6-translations-l10n libminiupnpc-dev libnatpmp-dev)
 if [ "${ZB_WITH_XVFB:-0}" = 1 ]; then packages+=(xvfb xauth); fi
 if [ "${ZB_WITH_CLANG_FORMAT:-0}" = 1 ]; then packages+=(clang-format); fi
 missing=()

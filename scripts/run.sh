@@ -3,12 +3,15 @@
 # registered with it (zbserver, console window, started at once) and a player's
 # window (zembrill) with the lobby window open. Closing the player's window
 # ends all three.
-#   --headless   only the lobby and a headless game server (log on standard output)
+#   --headless   only the lobby and a headless game server in the foreground:
+#                its log on standard output, the operator's commands (kick N,
+#                ban N, say TEXT) typed into this terminal; Ctrl+C ends both
 # Further arguments go to zbserver (e.g. --room-name 部屋 --players 4).
+# ZB_SKIP_BUILD=1 runs what is already built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZB_BUILD_DIR:-$root/build}
-ZB_WITH_XVFB=0 "$root/scripts/build.sh"
+[ "${ZB_SKIP_BUILD:-0}" = 1 ] || ZB_WITH_XVFB=0 "$root/scripts/build.sh"
 bin=$build/bin
 lobby_port=${ZB_LOBBY_PORT:-29999}
 lobby="localhost:$lobby_port"
@@ -33,9 +36,8 @@ for _ in $(seq 50); do
 done
 
 if [ "$headless" = 1 ]; then
-  "$bin/zbserver" --headless --lobby "$lobby" "${args[@]}" &
-  pids+=($!)
-  wait "${pids[1]}"
+  # In the foreground: a background job would read nothing but /dev/null.
+  "$bin/zbserver" --headless --lobby "$lobby" "${args[@]}"
 else
   "$bin/zbserver" --start --lobby "$lobby" "${args[@]}" &
   pids+=($!)

@@ -11,6 +11,7 @@
 
 #ifdef ZB_WITH_CONSOLE
 #include "addresspanel.h"
+#include "desktop.h"
 #include "headlessportmapping.h"
 #include "serverconsole.h"
 #include <QApplication>
@@ -21,8 +22,14 @@ namespace {
 #ifdef ZB_WITH_CONSOLE
 int runWindow(const zb::ServerCommandLine &commandLine)
 {
+    // The options fill the boxes for this run; the host may still change them there.
+    zb::ServerSettings options;
+    int given = 0;
+    if (!commandLine.applyTo(options, &given)) return 2;
     zb::GameServer server(commandLine.tickMs());
     server.setLobbyAddressOverride(commandLine.lobbyAddress());
+    server.setRunOptions(options, given);
+    zb::InstallQtTranslations();
     zb::ServerConsole console(&server);
     console.picAddress->setOptions(commandLine.portMap());
     // Closing on a signal goes the ordinary way out, which removes the port mapping.

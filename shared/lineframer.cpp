@@ -1,50 +1,95 @@
 #include "lineframer.h"
 
+#include <QVarLengthArray>
+#include <cstring>
+
 namespace zb {
+
+namespace {
+// The next CR LF at or after `from`, or -1. memchr rather than
+// QByteArray::indexOf: Qt's search for a short needle walks byte by byte
+// and was the relay's largest cost in user space.
+qsizetype findCrLf(const QByteArray &bytes, qsizetype from)
+{
+    const char *const data = bytes.constData();
+    const qsizetype size = bytes.size();
+    while (from + 1 < size) {
+        const void *cr = std::memchr(data + from, '\r', size_t(size - 1 - from));
+        if (!cr) return -1;
+        const qsizetype at = static_cast<const char *>(cr) - data;
+        if (data[at + 1] == '\n') return at;
+        from = at + 1;
+    }
+    return -1;
+}
+} // namespace
 
 Line SplitLine(const QString &line)
 {
     Line l;
     l.command = line.left(3);
-    if (line.size() > 4)
-        l.payload = line.mid(4);
+    if (line.size() > 4) l.payload = line.mid(4);
     return l;
 }
 
 bool LineFramer::feed(const QByteArray &chunk, QList<QByteArray> &lines)
 {
-    m_buffer.append(chunk);
+    QByteArray block;
+    QList<QByteArrayView> views;
+    const bool ok = feed(chunk, block, views);
+    for (const QByteArrayView line : views)
+        lines.append(line.toByteArray());
+    return ok;
+}
+
+bool LineFramer::feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView> &lines)
+{
+    block.clear();
+    lines.clear();
+    // A read that starts a line is kept as it came, without a copy.
+    if (m_buffer.isEmpty())
+        m_buffer = std::move(chunk);
+    else
+        m_buffer.append(chunk);
+    QVarLengthArray<qsizetype, 32> ends;
+    qsizetype start = 0;
+    bool ok = true;
     for (;;) {
-        const qsizetype cr = m_buffer.indexOf("\r\n", m_scan);
-        if (cr < 0)
-            break;
+        const qsizetype cr = findCrLf(m_buffer, m_scan);
+        if (cr < 0) break;
         // A line that arrives whole in one read is held to the cap as well.
-        if (cr - m_start > m_cap) {
-            clear();
-            return false;
+        if (cr - start > m_cap) {
+            ok = false;
+            break;
         }
-        lines.append(m_buffer.mid(m_start, cr - m_start));
-        m_start = cr + 2;
-        m_scan = m_start;
+        ends.append(cr);
+        start = cr + 2;
+        m_scan = start;
     }
-    // A CR at the very end may be the first half of the next CR LF.
-    m_scan = qMax(m_start, m_buffer.size() - 1);
-    if (m_start > 0 && (m_start == m_buffer.size() || m_start > 4096)) {
-        m_buffer.remove(0, m_start);
-        m_scan -= m_start;
-        m_start = 0;
+    if (start > 0) {
+        // The complete lines keep the buffer; only the unfinished rest moves.
+        block = std::move(m_buffer);
+        m_buffer = block.sliced(start);
+        if (start < block.size()) block.truncate(start);
     }
-    if (pendingBytes() > m_cap) {
+    if (ok && m_buffer.size() > m_cap) ok = false;
+    if (!ok) {
         clear();
-        return false;
+    } else {
+        // A CR at the very end may be the first half of the next CR LF.
+        m_scan = qMax<qsizetype>(0, m_buffer.size() - 1);
     }
-    return true;
+    qsizetype from = 0;
+    for (const qsizetype cr : ends) {
+        lines.append(QByteArrayView(block.constData() + from, cr - from));
+        from = cr + 2;
+    }
+    return ok;
 }
 
 void LineFramer::clear()
 {
     m_buffer.clear();
-    m_start = 0;
     m_scan = 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -21,7 +22,7 @@ Line SplitLine(const QString &line);
 // decoded afterwards, so a double-byte character split across two reads is
 // never broken.
 class LineFramer {
-public:
+  public:
     // Room for a 5000-point stroke several times over.
     static constexpr qsizetype DefaultCap = 256 * 1024;
 
@@ -32,14 +33,18 @@ public:
     // lines before it are handed out, the rest is dropped with the buffer, and
     // the owner is expected to drop the connection.
     bool feed(const QByteArray &chunk, QList<QByteArray> &lines);
+    // The same without copying a line: `block` receives the complete lines
+    // back to back, each with its CR LF, and `lines` one view per line
+    // (without CR LF) into block. A relay can pass block, or a run of it, on
+    // as it is.
+    bool feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView> &lines);
 
     void clear();
-    qsizetype pendingBytes() const { return m_buffer.size() - m_start; }
+    qsizetype pendingBytes() const { return m_buffer.size(); }
 
-private:
-    QByteArray m_buffer;
-    qsizetype m_start = 0; // first byte of the unfinished line
-    qsizetype m_scan = 0;  // where the search for the next CR LF resumes
+  private:
+    QByteArray m_buffer;  // the unfinished line
+    qsizetype m_scan = 0; // where the search for the next CR LF resumes
     qsizetype m_cap;
 };
 

@@ -39,13 +39,17 @@ void LineSocket::sendLine(const QString &command, const QString &text)
 
 void LineSocket::sendRaw(const QByteArray &bytes)
 {
-    if (m_socket->state() != QAbstractSocket::ConnectedState)
-        return;
+    if (m_socket->state() != QAbstractSocket::ConnectedState) return;
     m_socket->write(bytes);
     if (!m_overflowReported && m_socket->bytesToWrite() > m_outputCap) {
         m_overflowReported = true;
         emit outputOverflow();
     }
+}
+
+void LineSocket::flush()
+{
+    if (m_socket->bytesToWrite() > 0) m_socket->flush();
 }
 
 void LineSocket::clearBuffer()
@@ -54,23 +58,31 @@ void LineSocket::clearBuffer()
     ++m_generation;
 }
 
+Line LineSocket::decodeLine(QByteArrayView raw)
+{
+    return SplitLine(fromCp932(raw.toByteArray()));
+}
+
 void LineSocket::onReadyRead()
 {
-    const QByteArray chunk = m_socket->readAll();
-    QList<QByteArray> lines;
-    const bool ok = m_framer.feed(chunk, lines);
+    QByteArray block;
+    QList<QByteArrayView> lines;
+    const bool ok = m_framer.feed(m_socket->readAll(), block, lines);
     QPointer<LineSocket> self(this);
     const quint64 generation = m_generation;
-    for (const QByteArray &raw : lines) {
-        const Line line = SplitLine(fromCp932(raw));
-        m_lineBytes = raw.size() + 2;
-        emit lineReceived(line.command, line.payload);
-        // A handler may have closed or deleted this connection.
-        if (!self || m_generation != generation)
-            return;
+    if (m_rawLines) {
+        if (!lines.isEmpty()) emit linesReceived(block, lines);
+    } else {
+        for (const QByteArrayView raw : lines) {
+            const Line line = decodeLine(raw);
+            m_lineBytes = raw.size() + 2;
+            emit lineReceived(line.command, line.payload);
+            // A handler may have closed or deleted this connection.
+            if (!self || m_generation != generation) return;
+        }
     }
-    if (!ok)
-        emit inputOverflow();
+    if (!self || m_generation != generation) return;
+    if (!ok) emit inputOverflow();
 }
 
 } // namespace zb

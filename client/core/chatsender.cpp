@@ -13,7 +13,10 @@ QString PrepareChatText(const QString &input, bool isDrawer, const QString &word
 ActivityWatch::Tick ActivityWatch::tick(bool connected, int playerCount)
 {
     Tick result = Tick::Nothing;
-    if (connected && playerCount > 1) ++m_idleCount;
+    if (connected && playerCount > 1) {
+        ++m_idleCount;
+        if (m_idleCount == IdleWarning) result = Tick::IdleWarning;
+    }
     if (m_idleCount >= IdleLimit) {
         m_idleCount = 0;
         result = Tick::IdleCut;

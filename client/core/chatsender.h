@@ -13,9 +13,11 @@ QString PrepareChatText(const QString &input, bool isDrawer, const QString &word
 class ActivityWatch {
   public:
     static constexpr int IdleLimit = 600;
+    // A minute before the cut the player is warned, while there is time to act.
+    static constexpr int IdleWarning = IdleLimit - 60;
     static constexpr int SendLimit = 5;
 
-    enum class Tick { Nothing, IdleCut };
+    enum class Tick { Nothing, IdleWarning, IdleCut };
 
     // One second of tmrAutoDisConnect.
     Tick tick(bool connected, int playerCount);

@@ -32,6 +32,7 @@ void ClientSettings::LoadSettings()
     SettingsStore::readInt16(QStringLiteral("LobbyAutoConnect"), LobbyAutoConnect);
     SettingsStore::readInt16(QStringLiteral("LobbyAutoName"), LobbyAutoName);
     SettingsStore::readInt16(QStringLiteral("MousePointer"), MousePointer);
+    SettingsStore::readInt16(QStringLiteral("SoundEffect"), SoundEffect);
 }
 
 void ClientSettings::SaveSettings() const
@@ -48,6 +49,7 @@ void ClientSettings::SaveSettings() const
     writeInt(QStringLiteral("LobbyAutoConnect"), LobbyAutoConnect);
     writeInt(QStringLiteral("LobbyAutoName"), LobbyAutoName);
     writeInt(QStringLiteral("MousePointer"), MousePointer);
+    writeInt(QStringLiteral("SoundEffect"), SoundEffect);
 }
 
 bool ClientSettings::operator==(const ClientSettings &o) const
@@ -56,7 +58,7 @@ bool ClientSettings::operator==(const ClientSettings &o) const
            ChatTextSize2 == o.ChatTextSize2 && AutoSavePicture == o.AutoSavePicture &&
            ColorChangeWidth == o.ColorChangeWidth && QuestionWindow == o.QuestionWindow &&
            LobbyServerAddress == o.LobbyServerAddress && LobbyAutoConnect == o.LobbyAutoConnect &&
-           LobbyAutoName == o.LobbyAutoName && MousePointer == o.MousePointer;
+           LobbyAutoName == o.LobbyAutoName && MousePointer == o.MousePointer && SoundEffect == o.SoundEffect;
 }
 
 } // namespace zb

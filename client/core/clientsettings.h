@@ -18,6 +18,7 @@ struct ClientSettings {
     int LobbyAutoConnect = 0;
     int LobbyAutoName = 0;
     int MousePointer = 0;
+    int SoundEffect = 1;       // on unless the player turned it off
     void LoadSettings();       // defaults, then each key on its own; bad values keep the default
     void SaveSettings() const; // every key except LobbyServerAddress
 

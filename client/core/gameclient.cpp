@@ -37,12 +37,16 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
     connect(&m_connection, &GameConnection::connectionEstablished, this, &GameClient::onEstablished);
     connect(&m_connection, &GameConnection::closedByPeer, this, &GameClient::wscSystem_Close);
 
-    connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::soundRequested);
+    connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::requestSound);
     connect(&m_canvas, &CanvasModel::pressed, this, [this] { m_watch.userActed(); });
     connect(&m_canvas, &CanvasModel::strokeFinished, this,
             [this](const QString &payload) { SendData(QStringLiteral("STK"), payload); });
     connect(&m_canvas, &CanvasModel::filled, this, &GameClient::sendFill);
     connect(&m_round, &RoundState::timeUp, &m_canvas, &CanvasModel::picMain_MouseUp);
+    connect(&m_round, &RoundState::timeUp, this, &GameClient::keepPicture);
+    connect(&m_canvas, &CanvasModel::imageChanged, this, [this] {
+        if (!m_turnClearing) m_lastPictureShown = false;
+    });
 
     m_tmrTimelimit.setInterval(1000);
     m_tmrAutoDisConnect.setInterval(1000);
@@ -72,8 +76,20 @@ bool GameClient::ConnectServer(const QString &ipPort, const QString &name, const
     return m_connection.ConnectServer(ipPort, name, password);
 }
 
+void GameClient::requestSound(const QString &name)
+{
+    if (m_soundOn) emit soundRequested(name);
+}
+
+int GameClient::ownSlot() const
+{
+    return m_ownSlotKnown && isConnected() ? m_round.MySlot : -1;
+}
+
 void GameClient::onEstablished()
 {
+    // A slot from an earlier room says nothing about this one.
+    m_ownSlotKnown = false;
     m_canvas.ClsScreen(1);
     setBanner(true);
     setReadyEnabled(true);
@@ -83,8 +99,9 @@ void GameClient::onEstablished()
 void GameClient::wscSystem_Close()
 {
     m_connection.close();
+    endGame();
     emit systemText(QStringLiteral("切断されました"));
-    emit soundRequested(QStringLiteral("disconnect"));
+    requestSound(QStringLiteral("disconnect"));
     setBanner(false);
     m_round.InGame = false;
     setReadyEnabled(false);
@@ -131,14 +148,27 @@ void GameClient::sendCountCheck()
 
 void GameClient::tmrAutoDisConnect_Timer()
 {
-    if (m_watch.tick(isConnected(), m_players.GetPlayerCnt()) == ActivityWatch::Tick::IdleCut) {
+    switch (m_watch.tick(isConnected(), m_players.GetPlayerCnt())) {
+    case ActivityWatch::Tick::IdleWarning:
+        emit systemText(QStringLiteral("あと1分操作がないと切断されます"));
+        break;
+    case ActivityWatch::Tick::IdleCut:
         wscSystem_Close();
         emit systemText(QStringLiteral("10分間操作がされなかったので切断します"));
+        break;
+    case ActivityWatch::Tick::Nothing:
+        break;
     }
 }
 
 void GameClient::cmdSavePicture_Click()
 {
+    if (m_lastPictureShown) {
+        // A late press, even after the next turn's clear, still gets the turn's picture.
+        for (const QString &line : PictureSaver::savePicture(m_lastPicture))
+            emit systemText(line);
+        return;
+    }
     PictureContext context;
     context.oekakiChatVisible = m_banner;
     context.connected = isConnected();
@@ -148,6 +178,56 @@ void GameClient::cmdSavePicture_Click()
     const QStringList lines = PictureSaver::cmdSavePicture_Click(m_canvas.image(), context);
     for (const QString &line : lines)
         emit systemText(line);
+}
+
+QStringList GameClient::saveGallery()
+{
+    const QStringList lines = PictureSaver::saveGallery(m_gallery.pictures());
+    for (const QString &line : lines)
+        emit systemText(line);
+    return lines;
+}
+
+void GameClient::keepPicture()
+{
+    if (!m_turnOpen) return;
+    m_turnOpen = false;
+    if (!m_gallery.add(m_turnNumber, m_turnDrawer, m_round.CurrentQuestion, m_canvas.image())) return;
+    m_lastPicture = m_gallery.pictures().constLast();
+    m_lastPictureShown = true;
+    emit pictureKept(m_turnNumber);
+}
+
+void GameClient::beginGame()
+{
+    if (m_gameActive) return;
+    m_gameActive = true;
+    m_winner.reset();
+    m_gallery.clear();
+    m_result = GameResult();
+    setResultAvailable(false);
+}
+
+void GameClient::endGame()
+{
+    if (!m_gameActive) return;
+    m_gameActive = false;
+    m_turnOpen = false;
+    m_nextTurn = 1;
+    m_result.finished = m_winner.has_value();
+    m_result.winner = m_winner.value_or(QString());
+    m_result.ranking = RankPlayers(m_players);
+    // A game that broke off (too few players left, or the connection ended)
+    // names no winner, but its pictures can still be looked at and saved.
+    setResultAvailable(m_result.finished || !m_gallery.isEmpty());
+    if (m_result.finished) emit gameFinished();
+}
+
+void GameClient::setResultAvailable(bool on)
+{
+    if (m_resultAvailable == on) return;
+    m_resultAvailable = on;
+    emit resultAvailableChanged(on);
 }
 
 void GameClient::setSaveReserve(bool on)
@@ -189,6 +269,10 @@ void GameClient::Cont(const QString &command, const QString &payload)
         ok = handleMSG(payload);
     } else if (command == QLatin1String("SYM")) {
         emit systemText(payload);
+        if (m_gameActive) {
+            if (std::optional<QString> winner = WinnerFromNotice(payload)) m_winner = std::move(winner);
+        }
+        if (const int turn = TurnFromNotice(payload)) m_nextTurn = turn;
     } else if (command == QLatin1String("STK")) {
         ok = m_canvas.DrawLine(payload);
     } else if (command == QLatin1String("CLS")) {
@@ -205,7 +289,10 @@ void GameClient::Cont(const QString &command, const QString &payload)
         bool read = false;
         const int slot = payload.trimmed().toInt(&read);
         ok = read && PlayerList::valid(slot);
-        if (ok) m_round.MySlot = slot;
+        if (ok) {
+            m_round.MySlot = slot;
+            m_ownSlotKnown = true;
+        }
     } else if (command == QLatin1String("QST")) {
         ok = handleQST(payload);
     } else if (command == QLatin1String("QOK")) {
@@ -221,6 +308,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         setReadyEnabled(false);
         setBanner(false);
         m_round.InGame = true;
+        beginGame();
     } else if (command == QLatin1String("RET")) {
         m_round.stopClock();
         setReadyEnabled(true);
@@ -228,6 +316,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         emit systemText(QStringLiteral("次のゲームを開始するには、準備完了ボタンを押してください"));
         setBanner(true);
         m_round.InGame = false;
+        endGame();
     } else if (command == QLatin1String("SND")) {
         ok = handleSND(payload);
     } else {
@@ -238,7 +327,9 @@ void GameClient::Cont(const QString &command, const QString &payload)
         emit systemText(UnknownError);
         return;
     }
-    if (command == QLatin1String("NMS") || command == QLatin1String("SCR") || command == QLatin1String("RDY"))
+    // NUM too: the own panel is marked.
+    if (command == QLatin1String("NMS") || command == QLatin1String("SCR") ||
+        command == QLatin1String("RDY") || command == QLatin1String("NUM"))
         emit playersChanged();
 }
 
@@ -252,12 +343,20 @@ bool GameClient::handleMSG(const QString &payload)
 
 bool GameClient::handleQST(const QString &payload)
 {
+    // A turn was announced even when its drawer cannot be read: the game is on.
+    m_round.InGame = true;
+    setBanner(false);
     int drawer = 0;
     if (!leadingSlot(payload, drawer)) return false;
-    setBanner(false);
+    beginGame();
+    m_turnNumber = m_nextTurn++;
+    m_turnDrawer = m_players.name(drawer);
+    m_turnOpen = true;
     m_round.startTurn(drawer, payload.mid(2));
     emit turnStarted(drawer, m_round.isDrawer());
+    m_turnClearing = true;
     m_canvas.resetForTurn();
+    m_turnClearing = false;
     m_qokSlot = -1;
     emit qokSlotChanged(-1);
     const QString name = m_players.name(drawer);
@@ -270,6 +369,7 @@ bool GameClient::handleQST(const QString &payload)
 bool GameClient::handleQOK(const QString &payload)
 {
     m_round.stopAndReveal();
+    keepPicture();
     bool read = false;
     const int slot = payload.trimmed().toInt(&read);
     if (!read || !PlayerList::valid(slot)) return false;
@@ -282,8 +382,12 @@ bool GameClient::handleQOK(const QString &payload)
 bool GameClient::handleSND(const QString &payload)
 {
     // Only names of sound files beside the program, never a path.
-    if (IsPlainSoundName(payload)) emit soundRequested(payload);
-    if (payload == QLatin1String("ng")) turnEndSave();
+    if (IsPlainSoundName(payload)) requestSound(payload);
+    if (payload == QLatin1String("ng")) {
+        // The server's time-out may come before this client's clock runs out.
+        keepPicture();
+        turnEndSave();
+    }
     return true;
 }
 

@@ -2,7 +2,9 @@
 
 #include "canvasmodel.h"
 #include "chatsender.h"
+#include "gallery.h"
 #include "gameconnection.h"
+#include "gameresult.h"
 #include "playerlist.h"
 #include "roundstate.h"
 
@@ -31,6 +33,9 @@ class GameClient : public QObject {
     void setColorChangeWidth(bool on) { m_canvas.setColorChangeWidth(on); }
     // The player's own name as shown on own chat lines.
     void setName(const QString &name) { m_name = name; }
+    // Off: no sound at all is requested.
+    void setSoundOn(bool on) { m_soundOn = on; }
+    bool soundOn() const { return m_soundOn; }
 
     GameConnection &connection() { return m_connection; }
     PlayerList &players() { return m_players; }
@@ -45,6 +50,13 @@ class GameClient : public QObject {
     bool saveReserved() const { return m_saveReserve; }
     // Slot marked as having guessed the word; -1 when no mark is shown.
     int qokSlot() const { return m_qokSlot; }
+    // The player's own seat on the open connection (from its NUM); -1 when none is known.
+    int ownSlot() const;
+    // The pictures of this game's turns (or the last game's, until the next starts).
+    const Gallery &gallery() const { return m_gallery; }
+    // The last game's end; meaningful while resultAvailable().
+    const GameResult &result() const { return m_result; }
+    bool resultAvailable() const { return m_resultAvailable; }
 
     // Pen, turn and clock as at start-up.
     void Init();
@@ -55,7 +67,11 @@ class GameClient : public QObject {
     void cmdReady_Click();
     // Enter in the chat input; true when the input was taken (and is to be emptied).
     bool txtSend_Enter(const QString &input);
+    // Saves the canvas; between a turn's end and the next drawing on the
+    // canvas that is the revealed picture, under its drawer and word.
     void cmdSavePicture_Click();
+    // Every picture of the gallery into the picture folder; returns the lines told.
+    QStringList saveGallery();
     void setSaveReserve(bool on);
     // The lobby window was opened: that counts as the player being active.
     void lobbyOpened() { m_watch.userActed(); }
@@ -76,6 +92,11 @@ class GameClient : public QObject {
     void qokSlotChanged(int slot);
     void saveReserveChanged(bool on);
     void connectionOpenChanged(bool open);
+    // A turn's picture went into the gallery.
+    void pictureKept(int turn);
+    // The game ended with a winner: time to show the results.
+    void gameFinished();
+    void resultAvailableChanged(bool available);
 
   private:
     bool handleMSG(const QString &payload);
@@ -83,6 +104,12 @@ class GameClient : public QObject {
     bool handleQOK(const QString &payload);
     bool handleSND(const QString &payload);
     void turnEndSave();
+    void requestSound(const QString &name);
+    // The word was revealed: the canvas becomes the turn's picture, once per turn.
+    void keepPicture();
+    void beginGame();
+    void endGame();
+    void setResultAvailable(bool on);
     void onEstablished();
     void sendFill(int index);
     void sendCountCheck();
@@ -101,7 +128,22 @@ class GameClient : public QObject {
     bool m_readyEnabled = false;
     bool m_saveReserve = false;
     bool m_autoSavePicture = false;
+    bool m_soundOn = true;
+    bool m_ownSlotKnown = false;
     int m_qokSlot = -1;
+
+    Gallery m_gallery;
+    GameResult m_result;
+    bool m_resultAvailable = false;
+    bool m_gameActive = false; // a game seen since connecting or the last RET
+    std::optional<QString> m_winner;
+    bool m_turnOpen = false; // a turn whose picture is not kept yet
+    int m_turnNumber = 0;
+    int m_nextTurn = 1;
+    QString m_turnDrawer;
+    GalleryPicture m_lastPicture;
+    bool m_lastPictureShown = false; // the canvas still shows it (a turn start's clear aside)
+    bool m_turnClearing = false;
 };
 
 // A sound name the server may ask for: letters, digits, "_" and "-" only.

@@ -1,9 +1,11 @@
 #include "picturesaver.h"
 
 #include "fileutil.h"
+#include "gallery.h"
 #include "stroke.h"
 #include "textutil.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QSaveFile>
 #include <QSet>
@@ -20,6 +22,16 @@ QString safePart(const QString &text)
     QString safe = SafeFileName(text);
     safe.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     return safe;
+}
+
+QString savedLine(const QString &name)
+{
+    return QLatin1Char('[') + name + QStringLiteral("]を保存しました");
+}
+
+QString failedLine(const QString &name)
+{
+    return QLatin1Char('[') + name + QStringLiteral("]を保存できませんでした");
 }
 
 void chopCodePoint(QString &text)
@@ -52,8 +64,14 @@ QString PictureSaver::PictureFileName(const QDateTime &now, const PictureContext
     if (context.oekakiChatVisible) return stamp + QStringLiteral("  「お絵かきチャットモード」.png");
     if (!context.connected) return stamp + QStringLiteral("  「ひとりで描いた絵」.png");
     if (context.drawerSlot < 0 || context.drawerSlot > 7) return {};
+    return DrawerFileName(now, context.drawerName, context.questionCaption);
+}
+
+QString PictureSaver::DrawerFileName(const QDateTime &when, const QString &drawerName, const QString &caption)
+{
     // The word comes from the server: it must never name a path outside the folder.
-    return drawerFileName(stamp, safePart(context.drawerName), safePart(context.questionCaption));
+    return drawerFileName(when.toString(QStringLiteral("yyyyMMdd-HHmmss")), safePart(drawerName),
+                          safePart(caption));
 }
 
 QImage PictureSaver::toIndexed8(const QImage &picture)
@@ -79,18 +97,34 @@ QImage PictureSaver::toIndexed8(const QImage &picture)
     return rgb.convertToFormat(QImage::Format_Indexed8, table, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
-bool PictureSaver::SavePNG(const QImage &picture, const QString &path)
+QByteArray PictureSaver::EncodePNG(const QImage &picture)
 {
-    if (path.isEmpty() || picture.isNull()) return false;
+    if (picture.isNull()) return {};
     const QImage indexed = toIndexed8(picture);
-    if (indexed.isNull()) return false;
+    if (indexed.isNull()) return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!indexed.save(&buffer, "PNG")) return {};
+    return bytes;
+}
+
+bool PictureSaver::WriteFile(const QString &path, const QByteArray &bytes)
+{
+    if (path.isEmpty() || bytes.isEmpty()) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!indexed.save(&file, "PNG")) {
+    if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
+}
+
+bool PictureSaver::SavePNG(const QImage &picture, const QString &path)
+{
+    if (path.isEmpty()) return false;
+    return WriteFile(path, EncodePNG(picture));
 }
 
 QString PictureSaver::PictureFolder()
@@ -105,9 +139,40 @@ QStringList PictureSaver::cmdSavePicture_Click(const QImage &canvas, const Pictu
     if (name.isEmpty()) return {QStringLiteral("この絵は保存できません！")};
     const QString folder = PictureFolder();
     MakePath(folder);
-    if (SavePNG(canvas, QDir(folder).filePath(name)))
-        return {QLatin1Char('[') + name + QStringLiteral("]を保存しました")};
-    return {QLatin1Char('[') + name + QStringLiteral("]を保存できませんでした")};
+    if (SavePNG(canvas, QDir(folder).filePath(name))) return {savedLine(name)};
+    return {failedLine(name)};
+}
+
+QStringList PictureSaver::savePicture(const GalleryPicture &picture, const QDateTime &now)
+{
+    const QString name = DrawerFileName(now, picture.drawer, picture.word);
+    const QString folder = PictureFolder();
+    MakePath(folder);
+    if (WriteFile(QDir(folder).filePath(name), picture.png)) return {savedLine(name)};
+    return {failedLine(name)};
+}
+
+QStringList PictureSaver::saveGallery(const QList<GalleryPicture> &pictures)
+{
+    const QString folder = PictureFolder();
+    MakePath(folder);
+    QStringList lines;
+    QSet<QString> taken;
+    int saved = 0;
+    for (const GalleryPicture &picture : pictures) {
+        const QString base = DrawerFileName(picture.revealedAt, picture.drawer, picture.word);
+        QString name = base;
+        // Two turns of one drawer with one word can end within a second: keep both.
+        for (int n = 2; taken.contains(name); ++n)
+            name = base.chopped(4) + QStringLiteral(" (%1).png").arg(n);
+        taken.insert(name);
+        if (WriteFile(QDir(folder).filePath(name), picture.png))
+            ++saved;
+        else
+            lines << failedLine(name);
+    }
+    lines << QStringLiteral("%1枚の絵をpngフォルダに保存しました").arg(saved);
+    return lines;
 }
 
 } // namespace zb

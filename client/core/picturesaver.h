@@ -7,6 +7,8 @@
 
 namespace zb {
 
+struct GalleryPicture;
+
 struct PictureContext {
     bool oekakiChatVisible = false; // lblOekakiChat shown (free drawing)
     bool connected = false;         // an open game connection
@@ -19,14 +21,27 @@ class PictureSaver {
   public:
     // The file name, or an empty string when the picture cannot be saved.
     static QString PictureFileName(const QDateTime &now, const PictureContext &context);
+    // The name of a turn's picture: stamp, drawer and word.
+    static QString DrawerFileName(const QDateTime &when, const QString &drawerName, const QString &caption);
     // An 8-bit PNG whose colour table keeps the canvas colours; false on failure.
     static bool SavePNG(const QImage &picture, const QString &path);
+    // The PNG that SavePNG writes, in memory; empty on failure.
+    static QByteArray EncodePNG(const QImage &picture);
+    // Writes the file whole or not at all.
+    static bool WriteFile(const QString &path, const QByteArray &bytes);
     // The whole "save picture" action into ProgramFolder()/png: returns the
     // system lines to show, in order ("この絵は保存できません！", or the success
     // line "[name]を保存しました" only after the file was written, or a clear
     // failure line).
     static QStringList cmdSavePicture_Click(const QImage &canvas, const PictureContext &context,
                                             const QDateTime &now = QDateTime::currentDateTime());
+    // The same for a turn's kept picture, named by its drawer and word.
+    static QStringList savePicture(const GalleryPicture &picture,
+                                   const QDateTime &now = QDateTime::currentDateTime());
+    // Every kept picture, each stamped with the moment of its turn's end (two
+    // that would share a name get " (2)", " (3)", ...): a line per failure,
+    // then the count of pictures written.
+    static QStringList saveGallery(const QList<GalleryPicture> &pictures);
 
     // The picture as an 8-bit indexed image: the nine palette colours first, then
     // any other colour present, nearest-colour mapped beyond 256 (no dithering).

@@ -2,6 +2,7 @@
 
 #include "linesocket.h"
 #include "settingsstore.h"
+#include "socketerror.h"
 #include "statusrecord.h"
 #include "version.h"
 
@@ -35,8 +36,7 @@ LobbySession::LobbySession(QObject *parent)
     connect(&m_tmrReloadLimit, &QTimer::timeout, this, &LobbySession::tmrReloadLimit_Timer);
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbySession::onConnectTimeout);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbySession::onConnected);
-    connect(m_socket->socket(), &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
+    connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbySession::onSocketError);
     connect(m_socket, &LineSocket::lineReceived, this, &LobbySession::Cont);
     connect(m_socket, &LineSocket::inputOverflow, this, [this] {
         m_socket->clearBuffer();
@@ -81,11 +81,14 @@ void LobbySession::stop()
     const bool wasConnecting = isConnecting();
     m_connectTimer.stop();
     m_socket->clearBuffer();
-    // A chat line just sent still goes out before the connection ends.
-    if (m_socket->isConnected())
+    // A chat line just sent still goes out before the connection ends, even
+    // when the window and this session are deleted right after.
+    if (m_socket->isConnected()) {
+        m_socket->socket()->flush();
         m_socket->socket()->disconnectFromHost();
-    else
+    } else {
         m_socket->socket()->abort();
+    }
     if (wasConnecting) {
         emit connectingChanged(false);
     }
@@ -169,11 +172,11 @@ void LobbySession::onConnectTimeout()
     emit connectingChanged(false);
 }
 
-void LobbySession::onSocketError(int error)
+void LobbySession::onSocketError(QAbstractSocket::SocketError error)
 {
     // The lobby closing the connection is no error to report.
     if (error != QAbstractSocket::RemoteHostClosedError)
-        AddSystemText(QStringLiteral("エラー:") + QString::number(error));
+        AddSystemText(QStringLiteral("エラー:") + QString::number(socketErrorNumber(error)));
     wscLobby_Close();
 }
 

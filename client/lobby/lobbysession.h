@@ -4,6 +4,7 @@
 #include "serverinfo.h"
 #include "serverlistpage.h"
 
+#include <QAbstractSocket>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -88,7 +89,7 @@ class LobbySession : public QObject {
   private:
     void onConnected();
     void onConnectTimeout();
-    void onSocketError(int error);
+    void onSocketError(QAbstractSocket::SocketError error);
     void SetServerListHtml(bool noRooms);
     void setReload(const QString &caption, bool enabled);
     QString playerName() const;

@@ -5,7 +5,6 @@
 #include "serverlistpage.h"
 #include "textclean.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -80,6 +79,9 @@ LobbyWindow::LobbyWindow(QWidget *parent)
                    QStringLiteral("IPAexGothic"), QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic"),
                    QStringLiteral("MS UI Gothic"), QStringLiteral("Meiryo")});
     setFont(f);
+    // Closing the window ends it and its lobby connection; opening it again
+    // starts from nothing, as the first time.
+    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(m_session->windowCaption());
     buildControls();
     connectSession();
@@ -192,15 +194,14 @@ void LobbyWindow::connectSession()
 void LobbyWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    // Opening the window again after it was closed starts afresh, as the first time.
+    // Shown again after being minimised, it keeps its connection.
     if (!m_loaded) Form_Load();
 }
 
 void LobbyWindow::Form_Load()
 {
+    // The game window has placed this window at its own corner before showing it.
     m_loaded = true;
-    const QWidget *game = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
-    if (game && game != this) move(game->pos());
     webMain->clear();
     m_session->start();
 }
@@ -208,9 +209,6 @@ void LobbyWindow::Form_Load()
 void LobbyWindow::closeEvent(QCloseEvent *event)
 {
     m_session->stop();
-    picPopup->hide();
-    cmdClose->setEnabled(true);
-    m_loaded = false;
     QWidget::closeEvent(event);
 }
 
@@ -308,8 +306,10 @@ void LobbyWindow::SetPopup(const QString &text)
     lblPopup->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     lblPopup->adjustSize();
     picPopup->resize(lblPopup->size());
-    const int x = width() - picPopup->width() - twips(this, 600);
-    const int y = height() - picPopup->height() - twips(this, 2600);
+    // Measured from the window's outer size, frame included.
+    const QSize outer = frameGeometry().size();
+    const int x = outer.width() - picPopup->width() - twips(this, 600);
+    const int y = outer.height() - picPopup->height() - twips(this, 2600);
     picPopup->move(qMax(0, x), qMax(0, y));
     picPopup->raise();
     picPopup->show();

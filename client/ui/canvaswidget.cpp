@@ -6,12 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <cmath>
 
 namespace zb {
 
 CanvasWidget::CanvasWidget(CanvasModel *model, QWidget *parent) : QWidget(parent), m_model(model)
 {
-    setFixedSize(CanvasWidth, CanvasHeight);
+    resize(CanvasWidth, CanvasHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Moves reach the model with or without a button, as the pen may be down.
     setMouseTracking(true);
@@ -35,25 +36,39 @@ void CanvasWidget::setMousePointer(int pointer)
     }
 }
 
+QPointF CanvasWidget::toCanvas(const QPointF &widgetPos) const
+{
+    // Whole pixels, so that a stroke on the wire is the same at every window
+    // size; the small allowance keeps exact multiples from rounding down.
+    const double x = widgetPos.x() * CanvasWidth / qMax(1, width());
+    const double y = widgetPos.y() * CanvasHeight / qMax(1, height());
+    return QPointF(std::floor(x + 1e-9), std::floor(y + 1e-9));
+}
+
 void CanvasWidget::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
-    p.drawImage(event->rect(), m_model->image(), event->rect());
+    if (size() == QSize(CanvasWidth, CanvasHeight)) {
+        p.drawImage(event->rect(), m_model->image(), event->rect());
+        return;
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(rect(), m_model->image());
 }
 
 void CanvasWidget::mousePressEvent(QMouseEvent *event)
 {
-    m_model->picMain_MouseDown(event->button(), event->position());
+    m_model->picMain_MouseDown(event->button(), toCanvas(event->position()));
 }
 
 void CanvasWidget::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    m_model->picMain_MouseDown(event->button(), event->position());
+    m_model->picMain_MouseDown(event->button(), toCanvas(event->position()));
 }
 
 void CanvasWidget::mouseMoveEvent(QMouseEvent *event)
 {
-    m_model->picMain_MouseMove(event->position());
+    m_model->picMain_MouseMove(toCanvas(event->position()));
 }
 
 void CanvasWidget::mouseReleaseEvent(QMouseEvent *)

@@ -5,6 +5,7 @@
 #include "connectdialog.h"
 #include "desktop.h"
 #include "fileutil.h"
+#include "gamewindowlayout.h"
 #include "lobbywindow.h"
 #include "optionsdialog.h"
 #include "questionwindow.h"
@@ -21,22 +22,16 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWindow>
 
 namespace zb {
 
 const QString GameWindow::SendHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
 
 namespace {
-constexpr int CanvasX = 8;
-constexpr int CanvasY = 58;
-constexpr int PaletteX = CanvasX + CanvasWidth + 8;
-constexpr int PlayersX = PaletteX + 56 + 12;
-constexpr int PanelWidth = 212;
-constexpr int PanelHeight = 50;
-constexpr int PanelStep = 54;
-
 QString css(int value)
 {
     return colorFromValue(value).name();
@@ -72,7 +67,9 @@ GameWindow::GameWindow(QWidget *parent) : QWidget(parent)
     buildPlayers();
     buildButtons();
     buildViews();
-    setFixedSize(PlayersX + PanelWidth + 8, 730);
+    setMinimumSize(GameWindowLayout::ClassicSize);
+    resize(GameWindowLayout::ClassicSize);
+    applyLayout();
     wireClient();
     // Keys reach the window first, whichever control has the focus.
     qApp->installEventFilter(this);
@@ -86,14 +83,12 @@ GameWindow::~GameWindow()
 void GameWindow::buildBackdrop()
 {
     Picture2 = new QWidget(this);
-    Picture2->setGeometry(0, 0, PaletteX + 56 + 4, CanvasY + CanvasHeight + 8);
     setBackground(Picture2, colorValue(128, 128, 128));
 
     lblQuestion = new QLabel(QStringLiteral("お題"), Picture2);
     // Words and names come from the server: never markup, which would also
     // make the label load any file an <img> names.
     lblQuestion->setTextFormat(Qt::PlainText);
-    lblQuestion->setGeometry(8, 4, Picture2->width() - 16, 28);
     QFont big = lblQuestion->font();
     big.setPointSize(16);
     big.setBold(true);
@@ -108,16 +103,13 @@ void GameWindow::buildBackdrop()
     lblTimeLimit->setGeometry(88, 34, 60, 20);
     setTextColor(lblTimeLimit, colorValue(255, 255, 255));
     lblOekakiChat = new QLabel(QStringLiteral("ただいまお絵かきチャットモード！"), Picture2);
-    lblOekakiChat->setGeometry(180, 34, 460, 20);
     setTextColor(lblOekakiChat, colorValue(255, 255, 160));
     lblOekakiChat->hide();
 
     picMain = new CanvasWidget(&m_client.canvas(), Picture2);
-    picMain->move(CanvasX, CanvasY);
 
     for (int i = 0; i < PaletteSize; ++i) {
         lblColor[i] = new ClickLabel(Picture2);
-        lblColor[i]->setGeometry(PaletteX + 4, CanvasY + i * 30, 48, 26);
         setBackground(lblColor[i], PaletteValues[i]);
         connect(lblColor[i], &ClickLabel::clicked, this, [this, i] { m_client.canvas().lblColor_Click(i); });
         connect(lblColor[i], &ClickLabel::doubleClicked, this,
@@ -126,16 +118,10 @@ void GameWindow::buildBackdrop()
     shpSelectedColor = markerFrame(Picture2);
 
     // Growing dots for growing widths; the small ones sit low like the large.
-    static const int dotSizes[4] = {6, 11, 18, 26};
     static const char *const dotTexts[4] = {"\n\n●", "\n●", "●", "●"};
-    const int widthTop = CanvasY + PaletteSize * 30 + 4;
     for (int i = 0; i < 4; ++i) {
         lblDrawWidth[i] = new ClickLabel(QString::fromUtf8(dotTexts[i]), Picture2);
-        lblDrawWidth[i]->setGeometry(PaletteX + 4, widthTop + i * 44, 48, 40);
         lblDrawWidth[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        QFont f = lblDrawWidth[i]->font();
-        f.setPointSize(dotSizes[i]);
-        lblDrawWidth[i]->setFont(f);
         setBackground(lblDrawWidth[i], colorValue(255, 255, 255));
         connect(lblDrawWidth[i], &ClickLabel::clicked, this,
                 [this, i] { m_client.canvas().lblDrawWidth_Click(i); });
@@ -145,32 +131,23 @@ void GameWindow::buildBackdrop()
         QStringLiteral("border: 2px solid #ff0000; background: transparent;"));
 
     cmdClear = new QPushButton(QStringLiteral("クリア"), Picture2);
-    cmdClear->setGeometry(PaletteX, widthTop + 4 * 44 + 2, 56, 28);
     connect(cmdClear, &QPushButton::clicked, this, [this] { m_client.canvas().cmdClear_Click(); });
-    moveColorMarker(0);
-    moveWidthMarker(0);
 }
 
 void GameWindow::buildPlayers()
 {
     for (int i = 0; i < SlotCount; ++i) {
         picPlayer[i] = new QFrame(this);
-        picPlayer[i]->setGeometry(PlayersX, 8 + i * PanelStep, PanelWidth, PanelHeight);
         picPlayer[i]->setFrameShape(QFrame::Box);
         setBackground(picPlayer[i], colorValue(255, 255, 255));
         lblPlayer[i] = new QLabel(QStringLiteral("プレイヤー%1[空き]").arg(i + 1), picPlayer[i]);
         lblPlayer[i]->setTextFormat(Qt::PlainText);
-        lblPlayer[i]->setGeometry(1, 1, PanelWidth - 2, 22);
         setBackground(lblPlayer[i], colorValue(128, 128, 128));
         setTextColor(lblPlayer[i], colorValue(255, 255, 255));
         lblReady[i] = new QLabel(QStringLiteral("準備完了"), picPlayer[i]);
-        lblReady[i]->setGeometry(6, 26, 90, 20);
-        // The score captions share one height in every panel.
         lblScoreTitle[i] = new QLabel(QStringLiteral("Score:"), picPlayer[i]);
-        lblScoreTitle[i]->setGeometry(104, 26, 44, 20);
         lblScore[i] = new QLabel(QStringLiteral("0"), picPlayer[i]);
         lblScore[i]->setTextFormat(Qt::PlainText);
-        lblScore[i]->setGeometry(148, 26, 48, 20);
     }
     shpQok = markerFrame(this);
     shpQok->setStyleSheet(QStringLiteral("border: 3px solid #ff0000; background: transparent;"));
@@ -179,30 +156,20 @@ void GameWindow::buildPlayers()
 
 void GameWindow::buildButtons()
 {
-    const int top = 8 + SlotCount * PanelStep + 4;
-    const int half = (PanelWidth - 4) / 2;
-    auto place = [&](QWidget *w, int row, int col, int span = 1) {
-        w->setGeometry(PlayersX + col * (half + 4), top + row * 32, span == 2 ? PanelWidth : half, 28);
-    };
     cmdClient = new QPushButton(QStringLiteral("ロビーに接続"), this);
-    place(cmdClient, 0, 0);
     cmdDirectConnect = new QPushButton(QStringLiteral("IPアドレスで接続"), this);
-    place(cmdDirectConnect, 0, 1);
     cmdSetting = new QPushButton(QStringLiteral("設定"), this);
-    place(cmdSetting, 1, 0);
     cmdDisConnect = new QPushButton(QStringLiteral("切断"), this);
-    place(cmdDisConnect, 1, 1);
     cmdSavePicture = new QPushButton(QStringLiteral("画像を保存"), this);
     cmdSavePicture->setToolTip(
         QStringLiteral("現在書かれている絵を保存します。回答側で正解前だと、お題の保存はされません。"));
-    place(cmdSavePicture, 2, 0);
     chkSavePictureReserve = new QCheckBox(QStringLiteral("保存予約"), this);
     chkSavePictureReserve->setToolTip(
         QStringLiteral("押しておくと正解or時間切れ時に自動的に画像を保存します。"));
-    place(chkSavePictureReserve, 2, 1);
     cmdReady = new QPushButton(QStringLiteral("準備完了"), this);
-    place(cmdReady, 3, 0, 2);
     cmdReady->setEnabled(false);
+    cmdLastResult = new QPushButton(QStringLiteral("前回の結果"), this);
+    cmdLastResult->hide();
 
     connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
     connect(cmdDirectConnect, &QPushButton::clicked, this, [this] { openConnectDialog(); });
@@ -211,24 +178,110 @@ void GameWindow::buildButtons()
     connect(cmdSavePicture, &QPushButton::clicked, this, [this] { m_client.cmdSavePicture_Click(); });
     connect(chkSavePictureReserve, &QCheckBox::toggled, &m_client, &GameClient::setSaveReserve);
     connect(cmdReady, &QPushButton::clicked, &m_client, &GameClient::cmdReady_Click);
+    connect(cmdLastResult, &QPushButton::clicked, this, &GameWindow::showResults);
 }
 
 void GameWindow::buildViews()
 {
-    const int top = Picture2->height() + 8;
-    const int viewWidth = (Picture2->width() - 8) / 2;
     txtSystem = new QPlainTextEdit(this);
-    txtSystem->setGeometry(8, top, viewWidth, 730 - top - 8);
     txtState = new QPlainTextEdit(this);
-    txtState->setGeometry(16 + viewWidth, top, viewWidth, 730 - top - 40);
     for (QPlainTextEdit *view : {txtSystem, txtState}) {
         view->setReadOnly(true);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
     txtSend = new QLineEdit(SendHint, this);
-    txtSend->setGeometry(16 + viewWidth, 730 - 36, viewWidth, 28);
     txtSend->setMaxLength(100);
     connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::txtSend_Return);
+}
+
+void GameWindow::applyLayout()
+{
+    const GameWindowLayout l = GameWindowLayout::forSize(size());
+    Picture2->setGeometry(l.backdrop);
+    lblQuestion->setGeometry(l.question);
+    lblOekakiChat->setGeometry(180, 34, qMax(0, l.backdrop.width() - 188), 20);
+    picMain->setGeometry(l.canvas);
+    for (int i = 0; i < PaletteSize; ++i)
+        lblColor[i]->setGeometry(l.swatches[i]);
+    // The dots keep their sizes, and shrink only with buttons too small for them.
+    static const int dotSizes[4] = {6, 11, 18, 26};
+    const double dotScale = qMin(1.0, l.widthButtons[0].height() / 40.0);
+    for (int i = 0; i < 4; ++i) {
+        lblDrawWidth[i]->setGeometry(l.widthButtons[i]);
+        QFont f = lblDrawWidth[i]->font();
+        f.setPointSize(qMax(4, qRound(dotSizes[i] * dotScale)));
+        lblDrawWidth[i]->setFont(f);
+    }
+    cmdClear->setGeometry(l.clearButton);
+    moveColorMarker(m_colorMarker);
+    moveWidthMarker(m_widthMarker);
+
+    const QRect column = l.playerColumn;
+    const int width = column.width();
+    const int nameHeight = qBound(16, l.panelHeight - 28, 28);
+    const int rowTop = nameHeight + 4;
+    const int rowHeight = qMin(20, l.panelHeight - rowTop - 1);
+    for (int i = 0; i < SlotCount; ++i) {
+        picPlayer[i]->setGeometry(column.x(), column.y() + i * l.panelStep, width, l.panelHeight);
+        lblPlayer[i]->setGeometry(1, 1, width - 2, nameHeight);
+        lblReady[i]->setGeometry(6, rowTop, 90, rowHeight);
+        // The score captions share one height in every panel, at the right.
+        lblScoreTitle[i]->setGeometry(width - 108, rowTop, 44, rowHeight);
+        lblScore[i]->setGeometry(width - 64, rowTop, 48, rowHeight);
+    }
+    onQokSlot(m_client.qokSlot());
+
+    const int buttonsTop = column.y() + SlotCount * l.panelStep + 4;
+    const int half = (width - 4) / 2;
+    auto place = [&](QWidget *w, int row, int col, int span = 1) {
+        w->setGeometry(column.x() + col * (half + 4), buttonsTop + row * l.buttonStep,
+                       span == 2 ? width : half, l.buttonStep - 4);
+    };
+    place(cmdClient, 0, 0);
+    place(cmdDirectConnect, 0, 1);
+    place(cmdSetting, 1, 0);
+    place(cmdDisConnect, 1, 1);
+    place(cmdSavePicture, 2, 0);
+    place(chkSavePictureReserve, 2, 1);
+    // The last game's results share the ready button's row while they are offered.
+    if (cmdLastResult->isVisibleTo(this)) {
+        place(cmdReady, 3, 0);
+        place(cmdLastResult, 3, 1);
+    } else {
+        place(cmdReady, 3, 0, 2);
+    }
+
+    txtSystem->setGeometry(l.systemView);
+    txtState->setGeometry(l.chatView);
+    txtSend->setGeometry(l.sendBox);
+}
+
+void GameWindow::fitToScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen) return;
+    // The frame is known once the window manager has framed the window.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+    const QSize room =
+        (screen->availableGeometry().size() - frame).expandedTo(GameWindowLayout::SmallestSize);
+    setMinimumSize(GameWindowLayout::ClassicSize.boundedTo(room));
+    if (!isMaximized() && !isFullScreen()) resize(size().boundedTo(room));
+}
+
+void GameWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    applyLayout();
+}
+
+void GameWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_screenWatched && windowHandle()) {
+        m_screenWatched = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &GameWindow::fitToScreen);
+    }
+    fitToScreen();
 }
 
 void GameWindow::wireClient()
@@ -243,6 +296,12 @@ void GameWindow::wireClient()
     connect(c, &GameClient::turnStarted, this, &GameWindow::onTurnStarted);
     connect(c, &GameClient::qokSlotChanged, this, &GameWindow::onQokSlot);
     connect(c, &GameClient::saveReserveChanged, chkSavePictureReserve, &QCheckBox::setChecked);
+    connect(c, &GameClient::gameFinished, this, &GameWindow::showResults);
+    connect(c, &GameClient::resultAvailableChanged, this, [this](bool available) {
+        cmdLastResult->setVisible(available);
+        applyLayout();
+        if (!available && m_results) m_results->clear();
+    });
     connect(c, &GameClient::connectionOpenChanged, this, [this](bool open) {
         if (m_lobby) {
             m_lobby->setGameConnectionOpen(open);
@@ -274,11 +333,14 @@ void GameWindow::Form_Load()
     m_client.setQuestionWindow(m_settings.QuestionWindow == 1);
     m_client.setColorChangeWidth(m_settings.ColorChangeWidth == 1);
     m_client.setName(m_settings.Name);
+    m_client.setSoundOn(m_settings.SoundEffect == 1);
     SetPlayers();
     picMain->setMousePointer(m_settings.MousePointer);
     applyChatTextSize();
     applyQuestionWindow();
     show();
+    // Only a shown window has its place on the screen to measure from.
+    if (m_questionWindow) m_questionWindow->placeBeside(this);
     if (m_settings.LobbyAutoConnect == 1) cmdClient_Click();
     m_client.Init();
 }
@@ -310,7 +372,9 @@ void GameWindow::applyQuestionWindow()
 void GameWindow::cmdClient_Click()
 {
     if (!m_lobby) {
+        // Closing deletes the window, so every opening starts afresh.
         m_lobby = new LobbyWindow;
+        m_lobby->move(pos());
         connect(m_lobby, &LobbyWindow::joinRequested, this, &GameWindow::openConnectDialog);
     }
     m_lobby->setGameConnectionOpen(m_client.connection().state() != GameConnection::State::Closed);
@@ -347,6 +411,7 @@ void GameWindow::cmdSetting_Click()
             picMain->setMousePointer(m_settings.MousePointer);
             m_client.setAutoSavePicture(m_settings.AutoSavePicture == 1);
             m_client.setColorChangeWidth(m_settings.ColorChangeWidth == 1);
+            m_client.setSoundOn(m_settings.SoundEffect == 1);
         });
     }
     m_optionsDialog->show();
@@ -366,11 +431,25 @@ void GameWindow::cmdDisConnect_Click()
     box->open();
 }
 
+void GameWindow::showResults()
+{
+    if (!m_client.resultAvailable()) return;
+    if (!m_results) {
+        m_results = new ResultsView(Picture2);
+        connect(m_results, &ResultsView::saveAllRequested, this,
+                [this] { m_results->setStatus(m_client.saveGallery().constLast()); });
+    }
+    m_results->showResult(m_client.result(), m_client.gallery().pictures());
+}
+
 void GameWindow::SetPlayers()
 {
     const PlayerList &players = m_client.players();
     for (int i = 0; i < SlotCount; ++i) {
-        lblPlayer[i]->setText(removeControlChars(players.name(i)));
+        QString name = removeControlChars(players.name(i));
+        // Only this window knows which panel is the player's own; nothing of it is sent.
+        if (!name.isEmpty() && i == m_client.ownSlot()) name += QStringLiteral("（自分）");
+        lblPlayer[i]->setText(name);
         const ReadyLabel label = ReadyLabelFor(players.name(i), players.ready(i));
         lblReady[i]->setText(label.text);
         setTextColor(lblReady[i], label.color);
@@ -389,7 +468,7 @@ void GameWindow::onTurnStarted(int drawer, bool isDrawer)
 
 void GameWindow::onQokSlot(int slot)
 {
-    if (!PlayerList::valid(slot)) {
+    if (!PlayerList::valid(slot) || !picPlayer[slot]) {
         shpQok->hide();
         return;
     }
@@ -400,6 +479,7 @@ void GameWindow::onQokSlot(int slot)
 
 void GameWindow::moveColorMarker(int index)
 {
+    m_colorMarker = index;
     const bool light = index == 1 || index == 4;
     shpSelectedColor->setStyleSheet(
         QStringLiteral("border: 3px solid %1; background: transparent;")
@@ -410,6 +490,7 @@ void GameWindow::moveColorMarker(int index)
 
 void GameWindow::moveWidthMarker(int index)
 {
+    m_widthMarker = index;
     shpSelectedDrawWidth->setGeometry(lblDrawWidth[index]->geometry().adjusted(-2, -2, 2, 2));
     shpSelectedDrawWidth->raise();
 }

@@ -7,6 +7,7 @@
 #include "logbuffer.h"
 #include "optionsdialog.h"
 #include "questionwindow.h"
+#include "resultsview.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -52,6 +53,9 @@ class GameWindow : public QWidget {
     LobbyWindow *lobbyWindow() const { return m_lobby; }
     ConnectDialog *connectDialog() const { return m_connectDialog; }
     OptionsDialog *optionsDialog() const { return m_optionsDialog; }
+    ResultsView *resultsView() const { return m_results; }
+    // The last game's results over the canvas.
+    void showResults();
 
     // Controls, named as the players' manual names them.
     QWidget *Picture2 = nullptr;
@@ -78,6 +82,7 @@ class GameWindow : public QWidget {
     QCheckBox *chkSavePictureReserve = nullptr;
     QPushButton *cmdSetting = nullptr;
     QPushButton *cmdReady = nullptr;
+    QPushButton *cmdLastResult = nullptr;
     QPlainTextEdit *txtSystem = nullptr;
     QPlainTextEdit *txtState = nullptr;
     QLineEdit *txtSend = nullptr;
@@ -87,8 +92,14 @@ class GameWindow : public QWidget {
   protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
   private:
+    // Places every part for the window's size (GameWindowLayout).
+    void applyLayout();
+    // No larger than the screen: the classic minimum gives way on small screens.
+    void fitToScreen();
     void buildBackdrop();
     void buildPlayers();
     void buildButtons();
@@ -114,6 +125,10 @@ class GameWindow : public QWidget {
     QPointer<LobbyWindow> m_lobby;
     QPointer<ConnectDialog> m_connectDialog;
     QPointer<OptionsDialog> m_optionsDialog;
+    int m_colorMarker = 0;
+    int m_widthMarker = 0;
+    bool m_screenWatched = false;
+    QPointer<ResultsView> m_results;
 };
 
 } // namespace zb

@@ -25,9 +25,10 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     chkColorChangeWidth =
         new QCheckBox(QStringLiteral("色を選択したときはペンの太さを細ペンにする"), frameSettings);
     chkAutoSavePicture = new QCheckBox(QStringLiteral("画像を自動的に保存する"), frameSettings);
+    chkSoundEffect = new QCheckBox(QStringLiteral("効果音を鳴らす"), frameSettings);
     auto *settingsLayout = new QVBoxLayout(frameSettings);
     for (QCheckBox *box : {chkLobbyAutoConnect, chkLobbyAutoName, chkQuestionWindow, chkChatTextSize,
-                           chkColorChangeWidth, chkAutoSavePicture})
+                           chkColorChangeWidth, chkAutoSavePicture, chkSoundEffect})
         settingsLayout->addWidget(box);
 
     auto *frameCursor = new QGroupBox(QStringLiteral("カーソル"), this);
@@ -76,6 +77,7 @@ void OptionsDialog::Form_Load()
     chkChatTextSize->setChecked(m_settings->ChatTextSize2 == 1);
     chkColorChangeWidth->setChecked(m_settings->ColorChangeWidth == 1);
     chkAutoSavePicture->setChecked(m_settings->AutoSavePicture == 1);
+    chkSoundEffect->setChecked(m_settings->SoundEffect == 1);
     // A stored value outside 0-2 selects no button; OK then stores the pen (2).
     // An exclusive group cannot clear its last choice, hence the switch around it.
     m_cursorGroup->setExclusive(false);
@@ -93,6 +95,7 @@ void OptionsDialog::cmdOk_Click()
         m_settings->QuestionWindow = chkQuestionWindow->isChecked() ? 1 : 0;
         m_settings->LobbyAutoConnect = chkLobbyAutoConnect->isChecked() ? 1 : 0;
         m_settings->LobbyAutoName = chkLobbyAutoName->isChecked() ? 1 : 0;
+        m_settings->SoundEffect = chkSoundEffect->isChecked() ? 1 : 0;
         if (optMousePointer[0]->isChecked())
             m_settings->MousePointer = 0;
         else if (optMousePointer[1]->isChecked())

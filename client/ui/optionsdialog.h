@@ -23,6 +23,7 @@ class OptionsDialog : public QDialog {
     QCheckBox *chkChatTextSize = nullptr;
     QCheckBox *chkColorChangeWidth = nullptr;
     QCheckBox *chkAutoSavePicture = nullptr;
+    QCheckBox *chkSoundEffect = nullptr;
     QRadioButton *optMousePointer[3] = {};
     QPushButton *cmdOk = nullptr;
     QPushButton *cmdCancel = nullptr;
@@ -32,7 +33,7 @@ class OptionsDialog : public QDialog {
 
   signals:
     // OK pressed: settings updated and saved; the game window applies chat
-    // size, the word window and the cursor.
+    // size, the word window, the cursor and the sound switch.
     void settingsApplied();
 
   private:

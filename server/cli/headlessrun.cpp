@@ -39,6 +39,8 @@ int runHeadless(const ServerCommandLine &commandLine)
 
     ServerSettings settings = server.loadSettings();
     if (!commandLine.applyTo(settings)) return 2;
+    // Without a window nobody changes a setting: the run saves none.
+    server.setRunOptions(settings, ServerSettings::AllFields);
 
     switch (server.cmdStartServer_Click(settings)) {
     case GameServer::StartResult::NoWords:

@@ -72,19 +72,27 @@ int ServerCommandLine::process(const QCoreApplication &app)
     return -1;
 }
 
-bool ServerCommandLine::applyTo(ServerSettings &s) const
+bool ServerCommandLine::applyTo(ServerSettings &s, int *given) const
 {
+    using F = ServerSettings::Field;
     bool ok = true;
-    if (isSet(port)) s.port = m_parser.value(port);
-    if (isSet(password)) s.password = m_parser.value(password);
-    if (isSet(roomName)) s.roomName = m_parser.value(roomName);
-    if (isSet(comment)) s.comment = m_parser.value(comment);
-    if (isSet(players)) s.playerMaxIndex = rangeValue(players, 3, 8, ok) - 3;
-    if (isSet(rounds)) s.roundMaxIndex = rangeValue(rounds, 2, 5, ok) - 2;
-    if (isSet(questionControl)) s.questionControl = true;
-    if (isSet(dictMode)) s.dictionaryMode = rangeValue(dictMode, 0, 4, ok);
-    s.tickedDictionaries = m_parser.values(dict);
-    if (isSet(noLobby)) s.lobbyRegister = false;
+    int fields = 0;
+    const auto set = [&](const QCommandLineOption &option, F field) {
+        if (!isSet(option)) return false;
+        fields |= field;
+        return true;
+    };
+    if (set(port, F::Port)) s.port = m_parser.value(port);
+    if (set(password, F::Password)) s.password = m_parser.value(password);
+    if (set(roomName, F::RoomName)) s.roomName = m_parser.value(roomName);
+    if (set(comment, F::Comment)) s.comment = m_parser.value(comment);
+    if (set(players, F::PlayerMax)) s.playerMaxIndex = rangeValue(players, 3, 8, ok) - 3;
+    if (set(rounds, F::RoundMax)) s.roundMaxIndex = rangeValue(rounds, 2, 5, ok) - 2;
+    if (set(questionControl, F::QuestionControl)) s.questionControl = true;
+    if (set(dictMode, F::DictionaryMode)) s.dictionaryMode = rangeValue(dictMode, 0, 4, ok);
+    if (set(dict, F::Dictionaries)) s.tickedDictionaries = m_parser.values(dict);
+    if (set(noLobby, F::LobbyRegister)) s.lobbyRegister = false;
+    if (given) *given = fields;
     return ok;
 }
 

@@ -38,9 +38,10 @@ class ServerCommandLine {
     const PortMapConfig &portMap() const { return m_portMap; }
     // Lobby address for this run; empty means the stored one.
     QString lobbyAddress() const { return m_parser.value(lobby); }
-    // The room options over the given (stored) settings. False, after saying
-    // which value is wrong on standard error, when one is out of range.
-    bool applyTo(ServerSettings &settings) const;
+    // The room options over the given (stored) settings; `given` gets the
+    // fields they set. False, after saying which value is wrong on standard
+    // error, when one is out of range.
+    bool applyTo(ServerSettings &settings, int *given = nullptr) const;
 
     QCommandLineOption headless{QStringLiteral("headless"),
                                 QStringLiteral("Run without a window: log on standard output, operator "
@@ -81,7 +82,7 @@ class ServerCommandLine {
         QStringLiteral("DIR")};
     QCommandLineOption start{QStringLiteral("start"),
                              QStringLiteral("With the window: press the start button at once, with the "
-                                            "stored settings.")};
+                                            "stored settings and these options.")};
     QCommandLineOption tickInterval{QStringLiteral("tick-ms"),
                                     QStringLiteral("Length of the one-second tick in ms (default 1000)."),
                                     QStringLiteral("N")};

@@ -1,5 +1,7 @@
 #include "canvasmirror.h"
 
+#include "cp932.h"
+
 #include <QPainter>
 #include <cmath>
 
@@ -20,6 +22,11 @@ bool CanvasMirror::DrawLine(const QString &stroke)
         update();
     }
     return s.ok;
+}
+
+bool CanvasMirror::DrawLine(const QByteArray &stroke)
+{
+    return DrawLine(fromCp932(stroke));
 }
 
 void CanvasMirror::DrawPoint2(double x, double y, int color, int width)

@@ -3,6 +3,7 @@
 #include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
+#include "laststandings.h"
 #include "logview.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
@@ -54,8 +55,10 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     m_leftPages->setFixedWidth(LeftColumnWidth);
 
     players = new PlayerPanel(this);
+    lastStandings = new LastStandings(this);
     txtState = new LogView(this);
-    txtState->setFixedHeight(190);
+    // The log takes whatever room the window is given beyond its first size.
+    txtState->setMinimumHeight(190);
     txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
     txtSend->setPlaceholderText(AnnounceHint);
@@ -65,6 +68,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     auto *right = new QVBoxLayout;
     right->addWidget(buildStatusStrip());
     right->addWidget(players);
+    right->addWidget(lastStandings);
     right->addWidget(txtState, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addWidget(txtSend, 1);
@@ -73,7 +77,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     auto *rightBox = new QWidget(this);
     rightBox->setLayout(right);
     right->setContentsMargins(0, 0, 0, 0);
-    rightBox->setFixedWidth(RightColumnWidth);
+    rightBox->setMinimumWidth(RightColumnWidth);
 
     picAddress = new AddressPanel(this);
     picAddress->setFixedWidth(LeftColumnWidth);
@@ -82,17 +86,21 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     left->addWidget(picAddress);
     auto *top = new QHBoxLayout;
     top->addLayout(left);
-    top->addWidget(rightBox);
+    top->addWidget(rightBox, 1);
 
     auto *outer = new QVBoxLayout(this);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
-    outer->addLayout(top);
+    // Never smaller than everything shown needs; larger gives the log the room.
+    outer->setSizeConstraint(QLayout::SetMinimumSize);
+    outer->addLayout(top, 1);
     outer->addWidget(buildMirror());
     picBack->setVisible(false);
 
     connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::cmdStartServer_Click);
     connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::cmdReload_Click);
     connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::lstQuestion_ItemCheck);
+    // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
+    connect(picSetting, &SettingsArea::modeChosen, this,
+            [this](int mode) { m_server->questionBank().setMode(mode); });
     connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::cmdLoadQuestion_Click);
     connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::cmdKick_Click);
     connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::txtSend_KeyPress);
@@ -194,11 +202,14 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::questionLabelChanged, this,
             [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
-    connect(s, &GameServer::strokeReceived, this, [this](const QString &payload) {
+    connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
         if (chkPictureView->isChecked()) picMain->DrawLine(payload);
     });
-    connect(s, &GameServer::fillReceived, picMain, &CanvasMirror::ClsScreen);
+    connect(s, &GameServer::fillReceived, this, [this](int index) {
+        if (chkPictureView->isChecked()) picMain->ClsScreen(index);
+    });
+    connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::ClsScreen);
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
     connect(&s->lobbyLink(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
@@ -206,13 +217,16 @@ void ServerConsole::connectServer()
     // The log lines of the start-up are part of the log the host reads.
     txtState->appendLine(s->logText());
     s->Form_Load();
-    picSetting->showSettings(s->loadSettings());
+    const ServerSettings start = s->loadSettings();
+    picSetting->showSettings(start);
+    tickDictionaries(start.tickedDictionaries);
     refreshDictionaryList();
     refreshPlayers();
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
     lblQuestion->setText(removeControlChars(s->questionLabel()));
     setLobbyStatus(s->lobbyLink().statusText());
-    if (s->serverStarted()) setWindowTitle(s->captionText());
+    // The caption shows port and counts from the start, before the server runs too.
+    setWindowTitle(s->captionText());
 }
 
 void ServerConsole::refreshPlayers()
@@ -223,6 +237,7 @@ void ServerConsole::refreshPlayers()
         players->setPlayer(i, free ? FreeSeatText : m_server->playerLabel(i), m_server->remoteAddress(i));
     }
     players->setHighlight(m_server->highlightedSlot());
+    lastStandings->follow(*m_server);
     picRunning->showPlayerCount(m_server->GetPlayerCnt(), m_server->settings().playerMax());
 }
 
@@ -232,6 +247,25 @@ void ServerConsole::refreshDictionaryList()
     picSetting->setEntries(bank.entries());
     for (const QString &entry : bank.tickedEntries())
         picSetting->setEntryTicked(entry, true);
+}
+
+void ServerConsole::tickDictionaries(const QStringList &entries)
+{
+    // Named on the command line: ticked as the host would tick them, with
+    // what goes wrong in the log, as a headless run reports it.
+    QuestionBank &bank = m_server->questionBank();
+    for (const QString &entry : entries) {
+        const QString title = QStringLiteral("追加辞書 「") + entry + QStringLiteral("」");
+        QStringList failures;
+        if (!bank.entries().contains(entry))
+            m_server->AddSystemText(title + QStringLiteral("が見つかりません"));
+        else if (!bank.setTicked(entry, true, &failures))
+            for (const QString &failure : failures) {
+                m_server->AddSystemText(title);
+                for (const QString &line : failure.split(QStringLiteral("\r\n")))
+                    m_server->AddSystemText(line);
+            }
+    }
 }
 
 void ServerConsole::setLobbyStatus(const QString &text)
@@ -290,8 +324,18 @@ void ServerConsole::lstQuestion_ItemCheck(const QString &entry, bool ticked)
 
 void ServerConsole::cmdKick_Click(int slot)
 {
-    ask(KickQuestion, QMessageBox::Yes | QMessageBox::No,
-        [this, slot](int button) { m_server->kick(slot, button == QMessageBox::Yes); });
+    const QString name = m_server->playerName(slot);
+    const QString address = m_server->remoteAddress(slot);
+    // A free seat has nobody to kick.
+    if (name.isEmpty() && address.isEmpty()) return;
+    const QString who = name.isEmpty() ? QStringLiteral("名前を送っていない接続（%1）").arg(address) : name;
+    ask(who + QStringLiteral(" をキックします。\n") + KickQuestion,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, [this, slot, name, address](int button) {
+            if (button != QMessageBox::Yes && button != QMessageBox::No) return;
+            // The question waited for the host: the seat may hold somebody else by now.
+            if (m_server->playerName(slot) != name || m_server->remoteAddress(slot) != address) return;
+            m_server->kick(slot, button == QMessageBox::Yes);
+        });
 }
 
 void ServerConsole::optServer_Click(int k)
@@ -301,8 +345,14 @@ void ServerConsole::optServer_Click(int k)
 
 void ServerConsole::chkPictureView_Click()
 {
-    // The window keeps a fixed size and grows or shrinks with the mirror.
-    picBack->setVisible(chkPictureView->isChecked());
+    // Showing the mirror raises the window's minimum, so the window grows; hiding
+    // it gives that height back instead of handing it to the log.
+    const bool show = chkPictureView->isChecked();
+    const int mirrorHeight = picBack->isVisible() ? picBack->height() + layout()->spacing() : 0;
+    picBack->setVisible(show);
+    layout()->activate();
+    if (!show && mirrorHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(width(), qMax(minimumHeight(), height() - mirrorHeight));
 }
 
 void ServerConsole::lblLobbyStatus_DblClick()

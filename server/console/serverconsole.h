@@ -16,6 +16,7 @@ namespace zb {
 class AddressPanel;
 class CanvasMirror;
 class GameServer;
+class LastStandings;
 class LogView;
 class PlayerPanel;
 class RunningPanel;
@@ -50,6 +51,7 @@ class ServerConsole : public QWidget {
     RunningPanel *picRunning = nullptr;
     AddressPanel *picAddress = nullptr;
     PlayerPanel *players = nullptr;
+    LastStandings *lastStandings = nullptr;
     LogView *txtState = nullptr;
     QLineEdit *txtSend = nullptr;
     QLabel *lblTimeLimit = nullptr;
@@ -70,6 +72,7 @@ class ServerConsole : public QWidget {
     void connectServer();
     void refreshPlayers();
     void refreshDictionaryList();
+    void tickDictionaries(const QStringList &entries);
     void setLobbyStatus(const QString &text);
     void txtSend_KeyPress();
     // A window-modal box; `done` gets the button pressed (Escape gives the escape button).

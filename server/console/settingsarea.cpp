@@ -140,7 +140,10 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
     }
     optQuestion[0]->setChecked(true);
     layout->addLayout(modeGrid);
-    connect(m_modeGroup, &QButtonGroup::idClicked, this, &SettingsArea::modeChosen);
+    // Reported however the choice changes: a click or the arrow keys.
+    connect(m_modeGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) emit modeChosen(id);
+    });
 
     layout->addWidget(new QLabel(QStringLiteral("使用する追加辞書（*.zbq）"), box));
     lstQuestion = new QListWidget(box);
@@ -285,6 +288,11 @@ void SettingsArea::showSettings(const ServerSettings &s)
     if (s.playerMaxIndex >= 0 && s.playerMaxIndex < cmbPlayerMax->count())
         cmbPlayerMax->setCurrentIndex(s.playerMaxIndex);
     chkQuestionControl->setChecked(s.questionControl);
+    txtPassword->setText(s.password);
+    chkLobbyRegister->setChecked(s.lobbyRegister);
+    if (s.gameType >= 0 && s.gameType < int(optGameMode.size())) optGameMode[s.gameType]->setChecked(true);
+    if (s.dictionaryMode >= 0 && s.dictionaryMode < int(optQuestion.size()))
+        optQuestion[s.dictionaryMode]->setChecked(true);
 }
 
 void SettingsArea::setEntries(const QStringList &entries)

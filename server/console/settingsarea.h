@@ -31,7 +31,7 @@ class SettingsArea : public QFrame {
 
     // The panels' values as the server takes them.
     ServerSettings settings() const;
-    // Fills the boxes (password, game type and registration stay as they are).
+    // Fills the boxes and buttons; the dictionary ticks are the list's own.
     void showSettings(const ServerSettings &s);
 
     // Refills the dictionary list; ticks are lost.

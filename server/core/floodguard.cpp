@@ -12,7 +12,7 @@ bool FloodGuard::take(Kind kind, qint64 bytes)
     const qint64 charge = canvas ? qMax(bytes, MinCanvasCharge) : 0;
     const int lines = std::accumulate(m_lines.cbegin(), m_lines.cend(), 0);
     const qint64 used = std::accumulate(m_bytes.cbegin(), m_bytes.cend(), qint64(0));
-    if ((counted && lines >= MaxLines) || (canvas && used + charge > MaxCanvasBytes)) {
+    if ((counted && lines >= MaxLines) || (canvas && used + charge > m_maxCanvasBytes)) {
         m_over = true;
         return false;
     }

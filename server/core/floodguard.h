@@ -33,6 +33,11 @@ class FloodGuard {
 
     enum class Kind { Line, Stroke, Fill };
 
+    // maxCanvasBytes: the stroke budget of this run (an operator may raise
+    // it, for a benchmark or a room of trusted programs).
+    FloodGuard() = default;
+    explicit FloodGuard(qint64 maxCanvasBytes) : m_maxCanvasBytes(maxCanvasBytes) {}
+
     // Counts a line of `bytes` bytes; false when it is over budget and must be
     // dropped (a dropped line costs nothing).
     bool take(Kind kind, qint64 bytes);
@@ -43,6 +48,7 @@ class FloodGuard {
   private:
     std::array<int, WindowTicks> m_lines{};
     std::array<qint64, WindowTicks> m_bytes{};
+    qint64 m_maxCanvasBytes = MaxCanvasBytes;
     int m_now = 0;
     bool m_over = false;
     int m_strikes = 0;

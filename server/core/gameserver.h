@@ -55,8 +55,14 @@ class GameServer : public QObject {
     // ---- start-up and settings
     // Program start: creates the "zbq" folder, scans the dictionaries, greets.
     void Form_Load();
-    // Stored settings over the defaults, as the panels show them at start.
-    ServerSettings loadSettings() const { return ServerSettings::LoadSettings(); }
+    // Values the command line gives for this run (`fields` says which). They
+    // are shown and used instead of the stored ones and never saved; a field
+    // is saved again once a start press carries another value for it (the
+    // host changed it in the window).
+    void setRunOptions(const ServerSettings &values, int fields);
+    // Stored settings over the defaults, the run's options over them: what
+    // the panels show at start.
+    ServerSettings loadSettings() const;
     // The start button: the first press starts the server, later presses
     // reload the dictionaries and apply the game settings. Settings are saved
     // when the press gets past the dictionary check (and, at the first press,
@@ -68,6 +74,10 @@ class GameServer : public QObject {
     const ServerSettings &settings() const { return m_settings; }
     // "host:port" that wins over the stored lobby address; empty: none.
     void setLobbyAddressOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
+    // Bytes of strokes and fills one connection may send in a flood window,
+    // for connections accepted from now on (default FloodGuard::MaxCanvasBytes,
+    // or ZB_BENCH_STROKE_BUDGET_KIB KiB from the environment).
+    void setStrokeBudget(qint64 bytes) { m_strokeBudget = qMax<qint64>(1, bytes); }
     quint16 listeningPort() const;
 
     // ---- operator
@@ -108,13 +118,15 @@ class GameServer : public QObject {
     LobbyLink &lobbyLink() { return m_lobby; }
 
     // ---- protocol
-    // Every line from a player connection: the flood budgets and the rule that
-    // only the pen's holder draws, on the command and the line's size on the
-    // wire alone, then Cont.
-    void receiveLine(int slot, const QString &command, const QString &payload, qsizetype lineBytes);
-    // A line that passed receiveLine. Until its NAM is accepted a connection
-    // is joining: only its first PSW, its first VER and NAM are taken from it.
-    void Cont(const QString &command, int slot, const QString &payload);
+    // The complete lines of one read from a player connection (as
+    // LineSocket::linesReceived hands them out). Each meets the flood budgets
+    // and, for strokes and fills, the rule that only the pen's holder draws,
+    // on its command and size on the wire alone. Strokes and fills go to the
+    // others as the bytes received, a run of them in one write per reader;
+    // every other line is decoded and goes to Cont.
+    void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
+    // One line without its CR LF, as if it had arrived alone.
+    void receiveLine(int slot, const QByteArray &line);
     void SendData(const QString &command, const QString &text, int originSlot);
     void SendDataAll(const QString &command, const QString &text);
     void SendDataOne(const QString &command, const QString &text, int slot);
@@ -132,12 +144,16 @@ class GameServer : public QObject {
     void playersChanged();
     void clockChanged(int timeLeft);
     void questionLabelChanged(const QString &text);
-    // Every STK from a player, already relayed; the view draws it only while
-    // its mirror is shown.
-    void strokeReceived(const QString &payload);
-    // A CLS from a player (a valid index only), and the white clear at every
-    // turn start, which the mirror takes whether shown or not.
+    // Every STK payload from a player, already relayed, as the bytes received
+    // (code page 932). Nothing is copied while nobody listens; the view
+    // decodes it only while its mirror is shown.
+    void strokeReceived(const QByteArray &payload);
+    // A CLS from a player (a valid index only), already relayed; the view
+    // fills its mirror only while it is shown.
     void fillReceived(int paletteIndex);
+    // The white clear at every turn start, which the mirror takes whether
+    // shown or not.
+    void turnCleared(int paletteIndex);
     // A slot's connection delivered data (its lamp lights up).
     void dataArrived(int slot);
     void captionChanged(const QString &caption);
@@ -158,6 +174,14 @@ class GameServer : public QObject {
     void tmrAutoKick_Timer();
     void tmrTimelimit_Timer();
     void SetCaption();
+    // A decoded line other than a stroke or a fill. Until its NAM is accepted
+    // a connection is joining: only its first PSW, its first VER and NAM are
+    // taken from it.
+    void Cont(const QString &command, int slot, const QString &payload);
+    // Whether a stroke or fill from the slot reaches the room.
+    bool mayDraw(int slot) const;
+    // Hands a relayed stroke or fill to the console.
+    void showCanvasLine(bool stroke, QByteArrayView payload);
     void handshake(const QString &command, int slot, const QString &payload);
     void admit(int slot, const QString &payload);
     // Tells the player why, then closes once that line is out.
@@ -167,6 +191,9 @@ class GameServer : public QObject {
     void handleVersion(int slot, const QString &version);
     void handlePassword(int slot, const QString &password);
     void applyDictionaries(const ServerSettings &s);
+    // Saves the settings as applied, but no option the host left as it was
+    // among the `applied` fields of `pressed`.
+    void saveSettings(const ServerSettings &pressed, int applied);
     bool StartServer(const QString &portText);
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
@@ -199,7 +226,12 @@ class GameServer : public QObject {
     RoundEngine *m_engine;
     LogBuffer m_log;
     ServerSettings m_settings;
+    ServerSettings m_runOptions;
+    int m_optionFields = 0;
+    // Option fields the host has not changed yet: not saved.
+    int m_heldFields = 0;
     QString m_lobbyOverride;
+    qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
     QString m_startError;
     QString m_caption;
     bool m_serverStarted = false;

@@ -3,11 +3,14 @@
 #include "gameserver.h"
 
 #include "banlist.h"
+#include "cp932.h"
 #include "roundengine.h"
+#include "socketerror.h"
 #include "stroke.h"
 #include "textclean.h"
 #include "version.h"
 
+#include <QMetaMethod>
 #include <QScopedValueRollback>
 #include <QTimer>
 
@@ -78,10 +81,12 @@ void GameServer::seat(int slot, QTcpSocket *socket)
     auto *line = new LineSocket(socket, this);
     m_slots[slot] = line;
     m_peers[slot] = Peer();
+    m_peers[slot].budget = FloodGuard(m_strokeBudget);
     m_table.PlayerVersion[slot].clear();
-    connect(line, &LineSocket::lineReceived, this,
-            [this, slot, line](const QString &command, const QString &payload) {
-                if (m_slots[slot] == line) receiveLine(slot, command, payload, line->lineBytes());
+    line->setRawLines(true);
+    connect(line, &LineSocket::linesReceived, this,
+            [this, slot, line](const QByteArray &block, const QList<QByteArrayView> &lines) {
+                if (m_slots[slot] == line) receiveLines(slot, block, lines);
             });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
         emit dataArrived(slot);
@@ -155,7 +160,6 @@ void GameServer::wscSystem_Close(int slot)
     }
     SendDataAll(kSym, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
     SendDataAll(QStringLiteral("SND"), QStringLiteral("disconnect"));
-    m_engine->playerLeaving(slot);
     m_table.clearRow(slot);
     SendDataPlayers();
     SetPlayers();
@@ -164,8 +168,8 @@ void GameServer::wscSystem_Close(int slot)
         Init();
     else if (left == 1)
         m_engine->resetToWaiting();
-    else if (!GameRunning())
-        m_engine->ReadyCheck();
+    else
+        m_engine->playerLeft(slot);
     dropSocket(slot, true);
 }
 
@@ -175,8 +179,8 @@ void GameServer::wscSystem_Error(int slot, QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::RemoteHostClosedError) return;
     const QString description = m_slots[slot] ? m_slots[slot]->socket()->errorString() : QString();
     AddSystemText(QStringLiteral("エラー（クライアント）Index") + QString::number(slot) +
-                  QStringLiteral("　Number") + QString::number(int(error)) + QStringLiteral("　Description") +
-                  description);
+                  QStringLiteral("　Number") + QString::number(socketErrorNumber(error)) +
+                  QStringLiteral("　Description") + description);
     dropSocket(slot, false);
     wscSystem_Close(slot);
 }
@@ -244,18 +248,82 @@ void GameServer::closeWithReason(int slot, const QString &reason)
 
 // ---------------------------------------------------------------- commands
 
-void GameServer::receiveLine(int slot, const QString &command, const QString &payload, qsizetype lineBytes)
+void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines)
 {
     if (!valid(slot) || !m_slots[slot]) return;
-    const bool stroke = command == QLatin1String("STK");
-    const bool fill = command == QLatin1String("CLS");
-    const FloodGuard::Kind kind =
-        stroke ? FloodGuard::Kind::Stroke : (fill ? FloodGuard::Kind::Fill : FloodGuard::Kind::Line);
-    if (!m_peers[slot].budget.take(kind, lineBytes)) return;
+    const LineSocket *const from = m_slots[slot];
+    // Relayed lines that lie back to back in block go out as one write.
+    const char *runBegin = nullptr;
+    const char *runEnd = nullptr;
+    const auto flushRun = [&] {
+        if (runBegin == runEnd) return;
+        const bool whole = runBegin == block.constData() && runEnd == block.constData() + block.size();
+        // The sockets share the bytes of one QByteArray: a run is copied once at most.
+        sendEncoded(whole ? block : QByteArray(runBegin, runEnd - runBegin), slot);
+        runBegin = runEnd = nullptr;
+    };
+    for (const QByteArrayView line : lines) {
+        const QByteArrayView command = line.first(qMin<qsizetype>(3, line.size()));
+        const bool stroke = command == "STK";
+        const bool fill = command == "CLS";
+        const FloodGuard::Kind kind =
+            stroke ? FloodGuard::Kind::Stroke : (fill ? FloodGuard::Kind::Fill : FloodGuard::Kind::Line);
+        if (!m_peers[slot].budget.take(kind, line.size() + 2)) continue;
+        if (stroke || fill) {
+            if (!mayDraw(slot)) continue;
+            if (line.size() > 3 && line[3] == ' ') {
+                if (runEnd != line.data()) {
+                    flushRun();
+                    runBegin = line.data();
+                }
+                runEnd = line.data() + line.size() + 2;
+                showCanvasLine(stroke, line.sliced(4));
+            } else {
+                // Any other separator: readers have always been sent the usual one.
+                flushRun();
+                const Line decoded = LineSocket::decodeLine(line);
+                const QByteArray relayed = LineSocket::encodeLine(decoded.command, decoded.payload);
+                sendEncoded(relayed, slot);
+                showCanvasLine(stroke, QByteArrayView(relayed).sliced(4).chopped(2));
+            }
+            continue;
+        }
+        flushRun();
+        const Line decoded = LineSocket::decodeLine(line);
+        Cont(decoded.command, slot, decoded.payload);
+        // The line may have closed this connection.
+        if (m_slots[slot] != from) break;
+    }
+    flushRun();
+    // What the pass wrote leaves now, in one write per reader, rather than
+    // after another turn of the event loop.
+    for (LineSocket *reader : m_slots) {
+        if (reader) reader->flush();
+    }
+}
+
+void GameServer::receiveLine(int slot, const QByteArray &line)
+{
+    const QByteArray block = line + "\r\n";
+    receiveLines(slot, block, {QByteArrayView(block.constData(), line.size())});
+}
+
+bool GameServer::mayDraw(int slot) const
+{
+    if (!m_table.occupied(slot)) return false;
     // Once a game has handed out the pen, only its holder draws; before the
     // first turn and between games everybody does.
-    if ((stroke || fill) && GameRunning() && DrawerSlot() >= 0 && slot != DrawerSlot()) return;
-    Cont(command, slot, payload);
+    return !(GameRunning() && DrawerSlot() >= 0 && slot != DrawerSlot());
+}
+
+void GameServer::showCanvasLine(bool stroke, QByteArrayView payload)
+{
+    if (!stroke) {
+        int index = 0;
+        if (decodeFill(fromCp932(payload.toByteArray()), index)) emit fillReceived(index);
+    } else if (isSignalConnected(QMetaMethod::fromSignal(&GameServer::strokeReceived))) {
+        emit strokeReceived(payload.toByteArray());
+    }
 }
 
 void GameServer::Cont(const QString &command, int slot, const QString &payload)
@@ -274,13 +342,6 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         m_engine->CheckAnswer(slot, text);
     } else if (command == QLatin1String("SYM")) {
         AddSystemText(payload);
-    } else if (command == QLatin1String("STK")) {
-        SendData(command, payload, slot);
-        emit strokeReceived(payload);
-    } else if (command == QLatin1String("CLS")) {
-        SendData(command, payload, slot);
-        int index = 0;
-        if (decodeFill(payload, index)) emit fillReceived(index);
     } else if (command == QLatin1String("RDY")) {
         // Marks travel in a ":"-separated list of eight; the room's own marks
         // are at most three characters long.

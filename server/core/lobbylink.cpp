@@ -1,5 +1,6 @@
 #include "lobbylink.h"
 
+#include "socketerror.h"
 #include "statusrecord.h"
 #include "textutil.h"
 #include "version.h"
@@ -114,7 +115,7 @@ void LobbyLink::onError()
         return; // an orderly close: handled by the disconnected signal
     if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1)
         return;
-    emit systemText(QStringLiteral("エラー:") + QString::number(static_cast<int>(error)));
+    emit systemText(QStringLiteral("エラー:") + QString::number(socketErrorNumber(error)));
     wscLobby_Close();
 }
 

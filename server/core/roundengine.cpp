@@ -9,6 +9,7 @@ namespace zb {
 
 namespace {
 const QString kOk = QStringLiteral("OK");
+const QString NoWinnerText = QStringLiteral("今回は優勝者がいませんでした");
 constexpr int DrawingStart = 120;
 constexpr int FirstLeadIn = 125;
 constexpr int NextLeadIn = 130;
@@ -83,17 +84,18 @@ void RoundEngine::ReadyCheck()
                                                     QStringLiteral("回目のゲームが始まります") + roundText());
     m_server.SendDataScores();
     m_drawerSlot = -1;
+    m_searchFrom = -1;
     m_gameRunning = true;
     setTimeLeft(FirstLeadIn);
 }
 
 bool RoundEngine::SetPlayer()
 {
-    // The next occupied, ready slot after the last drawer, wrapping 7 to 0;
-    // the last drawer itself only after a full cycle.
+    // The next occupied, ready slot above where the search starts, wrapping 7
+    // to 0; the last drawer itself only after a full cycle.
     for (int step = 1; step <= PlayerTable::Slots; ++step) {
         const int slot =
-            ((m_drawerSlot + step) % PlayerTable::Slots + PlayerTable::Slots) % PlayerTable::Slots;
+            ((m_searchFrom + step) % PlayerTable::Slots + PlayerTable::Slots) % PlayerTable::Slots;
         if (m_table.occupied(slot) && m_table.PlayerReady[slot] == kOk) {
             m_drawerSlot = slot;
             return true;
@@ -102,12 +104,30 @@ bool RoundEngine::SetPlayer()
     return false;
 }
 
+bool RoundEngine::drawerAbove(int slot) const
+{
+    for (int i = qMax(0, slot + 1); i < PlayerTable::Slots; ++i) {
+        if (m_table.occupied(i) && m_table.PlayerReady[i] == kOk) return true;
+    }
+    return false;
+}
+
 void RoundEngine::SetQuestion()
 {
+    const int from = m_searchFrom;
     if (!SetPlayer()) {
         // Nobody seated is ready to draw (marks changed during the game).
         resetToWaiting();
         return;
+    }
+    if (m_drawerSlot <= from) {
+        // Everybody still to draw in this round left during the lead-in: the
+        // search wrapped, so the round is over here.
+        ++m_roundIndex;
+        if (m_roundIndex >= m_roundMax) {
+            endGame();
+            return;
+        }
     }
     m_answered = false;
     m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("question"));
@@ -153,7 +173,15 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
 void RoundEngine::NextQuestion()
 {
     if (m_gameOver) return;
-    if (m_drawerSlot == m_table.GetLastPlayerNum()) ++m_roundIndex;
+    // A round is over when nobody above the drawer is left to draw. Deciding
+    // it here, not when somebody leaves, counts it once however players leave
+    // and come back; the next round starts from the lowest slot.
+    if (drawerAbove(m_drawerSlot)) {
+        m_searchFrom = m_drawerSlot;
+    } else {
+        ++m_roundIndex;
+        m_searchFrom = -1;
+    }
     if (m_roundIndex < m_roundMax) {
         const QString next = QStringLiteral("10秒後に") + QString::number(m_turnNumber);
         m_server.AddSystemText(next + QStringLiteral("回目のゲーム開始") + roundText());
@@ -162,18 +190,32 @@ void RoundEngine::NextQuestion()
         setTimeLeft(NextLeadIn);
         return;
     }
+    endGame();
+}
+
+void RoundEngine::endGame()
+{
     m_gameOver = true;
     const int winner = GetMaxScorePlayer(m_table);
-    const QString name = winner >= 0 ? m_table.PlayerName[winner] : QString();
+    // Nobody scored all game: there is nobody to congratulate.
+    const bool noWinner = winner < 0 || m_table.PlayerScore[winner] <= 0;
     m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("ゲーム終了！"));
-    m_server.AddSystemText(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
-    m_server.SendDataAll(QStringLiteral("SYM"),
-                         QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
+    if (noWinner) {
+        m_server.AddSystemText(NoWinnerText);
+        m_server.SendDataAll(QStringLiteral("SYM"), NoWinnerText);
+    } else {
+        const QString name = m_table.PlayerName[winner];
+        m_server.AddSystemText(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
+        m_server.SendDataAll(QStringLiteral("SYM"),
+                             QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
+    }
     for (int i = 0; i < PlayerTable::Slots; ++i) {
-        // A connection still joining hears nothing of the game.
+        // A connection still joining hears nothing of the game. Without a
+        // winner everybody hears the game end as a loss.
         if (m_table.occupied(i))
             m_server.SendDataOne(QStringLiteral("SND"),
-                                 i == winner ? QStringLiteral("win") : QStringLiteral("lose"), i);
+                                 i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"),
+                                 i);
     }
     m_table.clearMarksAndScores();
     m_server.SendDataAll(QStringLiteral("RET"), QStringLiteral("null"));
@@ -195,10 +237,23 @@ int RoundEngine::GetMaxScorePlayer(const PlayerTable &table)
     return best;
 }
 
-void RoundEngine::playerLeaving(int slot)
+void RoundEngine::playerLeft(int slot)
 {
-    if (slot == m_drawerSlot && slot == m_table.GetLastPlayerNum() && m_table.GetPlayerCnt() > 2)
-        ++m_roundIndex;
+    if (!m_gameRunning) {
+        ReadyCheck();
+        return;
+    }
+    // In the lead-in the last drawer's turn is over already: nothing to end.
+    const bool drawing = m_timeLeft > 0 && m_timeLeft <= DrawingStart && !m_answered;
+    if (slot != m_drawerSlot || !drawing) return;
+    // Nobody can draw this word any more: end the turn as a time-out does.
+    const QString notice =
+        QStringLiteral("出題者が退室したので次の問題に進みます「") + m_currentQuestion + QStringLiteral("」");
+    setQuestionLabel(m_currentQuestion);
+    m_server.AddSystemText(notice);
+    m_server.SendDataAll(QStringLiteral("SYM"), notice);
+    m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("ng"));
+    NextQuestion();
 }
 
 void RoundEngine::resetToWaiting()
@@ -216,6 +271,7 @@ void RoundEngine::Init()
 {
     m_gameRunning = false;
     m_drawerSlot = 0;
+    m_searchFrom = -1;
     m_turnNumber = 1;
     m_gameOver = false;
     m_answered = false;

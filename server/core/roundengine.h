@@ -42,9 +42,10 @@ class RoundEngine : public QObject {
     void ReadyCheck();
     void CheckAnswer(int slot, const QString &line);
 
-    // Called by the slot release before the row is cleared: the drawer in the
-    // highest slot leaving a room of three or more ends the round now.
-    void playerLeaving(int slot);
+    // Called by the slot release once the row is cleared and two or more
+    // players remain: the drawer leaving ends the turn at once; between games
+    // the others may all be ready now.
+    void playerLeft(int slot);
     // Back to the ready stage without a winner (one player left).
     void resetToWaiting();
     void Init();
@@ -61,7 +62,10 @@ class RoundEngine : public QObject {
   private:
     void SetQuestion();
     bool SetPlayer();
+    // A seated, ready slot above `slot`: the drawer search would not wrap.
+    bool drawerAbove(int slot) const;
     void NextQuestion();
+    void endGame();
     void setTimeLeft(int value);
     void setQuestionLabel(const QString &text);
     void setHighlight(int slot);
@@ -72,6 +76,9 @@ class RoundEngine : public QObject {
     QuestionBank &m_bank;
     int m_timeLeft = -1;
     int m_drawerSlot = 0;
+    // The next drawer search starts above this slot: the last drawer within a
+    // round, -1 once the round is over.
+    int m_searchFrom = -1;
     QString m_currentQuestion;
     bool m_gameRunning = false;
     int m_turnNumber = 1;

@@ -22,15 +22,43 @@ ServerSettings ServerSettings::LoadSettings()
     return s;
 }
 
-void ServerSettings::SaveSettings() const
+void ServerSettings::SaveSettings(int fields) const
 {
-    SettingsStore::write(QStringLiteral("ServerPort"), QString::number(parsePort(port)));
-    SettingsStore::write(QStringLiteral("ServerRoomName"), roomName);
-    SettingsStore::write(QStringLiteral("ServerComment"), comment);
-    SettingsStore::write(QStringLiteral("RoundMax"), QString::number(roundMaxIndex));
-    SettingsStore::write(QStringLiteral("PlayerMax"), QString::number(playerMaxIndex));
-    SettingsStore::write(QStringLiteral("QuestionControl"),
-                         questionControl ? QStringLiteral("1") : QStringLiteral("0"));
+    if (fields & Port) SettingsStore::write(QStringLiteral("ServerPort"), QString::number(parsePort(port)));
+    if (fields & RoomName) SettingsStore::write(QStringLiteral("ServerRoomName"), roomName);
+    if (fields & Comment) SettingsStore::write(QStringLiteral("ServerComment"), comment);
+    if (fields & RoundMax) SettingsStore::write(QStringLiteral("RoundMax"), QString::number(roundMaxIndex));
+    if (fields & PlayerMax)
+        SettingsStore::write(QStringLiteral("PlayerMax"), QString::number(playerMaxIndex));
+    if (fields & QuestionControl)
+        SettingsStore::write(QStringLiteral("QuestionControl"),
+                             questionControl ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void ServerSettings::take(const ServerSettings &from, int fields)
+{
+    if (fields & Port) port = from.port;
+    if (fields & RoomName) roomName = from.roomName;
+    if (fields & Comment) comment = from.comment;
+    if (fields & Password) password = from.password;
+    if (fields & LobbyRegister) lobbyRegister = from.lobbyRegister;
+    if (fields & RoundMax) roundMaxIndex = from.roundMaxIndex;
+    if (fields & PlayerMax) playerMaxIndex = from.playerMaxIndex;
+    if (fields & QuestionControl) questionControl = from.questionControl;
+    if (fields & DictionaryMode) dictionaryMode = from.dictionaryMode;
+    if (fields & Dictionaries) tickedDictionaries = from.tickedDictionaries;
+}
+
+int ServerSettings::differingStoredFields(const ServerSettings &other) const
+{
+    int fields = 0;
+    if (port != other.port) fields |= Port;
+    if (roomName != other.roomName) fields |= RoomName;
+    if (comment != other.comment) fields |= Comment;
+    if (roundMaxIndex != other.roundMaxIndex) fields |= RoundMax;
+    if (playerMaxIndex != other.playerMaxIndex) fields |= PlayerMax;
+    if (questionControl != other.questionControl) fields |= QuestionControl;
+    return fields;
 }
 
 QString ServerSettings::settingsLine() const

@@ -20,6 +20,26 @@ struct ServerSettings {
     int dictionaryMode = 0; // QuestionBank::Mode
     QStringList tickedDictionaries;
 
+    // One bit per value, for the values a command line gives and the keys
+    // that are saved.
+    enum Field {
+        Port = 1 << 0,
+        RoomName = 1 << 1,
+        Comment = 1 << 2,
+        Password = 1 << 3,
+        LobbyRegister = 1 << 4,
+        RoundMax = 1 << 5,
+        PlayerMax = 1 << 6,
+        QuestionControl = 1 << 7,
+        DictionaryMode = 1 << 8,
+        Dictionaries = 1 << 9,
+    };
+    // Every press of the start button applies the game fields; the others
+    // only the first.
+    static constexpr int GameFields = RoundMax | PlayerMax | QuestionControl | DictionaryMode | Dictionaries;
+    static constexpr int AllFields = GameFields | Port | RoomName | Comment | Password | LobbyRegister;
+    static constexpr int StoredFields = Port | RoomName | Comment | RoundMax | PlayerMax | QuestionControl;
+
     int roundMax() const { return roundMaxIndex + 2; }
     int playerMax() const { return playerMaxIndex + 3; }
 
@@ -32,7 +52,13 @@ struct ServerSettings {
     // Stored values over the defaults; a missing, unreadable or out-of-range
     // value keeps its default.
     static ServerSettings LoadSettings();
-    void SaveSettings() const;
+    // Writes the keys of the given fields.
+    void SaveSettings(int fields = StoredFields) const;
+
+    // Copies the given fields from `from`.
+    void take(const ServerSettings &from, int fields);
+    // The stored fields whose values differ from `other`'s.
+    int differingStoredFields(const ServerSettings &other) const;
 
     // "プレイヤー上限:8人 ラウンド数:3回　乱数制御:OFF"
     QString settingsLine() const;

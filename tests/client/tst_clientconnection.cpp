@@ -282,15 +282,24 @@ void TestClientConnection::idleWatchdog()
         client.tmrAutoDisConnect_Timer();
     // Any press on the canvas counts as action, even when drawing is not allowed.
     client.canvas().picMain_MouseDown(Qt::RightButton, QPointF(1, 1));
-    for (int i = 0; i < 599; ++i)
+    for (int i = 0; i < 539; ++i)
+        client.tmrAutoDisConnect_Timer();
+    QVERIFY(sys.isEmpty());
+    // A minute before the cut the player is warned, once.
+    client.tmrAutoDisConnect_Timer();
+    const QStringList warning{QStringLiteral("あと1分操作がないと切断されます")};
+    QCOMPARE(texts(sys), cut ? warning : QStringList());
+    for (int i = 0; i < 59; ++i)
         client.tmrAutoDisConnect_Timer();
     QVERIFY(client.isConnected());
     QCOMPARE(client.watch().IdleCount(), cut ? 599 : 0);
     client.tmrAutoDisConnect_Timer();
     QCOMPARE(client.isConnected(), !cut);
     if (cut) {
-        QCOMPARE(texts(sys), (QStringList{QStringLiteral("切断されました"),
-                                          QStringLiteral("10分間操作がされなかったので切断します")}));
+        const QStringList expected =
+            warning + QStringList{QStringLiteral("切断されました"),
+                                  QStringLiteral("10分間操作がされなかったので切断します")};
+        QCOMPARE(texts(sys), expected);
     } else {
         QVERIFY(sys.isEmpty());
     }

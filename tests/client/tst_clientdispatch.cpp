@@ -196,6 +196,13 @@ void TestClientDispatch::turnStart()
     QVERIFY(client.readyEnabled());
     QVERIFY(client.bannerVisible());
     QCOMPARE(client.round().timeLimit(), -1);
+    // A turn whose drawer cannot be read still ends free drawing.
+    client.Cont(QStringLiteral("QST"), QStringLiteral("9:ねこ"));
+    QVERIFY(client.round().InGame);
+    QVERIFY(!client.bannerVisible());
+    QCOMPARE(client.round().DrawerSlot, 1);
+    QCOMPARE(client.round().timeLimit(), -1);
+    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
     client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
     QVERIFY(client.round().InGame);
     QVERIFY(!client.readyEnabled());
@@ -302,6 +309,17 @@ void TestClientDispatch::sounds()
         client.Cont(QStringLiteral("SND"), QString::fromLatin1(name));
     QCOMPARE(texts(sounds), (QStringList{QStringLiteral("ok"), QStringLiteral("win_2")}));
     QVERIFY(sys.isEmpty());
+    // Switched off, neither the server's sounds nor the canvas's own play.
+    client.setSoundOn(false);
+    sounds.clear();
+    client.Cont(QStringLiteral("SND"), QStringLiteral("ok"));
+    client.canvas().lblColor_Click(2);
+    client.canvas().cmdClear_Click();
+    client.wscSystem_Close();
+    QVERIFY(sounds.isEmpty());
+    client.setSoundOn(true);
+    client.Cont(QStringLiteral("SND"), QStringLiteral("ok"));
+    QCOMPARE(texts(sounds), QStringList{QStringLiteral("ok")});
 }
 
 void TestClientDispatch::turnEndSaving()

@@ -39,6 +39,7 @@ class TestRealServer : public QObject {
     void cleanup();
     void joinChatAndPassword();
     void wholeGame();
+    void toldWhyCut();
 
   private:
     bool startServer(const QStringList &extra = {});
@@ -181,6 +182,34 @@ void TestRealServer::wholeGame()
         QVERIFY(!texts(p.sys).contains(QStringLiteral("原因不明のエラーが発生しました、放置します")));
         QVERIFY(!texts(p.sys).contains(QStringLiteral("不正なコマンドを受信しました、放置します")));
     }
+}
+
+void TestRealServer::toldWhyCut()
+{
+    if (!startServer()) QSKIP("zbserver is not built or did not start");
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(m_port);
+    Player a(0), b(1), c(2);
+    for (Player *p : {&a, &b, &c}) {
+        QVERIFY(p->client.ConnectServer(address, QStringLiteral("p"), QString()));
+        QTRY_VERIFY(p->client.isConnected() && p->client.round().MySlot >= 0);
+    }
+    QTRY_COMPARE(a.client.players().GetPlayerCnt(), 3);
+    const QStringList reasons{QStringLiteral("ホストにキックされました"),
+                              QStringLiteral("ホストにBANされました")};
+    int n = 0;
+    for (Player *p : {&b, &c}) {
+        const bool ban = p == &c;
+        const int slot = p->client.round().MySlot;
+        m_server->write(QByteArray(ban ? "ban " : "kick ") + QByteArray::number(slot) + '\n');
+        QTRY_VERIFY(!p->client.isConnected());
+        // The reason comes first, then the cut itself.
+        const QStringList sys = texts(p->sys);
+        const qsizetype cut = sys.lastIndexOf(QStringLiteral("切断されました"));
+        QVERIFY2(cut > 0 && sys.at(cut - 1) == reasons.at(n), qPrintable(sys.join(QLatin1Char('|'))));
+        ++n;
+    }
+    QVERIFY(!texts(a.sys).contains(reasons.at(0)));
+    QVERIFY(a.client.isConnected());
 }
 
 QTEST_MAIN(TestRealServer)

@@ -1,8 +1,11 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "fakelobby.h"
 #include "fakeserver.h"
 #include "fileutil.h"
 #include "gamewindow.h"
+#include "gamewindowlayout.h"
+#include "lobbysession.h"
 #include "questionwindow.h"
 #include "residentmemory.h"
 #include "settingsstore.h"
@@ -11,13 +14,18 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <memory>
 
 using namespace zb;
 
@@ -34,6 +42,20 @@ QColor background(const QWidget *w)
 {
     return w->palette().color(QPalette::Window);
 }
+
+// Puts a window somewhere when it is shown, as a window manager does.
+class PlaceOnShow : public QObject {
+  public:
+    PlaceOnShow(QWidget *window, QPoint at) : m_at(at) { window->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) static_cast<QWidget *>(watched)->move(m_at);
+        return false;
+    }
+
+  private:
+    QPoint m_at;
+};
 } // namespace
 
 class TestGameWindow : public QObject {
@@ -54,6 +76,11 @@ class TestGameWindow : public QObject {
     void viewTrim();
     void hostileNamesAndChatStayText();
     void drawerSeesHostileWordAsText();
+    void layoutFitsEverySize();
+    void strokesAlikeAtEverySize();
+    void ownPanelMarked();
+    void soundSwitch();
+    void lobbyWindowOpensAfresh();
 
   private:
     QTemporaryDir m_dir;
@@ -83,6 +110,11 @@ void TestGameWindow::startUp()
     QVERIFY(lines.at(1).endsWith(
         QStringLiteral("「ロビーに接続」ボタンを押して、ロビーに接続し参加した部屋を選択してください")));
     QCOMPARE(w.windowTitle(), QStringLiteral("ゼンブリル"));
+    // Today's size, or less on a screen too small for it; the canvas is 640 x 480 at today's size.
+    const QSize room = w.screen()->availableGeometry().size().expandedTo(GameWindowLayout::SmallestSize);
+    QVERIFY(w.frameGeometry().width() <= room.width() && w.frameGeometry().height() <= room.height());
+    if (room.width() >= 1000 && room.height() >= 800) QCOMPARE(w.size(), GameWindowLayout::ClassicSize);
+    w.resize(GameWindowLayout::ClassicSize);
     QCOMPARE(w.picMain->size(), QSize(640, 480));
     QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("-1"));
     QVERIFY(!w.cmdReady->isEnabled());
@@ -110,6 +142,7 @@ void TestGameWindow::startUpSettings()
     SettingsStore::write(QStringLiteral("MousePointer"), QStringLiteral("1"));
     SettingsStore::write(QStringLiteral("LobbyAutoConnect"), QStringLiteral("1"));
     GameWindow w;
+    PlaceOnShow placed(&w, QPoint(240, 160));
     w.Form_Load();
     QCOMPARE(viewLines(w.txtSystem).size(), 2);
     for (QPlainTextEdit *view : {w.txtState, w.txtSystem}) {
@@ -121,7 +154,10 @@ void TestGameWindow::startUpSettings()
     QVERIFY(w.lobbyWindow()->isVisible());
     QVERIFY(w.questionWindow());
     QVERIFY(w.questionWindow()->isVisible());
+    // Both measured from where the game window was shown, not from where it was built.
+    QCOMPARE(w.pos(), QPoint(240, 160));
     QCOMPARE(w.questionWindow()->pos(), w.pos() + QPoint(80, 80));
+    QCOMPARE(w.lobbyWindow()->pos(), w.pos());
     // The drawer reads the word in the floating window, the line shows hints.
     w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
     w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
@@ -129,7 +165,7 @@ void TestGameWindow::startUpSettings()
     QCOMPARE(w.lblQuestion->text(), QStringLiteral("？？？"));
     w.close();
     QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
-    QVERIFY(!w.lobbyWindow()->isVisible());
+    QVERIFY(!w.lobbyWindow() || !w.lobbyWindow()->isVisible());
 }
 
 void TestGameWindow::functionKeys()
@@ -257,6 +293,7 @@ void TestGameWindow::canvasAndPalette()
 {
     GameWindow w;
     w.Form_Load();
+    w.resize(GameWindowLayout::ClassicSize);
     const CanvasModel &model = w.client().canvas();
     QTest::mouseClick(w.lblColor[2], Qt::LeftButton);
     QCOMPARE(model.DrawColor(), 255);
@@ -372,6 +409,200 @@ void TestGameWindow::drawerSeesHostileWordAsText()
         shown->window()->grab();
         QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
     }
+}
+
+void TestGameWindow::layoutFitsEverySize()
+{
+    const GameWindowLayout classic = GameWindowLayout::forSize(GameWindowLayout::ClassicSize);
+    QCOMPARE(classic.canvas, QRect(8, 58, 640, 480));
+    QCOMPARE(classic.playerColumn.left(), 724);
+    QCOMPARE(classic.playerColumn.width(), 212);
+    QVERIFY(GameWindowLayout::forSize(QSize(1920, 1050)).canvas.width() > 640);
+    // Today's size at 1 and 1.5, maximised, long and narrow shapes, the least, below it, the largest.
+    const QList<QSize> sizes{
+        {944, 730},  {1416, 1095}, {1920, 1050}, {2560, 1400}, {3000, 730},
+        {944, 2000}, {664, 448},   {944, 540},   {10, 10},     {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX}};
+    for (const QSize &size : sizes) {
+        const GameWindowLayout l = GameWindowLayout::forSize(size);
+        const QByteArray at = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height());
+        QVERIFY2(l.canvas.width() * 3 == l.canvas.height() * 4, at);
+        const QRect backdrop(QPoint(0, 0), l.backdrop.size());
+        QList<QRect> palette{l.clearButton};
+        for (const QRect &r : l.swatches)
+            palette << r;
+        for (const QRect &r : l.widthButtons)
+            palette << r;
+        QVERIFY2(backdrop.contains(l.canvas), at);
+        for (const QRect &r : palette)
+            QVERIFY2(backdrop.contains(r) && !r.intersects(l.canvas) && r.height() >= 10, at);
+        const QRect window(QPoint(0, 0), size.expandedTo(GameWindowLayout::SmallestSize));
+        const QList<QRect> parts{l.backdrop, l.playerColumn, l.systemView, l.chatView, l.sendBox};
+        for (int i = 0; i < parts.size(); ++i) {
+            QVERIFY2(window.contains(parts.at(i)), at);
+            for (int j = i + 1; j < parts.size(); ++j)
+                QVERIFY2(!parts.at(i).intersects(parts.at(j)), at);
+        }
+        QVERIFY2(l.chatView.height() >= 60 && l.systemView.height() >= 90, at);
+        QVERIFY2(l.panelHeight >= 36, at);
+        // Today's width keeps today's room for typing, whatever the height.
+        if (size.width() >= GameWindowLayout::ClassicSize.width())
+            QVERIFY2(l.sendBox.width() >= classic.sendBox.width(), at);
+    }
+    // The window itself: every part inside, as it grows and shrinks again.
+    GameWindow w;
+    w.Form_Load();
+    for (const QSize &size :
+         {QSize(1920, 1050), GameWindowLayout::SmallestSize, GameWindowLayout::ClassicSize}) {
+        w.setMinimumSize(GameWindowLayout::SmallestSize);
+        w.resize(size);
+        for (const QWidget *child : w.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child->isWindow() || child->isHidden()) continue;
+            QVERIFY2(w.rect().contains(child->geometry()), qPrintable(child->metaObject()->className()));
+        }
+        QVERIFY(w.picMain->geometry().bottom() < w.txtSystem->geometry().top());
+    }
+}
+
+void TestGameWindow::strokesAlikeAtEverySize()
+{
+    GameWindow w;
+    w.Form_Load();
+    QSignalSpy strokes(&w.client().canvas(), &CanvasModel::strokeFinished);
+    QTest::mouseClick(w.lblColor[2], Qt::LeftButton);
+    const QList<QPoint> path{{100, 100}, {140, 100}, {141, 203}, {639, 479}};
+    // Each canvas pixel drawn on the screen pixel that covers its top left.
+    auto drag = [&] {
+        const double scale = w.picMain->width() / 640.0;
+        auto at = [scale](QPoint p) {
+            return QPoint(int(std::ceil(p.x() * scale)), int(std::ceil(p.y() * scale)));
+        };
+        QTest::mousePress(w.picMain, Qt::LeftButton, {}, at(path.first()));
+        for (const QPoint &p : path)
+            QTest::mouseMove(w.picMain, at(p));
+        QTest::mouseRelease(w.picMain, Qt::LeftButton, {}, at(path.last()));
+    };
+    w.resize(GameWindowLayout::ClassicSize);
+    drag();
+    w.resize(1800, 1369);
+    QCOMPARE(w.picMain->size(), QSize(1280, 960));
+    drag();
+    // What the widget shows is the picture, scaled.
+    QCOMPARE(w.picMain->grab().toImage().pixelColor(241, 201), QColor(255, 0, 0));
+    w.resize(1920, 1050);
+    drag();
+    QCOMPARE(strokes.size(), 3);
+    QVERIFY(strokes.at(0).at(0).toString().contains(QStringLiteral("100,100;140,100;141,203;639,479;")));
+    QCOMPARE(strokes.at(1).at(0), strokes.at(0).at(0));
+    QCOMPARE(strokes.at(2).at(0), strokes.at(0).at(0));
+    QCOMPARE(w.picMain->toCanvas(QPointF(w.picMain->width() - 0.5, w.picMain->height() - 0.5)),
+             QPointF(639, 479));
+}
+
+void TestGameWindow::ownPanelMarked()
+{
+    const QString mark = QStringLiteral("（自分）");
+    FakeServer server;
+    GameWindow w;
+    w.Form_Load();
+    QVERIFY(w.client().ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(w.client().isConnected());
+    // Two players of one name: only the seat the server gave us is ours.
+    server.send(QStringLiteral("NMS me:me:bob:::::"));
+    server.send(QStringLiteral("NUM 1"));
+    QTRY_COMPARE(w.lblPlayer[1]->text(), QStringLiteral("me") + mark);
+    QCOMPARE(w.lblPlayer[0]->text(), QStringLiteral("me"));
+    QCOMPARE(w.lblPlayer[2]->text(), QStringLiteral("bob"));
+    server.send(QStringLiteral("NUM 2"));
+    QTRY_COMPARE(w.lblPlayer[2]->text(), QStringLiteral("bob") + mark);
+    QCOMPARE(w.lblPlayer[1]->text(), QStringLiteral("me"));
+    // An empty seat carries no mark.
+    server.send(QStringLiteral("NUM 5"));
+    QTRY_COMPARE(w.lblPlayer[2]->text(), QStringLiteral("bob"));
+    QCOMPARE(w.lblPlayer[5]->text(), QString());
+    // The mark is this window's alone.
+    w.client().txtSend_Enter(QStringLiteral("hi"));
+    QTRY_VERIFY(server.lines().contains(QStringLiteral("MSG hi")));
+    QVERIFY(!server.received().contains(toCp932(mark)));
+    // A new room knows nothing of the old seat until its own NUM.
+    server.dropClient();
+    QTRY_VERIFY(!w.client().isConnected());
+    FakeServer next;
+    QVERIFY(w.client().ConnectServer(next.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(w.client().isConnected());
+    next.send(QStringLiteral("NMS a:b:c:d:e:f::"));
+    QTRY_COMPARE(w.lblPlayer[5]->text(), QStringLiteral("f"));
+    for (QLabel *label : w.lblPlayer)
+        QVERIFY(!label->text().contains(mark));
+}
+
+void TestGameWindow::soundSwitch()
+{
+    {
+        GameWindow w;
+        w.Form_Load();
+        QVERIFY(w.client().soundOn());
+        QTest::mouseClick(w.cmdSetting, Qt::LeftButton);
+        QVERIFY(w.optionsDialog()->chkSoundEffect->isChecked());
+        QCOMPARE(w.optionsDialog()->chkSoundEffect->text(), QStringLiteral("効果音を鳴らす"));
+        w.optionsDialog()->chkSoundEffect->setChecked(false);
+        QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+        QVERIFY(!w.client().soundOn());
+        QCOMPARE(SettingsStore::read(QStringLiteral("SoundEffect")), QStringLiteral("0"));
+    }
+    // The next start keeps it off.
+    GameWindow w;
+    w.Form_Load();
+    QVERIFY(!w.client().soundOn());
+}
+
+void TestGameWindow::lobbyWindowOpensAfresh()
+{
+    auto lobby = std::make_unique<FakeLobby>();
+    LobbyWindow::setAddressOverride(lobby->address());
+    FakeServer server;
+    SettingsStore::write(QStringLiteral("Name"), QStringLiteral("Hanako"));
+    GameWindow w;
+    w.move(120, 90);
+    w.Form_Load();
+    // Another window has the focus: the lobby still opens at the game window's corner.
+    QWidget other;
+    other.move(500, 400);
+    other.show();
+    other.activateWindow();
+    w.cmdClient_Click();
+    QPointer<LobbyWindow> first = w.lobbyWindow();
+    QCOMPARE(first->pos(), w.pos());
+    QTRY_COMPARE(lobby->lines.size(), 1);
+    lobby->send(QStringLiteral("MSG"), QStringLiteral("花子> やあ"));
+    lobby->send(QStringLiteral("NMS"), QStringLiteral("花子:"));
+    QTRY_COMPARE(first->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 1);
+    QVERIFY(!first->findChild<QPushButton *>(QStringLiteral("cmdReload"))->isEnabled());
+    first->session()->tmrReloadLimit_Timer();
+    QCOMPARE(first->windowTitle(), QStringLiteral("ロビーサーバー [7]"));
+
+    // Joining a room closes the lobby while its reload limit runs; the
+    // connection ends with the window.
+    QSignalSpy gone(lobby->peer->socket(), &QTcpSocket::disconnected);
+    w.openConnectDialog(server.address());
+    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QTRY_VERIFY(!first);
+    QVERIFY(!w.lobbyWindow());
+    QTRY_COMPARE(gone.size(), 1);
+
+    // Reopened with the lobby gone, it starts as the first opening did.
+    lobby.reset();
+    w.cmdClient_Click();
+    LobbyWindow *again = w.lobbyWindow();
+    QCOMPARE(again->windowTitle(), QStringLiteral("ロビーサーバー"));
+    QCOMPARE(again->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 0);
+    auto *log = again->findChild<QPlainTextEdit *>(QStringLiteral("txtState"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log->toPlainText().contains(QStringLiteral("現在ロビーサーバーが停止しているようです")), 10000);
+    QVERIFY(!log->toPlainText().contains(QStringLiteral("やあ")));
+    auto *reload = again->findChild<QPushButton *>(QStringLiteral("cmdReload"));
+    QVERIFY(reload->isEnabled());
+    QCOMPARE(reload->text(), QStringLiteral("サーバーリスト更新"));
+    LobbyWindow::setAddressOverride(QString());
 }
 
 QTEST_MAIN(TestGameWindow)

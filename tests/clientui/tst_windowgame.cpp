@@ -2,6 +2,7 @@
 #include "clicklabel.h"
 #include "fileutil.h"
 #include "gamewindow.h"
+#include "gamewindowlayout.h"
 #include "settingsstore.h"
 
 #include <QApplication>
@@ -84,11 +85,13 @@ void TestWindowGame::threeWindowsPlay()
         w->client().setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 2)));
         w->Form_Load();
         w->move(20 * i, 20 * i);
+        // The strokes below are in canvas pixels; the test screen is smaller than the window.
+        w->resize(GameWindowLayout::ClassicSize);
         w->openConnectDialog(QStringLiteral("127.0.0.1:%1").arg(m_port));
         w->connectDialog()->txtName->setText(names.at(i));
         QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
         QTRY_VERIFY(w->client().isConnected());
-        QTRY_COMPARE(w->lblPlayer[i]->text(), names.at(i));
+        QTRY_COMPARE(w->lblPlayer[i]->text(), names.at(i) + QStringLiteral("（自分）"));
     }
     QTRY_COMPARE(windows[0]->lblPlayer[2]->text(), names.at(2));
     shoot(windows[0].get(), QStringLiteral("1-joined"));

@@ -3,6 +3,7 @@
 #include "canvasmirror.h"
 #include "consoletestclient.h"
 #include "cp932.h"
+#include "desktop.h"
 #include "fileutil.h"
 #include "gameserver.h"
 #include "logview.h"
@@ -35,6 +36,7 @@ using namespace zb;
 class TestServerConsole : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -44,6 +46,7 @@ class TestServerConsole : public QObject {
     void startRefusedWithoutWords();
     void portInUseKeepsConfiguring();
     void laterPressReappliesGameSettings();
+    void optionsShowInTheBoxesAndAreNotSaved();
     void panelSwitch_data();
     void panelSwitch();
     void dictionaryChecksRefuseBadFiles();
@@ -62,8 +65,10 @@ class TestServerConsole : public QObject {
     void writeFile(const QString &name, const QByteArray &bytes);
     void startServer();
     ConsoleTestClient *join(int host, const QString &name);
-    // Runs `action` and answers the message box it raises; returns the box text.
-    QString answerBox(const std::function<void()> &action, QMessageBox::StandardButton button);
+    // Runs `action` and answers the message box it raises; returns the box
+    // text, and the captions of its buttons in `buttons`.
+    QString answerBox(const std::function<void()> &action, QMessageBox::StandardButton button,
+                      QStringList *buttons = nullptr);
     int boxesShown(const std::function<void()> &action);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -71,6 +76,12 @@ class TestServerConsole : public QObject {
     std::unique_ptr<ServerConsole> m_console;
     QList<ConsoleTestClient *> m_clients;
 };
+
+void TestServerConsole::initTestCase()
+{
+    // As zbserver does: the boxes' standard buttons in Japanese.
+    QVERIFY(InstallQtTranslations());
+}
 
 void TestServerConsole::init()
 {
@@ -135,7 +146,8 @@ ConsoleTestClient *TestServerConsole::join(int host, const QString &name)
     return client;
 }
 
-QString TestServerConsole::answerBox(const std::function<void()> &action, QMessageBox::StandardButton button)
+QString TestServerConsole::answerBox(const std::function<void()> &action, QMessageBox::StandardButton button,
+                                     QStringList *buttons)
 {
     QString text;
     bool answered = false;
@@ -145,6 +157,8 @@ QString TestServerConsole::answerBox(const std::function<void()> &action, QMessa
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box) return;
         text = box->text();
+        for (QAbstractButton *b : box->buttons())
+            if (buttons) *buttons << b->text();
         poll.stop();
         answered = true;
         if (QAbstractButton *b = box->button(button))
@@ -238,7 +252,8 @@ void TestServerConsole::startRefusedWithoutWords()
     QVERIFY(area->isVisible());
     QCOMPARE(area->cmdStartServer->text(), QStringLiteral("サーバー開始"));
     QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
-    QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver"));
+    // Not listening yet, the caption already shows port and counts.
+    QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver Port:0 [0] [-1]"));
 
     // With the built-in dictionary the same press starts the server.
     area->optQuestion[0]->click();
@@ -283,6 +298,67 @@ void TestServerConsole::laterPressReappliesGameSettings()
     QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("3"));
     QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
     QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM プレイヤー上限:3人 ラウンド数:5回　乱数制御:ON")));
+}
+
+void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
+{
+    // Stored from an earlier run; the command line of this one says otherwise.
+    SettingsStore::write(QStringLiteral("ServerPort"), QStringLiteral("1111"));
+    SettingsStore::write(QStringLiteral("ServerRoomName"), QStringLiteral("いつもの部屋"));
+    SettingsStore::write(QStringLiteral("ServerComment"), QStringLiteral("いつもの"));
+    SettingsStore::write(QStringLiteral("RoundMax"), QStringLiteral("0"));
+    writeFile(QStringLiteral("good.zbq"), toCp932(QStringLiteral("ねこ\r\n")));
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::Any, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    ServerSettings options;
+    options.port = port;
+    options.roomName = QStringLiteral("今日だけ");
+    options.comment = QStringLiteral("今日だけ");
+    options.roundMaxIndex = 3;
+    options.password = QStringLiteral("pw");
+    options.lobbyRegister = false;
+    options.dictionaryMode = 2;
+    options.tickedDictionaries = {QStringLiteral("good.zbq")};
+    m_server = std::make_unique<GameServer>();
+    m_server->setRunOptions(options, ServerSettings::AllFields & ~ServerSettings::PlayerMax);
+    m_console = std::make_unique<ServerConsole>(m_server.get());
+    m_console->show();
+
+    SettingsArea *area = m_console->picSetting;
+    QCOMPARE(area->txtPort->text(), port);
+    QCOMPARE(area->txtRoomName->text(), QStringLiteral("今日だけ"));
+    QCOMPARE(area->cmbRoundMax->currentIndex(), 3);
+    QCOMPARE(area->txtPassword->text(), QStringLiteral("pw"));
+    QVERIFY(!area->chkLobbyRegister->isChecked());
+    QVERIFY(area->optQuestion[2]->isChecked());
+    QCOMPARE(area->tickedEntries(), QStringList{QStringLiteral("good.zbq")});
+
+    // The host changes one option, the comment: that one is saved, the others are not.
+    area->txtComment->setText(QStringLiteral("書き換えた"));
+    startServer();
+    QCOMPARE(m_server->listeningPort(), quint16(port.toUInt()));
+    QVERIFY(!m_server->settings().lobbyRegister);
+    QCOMPARE(m_server->questionBank().DictionaryList(), QStringLiteral("内蔵辞書:good.zbq:"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("書き換えた"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("いつもの部屋"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("0"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("PlayerMax")), QStringLiteral("5"));
+
+    // A later press saves the rounds once the host has changed them, and
+    // goes on saving them after he changes them back.
+    m_console->picRunning->cmdLoadQuestion->click();
+    area->cmdStartServer->click();
+    QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("0"));
+    area->cmbRoundMax->setCurrentIndex(2);
+    area->cmdStartServer->click();
+    QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("2"));
+    area->cmbRoundMax->setCurrentIndex(3);
+    area->cmdStartServer->click();
+    QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("3"));
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
 }
 
 void TestServerConsole::panelSwitch_data()
@@ -350,20 +426,32 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     QCOMPARE(good->checkState(), Qt::Checked);
 
     area->optQuestion[1]->click();
+    area->chkQuestionControl->setChecked(true);
     startServer();
     QCOMPARE(m_server->questionBank().DictionaryList(), QStringLiteral("good.zbq:"));
+
+    // A pool used up mid-game is rebuilt from the console as it is now,
+    // without the start button.
+    m_console->picRunning->cmdLoadQuestion->click();
+    area->optQuestion[0]->click();
+    QuestionBank &bank = m_server->questionBank();
+    const QStringList drawn{bank.GetQuestion(), bank.GetQuestion()};
+    QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
+             (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
+    QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
 }
 
 void TestServerConsole::kickAsksAboutBan_data()
 {
-    QTest::addColumn<bool>("ban");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
+    QTest::addColumn<int>("answer");
+    QTest::newRow("yes") << int(QMessageBox::Yes);
+    QTest::newRow("no") << int(QMessageBox::No);
+    QTest::newRow("cancel") << int(QMessageBox::Cancel);
 }
 
 void TestServerConsole::kickAsksAboutBan()
 {
-    QFETCH(bool, ban);
+    QFETCH(int, answer);
     makeConsole();
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
@@ -371,14 +459,26 @@ void TestServerConsole::kickAsksAboutBan()
     QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
 
     QPushButton *kick = m_console->players->cmdKick[0];
-    const QString text = answerBox([kick] { kick->click(); }, ban ? QMessageBox::Yes : QMessageBox::No);
-    QCOMPARE(text, QStringLiteral("BANもしますか？"));
+    QStringList buttons;
+    const QString text = answerBox([kick] { kick->click(); }, QMessageBox::StandardButton(answer), &buttons);
+    QCOMPARE(text, QStringLiteral("taro をキックします。\nBANもしますか？"));
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)"),
+                                   QStringLiteral("キャンセル")}));
+    QFile banFile(m_dir->filePath(QStringLiteral("ban.txt")));
+    if (answer == QMessageBox::Cancel) {
+        // Nothing happens: taro plays on.
+        hanako->send(QStringLiteral("MSG"), QStringLiteral("まだいる？"));
+        QTRY_VERIFY(taro->lines.contains(QStringLiteral("MSG 1:まだいる？")));
+        QVERIFY(taro->connected());
+        QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
+        QVERIFY(!banFile.exists());
+        return;
+    }
     QTRY_VERIFY(taro->closed());
     QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM taro が退室しました")));
     QTRY_COMPARE(m_console->players->lblPlayer[0]->text(), ServerConsole::FreeSeatText);
-
-    QFile banFile(m_dir->filePath(QStringLiteral("ban.txt")));
-    if (ban) {
+    if (answer == QMessageBox::Yes) {
         QVERIFY(banFile.open(QIODevice::ReadOnly));
         QVERIFY(fromCp932(banFile.readAll()).contains(QStringLiteral("taro\t127.0.0.2\r\n")));
     } else {
@@ -418,8 +518,10 @@ void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
     QVERIFY(!m_console->picBack->isVisible());
 
     drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:10,10;20,10;"));
-    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:10,10;20,10;")));
+    drawer->send(QStringLiteral("CLS"), QStringLiteral("2"));
+    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("CLS 2")));
     QCOMPARE(mirror->pixelValue(15, 10), 16777215);
+    QCOMPARE(mirror->pixelValue(0, 0), 16777215);
 
     m_console->chkPictureView->click();
     QVERIFY(m_console->picBack->isVisible());
@@ -438,6 +540,11 @@ void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
 
     m_console->chkPictureView->click();
     QTRY_COMPARE(m_console->height(), hiddenHeight);
+
+    // A larger window gives the log the room, in both directions.
+    const QSize log = m_console->txtState->size();
+    m_console->resize(m_console->size() + QSize(300, 200));
+    QTRY_COMPARE(m_console->txtState->size(), log + QSize(300, 200));
 }
 
 void TestServerConsole::seatsShowNamesAddressesAndLamps()
@@ -472,7 +579,7 @@ void TestServerConsole::drawerLabelAndWordDuringAGame()
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
-    m_console->chkPictureView->click();
+    // The mirror stays hidden: the turn start clears it all the same.
     m_console->picMain->ClsScreen(0);
     taro->send(QStringLiteral("RDY"), QStringLiteral("OK"));
     hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));

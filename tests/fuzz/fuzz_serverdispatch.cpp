@@ -147,13 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         } else {
             // The record runs to the next LF (or the end).
             const QByteArray raw = in.line();
-            const QString text = zb::fromCp932(raw);
-            if (kind < CommandCount) {
-                h.server->receiveLine(slot, QString::fromLatin1(Commands[kind]), text, raw.size() + 6);
-            } else {
-                const zb::Line line = zb::SplitLine(text);
-                h.server->receiveLine(slot, line.command, line.payload, raw.size() + 2);
-            }
+            if (kind < CommandCount)
+                h.server->receiveLine(slot, QByteArray(Commands[kind]) + ' ' + raw);
+            else
+                h.server->receiveLine(slot, raw);
         }
         checkState();
     }

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -46,7 +47,8 @@ class TstLobbyWindow : public QObject {
   private:
     QTemporaryDir m_dir;
     FakeLobby *m_lobby = nullptr;
-    LobbyWindow *m_window = nullptr;
+    // Closing deletes the window.
+    QPointer<LobbyWindow> m_window;
 
     template <typename T> T *control(const char *name)
     {
@@ -72,7 +74,7 @@ class TstLobbyWindow : public QObject {
 
     void cleanup()
     {
-        delete m_window;
+        delete m_window.data();
         delete m_lobby;
     }
 
@@ -267,11 +269,13 @@ class TstLobbyWindow : public QObject {
         m_window->show();
         QTRY_COMPARE(m_lobby->lines.size(), 1);
         QSignalSpy gone(m_lobby->peer->socket(), &QTcpSocket::disconnected);
+        // A line sent just before closing still reaches the lobby.
+        control<QLineEdit>("txtSend")->setText(QStringLiteral("またね"));
+        QTest::keyClick(control<QLineEdit>("txtSend"), Qt::Key_Return);
         m_window->close();
         QVERIFY(gone.wait(5000));
-        // Shown again, it connects and announces afresh.
-        m_window->show();
-        QTRY_COMPARE(m_lobby->lines.size(), 2);
+        QTRY_VERIFY(!m_window);
+        QTRY_COMPARE(m_lobby->lines.last(), QStringLiteral("MSG またね"));
     }
 
   private:

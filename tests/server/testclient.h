@@ -18,7 +18,9 @@ class TestClient : public QObject {
         m_socket.bind(QHostAddress(address));
         connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
             QList<QByteArray> raw;
-            m_framer.feed(m_socket.readAll(), raw);
+            const QByteArray chunk = m_socket.readAll();
+            bytes += chunk;
+            m_framer.feed(chunk, raw);
             for (const QByteArray &bytes : raw) {
                 const zb::Line line = zb::SplitLine(zb::fromCp932(bytes));
                 lines << line.command + QLatin1Char(' ') + line.payload;
@@ -59,6 +61,8 @@ class TestClient : public QObject {
     }
 
     QStringList lines;
+    // Everything received, as it came.
+    QByteArray bytes;
     std::function<void(const QString &command, const QString &payload)> onLine;
 
   private:

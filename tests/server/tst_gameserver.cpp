@@ -359,6 +359,25 @@ class TstGameServer : public ServerFixture {
         QVERIFY(!m_log.contains(QStringLiteral("<> hi")));
     }
 
+    void canvasLinesGoOutAsReceived()
+    {
+        startServer();
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        QSignalSpy strokes(m_server.get(), &GameServer::strokeReceived);
+        alice->bytes.clear();
+        // Bytes no code page 932 text holds, a NUL and an escape pass as they are.
+        const QByteArray odd = QByteArray("STK 0:3:\x82\xa0\xff\x80\x00\x1b;", 15);
+        const QByteArray plain = "STK 0:3:1,1;2,2;\r\nCLS 8\r\n";
+        bob->sendRaw(plain + odd + "\r\nSTKx0:3:3,3;\r\nSTK\r\nCLS 1\r\nMSG end\r\n");
+        QTRY_VERIFY(alice->has(QStringLiteral("MSG 1:end")));
+        // Any other separator is sent as the usual one, as it always was.
+        QCOMPARE(alice->bytes, plain + odd + "\r\nSTK 0:3:3,3;\r\nSTK \r\nCLS 1\r\nMSG 1:end\r\n");
+        QCOMPARE(strokes.size(), 4);
+        QCOMPARE(strokes.at(1).first().toByteArray(), odd.mid(4));
+        QCOMPARE(strokes.at(2).first().toByteArray(), QByteArray("0:3:3,3;"));
+    }
+
     void unknownAndEmptyLines()
     {
         startServer();

@@ -99,15 +99,15 @@ class TstRoundEngine : public ServerFixture {
         QCOMPARE(watcher->count(QStringLiteral("SYM 時間切れ！正解者は居ませんでした 「りんご」")), 6);
         QCOMPARE(watcher->count(QStringLiteral("SND ng")), 6);
         QCOMPARE(watcher->count(QStringLiteral("SND question")), 6);
-        // Nobody scored: the tie goes to the highest seated slot.
+        // Nobody scored: no winner, and everybody hears the game end as a loss.
         const QStringList end =
             watcher->lines.mid(watcher->lines.indexOf(QStringLiteral("SYM ゲーム終了！")));
         QCOMPARE(end, (QStringList{QStringLiteral("SYM ゲーム終了！"),
-                                   QStringLiteral("SYM 優勝者は p6 でした！おめでとう！"),
+                                   QStringLiteral("SYM 今回は優勝者がいませんでした"),
                                    QStringLiteral("SND lose"), QStringLiteral("RET null"), kAllNg}));
-        QTRY_VERIFY(c[6]->has(QStringLiteral("SND win")));
-        QVERIFY(!c[6]->has(QStringLiteral("SND lose")));
-        QVERIFY(m_log.contains(sys(QStringLiteral("優勝者は p6 です"))));
+        QTRY_VERIFY(c[6]->has(QStringLiteral("SND lose")));
+        QVERIFY(!c[6]->has(QStringLiteral("SND win")));
+        QVERIFY(m_log.contains(sys(QStringLiteral("今回は優勝者がいませんでした"))));
         QCOMPARE(m_server->TimeLeft(), -1);
         QCOMPARE(m_server->DrawerSlot(), 0);
         QCOMPARE(m_server->highlightedSlot(), -1);
@@ -197,25 +197,95 @@ class TstRoundEngine : public ServerFixture {
                               QStringLiteral("す○○う"), QStringLiteral("すいとう")}));
     }
 
-    void highestDrawerLeaves()
+    void drawerLeavesAndComesBack_data()
     {
+        QTest::addColumn<int>("turn");
+        QTest::addColumn<bool>("midTurn");
+        // p0 draws the first word and p1 guesses it: both score, the tie goes
+        // up, and a player who comes back starts again from 0.
+        QTest::addColumn<QString>("winner");
+        QTest::newRow("top drawer, mid-turn") << 3 << true << QStringLiteral("p1");
+        QTest::newRow("middle drawer, mid-turn") << 2 << true << QStringLiteral("p0");
+        QTest::newRow("top drawer, in the lead-in after its turn") << 3 << false << QStringLiteral("p1");
+        QTest::newRow("top drawer, mid-turn of the last round") << 9 << true << QStringLiteral("p1");
+    }
+    void drawerLeavesAndComesBack()
+    {
+        // Three players, three rounds: nine turns, each player drawing once a
+        // round, whoever leaves and comes back under the same name.
+        QFETCH(int, turn);
+        QFETCH(bool, midTurn);
+        QFETCH(QString, winner);
         QList<TestClient *> p = readyPlayers(3);
+        TestClient *watcher = p[0];
+        QTRY_VERIFY(m_server->GameRunning());
+        for (int t = 1; m_server->GameRunning(); ++t) {
+            tickTo(120);
+            const int drawer = m_server->DrawerSlot();
+            if (t == 1) {
+                tickTo(100);
+                p[1]->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
+                QTRY_VERIFY(m_server->TimeLeft() == 130);
+                continue;
+            }
+            if (t != turn) {
+                timeOut();
+                continue;
+            }
+            tickTo(60);
+            if (!midTurn) timeOut();
+            p[drawer]->close();
+            QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
+            // The turn is over at once; nobody waits on an empty canvas.
+            QCOMPARE(m_server->TimeLeft(), m_server->GameRunning() ? 130 : -1);
+            if (m_server->GameRunning())
+                p[drawer] = joinClient(2 + drawer, QStringLiteral("p%1").arg(drawer));
+        }
+        QTRY_VERIFY(watcher->has(QStringLiteral("RET null")));
+
+        QStringList drawers, rounds;
+        for (const QString &q : watcher->payloads(QStringLiteral("QST")))
+            drawers << q.left(1);
+        for (const QString &sym : watcher->payloads(QStringLiteral("SYM"))) {
+            if (sym.contains(QStringLiteral("秒後に")))
+                rounds << sym.section(QStringLiteral("秒後に"), 1).section(QStringLiteral("回目"), 0, 0) +
+                              sym.section(QStringLiteral("ラウンド"), 1);
+        }
+        QCOMPARE(drawers.join(QString()), QStringLiteral("012012012"));
+        QCOMPARE(rounds, (QStringList{"1[1/3]", "2[1/3]", "3[1/3]", "4[2/3]", "5[2/3]", "6[2/3]", "7[3/3]",
+                                      "8[3/3]", "9[3/3]"}));
+        const QString leftNotice = QStringLiteral("SYM 出題者が退室したので次の問題に進みます「りんご」");
+        QCOMPARE(watcher->count(leftNotice), midTurn ? 1 : 0);
+        QCOMPARE(watcher->count(QStringLiteral("SND ng")), 8);
+        if (midTurn)
+            QCOMPARE(watcher->lines.at(watcher->lines.indexOf(leftNotice) + 1), QStringLiteral("SND ng"));
+        QVERIFY(watcher->has(QStringLiteral("SYM 優勝者は %1 でした！おめでとう！").arg(winner)));
+    }
+
+    void everybodyStillToDrawLeavesInTheLeadIn()
+    {
+        // Slots 2 and 3 leave before their turns: the round is over, the next
+        // turn opens the second (last) round, and the game still ends after it.
+        QList<TestClient *> p = readyPlayers(4, 0);
         QTRY_VERIFY(m_server->GameRunning());
         tickTo(120);
         timeOut();
         tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 1);
         timeOut();
-        tickTo(120);
-        QCOMPARE(m_server->DrawerSlot(), 2);
         p[2]->close();
+        p[3]->close();
         QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
-        QCOMPARE(m_server->engine().RoundIndex(), 1);
-        QVERIFY(m_server->GameRunning());
-        timeOut();
-        QCOMPARE(m_server->engine().RoundIndex(), 1);
-        QTRY_VERIFY(p[0]->has(QStringLiteral("SYM 10秒後に4回目のゲームが始まります ラウンド[2/3]")));
         tickTo(120);
         QCOMPARE(m_server->DrawerSlot(), 0);
+        QCOMPARE(m_server->engine().RoundIndex(), 1);
+        timeOut();
+        tickTo(120);
+        QCOMPARE(m_server->DrawerSlot(), 1);
+        timeOut();
+        QVERIFY(!m_server->GameRunning());
+        QTRY_VERIFY(p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QCOMPARE(p[0]->payloads(QStringLiteral("QST")).size(), 4);
     }
 
     void allButOneLeave()

@@ -223,6 +223,39 @@ class TstTrustBoundary : public ServerFixture {
         QCOMPARE(alice->count(QStringLiteral("STK ") + big), int(FloodGuard::MaxCanvasBytes / lineBytes));
     }
 
+    void humanDrawerIsNeverHeldBack()
+    {
+        // Faster than any hand: a 1000 Hz mouse dragged without a pause and
+        // released twice a second, 15 clicks and 2 fills every second.
+        FloodGuard guard;
+        const qint64 drag = LineSocket::encodeLine(QStringLiteral("STK"),
+                                                   QStringLiteral("16777215:28:") + QString(500 * 10, u'9'))
+                                .size();
+        for (int second = 0; second < 30; ++second) {
+            for (int i = 0; i < 2; ++i)
+                QVERIFY(guard.take(FloodGuard::Kind::Stroke, drag));
+            for (int i = 0; i < 15; ++i)
+                QVERIFY(guard.take(FloodGuard::Kind::Stroke, 30));
+            for (int i = 0; i < 2; ++i)
+                QVERIFY(guard.take(FloodGuard::Kind::Fill, 7));
+            QVERIFY(!guard.tick());
+        }
+    }
+
+    void strokeBudgetIsTheRunsOwn()
+    {
+        startServer(quietSettings(), 0);
+        m_server->setStrokeBudget(4 * FloodGuard::MaxCanvasBytes);
+        TestClient *alice = joinClient(2, QStringLiteral("alice"));
+        TestClient *bob = joinClient(3, QStringLiteral("bob"));
+        const QString big = stroke(5000);
+        for (int i = 0; i < 30; ++i)
+            bob->send(QStringLiteral("STK"), big);
+        bob->send(QStringLiteral("MSG"), QStringLiteral("done"));
+        QTRY_VERIFY(alice->has(QStringLiteral("MSG 1:done")));
+        QCOMPARE(alice->count(QStringLiteral("STK ") + big), 30);
+    }
+
     void flooderIsCutWithReason()
     {
         startServer(quietSettings(), 50);

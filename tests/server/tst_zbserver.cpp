@@ -69,6 +69,10 @@ class TstZbServer : public QObject {
         QVERIFY(p.exitCode() != 0);
         QVERIFY(
             QString::fromLocal8Bit(p.readAllStandardError()).contains(QString::number(busy.serverPort())));
+        // Nobody is told to connect to a room that never opened.
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY(out.contains(QStringLiteral("zbserver Ver.1.16")));
+        QVERIFY(!out.contains(QStringLiteral("ゼンブリルからの接続を待機します")));
     }
 
     void wholeGame()

@@ -19,16 +19,18 @@ QList<Line> feedAll(LineFramer &f, const QList<QByteArray> &chunks, bool *ok = n
         for (const QByteArray &r : raw)
             out.append(SplitLine(fromCp932(r)));
     }
-    if (ok)
-        *ok = allOk;
+    if (ok) *ok = allOk;
     return out;
 }
-Line L(const char *c, const QString &p) { return Line{QString::fromLatin1(c), p}; }
+Line L(const char *c, const QString &p)
+{
+    return Line{QString::fromLatin1(c), p};
+}
 } // namespace
 
 class TstFraming : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void split()
     {
         QCOMPARE(SplitLine(QStringLiteral("SND")), L("SND", QString()));
@@ -57,6 +59,8 @@ private slots:
         QCOMPARE(feedAll(f, {"\r\n"}), QList<Line>{L("", QString())});
         // A lone LF is part of the line, not a line end.
         QCOMPARE(feedAll(f, {"MSG a\nb\r\n"}), QList<Line>{L("MSG", QStringLiteral("a\nb"))});
+        // So is a lone CR, also right before the line end and at a chunk's end.
+        QCOMPARE(feedAll(f, {"MSG a\rb\r\r", "\r\n"}), QList<Line>{L("MSG", QStringLiteral("a\rb\r\r"))});
         QCOMPARE(f.pendingBytes(), 0);
     }
 
@@ -102,6 +106,28 @@ private slots:
             f.feed(line.mid(i, 7), raw);
         QCOMPARE(raw.size(), 1);
         QCOMPARE(raw.first().size(), line.size() - 2);
+    }
+
+    void blockHoldsTheLinesAsReceived()
+    {
+        LineFramer f;
+        QByteArray block;
+        QList<QByteArrayView> lines;
+        QVERIFY(f.feed("STK a\r\nCLS 8\r\nST", block, lines));
+        QCOMPARE(block, QByteArray("STK a\r\nCLS 8\r\n"));
+        QCOMPARE(lines, (QList<QByteArrayView>{"STK a", "CLS 8"}));
+        QCOMPARE(lines.at(1).data(), block.constData() + 7);
+        // The unfinished rest and a CR LF split across reads.
+        QVERIFY(f.feed("K b\r", block, lines));
+        QVERIFY(block.isEmpty() && lines.isEmpty());
+        QVERIFY(f.feed("\nMSG c\r\n", block, lines));
+        QCOMPARE(block, QByteArray("STK b\r\nMSG c\r\n"));
+        QCOMPARE(lines, (QList<QByteArrayView>{"STK b", "MSG c"}));
+        // A handler that drops the connection clears the framer; what it is
+        // still reading stays valid.
+        QVERIFY(f.feed("MSG d\r\nMSG", block, lines));
+        f.clear();
+        QCOMPARE(lines, QList<QByteArrayView>{"MSG d"});
     }
 
     void socketRoundTrip()

@@ -1,0 +1,37 @@
+#include "gameresult.h"
+
+#include "playerlist.h"
+
+#include <QRegularExpression>
+
+namespace zb {
+
+QList<Standing> RankPlayers(const PlayerList &players)
+{
+    QList<Standing> entries;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        if (!players.name(slot).isEmpty()) entries.append({slot, players.name(slot), players.score(slot), 0});
+    }
+    return RankStandings(entries);
+}
+
+std::optional<QString> WinnerFromNotice(const QString &line)
+{
+    static const QString prefix = QStringLiteral("優勝者は ");
+    static const QString suffix = QStringLiteral(" でした！おめでとう！");
+    // A game in which nobody scored ends without a name.
+    if (line == QStringLiteral("今回は優勝者がいませんでした")) return QString();
+    if (line.size() < prefix.size() + suffix.size() || !line.startsWith(prefix) || !line.endsWith(suffix))
+        return std::nullopt;
+    return line.mid(prefix.size(), line.size() - prefix.size() - suffix.size());
+}
+
+int TurnFromNotice(const QString &line)
+{
+    static const QRegularExpression notice(
+        QStringLiteral("^(?:5|10)秒後に(\\d{1,6})回目のゲームが始まります"));
+    const QRegularExpressionMatch m = notice.match(line);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+} // namespace zb

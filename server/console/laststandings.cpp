@@ -1,0 +1,46 @@
+#include "laststandings.h"
+
+#include "gameserver.h"
+#include "roundengine.h"
+#include "textclean.h"
+
+namespace zb {
+
+LastStandings::LastStandings(QWidget *parent) : QLabel(parent)
+{
+    setObjectName(QStringLiteral("lblLastStandings"));
+    // Player names: text, not markup.
+    setTextFormat(Qt::PlainText);
+    setWordWrap(true);
+    setFrameShape(QFrame::StyledPanel);
+    setContentsMargins(6, 2, 6, 2);
+    hide();
+}
+
+void LastStandings::follow(GameServer &server)
+{
+    // A game that has announced its winner is over, even while the end is still being sent.
+    const bool running = server.GameRunning() && !server.engine().GameOver();
+    if (running) {
+        if (!m_running) {
+            m_running = true;
+            m_shown.clear();
+            hide();
+        }
+        m_seen.clear();
+        for (int slot = 0; slot < GameServer::Slots; ++slot) {
+            const QString name = server.playerName(slot);
+            if (!name.isEmpty()) m_seen.append({slot, removeControlChars(name), server.playerScore(slot), 0});
+        }
+        return;
+    }
+    if (!m_running) return;
+    m_running = false;
+    // Broken off without a winner: no standings to keep.
+    if (!server.engine().GameOver()) return;
+    m_shown = RankStandings(m_seen);
+    setText(QStringLiteral("前回の結果： ") + StandingLines(m_shown).join(QStringLiteral("　")));
+    show();
+}
+
+} // namespace zb

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace zb {
+
+// One seat in the final ranking of a game.
+struct Standing {
+    int slot = -1;
+    QString name;
+    int score = 0;
+    int rank = 0; // 1 for the best; equal scores share a rank
+
+    bool operator==(const Standing &o) const
+    {
+        return slot == o.slot && name == o.name && score == o.score && rank == o.rank;
+    }
+};
+
+// The entries best first, ranks filled in. Among equal scores the higher slot
+// comes first, the same order in which the winner is chosen.
+QList<Standing> RankStandings(QList<Standing> entries);
+
+// "1位 name 120点" for each entry, in order.
+QStringList StandingLines(const QList<Standing> &ranking);
+
+} // namespace zb

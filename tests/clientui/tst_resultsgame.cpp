@@ -1,0 +1,253 @@
+#include "canvaswidget.h"
+#include "clicklabel.h"
+#include "fileutil.h"
+#include "gamewindow.h"
+#include "picturesaver.h"
+#include "resultsview.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace zb;
+
+// A whole game of three windows on the real server, then its results: every
+// turn's picture as the canvas stood at the reveal, the ranking, saving.
+// With ZB_SCREENSHOT_DIR set, the results view is saved as seen.
+class TestResultsGame : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void gameEndsInResults();
+
+  private:
+    void shoot(QWidget *w, const QString &name);
+
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    quint16 m_port = 0;
+};
+
+namespace {
+bool samePicture(const QImage &a, const QImage &b)
+{
+    return a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+void TestResultsGame::initTestCase()
+{
+    const QString program = QStringLiteral(ZB_BIN_DIR "/zbserver");
+    if (!QFile::exists(program)) QSKIP("zbserver is not built");
+    QVERIFY(m_dir.isValid());
+    SetProgramFolder(m_dir.path());
+    SettingsStore::setFile(m_dir.filePath(QStringLiteral("settings.ini")));
+    const QString japanese = QStringLiteral("Noto Sans CJK JP");
+    if (QFontDatabase::families().contains(japanese)) QApplication::setFont(QFont(japanese, 9));
+    QFile::copy(QStringLiteral(ZB_BIN_DIR "/default.dat"), m_dir.filePath(QStringLiteral("default.dat")));
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        m_port = probe.serverPort();
+    }
+    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.start(program, {QStringLiteral("--headless"), QStringLiteral("--port"), QString::number(m_port),
+                             QStringLiteral("--data-dir"), m_dir.path(), QStringLiteral("--tick-ms"),
+                             QStringLiteral("40"), QStringLiteral("--no-lobby"), QStringLiteral("--rounds"),
+                             QStringLiteral("2")});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += m_server.readAll()).contains("待機します"), 10000);
+}
+
+void TestResultsGame::cleanupTestCase()
+{
+    m_server.kill();
+    m_server.waitForFinished(3000);
+}
+
+void TestResultsGame::shoot(QWidget *w, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("ZB_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+void TestResultsGame::gameEndsInResults()
+{
+    std::unique_ptr<GameWindow> windows[3];
+    const QStringList names{QStringLiteral("はなこ"), QStringLiteral("taro"), QStringLiteral("じろう")};
+    for (int i = 0; i < 3; ++i) {
+        windows[i] = std::make_unique<GameWindow>();
+        GameWindow *w = windows[i].get();
+        w->client().setTickMs(40);
+        w->client().setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 2)));
+        w->Form_Load();
+        w->openConnectDialog(QStringLiteral("127.0.0.1:%1").arg(m_port));
+        w->connectDialog()->txtName->setText(names.at(i));
+        QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
+        QTRY_VERIFY(w->client().isConnected());
+    }
+    for (auto &w : windows) {
+        QTRY_COMPARE(w->client().players().name(2), names.at(2));
+        QTRY_VERIFY(w->cmdReady->isEnabled());
+        QTest::mouseClick(w->cmdReady, Qt::LeftButton);
+    }
+    GameWindow *first = windows[0].get();
+    QDir png(PictureSaver::PictureFolder());
+    QList<int> drawers;
+    QStringList words;
+    QList<QList<QImage>> atReveal; // per turn, per window
+    QString lastKey;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!first->client().resultAvailable() && elapsed.elapsed() < 60000) {
+        QTest::qWait(10);
+        const RoundState &round = first->client().round();
+        if (!round.InGame || round.timeLimit() <= 100) continue;
+        const QString key = QString::number(round.DrawerSlot) + round.CurrentQuestion;
+        if (key == lastKey) continue;
+        lastKey = key;
+        const int turn = int(drawers.size()) + 1;
+        const int drawer = round.DrawerSlot;
+        drawers << drawer;
+        words << round.CurrentQuestion;
+        GameWindow *d = windows[drawer].get();
+        GameWindow *g = windows[(drawer + 1) % 3].get();
+        for (auto &w : windows)
+            QTRY_COMPARE(w->client().round().CurrentQuestion, words.last());
+
+        if (turn == 2) {
+            // The last turn's picture is gone from the canvas, yet a late press still saves it.
+            QCOMPARE(g->client().canvas().canvas().pixelValue(200, 100), 16777215);
+            const QStringList before = png.entryList(QDir::Files);
+            QTest::mouseClick(g->cmdSavePicture, Qt::LeftButton);
+            QStringList added = png.entryList(QDir::Files);
+            for (const QString &name : before)
+                added.removeAll(name);
+            QCOMPARE(added.size(), 1);
+            QVERIFY2(added.first().endsWith(QLatin1Char(' ') + names.at(drawers.first()) +
+                                            QStringLiteral(" 「") + words.first() + QStringLiteral("」.png")),
+                     qPrintable(added.first()));
+            QCOMPARE(fileBytes(png.filePath(added.first())), g->client().gallery().at(0).png);
+        }
+
+        // A frame in a colour and place of the turn's own.
+        const int colour = 2 + turn % 7;
+        const int left = 60 + turn * 40;
+        QTest::mouseClick(d->lblColor[colour], Qt::LeftButton);
+        const QList<QPoint> frame{
+            {left, 100}, {left + 200, 100}, {left + 200, 300}, {left, 300}, {left, 100}};
+        // The window fits the test screen, so the canvas may be drawn smaller than 640 x 480.
+        const double scale = d->picMain->width() / 640.0;
+        const auto at = [scale](const QPoint &c) {
+            return QPoint(int((c.x() + 0.5) * scale), int((c.y() + 0.5) * scale));
+        };
+        QTest::mousePress(d->picMain, Qt::LeftButton, {}, at(frame.first()));
+        for (const QPoint &p : frame)
+            QTest::mouseMove(d->picMain, at(p));
+        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, at(frame.last()));
+        for (auto &w : windows)
+            QTRY_COMPARE(w->client().canvas().canvas().pixelValue(left + 100, 100), PaletteValues[colour]);
+        QList<QImage> shown;
+        for (auto &w : windows)
+            shown << w->client().canvas().image().copy();
+        atReveal << shown;
+
+        if (turn == 3) {
+            // Nobody guesses: the turn ends at the time-out.
+            for (auto &w : windows)
+                QTRY_COMPARE_WITH_TIMEOUT(w->client().gallery().size(), turn, 15000);
+            continue;
+        }
+        QTRY_VERIFY(g->client().round().timeLimit() <= 118);
+        g->txtSend->setText(words.last());
+        QTest::keyClick(g->txtSend, Qt::Key_Return);
+        for (auto &w : windows)
+            QTRY_COMPARE(w->client().gallery().size(), turn);
+    }
+    QCOMPARE(drawers.size(), 6);
+
+    for (int i = 0; i < 3; ++i) {
+        GameWindow *w = windows[i].get();
+        QTRY_VERIFY(w->client().resultAvailable());
+        const Gallery &gallery = w->client().gallery();
+        QCOMPARE(gallery.size(), 6);
+        for (int t = 0; t < 6; ++t) {
+            QCOMPARE(gallery.at(t).turn, t + 1);
+            QCOMPARE(gallery.at(t).drawer, names.at(drawers.at(t)));
+            QCOMPARE(gallery.at(t).word, words.at(t));
+            QVERIFY2(samePicture(Gallery::decode(gallery.at(t)), atReveal.at(t).at(i)),
+                     qPrintable(QStringLiteral("window %1 turn %2").arg(i).arg(t + 1)));
+        }
+        // Shown at once, with the server's winner at the top of the ranking.
+        ResultsView *view = w->resultsView();
+        QVERIFY(view && view->isVisible());
+        QVERIFY(w->cmdLastResult->isVisible());
+        const QRegularExpression winnerLine(QStringLiteral("優勝者は (.*) でした！おめでとう！"));
+        const QString winner = winnerLine.match(w->txtSystem->toPlainText()).captured(1);
+        QCOMPARE(view->lblWinner->text(), QStringLiteral("優勝者： ") + winner);
+        QCOMPARE(view->lstRanking->rowCount(), 3);
+        QCOMPARE(view->lstRanking->item(0, 1)->text(), winner);
+        QCOMPARE(view->lstRanking->item(0, 0)->text(), QStringLiteral("1位"));
+        QCOMPARE(view->lstGallery->count(), 6);
+    }
+
+    ResultsView *view = first->resultsView();
+    QTRY_VERIFY(view->thumbnailsReady());
+    shoot(first, QStringLiteral("results"));
+    const QRect third = view->lstGallery->visualItemRect(view->lstGallery->item(2));
+    QTest::mouseClick(view->lstGallery->viewport(), Qt::LeftButton, {}, third.center());
+    QCOMPARE(view->shownPicture(), 2);
+    QVERIFY(view->lblCaption->text().contains(words.at(2)));
+    // Large means the canvas area's room, not the page's size before its first layout.
+    QVERIFY2(view->picLarge->pixmap().width() >= CanvasWidth / 2,
+             qPrintable(QString::number(view->picLarge->pixmap().width())));
+    shoot(first, QStringLiteral("results-large"));
+    QTest::mouseClick(view->cmdBack, Qt::LeftButton);
+
+    QTest::mouseClick(view->cmdSaveAll, Qt::LeftButton);
+    QCOMPARE(view->lblStatus->text(), QStringLiteral("6枚の絵をpngフォルダに保存しました"));
+    for (const GalleryPicture &picture : first->client().gallery().pictures()) {
+        const QString name = PictureSaver::DrawerFileName(picture.revealedAt, picture.drawer, picture.word);
+        QCOMPARE(fileBytes(png.filePath(name)), picture.png);
+    }
+
+    // Closed, it comes back from the button, until the next game starts.
+    QTest::mouseClick(view->cmdClose, Qt::LeftButton);
+    QVERIFY(!view->isVisible());
+    QTest::mouseClick(first->cmdLastResult, Qt::LeftButton);
+    QVERIFY(view->isVisible());
+    for (auto &w : windows) {
+        QTRY_VERIFY(w->cmdReady->isEnabled());
+        QTest::mouseClick(w->cmdReady, Qt::LeftButton);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(first->client().round().InGame && first->client().round().timeLimit() > 0,
+                             10000);
+    QVERIFY(!first->cmdLastResult->isVisible());
+    QVERIFY(!view->isVisible());
+    QCOMPARE(first->client().gallery().size(), 0);
+    QCOMPARE(view->lstGallery->count(), 0);
+}
+
+QTEST_MAIN(TestResultsGame)
+#include "tst_resultsgame.moc"
