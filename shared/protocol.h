@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QLatin1String>
 
 // The commands on the wire: three capital letters, then the payload, then CR LF.
@@ -36,5 +37,11 @@ inline constexpr QLatin1String Check("CHK");
 inline constexpr QLatin1String PageHead("HDR");
 inline constexpr QLatin1String PageFoot("FTR");
 inline constexpr QLatin1String RoomList("SRV");
+
+// A command as raw bytes, for code that looks at lines before decoding them.
+constexpr QByteArrayView bytes(QLatin1String command)
+{
+    return QByteArrayView(command.data(), command.size());
+}
 
 } // namespace zb::cmd

@@ -5,6 +5,7 @@
 #include "settingsstore.h"
 #include "textclean.h"
 #include "version.h"
+#include "protocol.h"
 
 #include <QHostAddress>
 #include <QRandomGenerator>
@@ -13,7 +14,6 @@ namespace zb {
 
 namespace {
 const QString kVersion = QString::fromLatin1(ProtocolVersion);
-const QString kSym = QStringLiteral("SYM");
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
@@ -178,16 +178,16 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
         return StartResult::Started;
     }
 
-    SendDataAll(kSym, QStringLiteral("現在の使用辞書一覧"));
-    SendDataAll(kSym, m_bank.DictionaryList());
+    SendDataAll(cmd::System, QStringLiteral("現在の使用辞書一覧"));
+    SendDataAll(cmd::System, m_bank.DictionaryList());
     m_settings.roundMaxIndex = s.roundMaxIndex;
     m_settings.playerMaxIndex = s.playerMaxIndex;
     m_settings.questionControl = s.questionControl;
     m_settings.dictionaryMode = s.dictionaryMode;
     m_settings.tickedDictionaries = s.tickedDictionaries;
     m_engine->setRoundMax(m_settings.roundMax());
-    SendDataAll(kSym, QStringLiteral("現在のゲーム設定"));
-    SendDataAll(kSym, m_settings.settingsLine());
+    SendDataAll(cmd::System, QStringLiteral("現在のゲーム設定"));
+    SendDataAll(cmd::System, m_settings.settingsLine());
     if (m_lobby.isConnected()) m_lobby.SendServerStatus();
     SetCaption();
     saveSettings(input, ServerSettings::GameFields);
@@ -312,7 +312,7 @@ void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
     AddText(QStringLiteral("サーバーからのお知らせ> ") + text);
-    SendDataAll(kSym, QStringLiteral("<サーバーからお知らせ> ") + text);
+    SendDataAll(cmd::System, QStringLiteral("<サーバーからお知らせ> ") + text);
 }
 
 // ---------------------------------------------------------------- sending
@@ -343,19 +343,19 @@ void GameServer::SendDataOne(const QString &command, const QString &text, int sl
 
 void GameServer::SendDataPlayers()
 {
-    SendDataAll(QStringLiteral("NMS"), m_table.namesList());
+    SendDataAll(cmd::Names, m_table.namesList());
     emit playersChanged();
 }
 
 void GameServer::SendDataReadys()
 {
-    SendDataAll(QStringLiteral("RDY"), m_table.readysList());
+    SendDataAll(cmd::Ready, m_table.readysList());
     emit playersChanged();
 }
 
 void GameServer::SendDataScores()
 {
-    SendDataAll(QStringLiteral("SCR"), m_table.scoresList());
+    SendDataAll(cmd::Scores, m_table.scoresList());
     emit playersChanged();
 }
 

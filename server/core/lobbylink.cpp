@@ -4,6 +4,7 @@
 #include "statusrecord.h"
 #include "textutil.h"
 #include "version.h"
+#include "protocol.h"
 
 namespace zb {
 
@@ -88,7 +89,7 @@ void LobbyLink::onConnected()
     m_silence = 0;
     emit silenceChanged(m_silence);
     m_connecting = false;
-    SendDataLobby(QStringLiteral("NAM"), QStringLiteral("ZBSERVER"));
+    SendDataLobby(cmd::Name, QStringLiteral("ZBSERVER"));
     SendServerStatus();
 }
 
@@ -137,7 +138,7 @@ void LobbyLink::SendServerStatus()
 {
     if (!m_provider)
         return;
-    SendDataLobby(QStringLiteral("STS"), UrlEncode(buildRecord(m_provider())));
+    SendDataLobby(cmd::Status, UrlEncode(buildRecord(m_provider())));
 }
 
 void LobbyLink::SendDataLobby(const QString &command, const QString &text)
@@ -172,7 +173,7 @@ void LobbyLink::tick(bool serverStarted, bool registerOn)
         ++m_silence;
         emit silenceChanged(m_silence);
         if (m_silence == 60)
-            SendDataLobby(QStringLiteral("CHK"), QStringLiteral("null"));
+            SendDataLobby(cmd::Check, QStringLiteral("null"));
         if (m_silence >= 80) {
             emit systemText(QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
             wscLobby_Close();
