@@ -180,6 +180,8 @@ class GameServer : public QObject {
     void Cont(const QString &command, int slot, const QString &payload);
     // Whether a stroke or fill from the slot reaches the room.
     bool mayDraw(int slot) const;
+    // Handles the lines already waiting on every connection but the drawer's.
+    void takeWaitingGuesses(int drawer);
     // Hands a relayed stroke or fill to the console.
     void showCanvasLine(bool stroke, QByteArrayView payload);
     void handshake(const QString &command, int slot, const QString &payload);
@@ -235,6 +237,7 @@ class GameServer : public QObject {
     QString m_startError;
     QString m_caption;
     bool m_serverStarted = false;
+    bool m_takingGuesses = false; // guards takeWaitingGuesses() against itself
 };
 
 } // namespace zb

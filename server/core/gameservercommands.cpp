@@ -14,6 +14,9 @@
 #include <QMetaMethod>
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <algorithm>
+
+#include <sys/ioctl.h>
 
 namespace zb {
 
@@ -248,10 +251,33 @@ void GameServer::closeWithReason(int slot, const QString &reason)
 
 // ---------------------------------------------------------------- commands
 
+void GameServer::takeWaitingGuesses(int drawer)
+{
+    const QScopedValueRollback<bool> busy(m_takingGuesses, true);
+    for (int i = 0; i < Slots; ++i) {
+        LineSocket *other = m_slots[i];
+        if (i == drawer || !other) continue;
+        int waiting = 0;
+        const qintptr fd = other->socket()->socketDescriptor();
+        if (fd < 0 || ::ioctl(int(fd), FIONREAD, &waiting) != 0 || waiting <= 0) continue;
+        // Reads what has arrived and hands it out at once; a connection that
+        // turns out closed is released as usual.
+        other->socket()->waitForReadyRead(0);
+    }
+}
+
 void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines)
 {
     if (!valid(slot) || !m_slots[slot]) return;
     const LineSocket *const from = m_slots[slot];
+    // Qt hands out reads in descriptor order, so a guess could wait behind a
+    // drawer's whole read of strokes; whatever the others have sent goes first.
+    if (!m_takingGuesses && GameRunning() && slot == DrawerSlot() &&
+        std::any_of(lines.cbegin(), lines.cend(),
+                    [](QByteArrayView line) { return line.startsWith("STK") || line.startsWith("CLS"); })) {
+        takeWaitingGuesses(slot);
+        if (m_slots[slot] != from) return;
+    }
     // Relayed lines that lie back to back in block go out as one write.
     const char *runBegin = nullptr;
     const char *runEnd = nullptr;

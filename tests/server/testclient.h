@@ -37,6 +37,8 @@ class TestClient : public QObject {
         m_socket.write(zb::LineSocket::encodeLine(command, text));
     }
     void sendRaw(const QByteArray &bytes) { m_socket.write(bytes); }
+    // Hands what was sent to the kernel now, without a turn of the event loop.
+    void flush() { m_socket.flush(); }
     // The three lines a client sends on connecting.
     void join(const QString &name, const QString &password = QString(),
               const QString &version = QStringLiteral("1.16"))

@@ -154,6 +154,31 @@ class TstRoundEngine : public ServerFixture {
         QTRY_VERIFY(alice->has(QStringLiteral("QST 1:りんご")));
     }
 
+    // A guess and a drawer's strokes waiting at once: the guess is handled first,
+    // so the room hears the hit before the strokes that came with it.
+    void guessGoesBeforeStrokes()
+    {
+        QList<TestClient *> p = readyPlayers(3);
+        TestClient *drawer = p[0], *guesser = p[1], *watcher = p[2];
+        QTRY_VERIFY(m_server->GameRunning());
+        tickTo(120);
+        QTRY_VERIFY(watcher->has(QStringLiteral("QST 0:りんご")));
+        tickTo(100);
+        QByteArray strokes;
+        for (int i = 0; i < 40; ++i)
+            strokes += "STK 0:3:10," + QByteArray::number(i) + ";20," + QByteArray::number(i) + ";\r\n";
+        drawer->sendRaw(strokes);
+        guesser->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
+        // Both are in the server's socket buffers before its event loop runs again.
+        drawer->flush();
+        guesser->flush();
+        QTRY_VERIFY(watcher->has(QStringLiteral("QOK 1")));
+        QTRY_COMPARE(watcher->count(QStringLiteral("STK 0:3:10,39;20,39;")), 1);
+        const qsizetype hit = watcher->lines.indexOf(QStringLiteral("QOK 1"));
+        const qsizetype firstStroke = watcher->lines.indexOf(QStringLiteral("STK 0:3:10,0;20,0;"));
+        QVERIFY2(hit < firstStroke, qPrintable(watcher->lines.join(QLatin1Char('|'))));
+    }
+
     void guessForms_data()
     {
         QTest::addColumn<QByteArray>("dictionary");
