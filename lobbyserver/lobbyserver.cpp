@@ -2,13 +2,13 @@
 
 #include "linesocket.h"
 #include "lobbytexts.h"
+#include "protocol.h"
 #include "ratewindow.h"
 #include "roomlisting.h"
 #include "statusrecord.h"
 #include "textclean.h"
 #include "textutil.h"
 #include "updategate.h"
-#include "protocol.h"
 
 #include <QDateTime>
 

@@ -329,8 +329,8 @@ void GameClient::Cont(const QString &command, const QString &payload)
         return;
     }
     // NUM too: the own panel is marked.
-    if (command == cmd::Names || command == cmd::Scores ||
-        command == cmd::Ready || command == cmd::SlotNumber)
+    if (command == cmd::Names || command == cmd::Scores || command == cmd::Ready ||
+        command == cmd::SlotNumber)
         emit playersChanged();
 }
 

@@ -1,7 +1,7 @@
 #include "gameconnection.h"
 
-#include "version.h"
 #include "protocol.h"
+#include "version.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #include "playerlist.h"
 
-#include "stroke.h"
 #include "protocol.h"
+#include "stroke.h"
 
 #include <QStringList>
 

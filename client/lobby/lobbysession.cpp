@@ -1,11 +1,11 @@
 #include "lobbysession.h"
 
 #include "linesocket.h"
+#include "protocol.h"
 #include "settingsstore.h"
 #include "socketerror.h"
 #include "statusrecord.h"
 #include "version.h"
-#include "protocol.h"
 
 namespace zb {
 

@@ -1,11 +1,11 @@
 #include "gameserver.h"
 
 #include "fileutil.h"
+#include "protocol.h"
 #include "roundengine.h"
 #include "settingsstore.h"
 #include "textclean.h"
 #include "version.h"
-#include "protocol.h"
 
 #include <QHostAddress>
 #include <QRandomGenerator>

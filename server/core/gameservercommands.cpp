@@ -4,12 +4,12 @@
 
 #include "banlist.h"
 #include "cp932.h"
+#include "protocol.h"
 #include "roundengine.h"
 #include "socketerror.h"
 #include "stroke.h"
 #include "textclean.h"
 #include "version.h"
-#include "protocol.h"
 
 #include <QMetaMethod>
 #include <QScopedValueRollback>
@@ -91,9 +91,7 @@ void GameServer::seat(int slot, QTcpSocket *socket)
             [this, slot, line](const QByteArray &block, const QList<QByteArrayView> &lines) {
                 if (m_slots[slot] == line) receiveLines(slot, block, lines);
             });
-    connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
-        emit dataArrived(slot);
-    });
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot] { emit dataArrived(slot); });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
         if (m_slots[slot] == line) wscSystem_Close(slot);
     });
@@ -273,8 +271,9 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
     // Qt hands out reads in descriptor order, so a guess could wait behind a
     // drawer's whole read of strokes; whatever the others have sent goes first.
     if (!m_takingGuesses && GameRunning() && slot == DrawerSlot() &&
-        std::any_of(lines.cbegin(), lines.cend(),
-                    [](QByteArrayView line) { return line.startsWith("STK") || line.startsWith("CLS"); })) {
+        std::any_of(lines.cbegin(), lines.cend(), [](QByteArrayView line) {
+            return line.startsWith(cmd::bytes(cmd::Stroke)) || line.startsWith(cmd::bytes(cmd::Fill));
+        })) {
         takeWaitingGuesses(slot);
         if (m_slots[slot] != from) return;
     }
@@ -374,8 +373,8 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         m_table.PlayerReady[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
         SendDataReadys();
         m_engine->ReadyCheck();
-    } else if (command == cmd::Name || command == cmd::Version ||
-               command == cmd::Password || command == cmd::Check) {
+    } else if (command == cmd::Name || command == cmd::Version || command == cmd::Password ||
+               command == cmd::Check) {
         // The handshake is over; CHK is the lobby's keep-alive, never a player's.
     } else {
         AddText(QStringLiteral("system> 不正なコマンドを受信しました、放置します"));

@@ -3,8 +3,8 @@
 #include "gameserver.h"
 #include "letterhint.h"
 #include "playertable.h"
-#include "questionbank.h"
 #include "protocol.h"
+#include "questionbank.h"
 
 namespace zb {
 
@@ -61,7 +61,7 @@ void RoundEngine::tmrTimelimit_Timer()
         setQuestionLabel(m_currentQuestion);
         m_server.AddSystemText(QStringLiteral("時間切れ、スキップして次のプレイヤーに回します"));
         m_server.SendDataAll(cmd::System, QStringLiteral("時間切れ！正解者は居ませんでした 「") +
-                                                        m_currentQuestion + QStringLiteral("」"));
+                                              m_currentQuestion + QStringLiteral("」"));
         m_server.SendDataAll(cmd::Sound, QStringLiteral("ng"));
         NextQuestion();
     }
@@ -82,7 +82,7 @@ void RoundEngine::ReadyCheck()
     m_roundIndex = 0;
     m_server.AddSystemText(QStringLiteral("全員準備 完了したのでゲームを開始します"));
     m_server.SendDataAll(cmd::System, QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
-                                                    QStringLiteral("回目のゲームが始まります") + roundText());
+                                          QStringLiteral("回目のゲームが始まります") + roundText());
     m_server.SendDataScores();
     m_drawerSlot = -1;
     m_searchFrom = -1;
@@ -133,8 +133,7 @@ void RoundEngine::SetQuestion()
     m_answered = false;
     m_server.SendDataAll(cmd::Sound, QStringLiteral("question"));
     m_currentQuestion = m_bank.GetQuestion();
-    m_server.SendDataAll(cmd::Question,
-                         QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
+    m_server.SendDataAll(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
     emit screenCleared(1);
     setQuestionLabel(QStringLiteral("？？？"));
     setHighlight(m_drawerSlot);
@@ -157,11 +156,9 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
         PlayerTable::validSlot(m_drawerSlot) ? m_table.PlayerName[m_drawerSlot] : QString();
     m_server.AddSystemText(guesser + QStringLiteral("が正解"));
     m_server.SendDataAll(cmd::System, guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
-                                                    QStringLiteral("」+ ") + QString::number(t) +
-                                                    QStringLiteral("点"));
-    m_server.SendDataAll(cmd::System, QStringLiteral("絵を描いた人 ") + drawer +
-                                                    QStringLiteral(" + ") + QString::number(t) +
-                                                    QStringLiteral("点"));
+                                          QStringLiteral("」+ ") + QString::number(t) + QStringLiteral("点"));
+    m_server.SendDataAll(cmd::System, QStringLiteral("絵を描いた人 ") + drawer + QStringLiteral(" + ") +
+                                          QString::number(t) + QStringLiteral("点"));
     m_server.SendDataAll(cmd::Sound, QStringLiteral("ok"));
     m_server.SendDataAll(cmd::Correct, QString::number(slot));
     m_table.PlayerScore[slot] += t;
@@ -186,8 +183,7 @@ void RoundEngine::NextQuestion()
     if (m_roundIndex < m_roundMax) {
         const QString next = QStringLiteral("10秒後に") + QString::number(m_turnNumber);
         m_server.AddSystemText(next + QStringLiteral("回目のゲーム開始") + roundText());
-        m_server.SendDataAll(cmd::System,
-                             next + QStringLiteral("回目のゲームが始まります") + roundText());
+        m_server.SendDataAll(cmd::System, next + QStringLiteral("回目のゲームが始まります") + roundText());
         setTimeLeft(NextLeadIn);
         return;
     }
@@ -214,9 +210,8 @@ void RoundEngine::endGame()
         // A connection still joining hears nothing of the game. Without a
         // winner everybody hears the game end as a loss.
         if (m_table.occupied(i))
-            m_server.SendDataOne(cmd::Sound,
-                                 i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"),
-                                 i);
+            m_server.SendDataOne(
+                cmd::Sound, i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"), i);
     }
     m_table.clearMarksAndScores();
     m_server.SendDataAll(cmd::GameOver, QStringLiteral("null"));

@@ -16,7 +16,7 @@ int valueFromColor(QRgb rgb);
 // The shared picture: pen lines with round ends, no smoothing, so that every
 // pixel keeps one of the palette colours and colour picking finds them again.
 class CanvasImage {
-public:
+  public:
     CanvasImage();
 
     QImage &image() { return m_image; }
@@ -31,7 +31,7 @@ public:
     // The colour value of a pixel; -1 outside the canvas.
     int pixelValue(int x, int y) const;
 
-private:
+  private:
     QImage m_image;
 };
 
