@@ -20,12 +20,10 @@ void OpenUrl(const QString &url)
 
 int SetTopMost(QWidget *window, int mode)
 {
-    if (!window || (mode != 0 && mode != 1))
-        return 0;
+    if (!window || (mode != 0 && mode != 1)) return 0;
     const bool visible = window->isVisible();
     window->setWindowFlag(Qt::WindowStaysOnTopHint, mode == 1);
-    if (visible || mode == 1)
-        window->show();
+    if (visible || mode == 1) window->show();
     return 1;
 }
 
@@ -34,8 +32,7 @@ void PlayWave(const QString &path)
     // Effects are kept per file so that repeated sounds do not reload them.
     static QHash<QString, QSoundEffect *> effects;
     static QSoundEffect *playing = nullptr;
-    if (!QFileInfo::exists(path))
-        return;
+    if (!QFileInfo::exists(path)) return;
     QSoundEffect *&effect = effects[path];
     if (!effect) {
         effect = new QSoundEffect;

@@ -2,6 +2,7 @@
 
 #include "linesocket.h"
 #include "lobbytexts.h"
+#include "protocol.h"
 #include "ratewindow.h"
 #include "roomlisting.h"
 #include "statusrecord.h"
@@ -52,10 +53,10 @@ LobbyServer::LobbyServer(QObject *parent)
                            m_limits.updateIntervalMs, [this] { return sendRoomList(); }, this)),
       m_nameGate(new UpdateGate(
           m_limits.updateIntervalMs, [this] { return sendNameList(); }, this)),
-      m_roomLine(LineSocket::encodeLine(QStringLiteral("SRV"), QString())),
-      m_nameLine(LineSocket::encodeLine(QStringLiteral("NMS"), QString())),
-      m_headerLine(LineSocket::encodeLine(QStringLiteral("HDR"), UrlEncode(headerHtml()))),
-      m_footerLine(LineSocket::encodeLine(QStringLiteral("FTR"), UrlEncode(footerHtml())))
+      m_roomLine(LineSocket::encodeLine(cmd::RoomList, QString())),
+      m_nameLine(LineSocket::encodeLine(cmd::Names, QString())),
+      m_headerLine(LineSocket::encodeLine(cmd::PageHead, UrlEncode(headerHtml()))),
+      m_footerLine(LineSocket::encodeLine(cmd::PageFoot, UrlEncode(footerHtml())))
 {
     m_clock.start();
     m_acceptor.setRetryMs(AcceptRetryMs);
@@ -212,9 +213,9 @@ void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payl
         break;
     }
     // The first line tells who is calling.
-    if (command == QLatin1String("NAM") && payload == ServerToken)
+    if (command == cmd::Name && payload == ServerToken)
         identifyGameServer(peer);
-    else if (command == QLatin1String("STS"))
+    else if (command == cmd::Status)
         acceptPlayer(peer, StatusRecord::decode(payload));
     else
         drop(peer, QStringLiteral("不明な相手のため切断 (%1)").arg(command.left(3)));
@@ -222,17 +223,17 @@ void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payl
 
 void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QString &payload)
 {
-    if (command == QLatin1String("STS"))
+    if (command == cmd::Status)
         updateRoom(peer, StatusRecord::decode(payload));
-    else if (command == QLatin1String("CHK"))
-        peer->socket->sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
-    else if (command != QLatin1String("NAM"))
+    else if (command == cmd::Check)
+        peer->socket->sendLine(cmd::Check, QStringLiteral("null"));
+    else if (command != cmd::Name)
         log(QStringLiteral("ゲームサーバー %1 から不明なコマンド %2 を無視").arg(describe(peer), command));
 }
 
 void LobbyServer::onPlayerLine(Peer *peer, const QString &command, const QString &payload)
 {
-    if (command == QLatin1String("MSG"))
+    if (command == cmd::Chat)
         relayChat(peer, payload);
     else
         log(QStringLiteral("プレイヤー %1 から不明なコマンド %2 を無視").arg(describe(peer), command));
@@ -268,7 +269,7 @@ void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
     peer->socket->sendRaw(m_headerLine);
     peer->socket->sendRaw(m_footerLine);
     peer->socket->sendRaw(m_roomLine);
-    if (name != announced) peer->socket->sendLine(QStringLiteral("SYM"), LobbyText::renamed(name));
+    if (name != announced) peer->socket->sendLine(cmd::System, LobbyText::renamed(name));
     m_nameGate->markDirty();
 }
 
@@ -291,7 +292,7 @@ void LobbyServer::relayChat(Peer *peer, const QString &payload)
     if (!peer->chat.allow(m_clock.elapsed(), m_limits.chatLines, m_limits.chatWindowMs)) {
         if (!peer->toldChatRate) {
             peer->toldChatRate = true;
-            peer->socket->sendLine(QStringLiteral("SYM"), LobbyText::chatTooFast());
+            peer->socket->sendLine(cmd::System, LobbyText::chatTooFast());
             log(QStringLiteral("発言が速すぎるため中継しません %1").arg(describe(peer)));
         }
         return;
@@ -299,7 +300,7 @@ void LobbyServer::relayChat(Peer *peer, const QString &payload)
     peer->toldChatRate = false;
     const QString line = peer->name + QStringLiteral("> ") + text;
     log(QStringLiteral("チャット ") + line);
-    sendToPlayers(QStringLiteral("MSG"), line, peer);
+    sendToPlayers(cmd::Chat, line, peer);
 }
 
 void LobbyServer::updateRoom(Peer *peer, const QString &record)
@@ -307,7 +308,7 @@ void LobbyServer::updateRoom(Peer *peer, const QString &record)
     const QString listing = listingRecord(record, peer->address);
     if (listing.isEmpty()) {
         log(QStringLiteral("ゲームサーバー %1 の状態にポートがないため無視").arg(describe(peer)));
-        peer->socket->sendLine(QStringLiteral("SYM"), LobbyText::statusRefused());
+        peer->socket->sendLine(cmd::System, LobbyText::statusRefused());
         return;
     }
     // Encoded records are plain ASCII.
@@ -346,7 +347,7 @@ void LobbyServer::drop(Peer *peer, const QString &reason, const QString &notice)
         release(peer);
         return;
     }
-    socket->sendLine(QStringLiteral("SYM"), notice);
+    socket->sendLine(cmd::System, notice);
     QTimer::singleShot(CloseGraceMs, socket, [this, socket] {
         if (Peer *p = m_bySocket.value(socket)) release(p);
     });
@@ -385,7 +386,7 @@ QByteArray LobbyServer::buildRoomList()
             // Rooms wait in order of arrival and are listed as soon as there is room.
             p->toldUnlisted = true;
             log(QStringLiteral("部屋一覧がいっぱいのため載せません %1").arg(describe(p)));
-            p->socket->sendLine(QStringLiteral("SYM"), LobbyText::listFull());
+            p->socket->sendLine(cmd::System, LobbyText::listFull());
         }
     }
     return list;
@@ -413,7 +414,7 @@ bool LobbyServer::sendNameList()
     }
     if (names == m_nameList) return false;
     m_nameList = names;
-    m_nameLine = LineSocket::encodeLine(QStringLiteral("NMS"), names);
+    m_nameLine = LineSocket::encodeLine(cmd::Names, names);
     for (Peer *p : qAsConst(m_peers)) {
         if (p->kind != Peer::Player) continue;
         p->owesNames = true;

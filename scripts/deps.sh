@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6multimedia6 fonts-noto-cjk
           qt6-translations-l10n libminiupnpc-dev libnatpmp-dev)
 if [ "${ZB_WITH_XVFB:-0}" = 1 ]; then packages+=(xvfb xauth); fi
+if [ "${ZB_WITH_CLANG_FORMAT:-0}" = 1 ]; then packages+=(clang-format); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

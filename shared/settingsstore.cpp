@@ -41,8 +41,7 @@ bool SettingsStore::readInt(const QString &key, int &value)
 {
     bool ok = false;
     const int v = read(key).trimmed().toInt(&ok);
-    if (ok)
-        value = v;
+    if (ok) value = v;
     return ok;
 }
 
@@ -50,8 +49,7 @@ bool SettingsStore::readInt16(const QString &key, int &value)
 {
     bool ok = false;
     const short v = read(key).trimmed().toShort(&ok);
-    if (ok)
-        value = v;
+    if (ok) value = v;
     return ok;
 }
 

@@ -7,7 +7,7 @@ namespace zb {
 // The per-user settings both programs share: application "ゼンブリル",
 // section "Option". Every value is text.
 class SettingsStore {
-public:
+  public:
     static QString read(const QString &key); // missing: empty
     static void write(const QString &key, const QString &value);
     // Reads a number; a missing or non-numeric value leaves `value` as it was.

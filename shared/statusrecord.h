@@ -7,7 +7,7 @@ namespace zb {
 // A record of "key=value&" fields as exchanged with the lobby. Keys are given
 // with their "=". Values must not hold "&"; the record is URL-encoded whole.
 class StatusRecord {
-public:
+  public:
     StatusRecord &add(const QString &key, const QString &value);
     QString text() const { return m_text; }
     QString encoded() const;
@@ -16,7 +16,7 @@ public:
     static QString field(const QString &record, const QString &key);
     static QString decode(const QString &encoded);
 
-private:
+  private:
     QString m_text;
 };
 

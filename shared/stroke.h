@@ -8,17 +8,29 @@ namespace zb {
 
 // The nine drawing colours; values are red + 256 * green + 65536 * blue.
 inline constexpr int PaletteSize = 9;
-inline constexpr int PaletteValues[PaletteSize] = {0,        16777215, 255,      33023,   65535,
-                                                   65280,    16776960, 16711680, 16711935};
+inline constexpr int PaletteValues[PaletteSize] = {0,     16777215, 255,      33023,   65535,
+                                                   65280, 16776960, 16711680, 16711935};
 inline constexpr int PenWidths[4] = {3, 8, 16, 28};
 inline constexpr int MaxStrokePoints = 5000;
 
 // The highest palette index whose colour equals the value; 0 when none does.
 int GetColorIndex(int value);
-inline int colorRed(int value) { return value & 0xFF; }
-inline int colorGreen(int value) { return (value >> 8) & 0xFF; }
-inline int colorBlue(int value) { return (value >> 16) & 0xFF; }
-inline int colorValue(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+inline int colorRed(int value)
+{
+    return value & 0xFF;
+}
+inline int colorGreen(int value)
+{
+    return (value >> 8) & 0xFF;
+}
+inline int colorBlue(int value)
+{
+    return (value >> 16) & 0xFF;
+}
+inline int colorValue(int r, int g, int b)
+{
+    return r + 256 * g + 65536 * b;
+}
 
 // A coordinate as the wire writes it: a whole number without a decimal point.
 QString formatCoord(double v);

@@ -31,18 +31,29 @@ QString escapeControlChars(const QString &text)
     return out;
 }
 
-QString cleanName(const QString &name)
+QString removeSeparators(const QString &text)
 {
     QString clean;
-    clean.reserve(name.size());
-    for (const QChar c : name) {
+    clean.reserve(text.size());
+    for (const QChar c : text) {
         if (isControlChar(c)) continue;
         if (c == u':' || c == u';' || c == u',' || c == u'=' || c == u'&') continue;
         clean.append(c);
     }
-    clean = clean.trimmed();
-    if (clean.size() > MaxNameLength) clean = clean.left(MaxNameLength).trimmed();
-    return clean;
+    return clean.trimmed();
+}
+
+QString CleanPlayerName(const QString &name)
+{
+    // "ZBSERVER" marks game servers in the lobby's list; no player may carry it.
+    return removeSeparators(name).replace(QStringLiteral("ZBSERVER"), QStringLiteral("zbserver"),
+                                          Qt::CaseSensitive);
+}
+
+QString cleanName(const QString &name)
+{
+    const QString clean = removeSeparators(name);
+    return clean.size() > MaxNameLength ? clean.left(MaxNameLength).trimmed() : clean;
 }
 
 QString uniqueName(const QString &name, const QStringList &taken)

@@ -21,6 +21,15 @@ QString removeControlChars(const QString &text);
 // a terminal that would otherwise act on escape sequences.
 QString escapeControlChars(const QString &text);
 
+// A field as it may travel in the ":"-separated lists and a status record:
+// control characters and the separators ":", ";", ",", "=", "&" removed, blanks
+// trimmed. Names, room names and comments all go through here.
+QString removeSeparators(const QString &text);
+
+// The name a player types, as the lobby and the game server receive it: no
+// separators, and never the token that marks game servers in the lobby.
+QString CleanPlayerName(const QString &name);
+
 // A player name as it may travel in the ":"-separated lists and the lobby's
 // status record: control characters and the separators ":", ";", ",", "=",
 // "&" removed, blanks trimmed, cut to MaxNameLength. Empty means unusable.

@@ -15,7 +15,10 @@ void appendHex(QString &out, unsigned char c)
     out += QLatin1Char(HexDigits[c & 0x0F]);
 }
 
-bool isLeadByte(unsigned char c) { return (c >= 129 && c <= 159) || (c >= 224 && c <= 239); }
+bool isLeadByte(unsigned char c)
+{
+    return (c >= 129 && c <= 159) || (c >= 224 && c <= 239);
+}
 
 bool isPlainByte(unsigned char c)
 {
@@ -26,12 +29,9 @@ bool isPlainByte(unsigned char c)
 int hexValue(QChar c)
 {
     const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
     return -1;
 }
 
@@ -105,19 +105,14 @@ QString UrlDecodeText(const QString &text)
 
 QString GetBetween(const QString &text, const QString &startMark, const QString &endMark)
 {
-    if (startMark.isEmpty() || endMark.isEmpty())
-        return {};
+    if (startMark.isEmpty() || endMark.isEmpty()) return {};
     const qsizetype a = text.indexOf(startMark);
-    if (a < 0)
-        return {};
+    if (a < 0) return {};
     qsizetype b = text.indexOf(endMark, a);
-    if (b == a)
-        b = text.indexOf(endMark, a + 1);
-    if (b < 0 || b <= a)
-        return {};
+    if (b == a) b = text.indexOf(endMark, a + 1);
+    if (b < 0 || b <= a) return {};
     const qsizetype from = a + startMark.size();
-    if (b < from)
-        return {};
+    if (b < from) return {};
     return text.mid(from, b - from);
 }
 
@@ -136,8 +131,7 @@ QString SafeFileName(const QString &text)
     s.replace(QLatin1Char('>'), QChar(0xFF1E));
     s.replace(QLatin1Char('|'), QChar(0xFF5C));
     s.remove(QChar(0x201D));
-    if (s.size() > 100)
-        s.truncate(100);
+    if (s.size() > 100) s.truncate(100);
     return s;
 }
 
@@ -145,8 +139,7 @@ QString KatakanaToHiragana(const QString &text)
 {
     QString s = text;
     for (QChar &c : s) {
-        if (c.unicode() >= 0x30A1 && c.unicode() <= 0x30F3)
-            c = QChar(c.unicode() - 0x60);
+        if (c.unicode() >= 0x30A1 && c.unicode() <= 0x30F3) c = QChar(c.unicode() - 0x60);
     }
     return s;
 }

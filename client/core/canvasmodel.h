@@ -78,7 +78,7 @@ class CanvasModel : public QObject {
 
     const RoundState *m_round;
     CanvasImage m_canvas;
-    QStringList m_points; // filled entries of the stroke buffer, in order
+    QList<QPointF> m_points; // the stroke's points so far, in order
     int m_pointCount = 0;
     int m_drawColor = 0;
     int m_colorIndex = 0;

@@ -1,6 +1,7 @@
 #include "gameclient.h"
 
 #include "picturesaver.h"
+#include "protocol.h"
 
 namespace zb {
 
@@ -40,7 +41,7 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
     connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::requestSound);
     connect(&m_canvas, &CanvasModel::pressed, this, [this] { m_watch.userActed(); });
     connect(&m_canvas, &CanvasModel::strokeFinished, this,
-            [this](const QString &payload) { SendData(QStringLiteral("STK"), payload); });
+            [this](const QString &payload) { SendData(cmd::Stroke, payload); });
     connect(&m_canvas, &CanvasModel::filled, this, &GameClient::sendFill);
     connect(&m_round, &RoundState::timeUp, &m_canvas, &CanvasModel::picMain_MouseUp);
     connect(&m_round, &RoundState::timeUp, this, &GameClient::keepPicture);
@@ -113,7 +114,7 @@ void GameClient::wscSystem_Close()
 void GameClient::cmdReady_Click()
 {
     setReadyEnabled(false);
-    SendData(QStringLiteral("RDY"), QStringLiteral("OK"));
+    SendData(cmd::Ready, QStringLiteral("OK"));
 }
 
 bool GameClient::txtSend_Enter(const QString &input)
@@ -126,7 +127,7 @@ bool GameClient::txtSend_Enter(const QString &input)
     if (input.isEmpty()) return false;
     const QString text = PrepareChatText(input, m_round.isDrawer(), m_round.CurrentQuestion);
     emit chatText(m_name + QStringLiteral("> ") + text);
-    SendData(QStringLiteral("MSG"), text);
+    SendData(cmd::Chat, text);
     sendCountCheck();
     return true;
 }
@@ -134,7 +135,7 @@ bool GameClient::txtSend_Enter(const QString &input)
 void GameClient::sendFill(int index)
 {
     if (!isConnected()) return;
-    SendData(QStringLiteral("CLS"), QString::number(index));
+    SendData(cmd::Fill, QString::number(index));
     sendCountCheck();
 }
 
@@ -265,27 +266,27 @@ void GameClient::setBanner(bool on)
 void GameClient::Cont(const QString &command, const QString &payload)
 {
     bool ok = true;
-    if (command == QLatin1String("MSG")) {
+    if (command == cmd::Chat) {
         ok = handleMSG(payload);
-    } else if (command == QLatin1String("SYM")) {
+    } else if (command == cmd::System) {
         emit systemText(payload);
         if (m_gameActive) {
             if (std::optional<QString> winner = WinnerFromNotice(payload)) m_winner = std::move(winner);
         }
         if (const int turn = TurnFromNotice(payload)) m_nextTurn = turn;
-    } else if (command == QLatin1String("STK")) {
+    } else if (command == cmd::Stroke) {
         ok = m_canvas.DrawLine(payload);
-    } else if (command == QLatin1String("CLS")) {
+    } else if (command == cmd::Fill) {
         int index = 0;
         ok = decodeFill(payload, index);
         if (ok) m_canvas.ClsScreen(index);
-    } else if (command == QLatin1String("NMS")) {
+    } else if (command == cmd::Names) {
         ok = m_players.setNames(payload);
-    } else if (command == QLatin1String("SCR")) {
+    } else if (command == cmd::Scores) {
         ok = m_players.setScores(payload);
-    } else if (command == QLatin1String("RDY")) {
+    } else if (command == cmd::Ready) {
         ok = m_players.setReady(payload);
-    } else if (command == QLatin1String("NUM")) {
+    } else if (command == cmd::SlotNumber) {
         bool read = false;
         const int slot = payload.trimmed().toInt(&read);
         ok = read && PlayerList::valid(slot);
@@ -293,23 +294,23 @@ void GameClient::Cont(const QString &command, const QString &payload)
             m_round.MySlot = slot;
             m_ownSlotKnown = true;
         }
-    } else if (command == QLatin1String("QST")) {
+    } else if (command == cmd::Question) {
         ok = handleQST(payload);
-    } else if (command == QLatin1String("QOK")) {
+    } else if (command == cmd::Correct) {
         ok = handleQOK(payload);
-    } else if (command == QLatin1String("NST")) {
+    } else if (command == cmd::WrongVersion) {
         emit systemText(QStringLiteral("バージョンを合わせてください"));
         setReadyEnabled(false);
-    } else if (command == QLatin1String("NSP")) {
+    } else if (command == cmd::WrongPassword) {
         emit systemText(QStringLiteral("パスワードが違います"));
         setReadyEnabled(false);
         wscSystem_Close();
-    } else if (command == QLatin1String("RST")) {
+    } else if (command == cmd::GameRunning) {
         setReadyEnabled(false);
         setBanner(false);
         m_round.InGame = true;
         beginGame();
-    } else if (command == QLatin1String("RET")) {
+    } else if (command == cmd::GameOver) {
         m_round.stopClock();
         setReadyEnabled(true);
         emit systemText(QStringLiteral("待機状態に戻ります"));
@@ -317,7 +318,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         setBanner(true);
         m_round.InGame = false;
         endGame();
-    } else if (command == QLatin1String("SND")) {
+    } else if (command == cmd::Sound) {
         ok = handleSND(payload);
     } else {
         emit systemText(QStringLiteral("不正なコマンドを受信しました、放置します"));
@@ -328,8 +329,8 @@ void GameClient::Cont(const QString &command, const QString &payload)
         return;
     }
     // NUM too: the own panel is marked.
-    if (command == QLatin1String("NMS") || command == QLatin1String("SCR") ||
-        command == QLatin1String("RDY") || command == QLatin1String("NUM"))
+    if (command == cmd::Names || command == cmd::Scores || command == cmd::Ready ||
+        command == cmd::SlotNumber)
         emit playersChanged();
 }
 

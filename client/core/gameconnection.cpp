@@ -1,5 +1,6 @@
 #include "gameconnection.h"
 
+#include "protocol.h"
 #include "version.h"
 
 namespace zb {
@@ -100,9 +101,9 @@ void GameConnection::onConnected()
     // The owner clears the canvas and shows the banner before the join lines go out.
     emit connectionEstablished();
     if (m_state != State::Connected) return;
-    SendData(QStringLiteral("PSW"), m_password);
-    SendData(QStringLiteral("VER"), QString::fromLatin1(ProtocolVersion));
-    SendData(QStringLiteral("NAM"), m_name);
+    SendData(cmd::Password, m_password);
+    SendData(cmd::Version, QString::fromLatin1(ProtocolVersion));
+    SendData(cmd::Name, m_name);
 }
 
 void GameConnection::onTimeout()

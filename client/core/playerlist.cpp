@@ -1,5 +1,6 @@
 #include "playerlist.h"
 
+#include "protocol.h"
 #include "stroke.h"
 
 #include <QStringList>
@@ -61,8 +62,8 @@ ReadyLabel ReadyLabelFor(const QString &name, const QString &mark)
 {
     if (name.isEmpty()) return {QStringLiteral("空き"), colorValue(0, 0, 0)};
     if (mark == QLatin1String("OK")) return {QStringLiteral("準備完了"), colorValue(0, 0, 255)};
-    if (mark == QLatin1String("VER")) return {QStringLiteral("Ver違い"), colorValue(255, 0, 0)};
-    if (mark == QLatin1String("PSW")) return {QStringLiteral("パス違い"), colorValue(255, 0, 0)};
+    if (mark == cmd::Version) return {QStringLiteral("Ver違い"), colorValue(255, 0, 0)};
+    if (mark == cmd::Password) return {QStringLiteral("パス違い"), colorValue(255, 0, 0)};
     return {QStringLiteral("準備中"), colorValue(128, 128, 255)};
 }
 

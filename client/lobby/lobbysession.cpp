@@ -1,6 +1,7 @@
 #include "lobbysession.h"
 
 #include "linesocket.h"
+#include "protocol.h"
 #include "settingsstore.h"
 #include "socketerror.h"
 #include "statusrecord.h"
@@ -158,7 +159,7 @@ void LobbySession::onConnected()
     AddSystemText(QStringLiteral("ロビーサーバーに接続しました"));
     AddSystemText(QStringLiteral("サーバーリストを受信します..."));
     m_announcedName = playerName();
-    m_socket->sendLine(QStringLiteral("STS"), AnnouncementRecord(m_announcedName));
+    m_socket->sendLine(cmd::Status, AnnouncementRecord(m_announcedName));
     emit connectingChanged(false);
     m_reloadLimit = 10;
     setReload(reloadLimitText(10), false);
@@ -218,20 +219,20 @@ void LobbySession::setReload(const QString &caption, bool enabled)
 
 void LobbySession::Cont(const QString &command, const QString &payload)
 {
-    if (command == QLatin1String("MSG")) {
+    if (command == cmd::Chat) {
         AddText(payload);
-    } else if (command == QLatin1String("SYM")) {
+    } else if (command == cmd::System) {
         AddSystemText(payload);
-    } else if (command == QLatin1String("NMS")) {
+    } else if (command == cmd::Names) {
         QStringList pieces = payload.split(QLatin1Char(':'));
         pieces.removeLast();
         m_names = pieces;
         emit namesChanged(m_names);
-    } else if (command == QLatin1String("HDR")) {
+    } else if (command == cmd::PageHead) {
         m_page.setHeader(StatusRecord::decode(payload));
-    } else if (command == QLatin1String("FTR")) {
+    } else if (command == cmd::PageFoot) {
         m_page.setFooter(StatusRecord::decode(payload));
-    } else if (command == QLatin1String("SRV")) {
+    } else if (command == cmd::RoomList) {
         if (payload.isEmpty()) {
             SetServerListHtml(true);
             return;
@@ -270,7 +271,7 @@ bool LobbySession::SendMessage(const QString &text)
     line.remove(QLatin1Char('\r'));
     line.remove(QLatin1Char('\n'));
     AddText(m_announcedName + QStringLiteral("> ") + line);
-    m_socket->sendLine(QStringLiteral("MSG"), line);
+    m_socket->sendLine(cmd::Chat, line);
     return true;
 }
 

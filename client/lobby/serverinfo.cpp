@@ -1,6 +1,7 @@
 #include "serverinfo.h"
 
 #include "statusrecord.h"
+#include "textclean.h"
 #include "version.h"
 
 namespace zb {
@@ -44,14 +45,9 @@ bool ParseRoomList(const QString &payload, QList<ServerInfo> &rooms)
 QString AnnouncementRecord(const QString &playerName)
 {
     // The name is a record value: the separators of both protocols would cut it.
-    QString name = playerName;
-    for (const QChar c : {u':', u';', u',', u'=', u'&', u'\r', u'\n'})
-        name.remove(c);
-    // The lobby knows game servers by this token; no player may carry it.
-    name.replace(QStringLiteral("ZBSERVER"), QStringLiteral("zbserver"));
     return StatusRecord()
         .add(QStringLiteral("version="), QLatin1String(ProtocolVersion))
-        .add(QStringLiteral("playername="), name)
+        .add(QStringLiteral("playername="), CleanPlayerName(playerName))
         .encoded();
 }
 

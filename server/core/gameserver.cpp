@@ -1,6 +1,7 @@
 #include "gameserver.h"
 
 #include "fileutil.h"
+#include "protocol.h"
 #include "roundengine.h"
 #include "settingsstore.h"
 #include "textclean.h"
@@ -13,7 +14,6 @@ namespace zb {
 
 namespace {
 const QString kVersion = QString::fromLatin1(ProtocolVersion);
-const QString kSym = QStringLiteral("SYM");
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
@@ -28,11 +28,9 @@ GameServer::GameServer(int tickMs, QObject *parent)
 
     m_tmrTimelimit.setInterval(m_tickMs);
     m_tmrAutoKick.setInterval(m_tickMs);
-    m_timer1.setInterval(qMax(1, m_tickMs / 20));
     m_dimServerStatus.setInterval(30 * m_tickMs);
     connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::tmrTimelimit_Timer);
     connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::tmrAutoKick_Timer);
-    connect(&m_timer1, &QTimer::timeout, this, &GameServer::Timer1_Timer);
     connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(GetPlayerCnt()); });
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
@@ -55,7 +53,6 @@ GameServer::GameServer(int tickMs, QObject *parent)
     SetCaption();
     m_tmrTimelimit.start();
     m_tmrAutoKick.start();
-    m_timer1.start();
     m_dimServerStatus.start();
 }
 
@@ -181,16 +178,16 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
         return StartResult::Started;
     }
 
-    SendDataAll(kSym, QStringLiteral("現在の使用辞書一覧"));
-    SendDataAll(kSym, m_bank.DictionaryList());
+    SendDataAll(cmd::System, QStringLiteral("現在の使用辞書一覧"));
+    SendDataAll(cmd::System, m_bank.DictionaryList());
     m_settings.roundMaxIndex = s.roundMaxIndex;
     m_settings.playerMaxIndex = s.playerMaxIndex;
     m_settings.questionControl = s.questionControl;
     m_settings.dictionaryMode = s.dictionaryMode;
     m_settings.tickedDictionaries = s.tickedDictionaries;
     m_engine->setRoundMax(m_settings.roundMax());
-    SendDataAll(kSym, QStringLiteral("現在のゲーム設定"));
-    SendDataAll(kSym, m_settings.settingsLine());
+    SendDataAll(cmd::System, QStringLiteral("現在のゲーム設定"));
+    SendDataAll(cmd::System, m_settings.settingsLine());
     if (m_lobby.isConnected()) m_lobby.SendServerStatus();
     SetCaption();
     saveSettings(input, ServerSettings::GameFields);
@@ -315,7 +312,7 @@ void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
     AddText(QStringLiteral("サーバーからのお知らせ> ") + text);
-    SendDataAll(kSym, QStringLiteral("<サーバーからお知らせ> ") + text);
+    SendDataAll(cmd::System, QStringLiteral("<サーバーからお知らせ> ") + text);
 }
 
 // ---------------------------------------------------------------- sending
@@ -346,19 +343,19 @@ void GameServer::SendDataOne(const QString &command, const QString &text, int sl
 
 void GameServer::SendDataPlayers()
 {
-    SendDataAll(QStringLiteral("NMS"), m_table.namesList());
+    SendDataAll(cmd::Names, m_table.namesList());
     emit playersChanged();
 }
 
 void GameServer::SendDataReadys()
 {
-    SendDataAll(QStringLiteral("RDY"), m_table.readysList());
+    SendDataAll(cmd::Ready, m_table.readysList());
     emit playersChanged();
 }
 
 void GameServer::SendDataScores()
 {
-    SendDataAll(QStringLiteral("SCR"), m_table.scoresList());
+    SendDataAll(cmd::Scores, m_table.scoresList());
     emit playersChanged();
 }
 

@@ -29,12 +29,12 @@ class RoundEngine;
 //     from loadSettings(), and hand them back to cmdStartServer_Click().
 //   - Operator actions: kick(slot, withBan), announce(text).
 //   - State: the player accessors, DrawerSlot(), GameRunning(), TimeLeft(),
-//     questionLabel(), highlightedSlot(), captionText(), receiveLevel().
+//     questionLabel(), highlightedSlot(), captionText().
 //   - Signals say when to redraw; logLine carries the finished console line.
 //
 // Time: every timer derives from one tick length (1000 ms normally): the
-// round clock and the moderation timer tick once per tick, the receive lamps
-// every tick/20, the lobby status check every 30 ticks.
+// round clock and the moderation timer tick once per tick, the lobby status
+// check every 30 ticks. The console's receive lamps fade on their own timer.
 class GameServer : public QObject {
     Q_OBJECT
   public:
@@ -96,8 +96,6 @@ class GameServer : public QObject {
     // The label's tooltip: the slot's remote address (empty when free).
     QString remoteAddress(int slot) const;
     bool slotBusy(int slot) const { return valid(slot) && m_slots[slot]; }
-    // Receive lamp 0 (just received, red) to 255 (white).
-    int receiveLevel(int slot) const { return valid(slot) ? m_table.ReceiveLevel[slot] : 255; }
     const PlayerTable &table() const { return m_table; }
     int GetPlayerCnt() const { return m_table.GetPlayerCnt(); }
 
@@ -158,8 +156,6 @@ class GameServer : public QObject {
     void turnCleared(int paletteIndex);
     // A slot's connection delivered data (its lamp lights up).
     void dataArrived(int slot);
-    // The lamps faded a step: read receiveLevel() again.
-    void lampsChanged();
     void captionChanged(const QString &caption);
 
   private:
@@ -177,7 +173,6 @@ class GameServer : public QObject {
     void releaseOverflow(int slot, bool input);
     void tmrAutoKick_Timer();
     void tmrTimelimit_Timer();
-    void Timer1_Timer();
     void SetCaption();
     // A decoded line other than a stroke or a fill. Until its NAM is accepted
     // a connection is joining: only its first PSW, its first VER and NAM are
@@ -227,7 +222,6 @@ class GameServer : public QObject {
     RoomFullSocket m_roomFull;
     QTimer m_tmrTimelimit;
     QTimer m_tmrAutoKick;
-    QTimer m_timer1;
     QTimer m_dimServerStatus;
     QuestionBank m_bank;
     LobbyLink m_lobby;

@@ -4,6 +4,7 @@
 
 #include "banlist.h"
 #include "cp932.h"
+#include "protocol.h"
 #include "roundengine.h"
 #include "socketerror.h"
 #include "stroke.h"
@@ -21,7 +22,6 @@ namespace zb {
 
 namespace {
 const QString kVersion = QString::fromLatin1(ProtocolVersion);
-const QString kSym = QStringLiteral("SYM");
 const QString kNull = QStringLiteral("null");
 // How long a closing peer may take to accept what is still queued for it.
 constexpr int CloseGraceMs = 5000;
@@ -91,10 +91,7 @@ void GameServer::seat(int slot, QTcpSocket *socket)
             [this, slot, line](const QByteArray &block, const QList<QByteArrayView> &lines) {
                 if (m_slots[slot] == line) receiveLines(slot, block, lines);
             });
-    connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
-        m_table.ReceiveLevel[slot] = 0;
-        emit dataArrived(slot);
-    });
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot] { emit dataArrived(slot); });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
         if (m_slots[slot] == line) wscSystem_Close(slot);
     });
@@ -162,8 +159,8 @@ void GameServer::wscSystem_Close(int slot)
         dropSocket(slot, true);
         return;
     }
-    SendDataAll(kSym, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
-    SendDataAll(QStringLiteral("SND"), QStringLiteral("disconnect"));
+    SendDataAll(cmd::System, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
+    SendDataAll(cmd::Sound, QStringLiteral("disconnect"));
     m_table.clearRow(slot);
     SendDataPlayers();
     SetPlayers();
@@ -230,18 +227,6 @@ void GameServer::tmrAutoKick_Timer()
     m_roomFull.tick();
 }
 
-void GameServer::Timer1_Timer()
-{
-    bool changed = false;
-    for (int &level : m_table.ReceiveLevel) {
-        if (level < 255) {
-            level = qMin(255, level + 20);
-            changed = true;
-        }
-    }
-    if (changed) emit lampsChanged();
-}
-
 // ---------------------------------------------------------------- moderation
 
 void GameServer::kick(int slot, bool withBan)
@@ -256,7 +241,7 @@ void GameServer::kick(int slot, bool withBan)
 
 void GameServer::closeWithReason(int slot, const QString &reason)
 {
-    SendDataOne(kSym, reason, slot);
+    SendDataOne(cmd::System, reason, slot);
     // Graceful: the socket closes once the reason has been written.
     dropSocket(slot, true);
     wscSystem_Close(slot);
@@ -286,8 +271,9 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
     // Qt hands out reads in descriptor order, so a guess could wait behind a
     // drawer's whole read of strokes; whatever the others have sent goes first.
     if (!m_takingGuesses && GameRunning() && slot == DrawerSlot() &&
-        std::any_of(lines.cbegin(), lines.cend(),
-                    [](QByteArrayView line) { return line.startsWith("STK") || line.startsWith("CLS"); })) {
+        std::any_of(lines.cbegin(), lines.cend(), [](QByteArrayView line) {
+            return line.startsWith(cmd::bytes(cmd::Stroke)) || line.startsWith(cmd::bytes(cmd::Fill));
+        })) {
         takeWaitingGuesses(slot);
         if (m_slots[slot] != from) return;
     }
@@ -303,8 +289,8 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
     };
     for (const QByteArrayView line : lines) {
         const QByteArrayView command = line.first(qMin<qsizetype>(3, line.size()));
-        const bool stroke = command == "STK";
-        const bool fill = command == "CLS";
+        const bool stroke = command == cmd::bytes(cmd::Stroke);
+        const bool fill = command == cmd::bytes(cmd::Fill);
         const FloodGuard::Kind kind =
             stroke ? FloodGuard::Kind::Stroke : (fill ? FloodGuard::Kind::Fill : FloodGuard::Kind::Line);
         if (!m_peers[slot].budget.take(kind, line.size() + 2)) continue;
@@ -372,23 +358,23 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         handshake(command, slot, payload);
         return;
     }
-    if (command == QLatin1String("MSG")) {
+    if (command == cmd::Chat) {
         // A lone CR or LF would split the line at the readers; an escape
         // sequence would reach terminals. Nobody can type more than the cap.
         const QString text = removeControlChars(payload).left(MaxChatLength);
         AddText(m_table.PlayerName[slot] + QStringLiteral("> ") + text);
-        SendData(QStringLiteral("MSG"), QString::number(slot) + QLatin1Char(':') + text, slot);
+        SendData(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
         m_engine->CheckAnswer(slot, text);
-    } else if (command == QLatin1String("SYM")) {
+    } else if (command == cmd::System) {
         AddSystemText(payload);
-    } else if (command == QLatin1String("RDY")) {
+    } else if (command == cmd::Ready) {
         // Marks travel in a ":"-separated list of eight; the room's own marks
         // are at most three characters long.
         m_table.PlayerReady[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
         SendDataReadys();
         m_engine->ReadyCheck();
-    } else if (command == QLatin1String("NAM") || command == QLatin1String("VER") ||
-               command == QLatin1String("PSW") || command == QLatin1String("CHK")) {
+    } else if (command == cmd::Name || command == cmd::Version || command == cmd::Password ||
+               command == cmd::Check) {
         // The handshake is over; CHK is the lobby's keep-alive, never a player's.
     } else {
         AddText(QStringLiteral("system> 不正なコマンドを受信しました、放置します"));
@@ -400,13 +386,13 @@ void GameServer::handshake(const QString &command, int slot, const QString &payl
 {
     const QScopedValueRollback<int> cause(m_handshakeSlot, slot);
     Peer &peer = m_peers[slot];
-    if (command == QLatin1String("PSW") && !peer.passwordSent) {
+    if (command == cmd::Password && !peer.passwordSent) {
         peer.passwordSent = true;
         handlePassword(slot, payload);
-    } else if (command == QLatin1String("VER") && !peer.versionSent) {
+    } else if (command == cmd::Version && !peer.versionSent) {
         peer.versionSent = true;
         handleVersion(slot, payload);
-    } else if (command == QLatin1String("NAM")) {
+    } else if (command == cmd::Name) {
         admit(slot, payload);
     }
 }
@@ -463,15 +449,15 @@ void GameServer::admit(int slot, const QString &payload)
     }
     const bool refused = peer.passwordRefused;
 
-    SendDataAll(kSym, name + QStringLiteral(" が参加しました"));
+    SendDataAll(cmd::System, name + QStringLiteral(" が参加しました"));
     SendDataPlayers();
     SendDataReadys();
     SendDataScores();
-    SendDataAll(QStringLiteral("SND"), QStringLiteral("connect"));
-    SendDataOne(kSym, QStringLiteral("現在の使用辞書一覧"), slot);
-    SendDataOne(kSym, m_bank.DictionaryList(), slot);
-    SendDataOne(kSym, QStringLiteral("現在のゲーム設定"), slot);
-    SendDataOne(kSym, m_settings.settingsLine(), slot);
+    SendDataAll(cmd::Sound, QStringLiteral("connect"));
+    SendDataOne(cmd::System, QStringLiteral("現在の使用辞書一覧"), slot);
+    SendDataOne(cmd::System, m_bank.DictionaryList(), slot);
+    SendDataOne(cmd::System, QStringLiteral("現在のゲーム設定"), slot);
+    SendDataOne(cmd::System, m_settings.settingsLine(), slot);
     SetPlayers();
     if (refused) {
         dropSocket(slot, true);
@@ -485,21 +471,21 @@ void GameServer::handleVersion(int slot, const QString &version)
     m_table.PlayerVersion[slot] = version;
     if (version != kVersion) {
         AddSystemText(QStringLiteral("バージョンが違うので対戦できません！"));
-        SendDataAll(kSym, QStringLiteral("バージョン違いの接続がありました"));
-        SendDataOne(kSym,
+        SendDataAll(cmd::System, QStringLiteral("バージョン違いの接続がありました"));
+        SendDataOne(cmd::System,
                     QStringLiteral("バージョンをあわせてください、サーバーのバージョンは") + kVersion +
                         QStringLiteral("です"),
                     slot);
-        m_table.PlayerReady[slot] = QStringLiteral("VER");
+        m_table.PlayerReady[slot] = cmd::Version;
         SendDataReadys();
-        SendDataOne(QStringLiteral("NST"), kNull, slot);
+        SendDataOne(cmd::WrongVersion, kNull, slot);
         return;
     }
     AddSystemText(QString::number(slot) + QStringLiteral("のバージョンが一致"));
-    SendDataOne(QStringLiteral("NUM"), QString::number(slot), slot);
+    SendDataOne(cmd::SlotNumber, QString::number(slot), slot);
     if (GameRunning()) {
         // A newcomer to a running game is drawn into the turn order at once.
-        SendDataOne(QStringLiteral("RST"), kNull, slot);
+        SendDataOne(cmd::GameRunning, kNull, slot);
         m_table.PlayerReady[slot] = QStringLiteral("OK");
         SendDataReadys();
     }
@@ -514,19 +500,19 @@ void GameServer::handlePassword(int slot, const QString &password)
     }
     m_peers[slot].passwordRefused = true;
     AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが違います！"));
-    SendDataAll(kSym, QStringLiteral("パスワード不一致の接続がありました"));
-    m_table.PlayerReady[slot] = QStringLiteral("PSW");
+    SendDataAll(cmd::System, QStringLiteral("パスワード不一致の接続がありました"));
+    m_table.PlayerReady[slot] = cmd::Password;
     SendDataReadys();
-    SendDataOne(QStringLiteral("NSP"), kNull, slot);
+    SendDataOne(cmd::WrongPassword, kNull, slot);
 }
 
 void GameServer::lobbyLine(const QString &command, const QString &payload)
 {
     // A lobby keeps the link alive and may leave the host a notice; it is
     // never a player.
-    if (command == QLatin1String("CHK"))
+    if (command == cmd::Check)
         m_lobby.noteCheck();
-    else if (command == QLatin1String("SYM"))
+    else if (command == cmd::System)
         AddSystemText(payload);
 }
 

@@ -1,5 +1,6 @@
 #include "lobbylink.h"
 
+#include "protocol.h"
 #include "socketerror.h"
 #include "statusrecord.h"
 #include "textutil.h"
@@ -14,8 +15,7 @@ LobbyLink::LobbyLink(QObject *parent) : QObject(parent), m_socket(new LineSocket
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbyLink::onConnectTimeout);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbyLink::onConnected);
     connect(m_socket->socket(), &QTcpSocket::disconnected, this, [this] {
-        if (!m_connecting)
-            wscLobby_Close();
+        if (!m_connecting) wscLobby_Close();
     });
     connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbyLink::onError);
     connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::lineReceived);
@@ -80,22 +80,20 @@ void LobbyLink::ConnectLobbyServer()
 
 void LobbyLink::onConnected()
 {
-    if (!m_connecting)
-        return;
+    if (!m_connecting) return;
     m_connectTimer.stop();
     emit systemText(QStringLiteral("ロビーサーバーに接続しました"));
     setStatusText(QStringLiteral("ロビーに接続中"));
     m_silence = 0;
     emit silenceChanged(m_silence);
     m_connecting = false;
-    SendDataLobby(QStringLiteral("NAM"), QStringLiteral("ZBSERVER"));
+    SendDataLobby(cmd::Name, QStringLiteral("ZBSERVER"));
     SendServerStatus();
 }
 
 void LobbyLink::onConnectTimeout()
 {
-    if (!m_connecting)
-        return;
+    if (!m_connecting) return;
     m_connectTimer.stop();
     m_socket->socket()->abort();
     emit systemText(QStringLiteral("ロビーサーバーに接続できませんでした"));
@@ -113,16 +111,14 @@ void LobbyLink::onError()
     const auto error = m_socket->socket()->error();
     if (error == QAbstractSocket::RemoteHostClosedError)
         return; // an orderly close: handled by the disconnected signal
-    if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1)
-        return;
+    if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1) return;
     emit systemText(QStringLiteral("エラー:") + QString::number(socketErrorNumber(error)));
     wscLobby_Close();
 }
 
 void LobbyLink::wscLobby_Close()
 {
-    if (m_closing)
-        return;
+    if (m_closing) return;
     m_closing = true;
     m_socket->clearBuffer();
     m_socket->socket()->abort();
@@ -135,25 +131,21 @@ void LobbyLink::wscLobby_Close()
 
 void LobbyLink::SendServerStatus()
 {
-    if (!m_provider)
-        return;
-    SendDataLobby(QStringLiteral("STS"), UrlEncode(buildRecord(m_provider())));
+    if (!m_provider) return;
+    SendDataLobby(cmd::Status, UrlEncode(buildRecord(m_provider())));
 }
 
 void LobbyLink::SendDataLobby(const QString &command, const QString &text)
 {
-    if (m_connecting || !m_socket->isConnected())
-        return;
+    if (m_connecting || !m_socket->isConnected()) return;
     m_socket->sendLine(command, text);
 }
 
 void LobbyLink::statusCheck(int playerCount)
 {
-    if (playerCount == m_lastPlayerCount)
-        return;
+    if (playerCount == m_lastPlayerCount) return;
     m_lastPlayerCount = playerCount;
-    if (isConnected() && !m_connecting)
-        SendServerStatus();
+    if (isConnected() && !m_connecting) SendServerStatus();
 }
 
 void LobbyLink::tick(bool serverStarted, bool registerOn)
@@ -171,8 +163,7 @@ void LobbyLink::tick(bool serverStarted, bool registerOn)
     if (m_silence != -1) {
         ++m_silence;
         emit silenceChanged(m_silence);
-        if (m_silence == 60)
-            SendDataLobby(QStringLiteral("CHK"), QStringLiteral("null"));
+        if (m_silence == 60) SendDataLobby(cmd::Check, QStringLiteral("null"));
         if (m_silence >= 80) {
             emit systemText(QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
             wscLobby_Close();
@@ -182,8 +173,7 @@ void LobbyLink::tick(bool serverStarted, bool registerOn)
 
 void LobbyLink::shortenWait()
 {
-    if (m_retryWait > 5)
-        m_retryWait = 1;
+    if (m_retryWait > 5) m_retryWait = 1;
 }
 
 void LobbyLink::reset()
@@ -195,8 +185,7 @@ void LobbyLink::reset()
 void LobbyLink::noteCheck()
 {
     // Only the lobby's own answer counts; a CHK from a player's slot means nothing.
-    if (m_silence == -1)
-        return;
+    if (m_silence == -1) return;
     m_silence = 0;
     emit silenceChanged(m_silence);
 }

@@ -25,7 +25,7 @@ struct RoomStatus {
 // the link alive with CHK, drop a silent lobby and retry every 120 ticks.
 class LobbyLink : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int RetryWait = 120;
 
     explicit LobbyLink(QObject *parent = nullptr);
@@ -59,14 +59,14 @@ public:
     int retryWait() const { return m_retryWait; }
     QString statusText() const { return m_statusText; }
 
-signals:
+  signals:
     void systemText(const QString &text);
     void statusTextChanged(const QString &text);
     void silenceChanged(int silence);
     // Every line from the lobby, to be handled as a game command of slot 0.
     void lineReceived(const QString &command, const QString &payload);
 
-private:
+  private:
     void setStatusText(const QString &text);
     void onConnected();
     void onConnectTimeout();

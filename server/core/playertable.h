@@ -15,7 +15,6 @@ struct PlayerTable {
     std::array<int, Slots> PlayerScore{};
     std::array<QString, Slots> PlayerVersion;
     std::array<int, Slots> JoinTimer;
-    std::array<int, Slots> ReceiveLevel{};
 
     PlayerTable();
 

@@ -1,6 +1,7 @@
 #include "roomfullsocket.h"
 
 #include "linesocket.h"
+#include "protocol.h"
 
 #include <QTimer>
 
@@ -16,7 +17,7 @@ RoomFullSocket::~RoomFullSocket()
 
 QByteArray RoomFullSocket::notice()
 {
-    return LineSocket::encodeLine(QStringLiteral("SYM"),
+    return LineSocket::encodeLine(cmd::System,
                                   QStringLiteral("サーバーが満員です！しばらくしてから再接続してください"));
 }
 

@@ -3,6 +3,7 @@
 #include "gameserver.h"
 #include "letterhint.h"
 #include "playertable.h"
+#include "protocol.h"
 #include "questionbank.h"
 
 namespace zb {
@@ -59,9 +60,9 @@ void RoundEngine::tmrTimelimit_Timer()
     if (m_timeLeft == 0) {
         setQuestionLabel(m_currentQuestion);
         m_server.AddSystemText(QStringLiteral("時間切れ、スキップして次のプレイヤーに回します"));
-        m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("時間切れ！正解者は居ませんでした 「") +
-                                                        m_currentQuestion + QStringLiteral("」"));
-        m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("ng"));
+        m_server.SendDataAll(cmd::System, QStringLiteral("時間切れ！正解者は居ませんでした 「") +
+                                              m_currentQuestion + QStringLiteral("」"));
+        m_server.SendDataAll(cmd::Sound, QStringLiteral("ng"));
         NextQuestion();
     }
 }
@@ -80,8 +81,8 @@ void RoundEngine::ReadyCheck()
     m_gameOver = false;
     m_roundIndex = 0;
     m_server.AddSystemText(QStringLiteral("全員準備 完了したのでゲームを開始します"));
-    m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
-                                                    QStringLiteral("回目のゲームが始まります") + roundText());
+    m_server.SendDataAll(cmd::System, QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
+                                          QStringLiteral("回目のゲームが始まります") + roundText());
     m_server.SendDataScores();
     m_drawerSlot = -1;
     m_searchFrom = -1;
@@ -130,10 +131,9 @@ void RoundEngine::SetQuestion()
         }
     }
     m_answered = false;
-    m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("question"));
+    m_server.SendDataAll(cmd::Sound, QStringLiteral("question"));
     m_currentQuestion = m_bank.GetQuestion();
-    m_server.SendDataAll(QStringLiteral("QST"),
-                         QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
+    m_server.SendDataAll(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
     emit screenCleared(1);
     setQuestionLabel(QStringLiteral("？？？"));
     setHighlight(m_drawerSlot);
@@ -155,14 +155,12 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
     const QString drawer =
         PlayerTable::validSlot(m_drawerSlot) ? m_table.PlayerName[m_drawerSlot] : QString();
     m_server.AddSystemText(guesser + QStringLiteral("が正解"));
-    m_server.SendDataAll(QStringLiteral("SYM"), guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
-                                                    QStringLiteral("」+ ") + QString::number(t) +
-                                                    QStringLiteral("点"));
-    m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("絵を描いた人 ") + drawer +
-                                                    QStringLiteral(" + ") + QString::number(t) +
-                                                    QStringLiteral("点"));
-    m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("ok"));
-    m_server.SendDataAll(QStringLiteral("QOK"), QString::number(slot));
+    m_server.SendDataAll(cmd::System, guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
+                                          QStringLiteral("」+ ") + QString::number(t) + QStringLiteral("点"));
+    m_server.SendDataAll(cmd::System, QStringLiteral("絵を描いた人 ") + drawer + QStringLiteral(" + ") +
+                                          QString::number(t) + QStringLiteral("点"));
+    m_server.SendDataAll(cmd::Sound, QStringLiteral("ok"));
+    m_server.SendDataAll(cmd::Correct, QString::number(slot));
     m_table.PlayerScore[slot] += t;
     if (PlayerTable::validSlot(m_drawerSlot)) m_table.PlayerScore[m_drawerSlot] += t;
     m_server.SetPlayers();
@@ -185,8 +183,7 @@ void RoundEngine::NextQuestion()
     if (m_roundIndex < m_roundMax) {
         const QString next = QStringLiteral("10秒後に") + QString::number(m_turnNumber);
         m_server.AddSystemText(next + QStringLiteral("回目のゲーム開始") + roundText());
-        m_server.SendDataAll(QStringLiteral("SYM"),
-                             next + QStringLiteral("回目のゲームが始まります") + roundText());
+        m_server.SendDataAll(cmd::System, next + QStringLiteral("回目のゲームが始まります") + roundText());
         setTimeLeft(NextLeadIn);
         return;
     }
@@ -199,26 +196,25 @@ void RoundEngine::endGame()
     const int winner = GetMaxScorePlayer(m_table);
     // Nobody scored all game: there is nobody to congratulate.
     const bool noWinner = winner < 0 || m_table.PlayerScore[winner] <= 0;
-    m_server.SendDataAll(QStringLiteral("SYM"), QStringLiteral("ゲーム終了！"));
+    m_server.SendDataAll(cmd::System, QStringLiteral("ゲーム終了！"));
     if (noWinner) {
         m_server.AddSystemText(NoWinnerText);
-        m_server.SendDataAll(QStringLiteral("SYM"), NoWinnerText);
+        m_server.SendDataAll(cmd::System, NoWinnerText);
     } else {
         const QString name = m_table.PlayerName[winner];
         m_server.AddSystemText(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
-        m_server.SendDataAll(QStringLiteral("SYM"),
+        m_server.SendDataAll(cmd::System,
                              QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
     }
     for (int i = 0; i < PlayerTable::Slots; ++i) {
         // A connection still joining hears nothing of the game. Without a
         // winner everybody hears the game end as a loss.
         if (m_table.occupied(i))
-            m_server.SendDataOne(QStringLiteral("SND"),
-                                 i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"),
-                                 i);
+            m_server.SendDataOne(
+                cmd::Sound, i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"), i);
     }
     m_table.clearMarksAndScores();
-    m_server.SendDataAll(QStringLiteral("RET"), QStringLiteral("null"));
+    m_server.SendDataAll(cmd::GameOver, QStringLiteral("null"));
     m_server.SendDataReadys();
     m_gameRunning = false;
     m_drawerSlot = 0;
@@ -251,15 +247,15 @@ void RoundEngine::playerLeft(int slot)
         QStringLiteral("出題者が退室したので次の問題に進みます「") + m_currentQuestion + QStringLiteral("」");
     setQuestionLabel(m_currentQuestion);
     m_server.AddSystemText(notice);
-    m_server.SendDataAll(QStringLiteral("SYM"), notice);
-    m_server.SendDataAll(QStringLiteral("SND"), QStringLiteral("ng"));
+    m_server.SendDataAll(cmd::System, notice);
+    m_server.SendDataAll(cmd::Sound, QStringLiteral("ng"));
     NextQuestion();
 }
 
 void RoundEngine::resetToWaiting()
 {
     m_table.clearMarksAndScores();
-    m_server.SendDataAll(QStringLiteral("RET"), QStringLiteral("null"));
+    m_server.SendDataAll(cmd::GameOver, QStringLiteral("null"));
     m_server.SendDataReadys();
     m_gameRunning = false;
     m_drawerSlot = 0;

@@ -1,6 +1,7 @@
 #include "serversettings.h"
 
 #include "settingsstore.h"
+#include "textclean.h"
 
 namespace zb {
 
@@ -70,23 +71,7 @@ QString ServerSettings::settingsLine() const
 
 QString GetFixString(const QString &text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case ':':
-        case ';':
-        case ',':
-        case '=':
-        case '&':
-        case '\r':
-        case '\n':
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out.trimmed();
+    return removeSeparators(text);
 }
 
 quint16 parsePort(const QString &text)

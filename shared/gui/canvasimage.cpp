@@ -23,8 +23,7 @@ CanvasImage::CanvasImage() : m_image(CanvasWidth, CanvasHeight, QImage::Format_R
 
 void CanvasImage::clear(int paletteIndex)
 {
-    if (paletteIndex < 0 || paletteIndex >= PaletteSize)
-        return;
+    if (paletteIndex < 0 || paletteIndex >= PaletteSize) return;
     m_image.fill(colorFromValue(PaletteValues[paletteIndex]));
 }
 
@@ -51,8 +50,7 @@ void CanvasImage::drawSegment(const QPointF &from, const QPointF &to, int color,
 
 QPointF CanvasImage::drawStroke(const Stroke &stroke)
 {
-    if (stroke.points.isEmpty())
-        return {};
+    if (stroke.points.isEmpty()) return {};
     QPainter p(&m_image);
     p.setPen(penFor(stroke.color, stroke.width));
     // Segments with round ends joined end to end are exactly a polyline with
@@ -69,8 +67,7 @@ QPointF CanvasImage::drawStroke(const Stroke &stroke)
 
 int CanvasImage::pixelValue(int x, int y) const
 {
-    if (!m_image.valid(x, y))
-        return -1;
+    if (!m_image.valid(x, y)) return -1;
     return valueFromColor(m_image.pixel(x, y));
 }
 

@@ -16,7 +16,7 @@ int valueFromColor(QRgb rgb);
 // The shared picture: pen lines with round ends, no smoothing, so that every
 // pixel keeps one of the palette colours and colour picking finds them again.
 class CanvasImage {
-public:
+  public:
     CanvasImage();
 
     QImage &image() { return m_image; }
@@ -26,12 +26,12 @@ public:
     void clear(int paletteIndex);
     // One straight segment of the given colour value and width.
     void drawSegment(const QPointF &from, const QPointF &to, int color, int width);
-    // A whole received stroke; returns the last point drawn (or `from` when none).
+    // A whole received stroke; returns its last point (a null point when it has none).
     QPointF drawStroke(const Stroke &stroke);
     // The colour value of a pixel; -1 outside the canvas.
     int pixelValue(int x, int y) const;
 
-private:
+  private:
     QImage m_image;
 };
 

@@ -19,8 +19,9 @@ struct FakeLobby {
         server.listen(QHostAddress::LocalHost);
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
             peer = new LineSocket(server.nextPendingConnection(), &server);
-            QObject::connect(peer, &LineSocket::lineReceived,
-                             [this](const QString &c, const QString &p) { lines.append(Line{c, p}); });
+            QObject::connect(peer, &LineSocket::lineReceived, [this](const QString &c, const QString &p) {
+                lines.append(Line{c, p});
+            });
         });
     }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
@@ -33,8 +34,14 @@ RoomStatus sampleRoom()
     s.roomName = QStringLiteral("お絵かき部屋");
     s.comment = QStringLiteral("無し");
     s.dictionaryList = QStringLiteral("内蔵辞書:");
-    s.playerNames = {QStringLiteral("alice"), QString(), QStringLiteral("carol"), QString(),
-                     QString(),               QString(), QString(),               QString()};
+    s.playerNames = {QStringLiteral("alice"),
+                     QString(),
+                     QStringLiteral("carol"),
+                     QString(),
+                     QString(),
+                     QString(),
+                     QString(),
+                     QString()};
     s.playerMax = 6;
     return s;
 }
@@ -49,7 +56,7 @@ void ticks(LobbyLink &link, int n)
 
 class TstLobbyLink : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void recordKeepsKeyOrder()
     {
         const QString r = LobbyLink::buildRecord(sampleRoom());
@@ -58,7 +65,8 @@ private slots:
                                    "playermax=6&playername=ZBSERVER&"));
         RoomStatus s = sampleRoom();
         s.gameType = 1;
-        QCOMPARE(StatusRecord::field(LobbyLink::buildRecord(s), QStringLiteral("gametype=")), QStringLiteral("1"));
+        QCOMPARE(StatusRecord::field(LobbyLink::buildRecord(s), QStringLiteral("gametype=")),
+                 QStringLiteral("1"));
     }
 
     void registersOnConnect()
@@ -113,7 +121,8 @@ private slots:
         ticks(link, 20);
         QCOMPARE(link.silence(), -1);
         QVERIFY(!link.isConnected());
-        QCOMPARE(system.at(0).at(0).toString(), QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
+        QCOMPARE(system.at(0).at(0).toString(),
+                 QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
         QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーから切断"));
         QCOMPARE(link.statusText(), QStringLiteral("ロビーサーバーから切断"));
         // With no lobby connected, a stray CHK starts no watch.

@@ -13,14 +13,15 @@ using namespace zb;
 
 class TstModels : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void logLines()
     {
         const QTime t(9, 5);
         QCOMPARE(LogBuffer::chatLine(QStringLiteral("alice> hi"), t), QStringLiteral("09:05 <alice> hi\r\n"));
         QCOMPARE(LogBuffer::systemLine(QStringLiteral("x"), t), QStringLiteral("09:05 <system> x\r\n"));
         QCOMPARE(LogBuffer::clientChatLine(QStringLiteral("bob> yo")), QStringLiteral("<bob> yo\r\n"));
-        QCOMPARE(LogBuffer::clientSystemLine(QStringLiteral("y"), QTime(23, 59)), QStringLiteral("23:59 y\r\n"));
+        QCOMPARE(LogBuffer::clientSystemLine(QStringLiteral("y"), QTime(23, 59)),
+                 QStringLiteral("23:59 y\r\n"));
     }
 
     void logTrim()
@@ -137,7 +138,8 @@ private slots:
     void statusRecord()
     {
         StatusRecord r;
-        r.add(QStringLiteral("port="), QStringLiteral("27064")).add(QStringLiteral("roomname="), QStringLiteral("部屋 一"));
+        r.add(QStringLiteral("port="), QStringLiteral("27064"))
+            .add(QStringLiteral("roomname="), QStringLiteral("部屋 一"));
         QCOMPARE(r.text(), QStringLiteral("port=27064&roomname=部屋 一&"));
         QVERIFY(!r.encoded().contains(QLatin1Char(':')));
         QVERIFY(!r.encoded().contains(QLatin1Char('&')));
@@ -145,7 +147,8 @@ private slots:
         QCOMPARE(StatusRecord::field(back, QStringLiteral("roomname=")), QStringLiteral("部屋 一"));
         QCOMPARE(StatusRecord::field(back, QStringLiteral("playermax=")), QString());
         // The first occurrence of the key's text counts, wherever it stands.
-        QCOMPARE(StatusRecord::field(QStringLiteral("xport=1&port=2&"), QStringLiteral("port=")), QStringLiteral("1"));
+        QCOMPARE(StatusRecord::field(QStringLiteral("xport=1&port=2&"), QStringLiteral("port=")),
+                 QStringLiteral("1"));
     }
 
     void settingsStore()
