@@ -97,8 +97,11 @@ class TestAbuseLifecycle : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(first.bot(0).hits() == 1, 5000);
             QTRY_VERIFY_WITH_TIMEOUT(first.bot(0).turns() == 2, 5000);
             QVERIFY2(first.trouble().isEmpty(), qPrintable(first.trouble()));
+            const qsizetype gone = m_server.log().count(QStringLiteral("が切断"));
             for (int i = 0; i < 3; ++i)
                 first.bot(i).abort();
+            // The new group must find the seats released, not race the departures.
+            QTRY_VERIFY_WITH_TIMEOUT(m_server.log().count(QStringLiteral("が切断")) >= gone + 3, 10000);
         }
 
         // A new group finds the room as it was at start: all slots free, no
