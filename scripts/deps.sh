@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running need, when it is missing (Debian 12, as root or with sudo).
+# Further packages a script needs besides (packaging tools, clang-format) come as arguments.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6multimedia6 fonts-noto-cjk
           qt6-translations-l10n libminiupnpc-dev libnatpmp-dev)
 if [ "${ZB_WITH_XVFB:-0}" = 1 ]; then packages+=(xvfb xauth); fi
-if [ "${ZB_WITH_CLANG_FORMAT:-0}" = 1 ]; then packages+=(clang-format); fi
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,19 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZB_BUILD_DIR:-$root/build}
 out=$build/package
 
-# Tools only packaging and its checks need (Debian 12, as root or with sudo).
-tools=(dpkg-dev file lintian desktop-file-utils appstream)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# Tools only packaging and its checks need.
+"$root/scripts/deps.sh" dpkg-dev file lintian desktop-file-utils appstream
 
 [ -f "$build/CMakeCache.txt" ] || { echo "package: build first (./scripts/build.sh)" >&2; exit 1; }
 # The package installs under /usr, and its units and /etc files name that prefix.
