@@ -100,7 +100,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::lstQuestion_ItemCheck);
     // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
     connect(picSetting, &SettingsArea::modeChosen, this,
-            [this](int mode) { m_server->questionBank().setMode(mode); });
+            [this](int mode) { m_server->setDictionaryMode(mode); });
     connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::cmdLoadQuestion_Click);
     connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::cmdKick_Click);
     connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::txtSend_KeyPress);
@@ -212,7 +212,7 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::ClsScreen);
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
-    connect(&s->lobbyLink(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
+    connect(s, &GameServer::lobbyStatusChanged, this, &ServerConsole::setLobbyStatus);
 
     // The log lines of the start-up are part of the log the host reads.
     txtState->appendLine(s->logText());
@@ -224,7 +224,7 @@ void ServerConsole::connectServer()
     refreshPlayers();
     lblTimeLimit->setText(QString::number(s->TimeLeft()));
     lblQuestion->setText(removeControlChars(s->questionLabel()));
-    setLobbyStatus(s->lobbyLink().statusText());
+    setLobbyStatus(s->lobbyStatus());
     // The caption shows port and counts from the start, before the server runs too.
     setWindowTitle(s->captionText());
 }
@@ -243,7 +243,7 @@ void ServerConsole::refreshPlayers()
 
 void ServerConsole::refreshDictionaryList()
 {
-    QuestionBank &bank = m_server->questionBank();
+    const QuestionBank &bank = m_server->questionBank();
     picSetting->setEntries(bank.entries());
     for (const QString &entry : bank.tickedEntries())
         picSetting->setEntryTicked(entry, true);
@@ -253,13 +253,13 @@ void ServerConsole::tickDictionaries(const QStringList &entries)
 {
     // Named on the command line: ticked as the host would tick them, with
     // what goes wrong in the log, as a headless run reports it.
-    QuestionBank &bank = m_server->questionBank();
+    const QuestionBank &bank = m_server->questionBank();
     for (const QString &entry : entries) {
         const QString title = QStringLiteral("追加辞書 「") + entry + QStringLiteral("」");
         QStringList failures;
         if (!bank.entries().contains(entry))
             m_server->AddSystemText(title + QStringLiteral("が見つかりません"));
-        else if (!bank.setTicked(entry, true, &failures))
+        else if (!m_server->tickDictionary(entry, true, &failures))
             for (const QString &failure : failures) {
                 m_server->AddSystemText(title);
                 for (const QString &line : failure.split(QStringLiteral("\r\n")))
@@ -310,14 +310,14 @@ void ServerConsole::cmdLoadQuestion_Click()
 
 void ServerConsole::cmdReload_Click()
 {
-    m_server->questionBank().rescan();
+    m_server->rescanDictionaries();
     refreshDictionaryList();
 }
 
 void ServerConsole::lstQuestion_ItemCheck(const QString &entry, bool ticked)
 {
     QStringList failures;
-    if (m_server->questionBank().setTicked(entry, ticked, &failures)) return;
+    if (m_server->tickDictionary(entry, ticked, &failures)) return;
     picSetting->setEntryTicked(entry, false);
     tell(failures);
 }
@@ -357,7 +357,7 @@ void ServerConsole::chkPictureView_Click()
 
 void ServerConsole::lblLobbyStatus_DblClick()
 {
-    m_server->lobbyLink().shortenWait();
+    m_server->shortenLobbyWait();
 }
 
 void ServerConsole::txtSend_KeyPress()

@@ -47,6 +47,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
     connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::AddSystemText);
     connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::SetCaption);
     connect(&m_lobby, &LobbyLink::lineReceived, this, &GameServer::lobbyLine);
+    connect(&m_lobby, &LobbyLink::statusTextChanged, this, &GameServer::lobbyStatusChanged);
 
     for (int i = 0; i < Slots; ++i)
         m_labels[i] = QStringLiteral(" Score: 0");
@@ -178,16 +179,16 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
         return StartResult::Started;
     }
 
-    SendDataAll(cmd::System, QStringLiteral("現在の使用辞書一覧"));
-    SendDataAll(cmd::System, m_bank.DictionaryList());
+    broadcast(cmd::System, QStringLiteral("現在の使用辞書一覧"));
+    broadcast(cmd::System, m_bank.DictionaryList());
     m_settings.roundMaxIndex = s.roundMaxIndex;
     m_settings.playerMaxIndex = s.playerMaxIndex;
     m_settings.questionControl = s.questionControl;
     m_settings.dictionaryMode = s.dictionaryMode;
     m_settings.tickedDictionaries = s.tickedDictionaries;
     m_engine->setRoundMax(m_settings.roundMax());
-    SendDataAll(cmd::System, QStringLiteral("現在のゲーム設定"));
-    SendDataAll(cmd::System, m_settings.settingsLine());
+    broadcast(cmd::System, QStringLiteral("現在のゲーム設定"));
+    broadcast(cmd::System, m_settings.settingsLine());
     if (m_lobby.isConnected()) m_lobby.SendServerStatus();
     SetCaption();
     saveSettings(input, ServerSettings::GameFields);
@@ -312,7 +313,7 @@ void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
     AddText(QStringLiteral("サーバーからのお知らせ> ") + text);
-    SendDataAll(cmd::System, QStringLiteral("<サーバーからお知らせ> ") + text);
+    broadcast(cmd::System, QStringLiteral("<サーバーからお知らせ> ") + text);
 }
 
 // ---------------------------------------------------------------- sending
@@ -331,31 +332,31 @@ void GameServer::SendData(const QString &command, const QString &text, int origi
     sendEncoded(LineSocket::encodeLine(command, text), originSlot);
 }
 
-void GameServer::SendDataAll(const QString &command, const QString &text)
+void GameServer::broadcast(const QString &command, const QString &text)
 {
     sendEncoded(LineSocket::encodeLine(command, text), -1);
 }
 
-void GameServer::SendDataOne(const QString &command, const QString &text, int slot)
+void GameServer::sendTo(const QString &command, const QString &text, int slot)
 {
     if (valid(slot) && m_slots[slot] && m_slots[slot]->isConnected()) m_slots[slot]->sendLine(command, text);
 }
 
 void GameServer::SendDataPlayers()
 {
-    SendDataAll(cmd::Names, m_table.namesList());
+    broadcast(cmd::Names, m_table.namesList());
     emit playersChanged();
 }
 
-void GameServer::SendDataReadys()
+void GameServer::broadcastReadys()
 {
-    SendDataAll(cmd::Ready, m_table.readysList());
+    broadcast(cmd::Ready, m_table.readysList());
     emit playersChanged();
 }
 
-void GameServer::SendDataScores()
+void GameServer::broadcastScores()
 {
-    SendDataAll(cmd::Scores, m_table.scoresList());
+    broadcast(cmd::Scores, m_table.scoresList());
     emit playersChanged();
 }
 
@@ -365,6 +366,33 @@ void GameServer::SetPlayers()
         m_labels[i] =
             m_table.PlayerName[i] + QStringLiteral(" Score: ") + QString::number(m_table.PlayerScore[i]);
     emit playersChanged();
+}
+
+// ---------------------------------------------------------------- console
+
+void GameServer::setDictionaryMode(int mode)
+{
+    m_bank.setMode(mode);
+}
+
+void GameServer::rescanDictionaries()
+{
+    m_bank.rescan();
+}
+
+bool GameServer::tickDictionary(const QString &entry, bool ticked, QStringList *failures)
+{
+    return m_bank.setTicked(entry, ticked, failures);
+}
+
+QString GameServer::lobbyStatus() const
+{
+    return m_lobby.statusText();
+}
+
+void GameServer::shortenLobbyWait()
+{
+    m_lobby.shortenWait();
 }
 
 } // namespace zb

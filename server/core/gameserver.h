@@ -7,6 +7,7 @@
 #include "playertable.h"
 #include "questionbank.h"
 #include "roomfullsocket.h"
+#include "roundhost.h"
 #include "serversettings.h"
 
 #include <QObject>
@@ -27,15 +28,17 @@ class RoundEngine;
 // Interface for a view:
 //   - Call Form_Load() once after connecting logLine, fill the settings panels
 //     from loadSettings(), and hand them back to cmdStartServer_Click().
-//   - Operator actions: kick(slot, withBan), announce(text).
+//   - Operator actions: kick(slot, withBan), announce(text), the dictionary
+//     calls (setDictionaryMode(), rescanDictionaries(), tickDictionary()) and
+//     shortenLobbyWait().
 //   - State: the player accessors, DrawerSlot(), GameRunning(), TimeLeft(),
-//     questionLabel(), highlightedSlot(), captionText().
+//     questionLabel(), highlightedSlot(), captionText(), lobbyStatus().
 //   - Signals say when to redraw; logLine carries the finished console line.
 //
 // Time: every timer derives from one tick length (1000 ms normally): the
 // round clock and the moderation timer tick once per tick, the lobby status
 // check every 30 ticks. The console's receive lamps fade on their own timer.
-class GameServer : public QObject {
+class GameServer : public QObject, private RoundHost {
     Q_OBJECT
   public:
     static constexpr int Slots = PlayerTable::Slots;
@@ -114,8 +117,21 @@ class GameServer : public QObject {
     bool closeRefused() const { return m_lobby.connecting(); }
     bool canCloseWithoutAsking() const { return GetPlayerCnt() == 0; }
 
-    QuestionBank &questionBank() { return m_bank; }
-    LobbyLink &lobbyLink() { return m_lobby; }
+    const QuestionBank &questionBank() const { return m_bank; }
+    const LobbyLink &lobbyLink() const { return m_lobby; }
+
+    // ---- dictionaries and lobby, for the console
+    // The mode a pool used up mid-game is rebuilt from (values outside 0..4 are ignored).
+    void setDictionaryMode(int mode);
+    // Refills the list of added dictionaries; ticks are lost.
+    void rescanDictionaries();
+    // Ticking runs the file checks: false, with one message text per failed
+    // check in `failures`, when the file stays unticked.
+    bool tickDictionary(const QString &entry, bool ticked, QStringList *failures = nullptr);
+    // The lobby status for the console's caption; empty before the first attempt.
+    QString lobbyStatus() const;
+    // Connect to the lobby at the next tick instead of waiting out the retry.
+    void shortenLobbyWait();
 
     // ---- protocol
     // The complete lines of one read from a player connection (as
@@ -127,13 +143,6 @@ class GameServer : public QObject {
     void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
     // One line without its CR LF, as if it had arrived alone.
     void receiveLine(int slot, const QByteArray &line);
-    void SendData(const QString &command, const QString &text, int originSlot);
-    void SendDataAll(const QString &command, const QString &text);
-    void SendDataOne(const QString &command, const QString &text, int slot);
-    void SendDataPlayers();
-    void SendDataReadys();
-    void SendDataScores();
-    void SetPlayers();
     void AddText(const QString &text);
     void AddSystemText(const QString &text);
     void Init();
@@ -157,6 +166,7 @@ class GameServer : public QObject {
     // A slot's connection delivered data (its lamp lights up).
     void dataArrived(int slot);
     void captionChanged(const QString &caption);
+    void lobbyStatusChanged(const QString &text);
 
   private:
     static bool valid(int slot) { return PlayerTable::validSlot(slot); }
@@ -200,6 +210,18 @@ class GameServer : public QObject {
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
     void sendEncoded(const QByteArray &line, int exceptSlot);
+
+    // To every seated player but the origin (-1: everybody).
+    void SendData(const QString &command, const QString &text, int originSlot);
+    void SendDataPlayers();
+    void SetPlayers();
+    // What the round engine sends and logs through.
+    void broadcast(const QString &command, const QString &text) override;
+    void sendTo(const QString &command, const QString &text, int slot) override;
+    void broadcastReadys() override;
+    void broadcastScores() override;
+    void roundLog(const QString &text) override { AddSystemText(text); }
+    void refreshPlayerList() override { SetPlayers(); }
 
     // What the room knows of a connection besides its row; new at every accept.
     struct Peer {

@@ -159,8 +159,8 @@ void GameServer::wscSystem_Close(int slot)
         dropSocket(slot, true);
         return;
     }
-    SendDataAll(cmd::System, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
-    SendDataAll(cmd::Sound, QStringLiteral("disconnect"));
+    broadcast(cmd::System, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
+    broadcast(cmd::Sound, QStringLiteral("disconnect"));
     m_table.clearRow(slot);
     SendDataPlayers();
     SetPlayers();
@@ -241,7 +241,7 @@ void GameServer::kick(int slot, bool withBan)
 
 void GameServer::closeWithReason(int slot, const QString &reason)
 {
-    SendDataOne(cmd::System, reason, slot);
+    sendTo(cmd::System, reason, slot);
     // Graceful: the socket closes once the reason has been written.
     dropSocket(slot, true);
     wscSystem_Close(slot);
@@ -371,7 +371,7 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         // Marks travel in a ":"-separated list of eight; the room's own marks
         // are at most three characters long.
         m_table.PlayerReady[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
-        SendDataReadys();
+        broadcastReadys();
         m_engine->ReadyCheck();
     } else if (command == cmd::Name || command == cmd::Version || command == cmd::Password ||
                command == cmd::Check) {
@@ -449,15 +449,15 @@ void GameServer::admit(int slot, const QString &payload)
     }
     const bool refused = peer.passwordRefused;
 
-    SendDataAll(cmd::System, name + QStringLiteral(" が参加しました"));
+    broadcast(cmd::System, name + QStringLiteral(" が参加しました"));
     SendDataPlayers();
-    SendDataReadys();
-    SendDataScores();
-    SendDataAll(cmd::Sound, QStringLiteral("connect"));
-    SendDataOne(cmd::System, QStringLiteral("現在の使用辞書一覧"), slot);
-    SendDataOne(cmd::System, m_bank.DictionaryList(), slot);
-    SendDataOne(cmd::System, QStringLiteral("現在のゲーム設定"), slot);
-    SendDataOne(cmd::System, m_settings.settingsLine(), slot);
+    broadcastReadys();
+    broadcastScores();
+    broadcast(cmd::Sound, QStringLiteral("connect"));
+    sendTo(cmd::System, QStringLiteral("現在の使用辞書一覧"), slot);
+    sendTo(cmd::System, m_bank.DictionaryList(), slot);
+    sendTo(cmd::System, QStringLiteral("現在のゲーム設定"), slot);
+    sendTo(cmd::System, m_settings.settingsLine(), slot);
     SetPlayers();
     if (refused) {
         dropSocket(slot, true);
@@ -471,23 +471,23 @@ void GameServer::handleVersion(int slot, const QString &version)
     m_table.PlayerVersion[slot] = version;
     if (version != kVersion) {
         AddSystemText(QStringLiteral("バージョンが違うので対戦できません！"));
-        SendDataAll(cmd::System, QStringLiteral("バージョン違いの接続がありました"));
-        SendDataOne(cmd::System,
-                    QStringLiteral("バージョンをあわせてください、サーバーのバージョンは") + kVersion +
-                        QStringLiteral("です"),
-                    slot);
+        broadcast(cmd::System, QStringLiteral("バージョン違いの接続がありました"));
+        sendTo(cmd::System,
+               QStringLiteral("バージョンをあわせてください、サーバーのバージョンは") + kVersion +
+                   QStringLiteral("です"),
+               slot);
         m_table.PlayerReady[slot] = cmd::Version;
-        SendDataReadys();
-        SendDataOne(cmd::WrongVersion, kNull, slot);
+        broadcastReadys();
+        sendTo(cmd::WrongVersion, kNull, slot);
         return;
     }
     AddSystemText(QString::number(slot) + QStringLiteral("のバージョンが一致"));
-    SendDataOne(cmd::SlotNumber, QString::number(slot), slot);
+    sendTo(cmd::SlotNumber, QString::number(slot), slot);
     if (GameRunning()) {
         // A newcomer to a running game is drawn into the turn order at once.
-        SendDataOne(cmd::GameRunning, kNull, slot);
+        sendTo(cmd::GameRunning, kNull, slot);
         m_table.PlayerReady[slot] = QStringLiteral("OK");
-        SendDataReadys();
+        broadcastReadys();
     }
 }
 
@@ -500,10 +500,10 @@ void GameServer::handlePassword(int slot, const QString &password)
     }
     m_peers[slot].passwordRefused = true;
     AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが違います！"));
-    SendDataAll(cmd::System, QStringLiteral("パスワード不一致の接続がありました"));
+    broadcast(cmd::System, QStringLiteral("パスワード不一致の接続がありました"));
     m_table.PlayerReady[slot] = cmd::Password;
-    SendDataReadys();
-    SendDataOne(cmd::WrongPassword, kNull, slot);
+    broadcastReadys();
+    sendTo(cmd::WrongPassword, kNull, slot);
 }
 
 void GameServer::lobbyLine(const QString &command, const QString &payload)

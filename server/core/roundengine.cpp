@@ -1,10 +1,10 @@
 #include "roundengine.h"
 
-#include "gameserver.h"
 #include "letterhint.h"
 #include "playertable.h"
 #include "protocol.h"
 #include "questionbank.h"
+#include "roundhost.h"
 
 namespace zb {
 
@@ -16,8 +16,8 @@ constexpr int FirstLeadIn = 125;
 constexpr int NextLeadIn = 130;
 } // namespace
 
-RoundEngine::RoundEngine(GameServer &server, PlayerTable &table, QuestionBank &bank, QObject *parent)
-    : QObject(parent), m_server(server), m_table(table), m_bank(bank)
+RoundEngine::RoundEngine(RoundHost &host, PlayerTable &table, QuestionBank &bank, QObject *parent)
+    : QObject(parent), m_host(host), m_table(table), m_bank(bank)
 {
 }
 
@@ -59,10 +59,10 @@ void RoundEngine::tmrTimelimit_Timer()
     }
     if (m_timeLeft == 0) {
         setQuestionLabel(m_currentQuestion);
-        m_server.AddSystemText(QStringLiteral("時間切れ、スキップして次のプレイヤーに回します"));
-        m_server.SendDataAll(cmd::System, QStringLiteral("時間切れ！正解者は居ませんでした 「") +
-                                              m_currentQuestion + QStringLiteral("」"));
-        m_server.SendDataAll(cmd::Sound, QStringLiteral("ng"));
+        m_host.roundLog(QStringLiteral("時間切れ、スキップして次のプレイヤーに回します"));
+        m_host.broadcast(cmd::System, QStringLiteral("時間切れ！正解者は居ませんでした 「") +
+                                          m_currentQuestion + QStringLiteral("」"));
+        m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
         NextQuestion();
     }
 }
@@ -80,10 +80,10 @@ void RoundEngine::ReadyCheck()
     m_turnNumber = 1;
     m_gameOver = false;
     m_roundIndex = 0;
-    m_server.AddSystemText(QStringLiteral("全員準備 完了したのでゲームを開始します"));
-    m_server.SendDataAll(cmd::System, QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
-                                          QStringLiteral("回目のゲームが始まります") + roundText());
-    m_server.SendDataScores();
+    m_host.roundLog(QStringLiteral("全員準備 完了したのでゲームを開始します"));
+    m_host.broadcast(cmd::System, QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
+                                      QStringLiteral("回目のゲームが始まります") + roundText());
+    m_host.broadcastScores();
     m_drawerSlot = -1;
     m_searchFrom = -1;
     m_gameRunning = true;
@@ -131,9 +131,9 @@ void RoundEngine::SetQuestion()
         }
     }
     m_answered = false;
-    m_server.SendDataAll(cmd::Sound, QStringLiteral("question"));
+    m_host.broadcast(cmd::Sound, QStringLiteral("question"));
     m_currentQuestion = m_bank.GetQuestion();
-    m_server.SendDataAll(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
+    m_host.broadcast(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
     emit screenCleared(1);
     setQuestionLabel(QStringLiteral("？？？"));
     setHighlight(m_drawerSlot);
@@ -154,17 +154,17 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
     const QString guesser = m_table.PlayerName[slot];
     const QString drawer =
         PlayerTable::validSlot(m_drawerSlot) ? m_table.PlayerName[m_drawerSlot] : QString();
-    m_server.AddSystemText(guesser + QStringLiteral("が正解"));
-    m_server.SendDataAll(cmd::System, guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
-                                          QStringLiteral("」+ ") + QString::number(t) + QStringLiteral("点"));
-    m_server.SendDataAll(cmd::System, QStringLiteral("絵を描いた人 ") + drawer + QStringLiteral(" + ") +
-                                          QString::number(t) + QStringLiteral("点"));
-    m_server.SendDataAll(cmd::Sound, QStringLiteral("ok"));
-    m_server.SendDataAll(cmd::Correct, QString::number(slot));
+    m_host.roundLog(guesser + QStringLiteral("が正解"));
+    m_host.broadcast(cmd::System, guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
+                                      QStringLiteral("」+ ") + QString::number(t) + QStringLiteral("点"));
+    m_host.broadcast(cmd::System, QStringLiteral("絵を描いた人 ") + drawer + QStringLiteral(" + ") +
+                                      QString::number(t) + QStringLiteral("点"));
+    m_host.broadcast(cmd::Sound, QStringLiteral("ok"));
+    m_host.broadcast(cmd::Correct, QString::number(slot));
     m_table.PlayerScore[slot] += t;
     if (PlayerTable::validSlot(m_drawerSlot)) m_table.PlayerScore[m_drawerSlot] += t;
-    m_server.SetPlayers();
-    m_server.SendDataScores();
+    m_host.refreshPlayerList();
+    m_host.broadcastScores();
     NextQuestion();
 }
 
@@ -182,8 +182,8 @@ void RoundEngine::NextQuestion()
     }
     if (m_roundIndex < m_roundMax) {
         const QString next = QStringLiteral("10秒後に") + QString::number(m_turnNumber);
-        m_server.AddSystemText(next + QStringLiteral("回目のゲーム開始") + roundText());
-        m_server.SendDataAll(cmd::System, next + QStringLiteral("回目のゲームが始まります") + roundText());
+        m_host.roundLog(next + QStringLiteral("回目のゲーム開始") + roundText());
+        m_host.broadcast(cmd::System, next + QStringLiteral("回目のゲームが始まります") + roundText());
         setTimeLeft(NextLeadIn);
         return;
     }
@@ -196,31 +196,31 @@ void RoundEngine::endGame()
     const int winner = GetMaxScorePlayer(m_table);
     // Nobody scored all game: there is nobody to congratulate.
     const bool noWinner = winner < 0 || m_table.PlayerScore[winner] <= 0;
-    m_server.SendDataAll(cmd::System, QStringLiteral("ゲーム終了！"));
+    m_host.broadcast(cmd::System, QStringLiteral("ゲーム終了！"));
     if (noWinner) {
-        m_server.AddSystemText(NoWinnerText);
-        m_server.SendDataAll(cmd::System, NoWinnerText);
+        m_host.roundLog(NoWinnerText);
+        m_host.broadcast(cmd::System, NoWinnerText);
     } else {
         const QString name = m_table.PlayerName[winner];
-        m_server.AddSystemText(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
-        m_server.SendDataAll(cmd::System,
-                             QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
+        m_host.roundLog(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
+        m_host.broadcast(cmd::System,
+                         QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
     }
     for (int i = 0; i < PlayerTable::Slots; ++i) {
         // A connection still joining hears nothing of the game. Without a
         // winner everybody hears the game end as a loss.
         if (m_table.occupied(i))
-            m_server.SendDataOne(
-                cmd::Sound, i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"), i);
+            m_host.sendTo(cmd::Sound,
+                          i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"), i);
     }
     m_table.clearMarksAndScores();
-    m_server.SendDataAll(cmd::GameOver, QStringLiteral("null"));
-    m_server.SendDataReadys();
+    m_host.broadcast(cmd::GameOver, QStringLiteral("null"));
+    m_host.broadcastReadys();
     m_gameRunning = false;
     m_drawerSlot = 0;
     setTimeLeft(-1);
     setHighlight(-1);
-    m_server.SetPlayers();
+    m_host.refreshPlayerList();
 }
 
 int RoundEngine::GetMaxScorePlayer(const PlayerTable &table)
@@ -246,21 +246,21 @@ void RoundEngine::playerLeft(int slot)
     const QString notice =
         QStringLiteral("出題者が退室したので次の問題に進みます「") + m_currentQuestion + QStringLiteral("」");
     setQuestionLabel(m_currentQuestion);
-    m_server.AddSystemText(notice);
-    m_server.SendDataAll(cmd::System, notice);
-    m_server.SendDataAll(cmd::Sound, QStringLiteral("ng"));
+    m_host.roundLog(notice);
+    m_host.broadcast(cmd::System, notice);
+    m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
     NextQuestion();
 }
 
 void RoundEngine::resetToWaiting()
 {
     m_table.clearMarksAndScores();
-    m_server.SendDataAll(cmd::GameOver, QStringLiteral("null"));
-    m_server.SendDataReadys();
+    m_host.broadcast(cmd::GameOver, QStringLiteral("null"));
+    m_host.broadcastReadys();
     m_gameRunning = false;
     m_drawerSlot = 0;
     setTimeLeft(-1);
-    m_server.SetPlayers();
+    m_host.refreshPlayerList();
 }
 
 void RoundEngine::Init()

@@ -5,8 +5,8 @@
 
 namespace zb {
 
-class GameServer;
 class QuestionBank;
+class RoundHost;
 struct PlayerTable;
 
 // Runs the games: waits for everybody to be ready, hands the pen round the
@@ -19,7 +19,7 @@ struct PlayerTable;
 class RoundEngine : public QObject {
     Q_OBJECT
   public:
-    RoundEngine(GameServer &server, PlayerTable &table, QuestionBank &bank, QObject *parent = nullptr);
+    RoundEngine(RoundHost &host, PlayerTable &table, QuestionBank &bank, QObject *parent = nullptr);
 
     void setRoundMax(int rounds) { m_roundMax = rounds; }
     int RoundMax() const { return m_roundMax; }
@@ -71,7 +71,7 @@ class RoundEngine : public QObject {
     void setHighlight(int slot);
     QString roundText() const;
 
-    GameServer &m_server;
+    RoundHost &m_host;
     PlayerTable &m_table;
     QuestionBank &m_bank;
     int m_timeLeft = -1;

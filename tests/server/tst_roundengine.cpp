@@ -1,11 +1,30 @@
+#include "questionbank.h"
 #include "roundengine.h"
+#include "roundhost.h"
 #include "serverfixture.h"
 
 using namespace zb;
 
 namespace {
 const QString kAllNg = QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:");
-}
+
+// A room without sockets: writes down what the engine asks of it, in order.
+struct RecordingHost final : RoundHost {
+    QStringList calls;
+    void broadcast(const QString &command, const QString &text) override
+    {
+        calls << command + QLatin1Char(' ') + text;
+    }
+    void sendTo(const QString &command, const QString &text, int slot) override
+    {
+        calls << QString::number(slot) + QLatin1Char('>') + command + QLatin1Char(' ') + text;
+    }
+    void broadcastReadys() override { calls << QStringLiteral("readys"); }
+    void broadcastScores() override { calls << QStringLiteral("scores"); }
+    void roundLog(const QString &text) override { calls << QStringLiteral("log ") + text; }
+    void refreshPlayerList() override { calls << QStringLiteral("labels"); }
+};
+} // namespace
 
 class TstRoundEngine : public ServerFixture {
     Q_OBJECT
@@ -419,6 +438,41 @@ class TstRoundEngine : public ServerFixture {
         QVERIFY(finalScores.value(0).toInt() > 0);
         QVERIFY(p[0]->has(QStringLiteral("SYM ゲーム終了！")));
         QCOMPARE(p[0]->lines.last(), kAllNg);
+    }
+
+    void engineWithoutServer()
+    {
+        // Slot 1 is still joining (no name): it neither plays nor hears the result.
+        RecordingHost host;
+        PlayerTable table;
+        QuestionBank bank;
+        QVERIFY(bank.LoadQuestion() > 0);
+        RoundEngine engine(host, table, bank);
+        engine.setRoundMax(1);
+        for (int slot : {0, 2}) {
+            table.PlayerName[slot] = QStringLiteral("p%1").arg(slot);
+            table.PlayerReady[slot] = QStringLiteral("OK");
+        }
+        engine.ReadyCheck();
+        QVERIFY(engine.GameRunning());
+        for (int i = 0; i < 100 && engine.TimeLeft() != 110; ++i)
+            engine.tmrTimelimit_Timer();
+        QCOMPARE(engine.TimeLeft(), 110);
+        QCOMPARE(engine.DrawerSlot(), 0);
+        engine.CheckAnswer(2, QStringLiteral("りんご"));
+        QCOMPARE(table.PlayerScore[0], 110);
+        QCOMPARE(table.PlayerScore[2], 110);
+        for (int i = 0; i < 300 && engine.GameRunning(); ++i)
+            engine.tmrTimelimit_Timer();
+        QVERIFY(!engine.GameRunning());
+        // The second turn timed out; the tie goes to the higher slot.
+        const QStringList end = host.calls.mid(host.calls.indexOf(QStringLiteral("SYM ゲーム終了！")));
+        QCOMPARE(end, (QStringList{QStringLiteral("SYM ゲーム終了！"), QStringLiteral("log 優勝者は p2 です"),
+                                   QStringLiteral("SYM 優勝者は p2 でした！おめでとう！"),
+                                   QStringLiteral("0>SND lose"), QStringLiteral("2>SND win"),
+                                   QStringLiteral("RET null"), QStringLiteral("readys"),
+                                   QStringLiteral("labels")}));
+        QCOMPARE(table.PlayerScore[2], 0);
     }
 };
 
