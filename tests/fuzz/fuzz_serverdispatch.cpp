@@ -112,13 +112,18 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         QObject::connect(h.server.get(), &zb::GameServer::logLine,
                          [](const QString &line) { std::fputs(qPrintable(line), stderr); });
     h.server->Form_Load();
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
     zb::ServerSettings settings;
-    settings.port = QString::number(probe.serverPort());
     settings.lobbyRegister = false;
-    probe.close();
-    const auto started = h.server->cmdStartServer_Click(settings);
+    // A probed free port can be taken by a parallel test before the server
+    // binds it: probe again then.
+    auto started = zb::GameServer::StartResult::PortRefused;
+    for (int attempt = 0; attempt < 20 && started == zb::GameServer::StartResult::PortRefused; ++attempt) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        settings.port = QString::number(probe.serverPort());
+        probe.close();
+        started = h.server->cmdStartServer_Click(settings);
+    }
     ZB_FUZZ_CHECK(started == zb::GameServer::StartResult::Started);
     h.port = h.server->listeningPort();
     return 0;
