@@ -2,6 +2,7 @@
 
 #include "desktop.h"
 #include "lobbysession.h"
+#include "logview.h"
 #include "serverlistpage.h"
 #include "textclean.h"
 
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
@@ -107,10 +107,8 @@ void LobbyWindow::buildControls()
     webMain->setOpenExternalLinks(false);
     webMain->setMinimumHeight(330);
 
-    txtState = new QPlainTextEdit(this);
+    txtState = new LogView(this);
     txtState->setObjectName(QStringLiteral("txtState"));
-    txtState->setReadOnly(true);
-    txtState->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
     txtSend = new QLineEdit(SendHint, this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
@@ -174,7 +172,9 @@ void LobbyWindow::buildControls()
 void LobbyWindow::connectSession()
 {
     LobbySession *s = m_session;
-    connect(s, &LobbySession::logAppended, this, &LobbyWindow::showLogLine);
+    // The view keeps its own copy of the session's log, cut back alike.
+    connect(s, &LobbySession::logAppended, txtState,
+            [this](const QString &line) { txtState->appendLine(line); });
     connect(s, &LobbySession::namesChanged, this, [this](const QStringList &names) {
         lstName->clear();
         for (const QString &name : names)
@@ -218,19 +218,6 @@ bool LobbyWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == SendHint)
         QTimer::singleShot(0, txtSend, &QLineEdit::selectAll);
     return QWidget::eventFilter(watched, event);
-}
-
-void LobbyWindow::showLogLine(const QString &line, bool trimmed)
-{
-    if (trimmed) {
-        txtState->setPlainText(
-            QString(m_session->log().text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    } else {
-        txtState->moveCursor(QTextCursor::End);
-        txtState->insertPlainText(QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    }
-    txtState->moveCursor(QTextCursor::End);
-    txtState->ensureCursorVisible();
 }
 
 void LobbyWindow::txtSend_Enter()

@@ -7,7 +7,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 class QTextBrowser;
 class QUrl;
@@ -15,6 +14,7 @@ class QUrl;
 namespace zb {
 
 class LobbySession;
+class LogView;
 
 // The lobby window: room list, lobby chat, join by address.
 class LobbyWindow : public QWidget {
@@ -54,7 +54,6 @@ class LobbyWindow : public QWidget {
     void txtSend_Enter();
     void webMain_BeforeNavigate2(const QUrl &url);
     void webMain_StatusTextChange(const QUrl &url);
-    void showLogLine(const QString &line, bool trimmed);
     void showBusyMessage();
 
     LobbySession *m_session;
@@ -65,7 +64,7 @@ class LobbyWindow : public QWidget {
     QTextBrowser *webMain = nullptr;
     QFrame *picPopup = nullptr;
     QLabel *lblPopup = nullptr;
-    QPlainTextEdit *txtState = nullptr;
+    LogView *txtState = nullptr;
     QLineEdit *txtSend = nullptr;
     QListWidget *lstName = nullptr;
     QPushButton *cmdReload = nullptr;

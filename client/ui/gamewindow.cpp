@@ -7,6 +7,7 @@
 #include "fileutil.h"
 #include "gamewindowlayout.h"
 #include "lobbywindow.h"
+#include "logview.h"
 #include "optionsdialog.h"
 #include "questionwindow.h"
 #include "textclean.h"
@@ -16,14 +17,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 
@@ -67,12 +66,12 @@ GameWindow::GameWindow(QWidget *parent) : QWidget(parent)
     buildPlayers();
     buildButtons();
     buildViews();
+    nameParts();
     setMinimumSize(GameWindowLayout::ClassicSize);
     resize(GameWindowLayout::ClassicSize);
     applyLayout();
     wireClient();
-    // Keys reach the window first, whichever control has the focus.
-    qApp->installEventFilter(this);
+    addFunctionKeys();
 }
 
 GameWindow::~GameWindow()
@@ -183,15 +182,58 @@ void GameWindow::buildButtons()
 
 void GameWindow::buildViews()
 {
-    txtSystem = new QPlainTextEdit(this);
-    txtState = new QPlainTextEdit(this);
-    for (QPlainTextEdit *view : {txtSystem, txtState}) {
-        view->setReadOnly(true);
+    txtSystem = new LogView(this);
+    txtState = new LogView(this);
+    for (LogView *view : {txtSystem, txtState}) {
+        view->setShowsFinalLineEnd(false);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
     txtSend = new QLineEdit(SendHint, this);
     txtSend->setMaxLength(100);
     connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::txtSend_Return);
+    txtSend->installEventFilter(this);
+}
+
+void GameWindow::nameParts()
+{
+    const std::pair<QWidget *, const char *> parts[] = {
+        {Picture2, "Picture2"},
+        {lblQuestion, "lblQuestion"},
+        {Label1, "Label1"},
+        {lblTimeLimit, "lblTimeLimit"},
+        {lblOekakiChat, "lblOekakiChat"},
+        {picMain, "picMain"},
+        {shpSelectedColor, "shpSelectedColor"},
+        {shpSelectedDrawWidth, "shpSelectedDrawWidth"},
+        {cmdClear, "cmdClear"},
+        {shpQok, "shpQok"},
+        {cmdClient, "cmdClient"},
+        {cmdDirectConnect, "cmdDirectConnect"},
+        {cmdDisConnect, "cmdDisConnect"},
+        {cmdSavePicture, "cmdSavePicture"},
+        {chkSavePictureReserve, "chkSavePictureReserve"},
+        {cmdSetting, "cmdSetting"},
+        {cmdReady, "cmdReady"},
+        {cmdLastResult, "cmdLastResult"},
+        {txtSystem, "txtSystem"},
+        {txtState, "txtState"},
+        {txtSend, "txtSend"},
+    };
+    for (const auto &[widget, name] : parts)
+        widget->setObjectName(QLatin1String(name));
+    // A row of like parts: the name and the index, "lblPlayer0".
+    auto nameRow = [](const auto &row, const char *name) {
+        int i = 0;
+        for (QWidget *widget : row)
+            widget->setObjectName(QLatin1String(name) + QString::number(i++));
+    };
+    nameRow(lblColor, "lblColor");
+    nameRow(lblDrawWidth, "lblDrawWidth");
+    nameRow(picPlayer, "picPlayer");
+    nameRow(lblPlayer, "lblPlayer");
+    nameRow(lblReady, "lblReady");
+    nameRow(lblScoreTitle, "lblScoreTitle");
+    nameRow(lblScore, "lblScore");
 }
 
 void GameWindow::applyLayout()
@@ -347,7 +389,7 @@ void GameWindow::Form_Load()
 
 void GameWindow::applyChatTextSize()
 {
-    for (QPlainTextEdit *view : {txtState, txtSystem}) {
+    for (LogView *view : {txtState, txtSystem}) {
         QFont f = view->font();
         f.setPointSize(m_settings.ChatTextSize2 != 0 ? 12 : 9);
         f.setBold(m_settings.ChatTextSize2 != 0);
@@ -502,14 +544,6 @@ void GameWindow::txtSend_Return()
 
 bool GameWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget *>(watched)->window() == this) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
-            Form_KeyDown(key - Qt::Key_F1);
-            return true;
-        }
-    }
     if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == SendHint) {
         // After the click that gave the focus has placed the cursor.
         QTimer::singleShot(0, txtSend, [this] {
@@ -517,6 +551,17 @@ bool GameWindow::eventFilter(QObject *watched, QEvent *event)
         });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void GameWindow::addFunctionKeys()
+{
+    // Window shortcuts: they work whichever control of this window has the
+    // focus, and never while another window (a dialog, the lobby) is active.
+    static const Qt::Key keys[] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4};
+    for (int i = 0; i < 4; ++i) {
+        auto *shortcut = new QShortcut(QKeySequence(keys[i]), this);
+        connect(shortcut, &QShortcut::activated, this, [this, i] { Form_KeyDown(i); });
+    }
 }
 
 void GameWindow::Form_KeyDown(int widthIndex)
@@ -529,27 +574,14 @@ void GameWindow::playSound(const QString &name)
     PlayWave(DataFile(name + QStringLiteral(".wav")));
 }
 
-void GameWindow::appendTo(QPlainTextEdit *view, LogBuffer &log, const QString &line)
-{
-    const bool cut = log.append(line);
-    QString shown = cut ? log.text() : line;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
-    if (cut)
-        view->setPlainText(shown);
-    else
-        view->appendPlainText(shown);
-    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-}
-
 void GameWindow::AddSystemText(const QString &text)
 {
-    appendTo(txtSystem, m_systemLog, LogBuffer::clientSystemLine(text));
+    txtSystem->appendLine(LogBuffer::clientSystemLine(text));
 }
 
 void GameWindow::AddText(const QString &text)
 {
-    appendTo(txtState, m_chatLog, LogBuffer::clientChatLine(text));
+    txtState->appendLine(LogBuffer::clientChatLine(text));
 }
 
 void GameWindow::closeEvent(QCloseEvent *event)

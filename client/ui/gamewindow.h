@@ -4,7 +4,6 @@
 #include "connectdialog.h"
 #include "gameclient.h"
 #include "lobbywindow.h"
-#include "logbuffer.h"
 #include "optionsdialog.h"
 #include "questionwindow.h"
 #include "resultsview.h"
@@ -16,13 +15,13 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace zb {
 
 class CanvasWidget;
 class ClickLabel;
+class LogView;
 
 // The game window "ゼンブリル": canvas, palette, players, chat and system
 // views. It shows what the GameClient reports and turns the player's clicks
@@ -57,7 +56,50 @@ class GameWindow : public QWidget {
     // The last game's results over the canvas.
     void showResults();
 
-    // Controls, named as the players' manual names them.
+    static const QString SendHint;
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+  private:
+    // Places every part for the window's size (GameWindowLayout).
+    void applyLayout();
+    // No larger than the screen: the classic minimum gives way on small screens.
+    void fitToScreen();
+    void buildBackdrop();
+    void buildPlayers();
+    void buildButtons();
+    void buildViews();
+    void nameParts();
+    void wireClient();
+    void applyChatTextSize();
+    void applyQuestionWindow();
+    void onTurnStarted(int drawer, bool isDrawer);
+    void onQokSlot(int slot);
+    void moveColorMarker(int index);
+    void moveWidthMarker(int index);
+    void txtSend_Return();
+    // F1 to F4: pen widths 0 to 3.
+    void Form_KeyDown(int widthIndex);
+    void addFunctionKeys();
+    void playSound(const QString &name);
+
+    ClientSettings m_settings;
+    GameClient m_client;
+    QPointer<QuestionWindow> m_questionWindow;
+    QPointer<LobbyWindow> m_lobby;
+    QPointer<ConnectDialog> m_connectDialog;
+    QPointer<OptionsDialog> m_optionsDialog;
+    int m_colorMarker = 0;
+    int m_widthMarker = 0;
+    bool m_screenWatched = false;
+    QPointer<ResultsView> m_results;
+
+    // Controls, named as the players' manual names them; each carries its name
+    // as its object name (arrays: name and index, "lblPlayer0").
     QWidget *Picture2 = nullptr;
     QLabel *lblQuestion = nullptr;
     QLabel *Label1 = nullptr;
@@ -83,52 +125,9 @@ class GameWindow : public QWidget {
     QPushButton *cmdSetting = nullptr;
     QPushButton *cmdReady = nullptr;
     QPushButton *cmdLastResult = nullptr;
-    QPlainTextEdit *txtSystem = nullptr;
-    QPlainTextEdit *txtState = nullptr;
+    LogView *txtSystem = nullptr;
+    LogView *txtState = nullptr;
     QLineEdit *txtSend = nullptr;
-
-    static const QString SendHint;
-
-  protected:
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-
-  private:
-    // Places every part for the window's size (GameWindowLayout).
-    void applyLayout();
-    // No larger than the screen: the classic minimum gives way on small screens.
-    void fitToScreen();
-    void buildBackdrop();
-    void buildPlayers();
-    void buildButtons();
-    void buildViews();
-    void wireClient();
-    void applyChatTextSize();
-    void applyQuestionWindow();
-    void onTurnStarted(int drawer, bool isDrawer);
-    void onQokSlot(int slot);
-    void moveColorMarker(int index);
-    void moveWidthMarker(int index);
-    void txtSend_Return();
-    // F1 to F4: pen widths 0 to 3.
-    void Form_KeyDown(int widthIndex);
-    void playSound(const QString &name);
-    static void appendTo(QPlainTextEdit *view, LogBuffer &log, const QString &line);
-
-    ClientSettings m_settings;
-    GameClient m_client;
-    LogBuffer m_systemLog;
-    LogBuffer m_chatLog;
-    QPointer<QuestionWindow> m_questionWindow;
-    QPointer<LobbyWindow> m_lobby;
-    QPointer<ConnectDialog> m_connectDialog;
-    QPointer<OptionsDialog> m_optionsDialog;
-    int m_colorMarker = 0;
-    int m_widthMarker = 0;
-    bool m_screenWatched = false;
-    QPointer<ResultsView> m_results;
 };
 
 } // namespace zb

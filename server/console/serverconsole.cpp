@@ -57,6 +57,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     players = new PlayerPanel(this);
     lastStandings = new LastStandings(this);
     txtState = new LogView(this);
+    txtState->setObjectName(QStringLiteral("txtState"));
     // The log takes whatever room the window is given beyond its first size.
     txtState->setMinimumHeight(190);
     txtSend = new QLineEdit(this);

@@ -9,6 +9,7 @@
 #include "questionwindow.h"
 #include "residentmemory.h"
 #include "settingsstore.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -103,7 +104,7 @@ void TestGameWindow::startUp()
     GameWindow w;
     w.Form_Load();
     QVERIFY(QDir(m_dir.filePath(QStringLiteral("png"))).exists());
-    const QStringList lines = viewLines(w.txtSystem);
+    const QStringList lines = viewLines(part<QPlainTextEdit>(&w, "txtSystem"));
     QCOMPARE(lines.size(), 2);
     QVERIFY(lines.at(0).endsWith(QStringLiteral(" ゼンブリル Ver.1.16")));
     QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d ")).match(lines.at(0)).hasMatch());
@@ -115,23 +116,23 @@ void TestGameWindow::startUp()
     QVERIFY(w.frameGeometry().width() <= room.width() && w.frameGeometry().height() <= room.height());
     if (room.width() >= 1000 && room.height() >= 800) QCOMPARE(w.size(), GameWindowLayout::ClassicSize);
     w.resize(GameWindowLayout::ClassicSize);
-    QCOMPARE(w.picMain->size(), QSize(640, 480));
-    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("-1"));
-    QVERIFY(!w.cmdReady->isEnabled());
-    QVERIFY(!w.lblOekakiChat->isVisible());
-    QCOMPARE(w.txtSend->text(), GameWindow::SendHint);
-    QCOMPARE(w.txtSend->maxLength(), 100);
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->size(), QSize(640, 480));
+    QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("-1"));
+    QVERIFY(!part<QPushButton>(&w, "cmdReady")->isEnabled());
+    QVERIFY(!part<QLabel>(&w, "lblOekakiChat")->isVisible());
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), GameWindow::SendHint);
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->maxLength(), 100);
     for (int i = 0; i < 8; ++i) {
-        QCOMPARE(w.lblPlayer[i]->text(), QString());
-        QCOMPARE(w.lblReady[i]->text(), QStringLiteral("空き"));
-        QCOMPARE(w.lblScore[i]->text(), QStringLiteral("0"));
-        QCOMPARE(w.lblScoreTitle[i]->y(), w.lblScoreTitle[0]->y());
+        QCOMPARE(part<QLabel>(&w, "lblPlayer", i)->text(), QString());
+        QCOMPARE(part<QLabel>(&w, "lblReady", i)->text(), QStringLiteral("空き"));
+        QCOMPARE(part<QLabel>(&w, "lblScore", i)->text(), QStringLiteral("0"));
+        QCOMPARE(part<QLabel>(&w, "lblScoreTitle", i)->y(), part<QLabel>(&w, "lblScoreTitle", 0)->y());
     }
-    QCOMPARE(w.picMain->mousePointer(), 0);
-    QCOMPARE(w.txtState->font().pointSize(), 9);
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->mousePointer(), 0);
+    QCOMPARE(part<QPlainTextEdit>(&w, "txtState")->font().pointSize(), 9);
     QVERIFY(!w.questionWindow());
     QVERIFY(!w.lobbyWindow());
-    QCOMPARE(w.cmdSavePicture->toolTip(),
+    QCOMPARE(part<QPushButton>(&w, "cmdSavePicture")->toolTip(),
              QStringLiteral("現在書かれている絵を保存します。回答側で正解前だと、お題の保存はされません。"));
 }
 
@@ -144,12 +145,13 @@ void TestGameWindow::startUpSettings()
     GameWindow w;
     PlaceOnShow placed(&w, QPoint(240, 160));
     w.Form_Load();
-    QCOMPARE(viewLines(w.txtSystem).size(), 2);
-    for (QPlainTextEdit *view : {w.txtState, w.txtSystem}) {
+    QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtSystem")).size(), 2);
+    for (QPlainTextEdit *view :
+         {part<QPlainTextEdit>(&w, "txtState"), part<QPlainTextEdit>(&w, "txtSystem")}) {
         QCOMPARE(view->font().pointSize(), 12);
         QVERIFY(view->font().bold());
     }
-    QCOMPARE(w.picMain->mousePointer(), 1);
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->mousePointer(), 1);
     QVERIFY(w.lobbyWindow());
     QVERIFY(w.lobbyWindow()->isVisible());
     QVERIFY(w.questionWindow());
@@ -162,7 +164,7 @@ void TestGameWindow::startUpSettings()
     w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
     w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
     QCOMPARE(w.questionWindow()->word(), QStringLiteral("うさぎ"));
-    QCOMPARE(w.lblQuestion->text(), QStringLiteral("？？？"));
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("？？？"));
     w.close();
     QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
     QVERIFY(!w.lobbyWindow() || !w.lobbyWindow()->isVisible());
@@ -173,16 +175,26 @@ void TestGameWindow::functionKeys()
     GameWindow w;
     w.Form_Load();
     w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     QSignalSpy sounds(&w.client(), &GameClient::soundRequested);
-    w.txtSend->setFocus();
-    QTest::keyClick(w.txtSend, Qt::Key_F2);
+    part<QLineEdit>(&w, "txtSend")->setFocus();
+    QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_F2);
     QCOMPARE(w.client().canvas().PenWidth(), 8);
     QCOMPARE(sounds.size(), 1);
     QCOMPARE(sounds.at(0).at(0).toString(), QStringLiteral("click2"));
-    QVERIFY(w.shpSelectedDrawWidth->geometry().contains(w.lblDrawWidth[1]->geometry()));
+    QVERIFY(part<QFrame>(&w, "shpSelectedDrawWidth")
+                ->geometry()
+                .contains(part<ClickLabel>(&w, "lblDrawWidth", 1)->geometry()));
     QTest::keyClick(&w, Qt::Key_F4);
     QCOMPARE(w.client().canvas().PenWidth(), 28);
     QTest::keyClick(&w, Qt::Key_F1);
+    QCOMPARE(w.client().canvas().PenWidth(), 3);
+    // The keys belong to the game window: another window's F keys are its own.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::keyClick(&other, Qt::Key_F3);
     QCOMPARE(w.client().canvas().PenWidth(), 3);
 }
 
@@ -197,16 +209,17 @@ void TestGameWindow::readyLabels()
     const QList<QColor> colors{QColor(0, 0, 255), QColor(255, 0, 0), QColor(255, 0, 0), QColor(128, 128, 255),
                                QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(0, 0, 0)};
     for (int i = 0; i < 8; ++i) {
-        QCOMPARE(w.lblReady[i]->text(), texts.at(i));
-        QCOMPARE(textColor(w.lblReady[i]), colors.at(i));
+        QCOMPARE(part<QLabel>(&w, "lblReady", i)->text(), texts.at(i));
+        QCOMPARE(textColor(part<QLabel>(&w, "lblReady", i)), colors.at(i));
     }
-    QCOMPARE(w.lblPlayer[2]->text(), QStringLiteral("c"));
-    QCOMPARE(w.lblScore[2]->text(), QStringLiteral("12"));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("c"));
+    QCOMPARE(part<QLabel>(&w, "lblScore", 2)->text(), QStringLiteral("12"));
     // A short list changes nothing on screen.
     w.client().Cont(QStringLiteral("NMS"), QStringLiteral("x:y"));
-    QCOMPARE(w.lblPlayer[0]->text(), QStringLiteral("a"));
-    QVERIFY(
-        viewLines(w.txtSystem).last().endsWith(QStringLiteral("原因不明のエラーが発生しました、放置します")));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), QStringLiteral("a"));
+    QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
+                .last()
+                .endsWith(QStringLiteral("原因不明のエラーが発生しました、放置します")));
 }
 
 void TestGameWindow::turnDisplay()
@@ -216,25 +229,26 @@ void TestGameWindow::turnDisplay()
     w.client().Cont(QStringLiteral("NMS"), QStringLiteral("a:b:::::::"));
     w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
     w.client().Cont(QStringLiteral("QST"), QStringLiteral("1:ねずみ"));
-    QCOMPARE(background(w.lblPlayer[1]), QColor(0, 0, 192));
-    QCOMPARE(background(w.picPlayer[1]), QColor(255, 210, 210));
-    QCOMPARE(background(w.lblPlayer[0]), QColor(128, 128, 128));
-    QCOMPARE(background(w.picPlayer[0]), QColor(255, 255, 255));
-    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("120"));
-    QCOMPARE(w.lblQuestion->text(), QStringLiteral("？？？"));
+    QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 1)), QColor(0, 0, 192));
+    QCOMPARE(background(part<QFrame>(&w, "picPlayer", 1)), QColor(255, 210, 210));
+    QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 0)), QColor(128, 128, 128));
+    QCOMPARE(background(part<QFrame>(&w, "picPlayer", 0)), QColor(255, 255, 255));
+    QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("120"));
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("？？？"));
     for (int i = 0; i < 30; ++i)
         w.client().tmrTimelimit_Timer();
-    QCOMPARE(w.lblQuestion->text(), QStringLiteral("○○○"));
-    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("90"));
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("○○○"));
+    QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("90"));
     w.client().Cont(QStringLiteral("QOK"), QStringLiteral("0"));
-    QCOMPARE(w.lblTimeLimit->text(), QStringLiteral("-1"));
-    QCOMPARE(w.lblQuestion->text(), QStringLiteral("ねずみ"));
-    QVERIFY(w.shpQok->isVisible());
-    QCOMPARE(w.shpQok->geometry().center().y(), w.picPlayer[0]->geometry().center().y());
+    QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("-1"));
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("ねずみ"));
+    QVERIFY(part<QFrame>(&w, "shpQok")->isVisible());
+    QCOMPARE(part<QFrame>(&w, "shpQok")->geometry().center().y(),
+             part<QFrame>(&w, "picPlayer", 0)->geometry().center().y());
     w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:いぬ"));
-    QVERIFY(!w.shpQok->isVisible());
-    QCOMPARE(w.lblQuestion->text(), QStringLiteral("いぬ"));
-    QCOMPARE(background(w.lblPlayer[1]), QColor(128, 128, 128));
+    QVERIFY(!part<QFrame>(&w, "shpQok")->isVisible());
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("いぬ"));
+    QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 1)), QColor(128, 128, 128));
 }
 
 void TestGameWindow::connectReadyAndChat()
@@ -251,42 +265,46 @@ void TestGameWindow::connectReadyAndChat()
     QTRY_VERIFY(!w.connectDialog());
     QTRY_COMPARE(server.lines().size(), 3);
     QCOMPARE(server.lines().at(2), QStringLiteral("NAM Hanako"));
-    QVERIFY(w.cmdReady->isEnabled());
-    QVERIFY(w.lblOekakiChat->isVisible());
+    QVERIFY(part<QPushButton>(&w, "cmdReady")->isEnabled());
+    QVERIFY(part<QLabel>(&w, "lblOekakiChat")->isVisible());
     // A second connection while connected is refused.
     w.openConnectDialog(server.address());
     QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
-    QTRY_VERIFY(viewLines(w.txtSystem).last().contains(QStringLiteral("既にサーバーに接続しています")));
+    QTRY_VERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
+                    .last()
+                    .contains(QStringLiteral("既にサーバーに接続しています")));
 
-    QTest::mouseClick(w.cmdReady, Qt::LeftButton);
-    QTest::mouseClick(w.cmdReady, Qt::LeftButton);
-    QVERIFY(!w.cmdReady->isEnabled());
+    QTest::mouseClick(part<QPushButton>(&w, "cmdReady"), Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(&w, "cmdReady"), Qt::LeftButton);
+    QVERIFY(!part<QPushButton>(&w, "cmdReady")->isEnabled());
     QTRY_COMPARE(server.lines().count(QStringLiteral("RDY OK")), 1);
     server.send(QStringLiteral("RET null"));
-    QTRY_VERIFY(w.cmdReady->isEnabled());
+    QTRY_VERIFY(part<QPushButton>(&w, "cmdReady")->isEnabled());
 
     // The untouched hint text is sent as it is; Enter empties the box.
-    QTest::keyClick(w.txtSend, Qt::Key_Return);
-    QCOMPARE(w.txtSend->text(), QString());
-    w.txtSend->setText(QStringLiteral("abc"));
-    QTest::keyClick(w.txtSend, Qt::Key_Return);
-    QCOMPARE(viewLines(w.txtState).last(), QStringLiteral("<Hanako> abc"));
+    QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QString());
+    part<QLineEdit>(&w, "txtSend")->setText(QStringLiteral("abc"));
+    QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
+    QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(), QStringLiteral("<Hanako> abc"));
     QTRY_COMPARE(server.lines().last(), QStringLiteral("MSG abc"));
     QVERIFY(server.lines().contains(QStringLiteral("MSG ") + GameWindow::SendHint));
     server.send(QStringLiteral("NMS Hanako:::taro:::::"));
     server.send(QStringLiteral("MSG 3:hello"));
-    QTRY_COMPARE(viewLines(w.txtState).last(), QStringLiteral("<taro> hello"));
+    QTRY_COMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(), QStringLiteral("<taro> hello"));
 }
 
 void TestGameWindow::chatNotConnected()
 {
     GameWindow w;
     w.Form_Load();
-    w.txtSend->setText(QStringLiteral("abc"));
-    QTest::keyClick(w.txtSend, Qt::Key_Return);
-    QCOMPARE(w.txtSend->text(), QStringLiteral("abc"));
-    QVERIFY(viewLines(w.txtSystem).last().endsWith(QStringLiteral(" 接続されていません")));
-    QVERIFY(viewLines(w.txtState).isEmpty());
+    part<QLineEdit>(&w, "txtSend")->setText(QStringLiteral("abc"));
+    QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QStringLiteral("abc"));
+    QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
+                .last()
+                .endsWith(QStringLiteral(" 接続されていません")));
+    QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtState")).isEmpty());
 }
 
 void TestGameWindow::canvasAndPalette()
@@ -295,23 +313,25 @@ void TestGameWindow::canvasAndPalette()
     w.Form_Load();
     w.resize(GameWindowLayout::ClassicSize);
     const CanvasModel &model = w.client().canvas();
-    QTest::mouseClick(w.lblColor[2], Qt::LeftButton);
+    QTest::mouseClick(part<ClickLabel>(&w, "lblColor", 2), Qt::LeftButton);
     QCOMPARE(model.DrawColor(), 255);
-    QVERIFY(w.shpSelectedColor->geometry().contains(w.lblColor[2]->geometry()));
-    QTest::mousePress(w.picMain, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseMove(w.picMain, QPoint(140, 100));
-    QTest::mouseRelease(w.picMain, Qt::LeftButton, {}, QPoint(140, 100));
+    QVERIFY(part<QFrame>(&w, "shpSelectedColor")
+                ->geometry()
+                .contains(part<ClickLabel>(&w, "lblColor", 2)->geometry()));
+    QTest::mousePress(part<CanvasWidget>(&w, "picMain"), Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(part<CanvasWidget>(&w, "picMain"), QPoint(140, 100));
+    QTest::mouseRelease(part<CanvasWidget>(&w, "picMain"), Qt::LeftButton, {}, QPoint(140, 100));
     QCOMPARE(w.client().canvas().canvas().pixelValue(120, 100), 255);
     // What the widget shows is the model's picture.
-    QCOMPARE(w.picMain->grab().toImage().pixelColor(120, 100), QColor(255, 0, 0));
-    QTest::mouseDClick(w.lblColor[5], Qt::LeftButton);
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->grab().toImage().pixelColor(120, 100), QColor(255, 0, 0));
+    QTest::mouseDClick(part<ClickLabel>(&w, "lblColor", 5), Qt::LeftButton);
     QCOMPARE(w.client().canvas().canvas().pixelValue(5, 5), 65280);
     QCOMPARE(model.DrawColor(), 65280);
-    QTest::mouseClick(w.lblColor[4], Qt::LeftButton);
-    QVERIFY(w.shpSelectedColor->styleSheet().contains(QStringLiteral("#c0c0c0")));
-    QTest::mouseClick(w.cmdClear, Qt::LeftButton);
+    QTest::mouseClick(part<ClickLabel>(&w, "lblColor", 4), Qt::LeftButton);
+    QVERIFY(part<QFrame>(&w, "shpSelectedColor")->styleSheet().contains(QStringLiteral("#c0c0c0")));
+    QTest::mouseClick(part<QPushButton>(&w, "cmdClear"), Qt::LeftButton);
     QCOMPARE(w.client().canvas().canvas().pixelValue(5, 5), 16777215);
-    QTest::mouseClick(w.lblDrawWidth[2], Qt::LeftButton);
+    QTest::mouseClick(part<ClickLabel>(&w, "lblDrawWidth", 2), Qt::LeftButton);
     QCOMPARE(model.PenWidth(), 16);
 }
 
@@ -319,34 +339,35 @@ void TestGameWindow::disconnectButton()
 {
     GameWindow w;
     w.Form_Load();
-    QTest::mouseClick(w.cmdDisConnect, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(&w, "cmdDisConnect"), Qt::LeftButton);
     QMessageBox *box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"));
     QVERIFY(box);
     QCOMPARE(box->text(), QStringLiteral("本当に切断してよろしいですか？"));
     QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
-    QCOMPARE(viewLines(w.txtSystem).size(), 2);
-    QTest::mouseClick(w.cmdDisConnect, Qt::LeftButton);
+    QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtSystem")).size(), 2);
+    QTest::mouseClick(part<QPushButton>(&w, "cmdDisConnect"), Qt::LeftButton);
     QTRY_VERIFY((box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"))));
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    QTRY_VERIFY(viewLines(w.txtSystem).last().endsWith(QStringLiteral(" 切断されました")));
+    QTRY_VERIFY(
+        viewLines(part<QPlainTextEdit>(&w, "txtSystem")).last().endsWith(QStringLiteral(" 切断されました")));
 }
 
 void TestGameWindow::optionsDialogApplies()
 {
     GameWindow w;
     w.Form_Load();
-    QTest::mouseClick(w.cmdSetting, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
     OptionsDialog *dialog = w.optionsDialog();
     QVERIFY(dialog);
     dialog->chkChatTextSize->setChecked(true);
     dialog->chkQuestionWindow->setChecked(true);
     dialog->optMousePointer[2]->setChecked(true);
     QTest::mouseClick(dialog->cmdOk, Qt::LeftButton);
-    QCOMPARE(w.txtSystem->font().pointSize(), 12);
-    QCOMPARE(w.picMain->mousePointer(), 2);
+    QCOMPARE(part<QPlainTextEdit>(&w, "txtSystem")->font().pointSize(), 12);
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->mousePointer(), 2);
     QVERIFY(w.questionWindow() && w.questionWindow()->isVisible());
     QCOMPARE(SettingsStore::read(QStringLiteral("ChatTextSize2")), QStringLiteral("1"));
-    QTest::mouseClick(w.cmdSetting, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
     QTRY_VERIFY(w.optionsDialog());
     w.optionsDialog()->chkQuestionWindow->setChecked(false);
     QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
@@ -360,7 +381,7 @@ void TestGameWindow::viewTrim()
     const QString chunk(90, QLatin1Char('x'));
     for (int i = 0; i < 120; ++i)
         w.AddText(QString::number(i) + chunk);
-    const QString text = w.txtState->toPlainText();
+    const QString text = part<QPlainTextEdit>(&w, "txtState")->toPlainText();
     QVERIFY(text.size() <= 10000);
     QVERIFY(text.endsWith(QStringLiteral("119") + chunk));
     QVERIFY(!text.contains(QStringLiteral("\n5") + chunk));
@@ -380,13 +401,16 @@ void TestGameWindow::hostileNamesAndChatStayText()
     // A lone LF is no line end: it must not forge a second line in either view.
     server.send(QStringLiteral("MSG 1:hello\n<system> forged"));
     server.send(QStringLiteral("SYM notice\n12:34 forged"));
-    QTRY_VERIFY(viewLines(w.txtSystem).last().endsWith(QStringLiteral(" notice12:34 forged")));
-    QCOMPARE(viewLines(w.txtState).last(), QStringLiteral("<<font size=7>big> hello<system> forged"));
+    QTRY_VERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
+                    .last()
+                    .endsWith(QStringLiteral(" notice12:34 forged")));
+    QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(),
+             QStringLiteral("<<font size=7>big> hello<system> forged"));
     w.grab();
-    QCOMPARE(w.lblPlayer[0]->text(), names.at(0));
-    QCOMPARE(w.lblPlayer[1]->text(), names.at(1));
-    QCOMPARE(w.lblPlayer[2]->text(), QStringLiteral("ab"));
-    QCOMPARE(w.lblPlayer[0]->textFormat(), Qt::PlainText);
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), names.at(0));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 1)->text(), names.at(1));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("ab"));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->textFormat(), Qt::PlainText);
     QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
 }
 
@@ -404,7 +428,8 @@ void TestGameWindow::drawerSeesHostileWordAsText()
         const qint64 before = residentKiB();
         server.send(QStringLiteral("NUM 0"));
         server.send(QStringLiteral("QST 0:") + word);
-        QLabel *shown = w.questionWindow() ? w.questionWindow()->lblQuestion : w.lblQuestion;
+        QLabel *shown =
+            w.questionWindow() ? w.questionWindow()->lblQuestion : part<QLabel>(&w, "lblQuestion");
         QTRY_COMPARE(shown->text(), word);
         shown->window()->grab();
         QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
@@ -459,7 +484,8 @@ void TestGameWindow::layoutFitsEverySize()
             if (child->isWindow() || child->isHidden()) continue;
             QVERIFY2(w.rect().contains(child->geometry()), qPrintable(child->metaObject()->className()));
         }
-        QVERIFY(w.picMain->geometry().bottom() < w.txtSystem->geometry().top());
+        QVERIFY(part<CanvasWidget>(&w, "picMain")->geometry().bottom() <
+                part<QPlainTextEdit>(&w, "txtSystem")->geometry().top());
     }
 }
 
@@ -468,33 +494,35 @@ void TestGameWindow::strokesAlikeAtEverySize()
     GameWindow w;
     w.Form_Load();
     QSignalSpy strokes(&w.client().canvas(), &CanvasModel::strokeFinished);
-    QTest::mouseClick(w.lblColor[2], Qt::LeftButton);
+    QTest::mouseClick(part<ClickLabel>(&w, "lblColor", 2), Qt::LeftButton);
     const QList<QPoint> path{{100, 100}, {140, 100}, {141, 203}, {639, 479}};
     // Each canvas pixel drawn on the screen pixel that covers its top left.
     auto drag = [&] {
-        const double scale = w.picMain->width() / 640.0;
+        const double scale = part<CanvasWidget>(&w, "picMain")->width() / 640.0;
         auto at = [scale](QPoint p) {
             return QPoint(int(std::ceil(p.x() * scale)), int(std::ceil(p.y() * scale)));
         };
-        QTest::mousePress(w.picMain, Qt::LeftButton, {}, at(path.first()));
+        QTest::mousePress(part<CanvasWidget>(&w, "picMain"), Qt::LeftButton, {}, at(path.first()));
         for (const QPoint &p : path)
-            QTest::mouseMove(w.picMain, at(p));
-        QTest::mouseRelease(w.picMain, Qt::LeftButton, {}, at(path.last()));
+            QTest::mouseMove(part<CanvasWidget>(&w, "picMain"), at(p));
+        QTest::mouseRelease(part<CanvasWidget>(&w, "picMain"), Qt::LeftButton, {}, at(path.last()));
     };
     w.resize(GameWindowLayout::ClassicSize);
     drag();
     w.resize(1800, 1369);
-    QCOMPARE(w.picMain->size(), QSize(1280, 960));
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->size(), QSize(1280, 960));
     drag();
     // What the widget shows is the picture, scaled.
-    QCOMPARE(w.picMain->grab().toImage().pixelColor(241, 201), QColor(255, 0, 0));
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")->grab().toImage().pixelColor(241, 201), QColor(255, 0, 0));
     w.resize(1920, 1050);
     drag();
     QCOMPARE(strokes.size(), 3);
     QVERIFY(strokes.at(0).at(0).toString().contains(QStringLiteral("100,100;140,100;141,203;639,479;")));
     QCOMPARE(strokes.at(1).at(0), strokes.at(0).at(0));
     QCOMPARE(strokes.at(2).at(0), strokes.at(0).at(0));
-    QCOMPARE(w.picMain->toCanvas(QPointF(w.picMain->width() - 0.5, w.picMain->height() - 0.5)),
+    QCOMPARE(part<CanvasWidget>(&w, "picMain")
+                 ->toCanvas(QPointF(part<CanvasWidget>(&w, "picMain")->width() - 0.5,
+                                    part<CanvasWidget>(&w, "picMain")->height() - 0.5)),
              QPointF(639, 479));
 }
 
@@ -509,16 +537,16 @@ void TestGameWindow::ownPanelMarked()
     // Two players of one name: only the seat the server gave us is ours.
     server.send(QStringLiteral("NMS me:me:bob:::::"));
     server.send(QStringLiteral("NUM 1"));
-    QTRY_COMPARE(w.lblPlayer[1]->text(), QStringLiteral("me") + mark);
-    QCOMPARE(w.lblPlayer[0]->text(), QStringLiteral("me"));
-    QCOMPARE(w.lblPlayer[2]->text(), QStringLiteral("bob"));
+    QTRY_COMPARE(part<QLabel>(&w, "lblPlayer", 1)->text(), QStringLiteral("me") + mark);
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), QStringLiteral("me"));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("bob"));
     server.send(QStringLiteral("NUM 2"));
-    QTRY_COMPARE(w.lblPlayer[2]->text(), QStringLiteral("bob") + mark);
-    QCOMPARE(w.lblPlayer[1]->text(), QStringLiteral("me"));
+    QTRY_COMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("bob") + mark);
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 1)->text(), QStringLiteral("me"));
     // An empty seat carries no mark.
     server.send(QStringLiteral("NUM 5"));
-    QTRY_COMPARE(w.lblPlayer[2]->text(), QStringLiteral("bob"));
-    QCOMPARE(w.lblPlayer[5]->text(), QString());
+    QTRY_COMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("bob"));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 5)->text(), QString());
     // The mark is this window's alone.
     w.client().txtSend_Enter(QStringLiteral("hi"));
     QTRY_VERIFY(server.lines().contains(QStringLiteral("MSG hi")));
@@ -530,9 +558,9 @@ void TestGameWindow::ownPanelMarked()
     QVERIFY(w.client().ConnectServer(next.address(), QStringLiteral("me"), QString()));
     QTRY_VERIFY(w.client().isConnected());
     next.send(QStringLiteral("NMS a:b:c:d:e:f::"));
-    QTRY_COMPARE(w.lblPlayer[5]->text(), QStringLiteral("f"));
-    for (QLabel *label : w.lblPlayer)
-        QVERIFY(!label->text().contains(mark));
+    QTRY_COMPARE(part<QLabel>(&w, "lblPlayer", 5)->text(), QStringLiteral("f"));
+    for (int i = 0; i < SlotCount; ++i)
+        QVERIFY(!part<QLabel>(&w, "lblPlayer", i)->text().contains(mark));
 }
 
 void TestGameWindow::soundSwitch()
@@ -541,7 +569,7 @@ void TestGameWindow::soundSwitch()
         GameWindow w;
         w.Form_Load();
         QVERIFY(w.client().soundOn());
-        QTest::mouseClick(w.cmdSetting, Qt::LeftButton);
+        QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
         QVERIFY(w.optionsDialog()->chkSoundEffect->isChecked());
         QCOMPARE(w.optionsDialog()->chkSoundEffect->text(), QStringLiteral("効果音を鳴らす"));
         w.optionsDialog()->chkSoundEffect->setChecked(false);

@@ -5,6 +5,7 @@
 #include "picturesaver.h"
 #include "resultsview.h"
 #include "settingsstore.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -109,8 +110,8 @@ void TestResultsGame::gameEndsInResults()
     }
     for (auto &w : windows) {
         QTRY_COMPARE(w->client().players().name(2), names.at(2));
-        QTRY_VERIFY(w->cmdReady->isEnabled());
-        QTest::mouseClick(w->cmdReady, Qt::LeftButton);
+        QTRY_VERIFY(part<QPushButton>(w.get(), "cmdReady")->isEnabled());
+        QTest::mouseClick(part<QPushButton>(w.get(), "cmdReady"), Qt::LeftButton);
     }
     GameWindow *first = windows[0].get();
     QDir png(PictureSaver::PictureFolder());
@@ -140,7 +141,7 @@ void TestResultsGame::gameEndsInResults()
             // The last turn's picture is gone from the canvas, yet a late press still saves it.
             QCOMPARE(g->client().canvas().canvas().pixelValue(200, 100), 16777215);
             const QStringList before = png.entryList(QDir::Files);
-            QTest::mouseClick(g->cmdSavePicture, Qt::LeftButton);
+            QTest::mouseClick(part<QPushButton>(g, "cmdSavePicture"), Qt::LeftButton);
             QStringList added = png.entryList(QDir::Files);
             for (const QString &name : before)
                 added.removeAll(name);
@@ -154,18 +155,18 @@ void TestResultsGame::gameEndsInResults()
         // A frame in a colour and place of the turn's own.
         const int colour = 2 + turn % 7;
         const int left = 60 + turn * 40;
-        QTest::mouseClick(d->lblColor[colour], Qt::LeftButton);
+        QTest::mouseClick(part<ClickLabel>(d, "lblColor", colour), Qt::LeftButton);
         const QList<QPoint> frame{
             {left, 100}, {left + 200, 100}, {left + 200, 300}, {left, 300}, {left, 100}};
         // The window fits the test screen, so the canvas may be drawn smaller than 640 x 480.
-        const double scale = d->picMain->width() / 640.0;
+        const double scale = part<CanvasWidget>(d, "picMain")->width() / 640.0;
         const auto at = [scale](const QPoint &c) {
             return QPoint(int((c.x() + 0.5) * scale), int((c.y() + 0.5) * scale));
         };
-        QTest::mousePress(d->picMain, Qt::LeftButton, {}, at(frame.first()));
+        QTest::mousePress(part<CanvasWidget>(d, "picMain"), Qt::LeftButton, {}, at(frame.first()));
         for (const QPoint &p : frame)
-            QTest::mouseMove(d->picMain, at(p));
-        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, at(frame.last()));
+            QTest::mouseMove(part<CanvasWidget>(d, "picMain"), at(p));
+        QTest::mouseRelease(part<CanvasWidget>(d, "picMain"), Qt::LeftButton, {}, at(frame.last()));
         for (auto &w : windows)
             QTRY_COMPARE(w->client().canvas().canvas().pixelValue(left + 100, 100), PaletteValues[colour]);
         QList<QImage> shown;
@@ -180,8 +181,8 @@ void TestResultsGame::gameEndsInResults()
             continue;
         }
         QTRY_VERIFY(g->client().round().timeLimit() <= 118);
-        g->txtSend->setText(words.last());
-        QTest::keyClick(g->txtSend, Qt::Key_Return);
+        part<QLineEdit>(g, "txtSend")->setText(words.last());
+        QTest::keyClick(part<QLineEdit>(g, "txtSend"), Qt::Key_Return);
         for (auto &w : windows)
             QTRY_COMPARE(w->client().gallery().size(), turn);
     }
@@ -202,9 +203,10 @@ void TestResultsGame::gameEndsInResults()
         // Shown at once, with the server's winner at the top of the ranking.
         ResultsView *view = w->resultsView();
         QVERIFY(view && view->isVisible());
-        QVERIFY(w->cmdLastResult->isVisible());
+        QVERIFY(part<QPushButton>(w, "cmdLastResult")->isVisible());
         const QRegularExpression winnerLine(QStringLiteral("優勝者は (.*) でした！おめでとう！"));
-        const QString winner = winnerLine.match(w->txtSystem->toPlainText()).captured(1);
+        const QString winner =
+            winnerLine.match(part<QPlainTextEdit>(w, "txtSystem")->toPlainText()).captured(1);
         QCOMPARE(view->lblWinner->text(), QStringLiteral("優勝者： ") + winner);
         QCOMPARE(view->lstRanking->rowCount(), 3);
         QCOMPARE(view->lstRanking->item(0, 1)->text(), winner);
@@ -235,15 +237,15 @@ void TestResultsGame::gameEndsInResults()
     // Closed, it comes back from the button, until the next game starts.
     QTest::mouseClick(view->cmdClose, Qt::LeftButton);
     QVERIFY(!view->isVisible());
-    QTest::mouseClick(first->cmdLastResult, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(first, "cmdLastResult"), Qt::LeftButton);
     QVERIFY(view->isVisible());
     for (auto &w : windows) {
-        QTRY_VERIFY(w->cmdReady->isEnabled());
-        QTest::mouseClick(w->cmdReady, Qt::LeftButton);
+        QTRY_VERIFY(part<QPushButton>(w.get(), "cmdReady")->isEnabled());
+        QTest::mouseClick(part<QPushButton>(w.get(), "cmdReady"), Qt::LeftButton);
     }
     QTRY_VERIFY_WITH_TIMEOUT(first->client().round().InGame && first->client().round().timeLimit() > 0,
                              10000);
-    QVERIFY(!first->cmdLastResult->isVisible());
+    QVERIFY(!part<QPushButton>(first, "cmdLastResult")->isVisible());
     QVERIFY(!view->isVisible());
     QCOMPARE(first->client().gallery().size(), 0);
     QCOMPARE(view->lstGallery->count(), 0);

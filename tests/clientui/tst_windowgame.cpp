@@ -4,6 +4,7 @@
 #include "gamewindow.h"
 #include "gamewindowlayout.h"
 #include "settingsstore.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QFile>
@@ -91,20 +92,22 @@ void TestWindowGame::threeWindowsPlay()
         w->connectDialog()->txtName->setText(names.at(i));
         QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
         QTRY_VERIFY(w->client().isConnected());
-        QTRY_COMPARE(w->lblPlayer[i]->text(), names.at(i) + QStringLiteral("（自分）"));
+        QTRY_COMPARE(part<QLabel>(w, "lblPlayer", i)->text(), names.at(i) + QStringLiteral("（自分）"));
     }
-    QTRY_COMPARE(windows[0]->lblPlayer[2]->text(), names.at(2));
+    QTRY_COMPARE(part<QLabel>(windows[0].get(), "lblPlayer", 2)->text(), names.at(2));
     shoot(windows[0].get(), QStringLiteral("1-joined"));
     for (auto &w : windows) {
-        QTRY_VERIFY(w->cmdReady->isEnabled());
-        QTest::mouseClick(w->cmdReady, Qt::LeftButton);
+        QTRY_VERIFY(part<QPushButton>(w.get(), "cmdReady")->isEnabled());
+        QTest::mouseClick(part<QPushButton>(w.get(), "cmdReady"), Qt::LeftButton);
     }
     int turns = 0;
     QString lastKey;
     QElapsedTimer elapsed;
     elapsed.start();
     GameWindow *first = windows[0].get();
-    while (!first->txtSystem->toPlainText().contains(QStringLiteral("待機状態に戻ります")) &&
+    while (!part<QPlainTextEdit>(first, "txtSystem")
+                ->toPlainText()
+                .contains(QStringLiteral("待機状態に戻ります")) &&
            elapsed.elapsed() < 45000) {
         QTest::qWait(10);
         const RoundState &round = first->client().round();
@@ -116,20 +119,20 @@ void TestWindowGame::threeWindowsPlay()
         const int drawer = round.DrawerSlot;
         GameWindow *d = windows[drawer].get();
         GameWindow *g = windows[(drawer + 1) % 3].get();
-        QTRY_COMPARE(d->lblQuestion->text(), round.CurrentQuestion);
+        QTRY_COMPARE(part<QLabel>(d, "lblQuestion")->text(), round.CurrentQuestion);
         // A small house: walls in blue, a red roof.
-        QTest::mouseClick(d->lblColor[7], Qt::LeftButton);
+        QTest::mouseClick(part<ClickLabel>(d, "lblColor", 7), Qt::LeftButton);
         QTest::keyClick(d, Qt::Key_F2);
         const QList<QPoint> walls{{200, 400}, {200, 250}, {440, 250}, {440, 400}, {200, 400}};
-        QTest::mousePress(d->picMain, Qt::LeftButton, {}, walls.first());
+        QTest::mousePress(part<CanvasWidget>(d, "picMain"), Qt::LeftButton, {}, walls.first());
         for (const QPoint &p : walls)
-            QTest::mouseMove(d->picMain, p);
-        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, walls.last());
-        QTest::mouseClick(d->lblColor[2], Qt::LeftButton);
-        QTest::mousePress(d->picMain, Qt::LeftButton, {}, QPoint(180, 260));
-        QTest::mouseMove(d->picMain, QPoint(320, 120));
-        QTest::mouseMove(d->picMain, QPoint(460, 260));
-        QTest::mouseRelease(d->picMain, Qt::LeftButton, {}, QPoint(460, 260));
+            QTest::mouseMove(part<CanvasWidget>(d, "picMain"), p);
+        QTest::mouseRelease(part<CanvasWidget>(d, "picMain"), Qt::LeftButton, {}, walls.last());
+        QTest::mouseClick(part<ClickLabel>(d, "lblColor", 2), Qt::LeftButton);
+        QTest::mousePress(part<CanvasWidget>(d, "picMain"), Qt::LeftButton, {}, QPoint(180, 260));
+        QTest::mouseMove(part<CanvasWidget>(d, "picMain"), QPoint(320, 120));
+        QTest::mouseMove(part<CanvasWidget>(d, "picMain"), QPoint(460, 260));
+        QTest::mouseRelease(part<CanvasWidget>(d, "picMain"), Qt::LeftButton, {}, QPoint(460, 260));
         QTRY_COMPARE(g->client().canvas().canvas().pixelValue(320, 250), 16711680);
         if (turns == 1) {
             shoot(d, QStringLiteral("2-turn-start-drawer"));
@@ -137,16 +140,16 @@ void TestWindowGame::threeWindowsPlay()
         }
         // Guesses count once the server's clock has left 120.
         QTRY_VERIFY(g->client().round().timeLimit() <= 118);
-        g->txtSend->setText(round.CurrentQuestion);
-        QTest::keyClick(g->txtSend, Qt::Key_Return);
-        QTRY_VERIFY(first->shpQok->isVisible());
-        QCOMPARE(first->lblTimeLimit->text(), QStringLiteral("-1"));
+        part<QLineEdit>(g, "txtSend")->setText(round.CurrentQuestion);
+        QTest::keyClick(part<QLineEdit>(g, "txtSend"), Qt::Key_Return);
+        QTRY_VERIFY(part<QFrame>(first, "shpQok")->isVisible());
+        QCOMPARE(part<QLabel>(first, "lblTimeLimit")->text(), QStringLiteral("-1"));
         if (turns == 1) shoot(g, QStringLiteral("3-hit"));
     }
     QCOMPARE(turns, 6);
     for (auto &w : windows) {
-        QTRY_VERIFY(w->cmdReady->isEnabled());
-        QVERIFY(w->lblOekakiChat->isVisible());
+        QTRY_VERIFY(part<QPushButton>(w.get(), "cmdReady")->isEnabled());
+        QVERIFY(part<QLabel>(w.get(), "lblOekakiChat")->isVisible());
     }
     shoot(first, QStringLiteral("4-game-end"));
 }

@@ -220,8 +220,8 @@ void TestConsoleParts::logKeepsItsNewest9000Characters()
 void TestConsoleParts::logLineFormats()
 {
     LogView view;
-    view.AddSystemText(QStringLiteral("ゼンブリルからの接続を待機します"));
-    view.AddText(QStringLiteral("taro> りんご"));
+    view.appendLine(LogBuffer::systemLine(QStringLiteral("ゼンブリルからの接続を待機します")));
+    view.appendLine(LogBuffer::chatLine(QStringLiteral("taro> りんご")));
     const QStringList lines = view.logText().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 3);
     QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d <system> ゼンブリルからの接続を待機します$"))

@@ -16,7 +16,6 @@ QString displayText(QString text)
 
 LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
 {
-    setObjectName(QStringLiteral("txtState"));
     setReadOnly(true);
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -24,25 +23,25 @@ LogView::LogView(QWidget *parent) : QPlainTextEdit(parent)
 
 void LogView::appendLine(const QString &line)
 {
-    if (m_buffer.append(line)) {
-        setPlainText(displayText(m_buffer.text()));
+    const bool cut = m_buffer.append(line);
+    if (m_showsFinalLineEnd) {
+        if (cut) {
+            setPlainText(displayText(m_buffer.text()));
+        } else {
+            QTextCursor cursor(document());
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertText(displayText(line));
+        }
     } else {
-        QTextCursor cursor(document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(displayText(line));
+        QString shown = displayText(cut ? m_buffer.text() : line);
+        if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+        if (cut)
+            setPlainText(shown);
+        else
+            appendPlainText(shown);
     }
     // The view follows the newest line.
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-}
-
-void LogView::AddText(const QString &text)
-{
-    appendLine(LogBuffer::chatLine(text));
-}
-
-void LogView::AddSystemText(const QString &text)
-{
-    appendLine(LogBuffer::systemLine(text));
 }
 
 } // namespace zb
