@@ -26,6 +26,11 @@ struct FakeLobby {
         });
     }
     QString address() const { return hostPortText(server.serverAddress().toString(), server.serverPort()); }
+    // A line the link sends last: once it is here, anything sent before it has arrived too.
+    bool markerArrived() const
+    {
+        return !lines.isEmpty() && lines.last() == Line{QStringLiteral("CHK"), QStringLiteral("marker")};
+    }
 };
 
 RoomStatus sampleRoom()
@@ -96,8 +101,9 @@ class TstLobbyLink : public QObject {
         link.statusCheck(2);
         QTRY_COMPARE(lobby.lines.size(), 3);
         link.statusCheck(2);
-        QTest::qWait(100);
-        QCOMPARE(lobby.lines.size(), 3);
+        link.SendDataLobby(QStringLiteral("CHK"), QStringLiteral("marker"));
+        QTRY_VERIFY(lobby.markerArrived());
+        QCOMPARE(lobby.lines.size(), 4);
     }
 
     void registersOverIpv6()
