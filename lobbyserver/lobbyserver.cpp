@@ -289,7 +289,7 @@ void LobbyServer::relayChat(Peer *peer, const QString &payload)
     // A lone LF or an escape sequence would let one player forge lines on everybody's screen.
     const QString text = removeControlChars(payload).left(MaxChatLength);
     if (text.isEmpty()) return;
-    if (!peer->chat.allow(m_clock.elapsed(), m_limits.chatLines, m_limits.chatWindowMs)) {
+    if (!peer->chat.allow(m_clock.elapsed() + m_chatClockOffset, m_limits.chatLines, m_limits.chatWindowMs)) {
         if (!peer->toldChatRate) {
             peer->toldChatRate = true;
             peer->socket->sendLine(cmd::System, LobbyText::chatTooFast());

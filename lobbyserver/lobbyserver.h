@@ -44,6 +44,8 @@ class LobbyServer : public QObject {
     void setIdentifyTimeoutMs(int ms) { m_identifyTimeoutMs = ms; }
     void setLimits(const LobbyLimits &limits);
     const LobbyLimits &limits() const { return m_limits; }
+    // Moves the chat clock on, so that a test need not sleep through a chat window.
+    void advanceChatClock(qint64 ms) { m_chatClockOffset += ms; }
 
     bool listen(const QHostAddress &address, quint16 port);
     quint16 port() const { return m_acceptor.port(); }
@@ -105,6 +107,7 @@ class LobbyServer : public QObject {
     LobbyLimits m_limits;
     int m_identifyTimeoutMs = 30000;
     QElapsedTimer m_clock;
+    qint64 m_chatClockOffset = 0;
 
     UpdateGate *m_roomGate;
     UpdateGate *m_nameGate;

@@ -7,38 +7,10 @@ namespace zb {
 
 ServerAddress ParseServerAddress(const QString &ipPort)
 {
-    ServerAddress a;
-    const QString text = ipPort.trimmed();
-    QString host;
-    QString port;
-    if (text.startsWith(QLatin1Char('['))) {
-        const qsizetype close = text.indexOf(QLatin1Char(']'));
-        if (close < 0) return a;
-        host = text.mid(1, close - 1);
-        const QString rest = text.mid(close + 1);
-        if (!rest.isEmpty()) {
-            if (!rest.startsWith(QLatin1Char(':'))) return a;
-            port = rest.mid(1);
-        }
-        if (QHostAddress(host).protocol() != QAbstractSocket::IPv6Protocol) return a;
-    } else {
-        const QStringList fields = text.split(QLatin1Char(':'));
-        if (fields.size() > 2) return a;
-        host = fields.first();
-        if (fields.size() == 2) port = fields.at(1);
-    }
-    host = host.trimmed();
-    if (host.isEmpty()) return a;
-    int number = DefaultGamePort;
-    if (!port.isNull()) {
-        bool ok = false;
-        number = port.trimmed().toInt(&ok);
-        if (!ok || number < 1 || number > 65535) return a;
-    }
-    a.host = host;
-    a.port = static_cast<quint16>(number);
-    a.ok = true;
-    return a;
+    HostPortRules rules;
+    rules.portOptional = true;
+    rules.defaultPort = DefaultGamePort;
+    return parseHostPort(ipPort, rules);
 }
 
 GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new LineSocket(this))

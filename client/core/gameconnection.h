@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hostport.h"
 #include "linesocket.h"
 
 #include <QHostAddress>
@@ -9,11 +10,7 @@
 namespace zb {
 
 // Host and port of a game server address as the player types it.
-struct ServerAddress {
-    QString host;
-    quint16 port = 0;
-    bool ok = false;
-};
+using ServerAddress = HostPort;
 
 // "host", "host:port" or "[v6]:port"; a missing port means the default one.
 // More than one ":" outside brackets, an empty host or a port that is not

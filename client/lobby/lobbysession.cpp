@@ -1,5 +1,6 @@
 #include "lobbysession.h"
 
+#include "hostport.h"
 #include "linesocket.h"
 #include "protocol.h"
 #include "settingsstore.h"
@@ -124,20 +125,12 @@ QString LobbySession::playerName() const
 
 bool LobbySession::splitAddress(const QString &address, QString &host, quint16 &port)
 {
-    const QString text = address.trimmed();
-    qsizetype colon;
-    if (text.startsWith(QLatin1Char('['))) {
-        const qsizetype close = text.indexOf(QStringLiteral("]:"));
-        host = close < 0 ? QString() : text.mid(1, close - 1);
-        colon = close < 0 ? -1 : close + 1;
-    } else {
-        colon = text.indexOf(QLatin1Char(':'));
-        host = text.left(colon).trimmed();
-    }
-    bool ok = false;
-    const int n = colon < 0 ? 0 : text.mid(colon + 1).section(QLatin1Char(':'), 0, 0).trimmed().toInt(&ok);
-    if (!ok || n <= 0 || n > 65535 || host.isEmpty()) return false;
-    port = quint16(n);
+    HostPortRules rules;
+    rules.ignoreExtraPieces = true;
+    const HostPort parsed = parseHostPort(address, rules);
+    if (!parsed.ok) return false;
+    host = parsed.host;
+    port = parsed.port;
     return true;
 }
 

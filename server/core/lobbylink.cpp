@@ -1,5 +1,6 @@
 #include "lobbylink.h"
 
+#include "hostport.h"
 #include "protocol.h"
 #include "socketerror.h"
 #include "statusrecord.h"
@@ -61,13 +62,13 @@ void LobbyLink::setStatusText(const QString &text)
 void LobbyLink::ConnectLobbyServer()
 {
     m_connecting = true;
-    const QStringList parts = m_address.split(QLatin1Char(':'));
-    bool ok = false;
-    const int port = parts.value(1).trimmed().toInt(&ok);
+    HostPortRules rules;
+    rules.ignoreExtraPieces = true;
+    const HostPort address = parseHostPort(m_address, rules);
     emit systemText(QStringLiteral("ロビーサーバーに接続中..."));
     setStatusText(QStringLiteral("ロビーに接続処理中..."));
     m_connectTimer.start(5 * m_tickMs);
-    if (!ok || port <= 0 || port > 65535 || parts.value(0).trimmed().isEmpty()) {
+    if (!address.ok) {
         // An address that cannot be used fails like an unreachable lobby.
         m_connectTimer.stop();
         onConnectTimeout();
@@ -75,7 +76,7 @@ void LobbyLink::ConnectLobbyServer()
     }
     m_socket->clearBuffer();
     m_socket->socket()->abort();
-    m_socket->socket()->connectToHost(parts.value(0).trimmed(), static_cast<quint16>(port));
+    m_socket->socket()->connectToHost(address.host, address.port);
 }
 
 void LobbyLink::onConnected()

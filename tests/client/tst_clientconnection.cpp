@@ -174,8 +174,11 @@ void TestClientConnection::splitAndCombinedDeliveries()
     QSignalSpy chat(&client, &GameClient::chatText);
     QSignalSpy sys(&client, &GameClient::systemText);
     server.send(QStringLiteral("NMS :::taro:::::"));
+    QTRY_COMPARE(client.players().name(3), QStringLiteral("taro"));
+    // The client's reader runs before this spy: once it fires, the piece has been taken in.
+    QSignalSpy arrived(client.connection().socket(), &QIODevice::readyRead);
     server.sendRaw("MSG 3:he");
-    QTest::qWait(50);
+    QVERIFY(arrived.wait());
     QCOMPARE(chat.size(), 0);
     server.sendRaw("llo\r\n");
     QTRY_COMPARE(texts(chat), QStringList{QStringLiteral("taro> hello")});
@@ -183,7 +186,8 @@ void TestClientConnection::splitAndCombinedDeliveries()
     const QByteArray both = toCp932(QStringLiteral("SYM 一\r\nMSG 3:a:b\r\nSYM 絵です\r\n"));
     const qsizetype cut = both.indexOf(toCp932(QStringLiteral("絵"))) + 1;
     server.sendRaw(both.left(cut));
-    QTest::qWait(30);
+    // The first piece is read on its own before the rest is sent.
+    QTRY_COMPARE(chat.size(), 2);
     server.sendRaw(both.mid(cut));
     QTRY_COMPARE(texts(sys), (QStringList{QStringLiteral("一"), QStringLiteral("絵です")}));
     QCOMPARE(texts(chat).last(), QStringLiteral("taro> a:b"));
@@ -238,7 +242,8 @@ void TestClientConnection::nspDisconnects()
     server.send(QStringLiteral("NSP null"));
     server.send(QStringLiteral("SYM after"));
     QTRY_VERIFY(!client.isConnected());
-    QTest::qWait(30);
+    // The server seeing the close takes a round of the event loop: anything queued has run.
+    QTRY_COMPARE(server.peer()->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(texts(sys),
              (QStringList{QStringLiteral("パスワードが違います"), QStringLiteral("切断されました")}));
     QVERIFY(!client.readyEnabled());

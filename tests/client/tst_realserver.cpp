@@ -146,9 +146,15 @@ void TestRealServer::wholeGame()
     QElapsedTimer elapsed;
     elapsed.start();
     // Every turn: the drawer draws, a guesser says the word; until the game returns to waiting.
-    while (!texts(players[0].sys).contains(QStringLiteral("待機状態に戻ります")) &&
-           elapsed.elapsed() < 40000) {
-        QTest::qWait(10);
+    const auto over = [&] { return texts(players[0].sys).contains(QStringLiteral("待機状態に戻ります")); };
+    while (!over() && elapsed.elapsed() < 40000) {
+        (void)QTest::qWaitFor(
+            [&] {
+                const RoundState &r = players[0].client.round();
+                return over() || (r.InGame && r.timeLimit() > 0 &&
+                                  (r.DrawerSlot != lastDrawer || r.CurrentQuestion != lastWord));
+            },
+            1000);
         const RoundState &round = players[0].client.round();
         if (!round.InGame || round.timeLimit() <= 0) continue;
         if (round.DrawerSlot == lastDrawer && round.CurrentQuestion == lastWord) continue;

@@ -122,7 +122,14 @@ void TestResultsGame::gameEndsInResults()
     QElapsedTimer elapsed;
     elapsed.start();
     while (!first->client().resultAvailable() && elapsed.elapsed() < 60000) {
-        QTest::qWait(10);
+        (void)QTest::qWaitFor(
+            [&] {
+                const RoundState &r = first->client().round();
+                return first->client().resultAvailable() ||
+                       (r.InGame && r.timeLimit() > 100 &&
+                        QString::number(r.DrawerSlot) + r.CurrentQuestion != lastKey);
+            },
+            1000);
         const RoundState &round = first->client().round();
         if (!round.InGame || round.timeLimit() <= 100) continue;
         const QString key = QString::number(round.DrawerSlot) + round.CurrentQuestion;

@@ -105,11 +105,19 @@ void TestWindowGame::threeWindowsPlay()
     QElapsedTimer elapsed;
     elapsed.start();
     GameWindow *first = windows[0].get();
-    while (!part<QPlainTextEdit>(first, "txtSystem")
-                ->toPlainText()
-                .contains(QStringLiteral("待機状態に戻ります")) &&
-           elapsed.elapsed() < 45000) {
-        QTest::qWait(10);
+    const auto over = [first] {
+        return part<QPlainTextEdit>(first, "txtSystem")
+            ->toPlainText()
+            .contains(QStringLiteral("待機状態に戻ります"));
+    };
+    while (!over() && elapsed.elapsed() < 45000) {
+        (void)QTest::qWaitFor(
+            [&] {
+                const RoundState &r = first->client().round();
+                return over() || (r.InGame && r.timeLimit() > 100 &&
+                                  QString::number(r.DrawerSlot) + r.CurrentQuestion != lastKey);
+            },
+            1000);
         const RoundState &round = first->client().round();
         if (!round.InGame || round.timeLimit() <= 100) continue;
         const QString key = QString::number(round.DrawerSlot) + round.CurrentQuestion;

@@ -28,6 +28,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -185,8 +186,14 @@ int TestServerConsole::boxesShown(const std::function<void()> &action)
     });
     poll.start();
     action();
-    // Boxes follow each other at once; a quiet spell means the last was answered.
-    QTest::qWait(300);
+    // Answering a box opens the next at once, so none open means the last was answered.
+    const bool answered = QTest::qWaitFor(
+        [this] {
+            const QList<QMessageBox *> boxes = m_console->findChildren<QMessageBox *>();
+            return std::none_of(boxes.cbegin(), boxes.cend(), [](QMessageBox *b) { return b->isVisible(); });
+        },
+        5000);
+    if (!answered) qWarning() << "a message box stayed open";
     return count;
 }
 

@@ -35,6 +35,7 @@ class FakeLobby : public QObject {
     }
     int connections() const { return m_connections; }
     int registrations() const { return m_registrations; }
+    int checksAnswered() const { return m_checks; }
 
   private:
     void onConnection()
@@ -50,8 +51,10 @@ class FakeLobby : public QObject {
                     const zb::Line line = zb::SplitLine(zb::fromCp932(raw));
                     if (line.command == QLatin1String("STS"))
                         ++m_registrations;
-                    else if (line.command == QLatin1String("CHK"))
+                    else if (line.command == QLatin1String("CHK")) {
                         s->write("CHK null\r\n");
+                        ++m_checks;
+                    }
                 }
             });
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
@@ -64,6 +67,7 @@ class FakeLobby : public QObject {
     quint16 m_port = 0;
     int m_connections = 0;
     int m_registrations = 0;
+    int m_checks = 0;
 };
 
 } // namespace
@@ -83,18 +87,12 @@ class TestAbuseLifecycle : public QObject {
         QVERIFY(m_server.start(Tick));
         {
             Table first(m_server);
+            QVERIFY(first.seatAndStart());
+            // Scores change hands before the crash, so that a reset is visible: the
+            // guessers say the word once the clock has left 120, then fall silent.
+            QTRY_VERIFY_WITH_TIMEOUT(first.bot(0).hits() == 1, 5000);
             for (int i = 0; i < 3; ++i)
                 first.bot(i).setGuessing(false);
-            QVERIFY(first.seatAndStart());
-            // Scores change hands before the crash, so that a reset is visible.
-            const int drawer = first.bot(0).drawer();
-            Bot *guesser = nullptr;
-            for (int i = 0; i < 3; ++i) {
-                if (first.bot(i).slot() != drawer) guesser = &first.bot(i);
-            }
-            QTest::qWait(3 * Tick);
-            guesser->send(QStringLiteral("MSG"), guesser->drawerWord());
-            QTRY_VERIFY_WITH_TIMEOUT(first.bot(0).hits() == 1, 5000);
             QTRY_VERIFY_WITH_TIMEOUT(first.bot(0).turns() == 2, 5000);
             QVERIFY2(first.trouble().isEmpty(), qPrintable(first.trouble()));
             const qsizetype gone = m_server.log().count(QStringLiteral("が切断"));
@@ -132,15 +130,19 @@ class TestAbuseLifecycle : public QObject {
         Table table(m_server);
         QVERIFY(table.seatAndStart());
 
-        // Past the keep-alive: the answered CHK keeps the link.
-        QTest::qWait(90 * Tick);
+        // Past the keep-alive: the answered CHK keeps the link. The next keep-alive
+        // comes 60 ticks after the answer, well past the 80 that drop an unanswered one.
+        QTRY_VERIFY_WITH_TIMEOUT(lobby.checksAnswered() >= 2, 400 * Tick);
         QCOMPARE(lobby.connections(), 1);
 
+        const QString gone = QStringLiteral("ロビーサーバーから切断");
+        const qsizetype goneBefore = m_server.log().count(gone);
         lobby.goAway();
         QElapsedTimer away;
         away.start();
         const int hitsBefore = table.totalHits();
-        QTest::qWait(20 * Tick);
+        // The server has noticed before the lobby listens again.
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.log().count(gone) > goneBefore, 10000);
         QVERIFY(lobby.listen(lobby.port()));
         // The server comes back on its own, after its reconnection countdown.
         QTRY_VERIFY_WITH_TIMEOUT(lobby.connections() == 2, 400 * Tick);

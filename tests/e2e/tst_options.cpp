@@ -24,6 +24,23 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// True once something on this machine listens on the port: the windowed
+// server says nothing on its output when it starts listening.
+bool listening(quint16 port)
+{
+    const QByteArray local = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile f(QString::fromLatin1(table));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            // "sl local_address rem_address st ...", where st 0A is LISTEN
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields.at(1).endsWith(local) && fields.at(3) == "0A") return true;
+        }
+    }
+    return false;
+}
+
 bool accepts(quint16 port)
 {
     QTcpSocket probe;
@@ -68,7 +85,7 @@ struct Room {
             auto c = std::make_unique<TestClient>(QStringLiteral("127.0.0.2"));
             c->connectTo(port);
             if (!QTest::qWaitFor([&c] { return c->connected() || c->closed(); }, 5000) || !c->connected()) {
-                QTest::qWait(100);
+                if (!QTest::qWaitFor([port] { return listening(port); }, 10000)) return nullptr;
                 continue;
             }
             c->join(QStringLiteral("taro"));

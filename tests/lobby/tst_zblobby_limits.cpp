@@ -278,6 +278,12 @@ class TstZbLobbyLimits : public QObject {
 
         // Changes that alter nothing players see send nothing: the same status,
         // another password (players only see that there is one).
+        // With no interval to pile changes into, each is judged at once: a list
+        // one of them caused would reach the player before a later chat line.
+        Client other(QStringLiteral("127.0.1.43"));
+        QVERIFY(join(other, lobby.port(), QStringLiteral("次郎")));
+        l.updateIntervalMs = 0;
+        lobby.setLimits(l);
         const int lists = int(player.with("SRV").size());
         for (int i = 0; i < 3; ++i)
             game.send("STS", gameStatus(QStringLiteral("30")));
@@ -285,7 +291,8 @@ class TstZbLobbyLimits : public QObject {
                   gameStatus(QStringLiteral("30"), QStringLiteral("テスト部屋"), QStringLiteral("other")));
         game.send("CHK", QStringLiteral("null"));
         QTRY_VERIFY(game.lines.contains(QStringLiteral("CHK null")));
-        QTest::qWait(3 * l.updateIntervalMs);
+        other.send("MSG", QStringLiteral("marker"));
+        QTRY_VERIFY(!player.with("MSG").isEmpty());
         QCOMPARE(player.with("SRV").size(), lists);
 
         // A player who arrives between two lists gets the page and the last list at once.
@@ -324,7 +331,7 @@ class TstZbLobbyLimits : public QObject {
                  QStringLiteral("MSG 花子> ") + QString(LobbyServer::MaxChatLength, u'長'));
 
         // Eight lines at once: the window allows five, the sender hears about the rest once.
-        QTest::qWait(l.chatWindowMs + 50);
+        lobby.advanceChatClock(l.chatWindowMs);
         QByteArray burst;
         for (int i = 0; i < 8; ++i)
             burst += LineSocket::encodeLine(QStringLiteral("MSG"), QStringLiteral("line %1").arg(i));
@@ -335,7 +342,8 @@ class TstZbLobbyLimits : public QObject {
         // Others are not held back, and the sender may speak again once the window has passed.
         b.send("MSG", QStringLiteral("やあ"));
         QTRY_COMPARE(a.with("MSG"), QStringList{QStringLiteral("MSG 太郎> やあ")});
-        QTest::qWait(l.chatWindowMs + 50);
+        // The burst went in one write, so it was read whole before the window moves on.
+        lobby.advanceChatClock(l.chatWindowMs);
         a.send("MSG", QStringLiteral("again"));
         QTRY_COMPARE(b.with("MSG").last(), QStringLiteral("MSG 花子> again"));
     }
@@ -422,7 +430,8 @@ class TstZbLobbyLimits : public QObject {
         }
         QTRY_VERIFY2_WITH_TIMEOUT(output().contains("一時停止"), out.right(2000).constData(), 10000);
         const long before = cpuTicks(lobby.processId());
-        QTest::qWait(1000);
+        // A second of wall time, cut short once the lobby has spun through the budget.
+        (void)QTest::qWaitFor([&] { return cpuTicks(lobby.processId()) - before >= 25; }, 1000);
         const long used = cpuTicks(lobby.processId()) - before;
         QVERIFY2(used < 25, qPrintable(QStringLiteral("%1 ticks while paused").arg(used)));
         QVERIFY(lobby.state() == QProcess::Running);

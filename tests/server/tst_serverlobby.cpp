@@ -132,8 +132,8 @@ class TstServerLobby : public ServerFixture {
         FakeLobby lobby;
         SettingsStore::write(QStringLiteral("LobbyServerAddress"), lobby.address());
         startServer(quietSettings(), 20);
-        // Well past a reconnection countdown of 120 ticks.
-        QTest::qWait(130 * 20 + 500);
+        // No lobby connection for well past a reconnection countdown of 120 ticks.
+        QVERIFY(!QTest::qWaitFor([&] { return lobby.connections > 0; }, 130 * 20 + 500));
         QCOMPARE(lobby.connections, 0);
         QCOMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(m_port));
     }

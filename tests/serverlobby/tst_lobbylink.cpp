@@ -1,3 +1,4 @@
+#include "joinlink.h"
 #include "lobbylink.h"
 #include "statusrecord.h"
 #include "textutil.h"
@@ -14,9 +15,9 @@ struct FakeLobby {
     QTcpServer server;
     LineSocket *peer = nullptr;
     QList<Line> lines;
-    FakeLobby()
+    explicit FakeLobby(const QHostAddress &on = QHostAddress(QHostAddress::LocalHost))
     {
-        server.listen(QHostAddress::LocalHost);
+        server.listen(on);
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
             peer = new LineSocket(server.nextPendingConnection(), &server);
             QObject::connect(peer, &LineSocket::lineReceived, [this](const QString &c, const QString &p) {
@@ -24,7 +25,12 @@ struct FakeLobby {
             });
         });
     }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+    QString address() const { return hostPortText(server.serverAddress().toString(), server.serverPort()); }
+    // A line the link sends last: once it is here, anything sent before it has arrived too.
+    bool markerArrived() const
+    {
+        return !lines.isEmpty() && lines.last() == Line{QStringLiteral("CHK"), QStringLiteral("marker")};
+    }
 };
 
 RoomStatus sampleRoom()
@@ -95,8 +101,22 @@ class TstLobbyLink : public QObject {
         link.statusCheck(2);
         QTRY_COMPARE(lobby.lines.size(), 3);
         link.statusCheck(2);
-        QTest::qWait(100);
-        QCOMPARE(lobby.lines.size(), 3);
+        link.SendDataLobby(QStringLiteral("CHK"), QStringLiteral("marker"));
+        QTRY_VERIFY(lobby.markerArrived());
+        QCOMPARE(lobby.lines.size(), 4);
+    }
+
+    void registersOverIpv6()
+    {
+        FakeLobby lobby{QHostAddress(QHostAddress::LocalHostIPv6)};
+        if (!lobby.server.isListening()) QSKIP("no IPv6 loopback");
+        LobbyLink link;
+        link.setAddress(lobby.address());
+        QCOMPARE(link.address().left(5), QStringLiteral("[::1]"));
+        link.setStatusProvider(sampleRoom);
+        link.ConnectLobbyServer();
+        QTRY_COMPARE(lobby.lines.size(), 2);
+        QVERIFY(link.isConnected());
     }
 
     void silenceWatch()
