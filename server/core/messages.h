@@ -257,9 +257,10 @@ inline QString lobbyError(int number)
 {
     return QStringLiteral("エラー:") + QString::number(number);
 }
+inline const QString LobbyRetryPrefix = QStringLiteral("ロビーに接続リトライ待ち - ");
 inline QString lobbyRetryStatus(int seconds)
 {
-    return QStringLiteral("ロビーに接続リトライ待ち - ") + QString::number(seconds);
+    return LobbyRetryPrefix + QString::number(seconds);
 }
 
 // Router port mapping and the room's address.

@@ -354,7 +354,7 @@ class TstZbLobbyLimits : public QObject {
                                       QStringLiteral("zbserver"),
                                       QStringLiteral("abcde"),
                                       QString(12, u'長'),
-                                      QStringLiteral("名無し"),
+                                      msg::Unnamed,
                                       QString(9, u'長') + QStringLiteral("(2)")};
         std::vector<std::unique_ptr<Client>> players;
         for (int i = 0; i < announced.size(); ++i) {
