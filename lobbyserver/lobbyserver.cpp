@@ -1,7 +1,7 @@
 #include "lobbyserver.h"
 
 #include "linesocket.h"
-#include "lobbytexts.h"
+#include "messages.h"
 #include "protocol.h"
 #include "ratewindow.h"
 #include "roomlisting.h"
@@ -61,11 +61,9 @@ LobbyServer::LobbyServer(QObject *parent)
     m_clock.start();
     m_acceptor.setRetryMs(AcceptRetryMs);
     connect(&m_acceptor, &Acceptor::accepted, this, &LobbyServer::onAccepted);
-    connect(&m_acceptor, &Acceptor::paused, this, [this](const QString &reason) {
-        log(QStringLiteral("接続を受け付けられないため一時停止します (%1)").arg(reason));
-    });
-    connect(&m_acceptor, &Acceptor::resumed, this,
-            [this] { log(QStringLiteral("接続の受け付けを再開しました")); });
+    connect(&m_acceptor, &Acceptor::paused, this,
+            [this](const QString &reason) { log(msg::acceptPaused(reason)); });
+    connect(&m_acceptor, &Acceptor::resumed, this, [this] { log(msg::AcceptResumed); });
 }
 
 LobbyServer::~LobbyServer()
@@ -83,24 +81,18 @@ void LobbyServer::setLimits(const LobbyLimits &limits)
 bool LobbyServer::listen(const QHostAddress &address, quint16 port)
 {
     if (!m_acceptor.listen(address, port, ListenBacklog)) return false;
-    log(QStringLiteral("ロビーサーバーを開始しました (ポート %1)").arg(m_acceptor.port()));
+    log(msg::started(m_acceptor.port()));
     return true;
 }
 
 QString LobbyServer::headerHtml()
 {
-    return QStringLiteral(
-        "<HEAD><TITLE>ゼンブリル ロビー</TITLE></HEAD>\r\n<BODY bgcolor=#ffffff>\r\n"
-        "<CENTER><H2>ゼンブリル ロビー</H2>"
-        "<P>ようこそ！ "
-        "遊びたい部屋の名前をクリックしてください。パスが「有り」の部屋は部屋主にパスワードを聞いてね。</P>"
-        "</CENTER>");
+    return msg::PageHeader;
 }
 
 QString LobbyServer::footerHtml()
 {
-    return QStringLiteral("<CENTER><P><SMALL>一覧は「サーバーリスト更新」で新しくなります。"
-                          "みんなで楽しく遊びましょう！</SMALL></P></CENTER>\r\n</BODY>");
+    return msg::PageFooter;
 }
 
 QString LobbyServer::listingRecord(const QString &status, const QString &address)
@@ -150,8 +142,7 @@ void LobbyServer::onAccepted(qintptr descriptor)
     const QString key = limitKey(s->peerAddress());
     AddressUse &use = m_addressUse[key];
     if (use.connections >= m_limits.connectionsPerAddress) {
-        logRefusal(
-            QStringLiteral("同じアドレスからの接続が多すぎるため切断 %1").arg(peerAddress(s->peerAddress())));
+        logRefusal(msg::tooManyConnections(peerAddress(s->peerAddress())));
         delete s;
         return;
     }
@@ -168,7 +159,7 @@ void LobbyServer::onAccepted(qintptr descriptor)
     peer->key = key;
     m_peers.append(peer);
     m_bySocket.insert(socket, peer);
-    log(QStringLiteral("接続 %1").arg(describe(peer)));
+    log(msg::connected(describe(peer)));
 
     // Handlers look the peer up by its socket, so none acts on a peer already gone.
     connect(socket, &LineSocket::lineReceived, this,
@@ -176,24 +167,24 @@ void LobbyServer::onAccepted(qintptr descriptor)
                 if (Peer *p = m_bySocket.value(socket)) onLine(p, command, payload);
             });
     connect(s, &QTcpSocket::disconnected, this, [this, socket] {
-        if (Peer *p = m_bySocket.value(socket)) drop(p, QStringLiteral("切断"));
+        if (Peer *p = m_bySocket.value(socket)) drop(p, msg::Disconnected);
     });
     connect(s, &QTcpSocket::bytesWritten, this, [this, socket, s] {
         Peer *p = m_bySocket.value(socket);
         if (p && (p->owesRooms || p->owesNames) && s->bytesToWrite() == 0) sendListTo(p);
     });
     connect(socket, &LineSocket::inputOverflow, this, [this, socket] {
-        if (Peer *p = m_bySocket.value(socket)) drop(p, QStringLiteral("長すぎる行を受信したため切断"));
+        if (Peer *p = m_bySocket.value(socket)) drop(p, msg::LineTooLong);
     });
     QTimer::singleShot(m_identifyTimeoutMs, socket, [this, socket] {
         Peer *p = m_bySocket.value(socket);
-        if (p && p->kind == Peer::Unknown) drop(p, QStringLiteral("名乗らないため切断"));
+        if (p && p->kind == Peer::Unknown) drop(p, msg::Unidentified);
     });
     // Overflow is noticed in the middle of a broadcast: drop the peer after it.
     connect(
         socket, &LineSocket::outputOverflow, this,
         [this, socket] {
-            if (Peer *p = m_bySocket.value(socket)) drop(p, QStringLiteral("送信が滞ったため切断"));
+            if (Peer *p = m_bySocket.value(socket)) drop(p, msg::Stalled);
         },
         Qt::QueuedConnection);
 }
@@ -218,7 +209,7 @@ void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payl
     else if (command == cmd::Status)
         acceptPlayer(peer, StatusRecord::decode(payload));
     else
-        drop(peer, QStringLiteral("不明な相手のため切断 (%1)").arg(command.left(3)));
+        drop(peer, msg::unknownPeer(command.left(3)));
 }
 
 void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QString &payload)
@@ -228,7 +219,7 @@ void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QSt
     else if (command == cmd::Check)
         peer->socket->sendLine(cmd::Check, QStringLiteral("null"));
     else if (command != cmd::Name)
-        log(QStringLiteral("ゲームサーバー %1 から不明なコマンド %2 を無視").arg(describe(peer), command));
+        log(msg::unknownServerCommand(describe(peer), command));
 }
 
 void LobbyServer::onPlayerLine(Peer *peer, const QString &command, const QString &payload)
@@ -236,20 +227,19 @@ void LobbyServer::onPlayerLine(Peer *peer, const QString &command, const QString
     if (command == cmd::Chat)
         relayChat(peer, payload);
     else
-        log(QStringLiteral("プレイヤー %1 から不明なコマンド %2 を無視").arg(describe(peer), command));
+        log(msg::unknownPlayerCommand(describe(peer), command));
 }
 
 void LobbyServer::identifyGameServer(Peer *peer)
 {
     AddressUse &use = m_addressUse[peer->key];
     if (use.rooms >= m_limits.roomsPerAddress) {
-        drop(peer, QStringLiteral("同じアドレスからの部屋が多すぎるため切断"),
-             LobbyText::tooManyRooms(m_limits.roomsPerAddress));
+        drop(peer, msg::TooManyRoomsLog, msg::tooManyRooms(m_limits.roomsPerAddress));
         return;
     }
     ++use.rooms;
     peer->kind = Peer::GameServer;
-    log(QStringLiteral("ゲームサーバー %1").arg(describe(peer)));
+    log(msg::gameServer(describe(peer)));
 }
 
 void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
@@ -258,18 +248,17 @@ void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
     QString name = cleanName(announced);
     // The token marks game servers in the lists; no player may carry it.
     name.replace(ServerToken, ServerToken.toLower());
-    if (name.isEmpty()) name = LobbyText::unnamed();
+    if (name.isEmpty()) name = msg::Unnamed;
     name = lobbyName(name);
     peer->kind = Peer::Player;
     peer->name = name;
     m_names.insert(name);
-    log(QStringLiteral("プレイヤー入室 %1 (Ver.%2)")
-            .arg(describe(peer), StatusRecord::field(record, QStringLiteral("version=")).left(16)));
+    log(msg::playerEntered(describe(peer), StatusRecord::field(record, QStringLiteral("version=")).left(16)));
     // A new player gets the page and the list as last sent at once, whatever the update interval.
     peer->socket->sendRaw(m_headerLine);
     peer->socket->sendRaw(m_footerLine);
     peer->socket->sendRaw(m_roomLine);
-    if (name != announced) peer->socket->sendLine(cmd::System, LobbyText::renamed(name));
+    if (name != announced) peer->socket->sendLine(cmd::System, msg::renamed(name));
     m_nameGate->markDirty();
 }
 
@@ -292,14 +281,14 @@ void LobbyServer::relayChat(Peer *peer, const QString &payload)
     if (!peer->chat.allow(m_clock.elapsed() + m_chatClockOffset, m_limits.chatLines, m_limits.chatWindowMs)) {
         if (!peer->toldChatRate) {
             peer->toldChatRate = true;
-            peer->socket->sendLine(cmd::System, LobbyText::chatTooFast());
-            log(QStringLiteral("発言が速すぎるため中継しません %1").arg(describe(peer)));
+            peer->socket->sendLine(cmd::System, msg::ChatTooFast);
+            log(msg::chatNotRelayed(describe(peer)));
         }
         return;
     }
     peer->toldChatRate = false;
     const QString line = peer->name + QStringLiteral("> ") + text;
-    log(QStringLiteral("チャット ") + line);
+    log(msg::chat(line));
     sendToPlayers(cmd::Chat, line, peer);
 }
 
@@ -307,8 +296,8 @@ void LobbyServer::updateRoom(Peer *peer, const QString &record)
 {
     const QString listing = listingRecord(record, peer->address);
     if (listing.isEmpty()) {
-        log(QStringLiteral("ゲームサーバー %1 の状態にポートがないため無視").arg(describe(peer)));
-        peer->socket->sendLine(cmd::System, LobbyText::statusRefused());
+        log(msg::statusIgnored(describe(peer)));
+        peer->socket->sendLine(cmd::System, msg::StatusRefused);
         return;
     }
     // Encoded records are plain ASCII.
@@ -317,11 +306,9 @@ void LobbyServer::updateRoom(Peer *peer, const QString &record)
     const bool fresh = peer->listing.isEmpty();
     peer->listing = bytes;
     const QString shown = StatusRecord::decode(listing);
-    log(QStringLiteral("%1 %2 部屋名=%3 人数=%4/%5")
-            .arg(fresh ? QStringLiteral("部屋登録") : QStringLiteral("部屋更新"), describe(peer),
-                 StatusRecord::field(shown, QStringLiteral("roomname=")),
-                 StatusRecord::field(shown, QStringLiteral("playercount=")),
-                 StatusRecord::field(shown, QStringLiteral("playermax="))));
+    log(msg::roomChanged(fresh, describe(peer), StatusRecord::field(shown, QStringLiteral("roomname=")),
+                         StatusRecord::field(shown, QStringLiteral("playercount=")),
+                         StatusRecord::field(shown, QStringLiteral("playermax="))));
     m_roomGate->markDirty();
 }
 
@@ -385,8 +372,8 @@ QByteArray LobbyServer::buildRoomList()
         } else if (!p->toldUnlisted) {
             // Rooms wait in order of arrival and are listed as soon as there is room.
             p->toldUnlisted = true;
-            log(QStringLiteral("部屋一覧がいっぱいのため載せません %1").arg(describe(p)));
-            p->socket->sendLine(cmd::System, LobbyText::listFull());
+            log(msg::listFullLog(describe(p)));
+            p->socket->sendLine(cmd::System, msg::ListFull);
         }
     }
     return list;
@@ -455,7 +442,7 @@ void LobbyServer::logRefusal(const QString &text)
         ++m_refusalsUnlogged;
         return;
     }
-    log(m_refusalsUnlogged ? text + QStringLiteral(" (ほか %1 件)").arg(m_refusalsUnlogged) : text);
+    log(m_refusalsUnlogged ? msg::refusalsUnlogged(text, m_refusalsUnlogged) : text);
     m_refusalsUnlogged = 0;
     m_sinceRefusalLog.start();
 }

@@ -1,5 +1,6 @@
 #include "filelimit.h"
 #include "lobbyserver.h"
+#include "messages.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -93,9 +94,8 @@ int main(int argc, char **argv)
         return 1;
     }
     // Every connection holds a descriptor: the operator should know how many the lobby may hold.
-    std::printf("%s 同時に開けるファイル数 %ld\n",
-                qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
-                files);
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    std::printf("%s\n", qPrintable(zb::msg::openFileLimit(now, files)));
     std::fflush(stdout);
     return app.exec();
 }

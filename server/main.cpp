@@ -2,6 +2,7 @@
 // log on standard output and operator commands on standard input.
 #include "gameserver.h"
 #include "headlessrun.h"
+#include "messages.h"
 #include "servercommandline.h"
 #include "version.h"
 
@@ -62,7 +63,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QString::fromLatin1(zb::ProtocolVersion));
 
     zb::ServerCommandLine commandLine(zb::ServerCommandLine::Program::Window);
-    commandLine.parser().setApplicationDescription(QStringLiteral("ゼンブリル game server."));
+    commandLine.parser().setApplicationDescription(zb::msg::WindowProgramDescription);
     if (const int code = commandLine.process(*app); code >= 0) return code;
 
     if (commandLine.isSet(commandLine.headless)) return zb::runHeadless(commandLine);

@@ -2,6 +2,7 @@
 
 #include "gameserver.h"
 #include "headlessportmapping.h"
+#include "messages.h"
 #include "operatorinput.h"
 #include "servercommandline.h"
 
@@ -44,7 +45,7 @@ int runHeadless(const ServerCommandLine &commandLine)
 
     switch (server.cmdStartServer_Click(settings)) {
     case GameServer::StartResult::NoWords:
-        printError(QStringLiteral("なにも辞書が読み込まれていません！"));
+        printError(msg::NothingLoaded);
         return 1;
     case GameServer::StartResult::PortRefused:
         printError(server.startError());

@@ -1,5 +1,6 @@
 #include "addresspanel.h"
 
+#include "messages.h"
 #include "roomaddress.h"
 
 #include <QCheckBox>
@@ -14,8 +15,8 @@
 
 namespace zb {
 
-const QString AddressPanel::CopyCaption = QStringLiteral("招待文をコピー");
-const QString AddressPanel::CopiedCaption = QStringLiteral("コピーしました");
+const QString AddressPanel::CopyCaption = msg::CopyInvitation;
+const QString AddressPanel::CopiedCaption = msg::Copied;
 
 namespace {
 QLabel *valueLabel(const QString &name, QWidget *parent)
@@ -30,10 +31,10 @@ QLabel *valueLabel(const QString &name, QWidget *parent)
 }
 } // namespace
 
-AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(QStringLiteral("部屋のアドレス"), parent)
+AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption, parent)
 {
     setObjectName(QStringLiteral("picAddress"));
-    chkUpnp = new QCheckBox(QStringLiteral("ルーターのポートを自動で開く (UPnP)"), this);
+    chkUpnp = new QCheckBox(msg::AutoOpenPort, this);
     chkUpnp->setObjectName(QStringLiteral("chkUpnp"));
     chkUpnp->setChecked(loadPortMapSetting());
     lblLanAddress = valueLabel(QStringLiteral("lblLanAddress"), this);
@@ -41,17 +42,16 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(QStringLiteral("部屋�
     lblMappingState = valueLabel(QStringLiteral("lblMappingState"), this);
     cmdCopyInvitation = new QPushButton(CopyCaption, this);
     cmdCopyInvitation->setObjectName(QStringLiteral("cmdCopyInvitation"));
-    cmdCopyInvitation->setToolTip(
-        QStringLiteral("接続先とリンク（zembrill://…）を、友だちに送れる文にしてコピーします"));
+    cmdCopyInvitation->setToolTip(msg::CopyInvitationTip);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 6);
     layout->addWidget(chkUpnp);
     auto *form = new QFormLayout;
     form->setVerticalSpacing(2);
-    form->addRow(LanAddressCaption, lblLanAddress);
-    form->addRow(ExternalAddressCaption, lblExternalAddress);
-    form->addRow(MappingStateCaption, lblMappingState);
+    form->addRow(msg::LanAddressCaption, lblLanAddress);
+    form->addRow(msg::ExternalAddressCaption, lblExternalAddress);
+    form->addRow(msg::MappingStateCaption, lblMappingState);
     layout->addLayout(form);
     auto *row = new QHBoxLayout;
     row->addStretch();
@@ -73,7 +73,7 @@ void AddressPanel::setOptions(const PortMapConfig &options)
     if (!options.enabled) {
         chkUpnp->setChecked(false);
         chkUpnp->setEnabled(false);
-        chkUpnp->setToolTip(QStringLiteral("--no-upnp で起動しています"));
+        chkUpnp->setToolTip(msg::NoUpnpTip);
     }
 }
 
@@ -97,7 +97,7 @@ void AddressPanel::showStatus(const PortMapStatus &status)
     lblLanAddress->setText(started || status.lanAddress.isEmpty() ? lanAddressText(status)
                                                                   : status.lanAddress);
     lblExternalAddress->setText(externalAddressText(status));
-    lblMappingState->setText(!started && !chkUpnp->isChecked() ? MappingOffText : status.stateText());
+    lblMappingState->setText(!started && !chkUpnp->isChecked() ? msg::MappingOff : status.stateText());
     QPalette pal = lblMappingState->palette();
     const bool bad =
         status.state == PortMapStatus::State::NoRouter || status.state == PortMapStatus::State::Refused;

@@ -1,6 +1,7 @@
 #include "laststandings.h"
 
 #include "gameserver.h"
+#include "messages.h"
 #include "roundengine.h"
 #include "textclean.h"
 
@@ -39,7 +40,7 @@ void LastStandings::follow(GameServer &server)
     // Broken off without a winner: no standings to keep.
     if (!server.engine().GameOver()) return;
     m_shown = RankStandings(m_seen);
-    setText(QStringLiteral("前回の結果： ") + StandingLines(m_shown).join(QStringLiteral("　")));
+    setText(msg::LastStandingsCaption + StandingLines(m_shown).join(msg::StandingsSeparator));
     show();
 }
 

@@ -1,5 +1,6 @@
 #include "playerpanel.h"
 
+#include "messages.h"
 #include "receivelamps.h"
 #include "textclean.h"
 
@@ -13,7 +14,7 @@ const QColor PlayerPanel::IdleColor(128, 128, 128);
 const QColor PlayerPanel::DrawerColor(0, 0, 192);
 
 PlayerPanel::PlayerPanel(QWidget *parent)
-    : QGroupBox(QStringLiteral("プレイヤー"), parent), m_lamps(new ReceiveLamps(this, this))
+    : QGroupBox(msg::PlayersCaption, parent), m_lamps(new ReceiveLamps(this, this))
 {
     setObjectName(QStringLiteral("fraPlayers"));
     auto *grid = new QGridLayout(this);
@@ -41,7 +42,7 @@ PlayerPanel::PlayerPanel(QWidget *parent)
         auto *kick = new QPushButton(QStringLiteral("Kick"), this);
         kick->setObjectName(QStringLiteral("cmdKick%1").arg(i));
         kick->setFixedWidth(52);
-        kick->setToolTip(QStringLiteral("この席の接続を切ります"));
+        kick->setToolTip(msg::KickTip);
         connect(kick, &QPushButton::clicked, this, [this, i] { emit kickClicked(i); });
         cmdKick[i] = kick;
 

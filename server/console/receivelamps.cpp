@@ -1,5 +1,7 @@
 #include "receivelamps.h"
 
+#include "messages.h"
+
 #include <QLabel>
 #include <QPainter>
 
@@ -29,7 +31,7 @@ ReceiveLamps::ReceiveLamps(QWidget *labelParent, QObject *parent) : QObject(pare
         auto *label = new Lamp(labelParent);
         label->setObjectName(QStringLiteral("lblReceive%1").arg(i));
         label->setFixedSize(18, 18);
-        label->setToolTip(QStringLiteral("受信"));
+        label->setToolTip(msg::ReceiveTip);
         m_lamps[i] = label;
         m_level[i] = Bright;
         paint(i);

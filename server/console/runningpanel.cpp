@@ -1,5 +1,6 @@
 #include "runningpanel.h"
 
+#include "messages.h"
 #include "serversettings.h"
 
 #include <QFormLayout>
@@ -31,7 +32,7 @@ RunningPanel::RunningPanel(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
 
-    auto *title = new QLabel(QStringLiteral("サーバー稼働中"), this);
+    auto *title = new QLabel(msg::ServerRunning, this);
     QFont big = title->font();
     big.setPointSizeF(big.pointSizeF() * 1.4);
     big.setBold(true);
@@ -42,18 +43,18 @@ RunningPanel::RunningPanel(QWidget *parent)
 
     auto *form = new QFormLayout;
     form->setVerticalSpacing(8);
-    form->addRow(QStringLiteral("参加人数"), m_players);
-    form->addRow(QStringLiteral("使用ポート"), m_port);
-    form->addRow(QStringLiteral("サーバー名"), m_roomName);
-    form->addRow(QStringLiteral("コメント"), m_comment);
-    form->addRow(QStringLiteral("パスワード"), m_password);
-    form->addRow(QStringLiteral("ロビー登録"), m_lobby);
-    form->addRow(QStringLiteral("ゲーム設定"), m_game);
-    form->addRow(QStringLiteral("使用辞書"), m_dictionaries);
+    form->addRow(msg::PlayerCountCaption, m_players);
+    form->addRow(msg::PortCaption, m_port);
+    form->addRow(msg::RoomNameCaption, m_roomName);
+    form->addRow(msg::CommentCaption, m_comment);
+    form->addRow(msg::PasswordCaption, m_password);
+    form->addRow(msg::LobbyRegisterCaption, m_lobby);
+    form->addRow(msg::GameSettingsCaption, m_game);
+    form->addRow(msg::DictionariesCaption, m_dictionaries);
     layout->addLayout(form);
     layout->addStretch();
 
-    cmdLoadQuestion = new QPushButton(QStringLiteral("辞書・設定の変更"), this);
+    cmdLoadQuestion = new QPushButton(msg::ChangeSettings, this);
     cmdLoadQuestion->setObjectName(QStringLiteral("cmdLoadQuestion"));
     cmdLoadQuestion->setMinimumHeight(44);
     layout->addWidget(cmdLoadQuestion);
@@ -61,7 +62,7 @@ RunningPanel::RunningPanel(QWidget *parent)
 
 void RunningPanel::showPlayerCount(int seated, int seats)
 {
-    m_players->setText(QStringLiteral("%1人 / %2人").arg(seated).arg(seats));
+    m_players->setText(msg::playerCount(seated, seats));
 }
 
 void RunningPanel::showSettings(const ServerSettings &s, const QString &dictionaryList)
@@ -69,12 +70,12 @@ void RunningPanel::showSettings(const ServerSettings &s, const QString &dictiona
     m_port->setText(s.port);
     m_roomName->setText(s.roomName);
     m_comment->setText(s.comment);
-    m_password->setText(s.password.isEmpty() ? QStringLiteral("なし") : QStringLiteral("あり"));
-    m_lobby->setText(s.lobbyRegister ? QStringLiteral("する") : QStringLiteral("しない"));
+    m_password->setText(s.password.isEmpty() ? msg::PasswordNone : msg::PasswordSet);
+    m_lobby->setText(s.lobbyRegister ? msg::RegisterOn : msg::RegisterOff);
     m_game->setText(s.settingsLine());
     QString dictionaries = dictionaryList;
     if (dictionaries.endsWith(QLatin1Char(':'))) dictionaries.chop(1);
-    m_dictionaries->setText(dictionaries.replace(QLatin1Char(':'), QStringLiteral("、")));
+    m_dictionaries->setText(dictionaries.replace(QLatin1Char(':'), msg::ListSeparator));
 }
 
 } // namespace zb

@@ -5,6 +5,7 @@
 #include "gameserver.h"
 #include "laststandings.h"
 #include "logview.h"
+#include "messages.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
 #include "runningpanel.h"
@@ -26,13 +27,13 @@
 namespace zb {
 
 const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
-const QString ServerConsole::CloseQuestion = QStringLiteral("本当にサーバーを終了しますか？");
-const QString ServerConsole::KickQuestion = QStringLiteral("BANもしますか？");
-const QString ServerConsole::FreeSeatText = QStringLiteral("（空席）");
-const QString ServerConsole::AnnounceHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
+const QString ServerConsole::CloseQuestion = msg::CloseQuestion;
+const QString ServerConsole::KickQuestion = msg::KickQuestion;
+const QString ServerConsole::FreeSeatText = msg::FreeSeat;
+const QString ServerConsole::AnnounceHint = msg::AnnounceHint;
 
 namespace {
-const QString LobbyStatusCaption = QStringLiteral("ロビーステータス");
+const QString LobbyStatusCaption = msg::LobbyStatusCaption;
 constexpr int RightColumnWidth = 640;
 constexpr int LeftColumnWidth = 470;
 } // namespace
@@ -63,7 +64,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
     txtSend->setPlaceholderText(AnnounceHint);
-    chkPictureView = new QCheckBox(QStringLiteral("絵を表示"), this);
+    chkPictureView = new QCheckBox(msg::ShowPicture, this);
     chkPictureView->setObjectName(QStringLiteral("chkPictureView"));
 
     auto *right = new QVBoxLayout;
@@ -118,7 +119,7 @@ QWidget *ServerConsole::buildStatusStrip()
     auto *row = new QHBoxLayout(strip);
     row->setContentsMargins(8, 4, 8, 4);
 
-    row->addWidget(new QLabel(QStringLiteral("残り時間："), strip));
+    row->addWidget(new QLabel(msg::TimeLeftCaption, strip));
     lblTimeLimit = new QLabel(QStringLiteral("-1"), strip);
     lblTimeLimit->setTextFormat(Qt::PlainText);
     lblTimeLimit->setObjectName(QStringLiteral("lblTimeLimit"));
@@ -130,7 +131,7 @@ QWidget *ServerConsole::buildStatusStrip()
     row->addWidget(lblTimeLimit);
     row->addSpacing(12);
 
-    lblQuestion = new QLabel(QStringLiteral("お題"), strip);
+    lblQuestion = new QLabel(msg::QuestionCaption, strip);
     // Words come from dictionary files: text, not markup.
     lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
@@ -148,7 +149,7 @@ QWidget *ServerConsole::buildStatusStrip()
     lblLobbyStatus = new QLabel(LobbyStatusCaption, strip);
     lblLobbyStatus->setTextFormat(Qt::PlainText);
     lblLobbyStatus->setObjectName(QStringLiteral("lblLobbyStatus"));
-    lblLobbyStatus->setToolTip(QStringLiteral("ダブルクリックで再接続までの待ち時間を短くします"));
+    lblLobbyStatus->setToolTip(msg::LobbyStatusTip);
     lblLobbyStatus->setMinimumWidth(190);
     lblLobbyStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(lblLobbyStatus);
@@ -256,10 +257,10 @@ void ServerConsole::tickDictionaries(const QStringList &entries)
     // what goes wrong in the log, as a headless run reports it.
     const QuestionBank &bank = m_server->questionBank();
     for (const QString &entry : entries) {
-        const QString title = QStringLiteral("追加辞書 「") + entry + QStringLiteral("」");
+        const QString title = msg::dictionaryTitle(entry);
         QStringList failures;
         if (!bank.entries().contains(entry))
-            m_server->AddSystemText(title + QStringLiteral("が見つかりません"));
+            m_server->AddSystemText(msg::dictionaryMissing(entry));
         else if (!m_server->tickDictionary(entry, true, &failures))
             for (const QString &failure : failures) {
                 m_server->AddSystemText(title);
@@ -283,9 +284,7 @@ void ServerConsole::cmdStartServer_Click()
         tell({QuestionBank::NothingLoadedMessage});
         break;
     case GameServer::StartResult::PortRefused:
-        tell({m_server->startError() +
-              QStringLiteral(
-                  "\nサーバーは開始していません。「サーバー設定」の使用ポートを確かめてください。")});
+        tell({m_server->startError() + msg::PortRefusedAdvice});
         picSetting->optServer_Click(1);
         break;
     case GameServer::StartResult::Started:
@@ -329,9 +328,9 @@ void ServerConsole::cmdKick_Click(int slot)
     const QString address = m_server->remoteAddress(slot);
     // A free seat has nobody to kick.
     if (name.isEmpty() && address.isEmpty()) return;
-    const QString who = name.isEmpty() ? QStringLiteral("名前を送っていない接続（%1）").arg(address) : name;
-    ask(who + QStringLiteral(" をキックします。\n") + KickQuestion,
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, [this, slot, name, address](int button) {
+    const QString who = name.isEmpty() ? msg::unnamedConnection(address) : name;
+    ask(msg::kickQuestion(who), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        [this, slot, name, address](int button) {
             if (button != QMessageBox::Yes && button != QMessageBox::No) return;
             // The question waited for the host: the seat may hold somebody else by now.
             if (m_server->playerName(slot) != name || m_server->remoteAddress(slot) != address) return;

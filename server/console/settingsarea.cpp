@@ -2,6 +2,7 @@
 
 #include "desktop.h"
 #include "helplinks.h"
+#include "messages.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -76,8 +77,8 @@ SettingsArea::SettingsArea(QWidget *parent) : QFrame(parent)
 
     auto *switchRow = new QHBoxLayout;
     m_panelGroup = new QButtonGroup(this);
-    const QStringList panelNames = {QStringLiteral("追加辞書設定"), QStringLiteral("サーバー設定"),
-                                    QStringLiteral("ゲーム設定")};
+    const QStringList panelNames = {msg::DictionarySettingsCaption, msg::ServerSettingsCaption,
+                                    msg::GameSettingsCaption};
     for (int k = 0; k < 3; ++k) {
         optServer[k] = new QRadioButton(panelNames[k], this);
         optServer[k]->setObjectName(QStringLiteral("optServer%1").arg(k));
@@ -102,7 +103,7 @@ SettingsArea::SettingsArea(QWidget *parent) : QFrame(parent)
         panel->setMinimumHeight(height);
     layout->addLayout(panels, 1);
 
-    cmdStartServer = new QPushButton(QStringLiteral("サーバー開始"), this);
+    cmdStartServer = new QPushButton(msg::StartServerCaption, this);
     cmdStartServer->setObjectName(QStringLiteral("cmdStartServer"));
     cmdStartServer->setMinimumHeight(44);
     QFont bold = cmdStartServer->font();
@@ -118,15 +119,14 @@ SettingsArea::SettingsArea(QWidget *parent) : QFrame(parent)
 
 QGroupBox *SettingsArea::buildDictionaryPanel()
 {
-    auto *box = new QGroupBox(QStringLiteral("お題オプション"), this);
+    auto *box = new QGroupBox(msg::QuestionOptionsCaption, this);
     box->setObjectName(QStringLiteral("fraQuestion"));
     paintAsPanel(box);
     auto *layout = new QVBoxLayout(box);
 
     m_modeGroup = new QButtonGroup(this);
-    const QStringList modes = {
-        QStringLiteral("内蔵辞書のみ"), QStringLiteral("追加辞書のみ"), QStringLiteral("内蔵辞書 + 追加辞書"),
-        QStringLiteral("内蔵辞書 + 追加辞書（高確率化）"), QStringLiteral("内蔵辞書（高確率化） + 追加辞書")};
+    const QStringList modes = {msg::BuiltInOnly, msg::AddedOnly, msg::BuiltInAndAdded,
+                               msg::BuiltInAndAddedTwice, msg::BuiltInTwiceAndAdded};
     auto *modeGrid = new QGridLayout;
     for (int i = 0; i < 5; ++i) {
         optQuestion[i] = new QRadioButton(modes[i], box);
@@ -145,20 +145,19 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
         if (checked) emit modeChosen(id);
     });
 
-    layout->addWidget(new QLabel(QStringLiteral("使用する追加辞書（*.zbq）"), box));
+    layout->addWidget(new QLabel(msg::DictionaryListCaption, box));
     lstQuestion = new QListWidget(box);
     lstQuestion->setObjectName(QStringLiteral("lstQuestion"));
     layout->addWidget(lstQuestion, 1);
     connect(lstQuestion, &QListWidget::itemChanged, this, &SettingsArea::onItemChanged);
 
     auto *row = new QHBoxLayout;
-    cmdReload = new QPushButton(QStringLiteral("辞書再検索"), box);
+    cmdReload = new QPushButton(msg::RescanDictionaries, box);
     cmdReload->setObjectName(QStringLiteral("cmdReload"));
     connect(cmdReload, &QPushButton::clicked, this, &SettingsArea::reloadRequested);
     row->addWidget(cmdReload);
     row->addStretch();
-    Label5 = linkLabel(QStringLiteral("Label5"), QStringLiteral("追加辞書の入手（ブラウザで開きます）"),
-                       DictionariesSection, false, box);
+    Label5 = linkLabel(QStringLiteral("Label5"), msg::GetDictionariesLink, DictionariesSection, false, box);
     row->addWidget(Label5);
     layout->addLayout(row);
     return box;
@@ -176,20 +175,20 @@ QFrame *SettingsArea::buildLobbyPanel()
 
     txtPort = lineEdit(QStringLiteral("txtPort"), ServerSettings::PortLength, QStringLiteral("27064"), panel);
     txtPort->setMaximumWidth(100);
-    txtRoomName = lineEdit(QStringLiteral("txtRoomName"), ServerSettings::RoomNameLength,
-                           QStringLiteral("名無しサーバー"), panel);
+    txtRoomName =
+        lineEdit(QStringLiteral("txtRoomName"), ServerSettings::RoomNameLength, msg::DefaultRoomName, panel);
     txtComment =
-        lineEdit(QStringLiteral("txtComment"), ServerSettings::CommentLength, QStringLiteral("無し"), panel);
+        lineEdit(QStringLiteral("txtComment"), ServerSettings::CommentLength, msg::DefaultComment, panel);
     txtPassword = lineEdit(QStringLiteral("txtPassword"), ServerSettings::PasswordLength, QString(), panel);
     txtPassword->setMaximumWidth(140);
-    form->addRow(QStringLiteral("使用ポート"), txtPort);
-    form->addRow(QStringLiteral("サーバー名"), txtRoomName);
-    form->addRow(QStringLiteral("コメント"), txtComment);
-    form->addRow(QStringLiteral("パスワード"), txtPassword);
+    form->addRow(msg::PortCaption, txtPort);
+    form->addRow(msg::RoomNameCaption, txtRoomName);
+    form->addRow(msg::CommentCaption, txtComment);
+    form->addRow(msg::PasswordCaption, txtPassword);
 
     auto *modeRow = new QHBoxLayout;
     m_gameModeGroup = new QButtonGroup(this);
-    const QStringList gameModes = {QStringLiteral("ゼンブリル"), QStringLiteral("おぼろげ大会")};
+    const QStringList gameModes = {msg::GameName, msg::ObscureTournamentName};
     for (int i = 0; i < 2; ++i) {
         optGameMode[i] = new QRadioButton(gameModes[i], panel);
         optGameMode[i]->setObjectName(QStringLiteral("optGameMode%1").arg(i));
@@ -198,17 +197,14 @@ QFrame *SettingsArea::buildLobbyPanel()
     }
     modeRow->addStretch();
     optGameMode[0]->setChecked(true);
-    form->addRow(QStringLiteral("ゲームモード"), modeRow);
+    form->addRow(msg::GameModeCaption, modeRow);
     layout->addLayout(form);
 
-    chkLobbyRegister = new QCheckBox(QStringLiteral("ロビーサーバーにこのサーバーを登録する"), panel);
+    chkLobbyRegister = new QCheckBox(msg::RegisterWithLobby, panel);
     chkLobbyRegister->setObjectName(QStringLiteral("chkLobbyRegister"));
     chkLobbyRegister->setChecked(true);
     layout->addWidget(chkLobbyRegister);
-    Label3 = linkLabel(
-        QStringLiteral("Label3"),
-        QStringLiteral("指定ポートに接続可能か調べるポートチェッカーはこちら（ブラウザで開きます）"),
-        PortsSection, true, panel);
+    Label3 = linkLabel(QStringLiteral("Label3"), msg::PortCheckerLink, PortsSection, true, panel);
     layout->addWidget(Label3);
     layout->addStretch();
     return panel;
@@ -226,27 +222,21 @@ QFrame *SettingsArea::buildGamePanel()
     cmbPlayerMax = new QComboBox(panel);
     cmbPlayerMax->setObjectName(QStringLiteral("cmbPlayerMax"));
     for (int n = 3; n <= 8; ++n)
-        cmbPlayerMax->addItem(QStringLiteral("%1人").arg(n));
+        cmbPlayerMax->addItem(msg::playerMaxItem(n));
     cmbRoundMax = new QComboBox(panel);
     cmbRoundMax->setObjectName(QStringLiteral("cmbRoundMax"));
     for (int n = 2; n <= 5; ++n)
-        cmbRoundMax->addItem(QStringLiteral("%1回").arg(n));
-    form->addRow(QStringLiteral("プレイヤー上限"), cmbPlayerMax);
-    form->addRow(QStringLiteral("ラウンド数"), cmbRoundMax);
+        cmbRoundMax->addItem(msg::roundMaxItem(n));
+    form->addRow(msg::PlayerMaxCaption, cmbPlayerMax);
+    form->addRow(msg::RoundMaxCaption, cmbRoundMax);
     layout->addLayout(form);
-    layout->addWidget(noteLabel(
-        QStringLiteral("※ゲーム回数はプレイヤー数×ラウンド数になります。例：8人で3ラウンドだと24ゲーム"),
-        panel));
+    layout->addWidget(noteLabel(msg::GameCountNote, panel));
     layout->addSpacing(8);
 
-    chkQuestionControl = new QCheckBox(QStringLiteral("乱数を制御して同じお題を出なくする"), panel);
+    chkQuestionControl = new QCheckBox(msg::QuestionControlCaption, panel);
     chkQuestionControl->setObjectName(QStringLiteral("chkQuestionControl"));
     layout->addWidget(chkQuestionControl);
-    layout->addWidget(noteLabel(
-        QStringLiteral(
-            "※すべてのお題が出尽くすまで、同じお題は出現しません。すべてのお題が出尽くすか、辞書の再読込を"
-            "すると再び同じ問題がでます。また、高確率設定にしている場合は同じお題が2回でるようになります。"),
-        panel));
+    layout->addWidget(noteLabel(msg::QuestionControlNote, panel));
     layout->addStretch();
     return panel;
 }
@@ -326,8 +316,7 @@ QStringList SettingsArea::tickedEntries() const
 
 void SettingsArea::setRunning(bool running)
 {
-    cmdStartServer->setText(running ? QStringLiteral("辞書の再読込\nゲーム設定変更")
-                                    : QStringLiteral("サーバー開始"));
+    cmdStartServer->setText(running ? msg::ReloadCaption : msg::StartServerCaption);
     optServer_Click(0);
     optServer[1]->setEnabled(!running);
     txtPort->setEnabled(!running);

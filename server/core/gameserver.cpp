@@ -1,6 +1,7 @@
 #include "gameserver.h"
 
 #include "fileutil.h"
+#include "messages.h"
 #include "protocol.h"
 #include "roundengine.h"
 #include "settingsstore.h"
@@ -111,14 +112,13 @@ void GameServer::applyDictionaries(const ServerSettings &s)
     for (const QString &entry : s.tickedDictionaries) {
         if (ticked.contains(entry)) continue;
         if (!m_bank.entries().contains(entry)) {
-            AddSystemText(QStringLiteral("追加辞書 「") + entry + QStringLiteral("」が見つかりません"));
+            AddSystemText(msg::dictionaryMissing(entry));
             continue;
         }
         QStringList failures;
         if (!m_bank.setTicked(entry, true, &failures)) {
             for (const QString &failure : failures)
-                logLines(QStringList{QStringLiteral("追加辞書 「") + entry + QStringLiteral("」")} +
-                         failure.split(QStringLiteral("\r\n")));
+                logLines(QStringList{msg::dictionaryTitle(entry)} + failure.split(QStringLiteral("\r\n")));
         }
     }
 }
@@ -133,12 +133,11 @@ bool GameServer::StartServer(const QString &portText)
 {
     const quint16 port = parsePort(portText);
     if (port == 0) {
-        m_startError = QStringLiteral("ポート番号が正しくありません: ") + portText;
+        m_startError = msg::badPort(portText);
         return false;
     }
     if (!m_listen.listen(QHostAddress::Any, port)) {
-        m_startError = QStringLiteral("ポート ") + QString::number(port) +
-                       QStringLiteral(" で待ち受けできません: ") + m_listen.errorString();
+        m_startError = msg::cannotListen(port, m_listen.errorString());
         return false;
     }
     return true;
@@ -160,13 +159,13 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
         s.password = GetFixString(s.password.left(ServerSettings::PasswordLength));
         s.roomName = GetFixString(s.roomName.left(ServerSettings::RoomNameLength));
         s.comment = GetFixString(s.comment.left(ServerSettings::CommentLength));
-        if (s.roomName.isEmpty()) s.roomName = QStringLiteral("名無しサーバー");
-        if (s.comment.isEmpty()) s.comment = QStringLiteral("無し");
+        if (s.roomName.isEmpty()) s.roomName = msg::DefaultRoomName;
+        if (s.comment.isEmpty()) s.comment = msg::DefaultComment;
         if (!StartServer(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
         s.port = QString::number(m_listen.serverPort());
         m_serverStarted = true;
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.
-        AddSystemText(QStringLiteral("ゼンブリルからの接続を待機します"));
+        AddSystemText(msg::WaitingForPlayers);
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
         Init();
@@ -179,7 +178,7 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
         return StartResult::Started;
     }
 
-    broadcast(cmd::System, QStringLiteral("現在の使用辞書一覧"));
+    broadcast(cmd::System, msg::DictionaryListHeading);
     broadcast(cmd::System, m_bank.DictionaryList());
     m_settings.roundMaxIndex = s.roundMaxIndex;
     m_settings.playerMaxIndex = s.playerMaxIndex;
@@ -187,7 +186,7 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
     m_settings.dictionaryMode = s.dictionaryMode;
     m_settings.tickedDictionaries = s.tickedDictionaries;
     m_engine->setRoundMax(m_settings.roundMax());
-    broadcast(cmd::System, QStringLiteral("現在のゲーム設定"));
+    broadcast(cmd::System, msg::GameSettingsHeading);
     broadcast(cmd::System, m_settings.settingsLine());
     if (m_lobby.isConnected()) m_lobby.SendServerStatus();
     SetCaption();
@@ -312,8 +311,8 @@ void GameServer::AddSystemText(const QString &text)
 void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
-    AddText(QStringLiteral("サーバーからのお知らせ> ") + text);
-    broadcast(cmd::System, QStringLiteral("<サーバーからお知らせ> ") + text);
+    AddText(msg::announcementLog(text));
+    broadcast(cmd::System, msg::announcement(text));
 }
 
 // ---------------------------------------------------------------- sending

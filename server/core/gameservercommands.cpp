@@ -4,6 +4,7 @@
 
 #include "banlist.h"
 #include "cp932.h"
+#include "messages.h"
 #include "protocol.h"
 #include "roundengine.h"
 #include "socketerror.h"
@@ -40,11 +41,11 @@ void GameServer::wscListen_ConnectionRequest()
         const int connects = m_connects.take(address);
         QString refusal;
         if (connects > ConnectGuard::MaxConnects)
-            refusal = QStringLiteral("接続が多すぎるので切断します");
+            refusal = msg::TooManyConnections;
         else if (BanList::isBanned(address))
-            refusal = QStringLiteral("BAN対象なのでキックします");
+            refusal = msg::BannedKick;
         else if (joiningFrom(address))
-            refusal = QStringLiteral("同一IPの接続があるのでキックします");
+            refusal = msg::SameAddressKick;
         if (!refusal.isEmpty()) {
             // A program reconnecting in a loop is logged once, not at every attempt.
             if (connects <= ConnectGuard::MaxConnects + 1) {
@@ -110,8 +111,8 @@ void GameServer::seat(int slot, QTcpSocket *socket)
         },
         Qt::QueuedConnection);
 
-    AddSystemText(QString::number(slot) + QStringLiteral("クライアントが接続、Name,Version受信待ち..."));
-    m_labels[slot] = QStringLiteral("接続有 Name,Ver待ち");
+    AddSystemText(msg::clientConnected(slot));
+    m_labels[slot] = msg::JoiningLabel;
     m_table.JoinTimer[slot] = 3;
     emit playersChanged();
 }
@@ -151,7 +152,7 @@ bool GameServer::joiningFrom(const QString &address) const
 
 void GameServer::wscSystem_Close(int slot)
 {
-    AddSystemText(QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("が切断"));
+    AddSystemText(msg::clientDisconnected(slot));
     if (!m_table.occupied(slot)) {
         // Nobody was told it came, so nobody is told it leaves.
         m_table.clearRow(slot);
@@ -159,7 +160,7 @@ void GameServer::wscSystem_Close(int slot)
         dropSocket(slot, true);
         return;
     }
-    broadcast(cmd::System, m_table.PlayerName[slot] + QStringLiteral(" が退室しました"));
+    broadcast(cmd::System, msg::playerLeft(m_table.PlayerName[slot]));
     broadcast(cmd::Sound, QStringLiteral("disconnect"));
     m_table.clearRow(slot);
     SendDataPlayers();
@@ -179,18 +180,14 @@ void GameServer::wscSystem_Error(int slot, QAbstractSocket::SocketError error)
     // A peer's orderly close also arrives as disconnected, which releases the slot.
     if (error == QAbstractSocket::RemoteHostClosedError) return;
     const QString description = m_slots[slot] ? m_slots[slot]->socket()->errorString() : QString();
-    AddSystemText(QStringLiteral("エラー（クライアント）Index") + QString::number(slot) +
-                  QStringLiteral("　Number") + QString::number(socketErrorNumber(error)) +
-                  QStringLiteral("　Description") + description);
+    AddSystemText(msg::clientError(slot, socketErrorNumber(error), description));
     dropSocket(slot, false);
     wscSystem_Close(slot);
 }
 
 void GameServer::releaseOverflow(int slot, bool input)
 {
-    AddSystemText(QStringLiteral("クライアント") + QString::number(slot) +
-                  (input ? QStringLiteral("の送信した行が長すぎるので切断します")
-                         : QStringLiteral("が受信しないので切断します")));
+    AddSystemText(input ? msg::clientLineTooLong(slot) : msg::clientNotReading(slot));
     dropSocket(slot, false);
     wscSystem_Close(slot);
 }
@@ -210,8 +207,7 @@ void GameServer::tmrAutoKick_Timer()
     for (int i = 0; i < Slots; ++i) {
         if (m_table.JoinTimer[i] == -1) continue;
         if (--m_table.JoinTimer[i] > 0) continue;
-        AddSystemText(QStringLiteral("ゼンブリル以外の不正なクライアントが接続してきたのでキックしました [") +
-                      QString::number(i) + QLatin1Char(']'));
+        AddSystemText(msg::strangerKicked(i));
         AddSystemText(remoteAddress(i));
         dropSocket(i, false);
         wscSystem_Close(i);
@@ -219,9 +215,8 @@ void GameServer::tmrAutoKick_Timer()
     for (int i = 0; i < Slots; ++i) {
         // The flooder goes, before the players who read him fall behind.
         if (m_slots[i] && m_peers[i].budget.tick()) {
-            AddSystemText(QStringLiteral("クライアント") + QString::number(i) +
-                          QStringLiteral("の送信が多すぎるので切断します"));
-            closeWithReason(i, QStringLiteral("送信が多すぎるため切断されました"));
+            AddSystemText(msg::clientFlooding(i));
+            closeWithReason(i, msg::FloodedReason);
         }
     }
     m_roomFull.tick();
@@ -234,9 +229,8 @@ void GameServer::kick(int slot, bool withBan)
     if (!valid(slot)) return;
     const QString address = remoteAddress(slot);
     if (withBan && !address.isEmpty() && !BanList::add(m_table.PlayerName[slot], address))
-        AddSystemText(QStringLiteral("ban.txt に書き込めませんでした"));
-    closeWithReason(slot, withBan ? QStringLiteral("ホストにBANされました")
-                                  : QStringLiteral("ホストにキックされました"));
+        AddSystemText(msg::BanFileUnwritable);
+    closeWithReason(slot, withBan ? msg::BannedReason : msg::KickedReason);
 }
 
 void GameServer::closeWithReason(int slot, const QString &reason)
@@ -377,7 +371,7 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
                command == cmd::Check) {
         // The handshake is over; CHK is the lobby's keep-alive, never a player's.
     } else {
-        AddText(QStringLiteral("system> 不正なコマンドを受信しました、放置します"));
+        AddText(msg::BadCommandIgnored);
         AddSystemText(payload);
     }
 }
@@ -409,7 +403,7 @@ void GameServer::admit(int slot, const QString &payload)
     m_table.JoinTimer[slot] = -1;
     if (GetPlayerCnt() >= m_settings.playerMax()) {
         // Joins that arrive in a burst were all accepted while seats were free.
-        AddSystemText(QStringLiteral("満員のお知らせを送信"));
+        AddSystemText(msg::RoomFullSent);
         m_slots[slot]->sendRaw(RoomFullSocket::notice());
         dropSocket(slot, true);
         wscSystem_Close(slot);
@@ -417,26 +411,25 @@ void GameServer::admit(int slot, const QString &payload)
     }
     m_table.PlayerName[slot] = name;
     m_table.PlayerScore[slot] = 0;
-    AddSystemText(QString::number(slot) + QStringLiteral("クライアントの名前は") + name +
-                  QStringLiteral("です"));
+    AddSystemText(msg::clientName(slot, name));
     const QString address = remoteAddress(slot);
     AddSystemText(address);
 
     if (BanList::isBanned(address)) {
-        AddSystemText(QStringLiteral("BAN対象なのでキックします"));
+        AddSystemText(msg::BannedKick);
         wscSystem_Close(slot);
         return;
     }
     for (int i = 0; i < Slots; ++i) {
         if (i != slot && m_slots[i] && m_slots[i]->isConnected() && !address.isEmpty() &&
             remoteAddress(i) == address) {
-            AddSystemText(QStringLiteral("同一IPの接続があるのでキックします"));
+            AddSystemText(msg::SameAddressKick);
             wscSystem_Close(slot);
             return;
         }
     }
     if (m_table.PlayerVersion[slot] != kVersion) {
-        AddSystemText(QStringLiteral("バージョン違いなのでキックします"));
+        AddSystemText(msg::VersionKick);
         wscSystem_Close(slot);
         return;
     }
@@ -449,14 +442,14 @@ void GameServer::admit(int slot, const QString &payload)
     }
     const bool refused = peer.passwordRefused;
 
-    broadcast(cmd::System, name + QStringLiteral(" が参加しました"));
+    broadcast(cmd::System, msg::playerJoined(name));
     SendDataPlayers();
     broadcastReadys();
     broadcastScores();
     broadcast(cmd::Sound, QStringLiteral("connect"));
-    sendTo(cmd::System, QStringLiteral("現在の使用辞書一覧"), slot);
+    sendTo(cmd::System, msg::DictionaryListHeading, slot);
     sendTo(cmd::System, m_bank.DictionaryList(), slot);
-    sendTo(cmd::System, QStringLiteral("現在のゲーム設定"), slot);
+    sendTo(cmd::System, msg::GameSettingsHeading, slot);
     sendTo(cmd::System, m_settings.settingsLine(), slot);
     SetPlayers();
     if (refused) {
@@ -467,21 +460,18 @@ void GameServer::admit(int slot, const QString &payload)
 
 void GameServer::handleVersion(int slot, const QString &version)
 {
-    AddSystemText(QString::number(slot) + QStringLiteral("クライアントのVersion: ") + version);
+    AddSystemText(msg::clientVersion(slot, version));
     m_table.PlayerVersion[slot] = version;
     if (version != kVersion) {
-        AddSystemText(QStringLiteral("バージョンが違うので対戦できません！"));
-        broadcast(cmd::System, QStringLiteral("バージョン違いの接続がありました"));
-        sendTo(cmd::System,
-               QStringLiteral("バージョンをあわせてください、サーバーのバージョンは") + kVersion +
-                   QStringLiteral("です"),
-               slot);
+        AddSystemText(msg::VersionMismatch);
+        broadcast(cmd::System, msg::VersionMismatchNotice);
+        sendTo(cmd::System, msg::versionAdvice(kVersion), slot);
         m_table.PlayerReady[slot] = cmd::Version;
         broadcastReadys();
         sendTo(cmd::WrongVersion, kNull, slot);
         return;
     }
-    AddSystemText(QString::number(slot) + QStringLiteral("のバージョンが一致"));
+    AddSystemText(msg::versionMatched(slot));
     sendTo(cmd::SlotNumber, QString::number(slot), slot);
     if (GameRunning()) {
         // A newcomer to a running game is drawn into the turn order at once.
@@ -495,12 +485,12 @@ void GameServer::handlePassword(int slot, const QString &password)
 {
     if (m_settings.password.isEmpty()) return;
     if (password == m_settings.password) {
-        AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが一致"));
+        AddSystemText(msg::passwordMatched(slot));
         return;
     }
     m_peers[slot].passwordRefused = true;
-    AddSystemText(QString::number(slot) + QStringLiteral("のパスワードが違います！"));
-    broadcast(cmd::System, QStringLiteral("パスワード不一致の接続がありました"));
+    AddSystemText(msg::passwordWrong(slot));
+    broadcast(cmd::System, msg::PasswordMismatchNotice);
     m_table.PlayerReady[slot] = cmd::Password;
     broadcastReadys();
     sendTo(cmd::WrongPassword, kNull, slot);

@@ -1,6 +1,7 @@
 #include "headlessportmapping.h"
 
 #include "gameserver.h"
+#include "messages.h"
 #include "roomaddress.h"
 
 #include <QCoreApplication>
@@ -42,9 +43,7 @@ HeadlessPortMapping::~HeadlessPortMapping()
 {
     const bool open = m_mapper.status().state == PortMapStatus::State::Open;
     const bool removed = m_mapper.shutdown();
-    if (open)
-        m_server.AddSystemText(removed ? QStringLiteral("ルーターのポート開放を解除しました")
-                                       : QStringLiteral("ルーターのポート開放を解除できませんでした"));
+    if (open) m_server.AddSystemText(removed ? msg::MappingRemoved : msg::MappingNotRemoved);
 }
 
 void HeadlessPortMapping::report(const PortMapStatus &status)

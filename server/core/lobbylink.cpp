@@ -1,6 +1,7 @@
 #include "lobbylink.h"
 
 #include "hostport.h"
+#include "messages.h"
 #include "protocol.h"
 #include "socketerror.h"
 #include "statusrecord.h"
@@ -65,8 +66,8 @@ void LobbyLink::ConnectLobbyServer()
     HostPortRules rules;
     rules.ignoreExtraPieces = true;
     const HostPort address = parseHostPort(m_address, rules);
-    emit systemText(QStringLiteral("ロビーサーバーに接続中..."));
-    setStatusText(QStringLiteral("ロビーに接続処理中..."));
+    emit systemText(msg::LobbyConnecting);
+    setStatusText(msg::LobbyConnectingStatus);
     m_connectTimer.start(5 * m_tickMs);
     if (!address.ok) {
         // An address that cannot be used fails like an unreachable lobby.
@@ -83,8 +84,8 @@ void LobbyLink::onConnected()
 {
     if (!m_connecting) return;
     m_connectTimer.stop();
-    emit systemText(QStringLiteral("ロビーサーバーに接続しました"));
-    setStatusText(QStringLiteral("ロビーに接続中"));
+    emit systemText(msg::LobbyConnected);
+    setStatusText(msg::LobbyConnectedStatus);
     m_silence = 0;
     emit silenceChanged(m_silence);
     m_connecting = false;
@@ -97,8 +98,8 @@ void LobbyLink::onConnectTimeout()
     if (!m_connecting) return;
     m_connectTimer.stop();
     m_socket->socket()->abort();
-    emit systemText(QStringLiteral("ロビーサーバーに接続できませんでした"));
-    emit systemText(QStringLiteral("現在ロビーサーバーが停止しているようです"));
+    emit systemText(msg::LobbyUnreachable);
+    emit systemText(msg::LobbySeemsDown);
     m_connecting = false;
 }
 
@@ -113,7 +114,7 @@ void LobbyLink::onError()
     if (error == QAbstractSocket::RemoteHostClosedError)
         return; // an orderly close: handled by the disconnected signal
     if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1) return;
-    emit systemText(QStringLiteral("エラー:") + QString::number(socketErrorNumber(error)));
+    emit systemText(msg::lobbyError(socketErrorNumber(error)));
     wscLobby_Close();
 }
 
@@ -123,8 +124,8 @@ void LobbyLink::wscLobby_Close()
     m_closing = true;
     m_socket->clearBuffer();
     m_socket->socket()->abort();
-    setStatusText(QStringLiteral("ロビーサーバーから切断"));
-    emit systemText(QStringLiteral("ロビーサーバーから切断"));
+    setStatusText(msg::LobbyDisconnected);
+    emit systemText(msg::LobbyDisconnected);
     m_silence = -1;
     emit silenceChanged(m_silence);
     m_closing = false;
@@ -154,7 +155,7 @@ void LobbyLink::tick(bool serverStarted, bool registerOn)
     if (serverStarted && registerOn && !m_connecting &&
         m_socket->socket()->state() == QAbstractSocket::UnconnectedState) {
         --m_retryWait;
-        setStatusText(QStringLiteral("ロビーに接続リトライ待ち - ") + QString::number(m_retryWait));
+        setStatusText(msg::lobbyRetryStatus(m_retryWait));
         if (m_retryWait <= 0) {
             m_retryWait = RetryWait;
             wscLobby_Close();
@@ -166,7 +167,7 @@ void LobbyLink::tick(bool serverStarted, bool registerOn)
         emit silenceChanged(m_silence);
         if (m_silence == 60) SendDataLobby(cmd::Check, QStringLiteral("null"));
         if (m_silence >= 80) {
-            emit systemText(QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
+            emit systemText(msg::LobbySilent);
             wscLobby_Close();
         }
     }

@@ -1,5 +1,6 @@
 #include "portmapper.h"
 
+#include "messages.h"
 #include "portmapworker.h"
 #include "roomaddress.h"
 #include "settingsstore.h"
@@ -36,17 +37,17 @@ QString PortMapStatus::stateText() const
 {
     switch (state) {
     case State::NotStarted:
-        return NotStartedText;
+        return msg::MappingNotStarted;
     case State::Off:
-        return MappingOffText;
+        return msg::MappingOff;
     case State::Searching:
-        return SearchingText;
+        return msg::AskingRouter;
     case State::Open:
-        return PortOpenText;
+        return msg::PortOpen;
     case State::NoRouter:
-        return NoRouterText;
+        return msg::NoRouter;
     case State::Refused:
-        return RefusedPrefix + reason;
+        return msg::RouterRefusedPrefix + reason;
     }
     return {};
 }

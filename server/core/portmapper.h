@@ -58,14 +58,6 @@ struct PortMapStatus {
     QString stateText() const;
 };
 
-inline const QString PortOpenText = QStringLiteral("ポート開放済み");
-inline const QString NoRouterText = QStringLiteral("ルーターが見つかりません");
-inline const QString RefusedPrefix = QStringLiteral("ルーターが拒否しました: ");
-inline const QString SearchingText = QStringLiteral("ルーターに問い合わせ中…");
-inline const QString MappingOffText = QStringLiteral("自動で開かない設定です");
-inline const QString NotStartedText = QStringLiteral("サーバー開始後に開きます");
-inline const QString UnknownAddressText = QStringLiteral("不明");
-
 // The console's check box, stored as "ServerUPnP" (0 or 1; on when missing).
 bool loadPortMapSetting();
 void savePortMapSetting(bool enabled);

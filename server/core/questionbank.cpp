@@ -1,6 +1,7 @@
 #include "questionbank.h"
 
 #include "fileutil.h"
+#include "messages.h"
 #include "textutil.h"
 
 #include <QDir>
@@ -11,15 +12,11 @@ namespace zb {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kBuiltInName = QStringLiteral("内蔵辞書");
 const QString kSubfolder = QStringLiteral("zbq");
 
-QString joinLines(std::initializer_list<const char *> lines)
+QString joinLines(std::initializer_list<QString> lines)
 {
-    QStringList out;
-    for (const char *line : lines)
-        out << QString::fromUtf8(line);
-    return out.join(kCrLf);
+    return QStringList(lines).join(kCrLf);
 }
 
 bool isTrimmedSpace(QChar c)
@@ -39,8 +36,8 @@ bool isListable(const QString &name)
 
 } // namespace
 
-const QString QuestionBank::InvalidQuestion = QStringLiteral("このもんだいはふせいです");
-const QString QuestionBank::NothingLoadedMessage = QStringLiteral("なにも辞書が読み込まれていません！");
+const QString QuestionBank::InvalidQuestion = msg::InvalidQuestion;
+const QString QuestionBank::NothingLoadedMessage = msg::NothingLoaded;
 
 QuestionBank::QuestionBank(QObject *parent) : QObject(parent), m_random(QRandomGenerator::securelySeeded()) {}
 
@@ -110,14 +107,11 @@ QStringList QuestionBank::tickedEntries() const
 
 QStringList QuestionBank::checkDictionaryText(const QString &text)
 {
-    static const QString emptyLine =
-        joinLines({"不正なファイルです", "空行があるかもしれません",
-                   "（何も単語の書いていない行の事。最終行など見落としがちです）"});
+    static const QString emptyLine = joinLines({msg::InvalidFile, msg::EmptyLineFound, msg::EmptyLineHint});
     static const QString noFinalBreak =
-        joinLines({"不正なファイルです", "最後の単語の後に改行が入っていないかもしれません",
-                   "（単語の後には必ず改行が必要です）"});
-    static const QString commentOnly = joinLines(
-        {"不正なファイルです", "コメントのみの行が存在します", "（コメントは単語の後ろにしか使えません）"});
+        joinLines({msg::InvalidFile, msg::NoFinalBreak, msg::NoFinalBreakHint});
+    static const QString commentOnly =
+        joinLines({msg::InvalidFile, msg::CommentOnlyLine, msg::CommentOnlyHint});
 
     QStringList failed;
     if (text.contains(QStringLiteral("\r\n\r\n"))) failed << emptyLine;
@@ -148,11 +142,11 @@ int QuestionBank::LoadQuestion()
         text += builtIn;
         if (twice) {
             text += builtIn;
-            emit systemText(QStringLiteral("内蔵辞書を読み込みました（高確率）"));
-            list = kBuiltInName + QStringLiteral("（高確率）:");
+            emit systemText(msg::BuiltInLoadedTwice);
+            list = msg::BuiltInDictionaryName + msg::TwiceSuffix + QLatin1Char(':');
         } else {
-            emit systemText(QStringLiteral("内蔵辞書を読み込みました"));
-            list = kBuiltInName + QLatin1Char(':');
+            emit systemText(msg::BuiltInLoaded);
+            list = msg::BuiltInDictionaryName + QLatin1Char(':');
         }
     };
     const auto addTicked = [&](bool twice) {
@@ -161,11 +155,10 @@ int QuestionBank::LoadQuestion()
             text += contents;
             if (twice) {
                 text += contents;
-                emit systemText(QStringLiteral("追加辞書 「") + entry +
-                                QStringLiteral("」を読み込みました（高確率）"));
-                list += entry + QStringLiteral("（高確率）:");
+                emit systemText(msg::dictionaryLoadedTwice(entry));
+                list += entry + msg::TwiceSuffix + QLatin1Char(':');
             } else {
-                emit systemText(QStringLiteral("追加辞書 「") + entry + QStringLiteral("」を読み込みました"));
+                emit systemText(msg::dictionaryLoaded(entry));
                 list += entry + QLatin1Char(':');
             }
         }
@@ -217,7 +210,7 @@ QString QuestionBank::GetQuestion()
             m_pool[u - 1].clear();
             m_pool.removeLast();
             if (m_pool.size() == 1) {
-                emit systemText(QStringLiteral("お題が出尽くしたのでリロードします（乱数制御設定）"));
+                emit systemText(msg::QuestionsExhausted);
                 LoadQuestion();
             }
         }

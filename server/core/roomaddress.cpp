@@ -1,6 +1,7 @@
 #include "roomaddress.h"
 
 #include "joinlink.h"
+#include "messages.h"
 
 #include <QNetworkInterface>
 
@@ -35,13 +36,13 @@ QString guessLanAddress()
 
 QString lanAddressText(const PortMapStatus &status)
 {
-    if (status.lanAddress.isEmpty() || status.port == 0) return UnknownAddressText;
+    if (status.lanAddress.isEmpty() || status.port == 0) return msg::UnknownAddress;
     return hostPortText(status.lanAddress, status.port);
 }
 
 QString externalAddressText(const PortMapStatus &status)
 {
-    if (status.externalAddress.isEmpty()) return UnknownAddressText;
+    if (status.externalAddress.isEmpty()) return msg::UnknownAddress;
     const bool mapped = status.state == PortMapStatus::State::Open && status.externalPort != 0;
     return hostPortText(status.externalAddress, mapped ? status.externalPort : status.port);
 }
@@ -56,23 +57,22 @@ QString invitationAddress(const PortMapStatus &status)
 QString invitationText(const PortMapStatus &status)
 {
     const QString address = invitationAddress(status);
-    QString text = QStringLiteral("ゼンブリルの部屋で遊びましょう！\n接続先: %1\nリンク: %2\n")
-                       .arg(address, joinLink(address));
+    QString text = msg::invitation(address, joinLink(address));
     const QString lan = lanAddressText(status);
-    if (lan != address && lan != UnknownAddressText) text += QStringLiteral("同じLANからは: %1\n").arg(lan);
+    if (lan != address && lan != msg::UnknownAddress) text += msg::invitationLan(lan);
     return text;
 }
 
 QStringList addressReport(const PortMapStatus &status)
 {
-    QStringList lines{LanAddressCaption + QStringLiteral(": ") + lanAddressText(status)};
+    QStringList lines{msg::LanAddressCaption + QStringLiteral(": ") + lanAddressText(status)};
     if (status.state == PortMapStatus::State::Searching) {
-        lines << MappingStateCaption + QStringLiteral(": ") + status.stateText();
+        lines << msg::MappingStateCaption + QStringLiteral(": ") + status.stateText();
         return lines;
     }
-    lines << ExternalAddressCaption + QStringLiteral(": ") + externalAddressText(status)
-          << MappingStateCaption + QStringLiteral(": ") + status.stateText()
-          << QStringLiteral("招待リンク: ") + joinLink(invitationAddress(status));
+    lines << msg::ExternalAddressCaption + QStringLiteral(": ") + externalAddressText(status)
+          << msg::MappingStateCaption + QStringLiteral(": ") + status.stateText()
+          << msg::invitationLink(joinLink(invitationAddress(status)));
     return lines;
 }
 

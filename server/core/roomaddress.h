@@ -9,10 +9,6 @@ namespace zb {
 // How players reach the room: the addresses the host is shown and the
 // invitation the host passes on.
 
-inline const QString LanAddressCaption = QStringLiteral("LAN内のアドレス");
-inline const QString ExternalAddressCaption = QStringLiteral("外部アドレス");
-inline const QString MappingStateCaption = QStringLiteral("ポートの状態");
-
 // This machine's IPv4 address on the home network (a private one first);
 // empty when it has none but loopback.
 QString guessLanAddress();

@@ -1,6 +1,7 @@
 #include "roomfullsocket.h"
 
 #include "linesocket.h"
+#include "messages.h"
 #include "protocol.h"
 
 #include <QTimer>
@@ -17,8 +18,7 @@ RoomFullSocket::~RoomFullSocket()
 
 QByteArray RoomFullSocket::notice()
 {
-    return LineSocket::encodeLine(cmd::System,
-                                  QStringLiteral("サーバーが満員です！しばらくしてから再接続してください"));
+    return LineSocket::encodeLine(cmd::System, msg::RoomFullNotice);
 }
 
 int RoomFullSocket::stateNumber() const
@@ -45,7 +45,7 @@ void RoomFullSocket::accept(QTcpSocket *socket)
     });
     connect(socket, &QTcpSocket::disconnected, this, &RoomFullSocket::wscLimit_Close);
     connect(socket, &QTcpSocket::errorOccurred, this, &RoomFullSocket::wscLimit_Error);
-    emit systemText(QStringLiteral("満員中に接続してきました"));
+    emit systemText(msg::RoomFullConnected);
     m_limitTimer = 3;
     emit stateChanged();
 }
@@ -56,7 +56,7 @@ void RoomFullSocket::wscLimit_DataArrival()
     m_socket->readAll();
     if (m_noticeSent) return;
     m_noticeSent = true;
-    emit systemText(QStringLiteral("満員のお知らせを送信"));
+    emit systemText(msg::RoomFullSent);
     m_socket->write(notice());
 }
 
@@ -69,7 +69,7 @@ void RoomFullSocket::wscLimit_Error(QAbstractSocket::SocketError error)
 {
     // An orderly close by the peer arrives as disconnected as well.
     if (error == QAbstractSocket::RemoteHostClosedError) return;
-    emit systemText(QStringLiteral("エラー（満員）"));
+    emit systemText(msg::RoomFullError);
     wscLimit_Close();
 }
 
@@ -89,7 +89,7 @@ void RoomFullSocket::wscLimit_Close()
             socket->abort();
             socket->deleteLater();
         });
-    emit systemText(QStringLiteral("満員のお知らせを送信完了。切断しました。"));
+    emit systemText(msg::RoomFullDone);
     m_limitTimer = -1;
     emit stateChanged();
 }
@@ -98,8 +98,7 @@ void RoomFullSocket::tick()
 {
     if (m_limitTimer == -1) return;
     if (--m_limitTimer > 0) return;
-    emit systemText(
-        QStringLiteral("満員お知らせサーバーに不正なクライアントが接続してきたのでキックしました"));
+    emit systemText(msg::RoomFullStrangerKicked);
     if (m_socket) m_socket->abort();
     wscLimit_Close();
     m_limitTimer = -1;

@@ -1,6 +1,7 @@
 #include "roundengine.h"
 
 #include "letterhint.h"
+#include "messages.h"
 #include "playertable.h"
 #include "protocol.h"
 #include "questionbank.h"
@@ -10,7 +11,6 @@ namespace zb {
 
 namespace {
 const QString kOk = QStringLiteral("OK");
-const QString NoWinnerText = QStringLiteral("今回は優勝者がいませんでした");
 constexpr int DrawingStart = 120;
 constexpr int FirstLeadIn = 125;
 constexpr int NextLeadIn = 130;
@@ -41,8 +41,7 @@ void RoundEngine::setHighlight(int slot)
 
 QString RoundEngine::roundText() const
 {
-    return QStringLiteral(" ラウンド[") + QString::number(m_roundIndex + 1) + QLatin1Char('/') +
-           QString::number(m_roundMax) + QLatin1Char(']');
+    return msg::roundSuffix(m_roundIndex + 1, m_roundMax);
 }
 
 void RoundEngine::tmrTimelimit_Timer()
@@ -59,9 +58,8 @@ void RoundEngine::tmrTimelimit_Timer()
     }
     if (m_timeLeft == 0) {
         setQuestionLabel(m_currentQuestion);
-        m_host.roundLog(QStringLiteral("時間切れ、スキップして次のプレイヤーに回します"));
-        m_host.broadcast(cmd::System, QStringLiteral("時間切れ！正解者は居ませんでした 「") +
-                                          m_currentQuestion + QStringLiteral("」"));
+        m_host.roundLog(msg::TimeUpLog);
+        m_host.broadcast(cmd::System, msg::timeUp(m_currentQuestion));
         m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
         NextQuestion();
     }
@@ -80,9 +78,8 @@ void RoundEngine::ReadyCheck()
     m_turnNumber = 1;
     m_gameOver = false;
     m_roundIndex = 0;
-    m_host.roundLog(QStringLiteral("全員準備 完了したのでゲームを開始します"));
-    m_host.broadcast(cmd::System, QStringLiteral("5秒後に") + QString::number(m_turnNumber) +
-                                      QStringLiteral("回目のゲームが始まります") + roundText());
+    m_host.roundLog(msg::AllReady);
+    m_host.broadcast(cmd::System, msg::firstTurnSoon(m_turnNumber, roundText()));
     m_host.broadcastScores();
     m_drawerSlot = -1;
     m_searchFrom = -1;
@@ -135,7 +132,7 @@ void RoundEngine::SetQuestion()
     m_currentQuestion = m_bank.GetQuestion();
     m_host.broadcast(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
     emit screenCleared(1);
-    setQuestionLabel(QStringLiteral("？？？"));
+    setQuestionLabel(msg::HiddenQuestion);
     setHighlight(m_drawerSlot);
 }
 
@@ -154,11 +151,9 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
     const QString guesser = m_table.PlayerName[slot];
     const QString drawer =
         PlayerTable::validSlot(m_drawerSlot) ? m_table.PlayerName[m_drawerSlot] : QString();
-    m_host.roundLog(guesser + QStringLiteral("が正解"));
-    m_host.broadcast(cmd::System, guesser + QStringLiteral(" が正解！「") + m_currentQuestion +
-                                      QStringLiteral("」+ ") + QString::number(t) + QStringLiteral("点"));
-    m_host.broadcast(cmd::System, QStringLiteral("絵を描いた人 ") + drawer + QStringLiteral(" + ") +
-                                      QString::number(t) + QStringLiteral("点"));
+    m_host.roundLog(msg::guessedLog(guesser));
+    m_host.broadcast(cmd::System, msg::guessed(guesser, m_currentQuestion, t));
+    m_host.broadcast(cmd::System, msg::drawerScored(drawer, t));
     m_host.broadcast(cmd::Sound, QStringLiteral("ok"));
     m_host.broadcast(cmd::Correct, QString::number(slot));
     m_table.PlayerScore[slot] += t;
@@ -181,9 +176,8 @@ void RoundEngine::NextQuestion()
         m_searchFrom = -1;
     }
     if (m_roundIndex < m_roundMax) {
-        const QString next = QStringLiteral("10秒後に") + QString::number(m_turnNumber);
-        m_host.roundLog(next + QStringLiteral("回目のゲーム開始") + roundText());
-        m_host.broadcast(cmd::System, next + QStringLiteral("回目のゲームが始まります") + roundText());
+        m_host.roundLog(msg::nextTurnLog(m_turnNumber, roundText()));
+        m_host.broadcast(cmd::System, msg::nextTurnSoon(m_turnNumber, roundText()));
         setTimeLeft(NextLeadIn);
         return;
     }
@@ -196,15 +190,14 @@ void RoundEngine::endGame()
     const int winner = GetMaxScorePlayer(m_table);
     // Nobody scored all game: there is nobody to congratulate.
     const bool noWinner = winner < 0 || m_table.PlayerScore[winner] <= 0;
-    m_host.broadcast(cmd::System, QStringLiteral("ゲーム終了！"));
+    m_host.broadcast(cmd::System, msg::GameOver);
     if (noWinner) {
-        m_host.roundLog(NoWinnerText);
-        m_host.broadcast(cmd::System, NoWinnerText);
+        m_host.roundLog(msg::NoWinner);
+        m_host.broadcast(cmd::System, msg::NoWinner);
     } else {
         const QString name = m_table.PlayerName[winner];
-        m_host.roundLog(QStringLiteral("優勝者は ") + name + QStringLiteral(" です"));
-        m_host.broadcast(cmd::System,
-                         QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！"));
+        m_host.roundLog(msg::winnerLog(name));
+        m_host.broadcast(cmd::System, msg::winner(name));
     }
     for (int i = 0; i < PlayerTable::Slots; ++i) {
         // A connection still joining hears nothing of the game. Without a
@@ -243,8 +236,7 @@ void RoundEngine::playerLeft(int slot)
     const bool drawing = m_timeLeft > 0 && m_timeLeft <= DrawingStart && !m_answered;
     if (slot != m_drawerSlot || !drawing) return;
     // Nobody can draw this word any more: end the turn as a time-out does.
-    const QString notice =
-        QStringLiteral("出題者が退室したので次の問題に進みます「") + m_currentQuestion + QStringLiteral("」");
+    const QString notice = msg::drawerLeft(m_currentQuestion);
     setQuestionLabel(m_currentQuestion);
     m_host.roundLog(notice);
     m_host.broadcast(cmd::System, notice);

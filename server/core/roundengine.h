@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messages.h"
+
 #include <QObject>
 #include <QString>
 
@@ -86,7 +88,7 @@ class RoundEngine : public QObject {
     bool m_answered = false;
     int m_roundIndex = 0;
     int m_roundMax = 3;
-    QString m_questionLabel = QStringLiteral("お題");
+    QString m_questionLabel = msg::QuestionCaption;
     int m_highlight = -1;
 };
 

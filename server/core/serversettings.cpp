@@ -1,5 +1,6 @@
 #include "serversettings.h"
 
+#include "messages.h"
 #include "settingsstore.h"
 #include "textclean.h"
 
@@ -64,9 +65,7 @@ int ServerSettings::differingStoredFields(const ServerSettings &other) const
 
 QString ServerSettings::settingsLine() const
 {
-    return QStringLiteral("プレイヤー上限:") + QString::number(playerMax()) +
-           QStringLiteral("人 ラウンド数:") + QString::number(roundMax()) + QStringLiteral("回　乱数制御:") +
-           (questionControl ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    return msg::settingsLine(playerMax(), roundMax(), questionControl);
 }
 
 QString GetFixString(const QString &text)

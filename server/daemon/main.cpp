@@ -1,6 +1,7 @@
 // zbserverd: the game server for hosts without a desktop. The same run as
 // zbserver --headless, built without any window, sound or desktop library.
 #include "headlessrun.h"
+#include "messages.h"
 #include "servercommandline.h"
 #include "version.h"
 
@@ -13,9 +14,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QString::fromLatin1(zb::ProtocolVersion));
 
     zb::ServerCommandLine commandLine(zb::ServerCommandLine::Program::Dedicated);
-    commandLine.parser().setApplicationDescription(
-        QStringLiteral("ゼンブリル dedicated game server: log on standard output, operator commands "
-                       "(kick N, ban N, say TEXT) on standard input."));
+    commandLine.parser().setApplicationDescription(zb::msg::DedicatedProgramDescription);
     if (const int code = commandLine.process(app); code >= 0) return code;
     return zb::runHeadless(commandLine);
 }

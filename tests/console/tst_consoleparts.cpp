@@ -3,6 +3,7 @@
 #include "fileutil.h"
 #include "helplinks.h"
 #include "logview.h"
+#include "messages.h"
 #include "receivelamps.h"
 
 #include <QLabel>
@@ -220,11 +221,12 @@ void TestConsoleParts::logKeepsItsNewest9000Characters()
 void TestConsoleParts::logLineFormats()
 {
     LogView view;
-    view.appendLine(LogBuffer::systemLine(QStringLiteral("ゼンブリルからの接続を待機します")));
+    view.appendLine(LogBuffer::systemLine(msg::WaitingForPlayers));
     view.appendLine(LogBuffer::chatLine(QStringLiteral("taro> りんご")));
     const QStringList lines = view.logText().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 3);
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d <system> ゼンブリルからの接続を待機します$"))
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d <system> ") + msg::WaitingForPlayers +
+                               QLatin1Char('$'))
                 .match(lines[0])
                 .hasMatch());
     QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d <taro> りんご$")).match(lines[1]).hasMatch());

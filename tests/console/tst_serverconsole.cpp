@@ -7,6 +7,7 @@
 #include "fileutil.h"
 #include "gameserver.h"
 #include "logview.h"
+#include "messages.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
 #include "runningpanel.h"
@@ -206,16 +207,16 @@ void TestServerConsole::startWithEmptyBoxesFillsInDefaults()
     const QString port = area->txtPort->text();
     startServer();
 
-    QCOMPARE(area->txtRoomName->text(), QStringLiteral("名無しサーバー"));
-    QCOMPARE(area->txtComment->text(), QStringLiteral("無し"));
-    QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("名無しサーバー"));
-    QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("無し"));
+    QCOMPARE(area->txtRoomName->text(), msg::DefaultRoomName);
+    QCOMPARE(area->txtComment->text(), msg::DefaultComment);
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), msg::DefaultRoomName);
+    QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), msg::DefaultComment);
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), port);
 
     // Running: the settings make way for the running panel, the server settings are fixed.
     QVERIFY(!area->isVisible());
     QVERIFY(m_console->picRunning->isVisible());
-    QCOMPARE(area->cmdStartServer->text(), QStringLiteral("辞書の再読込\nゲーム設定変更"));
+    QCOMPARE(area->cmdStartServer->text(), msg::ReloadCaption);
     QVERIFY(!area->txtPort->isEnabled());
     QVERIFY(!area->optServer[1]->isEnabled());
     QVERIFY(area->optServer[0]->isChecked());
@@ -233,7 +234,7 @@ void TestServerConsole::separatorsAreRemovedFromTexts_data()
     QTest::addColumn<QString>("stored");
     QTest::newRow("colons and semicolons") << QStringLiteral("あ:い;う:") << QStringLiteral("あいう");
     QTest::newRow("record separators") << QStringLiteral("a,b=c&d") << QStringLiteral("abcd");
-    QTest::newRow("only separators") << QStringLiteral(" :;: ") << QStringLiteral("名無しサーバー");
+    QTest::newRow("only separators") << QStringLiteral(" :;: ") << msg::DefaultRoomName;
 }
 
 void TestServerConsole::separatorsAreRemovedFromTexts()
@@ -253,11 +254,11 @@ void TestServerConsole::startRefusedWithoutWords()
     SettingsArea *area = m_console->picSetting;
     area->optQuestion[1]->click(); // added dictionaries only, none ticked
     const QString text = answerBox([area] { area->cmdStartServer->click(); }, QMessageBox::Ok);
-    QCOMPARE(text, QStringLiteral("なにも辞書が読み込まれていません！"));
+    QCOMPARE(text, msg::NothingLoaded);
     QVERIFY(!m_server->serverStarted());
     QCOMPARE(m_server->listeningPort(), quint16(0));
     QVERIFY(area->isVisible());
-    QCOMPARE(area->cmdStartServer->text(), QStringLiteral("サーバー開始"));
+    QCOMPARE(area->cmdStartServer->text(), msg::StartServerCaption);
     QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
     // Not listening yet, the caption already shows port and counts.
     QCOMPARE(m_console->windowTitle(), QStringLiteral("zbserver Port:0 [0] [-1]"));
@@ -304,7 +305,7 @@ void TestServerConsole::laterPressReappliesGameSettings()
     QCOMPARE(SettingsStore::read(QStringLiteral("PlayerMax")), QStringLiteral("0"));
     QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("3"));
     QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
-    QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM プレイヤー上限:3人 ラウンド数:5回　乱数制御:ON")));
+    QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM ") + msg::settingsLine(3, 5, true)));
 }
 
 void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
@@ -347,7 +348,8 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     startServer();
     QCOMPARE(m_server->listeningPort(), quint16(port.toUInt()));
     QVERIFY(!m_server->settings().lobbyRegister);
-    QCOMPARE(m_server->questionBank().DictionaryList(), QStringLiteral("内蔵辞書:good.zbq:"));
+    QCOMPARE(m_server->questionBank().DictionaryList(),
+             msg::BuiltInDictionaryName + QStringLiteral(":good.zbq:"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("書き換えた"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("いつもの部屋"));
@@ -421,8 +423,7 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     QCOMPARE(worst->text(), m_server->questionBank().entries().at(2));
 
     const QString text = answerBox([nobreak] { nobreak->setCheckState(Qt::Checked); }, QMessageBox::Ok);
-    QVERIFY2(text.contains(QStringLiteral("最後の単語の後に改行が入っていないかもしれません")),
-             qPrintable(text));
+    QVERIFY2(text.contains(msg::NoFinalBreak), qPrintable(text));
     QCOMPARE(nobreak->checkState(), Qt::Unchecked);
 
     // Every failed check has its own box, one after the other.
@@ -446,7 +447,7 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     const QStringList drawn{bank.GetQuestion(), bank.GetQuestion()};
     QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
              (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
-    QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
+    QCOMPARE(bank.DictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
 }
 
 void TestServerConsole::kickAsksAboutBan_data()
@@ -469,7 +470,7 @@ void TestServerConsole::kickAsksAboutBan()
     QPushButton *kick = m_console->players->cmdKick[0];
     QStringList buttons;
     const QString text = answerBox([kick] { kick->click(); }, QMessageBox::StandardButton(answer), &buttons);
-    QCOMPARE(text, QStringLiteral("taro をキックします。\nBANもしますか？"));
+    QCOMPARE(text, msg::kickQuestion(QStringLiteral("taro")));
     buttons.sort();
     QCOMPARE(buttons, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)"),
                                    QStringLiteral("キャンセル")}));
@@ -484,7 +485,7 @@ void TestServerConsole::kickAsksAboutBan()
         return;
     }
     QTRY_VERIFY(taro->closed());
-    QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM taro が退室しました")));
+    QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("taro"))));
     QTRY_COMPARE(m_console->players->lblPlayer[0]->text(), ServerConsole::FreeSeatText);
     if (answer == QMessageBox::Yes) {
         QVERIFY(banFile.open(QIODevice::ReadOnly));
@@ -500,7 +501,7 @@ void TestServerConsole::announcementOnEnter()
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     QLineEdit *box = m_console->txtSend;
-    QCOMPARE(box->placeholderText(), QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）"));
+    QCOMPARE(box->placeholderText(), msg::AnnounceHint);
 
     // Enter on an empty box says nothing.
     const QString before = m_console->txtState->logText();
@@ -511,8 +512,10 @@ void TestServerConsole::announcementOnEnter()
     QTest::keyClick(box, Qt::Key_Return);
     QVERIFY(box->text().isEmpty());
     QVERIFY(m_console->txtState->logText().endsWith(
-        QStringLiteral(" <サーバーからのお知らせ> あと5分で閉めます\r\n")));
-    QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM <サーバーからお知らせ> あと5分で閉めます")));
+        QStringLiteral(" <") + msg::announcementLog(QStringLiteral("あと5分で閉めます")) +
+        QStringLiteral("\r\n")));
+    QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM ") +
+                                     msg::announcement(QStringLiteral("あと5分で閉めます"))));
 }
 
 void TestServerConsole::mirrorFollowsStrokesOnlyWhenShown()
@@ -577,7 +580,7 @@ void TestServerConsole::seatsShowNamesAddressesAndLamps()
     auto *stranger = new ConsoleTestClient(QStringLiteral("127.0.0.5"));
     m_clients << stranger;
     stranger->connectTo(m_server->listeningPort());
-    QTRY_COMPARE(seats->lblPlayer[1]->text(), QStringLiteral("接続有 Name,Ver待ち"));
+    QTRY_COMPARE(seats->lblPlayer[1]->text(), msg::JoiningLabel);
     QCOMPARE(seats->lblPlayer[1]->toolTip(), QStringLiteral("127.0.0.5"));
 }
 
@@ -592,7 +595,7 @@ void TestServerConsole::drawerLabelAndWordDuringAGame()
     taro->send(QStringLiteral("RDY"), QStringLiteral("OK"));
     hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_console->lblQuestion->text(), QStringLiteral("？？？"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_console->lblQuestion->text(), msg::HiddenQuestion, 5000);
     const int drawer = m_server->DrawerSlot();
     QCOMPARE(m_console->players->labelColor(drawer), QColor(0, 0, 192));
     QCOMPARE(m_console->players->labelColor(1 - drawer), QColor(128, 128, 128));
@@ -648,18 +651,18 @@ void TestServerConsole::closeGuard()
     join(2, QStringLiteral("taro"));
     QVERIFY(!m_server->playerName(0).isEmpty());
     QString text = answerBox([this] { m_console->close(); }, QMessageBox::Cancel);
-    QCOMPARE(text, QStringLiteral("本当にサーバーを終了しますか？"));
+    QCOMPARE(text, msg::CloseQuestion);
     QVERIFY(m_console->isVisible());
 
     text = answerBox([this] { m_console->close(); }, QMessageBox::Ok);
-    QCOMPARE(text, QStringLiteral("本当にサーバーを終了しますか？"));
+    QCOMPARE(text, msg::CloseQuestion);
     QTRY_VERIFY(!m_console->isVisible());
 }
 
 void TestServerConsole::lobbyStatusDoubleClickShortensTheWait()
 {
     makeConsole(50);
-    QCOMPARE(m_console->lblLobbyStatus->text(), QStringLiteral("ロビーステータス"));
+    QCOMPARE(m_console->lblLobbyStatus->text(), msg::LobbyStatusCaption);
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     m_server->setLobbyAddressOverride(QStringLiteral("127.0.0.1:%1").arg(probe.serverPort()));
@@ -668,9 +671,9 @@ void TestServerConsole::lobbyStatusDoubleClickShortensTheWait()
     startServer();
 
     const auto attempts = [this] {
-        return m_console->txtState->logText().count(QStringLiteral("<system> ロビーサーバーに接続中..."));
+        return m_console->txtState->logText().count(QStringLiteral("<system> ") + msg::LobbyConnecting);
     };
-    QTRY_VERIFY(m_console->lblLobbyStatus->text().startsWith(QStringLiteral("ロビーに接続リトライ待ち - ")));
+    QTRY_VERIFY(m_console->lblLobbyStatus->text().startsWith(msg::LobbyRetryPrefix));
     QCOMPARE(attempts(), 1);
     QVERIFY(m_server->lobbyLink().retryWait() > 5);
     QTest::mouseDClick(m_console->lblLobbyStatus, Qt::LeftButton);

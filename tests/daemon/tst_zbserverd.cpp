@@ -1,4 +1,5 @@
 #include "cp932.h"
+#include "messages.h"
 #include "testclient.h"
 
 #include <QProcess>
@@ -104,7 +105,7 @@ class TstZbServerd : public QObject {
             connect(&c->socket(), &QTcpSocket::connected, c,
                     [c, i] { c->join(QStringLiteral("p%1").arg(i)); });
             c->connectTo(port);
-            QTRY_VERIFY(c->has(QStringLiteral("SYM 現在のゲーム設定")));
+            QTRY_VERIFY(c->has(QStringLiteral("SYM ") + zb::msg::GameSettingsHeading));
         }
         for (TestClient *c : players)
             c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
@@ -133,12 +134,12 @@ class TstZbServerd : public QObject {
         server.write(QByteArray(100 * 1024, 'x'));
         server.write("\nsay こんにちは\n");
         for (TestClient *c : players)
-            QTRY_VERIFY(c->has(QStringLiteral("SYM <サーバーからお知らせ> こんにちは")));
+            QTRY_VERIFY(c->has(QStringLiteral("SYM ") + zb::msg::announcement(QStringLiteral("こんにちは"))));
         QTRY_VERIFY(err.contains(QStringLiteral("ignored")));
         server.write("kick 2\n");
         QTRY_VERIFY(players[2]->closed());
         QVERIFY(players[0]->connected());
-        QTRY_VERIFY(out.contains(QStringLiteral(" <system> 全員準備 完了したのでゲームを開始します\n")));
+        QTRY_VERIFY(out.contains(QStringLiteral(" <system> ") + zb::msg::AllReady + QLatin1Char('\n')));
 
         server.kill();
         server.waitForFinished(5000);

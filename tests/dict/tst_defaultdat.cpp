@@ -1,5 +1,6 @@
 #include "cp932.h"
 #include "fileutil.h"
+#include "messages.h"
 #include "questionbank.h"
 
 #include <QFile>
@@ -68,7 +69,7 @@ class TstDefaultDat : public QObject {
         QuestionBank bank;
         const int lines = int(m_text.count(QStringLiteral("\r\n")));
         QCOMPARE(bank.LoadQuestion(), lines + 1);
-        QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
+        QCOMPARE(bank.DictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
         bank.setQuestionControl(true);
         QSet<QString> drawn;
         for (int k = 0; k < lines; ++k)

@@ -1,5 +1,6 @@
 #include "cp932.h"
 #include "fileutil.h"
+#include "messages.h"
 #include "questionbank.h"
 
 #include <QDir>
@@ -12,14 +13,11 @@ using namespace zb;
 
 namespace {
 
-const QString kEmptyLine = QStringLiteral("不正なファイルです\r\n空行があるかもしれません\r\n"
-                                          "（何も単語の書いていない行の事。最終行など見落としがちです）");
-const QString kNoFinalBreak =
-    QStringLiteral("不正なファイルです\r\n最後の単語の後に改行が入っていないかもしれません\r\n"
-                   "（単語の後には必ず改行が必要です）");
-const QString kCommentOnly = QStringLiteral("不正なファイルです\r\nコメントのみの行が存在します\r\n"
-                                            "（コメントは単語の後ろにしか使えません）");
-const QString kReload = QStringLiteral("お題が出尽くしたのでリロードします（乱数制御設定）");
+const QString kEmptyLine = msg::InvalidFile + "\r\n" + msg::EmptyLineFound + "\r\n" + msg::EmptyLineHint;
+const QString kNoFinalBreak = msg::InvalidFile + "\r\n" + msg::NoFinalBreak + "\r\n" + msg::NoFinalBreakHint;
+const QString kCommentOnly = msg::InvalidFile + "\r\n" + msg::CommentOnlyLine + "\r\n" + msg::CommentOnlyHint;
+const QString kReload = msg::QuestionsExhausted;
+const QString kBuiltIn = msg::BuiltInDictionaryName;
 
 QStringList spyTexts(const QSignalSpy &spy)
 {
@@ -147,7 +145,7 @@ class TstQuestionBank : public QObject {
             QCOMPARE(drawn,
                      QStringList({QStringLiteral("いぬ"), QStringLiteral("うし"), QStringLiteral("ねこ")}));
             QCOMPARE(spyTexts(spy),
-                     QStringList({kReload, QStringLiteral("追加辞書 「three.zbq」を読み込みました")}));
+                     QStringList({kReload, msg::dictionaryLoaded(QStringLiteral("three.zbq"))}));
             QCOMPARE(bank.wordPool().size(), 4);
             // The word drawn before the reload is still the turn's word.
             QCOMPARE(bank.currentQuestion(), third);
@@ -164,7 +162,7 @@ class TstQuestionBank : public QObject {
         bank.setMode(QuestionBank::BuiltInOnly);
         QCOMPARE(bank.GetQuestion(), QStringLiteral("いぬ"));
         QCOMPARE(bank.wordPool(), QStringList({QStringLiteral("ほん"), QStringLiteral("かみ"), QString()}));
-        QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
+        QCOMPARE(bank.DictionaryList(), kBuiltIn + QLatin1Char(':'));
     }
 
     void modesBuildPoolAndList_data()
@@ -175,22 +173,24 @@ class TstQuestionBank : public QObject {
         QTest::addColumn<QStringList>("console");
         const QString b1 = QStringLiteral("ほん"), b2 = QStringLiteral("いす");
         const QString a1 = QStringLiteral("あか"), a2 = QStringLiteral("あお"), z1 = QStringLiteral("き");
-        const QString builtIn = QStringLiteral("内蔵辞書を読み込みました");
-        const QString a = QStringLiteral("追加辞書 「a.zbq」を読み込みました");
-        const QString z = QStringLiteral("追加辞書 「zbq/z.zbq」を読み込みました");
-        const QString twice = QStringLiteral("（高確率）");
-        QTest::newRow("0 built-in") << 0 << QStringList{b1, b2, {}} << QStringLiteral("内蔵辞書:")
+        const QString builtIn = msg::BuiltInLoaded;
+        const QString a = msg::dictionaryLoaded(QStringLiteral("a.zbq"));
+        const QString z = msg::dictionaryLoaded(QStringLiteral("zbq/z.zbq"));
+        const QString twice = msg::TwiceSuffix;
+        QTest::newRow("0 built-in") << 0 << QStringList{b1, b2, {}} << kBuiltIn + QLatin1Char(':')
                                     << QStringList{builtIn};
         QTest::newRow("1 added") << 1 << QStringList{a1, a2, z1, {}} << QStringLiteral("a.zbq:zbq/z.zbq:")
                                  << QStringList{a, z};
         QTest::newRow("2 both") << 2 << QStringList{b1, b2, a1, a2, z1, {}}
-                                << QStringLiteral("内蔵辞書:a.zbq:zbq/z.zbq:") << QStringList{builtIn, a, z};
+                                << kBuiltIn + QStringLiteral(":a.zbq:zbq/z.zbq:")
+                                << QStringList{builtIn, a, z};
         QTest::newRow("3 added twice") << 3 << QStringList{b1, b2, a1, a2, a1, a2, z1, z1, {}}
-                                       << QStringLiteral("内蔵辞書:a.zbq（高確率）:zbq/z.zbq（高確率）:")
+                                       << kBuiltIn + QStringLiteral(":a.zbq") + twice +
+                                              QStringLiteral(":zbq/z.zbq") + twice + QLatin1Char(':')
                                        << QStringList{builtIn, a + twice, z + twice};
         QTest::newRow("4 built-in twice")
             << 4 << QStringList{b1, b2, b1, b2, a1, a2, z1, {}}
-            << QStringLiteral("内蔵辞書（高確率）:a.zbq:zbq/z.zbq:") << QStringList{builtIn + twice, a, z};
+            << kBuiltIn + twice + QStringLiteral(":a.zbq:zbq/z.zbq:") << QStringList{builtIn + twice, a, z};
     }
     void modesBuildPoolAndList()
     {
@@ -270,7 +270,7 @@ class TstQuestionBank : public QObject {
         QuestionBank bank;
         QVERIFY(bank.GetDefaultQuestion().isEmpty());
         QCOMPARE(bank.LoadQuestion(), 0);
-        QCOMPARE(bank.DictionaryList(), QStringLiteral("内蔵辞書:"));
+        QCOMPARE(bank.DictionaryList(), kBuiltIn + QLatin1Char(':'));
 
         tickOnly(bank, QStringLiteral("gone.zbq"), QStringLiteral("あか\r\n"));
         QVERIFY(QFile::remove(QDir(m_dir->path()).filePath(QStringLiteral("gone.zbq"))));

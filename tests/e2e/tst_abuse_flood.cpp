@@ -6,7 +6,9 @@
 #include "e2e.h"
 
 #include "cp932.h"
+#include "messages.h"
 #include "stroke.h"
+#include "wiretexts.h"
 
 #include <QTcpSocket>
 #include <QTest>
@@ -97,8 +99,7 @@ class TestAbuseFlood : public QObject {
         flooder.sendRaw("MSG " + QByteArray(300 * 1024, 'A'));
 
         // Dropped at the cap: everybody is told it left, well before its line could end.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            m_table->bot(0).sawSystemText(flooder.name() + QStringLiteral(" が退室しました")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_table->bot(0).sawSystemText(zb::msg::playerLeft(flooder.name())), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_table->bot(0).names().contains(flooder.name()), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(m_table->totalHits() >= before + 2, 30000);
         QVERIFY2(m_table->trouble().isEmpty(), qPrintable(m_table->trouble()));
@@ -145,7 +146,7 @@ class TestAbuseFlood : public QObject {
                  qPrintable(QStringLiteral("still seated after %1 strokes").arg(sent)));
         qInfo("flooder cut after %d strokes in %lld ms; server RSS %ld -> peak %ld KiB", sent,
               timer.elapsed(), baseline, peak);
-        QVERIFY(flooder.sawSystemText(QStringLiteral("送信が多すぎるため切断されました")));
+        QVERIFY(flooder.sawSystemText(wire::SentTooMuch));
         QTRY_VERIFY_WITH_TIMEOUT(!m_table->bot(0).names().contains(flooder.name()), 5000);
         QVERIFY(m_table->bot(0).names().contains(QStringLiteral("とまったひと")));
         QVERIFY2(peak - baseline < 64 * 1024,

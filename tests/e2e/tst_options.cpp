@@ -3,6 +3,7 @@
 // script takes the operator's commands from the terminal. No run looks for a
 // router: the tests stay on loopback.
 #include "cp932.h"
+#include "messages.h"
 #include "testclient.h"
 
 #include <QProcess>
@@ -15,7 +16,7 @@
 
 namespace {
 
-const QString Waiting = QStringLiteral("ゼンブリルからの接続を待機します");
+const QString Waiting = zb::msg::WaitingForPlayers;
 
 quint16 freePort()
 {
@@ -89,7 +90,8 @@ struct Room {
                 continue;
             }
             c->join(QStringLiteral("taro"));
-            if (QTest::qWaitFor([&c] { return c->has(QStringLiteral("SYM 現在のゲーム設定")); }, 5000))
+            if (QTest::qWaitFor(
+                    [&c] { return c->has(QStringLiteral("SYM ") + zb::msg::GameSettingsHeading); }, 5000))
                 return c;
         }
         return nullptr;
@@ -129,7 +131,7 @@ class TstOptions : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(out.contains(Waiting), 10000);
         const auto taro = Room::join(port);
         QVERIFY(taro);
-        QVERIFY(taro->has(QStringLiteral("SYM プレイヤー上限:4人 ラウンド数:5回　乱数制御:ON")));
+        QVERIFY(taro->has(QStringLiteral("SYM ") + zb::msg::settingsLine(4, 5, true)));
         server.terminate();
         QVERIFY(server.waitForFinished(10000));
 
@@ -161,7 +163,7 @@ class TstOptions : public QObject {
                       QStringLiteral("--no-upnp"), QStringLiteral("--data-dir"), room.dir.path()});
         auto taro = Room::join(port);
         QVERIFY(taro);
-        QVERIFY(taro->has(QStringLiteral("SYM プレイヤー上限:8人 ラウンド数:5回　乱数制御:OFF")));
+        QVERIFY(taro->has(QStringLiteral("SYM ") + zb::msg::settingsLine(8, 5, false)));
         // The room registered nowhere: the lobby heard nothing while the player joined.
         QVERIFY(!lobby.hasPendingConnections());
         taro.reset();
@@ -201,7 +203,7 @@ class TstOptions : public QObject {
         QVERIFY(taro);
 
         script.write("say こんにちは\n");
-        QTRY_VERIFY(taro->has(QStringLiteral("SYM <サーバーからお知らせ> こんにちは")));
+        QTRY_VERIFY(taro->has(QStringLiteral("SYM ") + zb::msg::announcement(QStringLiteral("こんにちは"))));
         QVERIFY(accepts(lobbyPort));
 
         // Ctrl+C ends the server, and the script takes the lobby with it.

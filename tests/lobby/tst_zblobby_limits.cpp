@@ -1,7 +1,7 @@
 #include "cp932.h"
 #include "linesocket.h"
 #include "lobbyserver.h"
-#include "lobbytexts.h"
+#include "messages.h"
 #include "roomlisting.h"
 #include "statusrecord.h"
 #include "textutil.h"
@@ -132,7 +132,7 @@ class TstZbLobbyLimits : public QObject {
         QVERIFY(a3.open(lobby.port()));
         a3.send("NAM", QStringLiteral("ZBSERVER"));
         QTRY_VERIFY(a3.closed());
-        QCOMPARE(a3.lines, QStringList{QStringLiteral("SYM ") + LobbyText::tooManyRooms(2)});
+        QCOMPARE(a3.lines, QStringList{QStringLiteral("SYM ") + msg::tooManyRooms(2)});
 
         Client p1(QStringLiteral("127.0.1.1")), p2(QStringLiteral("127.0.1.1"));
         QVERIFY(join(p1, lobby.port(), QStringLiteral("花子")));
@@ -211,7 +211,7 @@ class TstZbLobbyLimits : public QObject {
         QVERIFY(lobby.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
         Client game(QStringLiteral("127.0.1.10"));
         QVERIFY(registerRoom(game, lobby.port(), StatusRecord().add(QStringLiteral("port="), {}).encoded()));
-        QVERIFY(game.lines.contains(QStringLiteral("SYM ") + LobbyText::statusRefused()));
+        QVERIFY(game.lines.contains(QStringLiteral("SYM ") + msg::StatusRefused));
         QCOMPARE(lobby.roomCount(), 0);
     }
 
@@ -230,9 +230,9 @@ class TstZbLobbyLimits : public QObject {
         QVERIFY(registerRoom(g1, lobby.port(), gameStatus(QStringLiteral("1"), QStringLiteral("一"))));
         QVERIFY(registerRoom(g2, lobby.port(), gameStatus(QStringLiteral("1"), QStringLiteral("二"))));
         QVERIFY(registerRoom(g3, lobby.port(), gameStatus(QStringLiteral("1"), QStringLiteral("三"))));
-        QTRY_VERIFY(g3.lines.contains(QStringLiteral("SYM ") + LobbyText::listFull()));
+        QTRY_VERIFY(g3.lines.contains(QStringLiteral("SYM ") + msg::ListFull));
         QTRY_COMPARE(player.rooms().size(), 2);
-        QVERIFY(!g1.lines.contains(QStringLiteral("SYM ") + LobbyText::listFull()));
+        QVERIFY(!g1.lines.contains(QStringLiteral("SYM ") + msg::ListFull));
         g1.socket.socket()->disconnectFromHost();
         QTRY_COMPARE(player.rooms().size(), 2);
         QTRY_VERIFY(player.rooms().last().contains(QStringLiteral("roomname=三&")));
@@ -249,7 +249,7 @@ class TstZbLobbyLimits : public QObject {
         Client h1(QStringLiteral("127.0.1.31")), h2(QStringLiteral("127.0.1.32"));
         QVERIFY(registerRoom(h1, tight.port(), gameStatus(QStringLiteral("1"))));
         QVERIFY(registerRoom(h2, tight.port(), gameStatus(QStringLiteral("1"))));
-        QTRY_VERIFY(h2.lines.contains(QStringLiteral("SYM ") + LobbyText::listFull()));
+        QTRY_VERIFY(h2.lines.contains(QStringLiteral("SYM ") + msg::ListFull));
         QCOMPARE(tight.roomCount(), 1);
         QCOMPARE(tight.roomList().size(), one + 1);
     }
@@ -336,7 +336,7 @@ class TstZbLobbyLimits : public QObject {
         for (int i = 0; i < 8; ++i)
             burst += LineSocket::encodeLine(QStringLiteral("MSG"), QStringLiteral("line %1").arg(i));
         a.socket.sendRaw(burst);
-        QTRY_COMPARE(a.with("SYM").filter(LobbyText::chatTooFast()).size(), 1);
+        QTRY_COMPARE(a.with("SYM").filter(msg::ChatTooFast).size(), 1);
         QTRY_COMPARE(b.with("MSG").size(), 2 + 5);
         QCOMPARE(b.with("MSG").last(), QStringLiteral("MSG 花子> line 4"));
         // Others are not held back, and the sender may speak again once the window has passed.
@@ -362,7 +362,7 @@ class TstZbLobbyLimits : public QObject {
                                       QStringLiteral("zbserver"),
                                       QStringLiteral("abcde"),
                                       QString(12, u'長'),
-                                      QStringLiteral("名無し"),
+                                      msg::Unnamed,
                                       QString(9, u'長') + QStringLiteral("(2)")};
         std::vector<std::unique_ptr<Client>> players;
         for (int i = 0; i < announced.size(); ++i) {
@@ -374,8 +374,7 @@ class TstZbLobbyLimits : public QObject {
         }
         QTRY_COMPARE(players.front()->with("NMS").last(),
                      QStringLiteral("NMS ") + expected.join(u':') + u':');
-        QVERIFY(
-            players.at(6)->with("SYM").contains(QStringLiteral("SYM ") + LobbyText::renamed(expected.at(6))));
+        QVERIFY(players.at(6)->with("SYM").contains(QStringLiteral("SYM ") + msg::renamed(expected.at(6))));
         // A name freed by a leaving player can be taken again.
         players.front()->socket.socket()->disconnectFromHost();
         Client again(QStringLiteral("127.0.1.80"));

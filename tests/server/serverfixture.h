@@ -2,6 +2,7 @@
 
 #include "fileutil.h"
 #include "gameserver.h"
+#include "messages.h"
 #include "settingsstore.h"
 #include "testclient.h"
 
@@ -75,7 +76,7 @@ class ServerFixture : public QObject {
         c->join(name, password);
         const bool joined = QTest::qWaitFor(
             [c] {
-                return c->payloads(QStringLiteral("SYM")).contains(QStringLiteral("現在のゲーム設定")) &&
+                return c->payloads(QStringLiteral("SYM")).contains(zb::msg::GameSettingsHeading) &&
                        c->lines.size() >= 10;
             },
             5000);

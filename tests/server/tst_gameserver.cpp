@@ -1,10 +1,12 @@
 #include "banlist.h"
+#include "messages.h"
 #include "serverfixture.h"
+#include "wiretexts.h"
 
 using namespace zb;
 
 namespace {
-const QString kSettingsLine = QStringLiteral("SYM プレイヤー上限:8人 ラウンド数:3回　乱数制御:OFF");
+const QString kSettingsLine = QStringLiteral("SYM ") + msg::settingsLine(8, 3, false);
 QString nms(const QStringList &names)
 {
     QString out;
@@ -27,7 +29,7 @@ class TstGameServer : public ServerFixture {
         QTest::addColumn<QString>("passwordLog");
         QTest::newRow("no password") << QString() << QStringLiteral("anything") << QString();
         QTest::newRow("right password")
-            << QStringLiteral("pw") << QStringLiteral("pw") << QStringLiteral("0のパスワードが一致");
+            << QStringLiteral("pw") << QStringLiteral("pw") << msg::passwordMatched(0);
     }
     void handshake()
     {
@@ -41,22 +43,22 @@ class TstGameServer : public ServerFixture {
         alice->join(QStringLiteral("alice"), clientPassword);
         const QStringList expected{
             QStringLiteral("NUM 0"),
-            QStringLiteral("SYM alice が参加しました"),
+            QStringLiteral("SYM ") + msg::playerJoined(QStringLiteral("alice")),
             nms({QStringLiteral("alice")}),
             QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:"),
             QStringLiteral("SCR 0:0:0:0:0:0:0:0:"),
             QStringLiteral("SND connect"),
-            QStringLiteral("SYM 現在の使用辞書一覧"),
-            QStringLiteral("SYM 内蔵辞書:"),
-            QStringLiteral("SYM 現在のゲーム設定"),
+            QStringLiteral("SYM ") + msg::DictionaryListHeading,
+            QStringLiteral("SYM ") + msg::BuiltInDictionaryName + QLatin1Char(':'),
+            QStringLiteral("SYM ") + msg::GameSettingsHeading,
             kSettingsLine,
         };
         QTRY_COMPARE(alice->lines, expected);
-        QVERIFY(logged(sys(QStringLiteral("0クライアントが接続、Name,Version受信待ち..."))));
-        QVERIFY(logged(sys(QStringLiteral("0クライアントのVersion: 1.16"))));
-        QVERIFY(logged(sys(QStringLiteral("0クライアントの名前はaliceです"))));
+        QVERIFY(logged(sys(msg::clientConnected(0))));
+        QVERIFY(logged(sys(msg::clientVersion(0, QStringLiteral("1.16")))));
+        QVERIFY(logged(sys(msg::clientName(0, QStringLiteral("alice")))));
         QVERIFY(logged(sys(QStringLiteral("127.0.0.2"))));
-        QCOMPARE(logged(sys(QStringLiteral("0のパスワードが一致"))), !passwordLog.isEmpty());
+        QCOMPARE(logged(sys(msg::passwordMatched(0))), !passwordLog.isEmpty());
         QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
         QCOMPARE(m_server->joinTimer(0), -1);
         QCOMPARE(m_server->playerLabel(0), QStringLiteral("alice Score: 0"));
@@ -68,7 +70,7 @@ class TstGameServer : public ServerFixture {
         QTRY_COMPARE(bob->lines.size(), 10);
         QCOMPARE(bob->lines.first(), QStringLiteral("NUM 1"));
         QTRY_COMPARE(alice->lines,
-                     (QStringList{QStringLiteral("SYM bob が参加しました"),
+                     (QStringList{QStringLiteral("SYM ") + msg::playerJoined(QStringLiteral("bob")),
                                   nms({QStringLiteral("alice"), QStringLiteral("bob")}),
                                   QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:"),
                                   QStringLiteral("SCR 0:0:0:0:0:0:0:0:"), QStringLiteral("SND connect")}));
@@ -84,15 +86,15 @@ class TstGameServer : public ServerFixture {
         TestClient *mallory = connectClient(3);
         mallory->join(QStringLiteral("mallory"), QStringLiteral("guess"));
         QTRY_VERIFY(mallory->has(QStringLiteral("NSP null")));
-        QTRY_VERIFY(alice->has(QStringLiteral("SYM パスワード不一致の接続がありました")));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + wire::PasswordMismatch));
         QTRY_VERIFY2(alice->has(QStringLiteral("RDY NG:PSW:NG:NG:NG:NG:NG:NG:")),
                      qPrintable(alice->lines.join(QLatin1Char('|'))));
         // Still admitted by its NAM, with the mark kept.
-        QTRY_VERIFY(alice->has(QStringLiteral("SYM mallory が参加しました")));
-        QVERIFY(logged(sys(QStringLiteral("1のパスワードが違います！"))));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerJoined(QStringLiteral("mallory"))));
+        QVERIFY(logged(sys(msg::passwordWrong(1))));
         // The server closes it; everybody sees it go.
         QTRY_VERIFY(mallory->closed());
-        QTRY_VERIFY(alice->has(QStringLiteral("SYM mallory が退室しました")));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("mallory"))));
         QTRY_VERIFY(!m_server->slotBusy(1));
     }
 
@@ -104,16 +106,15 @@ class TstGameServer : public ServerFixture {
         TestClient *old = connectClient(3);
         old->join(QStringLiteral("old"), QString(), QStringLiteral("1.15"));
         QTRY_VERIFY(old->closed());
-        QCOMPARE(
-            old->lines.mid(0, 4),
-            (QStringList{QStringLiteral("SYM バージョン違いの接続がありました"),
-                         QStringLiteral("SYM バージョンをあわせてください、サーバーのバージョンは1.16です"),
-                         QStringLiteral("RDY NG:VER:NG:NG:NG:NG:NG:NG:"), QStringLiteral("NST null")}));
-        QVERIFY(logged(sys(QStringLiteral("バージョンが違うので対戦できません！"))));
-        QVERIFY(logged(sys(QStringLiteral("バージョン違いなのでキックします"))));
+        QCOMPARE(old->lines.mid(0, 4),
+                 (QStringList{QStringLiteral("SYM ") + wire::VersionMismatch,
+                              QStringLiteral("SYM ") + msg::versionAdvice(QStringLiteral("1.16")),
+                              QStringLiteral("RDY NG:VER:NG:NG:NG:NG:NG:NG:"), QStringLiteral("NST null")}));
+        QVERIFY(logged(sys(msg::VersionMismatch)));
+        QVERIFY(logged(sys(msg::VersionKick)));
         // The name was recorded before the refusal.
-        QTRY_VERIFY(alice->has(QStringLiteral("SYM old が退室しました")));
-        QVERIFY(!alice->has(QStringLiteral("SYM old が参加しました")));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("old"))));
+        QVERIFY(!alice->has(QStringLiteral("SYM ") + msg::playerJoined(QStringLiteral("old"))));
         QCOMPARE(m_server->GetPlayerCnt(), 1);
     }
 
@@ -126,14 +127,13 @@ class TstGameServer : public ServerFixture {
             joinClient(2 + i, QStringLiteral("p%1").arg(i));
         QCOMPARE(m_server->GetPlayerCnt(), 3);
         TestClient *late = connectClient(9);
-        QTRY_VERIFY(logged(sys(QStringLiteral("満員中に接続してきました"))));
+        QTRY_VERIFY(logged(sys(msg::RoomFullConnected)));
         QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [7] [-1]").arg(m_port));
         late->join(QStringLiteral("late"));
         QTRY_VERIFY(late->closed());
-        QCOMPARE(late->lines,
-                 QStringList{QStringLiteral("SYM サーバーが満員です！しばらくしてから再接続してください")});
-        QVERIFY(logged(sys(QStringLiteral("満員のお知らせを送信"))));
-        QTRY_VERIFY(logged(sys(QStringLiteral("満員のお知らせを送信完了。切断しました。"))));
+        QCOMPARE(late->lines, QStringList{QStringLiteral("SYM ") + wire::RoomFull});
+        QVERIFY(logged(sys(msg::RoomFullSent)));
+        QTRY_VERIFY(logged(sys(msg::RoomFullDone)));
         QVERIFY(!m_server->slotBusy(3));
         QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(m_port));
     }
@@ -149,14 +149,10 @@ class TstGameServer : public ServerFixture {
             connectClient(3 + i);
         QTRY_VERIFY(m_server->slotBusy(7));
         TestClient *ninth = connectClient(20);
-        QTRY_VERIFY(logged(sys(QStringLiteral("満員中に接続してきました"))));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            logged(sys(
-                QStringLiteral("満員お知らせサーバーに不正なクライアントが接続してきたのでキックしました"))),
-            5000);
+        QTRY_VERIFY(logged(sys(msg::RoomFullConnected)));
+        QTRY_VERIFY_WITH_TIMEOUT(logged(sys(msg::RoomFullStrangerKicked)), 5000);
         QTRY_VERIFY(ninth->closed());
-        QTRY_VERIFY(logged(
-            sys(QStringLiteral("ゼンブリル以外の不正なクライアントが接続してきたのでキックしました [7]"))));
+        QTRY_VERIFY(logged(sys(msg::strangerKicked(7))));
         QVERIFY(logged(sys(QStringLiteral("127.0.0.9"))));
         for (int i = 1; i < 8; ++i)
             QTRY_VERIFY(!m_server->slotBusy(i));
@@ -194,13 +190,14 @@ class TstGameServer : public ServerFixture {
         m_server->kick(1, withBan);
         QTRY_VERIFY(taro->closed());
         // Told why, last thing before the close.
-        QCOMPARE(taro->lines.last(), withBan ? QStringLiteral("SYM ホストにBANされました")
-                                             : QStringLiteral("SYM ホストにキックされました"));
-        QVERIFY(!taro->has(QStringLiteral("SYM taro が退室しました")));
-        QTRY_COMPARE(alice->lines,
-                     (QStringList{QStringLiteral("SYM taro が退室しました"), QStringLiteral("SND disconnect"),
-                                  nms({QStringLiteral("alice")}), QStringLiteral("RET null"),
-                                  QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:")}));
+        QCOMPARE(taro->lines.last(), withBan ? QStringLiteral("SYM ") + wire::BannedByHost
+                                             : QStringLiteral("SYM ") + wire::KickedByHost);
+        QVERIFY(!taro->has(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("taro"))));
+        QTRY_COMPARE(
+            alice->lines,
+            (QStringList{QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("taro")),
+                         QStringLiteral("SND disconnect"), nms({QStringLiteral("alice")}),
+                         QStringLiteral("RET null"), QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:")}));
         QFile ban(BanList::path());
         if (!withBan) {
             QVERIFY(!ban.exists());
@@ -212,7 +209,7 @@ class TstGameServer : public ServerFixture {
         again->join(QStringLiteral("taro2"));
         if (withBan) {
             QTRY_VERIFY(again->closed());
-            QVERIFY(logged(sys(QStringLiteral("BAN対象なのでキックします"))));
+            QVERIFY(logged(sys(msg::BannedKick)));
             QCOMPARE(m_server->GetPlayerCnt(), 1);
         } else {
             QTRY_COMPARE(m_server->playerName(1), QStringLiteral("taro2"));
@@ -285,7 +282,7 @@ class TstGameServer : public ServerFixture {
         TestClient *twin = connectClient(2);
         twin->join(QStringLiteral("twin"));
         QTRY_VERIFY(twin->closed());
-        QVERIFY(logged(sys(QStringLiteral("同一IPの接続があるのでキックします"))));
+        QVERIFY(logged(sys(msg::SameAddressKick)));
         QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
         QVERIFY(alice->connected());
         QCOMPARE(m_server->GetPlayerCnt(), 1);
@@ -301,10 +298,11 @@ class TstGameServer : public ServerFixture {
         QTRY_COMPARE(m_server->playerReady(2), QStringLiteral("OK"));
         alice->lines.clear();
         carol->close();
-        QTRY_COMPARE(alice->lines, (QStringList{QStringLiteral("SYM carol が退室しました"),
-                                                QStringLiteral("SND disconnect"),
-                                                nms({QStringLiteral("alice"), QStringLiteral("bob")})}));
-        QVERIFY(logged(sys(QStringLiteral("クライアント2が切断"))));
+        QTRY_COMPARE(alice->lines,
+                     (QStringList{QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("carol")),
+                                  QStringLiteral("SND disconnect"),
+                                  nms({QStringLiteral("alice"), QStringLiteral("bob")})}));
+        QVERIFY(logged(sys(msg::clientDisconnected(2))));
         QCOMPARE(m_server->playerReady(2), QStringLiteral("NG"));
         // One player left: back to the ready stage.
         alice->lines.clear();
@@ -386,7 +384,7 @@ class TstGameServer : public ServerFixture {
         alice->lines.clear();
         bob->sendRaw("\r\nmsg lower\r\nSYM note\r\nSND\r\n");
         QTRY_VERIFY(logged(sys(QStringLiteral("note"))));
-        QTRY_COMPARE(m_log.count(QStringLiteral("<system> 不正なコマンドを受信しました、放置します")), 3);
+        QTRY_COMPARE(m_log.count(QLatin1Char('<') + msg::BadCommandIgnored), 3);
         QVERIFY(logged(sys(QStringLiteral("lower"))));
         QVERIFY(logged(sys(QString())));
         QVERIFY(bob->connected());
@@ -400,9 +398,12 @@ class TstGameServer : public ServerFixture {
         alice->lines.clear();
         m_server->announce(QString());
         m_server->announce(QStringLiteral("まもなく開始"));
-        QTRY_COMPARE(alice->lines, QStringList{QStringLiteral("SYM <サーバーからお知らせ> まもなく開始")});
-        QVERIFY(m_log.contains(QStringLiteral("<サーバーからのお知らせ> まもなく開始")));
-        QVERIFY(m_server->logText().endsWith(QStringLiteral(" <サーバーからのお知らせ> まもなく開始\r\n")));
+        QTRY_COMPARE(alice->lines,
+                     QStringList{QStringLiteral("SYM ") + msg::announcement(QStringLiteral("まもなく開始"))});
+        QVERIFY(m_log.contains(QLatin1Char('<') + msg::announcementLog(QStringLiteral("まもなく開始"))));
+        QVERIFY(m_server->logText().endsWith(QStringLiteral(" <") +
+                                             msg::announcementLog(QStringLiteral("まもなく開始")) +
+                                             QStringLiteral("\r\n")));
     }
 
     void oversizedLine()
@@ -413,8 +414,8 @@ class TstGameServer : public ServerFixture {
         alice->lines.clear();
         flood->sendRaw(QByteArray(LineFramer::DefaultCap + 1024, 'x'));
         QTRY_VERIFY(flood->closed());
-        QVERIFY(logged(sys(QStringLiteral("クライアント1の送信した行が長すぎるので切断します"))));
-        QTRY_VERIFY(alice->has(QStringLiteral("SYM flood が退室しました")));
+        QVERIFY(logged(sys(msg::clientLineTooLong(1))));
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("flood"))));
     }
 
     void stalledReader()
@@ -427,7 +428,7 @@ class TstGameServer : public ServerFixture {
         // Stop reading: Qt leaves the data in the kernel once its buffer is full.
         stalled->socket().setReadBufferSize(1);
         const QString payload = QStringLiteral("0:3:") + QString(200000, QLatin1Char('1'));
-        const QString cut = sys(QStringLiteral("クライアント0の送信が多すぎるので切断します"));
+        const QString cut = sys(msg::clientFlooding(0));
         // The flood must outlast several moderation ticks, however fast the server reads.
         QElapsedTimer flooding;
         flooding.start();
@@ -438,7 +439,7 @@ class TstGameServer : public ServerFixture {
         }
         QTRY_VERIFY(logged(cut));
         QTRY_VERIFY(sender->closed());
-        QVERIFY(!logged(sys(QStringLiteral("クライアント1が受信しないので切断します"))));
+        QVERIFY(!logged(sys(msg::clientNotReading(1))));
         QCOMPARE(m_server->playerName(1), QStringLiteral("stalled"));
     }
 
@@ -498,10 +499,10 @@ class TstGameServer : public ServerFixture {
         s.playerMaxIndex = 0;
         QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::Started);
         QCOMPARE(server.settings().roomName, QStringLiteral("部屋"));
-        QCOMPARE(server.settings().comment, QStringLiteral("無し"));
+        QCOMPARE(server.settings().comment, msg::DefaultComment);
         QCOMPARE(server.captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(s.port));
         QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("部屋"));
-        QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("無し"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), msg::DefaultComment);
         QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), s.port);
         QCOMPARE(SettingsStore::read(QStringLiteral("PlayerMax")), QStringLiteral("0"));
 
@@ -514,8 +515,7 @@ class TstGameServer : public ServerFixture {
         s.questionControl = true;
         QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::Reapplied);
         QCOMPARE(server.RoundMax(), 5);
-        QCOMPARE(server.settings().settingsLine(),
-                 QStringLiteral("プレイヤー上限:3人 ラウンド数:5回　乱数制御:ON"));
+        QCOMPARE(server.settings().settingsLine(), msg::settingsLine(3, 5, true));
         QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
 
         const ServerSettings stored = ServerSettings::LoadSettings();

@@ -90,7 +90,7 @@ class TstRoundEngine : public ServerFixture {
         for (int i : {1, 4, 6})
             c[i]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
         QTRY_VERIFY(m_server->GameRunning());
-        QVERIFY(m_log.contains(sys(QStringLiteral("全員準備 完了したのでゲームを開始します"))));
+        QVERIFY(m_log.contains(sys(msg::AllReady)));
         QCOMPARE(m_server->TimeLeft(), 125);
         for (int turn = 0; turn < 6; ++turn) {
             tickTo(120);
@@ -108,25 +108,25 @@ class TstRoundEngine : public ServerFixture {
             if (p.contains(QStringLiteral("秒後に"))) announcements << p;
         }
         QCOMPARE(announcements, (QStringList{
-                                    QStringLiteral("5秒後に1回目のゲームが始まります ラウンド[1/2]"),
-                                    QStringLiteral("10秒後に2回目のゲームが始まります ラウンド[1/2]"),
-                                    QStringLiteral("10秒後に3回目のゲームが始まります ラウンド[1/2]"),
-                                    QStringLiteral("10秒後に4回目のゲームが始まります ラウンド[2/2]"),
-                                    QStringLiteral("10秒後に5回目のゲームが始まります ラウンド[2/2]"),
-                                    QStringLiteral("10秒後に6回目のゲームが始まります ラウンド[2/2]"),
+                                    msg::firstTurnSoon(1, msg::roundSuffix(1, 2)),
+                                    msg::nextTurnSoon(2, msg::roundSuffix(1, 2)),
+                                    msg::nextTurnSoon(3, msg::roundSuffix(1, 2)),
+                                    msg::nextTurnSoon(4, msg::roundSuffix(2, 2)),
+                                    msg::nextTurnSoon(5, msg::roundSuffix(2, 2)),
+                                    msg::nextTurnSoon(6, msg::roundSuffix(2, 2)),
                                 }));
-        QCOMPARE(watcher->count(QStringLiteral("SYM 時間切れ！正解者は居ませんでした 「りんご」")), 6);
+        QCOMPARE(watcher->count(QStringLiteral("SYM ") + msg::timeUp(QStringLiteral("りんご"))), 6);
         QCOMPARE(watcher->count(QStringLiteral("SND ng")), 6);
         QCOMPARE(watcher->count(QStringLiteral("SND question")), 6);
         // Nobody scored: no winner, and everybody hears the game end as a loss.
         const QStringList end =
-            watcher->lines.mid(watcher->lines.indexOf(QStringLiteral("SYM ゲーム終了！")));
-        QCOMPARE(end, (QStringList{QStringLiteral("SYM ゲーム終了！"),
-                                   QStringLiteral("SYM 今回は優勝者がいませんでした"),
-                                   QStringLiteral("SND lose"), QStringLiteral("RET null"), kAllNg}));
+            watcher->lines.mid(watcher->lines.indexOf(QStringLiteral("SYM ") + msg::GameOver));
+        QCOMPARE(end,
+                 (QStringList{QStringLiteral("SYM ") + msg::GameOver, QStringLiteral("SYM ") + msg::NoWinner,
+                              QStringLiteral("SND lose"), QStringLiteral("RET null"), kAllNg}));
         QTRY_VERIFY(c[6]->has(QStringLiteral("SND lose")));
         QVERIFY(!c[6]->has(QStringLiteral("SND win")));
-        QVERIFY(m_log.contains(sys(QStringLiteral("今回は優勝者がいませんでした"))));
+        QVERIFY(m_log.contains(sys(msg::NoWinner)));
         QCOMPARE(m_server->TimeLeft(), -1);
         QCOMPARE(m_server->DrawerSlot(), 0);
         QCOMPARE(m_server->highlightedSlot(), -1);
@@ -142,7 +142,7 @@ class TstRoundEngine : public ServerFixture {
         sync(bob, alice);
         tickTo(120);
         QTRY_VERIFY(alice->has(QStringLiteral("QST 0:りんご")));
-        QCOMPARE(m_server->questionLabel(), QStringLiteral("？？？"));
+        QCOMPARE(m_server->questionLabel(), msg::HiddenQuestion);
         QCOMPARE(m_server->highlightedSlot(), 0);
         bob->send(QStringLiteral("MSG"), QStringLiteral("りんご")); // at 120 itself: no hit
         sync(bob, alice);
@@ -156,19 +156,21 @@ class TstRoundEngine : public ServerFixture {
         sync(bob, alice);
         QCOMPARE(
             alice->lines.mid(0, 8),
-            (QStringList{QStringLiteral("MSG 1:りんご"), QStringLiteral("SYM p1 が正解！「りんご」+ 37点"),
-                         QStringLiteral("SYM 絵を描いた人 p0 + 37点"), QStringLiteral("SND ok"),
-                         QStringLiteral("QOK 1"), QStringLiteral("SCR 37:37:0:0:0:0:0:0:"),
-                         QStringLiteral("SYM 10秒後に2回目のゲームが始まります ラウンド[1/3]"),
-                         QStringLiteral("MSG 1:りんご")}));
+            (QStringList{
+                QStringLiteral("MSG 1:りんご"),
+                QStringLiteral("SYM ") + msg::guessed(QStringLiteral("p1"), QStringLiteral("りんご"), 37),
+                QStringLiteral("SYM ") + msg::drawerScored(QStringLiteral("p0"), 37),
+                QStringLiteral("SND ok"), QStringLiteral("QOK 1"), QStringLiteral("SCR 37:37:0:0:0:0:0:0:"),
+                QStringLiteral("SYM ") + msg::nextTurnSoon(2, msg::roundSuffix(1, 3)),
+                QStringLiteral("MSG 1:りんご")}));
         QCOMPARE(alice->count(QStringLiteral("QOK 1")), 1);
         QCOMPARE(m_server->playerScore(0), 37);
         QCOMPARE(m_server->playerScore(1), 37);
         QCOMPARE(m_server->TimeLeft(), 130);
         QCOMPARE(m_server->questionLabel(), QStringLiteral("りんご"));
         QCOMPARE(m_server->playerLabel(1), QStringLiteral("p1 Score: 37"));
-        QVERIFY(m_log.contains(sys(QStringLiteral("p1が正解"))));
-        QVERIFY(m_log.contains(sys(QStringLiteral("10秒後に2回目のゲーム開始 ラウンド[1/3]"))));
+        QVERIFY(m_log.contains(sys(msg::guessedLog(QStringLiteral("p1")))));
+        QVERIFY(m_log.contains(sys(msg::nextTurnLog(2, msg::roundSuffix(1, 3)))));
         tickTo(120);
         QTRY_VERIFY(alice->has(QStringLiteral("QST 1:りんご")));
     }
@@ -236,9 +238,8 @@ class TstRoundEngine : public ServerFixture {
         QStringList shown;
         for (const auto &args : labels)
             shown << args.first().toString();
-        QCOMPARE(shown,
-                 (QStringList{QStringLiteral("？？？"), QStringLiteral("○○○○"), QStringLiteral("す○○○"),
-                              QStringLiteral("す○○う"), QStringLiteral("すいとう")}));
+        QCOMPARE(shown, (QStringList{msg::HiddenQuestion, QStringLiteral("○○○○"), QStringLiteral("す○○○"),
+                                     QStringLiteral("す○○う"), QStringLiteral("すいとう")}));
     }
 
     void drawerLeavesAndComesBack_data()
@@ -298,12 +299,12 @@ class TstRoundEngine : public ServerFixture {
         QCOMPARE(drawers.join(QString()), QStringLiteral("012012012"));
         QCOMPARE(rounds, (QStringList{"1[1/3]", "2[1/3]", "3[1/3]", "4[2/3]", "5[2/3]", "6[2/3]", "7[3/3]",
                                       "8[3/3]", "9[3/3]"}));
-        const QString leftNotice = QStringLiteral("SYM 出題者が退室したので次の問題に進みます「りんご」");
+        const QString leftNotice = QStringLiteral("SYM ") + msg::drawerLeft(QStringLiteral("りんご"));
         QCOMPARE(watcher->count(leftNotice), midTurn ? 1 : 0);
         QCOMPARE(watcher->count(QStringLiteral("SND ng")), 8);
         if (midTurn)
             QCOMPARE(watcher->lines.at(watcher->lines.indexOf(leftNotice) + 1), QStringLiteral("SND ng"));
-        QVERIFY(watcher->has(QStringLiteral("SYM 優勝者は %1 でした！おめでとう！").arg(winner)));
+        QVERIFY(watcher->has(QStringLiteral("SYM ") + msg::winner(winner)));
     }
 
     void everybodyStillToDrawLeavesInTheLeadIn()
@@ -328,7 +329,7 @@ class TstRoundEngine : public ServerFixture {
         QCOMPARE(m_server->DrawerSlot(), 1);
         timeOut();
         QVERIFY(!m_server->GameRunning());
-        QTRY_VERIFY(p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QTRY_VERIFY(p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
         QCOMPARE(p[0]->payloads(QStringLiteral("QST")).size(), 4);
     }
 
@@ -345,7 +346,7 @@ class TstRoundEngine : public ServerFixture {
         p[2]->close();
         QTRY_VERIFY(p[0]->has(QStringLiteral("RET null")));
         QCOMPARE(p[0]->lines.last(), kAllNg);
-        QVERIFY(!p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QVERIFY(!p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
         QVERIFY(!m_server->GameRunning());
         QCOMPARE(m_server->TimeLeft(), -1);
     }
@@ -436,7 +437,7 @@ class TstRoundEngine : public ServerFixture {
         // Everybody drew twice and guessed twice: 6 turns' seconds split evenly.
         const QStringList finalScores = p[0]->payloads(QStringLiteral("SCR")).last().split(QLatin1Char(':'));
         QVERIFY(finalScores.value(0).toInt() > 0);
-        QVERIFY(p[0]->has(QStringLiteral("SYM ゲーム終了！")));
+        QVERIFY(p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
         QCOMPARE(p[0]->lines.last(), kAllNg);
     }
 

@@ -64,11 +64,12 @@ class TstServerLobby : public ServerFixture {
         QCOMPARE(StatusRecord::field(record, QStringLiteral("port=")), QString::number(m_port));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("password=")), QStringLiteral("pw"));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("roomname=")), QStringLiteral("部屋"));
-        QCOMPARE(StatusRecord::field(record, QStringLiteral("comment=")), QStringLiteral("無し"));
-        QCOMPARE(StatusRecord::field(record, QStringLiteral("zbq=")), QStringLiteral("内蔵辞書:"));
+        QCOMPARE(StatusRecord::field(record, QStringLiteral("comment=")), msg::DefaultComment);
+        QCOMPARE(StatusRecord::field(record, QStringLiteral("zbq=")),
+                 msg::BuiltInDictionaryName + QLatin1Char(':'));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("playercount=")), QStringLiteral("0"));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("playermax=")), QStringLiteral("8"));
-        QVERIFY(logged(sys(QStringLiteral("ロビーサーバーに接続しました"))));
+        QVERIFY(logged(sys(msg::LobbyConnected)));
 
         // The 30-tick check reports a changed player count.
         TestClient *alice = joinClient(2, QStringLiteral("alice"), QStringLiteral("pw"));

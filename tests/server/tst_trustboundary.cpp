@@ -4,11 +4,12 @@
 #include "roundengine.h"
 #include "serverfixture.h"
 #include "textclean.h"
+#include "wiretexts.h"
 
 using namespace zb;
 
 namespace {
-const QString kFull = QStringLiteral("SYM サーバーが満員です！しばらくしてから再接続してください");
+const QString kFull = QStringLiteral("SYM ") + wire::RoomFull;
 
 QString stroke(int points)
 {
@@ -57,7 +58,7 @@ class TstTrustBoundary : public ServerFixture {
         alice->send(QStringLiteral("MSG"), QStringLiteral("secret"));
         QTRY_VERIFY(twin->closed());
         QTRY_VERIFY(banned->closed());
-        QVERIFY(logged(sys(QStringLiteral("BAN対象なのでキックします"))));
+        QVERIFY(logged(sys(msg::BannedKick)));
         // The join time-out ends the lurker without a word to the room.
         QTRY_VERIFY(lurker->closed());
         QCOMPARE(lurker->lines, QStringList{QStringLiteral("NUM 2")});
@@ -86,10 +87,10 @@ class TstTrustBoundary : public ServerFixture {
             QVERIFY(c->has(QStringLiteral("NSP null")));
         }
         for (const QString &name : {QStringLiteral("mallory"), QStringLiteral("sneak")}) {
-            QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + name + QStringLiteral(" が退室しました")));
-            QVERIFY(alice->has(QStringLiteral("SYM ") + name + QStringLiteral(" が参加しました")));
+            QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerLeft(name)));
+            QVERIFY(alice->has(QStringLiteral("SYM ") + msg::playerJoined(name)));
         }
-        QCOMPARE(alice->count(QStringLiteral("SYM パスワード不一致の接続がありました")), 2);
+        QCOMPARE(alice->count(QStringLiteral("SYM ") + wire::PasswordMismatch), 2);
         for (const QString &marks : alice->payloads(QStringLiteral("RDY")))
             QCOMPARE(marks.split(QLatin1Char(':')).value(2) == QLatin1String("OK"), false);
         QVERIFY(!bob->has(QStringLiteral("MSG 2:hi")));
@@ -101,8 +102,9 @@ class TstTrustBoundary : public ServerFixture {
             retry->join(QStringLiteral("retry"), QStringLiteral("guess"));
             QTRY_VERIFY(retry->closed());
         }
-        QTRY_COMPARE(alice->count(QStringLiteral("SYM retry が退室しました")), ConnectGuard::MaxConnects);
-        QCOMPARE(m_log.count(sys(QStringLiteral("接続が多すぎるので切断します"))), 1);
+        QTRY_COMPARE(alice->count(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("retry"))),
+                     ConnectGuard::MaxConnects);
+        QCOMPARE(m_log.count(sys(msg::TooManyConnections)), 1);
     }
 
     void versionIsPerConnection()
@@ -116,8 +118,8 @@ class TstTrustBoundary : public ServerFixture {
         TestClient *next = connectClient(4);
         next->send(QStringLiteral("NAM"), QStringLiteral("next"));
         QTRY_VERIFY(next->closed());
-        QVERIFY(logged(sys(QStringLiteral("バージョン違いなのでキックします"))));
-        QVERIFY(!alice->has(QStringLiteral("SYM next が参加しました")));
+        QVERIFY(logged(sys(msg::VersionKick)));
+        QVERIFY(!alice->has(QStringLiteral("SYM ") + msg::playerJoined(QStringLiteral("next"))));
     }
 
     void namesAreCleanedUniqueAndFixed()
@@ -273,9 +275,9 @@ class TstTrustBoundary : public ServerFixture {
         flood.start();
         QTRY_VERIFY_WITH_TIMEOUT(flooder->closed(), 20000);
         flood.stop();
-        QVERIFY(logged(sys(QStringLiteral("クライアント1の送信が多すぎるので切断します"))));
-        QCOMPARE(flooder->lines.last(), QStringLiteral("SYM 送信が多すぎるため切断されました"));
-        QTRY_VERIFY(alice->has(QStringLiteral("SYM flooder が退室しました")));
+        QVERIFY(logged(sys(msg::clientFlooding(1))));
+        QCOMPARE(flooder->lines.last(), QStringLiteral("SYM ") + wire::SentTooMuch);
+        QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("flooder"))));
         QVERIFY(alice->connected());
     }
 };

@@ -1,5 +1,7 @@
 #include "cp932.h"
+#include "messages.h"
 #include "testclient.h"
+#include "wiretexts.h"
 
 #include <QProcess>
 #include <QTcpServer>
@@ -72,7 +74,7 @@ class TstZbServer : public QObject {
         // Nobody is told to connect to a room that never opened.
         const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
         QVERIFY(out.contains(QStringLiteral("zbserver Ver.1.16")));
-        QVERIFY(!out.contains(QStringLiteral("ゼンブリルからの接続を待機します")));
+        QVERIFY(!out.contains(zb::msg::WaitingForPlayers));
     }
 
     void wholeGame()
@@ -91,7 +93,7 @@ class TstZbServer : public QObject {
         QString out;
         connect(&server, &QProcess::readyReadStandardOutput, this,
                 [&] { out += QString::fromLocal8Bit(server.readAllStandardOutput()); });
-        QTRY_VERIFY_WITH_TIMEOUT(out.contains(QStringLiteral("内蔵辞書を読み込みました")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(out.contains(zb::msg::BuiltInLoaded), 10000);
 
         QList<TestClient *> players;
         for (int i = 0; i < 3; ++i) {
@@ -106,22 +108,23 @@ class TstZbServer : public QObject {
             connect(&c->socket(), &QTcpSocket::connected, c,
                     [c, i] { c->join(QStringLiteral("p%1").arg(i)); });
             c->connectTo(port);
-            QTRY_VERIFY(c->has(QStringLiteral("SYM 現在のゲーム設定")));
+            QTRY_VERIFY(c->has(QStringLiteral("SYM ") + zb::msg::GameSettingsHeading));
         }
         QCOMPARE(players[0]->lines.first(), QStringLiteral("NUM 0"));
-        QVERIFY(players[2]->has(QStringLiteral("SYM プレイヤー上限:8人 ラウンド数:2回　乱数制御:OFF")));
+        QVERIFY(players[2]->has(QStringLiteral("SYM ") + zb::msg::settingsLine(8, 2, false)));
 
         server.write("say こんにちは\n");
         for (TestClient *c : players)
-            QTRY_VERIFY(c->has(QStringLiteral("SYM <サーバーからお知らせ> こんにちは")));
+            QTRY_VERIFY(c->has(QStringLiteral("SYM ") + zb::msg::announcement(QStringLiteral("こんにちは"))));
         for (TestClient *c : players)
             c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
         QTRY_VERIFY_WITH_TIMEOUT(players[0]->has(QStringLiteral("RET null")), 30000);
         QCOMPARE(players[0]->count(QStringLiteral("SND ok")), 6);
         QCOMPARE(players[0]->payloads(QStringLiteral("QST")).size(), 6);
-        QVERIFY(players[0]->has(QStringLiteral("SYM ゲーム終了！")));
-        QTRY_VERIFY(out.contains(QStringLiteral(" <system> 全員準備 完了したのでゲームを開始します\n")));
-        QVERIFY(out.contains(QStringLiteral(" <サーバーからのお知らせ> こんにちは\n")));
+        QVERIFY(players[0]->has(QStringLiteral("SYM ") + zb::msg::GameOver));
+        QTRY_VERIFY(out.contains(QStringLiteral(" <system> ") + zb::msg::AllReady + QLatin1Char('\n')));
+        QVERIFY(out.contains(QStringLiteral(" <") + zb::msg::announcementLog(QStringLiteral("こんにちは")) +
+                             QLatin1Char('\n')));
         QVERIFY(out.contains(QStringLiteral(" <system> 優勝者は ")));
         QVERIFY(!out.contains(QLatin1Char('\r')));
 
@@ -133,8 +136,8 @@ class TstZbServer : public QObject {
         // The operator bans the third player, who is told so and cannot come back.
         server.write("ban 2\n");
         QTRY_VERIFY(players[2]->closed());
-        QCOMPARE(players[2]->lines.last(), QStringLiteral("SYM ホストにBANされました"));
-        QTRY_VERIFY(players[0]->has(QStringLiteral("SYM p2 が退室しました")));
+        QCOMPARE(players[2]->lines.last(), QStringLiteral("SYM ") + wire::BannedByHost);
+        QTRY_VERIFY(players[0]->has(QStringLiteral("SYM ") + zb::msg::playerLeft(QStringLiteral("p2"))));
         QFile ban(dir.filePath(QStringLiteral("ban.txt")));
         QVERIFY(ban.open(QIODevice::ReadOnly));
         QCOMPARE(ban.readAll(), QByteArray("p2\t127.0.0.4\r\n\r\n"));

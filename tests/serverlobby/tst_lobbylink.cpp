@@ -1,5 +1,6 @@
 #include "joinlink.h"
 #include "lobbylink.h"
+#include "messages.h"
 #include "statusrecord.h"
 #include "textutil.h"
 
@@ -38,8 +39,8 @@ RoomStatus sampleRoom()
     RoomStatus s;
     s.port = QStringLiteral("27064");
     s.roomName = QStringLiteral("お絵かき部屋");
-    s.comment = QStringLiteral("無し");
-    s.dictionaryList = QStringLiteral("内蔵辞書:");
+    s.comment = msg::DefaultComment;
+    s.dictionaryList = msg::BuiltInDictionaryName + QLatin1Char(':');
     s.playerNames = {QStringLiteral("alice"),
                      QString(),
                      QStringLiteral("carol"),
@@ -85,16 +86,16 @@ class TstLobbyLink : public QObject {
         QSignalSpy system(&link, &LobbyLink::systemText);
         link.ConnectLobbyServer();
         QVERIFY(link.connecting());
-        QCOMPARE(link.statusText(), QStringLiteral("ロビーに接続処理中..."));
+        QCOMPARE(link.statusText(), msg::LobbyConnectingStatus);
         QTRY_COMPARE(lobby.lines.size(), 2);
         QCOMPARE(lobby.lines[0], (Line{QStringLiteral("NAM"), QStringLiteral("ZBSERVER")}));
         QCOMPARE(lobby.lines[1].command, QStringLiteral("STS"));
         QCOMPARE(UrlDecodeText(lobby.lines[1].payload), LobbyLink::buildRecord(sampleRoom()));
-        QCOMPARE(link.statusText(), QStringLiteral("ロビーに接続中"));
+        QCOMPARE(link.statusText(), msg::LobbyConnectedStatus);
         QCOMPARE(link.silence(), 0);
         QVERIFY(!link.connecting());
-        QCOMPARE(system.at(0).at(0).toString(), QStringLiteral("ロビーサーバーに接続中..."));
-        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーに接続しました"));
+        QCOMPARE(system.at(0).at(0).toString(), msg::LobbyConnecting);
+        QCOMPARE(system.at(1).at(0).toString(), msg::LobbyConnected);
 
         // The 30-second check reports only a changed player count.
         link.statusCheck(0);
@@ -141,10 +142,9 @@ class TstLobbyLink : public QObject {
         ticks(link, 20);
         QCOMPARE(link.silence(), -1);
         QVERIFY(!link.isConnected());
-        QCOMPARE(system.at(0).at(0).toString(),
-                 QStringLiteral("ロビーサーバーからの応答がないため切断しました"));
-        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーから切断"));
-        QCOMPARE(link.statusText(), QStringLiteral("ロビーサーバーから切断"));
+        QCOMPARE(system.at(0).at(0).toString(), msg::LobbySilent);
+        QCOMPARE(system.at(1).at(0).toString(), msg::LobbyDisconnected);
+        QCOMPARE(link.statusText(), msg::LobbyDisconnected);
         // With no lobby connected, a stray CHK starts no watch.
         link.noteCheck();
         QCOMPARE(link.silence(), -1);
@@ -164,11 +164,11 @@ class TstLobbyLink : public QObject {
         link.ConnectLobbyServer();
         QTRY_VERIFY(!link.connecting());
         QCOMPARE(system.size(), 3);
-        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーに接続できませんでした"));
-        QCOMPARE(system.at(2).at(0).toString(), QStringLiteral("現在ロビーサーバーが停止しているようです"));
+        QCOMPARE(system.at(1).at(0).toString(), msg::LobbyUnreachable);
+        QCOMPARE(system.at(2).at(0).toString(), msg::LobbySeemsDown);
 
         ticks(link, 1);
-        QCOMPARE(link.statusText(), QStringLiteral("ロビーに接続リトライ待ち - 119"));
+        QCOMPARE(link.statusText(), msg::lobbyRetryStatus(119));
         // Nothing happens while the server is not running or registration is off.
         link.tick(false, true);
         link.tick(true, false);
@@ -187,8 +187,8 @@ class TstLobbyLink : public QObject {
         system.clear();
         ticks(link, 1);
         QCOMPARE(link.retryWait(), LobbyLink::RetryWait);
-        QCOMPARE(system.at(0).at(0).toString(), QStringLiteral("ロビーサーバーから切断"));
-        QCOMPARE(system.at(1).at(0).toString(), QStringLiteral("ロビーサーバーに接続中..."));
+        QCOMPARE(system.at(0).at(0).toString(), msg::LobbyDisconnected);
+        QCOMPARE(system.at(1).at(0).toString(), msg::LobbyConnecting);
         QTRY_COMPARE(lobby.lines.size(), 2);
         QVERIFY(link.isConnected());
         // Connected: the countdown stands still.
@@ -207,7 +207,7 @@ class TstLobbyLink : public QObject {
         ticks(link, 1);
         // A malformed address fails at once, like a lobby that is down.
         QVERIFY(!link.connecting());
-        QCOMPARE(system.last().at(0).toString(), QStringLiteral("現在ロビーサーバーが停止しているようです"));
+        QCOMPARE(system.last().at(0).toString(), msg::LobbySeemsDown);
         link.shortenWait();
         QCOMPARE(link.retryWait(), 1);
         link.reset();
@@ -228,7 +228,7 @@ class TstLobbyLink : public QObject {
         QTRY_COMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0).at(1).toString(), QStringLiteral("ようこそ"));
         lobby.peer->socket()->disconnectFromHost();
-        QTRY_COMPARE(link.statusText(), QStringLiteral("ロビーサーバーから切断"));
+        QTRY_COMPARE(link.statusText(), msg::LobbyDisconnected);
         QCOMPARE(link.silence(), -1);
         // Sending while closed does nothing.
         link.SendDataLobby(QStringLiteral("CHK"), QStringLiteral("null"));
