@@ -1,5 +1,6 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "client/core/messages.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "gamewindowlayout.h"
@@ -91,7 +92,7 @@ void TestWindowGame::threeWindowsPlay()
         w->connectDialog()->txtName->setText(names.at(i));
         QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
         QTRY_VERIFY(w->client().isConnected());
-        QTRY_COMPARE(w->lblPlayer[i]->text(), names.at(i) + QStringLiteral("（自分）"));
+        QTRY_COMPARE(w->lblPlayer[i]->text(), names.at(i) + msg::OwnNameMark);
     }
     QTRY_COMPARE(windows[0]->lblPlayer[2]->text(), names.at(2));
     shoot(windows[0].get(), QStringLiteral("1-joined"));
@@ -104,8 +105,7 @@ void TestWindowGame::threeWindowsPlay()
     QElapsedTimer elapsed;
     elapsed.start();
     GameWindow *first = windows[0].get();
-    while (!first->txtSystem->toPlainText().contains(QStringLiteral("待機状態に戻ります")) &&
-           elapsed.elapsed() < 45000) {
+    while (!first->txtSystem->toPlainText().contains(msg::BackToWaiting) && elapsed.elapsed() < 45000) {
         QTest::qWait(10);
         const RoundState &round = first->client().round();
         if (!round.InGame || round.timeLimit() <= 100) continue;
