@@ -219,7 +219,13 @@ inline const QString Details = QStringLiteral("詳細");
 inline const QString BusyInGame =
     QStringLiteral("今は他のゲームに参加中です、そちらが終了してから参加してください");
 
-// Room list cells (the page's markup stays with the page).
+// Room list column headings and cells (the page's markup stays with the page).
+inline const QString RoomNameColumn = QStringLiteral("部屋名");
+inline const QString PasswordColumn = QStringLiteral("パス");
+inline const QString PlayersColumn = QStringLiteral("人数");
+inline const QString CommentColumn = QStringLiteral("コメント");
+inline const QString GameColumn = QStringLiteral("ゲーム");
+inline const QString DictionaryColumn = QStringLiteral("辞書");
 inline const QString BuiltInOnly = QStringLiteral("内蔵のみ");
 inline const QString ExtraDictionaries = QStringLiteral("追加あり");
 inline const QString NoPassword = QStringLiteral("無し");

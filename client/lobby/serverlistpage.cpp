@@ -47,30 +47,31 @@ ServerListPage::ServerListPage() : m_pageHtml(ServerListTemplate()) {}
 
 QString ServerListPage::ServerListTemplate()
 {
-    static const char *const lines[] = {
-        "<HTML>",
-        "<HEADER/>",
-        "<STYLE TYPE=text/css>A:link {color: #0000ff; text-decoration: none;}A:hover {color: "
-        "#ff0000;}</STYLE>",
-        "<CENTER>",
-        "<TABLE width=800 cellspacing=1 bgcolor=#404040>",
-        "  <TR bgcolor=#808080>",
-        "    <TD><B><FONT color=#ffffff>部屋名</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>パス</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>人数</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>コメント</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>ゲーム</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>辞書</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>Ver.</FONT></B></TD></TR>",
-        "    <SERVERLIST/>",
-        "</TABLE>",
-        "</CENTER>",
-        "<FOOTER/>",
-        "</HTML>",
+    const QString heading = QStringLiteral("    <TD><B><FONT color=#ffffff>%1</FONT></B></TD>");
+    const QStringList lines = {
+        QStringLiteral("<HTML>"),
+        QStringLiteral("<HEADER/>"),
+        QStringLiteral("<STYLE TYPE=text/css>A:link {color: #0000ff; text-decoration: none;}A:hover {color: "
+                       "#ff0000;}</STYLE>"),
+        QStringLiteral("<CENTER>"),
+        QStringLiteral("<TABLE width=800 cellspacing=1 bgcolor=#404040>"),
+        QStringLiteral("  <TR bgcolor=#808080>"),
+        heading.arg(msg::RoomNameColumn),
+        heading.arg(msg::PasswordColumn),
+        heading.arg(msg::PlayersColumn),
+        heading.arg(msg::CommentColumn),
+        heading.arg(msg::GameColumn),
+        heading.arg(msg::DictionaryColumn),
+        heading.arg(QStringLiteral("Ver.")) + QStringLiteral("</TR>"),
+        QStringLiteral("    <SERVERLIST/>"),
+        QStringLiteral("</TABLE>"),
+        QStringLiteral("</CENTER>"),
+        QStringLiteral("<FOOTER/>"),
+        QStringLiteral("</HTML>"),
     };
     QString page;
-    for (const char *line : lines)
-        page += QString::fromUtf8(line) + QStringLiteral("\r\n");
+    for (const QString &line : lines)
+        page += line + QStringLiteral("\r\n");
     return page;
 }
 

@@ -132,6 +132,8 @@ class TstLobbyPage : public QObject {
         QCOMPARE(lines.last(), QString());
         QCOMPARE(lines.at(1), QStringLiteral("<HEADER/>"));
         QCOMPARE(lines.at(5), QStringLiteral("  <TR bgcolor=#808080>"));
+        QCOMPARE(lines.at(6), QStringLiteral("    <TD><B><FONT color=#ffffff>") + msg::RoomNameColumn +
+                                  QStringLiteral("</FONT></B></TD>"));
         QCOMPARE(lines.at(12), QStringLiteral("    <TD><B><FONT color=#ffffff>Ver.</FONT></B></TD></TR>"));
         QCOMPARE(lines.at(13), QStringLiteral("    <SERVERLIST/>"));
         QCOMPARE(lines.at(17), QStringLiteral("</HTML>"));
