@@ -209,8 +209,7 @@ class TstClientPartsCore : public QObject {
         QTest::newRow("no drawer yet") << false << true << -2 << "x"
                                        << "w"
                                        << "";
-        QTest::newRow("masked word") << false << true << 1 << "x"
-                                     << "？？？"
+        QTest::newRow("masked word") << false << true << 1 << "x" << msg::HiddenWord
                                      << "20240309-070502 x 「？？？」.png";
     }
     void fileNames()
