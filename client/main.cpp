@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "commandlinejoin.h"
 #include "desktop.h"
 #include "fileutil.h"
@@ -35,7 +36,7 @@ struct Options {
 
     Options()
     {
-        parser.setApplicationDescription(QStringLiteral("ゼンブリル: the draw-and-guess game"));
+        parser.setApplicationDescription(zb::msg::ProgramDescription);
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({bind, dataDir, tick, lobby, openLobby});

@@ -1,5 +1,7 @@
 #include "settingsstore.h"
 
+#include "shared/messages.h"
+
 #include <QSettings>
 #include <memory>
 
@@ -18,8 +20,8 @@ std::unique_ptr<QSettings> open()
     if (!overrideFile().isEmpty())
         s = std::make_unique<QSettings>(overrideFile(), QSettings::IniFormat);
     else
-        s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                        QStringLiteral("ゼンブリル"), QStringLiteral("ゼンブリル"));
+        s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, msg::ProgramName,
+                                        msg::ProgramName);
     s->beginGroup(QStringLiteral("Option"));
     return s;
 }

@@ -1,5 +1,7 @@
 #include "standings.h"
 
+#include "shared/messages.h"
+
 #include <QStringList>
 #include <algorithm>
 
@@ -22,8 +24,7 @@ QStringList StandingLines(const QList<Standing> &ranking)
     QStringList lines;
     for (const Standing &s : ranking)
         // One pass: a name holding "%3" must stay as it is.
-        lines
-            << QStringLiteral("%1位 %2 %3点").arg(QString::number(s.rank), s.name, QString::number(s.score));
+        lines << msg::StandingLine.arg(QString::number(s.rank), s.name, QString::number(s.score));
     return lines;
 }
 

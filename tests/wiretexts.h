@@ -2,7 +2,8 @@
 
 // Texts whose exact spelling on the wire is what a test checks: a peer that
 // shows or matches them must keep seeing these bytes whatever the programs'
-// own headers say. Spelled out here once, not taken from the programs.
+// own headers say. Spelled out here once, not taken from the programs, so
+// that a changed constant fails.
 
 #include <QString>
 
@@ -20,6 +21,19 @@ inline const QString SentTooMuch = QStringLiteral("送信が多すぎるため�
 inline const QString PasswordMismatch = QStringLiteral("パスワード不一致の接続がありました");
 inline const QString VersionMismatch = QStringLiteral("バージョン違いの接続がありました");
 
-// ---- Lobby server (zblobby)
+// ---- Sent by a game server, recognised by the player's program
+
+// The game-over notice naming the winner: prefix + name + suffix.
+inline const QString WinnerNoticePrefix = QStringLiteral("優勝者は ");
+inline const QString WinnerNoticeSuffix = QStringLiteral(" でした！おめでとう！");
+inline QString winnerNotice(const QString &name)
+{
+    return WinnerNoticePrefix + name + WinnerNoticeSuffix;
+}
+inline const QString NoWinnerNotice = QStringLiteral("今回は優勝者がいませんでした");
+// %1: seconds (5 or 10), %2: turn, %3: round, %4: rounds.
+inline const QString NextTurnNotice = QStringLiteral("%1秒後に%2回目のゲームが始まります ラウンド[%3/%4]");
+// The name a room reports for its built-in dictionary.
+inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
 
 } // namespace wire

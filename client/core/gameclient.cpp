@@ -1,13 +1,12 @@
 #include "gameclient.h"
 
+#include "client/core/messages.h"
 #include "picturesaver.h"
 #include "protocol.h"
 
 namespace zb {
 
 namespace {
-const QString UnknownError = QStringLiteral("原因不明のエラーが発生しました、放置します");
-
 // A slot written as the first character of a payload.
 bool leadingSlot(const QString &payload, int &slot)
 {
@@ -101,7 +100,7 @@ void GameClient::wscSystem_Close()
 {
     m_connection.close();
     endGame();
-    emit systemText(QStringLiteral("切断されました"));
+    emit systemText(msg::Disconnected);
     requestSound(QStringLiteral("disconnect"));
     setBanner(false);
     m_round.InGame = false;
@@ -120,7 +119,7 @@ void GameClient::cmdReady_Click()
 bool GameClient::txtSend_Enter(const QString &input)
 {
     if (!isConnected()) {
-        emit systemText(QStringLiteral("接続されていません"));
+        emit systemText(msg::NotConnected);
         return false;
     }
     m_watch.userActed();
@@ -142,7 +141,7 @@ void GameClient::sendFill(int index)
 void GameClient::sendCountCheck()
 {
     if (m_watch.SendCountCheck()) {
-        emit systemText(QStringLiteral("連続チャット・クリア・塗りつぶししすぎにつき切断"));
+        emit systemText(msg::FloodDisconnect);
         wscSystem_Close();
     }
 }
@@ -151,11 +150,11 @@ void GameClient::tmrAutoDisConnect_Timer()
 {
     switch (m_watch.tick(isConnected(), m_players.GetPlayerCnt())) {
     case ActivityWatch::Tick::IdleWarning:
-        emit systemText(QStringLiteral("あと1分操作がないと切断されます"));
+        emit systemText(msg::IdleWarning);
         break;
     case ActivityWatch::Tick::IdleCut:
         wscSystem_Close();
-        emit systemText(QStringLiteral("10分間操作がされなかったので切断します"));
+        emit systemText(msg::IdleDisconnect);
         break;
     case ActivityWatch::Tick::Nothing:
         break;
@@ -241,12 +240,12 @@ void GameClient::setSaveReserve(bool on)
 void GameClient::turnEndSave()
 {
     if (m_saveReserve) {
-        emit systemText(QStringLiteral("保存予約ボタンが押されているので画像を保存します"));
+        emit systemText(msg::SavingReservedPicture);
         cmdSavePicture_Click();
         setSaveReserve(false);
     }
     if (m_autoSavePicture) {
-        emit systemText(QStringLiteral("自動保存設定がONなので画像を保存します"));
+        emit systemText(msg::SavingPictureAutomatically);
         cmdSavePicture_Click();
     }
 }
@@ -299,10 +298,10 @@ void GameClient::Cont(const QString &command, const QString &payload)
     } else if (command == cmd::Correct) {
         ok = handleQOK(payload);
     } else if (command == cmd::WrongVersion) {
-        emit systemText(QStringLiteral("バージョンを合わせてください"));
+        emit systemText(msg::WrongVersion);
         setReadyEnabled(false);
     } else if (command == cmd::WrongPassword) {
-        emit systemText(QStringLiteral("パスワードが違います"));
+        emit systemText(msg::WrongPassword);
         setReadyEnabled(false);
         wscSystem_Close();
     } else if (command == cmd::GameRunning) {
@@ -313,19 +312,19 @@ void GameClient::Cont(const QString &command, const QString &payload)
     } else if (command == cmd::GameOver) {
         m_round.stopClock();
         setReadyEnabled(true);
-        emit systemText(QStringLiteral("待機状態に戻ります"));
-        emit systemText(QStringLiteral("次のゲームを開始するには、準備完了ボタンを押してください"));
+        emit systemText(msg::BackToWaiting);
+        emit systemText(msg::PressReadyForNextGame);
         setBanner(true);
         m_round.InGame = false;
         endGame();
     } else if (command == cmd::Sound) {
         ok = handleSND(payload);
     } else {
-        emit systemText(QStringLiteral("不正なコマンドを受信しました、放置します"));
+        emit systemText(msg::BadCommand);
         return;
     }
     if (!ok) {
-        emit systemText(UnknownError);
+        emit systemText(msg::UnknownError);
         return;
     }
     // NUM too: the own panel is marked.
@@ -361,9 +360,8 @@ bool GameClient::handleQST(const QString &payload)
     m_qokSlot = -1;
     emit qokSlotChanged(-1);
     const QString name = m_players.name(drawer);
-    emit systemText(name + QStringLiteral(" の番です！絵を描いてください（お題の文字を書いてはいけません）"));
-    emit systemText(QStringLiteral("他の人は ") + name +
-                    QStringLiteral(" の描いた絵をひらがなで発言してください"));
+    emit systemText(msg::drawerTurn(name));
+    emit systemText(msg::guessersTurn(name));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "gameconnection.h"
 
+#include "client/core/messages.h"
 #include "protocol.h"
 #include "version.h"
 
@@ -26,7 +27,7 @@ GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new Li
     connect(socket, &QTcpSocket::errorOccurred, this, &GameConnection::onSocketGone);
     // A server that floods us is treated like one that went away.
     connect(m_line, &LineSocket::inputOverflow, this, [this] {
-        emit systemText(QStringLiteral("サーバーから長すぎる行を受信したので切断します"));
+        emit systemText(msg::ServerLineTooLong);
         onSocketGone();
     });
     connect(m_line, &LineSocket::outputOverflow, this, &GameConnection::onSocketGone);
@@ -35,15 +36,12 @@ GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new Li
 bool GameConnection::ConnectServer(const QString &ipPort, const QString &name, const QString &password)
 {
     if (m_state != State::Closed) {
-        emit systemText(
-            QStringLiteral("既にサーバーに接続しています。別のサーバーに接続するには先に切断してください"));
+        emit systemText(msg::AlreadyConnected);
         return false;
     }
     const ServerAddress address = ParseServerAddress(ipPort);
     if (!address.ok) {
-        emit systemText(QStringLiteral("接続先「%1」は正しくありません。アドレスとポートは半角の「:"
-                                       "」で区切ってください（例：192.168.0.2:27064、[::1]:27064）")
-                            .arg(ipPort));
+        emit systemText(msg::BadServerAddress.arg(ipPort));
         return false;
     }
     m_name = name;
@@ -52,12 +50,12 @@ bool GameConnection::ConnectServer(const QString &ipPort, const QString &name, c
     socket->abort();
     m_line->clearBuffer();
     if (!m_bind.isNull() && !socket->bind(m_bind)) {
-        emit systemText(QStringLiteral("アドレス %1 を使えないため接続できません").arg(m_bind.toString()));
+        emit systemText(msg::BindAddressUnusable.arg(m_bind.toString()));
         return false;
     }
     m_state = State::Connecting;
     socket->connectToHost(address.host, address.port);
-    emit systemText(QStringLiteral("サーバーに接続中..."));
+    emit systemText(msg::ConnectingToServer);
     m_timeout.start(5 * m_tickMs);
     return true;
 }
@@ -69,7 +67,7 @@ void GameConnection::onConnected()
     m_state = State::Connected;
     // Strokes and chat go out at once, not held back for the server's delayed acknowledgement.
     m_line->socket()->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    emit systemText(QStringLiteral("サーバーに接続しました"));
+    emit systemText(msg::ConnectedToServer);
     // The owner clears the canvas and shows the banner before the join lines go out.
     emit connectionEstablished();
     if (m_state != State::Connected) return;
@@ -81,10 +79,10 @@ void GameConnection::onConnected()
 void GameConnection::onTimeout()
 {
     if (m_state == State::Connecting) close();
-    emit systemText(QStringLiteral("サーバーに接続できませんでした"));
-    emit systemText(QStringLiteral("サーバーが立っていない可能性があります"));
-    emit systemText(QStringLiteral("サーバーの指定ポートが空いて居ない可能性があります"));
-    emit systemText(QStringLiteral("詳細はサーバーの設置者に問い合わせてください"));
+    emit systemText(msg::CannotConnectToServer);
+    emit systemText(msg::ServerMayBeDown);
+    emit systemText(msg::ServerPortMayBeClosed);
+    emit systemText(msg::AskServerHost);
 }
 
 void GameConnection::onSocketGone()

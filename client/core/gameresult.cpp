@@ -1,5 +1,6 @@
 #include "gameresult.h"
 
+#include "client/core/messages.h"
 #include "playerlist.h"
 
 #include <QRegularExpression>
@@ -17,10 +18,10 @@ QList<Standing> RankPlayers(const PlayerList &players)
 
 std::optional<QString> WinnerFromNotice(const QString &line)
 {
-    static const QString prefix = QStringLiteral("優勝者は ");
-    static const QString suffix = QStringLiteral(" でした！おめでとう！");
+    const QString &prefix = msg::WinnerNoticePrefix;
+    const QString &suffix = msg::WinnerNoticeSuffix;
     // A game in which nobody scored ends without a name.
-    if (line == QStringLiteral("今回は優勝者がいませんでした")) return QString();
+    if (line == msg::NoWinnerNotice) return QString();
     if (line.size() < prefix.size() + suffix.size() || !line.startsWith(prefix) || !line.endsWith(suffix))
         return std::nullopt;
     return line.mid(prefix.size(), line.size() - prefix.size() - suffix.size());
@@ -28,8 +29,7 @@ std::optional<QString> WinnerFromNotice(const QString &line)
 
 int TurnFromNotice(const QString &line)
 {
-    static const QRegularExpression notice(
-        QStringLiteral("^(?:5|10)秒後に(\\d{1,6})回目のゲームが始まります"));
+    static const QRegularExpression notice(msg::NextTurnNoticePattern);
     const QRegularExpressionMatch m = notice.match(line);
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }

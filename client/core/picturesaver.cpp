@@ -1,5 +1,6 @@
 #include "picturesaver.h"
 
+#include "client/core/messages.h"
 #include "fileutil.h"
 #include "gallery.h"
 #include "stroke.h"
@@ -26,12 +27,12 @@ QString safePart(const QString &text)
 
 QString savedLine(const QString &name)
 {
-    return QLatin1Char('[') + name + QStringLiteral("]を保存しました");
+    return msg::pictureSaved(name);
 }
 
 QString failedLine(const QString &name)
 {
-    return QLatin1Char('[') + name + QStringLiteral("]を保存できませんでした");
+    return msg::pictureNotSaved(name);
 }
 
 void chopCodePoint(QString &text)
@@ -44,9 +45,7 @@ void chopCodePoint(QString &text)
 
 QString drawerFileName(const QString &stamp, QString drawer, QString word)
 {
-    auto compose = [&] {
-        return stamp + QLatin1Char(' ') + drawer + QStringLiteral(" 「") + word + QStringLiteral("」.png");
-    };
+    auto compose = [&] { return msg::drawerPictureName(stamp, drawer, word); };
     // Long Japanese names can pass the byte limit of a file name even after the
     // 100-character cut; shorten the longer part until the name fits.
     QString name = compose();
@@ -61,8 +60,8 @@ QString drawerFileName(const QString &stamp, QString drawer, QString word)
 QString PictureSaver::PictureFileName(const QDateTime &now, const PictureContext &context)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (context.oekakiChatVisible) return stamp + QStringLiteral("  「お絵かきチャットモード」.png");
-    if (!context.connected) return stamp + QStringLiteral("  「ひとりで描いた絵」.png");
+    if (context.oekakiChatVisible) return stamp + msg::ChatModePictureSuffix;
+    if (!context.connected) return stamp + msg::OfflinePictureSuffix;
     if (context.drawerSlot < 0 || context.drawerSlot > 7) return {};
     return DrawerFileName(now, context.drawerName, context.questionCaption);
 }
@@ -136,7 +135,7 @@ QStringList PictureSaver::cmdSavePicture_Click(const QImage &canvas, const Pictu
                                                const QDateTime &now)
 {
     const QString name = PictureFileName(now, context);
-    if (name.isEmpty()) return {QStringLiteral("この絵は保存できません！")};
+    if (name.isEmpty()) return {msg::PictureCannotBeSaved};
     const QString folder = PictureFolder();
     MakePath(folder);
     if (SavePNG(canvas, QDir(folder).filePath(name))) return {savedLine(name)};
@@ -171,7 +170,7 @@ QStringList PictureSaver::saveGallery(const QList<GalleryPicture> &pictures)
         else
             lines << failedLine(name);
     }
-    lines << QStringLiteral("%1枚の絵をpngフォルダに保存しました").arg(saved);
+    lines << msg::PicturesSaved.arg(saved);
     return lines;
 }
 

@@ -1,5 +1,6 @@
 #include "playerlist.h"
 
+#include "client/core/messages.h"
 #include "protocol.h"
 #include "stroke.h"
 
@@ -60,11 +61,11 @@ int PlayerList::GetPlayerCnt() const
 
 ReadyLabel ReadyLabelFor(const QString &name, const QString &mark)
 {
-    if (name.isEmpty()) return {QStringLiteral("空き"), colorValue(0, 0, 0)};
-    if (mark == QLatin1String("OK")) return {QStringLiteral("準備完了"), colorValue(0, 0, 255)};
-    if (mark == cmd::Version) return {QStringLiteral("Ver違い"), colorValue(255, 0, 0)};
-    if (mark == cmd::Password) return {QStringLiteral("パス違い"), colorValue(255, 0, 0)};
-    return {QStringLiteral("準備中"), colorValue(128, 128, 255)};
+    if (name.isEmpty()) return {msg::EmptySeat, colorValue(0, 0, 0)};
+    if (mark == QLatin1String("OK")) return {msg::Ready, colorValue(0, 0, 255)};
+    if (mark == cmd::Version) return {msg::VersionMismatch, colorValue(255, 0, 0)};
+    if (mark == cmd::Password) return {msg::PasswordMismatch, colorValue(255, 0, 0)};
+    return {msg::NotReady, colorValue(128, 128, 255)};
 }
 
 } // namespace zb

@@ -1,10 +1,11 @@
 #include "roundstate.h"
 
+#include "client/core/messages.h"
 #include "letterhint.h"
 
 namespace zb {
 
-const QString RoundState::Hidden = QStringLiteral("？？？");
+const QString RoundState::Hidden = msg::HiddenWord;
 
 RoundState::RoundState(QObject *parent) : QObject(parent) {}
 
@@ -32,7 +33,7 @@ void RoundState::startTurn(int drawer, const QString &word)
         }
     } else {
         if (m_questionWindow) {
-            m_questionWindowText = QStringLiteral("通常のお題欄に表示します");
+            m_questionWindowText = msg::QuestionInMainWindow;
             emit questionWindowTextChanged(m_questionWindowText);
         }
         setQuestion(Hidden);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/core/messages.h"
+
 #include <QObject>
 #include <QString>
 
@@ -57,8 +59,8 @@ class RoundState : public QObject {
 
     bool m_questionWindow = false;
     int m_timeLimit = -1;
-    QString m_question = QStringLiteral("お題");
-    QString m_questionWindowText = QStringLiteral("お題");
+    QString m_question = msg::Question;
+    QString m_questionWindowText = msg::Question;
 };
 
 } // namespace zb

@@ -1,5 +1,6 @@
 #include "lobbysession.h"
 
+#include "client/core/messages.h"
 #include "hostport.h"
 #include "linesocket.h"
 #include "protocol.h"
@@ -17,20 +18,13 @@ QString &addressOverride()
     return address;
 }
 
-const QString ReloadText = QStringLiteral("サーバーリスト更新");
-
-QString reloadLimitText(int seconds)
-{
-    return QStringLiteral("更新制限中 - ") + QString::number(seconds) + QStringLiteral("秒");
-}
-
 // Lobby lines carry at most a chat line or a room list; far less than this.
 constexpr qsizetype LobbyInputCap = 1024 * 1024;
 } // namespace
 
 LobbySession::LobbySession(QObject *parent)
-    : QObject(parent), m_socket(new LineSocket(this)), m_caption(QStringLiteral("ロビーサーバー")),
-      m_reloadCaption(ReloadText)
+    : QObject(parent), m_socket(new LineSocket(this)), m_caption(msg::LobbyServer),
+      m_reloadCaption(msg::ReloadServerList)
 {
     m_socket->setInputCap(LobbyInputCap);
     m_tmrReloadLimit.setInterval(m_tickMs);
@@ -68,9 +62,8 @@ void LobbySession::setTickMs(int ms)
 
 void LobbySession::start()
 {
-    AddSystemText(QStringLiteral("ロビーサーバーに接続します"));
-    AddSystemText(
-        QStringLiteral("従来のようなIPアドレス直接接続をしたい場合はIPアドレスで接続ボタンを押してください"));
+    AddSystemText(msg::ConnectingToLobby);
+    AddSystemText(msg::DirectConnectHint);
     m_reloadLimit = -1;
     m_tmrReloadLimit.start();
     // The window is drawn before the first attempt starts.
@@ -138,7 +131,7 @@ void LobbySession::ConnectLobbyServer()
 {
     QString host;
     quint16 port = 0;
-    AddSystemText(QStringLiteral("ロビーサーバーに接続中..."));
+    AddSystemText(msg::LobbyConnecting);
     emit connectingChanged(true);
     // A useless address fails like an unreachable lobby, at the end of the wait.
     if (splitAddress(lobbyAddress(), host, port)) m_socket->socket()->connectToHost(host, port);
@@ -149,20 +142,20 @@ void LobbySession::onConnected()
 {
     if (!m_connectTimer.isActive()) return;
     m_connectTimer.stop();
-    AddSystemText(QStringLiteral("ロビーサーバーに接続しました"));
-    AddSystemText(QStringLiteral("サーバーリストを受信します..."));
+    AddSystemText(msg::LobbyConnected);
+    AddSystemText(msg::ReceivingServerList);
     m_announcedName = playerName();
     m_socket->sendLine(cmd::Status, AnnouncementRecord(m_announcedName));
     emit connectingChanged(false);
     m_reloadLimit = 10;
-    setReload(reloadLimitText(10), false);
+    setReload(msg::reloadLimited(10), false);
 }
 
 void LobbySession::onConnectTimeout()
 {
     m_socket->socket()->abort();
-    AddSystemText(QStringLiteral("ロビーサーバーに接続できませんでした"));
-    AddSystemText(QStringLiteral("現在ロビーサーバーが停止しているようです"));
+    AddSystemText(msg::CannotConnectToLobby);
+    AddSystemText(msg::LobbyMayBeDown);
     emit connectingChanged(false);
 }
 
@@ -170,7 +163,7 @@ void LobbySession::onSocketError(QAbstractSocket::SocketError error)
 {
     // The lobby closing the connection is no error to report.
     if (error != QAbstractSocket::RemoteHostClosedError)
-        AddSystemText(QStringLiteral("エラー:") + QString::number(socketErrorNumber(error)));
+        AddSystemText(msg::socketErrorLine(socketErrorNumber(error)));
     wscLobby_Close();
 }
 
@@ -190,16 +183,15 @@ void LobbySession::cmdReload_Click()
 
 void LobbySession::tmrReloadLimit_Timer()
 {
-    const QString caption =
-        QStringLiteral("ロビーサーバー [") + QString::number(socketState()) + QLatin1Char(']');
+    const QString caption = msg::lobbyCaption(socketState());
     if (caption != m_caption) {
         m_caption = caption;
         emit captionChanged(m_caption);
     }
     if (m_reloadLimit == -1) return;
-    setReload(reloadLimitText(m_reloadLimit), false);
+    setReload(msg::reloadLimited(m_reloadLimit), false);
     --m_reloadLimit;
-    if (m_reloadLimit == -1) setReload(ReloadText, true);
+    if (m_reloadLimit == -1) setReload(msg::ReloadServerList, true);
 }
 
 void LobbySession::setReload(const QString &caption, bool enabled)
@@ -232,14 +224,14 @@ void LobbySession::Cont(const QString &command, const QString &payload)
         }
         QList<ServerInfo> rooms;
         if (!ParseRoomList(payload, rooms)) {
-            AddSystemText(QStringLiteral("原因不明のエラーが発生しました、放置します"));
+            AddSystemText(msg::UnknownError);
             return;
         }
         m_serverList = rooms;
         SetServerListHtml(false);
-        AddSystemText(QStringLiteral("サーバーリストを受信しました"));
+        AddSystemText(msg::ServerListReceived);
     } else {
-        AddSystemText(QStringLiteral("不正なコマンドを受信しました、放置します"));
+        AddSystemText(msg::BadCommand);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "lobbywindow.h"
 
+#include "client/core/messages.h"
 #include "desktop.h"
 #include "lobbysession.h"
 #include "logview.h"
@@ -24,7 +25,7 @@
 namespace zb {
 
 namespace {
-const QString SendHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
+const QString SendHint = msg::SendHint;
 
 // Shows the page from memory and fetches nothing: no image, style sheet or
 // file named by the lobby's HTML is ever read from disk, network or data: URL.
@@ -121,9 +122,9 @@ void LobbyWindow::buildControls()
 
     cmdReload = new QPushButton(m_session->reloadCaption(), this);
     cmdReload->setObjectName(QStringLiteral("cmdReload"));
-    cmdDirectConnect = new QPushButton(QStringLiteral("IPアドレスで接続"), this);
+    cmdDirectConnect = new QPushButton(msg::ConnectByAddress, this);
     cmdDirectConnect->setObjectName(QStringLiteral("cmdDirectConnect"));
-    cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
+    cmdClose = new QPushButton(msg::Close, this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     for (QPushButton *b : {cmdReload, cmdDirectConnect, cmdClose})
         b->setMinimumWidth(150);
@@ -153,7 +154,7 @@ void LobbyWindow::buildControls()
     QPalette pal = picPopup->palette();
     pal.setColor(QPalette::Window, QColor(0xff, 0xff, 0xe1));
     picPopup->setPalette(pal);
-    lblPopup = new QLabel(QStringLiteral("詳細"), picPopup);
+    lblPopup = new QLabel(msg::Details, picPopup);
     lblPopup->setObjectName(QStringLiteral("lblPopup"));
     // Room fields come from the network: never rich text.
     lblPopup->setTextFormat(Qt::PlainText);
@@ -223,7 +224,7 @@ bool LobbyWindow::eventFilter(QObject *watched, QEvent *event)
 void LobbyWindow::txtSend_Enter()
 {
     if (!m_session->isConnected()) {
-        m_session->AddSystemText(QStringLiteral("接続されていません"));
+        m_session->AddSystemText(msg::NotConnected);
         return;
     }
     QString text = txtSend->text();
@@ -238,9 +239,7 @@ void LobbyWindow::showBusyMessage()
 {
     // Not modal-blocking: the lobby and the game keep running while it is shown.
     auto *box =
-        new QMessageBox(QMessageBox::Information, windowTitle(),
-                        QStringLiteral("今は他のゲームに参加中です、そちらが終了してから参加してください"),
-                        QMessageBox::Ok, this);
+        new QMessageBox(QMessageBox::Information, windowTitle(), msg::BusyInGame, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

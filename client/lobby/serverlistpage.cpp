@@ -1,5 +1,6 @@
 #include "serverlistpage.h"
 
+#include "client/core/messages.h"
 #include "fileutil.h"
 #include "textclean.h"
 
@@ -36,9 +37,9 @@ QString commentCell(const QString &comment)
 
 QString dictionaryCell(const QString &zbq)
 {
-    if (zbq.contains(QStringLiteral("内蔵辞書")) && zbq.size() <= 5)
-        return QStringLiteral("<font color=008000>内蔵のみ</font>");
-    return QStringLiteral("<font color=ff0000>追加あり</font>");
+    if (zbq.contains(msg::BuiltInDictionary) && zbq.size() <= 5)
+        return QStringLiteral("<font color=008000>") + msg::BuiltInOnly + QStringLiteral("</font>");
+    return QStringLiteral("<font color=ff0000>") + msg::ExtraDictionaries + QStringLiteral("</font>");
 }
 } // namespace
 
@@ -46,30 +47,31 @@ ServerListPage::ServerListPage() : m_pageHtml(ServerListTemplate()) {}
 
 QString ServerListPage::ServerListTemplate()
 {
-    static const char *const lines[] = {
-        "<HTML>",
-        "<HEADER/>",
-        "<STYLE TYPE=text/css>A:link {color: #0000ff; text-decoration: none;}A:hover {color: "
-        "#ff0000;}</STYLE>",
-        "<CENTER>",
-        "<TABLE width=800 cellspacing=1 bgcolor=#404040>",
-        "  <TR bgcolor=#808080>",
-        "    <TD><B><FONT color=#ffffff>部屋名</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>パス</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>人数</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>コメント</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>ゲーム</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>辞書</FONT></B></TD>",
-        "    <TD><B><FONT color=#ffffff>Ver.</FONT></B></TD></TR>",
-        "    <SERVERLIST/>",
-        "</TABLE>",
-        "</CENTER>",
-        "<FOOTER/>",
-        "</HTML>",
+    const QString heading = QStringLiteral("    <TD><B><FONT color=#ffffff>%1</FONT></B></TD>");
+    const QStringList lines = {
+        QStringLiteral("<HTML>"),
+        QStringLiteral("<HEADER/>"),
+        QStringLiteral("<STYLE TYPE=text/css>A:link {color: #0000ff; text-decoration: none;}A:hover {color: "
+                       "#ff0000;}</STYLE>"),
+        QStringLiteral("<CENTER>"),
+        QStringLiteral("<TABLE width=800 cellspacing=1 bgcolor=#404040>"),
+        QStringLiteral("  <TR bgcolor=#808080>"),
+        heading.arg(msg::RoomNameColumn),
+        heading.arg(msg::PasswordColumn),
+        heading.arg(msg::PlayersColumn),
+        heading.arg(msg::CommentColumn),
+        heading.arg(msg::GameColumn),
+        heading.arg(msg::DictionaryColumn),
+        heading.arg(QStringLiteral("Ver.")) + QStringLiteral("</TR>"),
+        QStringLiteral("    <SERVERLIST/>"),
+        QStringLiteral("</TABLE>"),
+        QStringLiteral("</CENTER>"),
+        QStringLiteral("<FOOTER/>"),
+        QStringLiteral("</HTML>"),
     };
     QString page;
-    for (const char *line : lines)
-        page += QString::fromUtf8(line) + QStringLiteral("\r\n");
+    for (const QString &line : lines)
+        page += line + QStringLiteral("\r\n");
     return page;
 }
 
@@ -97,14 +99,14 @@ QString ServerListPage::rowHtml(const ServerInfo &room, int index)
     row.replace(QStringLiteral("<ROOMNAME/>"), QStringLiteral("<A href=") + RoomLinkPrefix +
                                                    QString::number(index) + QLatin1Char('>') +
                                                    esc(room.roomname) + QStringLiteral("</A>"));
-    row.replace(QStringLiteral("<PASSWORD/>"), room.password.isEmpty()
-                                                   ? QStringLiteral("<font color=008000>無し</font>")
-                                                   : QStringLiteral("<font color=ff0000>有り</font>"));
+    row.replace(QStringLiteral("<PASSWORD/>"),
+                room.password.isEmpty()
+                    ? QStringLiteral("<font color=008000>") + msg::NoPassword + QStringLiteral("</font>")
+                    : QStringLiteral("<font color=ff0000>") + msg::HasPassword + QStringLiteral("</font>"));
     row.replace(QStringLiteral("<PLAYERCOUNT/>"), playerCell(room));
     row.replace(QStringLiteral("<COMMENT/>"), commentCell(room.comment));
-    row.replace(QStringLiteral("<GAMEMODE/>"), room.gametype == QLatin1String("0")
-                                                   ? QStringLiteral("ゼンビー")
-                                                   : QStringLiteral("おぼろげ"));
+    row.replace(QStringLiteral("<GAMEMODE/>"),
+                room.gametype == QLatin1String("0") ? msg::ZenbeeGame : msg::OboroGame);
     row.replace(QStringLiteral("<ZBQ/>"), dictionaryCell(room.zbq));
     row.replace(QStringLiteral("<VERSION/>"), esc(room.version));
     row.replace(QStringLiteral("<TR>"),
@@ -117,7 +119,7 @@ QString ServerListPage::SetServerListHtml(const QList<ServerInfo> &rooms, bool n
     QString list;
     if (noRooms) {
         list = ServerRowTemplate();
-        list.replace(QStringLiteral("<ROOMNAME/>"), QStringLiteral("（サーバーが一つもありません）"));
+        list.replace(QStringLiteral("<ROOMNAME/>"), msg::NoServers);
         for (const char *p :
              {"<PASSWORD/>", "<PLAYERCOUNT/>", "<COMMENT/>", "<GAMEMODE/>", "<ZBQ/>", "<VERSION/>"})
             list.replace(QLatin1String(p), QStringLiteral("-"));
@@ -133,7 +135,7 @@ QString ServerListPage::SetServerListHtml(const QList<ServerInfo> &rooms, bool n
 QString ServerListPage::GetServerInfo(const ServerInfo &room)
 {
     const QString crlf = QStringLiteral("\r\n");
-    const QString space = QStringLiteral("　");
+    const QString &space = msg::DetailIndent;
     // Only the separators make new lines: a line break inside a field would
     // forge one of the headings.
     QString players = removeControlChars(room.players);
@@ -141,10 +143,10 @@ QString ServerListPage::GetServerInfo(const ServerInfo &room)
     QString zbq = removeControlChars(room.zbq);
     zbq.replace(QLatin1Char(':'), crlf + space);
     const QStringList lines = {
-        QStringLiteral("[部屋名]"),         space + removeControlChars(room.roomname),
-        QStringLiteral("[コメント]"),       space + removeControlChars(room.comment),
-        QStringLiteral("[参加者]") + space, space + players,
-        QStringLiteral("[使用辞書]"),       space + zbq,
+        msg::RoomNameHeading,        space + removeControlChars(room.roomname),
+        msg::CommentHeading,         space + removeControlChars(room.comment),
+        msg::PlayersHeading + space, space + players,
+        msg::DictionariesHeading,    space + zbq,
     };
     return lines.join(crlf);
 }

@@ -1,5 +1,6 @@
 #include "connectdialog.h"
 
+#include "client/core/messages.h"
 #include "playername.h"
 
 #include <QHBoxLayout>
@@ -14,7 +15,7 @@ namespace zb {
 ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     : QDialog(parent), m_settings(settings)
 {
-    setWindowTitle(QStringLiteral("サーバーに接続する"));
+    setWindowTitle(msg::ConnectToServer);
 
     txtName = new QLineEdit(this);
     txtName->setMaxLength(12);
@@ -22,24 +23,20 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     txtPassword = new QLineEdit(this);
     txtPassword->setMaxLength(8);
 
-    auto *note =
-        new QLabel(QStringLiteral("IPアドレスとポートは半角の「:」で区切ってください。\n"
-                                  "例：192.168.0.10:27064\n"
-                                  "サーバーが標準のポート(27064)を使っているときは、ポートは省略できます。"),
-                   this);
+    auto *note = new QLabel(msg::AddressHelp, this);
     note->setWordWrap(true);
 
     cmdLocal = new QPushButton(QStringLiteral("Local"), this);
     cmdLocal->setAutoDefault(false);
-    cmdServer = new QPushButton(QStringLiteral("サーバーに接続する(&C)"), this);
+    cmdServer = new QPushButton(msg::ConnectToServerButton, this);
     cmdServer->setDefault(true);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("名前"), this));
+    layout->addWidget(new QLabel(msg::Name, this));
     layout->addWidget(txtName);
-    layout->addWidget(new QLabel(QStringLiteral("接続IPアドレス：ポート"), this));
+    layout->addWidget(new QLabel(msg::AddressAndPort, this));
     layout->addWidget(txtIPPort);
-    layout->addWidget(new QLabel(QStringLiteral("パスワード"), this));
+    layout->addWidget(new QLabel(msg::Password, this));
     layout->addWidget(txtPassword);
     layout->addWidget(note);
     auto *buttons = new QHBoxLayout;
@@ -85,8 +82,7 @@ bool ConnectDialog::takeName()
     txtName->setText(CleanPlayerName(txtName->text()));
     if (!txtName->text().isEmpty()) return true;
     // Shown window-modal without a nested event loop; the dialog stays open.
-    auto *box = new QMessageBox(QMessageBox::NoIcon, windowTitle(), QStringLiteral("名前を入力してください"),
-                                QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::NoIcon, windowTitle(), msg::EnterName, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     return false;

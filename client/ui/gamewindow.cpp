@@ -2,6 +2,7 @@
 
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "client/core/messages.h"
 #include "connectdialog.h"
 #include "desktop.h"
 #include "fileutil.h"
@@ -28,7 +29,7 @@
 
 namespace zb {
 
-const QString GameWindow::SendHint = QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）");
+const QString GameWindow::SendHint = msg::SendHint;
 
 namespace {
 QString css(int value)
@@ -61,7 +62,7 @@ QFrame *markerFrame(QWidget *parent)
 
 GameWindow::GameWindow(QWidget *parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("ゼンブリル"));
+    setWindowTitle(msg::ProgramName);
     buildBackdrop();
     buildPlayers();
     buildButtons();
@@ -84,7 +85,7 @@ void GameWindow::buildBackdrop()
     Picture2 = new QWidget(this);
     setBackground(Picture2, colorValue(128, 128, 128));
 
-    lblQuestion = new QLabel(QStringLiteral("お題"), Picture2);
+    lblQuestion = new QLabel(msg::Question, Picture2);
     // Words and names come from the server: never markup, which would also
     // make the label load any file an <img> names.
     lblQuestion->setTextFormat(Qt::PlainText);
@@ -94,14 +95,14 @@ void GameWindow::buildBackdrop()
     lblQuestion->setFont(big);
     setTextColor(lblQuestion, colorValue(255, 255, 255));
 
-    Label1 = new QLabel(QStringLiteral("残り時間："), Picture2);
+    Label1 = new QLabel(msg::TimeLeft, Picture2);
     Label1->setGeometry(8, 34, 80, 20);
     setTextColor(Label1, colorValue(255, 255, 255));
     lblTimeLimit = new QLabel(QStringLiteral("-1"), Picture2);
     lblTimeLimit->setTextFormat(Qt::PlainText);
     lblTimeLimit->setGeometry(88, 34, 60, 20);
     setTextColor(lblTimeLimit, colorValue(255, 255, 255));
-    lblOekakiChat = new QLabel(QStringLiteral("ただいまお絵かきチャットモード！"), Picture2);
+    lblOekakiChat = new QLabel(msg::OekakiChatBanner, Picture2);
     setTextColor(lblOekakiChat, colorValue(255, 255, 160));
     lblOekakiChat->hide();
 
@@ -129,7 +130,7 @@ void GameWindow::buildBackdrop()
     shpSelectedDrawWidth->setStyleSheet(
         QStringLiteral("border: 2px solid #ff0000; background: transparent;"));
 
-    cmdClear = new QPushButton(QStringLiteral("クリア"), Picture2);
+    cmdClear = new QPushButton(msg::ClearCanvas, Picture2);
     connect(cmdClear, &QPushButton::clicked, this, [this] { m_client.canvas().cmdClear_Click(); });
 }
 
@@ -139,11 +140,11 @@ void GameWindow::buildPlayers()
         picPlayer[i] = new QFrame(this);
         picPlayer[i]->setFrameShape(QFrame::Box);
         setBackground(picPlayer[i], colorValue(255, 255, 255));
-        lblPlayer[i] = new QLabel(QStringLiteral("プレイヤー%1[空き]").arg(i + 1), picPlayer[i]);
+        lblPlayer[i] = new QLabel(msg::EmptyPlayerSeat.arg(i + 1), picPlayer[i]);
         lblPlayer[i]->setTextFormat(Qt::PlainText);
         setBackground(lblPlayer[i], colorValue(128, 128, 128));
         setTextColor(lblPlayer[i], colorValue(255, 255, 255));
-        lblReady[i] = new QLabel(QStringLiteral("準備完了"), picPlayer[i]);
+        lblReady[i] = new QLabel(msg::Ready, picPlayer[i]);
         lblScoreTitle[i] = new QLabel(QStringLiteral("Score:"), picPlayer[i]);
         lblScore[i] = new QLabel(QStringLiteral("0"), picPlayer[i]);
         lblScore[i]->setTextFormat(Qt::PlainText);
@@ -155,19 +156,17 @@ void GameWindow::buildPlayers()
 
 void GameWindow::buildButtons()
 {
-    cmdClient = new QPushButton(QStringLiteral("ロビーに接続"), this);
-    cmdDirectConnect = new QPushButton(QStringLiteral("IPアドレスで接続"), this);
-    cmdSetting = new QPushButton(QStringLiteral("設定"), this);
-    cmdDisConnect = new QPushButton(QStringLiteral("切断"), this);
-    cmdSavePicture = new QPushButton(QStringLiteral("画像を保存"), this);
-    cmdSavePicture->setToolTip(
-        QStringLiteral("現在書かれている絵を保存します。回答側で正解前だと、お題の保存はされません。"));
-    chkSavePictureReserve = new QCheckBox(QStringLiteral("保存予約"), this);
-    chkSavePictureReserve->setToolTip(
-        QStringLiteral("押しておくと正解or時間切れ時に自動的に画像を保存します。"));
-    cmdReady = new QPushButton(QStringLiteral("準備完了"), this);
+    cmdClient = new QPushButton(msg::ConnectToLobby, this);
+    cmdDirectConnect = new QPushButton(msg::ConnectByAddress, this);
+    cmdSetting = new QPushButton(msg::Settings, this);
+    cmdDisConnect = new QPushButton(msg::Disconnect, this);
+    cmdSavePicture = new QPushButton(msg::SavePicture, this);
+    cmdSavePicture->setToolTip(msg::SavePictureTip);
+    chkSavePictureReserve = new QCheckBox(msg::ReserveSave, this);
+    chkSavePictureReserve->setToolTip(msg::ReserveSaveTip);
+    cmdReady = new QPushButton(msg::Ready, this);
     cmdReady->setEnabled(false);
-    cmdLastResult = new QPushButton(QStringLiteral("前回の結果"), this);
+    cmdLastResult = new QPushButton(msg::LastResult, this);
     cmdLastResult->hide();
 
     connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
@@ -367,9 +366,8 @@ void GameWindow::wireClient()
 void GameWindow::Form_Load()
 {
     MakePath(ProgramFile(QStringLiteral("png")));
-    AddSystemText(QStringLiteral("ゼンブリル Ver.") + QString::fromLatin1(ProtocolVersion));
-    AddSystemText(
-        QStringLiteral("「ロビーに接続」ボタンを押して、ロビーに接続し参加した部屋を選択してください"));
+    AddSystemText(msg::versionLine(QString::fromLatin1(ProtocolVersion)));
+    AddSystemText(msg::PressLobbyToStart);
     m_settings.LoadSettings();
     m_client.setAutoSavePicture(m_settings.AutoSavePicture == 1);
     m_client.setQuestionWindow(m_settings.QuestionWindow == 1);
@@ -462,8 +460,7 @@ void GameWindow::cmdSetting_Click()
 
 void GameWindow::cmdDisConnect_Click()
 {
-    auto *box = new QMessageBox(QMessageBox::Question, windowTitle(),
-                                QStringLiteral("本当に切断してよろしいですか？"),
+    auto *box = new QMessageBox(QMessageBox::Question, windowTitle(), msg::ConfirmDisconnect,
                                 QMessageBox::Ok | QMessageBox::Cancel, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("disconnectQuestion"));
@@ -490,7 +487,7 @@ void GameWindow::SetPlayers()
     for (int i = 0; i < SlotCount; ++i) {
         QString name = removeControlChars(players.name(i));
         // Only this window knows which panel is the player's own; nothing of it is sent.
-        if (!name.isEmpty() && i == m_client.ownSlot()) name += QStringLiteral("（自分）");
+        if (!name.isEmpty() && i == m_client.ownSlot()) name += msg::OwnNameMark;
         lblPlayer[i]->setText(name);
         const ReadyLabel label = ReadyLabelFor(players.name(i), players.ready(i));
         lblReady[i]->setText(label.text);

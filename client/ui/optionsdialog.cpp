@@ -1,5 +1,7 @@
 #include "optionsdialog.h"
 
+#include "client/core/messages.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,28 +16,25 @@ namespace zb {
 OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     : QDialog(parent), m_settings(settings)
 {
-    setWindowTitle(QStringLiteral("オプション"));
+    setWindowTitle(msg::Options);
 
-    auto *frameSettings = new QGroupBox(QStringLiteral("設定"), this);
-    chkLobbyAutoConnect = new QCheckBox(QStringLiteral("起動時に自動的にロビーに接続"), frameSettings);
-    chkLobbyAutoName = new QCheckBox(QStringLiteral("ロビーに接続時の名前入力を省略する（前回の名前で参加）"),
-                                     frameSettings);
-    chkQuestionWindow = new QCheckBox(QStringLiteral("自分のお題は別ウィンドウに表示する"), frameSettings);
-    chkChatTextSize = new QCheckBox(QStringLiteral("チャットの文字を大きくする"), frameSettings);
-    chkColorChangeWidth =
-        new QCheckBox(QStringLiteral("色を選択したときはペンの太さを細ペンにする"), frameSettings);
-    chkAutoSavePicture = new QCheckBox(QStringLiteral("画像を自動的に保存する"), frameSettings);
-    chkSoundEffect = new QCheckBox(QStringLiteral("効果音を鳴らす"), frameSettings);
+    auto *frameSettings = new QGroupBox(msg::Settings, this);
+    chkLobbyAutoConnect = new QCheckBox(msg::LobbyAutoConnect, frameSettings);
+    chkLobbyAutoName = new QCheckBox(msg::LobbyAutoName, frameSettings);
+    chkQuestionWindow = new QCheckBox(msg::QuestionInOwnWindow, frameSettings);
+    chkChatTextSize = new QCheckBox(msg::LargeChatText, frameSettings);
+    chkColorChangeWidth = new QCheckBox(msg::ThinPenOnColor, frameSettings);
+    chkAutoSavePicture = new QCheckBox(msg::AutoSavePicture, frameSettings);
+    chkSoundEffect = new QCheckBox(msg::SoundEffects, frameSettings);
     auto *settingsLayout = new QVBoxLayout(frameSettings);
     for (QCheckBox *box : {chkLobbyAutoConnect, chkLobbyAutoName, chkQuestionWindow, chkChatTextSize,
                            chkColorChangeWidth, chkAutoSavePicture, chkSoundEffect})
         settingsLayout->addWidget(box);
 
-    auto *frameCursor = new QGroupBox(QStringLiteral("カーソル"), this);
+    auto *frameCursor = new QGroupBox(msg::Cursor, this);
     auto *cursorLayout = new QHBoxLayout(frameCursor);
     m_cursorGroup = new QButtonGroup(this);
-    const QString captions[3] = {QStringLiteral("標準カーソル"), QStringLiteral("十字"),
-                                 QStringLiteral("ペン")};
+    const QString captions[3] = {msg::StandardCursor, msg::CrossCursor, msg::PenCursor};
     for (int i = 0; i < 3; ++i) {
         optMousePointer[i] = new QRadioButton(captions[i], frameCursor);
         m_cursorGroup->addButton(optMousePointer[i], i);
@@ -44,7 +43,7 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
 
     cmdOk = new QPushButton(QStringLiteral("OK"), this);
     cmdOk->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cmdCancel = new QPushButton(msg::Cancel, this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdOk);

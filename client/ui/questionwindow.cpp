@@ -1,5 +1,6 @@
 #include "questionwindow.h"
 
+#include "client/core/messages.h"
 #include "textclean.h"
 
 #include <QLabel>
@@ -15,13 +16,13 @@ constexpr int PlacementOffset = 80;
 QuestionWindow::QuestionWindow(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
-    setWindowTitle(QStringLiteral("お題"));
+    setWindowTitle(msg::Question);
 
-    lblQuestion = new QLabel(QStringLiteral("お題"), this);
+    lblQuestion = new QLabel(msg::Question, this);
     // The word comes from the server: text, not markup, on one line.
     lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setAlignment(Qt::AlignCenter);
-    lblQuestion->setToolTip(QStringLiteral("ドラッグで移動できます"));
+    lblQuestion->setToolTip(msg::DragToMove);
     lblQuestion->setAutoFillBackground(true);
     QPalette pal = lblQuestion->palette();
     pal.setColor(QPalette::Window, QColor(128, 128, 128));

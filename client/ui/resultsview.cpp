@@ -1,5 +1,6 @@
 #include "resultsview.h"
 
+#include "client/core/messages.h"
 #include "textclean.h"
 
 #include <QApplication>
@@ -68,8 +69,7 @@ QWidget *ResultsView::buildOverview()
 
     lstRanking = new QTableWidget(0, 3, page);
     lstRanking->setObjectName(QStringLiteral("lstRanking"));
-    lstRanking->setHorizontalHeaderLabels(
-        {QStringLiteral("順位"), QStringLiteral("名前"), QStringLiteral("得点")});
+    lstRanking->setHorizontalHeaderLabels({msg::RankColumn, msg::Name, msg::ScoreColumn});
     lstRanking->verticalHeader()->hide();
     lstRanking->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstRanking->setSelectionMode(QAbstractItemView::NoSelection);
@@ -92,9 +92,9 @@ QWidget *ResultsView::buildOverview()
             [this](QListWidgetItem *item) { showPicture(lstGallery->row(item)); });
 
     lblStatus = plainLabel(page);
-    cmdSaveAll = new QPushButton(QStringLiteral("すべて保存"), page);
-    cmdSaveAll->setToolTip(QStringLiteral("この一覧の絵をすべてpngフォルダに保存します。"));
-    cmdClose = new QPushButton(QStringLiteral("閉じる"), page);
+    cmdSaveAll = new QPushButton(msg::SaveAll, page);
+    cmdSaveAll->setToolTip(msg::SaveAllTip);
+    cmdClose = new QPushButton(msg::Close, page);
     connect(cmdSaveAll, &QPushButton::clicked, this, &ResultsView::saveAllRequested);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::hide);
 
@@ -128,9 +128,9 @@ QWidget *ResultsView::buildLargePage()
     picLarge->setMinimumSize(1, 1);
     picLarge->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     picLarge->installEventFilter(this);
-    cmdPrevious = new QPushButton(QStringLiteral("← 前の絵"), page);
-    cmdNext = new QPushButton(QStringLiteral("次の絵 →"), page);
-    cmdBack = new QPushButton(QStringLiteral("一覧に戻る"), page);
+    cmdPrevious = new QPushButton(msg::PreviousPicture, page);
+    cmdNext = new QPushButton(msg::NextPicture, page);
+    cmdBack = new QPushButton(msg::BackToList, page);
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { showPicture(m_shown - 1); });
     connect(cmdNext, &QPushButton::clicked, this, [this] { showPicture(m_shown + 1); });
     connect(cmdBack, &QPushButton::clicked, this, &ResultsView::showOverview);
@@ -150,15 +150,14 @@ QWidget *ResultsView::buildLargePage()
 
 void ResultsView::showResult(const GameResult &result, const QList<GalleryPicture> &pictures)
 {
-    lblTitle->setText(result.finished ? QStringLiteral("ゲーム終了")
-                                      : QStringLiteral("ゲームは途中で終わりました"));
+    lblTitle->setText(result.finished ? msg::GameFinished : msg::GameCutShort);
     lblWinner->setText(result.finished && !result.winner.isEmpty()
-                           ? QStringLiteral("優勝者： ") + removeControlChars(result.winner)
-                           : QStringLiteral("優勝者なし"));
+                           ? msg::WinnerLabel + removeControlChars(result.winner)
+                           : msg::NoWinner);
     lstRanking->setRowCount(int(result.ranking.size()));
     for (int row = 0; row < result.ranking.size(); ++row) {
         const Standing &s = result.ranking.at(row);
-        const QStringList cells{QStringLiteral("%1位").arg(s.rank), removeControlChars(s.name),
+        const QStringList cells{msg::RankCell.arg(s.rank), removeControlChars(s.name),
                                 QString::number(s.score)};
         for (int col = 0; col < cells.size(); ++col) {
             auto *item = new QTableWidgetItem(cells.at(col));
@@ -181,8 +180,7 @@ void ResultsView::showResult(const GameResult &result, const QList<GalleryPictur
     m_nextThumb = 0;
     m_thumbTimer.start();
     cmdSaveAll->setEnabled(!m_pictures.isEmpty());
-    lblStatus->setText(m_pictures.isEmpty() ? QStringLiteral("絵はありません")
-                                            : QStringLiteral("絵をクリックすると大きく表示します"));
+    lblStatus->setText(m_pictures.isEmpty() ? msg::NoPictures : msg::ClickToEnlarge);
     showOverview();
     followArea();
     show();
@@ -255,9 +253,8 @@ void ResultsView::setStatus(const QString &text)
 
 QString ResultsView::captionOf(const GalleryPicture &picture)
 {
-    return QStringLiteral("%1回目 %2\n「%3」")
-        .arg(QString::number(picture.turn), removeControlChars(picture.drawer),
-             removeControlChars(picture.word));
+    return msg::PictureCaption.arg(QString::number(picture.turn), removeControlChars(picture.drawer),
+                                   removeControlChars(picture.word));
 }
 
 void ResultsView::followArea()

@@ -1,4 +1,5 @@
 #include "canvasmodel.h"
+#include "client/core/messages.h"
 #include "gameclient.h"
 #include "roundstate.h"
 #include "spytexts.h"
@@ -202,7 +203,7 @@ void TestCanvasModel::replayBadAndLenient()
     GameClient client;
     QSignalSpy sys(&client, &GameClient::systemText);
     client.Cont(QStringLiteral("STK"), QStringLiteral("255:8:10,20;10,20;40,20;x,5;600,20;"));
-    QCOMPARE(texts(sys), QStringList{QStringLiteral("原因不明のエラーが発生しました、放置します")});
+    QCOMPARE(texts(sys), QStringList{msg::UnknownError});
     QCOMPARE(client.canvas().canvas().pixelValue(30, 20), 255);
     QCOMPARE(client.canvas().canvas().pixelValue(300, 20), 16777215);
     sys.clear();

@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "fakeserver.h"
 #include "gameclient.h"
 #include "spytexts.h"
@@ -85,9 +86,9 @@ void TestClientConnection::joinLines()
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy open(&client, &GameClient::connectionOpenChanged);
     QVERIFY(client.ConnectServer(server.address(), QStringLiteral("たろ"), password));
-    QCOMPARE(texts(sys), QStringList{QStringLiteral("サーバーに接続中...")});
+    QCOMPARE(texts(sys), QStringList{msg::ConnectingToServer});
     QTRY_COMPARE(server.received(), expected);
-    QCOMPARE(texts(sys).last(), QStringLiteral("サーバーに接続しました"));
+    QCOMPARE(texts(sys).last(), msg::ConnectedToServer);
     QVERIFY(client.isConnected());
     QVERIFY(client.readyEnabled());
     QVERIFY(client.bannerVisible());
@@ -134,9 +135,7 @@ void TestClientConnection::secondAttemptRefused()
     QVERIFY(!client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
     QVERIFY(client.isConnected());
     const QStringList lines = texts(sys);
-    QCOMPARE(lines.count(QStringLiteral(
-                 "既にサーバーに接続しています。別のサーバーに接続するには先に切断してください")),
-             2);
+    QCOMPARE(lines.count(msg::AlreadyConnected), 2);
 }
 
 void TestClientConnection::refusedThenTimeoutLines()
@@ -154,12 +153,9 @@ void TestClientConnection::refusedThenTimeoutLines()
     QSignalSpy sounds(&client, &GameClient::soundRequested);
     QVERIFY(client.ConnectServer(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("a"), QString()));
     QTRY_COMPARE(sys.size(), 6);
-    const QStringList expected{QStringLiteral("サーバーに接続中..."),
-                               QStringLiteral("切断されました"),
-                               QStringLiteral("サーバーに接続できませんでした"),
-                               QStringLiteral("サーバーが立っていない可能性があります"),
-                               QStringLiteral("サーバーの指定ポートが空いて居ない可能性があります"),
-                               QStringLiteral("詳細はサーバーの設置者に問い合わせてください")};
+    const QStringList expected{msg::ConnectingToServer,    msg::Disconnected,
+                               msg::CannotConnectToServer, msg::ServerMayBeDown,
+                               msg::ServerPortMayBeClosed, msg::AskServerHost};
     QCOMPARE(texts(sys), expected);
     QCOMPARE(texts(sounds), QStringList{QStringLiteral("disconnect")});
     QVERIFY(!client.isConnected());
@@ -194,7 +190,7 @@ void TestClientConnection::splitAndCombinedDeliveries()
     // A bare command without separator.
     server.sendRaw("SND\r\nXYZ 1\r\n");
     QTRY_COMPARE(sys.size(), 3);
-    QCOMPARE(texts(sys).last(), QStringLiteral("不正なコマンドを受信しました、放置します"));
+    QCOMPARE(texts(sys).last(), msg::BadCommand);
 }
 
 void TestClientConnection::peerCloseRunsDisconnectRoutine()
@@ -215,7 +211,7 @@ void TestClientConnection::peerCloseRunsDisconnectRoutine()
     QSignalSpy open(&client, &GameClient::connectionOpenChanged);
     server.dropClient();
     QTRY_VERIFY(!client.isConnected());
-    QCOMPARE(texts(sys), QStringList{QStringLiteral("切断されました")});
+    QCOMPARE(texts(sys), QStringList{msg::Disconnected});
     QCOMPARE(texts(sounds), QStringList{QStringLiteral("disconnect")});
     QCOMPARE(players.size(), 1);
     QCOMPARE(open.size(), 1);
@@ -244,8 +240,7 @@ void TestClientConnection::nspDisconnects()
     QTRY_VERIFY(!client.isConnected());
     // The server seeing the close takes a round of the event loop: anything queued has run.
     QTRY_COMPARE(server.peer()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(texts(sys),
-             (QStringList{QStringLiteral("パスワードが違います"), QStringLiteral("切断されました")}));
+    QCOMPARE(texts(sys), (QStringList{msg::WrongPassword, msg::Disconnected}));
     QVERIFY(!client.readyEnabled());
 }
 
@@ -258,9 +253,7 @@ void TestClientConnection::overlongLineCuts()
     QSignalSpy sys(&client, &GameClient::systemText);
     server.sendRaw("SYM ok\r\n" + QByteArray(1024 * 1024, 'x'));
     QTRY_VERIFY(!client.isConnected());
-    QCOMPARE(texts(sys), (QStringList{QStringLiteral("ok"),
-                                      QStringLiteral("サーバーから長すぎる行を受信したので切断します"),
-                                      QStringLiteral("切断されました")}));
+    QCOMPARE(texts(sys), (QStringList{QStringLiteral("ok"), msg::ServerLineTooLong, msg::Disconnected}));
 }
 
 void TestClientConnection::idleWatchdog_data()
@@ -292,7 +285,7 @@ void TestClientConnection::idleWatchdog()
     QVERIFY(sys.isEmpty());
     // A minute before the cut the player is warned, once.
     client.tmrAutoDisConnect_Timer();
-    const QStringList warning{QStringLiteral("あと1分操作がないと切断されます")};
+    const QStringList warning{msg::IdleWarning};
     QCOMPARE(texts(sys), cut ? warning : QStringList());
     for (int i = 0; i < 59; ++i)
         client.tmrAutoDisConnect_Timer();
@@ -301,9 +294,7 @@ void TestClientConnection::idleWatchdog()
     client.tmrAutoDisConnect_Timer();
     QCOMPARE(client.isConnected(), !cut);
     if (cut) {
-        const QStringList expected =
-            warning + QStringList{QStringLiteral("切断されました"),
-                                  QStringLiteral("10分間操作がされなかったので切断します")};
+        const QStringList expected = warning + QStringList{msg::Disconnected, msg::IdleDisconnect};
         QCOMPARE(texts(sys), expected);
     } else {
         QVERIFY(sys.isEmpty());
@@ -330,8 +321,7 @@ void TestClientConnection::sendRateLimit()
     QVERIFY(sys.isEmpty());
     client.canvas().cmdClear_Click();
     QVERIFY(!client.isConnected());
-    QCOMPARE(texts(sys), (QStringList{QStringLiteral("連続チャット・クリア・塗りつぶししすぎにつき切断"),
-                                      QStringLiteral("切断されました")}));
+    QCOMPARE(texts(sys), (QStringList{msg::FloodDisconnect, msg::Disconnected}));
     QTRY_VERIFY(server.lines().contains(QStringLiteral("CLS 1")));
     QCOMPARE(server.lines().count(QStringLiteral("MSG y")), 4);
 }

@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "fakeserver.h"
 #include "fileutil.h"
 #include "gameclient.h"
@@ -11,7 +12,7 @@
 using namespace zb;
 
 namespace {
-const QString Error = QStringLiteral("原因不明のエラーが発生しました、放置します");
+const QString Error = msg::UnknownError;
 } // namespace
 
 class TestClientDispatch : public QObject {
@@ -131,18 +132,15 @@ void TestClientDispatch::simpleCommands_data()
     QTest::newRow("QST slot 8") << "QST"
                                 << "8:word" << QStringList{Error} << none;
     QTest::newRow("NST") << "NST"
-                         << "null" << QStringList{"バージョンを合わせてください"} << none;
+                         << "null" << QStringList{msg::WrongVersion} << none;
     QTest::newRow("RET") << "RET"
-                         << "null"
-                         << QStringList{"待機状態に戻ります",
-                                        "次のゲームを開始するには、準備完了ボタンを押してください"}
-                         << none;
+                         << "null" << QStringList{msg::BackToWaiting, msg::PressReadyForNextGame} << none;
     QTest::newRow("unknown") << "XYZ"
-                             << "1" << QStringList{"不正なコマンドを受信しました、放置します"} << none;
+                             << "1" << QStringList{msg::BadCommand} << none;
     QTest::newRow("lower case") << "msg"
-                                << "3:hi" << QStringList{"不正なコマンドを受信しました、放置します"} << none;
+                                << "3:hi" << QStringList{msg::BadCommand} << none;
     QTest::newRow("empty line") << ""
-                                << "" << QStringList{"不正なコマンドを受信しました、放置します"} << none;
+                                << "" << QStringList{msg::BadCommand} << none;
 }
 
 void TestClientDispatch::simpleCommands()
@@ -174,17 +172,15 @@ void TestClientDispatch::turnStart()
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy started(&client, &GameClient::turnStarted);
     client.Cont(QStringLiteral("QST"), QStringLiteral("1:いぬ"));
-    QCOMPARE(
-        texts(sys),
-        (QStringList{QStringLiteral("bob の番です！絵を描いてください（お題の文字を書いてはいけません）"),
-                     QStringLiteral("他の人は bob の描いた絵をひらがなで発言してください")}));
+    QCOMPARE(texts(sys),
+             (QStringList{msg::drawerTurn(QStringLiteral("bob")), msg::guessersTurn(QStringLiteral("bob"))}));
     QCOMPARE(started.size(), 1);
     QCOMPARE(started.at(0).at(1).toBool(), false);
     QVERIFY(client.round().InGame);
     QVERIFY(!client.bannerVisible());
     QCOMPARE(client.round().DrawerSlot, 1);
     QCOMPARE(client.round().timeLimitText(), QStringLiteral("120"));
-    QCOMPARE(client.round().questionText(), QStringLiteral("？？？"));
+    QCOMPARE(client.round().questionText(), msg::HiddenWord);
     QCOMPARE(client.qokSlot(), -1);
     QCOMPARE(client.canvas().DrawColor(), 0);
     QCOMPARE(client.canvas().PenWidth(), 3);
@@ -242,7 +238,7 @@ void TestClientDispatch::hints()
     GameClient client;
     client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
     client.Cont(QStringLiteral("QST"), QStringLiteral("1:") + word);
-    QCOMPARE(client.round().questionText(), QStringLiteral("？？？"));
+    QCOMPARE(client.round().questionText(), msg::HiddenWord);
     QStringList seen;
     QString last = client.round().questionText();
     while (client.round().timeLimit() != -1) {
@@ -271,15 +267,14 @@ void TestClientDispatch::drawerHints()
     client.setQuestionWindow(window);
     client.Cont(QStringLiteral("NUM"), QStringLiteral("2"));
     client.Cont(QStringLiteral("QST"), QStringLiteral("2:ねずみ"));
-    QCOMPARE(client.round().questionWindowText(), window ? QStringLiteral("ねずみ") : QStringLiteral("お題"));
-    QCOMPARE(client.round().questionText(), window ? QStringLiteral("？？？") : QStringLiteral("ねずみ"));
+    QCOMPARE(client.round().questionWindowText(), window ? QStringLiteral("ねずみ") : msg::Question);
+    QCOMPARE(client.round().questionText(), window ? msg::HiddenWord : QStringLiteral("ねずみ"));
     for (int i = 0; i < 30; ++i)
         client.tmrTimelimit_Timer();
     QCOMPARE(client.round().questionText(), window ? QStringLiteral("○○○") : QStringLiteral("ねずみ"));
     // A guesser with the window on is pointed to the usual line.
     client.Cont(QStringLiteral("QST"), QStringLiteral("3:いぬ"));
-    QCOMPARE(client.round().questionWindowText(),
-             window ? QStringLiteral("通常のお題欄に表示します") : QStringLiteral("お題"));
+    QCOMPARE(client.round().questionWindowText(), window ? msg::QuestionInMainWindow : msg::Question);
 }
 
 void TestClientDispatch::hitAt57StopsHints()
@@ -337,7 +332,7 @@ void TestClientDispatch::turnEndSaving()
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy reserve(&client, &GameClient::saveReserveChanged);
     client.Cont(QStringLiteral("SND"), QStringLiteral("ng"));
-    QCOMPARE(texts(sys).first(), QStringLiteral("保存予約ボタンが押されているので画像を保存します"));
+    QCOMPARE(texts(sys).first(), msg::SavingReservedPicture);
     QVERIFY(texts(sys).last().endsWith(QStringLiteral("を保存しました")));
     QVERIFY2(texts(sys).last().contains(QStringLiteral("a／b")), qPrintable(texts(sys).join('|')));
     QVERIFY(!client.saveReserved());
@@ -352,8 +347,8 @@ void TestClientDispatch::turnEndSaving()
     client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
     const QStringList lines = texts(sys);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines.at(0), QStringLiteral("保存予約ボタンが押されているので画像を保存します"));
-    QCOMPARE(lines.at(2), QStringLiteral("自動保存設定がONなので画像を保存します"));
+    QCOMPARE(lines.at(0), msg::SavingReservedPicture);
+    QCOMPARE(lines.at(2), msg::SavingPictureAutomatically);
     QVERIFY(lines.at(3).contains(QStringLiteral("「とり」")));
 }
 
@@ -363,15 +358,15 @@ void TestClientDispatch::saveWithoutDrawer()
     GameClient client;
     QSignalSpy sys(&client, &GameClient::systemText);
     client.cmdSavePicture_Click();
-    QVERIFY(texts(sys).last().contains(QStringLiteral("「ひとりで描いた絵」")));
+    QVERIFY(texts(sys).last().contains(msg::OfflinePictureSuffix.trimmed().chopped(4)));
     QVERIFY(client.ConnectServer(server.address(), QStringLiteral("c"), QString()));
     QTRY_VERIFY(client.isConnected());
     client.cmdSavePicture_Click();
-    QVERIFY(texts(sys).last().contains(QStringLiteral("「お絵かきチャットモード」")));
+    QVERIFY(texts(sys).last().contains(msg::ChatModePictureSuffix.trimmed().chopped(4)));
     // Joined a running game: no drawer is known until the next turn.
     client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
     client.cmdSavePicture_Click();
-    QCOMPARE(texts(sys).last(), QStringLiteral("この絵は保存できません！"));
+    QCOMPARE(texts(sys).last(), msg::PictureCannotBeSaved);
 }
 
 QTEST_MAIN(TestClientDispatch)

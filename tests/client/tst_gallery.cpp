@@ -1,6 +1,8 @@
+#include "client/core/messages.h"
 #include "fileutil.h"
 #include "gameclient.h"
 #include "picturesaver.h"
+#include "wiretexts.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -131,7 +133,7 @@ void TestGallery::pictureTakenOnceAtTheReveal()
     QCOMPARE(kept.size(), 0);
 
     // A hit: the canvas at the QOK, whatever arrives later in the turn.
-    client.Cont(QStringLiteral("SYM"), QStringLiteral("10秒後に7回目のゲームが始まります ラウンド[3/3]"));
+    client.Cont(QStringLiteral("SYM"), wire::NextTurnNotice.arg(10).arg(7).arg(3).arg(3));
     client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
     client.Cont(QStringLiteral("STK"), strokeFor(1));
     const QImage atHit = client.canvas().image().copy();
@@ -178,7 +180,7 @@ void TestGallery::gameEndGivesTheResult()
     client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
     client.Cont(QStringLiteral("QOK"), QStringLiteral("2"));
     client.Cont(QStringLiteral("SCR"), QStringLiteral("30:0:50:30:0:0:0:0"));
-    client.Cont(QStringLiteral("SYM"), QStringLiteral("優勝者は c でした！おめでとう！"));
+    client.Cont(QStringLiteral("SYM"), wire::winnerNotice(QStringLiteral("c")));
     client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
     QCOMPARE(finished.size(), 1);
     QVERIFY(client.resultAvailable());
@@ -208,7 +210,7 @@ void TestGallery::gameEndGivesTheResult()
 
     // Played to the end without a point: finished, with nobody named.
     client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
-    client.Cont(QStringLiteral("SYM"), QStringLiteral("今回は優勝者がいませんでした"));
+    client.Cont(QStringLiteral("SYM"), wire::NoWinnerNotice);
     client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
     QCOMPARE(finished.size(), 2);
     QVERIFY(client.result().finished);
@@ -231,7 +233,7 @@ void TestGallery::lateSaveGetsTheRevealedPicture()
     QStringList files = pngFiles();
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.at(0).endsWith(QStringLiteral(" a／b 「とり」.png")), qPrintable(files.at(0)));
-    QCOMPARE(sys.at(0).at(0).toString(), QLatin1Char('[') + files.at(0) + QStringLiteral("]を保存しました"));
+    QCOMPARE(sys.at(0).at(0).toString(), msg::pictureSaved(files.at(0)));
     QFile file(QDir(PictureSaver::PictureFolder()).filePath(files.at(0)));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), revealed);
@@ -242,7 +244,7 @@ void TestGallery::lateSaveGetsTheRevealedPicture()
     client.cmdSavePicture_Click();
     files = pngFiles();
     QCOMPARE(files.size(), 1);
-    QVERIFY2(files.at(0).endsWith(QStringLiteral("「ひとりで描いた絵」.png")), qPrintable(files.at(0)));
+    QVERIFY2(files.at(0).endsWith(msg::OfflinePictureSuffix.trimmed()), qPrintable(files.at(0)));
 }
 
 void TestGallery::saveAllKeepsPicturesThatShareAName()
@@ -256,7 +258,7 @@ void TestGallery::saveAllKeepsPicturesThatShareAName()
     QVERIFY(gallery.add(2, QStringLiteral("a"), QStringLiteral("ねこ"), canvas, at));
     QVERIFY(gallery.add(3, QStringLiteral("../x"), QStringLiteral("a/../../b"), canvas, at));
     const QStringList lines = PictureSaver::saveGallery(gallery.pictures());
-    QCOMPARE(lines, QStringList{QStringLiteral("3枚の絵をpngフォルダに保存しました")});
+    QCOMPARE(lines, QStringList{msg::PicturesSaved.arg(3)});
     QStringList expected{QStringLiteral("20240506-070809 ..／x 「a／..／..／b」.png"),
                          QStringLiteral("20240506-070809 a 「ねこ」 (2).png"),
                          QStringLiteral("20240506-070809 a 「ねこ」.png")};

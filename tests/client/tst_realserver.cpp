@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "gameclient.h"
 #include "spytexts.h"
 
@@ -101,7 +102,7 @@ void TestRealServer::joinChatAndPassword()
     QVERIFY(b.client.ConnectServer(address, QStringLiteral("bob"), QStringLiteral("pw")));
     QTRY_COMPARE(a.client.players().GetPlayerCnt(), 2);
     QTRY_COMPARE(b.client.players().GetPlayerCnt(), 2);
-    QVERIFY(texts(a.sys).contains(QStringLiteral("サーバーに接続しました")));
+    QVERIFY(texts(a.sys).contains(msg::ConnectedToServer));
     QTRY_VERIFY(texts(a.sys).contains(QStringLiteral("bob が参加しました")));
     QCOMPARE(a.client.round().MySlot, 0);
     QCOMPARE(b.client.round().MySlot, 1);
@@ -114,9 +115,9 @@ void TestRealServer::joinChatAndPassword()
 
     // A wrong password is refused and the client closes its side.
     QVERIFY(c.client.ConnectServer(address, QStringLiteral("carol"), QStringLiteral("nope")));
-    QTRY_VERIFY(texts(c.sys).contains(QStringLiteral("パスワードが違います")));
+    QTRY_VERIFY(texts(c.sys).contains(msg::WrongPassword));
     QTRY_VERIFY(!c.client.isConnected());
-    QVERIFY(texts(c.sys).contains(QStringLiteral("切断されました")));
+    QVERIFY(texts(c.sys).contains(msg::Disconnected));
     QTRY_VERIFY(texts(a.sys).contains(QStringLiteral("パスワード不一致の接続がありました")));
 
     // Leaving empties the panels of the one who left.
@@ -146,7 +147,7 @@ void TestRealServer::wholeGame()
     QElapsedTimer elapsed;
     elapsed.start();
     // Every turn: the drawer draws, a guesser says the word; until the game returns to waiting.
-    const auto over = [&] { return texts(players[0].sys).contains(QStringLiteral("待機状態に戻ります")); };
+    const auto over = [&] { return texts(players[0].sys).contains(msg::BackToWaiting); };
     while (!over() && elapsed.elapsed() < 40000) {
         (void)QTest::qWaitFor(
             [&] {
@@ -185,8 +186,8 @@ void TestRealServer::wholeGame()
         QVERIFY(sounds.contains(QStringLiteral("question")));
         QVERIFY(sounds.contains(QStringLiteral("ok")));
         QVERIFY(sounds.contains(QStringLiteral("win")) || sounds.contains(QStringLiteral("lose")));
-        QVERIFY(!texts(p.sys).contains(QStringLiteral("原因不明のエラーが発生しました、放置します")));
-        QVERIFY(!texts(p.sys).contains(QStringLiteral("不正なコマンドを受信しました、放置します")));
+        QVERIFY(!texts(p.sys).contains(msg::UnknownError));
+        QVERIFY(!texts(p.sys).contains(msg::BadCommand));
     }
 }
 
@@ -210,7 +211,7 @@ void TestRealServer::toldWhyCut()
         QTRY_VERIFY(!p->client.isConnected());
         // The reason comes first, then the cut itself.
         const QStringList sys = texts(p->sys);
-        const qsizetype cut = sys.lastIndexOf(QStringLiteral("切断されました"));
+        const qsizetype cut = sys.lastIndexOf(msg::Disconnected);
         QVERIFY2(cut > 0 && sys.at(cut - 1) == reasons.at(n), qPrintable(sys.join(QLatin1Char('|'))));
         ++n;
     }

@@ -1,4 +1,5 @@
 #include "canvasimage.h"
+#include "client/core/messages.h"
 #include "clientsettings.h"
 #include "fileutil.h"
 #include "picturesaver.h"
@@ -208,8 +209,7 @@ class TstClientPartsCore : public QObject {
         QTest::newRow("no drawer yet") << false << true << -2 << "x"
                                        << "w"
                                        << "";
-        QTest::newRow("masked word") << false << true << 1 << "x"
-                                     << "？？？"
+        QTest::newRow("masked word") << false << true << 1 << "x" << msg::HiddenWord
                                      << "20240309-070502 x 「？？？」.png";
     }
     void fileNames()
@@ -260,7 +260,7 @@ class TstClientPartsCore : public QObject {
         const QString fileName = PictureSaver::PictureFileName(Stamp, c);
         QVERIFY(!fileName.contains(u'/'));
         QVERIFY(fileName.toUtf8().size() <= 240);
-        QCOMPARE(lines, QStringList{QLatin1Char('[') + fileName + QStringLiteral("]を保存しました")});
+        QCOMPARE(lines, QStringList{msg::pictureSaved(fileName)});
         const QStringList saved = QDir(dir.filePath(QStringLiteral("png"))).entryList(QDir::Files);
         QCOMPARE(saved, QStringList{fileName});
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"png"});
@@ -308,7 +308,7 @@ class TstClientPartsCore : public QObject {
         c.connected = true;
 
         QCOMPARE(PictureSaver::cmdSavePicture_Click(canvas.image(), c, Stamp),
-                 QStringList{QStringLiteral("この絵は保存できません！")});
+                 QStringList{msg::PictureCannotBeSaved});
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("png"))) ||
                 QDir(dir.filePath(QStringLiteral("png"))).isEmpty());
 
@@ -316,7 +316,7 @@ class TstClientPartsCore : public QObject {
         c.oekakiChatVisible = true;
         const QString name = QStringLiteral("20240309-070502  「お絵かきチャットモード」.png");
         QCOMPARE(PictureSaver::cmdSavePicture_Click(canvas.image(), c, Stamp),
-                 QStringList{QStringLiteral("[%1]を保存しました").arg(name)});
+                 QStringList{msg::pictureSaved(name)});
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("png/") + name)).isFile());
         SetProgramFolder(QString());
     }
@@ -333,7 +333,7 @@ class TstClientPartsCore : public QObject {
         SetProgramFolder(QString());
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines.first(),
-                 QStringLiteral("[20240309-070502  「ひとりで描いた絵」.png]を保存できませんでした"));
+                 msg::pictureNotSaved(QStringLiteral("20240309-070502  「ひとりで描いた絵」.png")));
         QVERIFY(QFileInfo(blocker.fileName()).isFile());
     }
 

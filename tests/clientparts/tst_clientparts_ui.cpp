@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "clientsettings.h"
 #include "connectdialog.h"
 #include "optionsdialog.h"
@@ -66,14 +67,14 @@ class TstClientPartsUi : public QObject {
         s.Name = QStringLiteral("はなこ");
         s.IPPort = QStringLiteral("10.0.0.5:30000");
         ConnectDialog d(&s);
-        QCOMPARE(d.windowTitle(), QStringLiteral("サーバーに接続する"));
+        QCOMPARE(d.windowTitle(), msg::ConnectToServer);
         QCOMPARE(d.txtName->text(), s.Name);
         QCOMPARE(d.txtIPPort->text(), s.IPPort);
         QVERIFY(d.txtPassword->text().isEmpty());
         QCOMPARE(d.txtName->maxLength(), 12);
         QCOMPARE(d.txtPassword->maxLength(), 8);
         QCOMPARE(d.cmdLocal->text(), QStringLiteral("Local"));
-        QCOMPARE(d.cmdServer->text(), QStringLiteral("サーバーに接続する(&C)"));
+        QCOMPARE(d.cmdServer->text(), msg::ConnectToServerButton);
 
         d.cmdLocal->click();
         QCOMPARE(d.txtIPPort->text(), QStringLiteral("127.0.0.1:30000"));
@@ -102,7 +103,7 @@ class TstClientPartsUi : public QObject {
         MessageBoxAnswerer answerer;
         d.cmdServer->click();
         QTRY_COMPARE(answerer.count(), 1);
-        QCOMPARE(answerer.text(), QStringLiteral("名前を入力してください"));
+        QCOMPARE(answerer.text(), msg::EnterName);
         QCOMPARE(spy.count(), 0);
         QVERIFY(d.isVisible());
         QVERIFY(d.txtName->text().isEmpty());
@@ -145,12 +146,12 @@ class TstClientPartsUi : public QObject {
         s.MousePointer = 1;
         s.LobbyServerAddress = QStringLiteral("never:1");
         OptionsDialog d(&s);
-        QCOMPARE(d.windowTitle(), QStringLiteral("オプション"));
+        QCOMPARE(d.windowTitle(), msg::Options);
         QVERIFY(d.chkQuestionWindow->isChecked());
         QVERIFY(!d.chkChatTextSize->isChecked());
         QVERIFY(d.optMousePointer[1]->isChecked());
-        QCOMPARE(d.chkChatTextSize->text(), QStringLiteral("チャットの文字を大きくする"));
-        QCOMPARE(d.optMousePointer[2]->text(), QStringLiteral("ペン"));
+        QCOMPARE(d.chkChatTextSize->text(), msg::LargeChatText);
+        QCOMPARE(d.optMousePointer[2]->text(), msg::PenCursor);
 
         d.show();
         d.chkChatTextSize->setChecked(true);
@@ -224,9 +225,9 @@ class TstClientPartsUi : public QObject {
         QVERIFY(w.isWindow());
         QVERIFY(w.windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(w.windowTitle(), QStringLiteral("お題"));
-        QCOMPARE(w.word(), QStringLiteral("お題"));
-        QCOMPARE(w.lblQuestion->toolTip(), QStringLiteral("ドラッグで移動できます"));
+        QCOMPARE(w.windowTitle(), msg::Question);
+        QCOMPARE(w.word(), msg::Question);
+        QCOMPARE(w.lblQuestion->toolTip(), msg::DragToMove);
         QCOMPARE(w.lblQuestion->palette().color(QPalette::Window), QColor(128, 128, 128));
         QCOMPARE(w.lblQuestion->palette().color(QPalette::WindowText), QColor(Qt::white));
         w.setWord(QStringLiteral("りんご"));

@@ -1,5 +1,6 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "client/core/messages.h"
 #include "fakelobby.h"
 #include "fakeserver.h"
 #include "fileutil.h"
@@ -106,11 +107,10 @@ void TestGameWindow::startUp()
     QVERIFY(QDir(m_dir.filePath(QStringLiteral("png"))).exists());
     const QStringList lines = viewLines(part<QPlainTextEdit>(&w, "txtSystem"));
     QCOMPARE(lines.size(), 2);
-    QVERIFY(lines.at(0).endsWith(QStringLiteral(" ゼンブリル Ver.1.16")));
+    QVERIFY(lines.at(0).endsWith(QLatin1Char(' ') + msg::versionLine(QStringLiteral("1.16"))));
     QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d ")).match(lines.at(0)).hasMatch());
-    QVERIFY(lines.at(1).endsWith(
-        QStringLiteral("「ロビーに接続」ボタンを押して、ロビーに接続し参加した部屋を選択してください")));
-    QCOMPARE(w.windowTitle(), QStringLiteral("ゼンブリル"));
+    QVERIFY(lines.at(1).endsWith(msg::PressLobbyToStart));
+    QCOMPARE(w.windowTitle(), msg::ProgramName);
     // Today's size, or less on a screen too small for it; the canvas is 640 x 480 at today's size.
     const QSize room = w.screen()->availableGeometry().size().expandedTo(GameWindowLayout::SmallestSize);
     QVERIFY(w.frameGeometry().width() <= room.width() && w.frameGeometry().height() <= room.height());
@@ -124,7 +124,7 @@ void TestGameWindow::startUp()
     QCOMPARE(part<QLineEdit>(&w, "txtSend")->maxLength(), 100);
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(part<QLabel>(&w, "lblPlayer", i)->text(), QString());
-        QCOMPARE(part<QLabel>(&w, "lblReady", i)->text(), QStringLiteral("空き"));
+        QCOMPARE(part<QLabel>(&w, "lblReady", i)->text(), msg::EmptySeat);
         QCOMPARE(part<QLabel>(&w, "lblScore", i)->text(), QStringLiteral("0"));
         QCOMPARE(part<QLabel>(&w, "lblScoreTitle", i)->y(), part<QLabel>(&w, "lblScoreTitle", 0)->y());
     }
@@ -132,8 +132,7 @@ void TestGameWindow::startUp()
     QCOMPARE(part<QPlainTextEdit>(&w, "txtState")->font().pointSize(), 9);
     QVERIFY(!w.questionWindow());
     QVERIFY(!w.lobbyWindow());
-    QCOMPARE(part<QPushButton>(&w, "cmdSavePicture")->toolTip(),
-             QStringLiteral("現在書かれている絵を保存します。回答側で正解前だと、お題の保存はされません。"));
+    QCOMPARE(part<QPushButton>(&w, "cmdSavePicture")->toolTip(), msg::SavePictureTip);
 }
 
 void TestGameWindow::startUpSettings()
@@ -164,7 +163,7 @@ void TestGameWindow::startUpSettings()
     w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
     w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
     QCOMPARE(w.questionWindow()->word(), QStringLiteral("うさぎ"));
-    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("？？？"));
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), msg::HiddenWord);
     w.close();
     QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
     QVERIFY(!w.lobbyWindow() || !w.lobbyWindow()->isVisible());
@@ -205,7 +204,8 @@ void TestGameWindow::readyLabels()
     w.client().Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:d::::"));
     w.client().Cont(QStringLiteral("RDY"), QStringLiteral("OK:VER:PSW:x::::"));
     w.client().Cont(QStringLiteral("SCR"), QStringLiteral("3:0:12:0:0:0:0:0:"));
-    const QStringList texts{"準備完了", "Ver違い", "パス違い", "準備中", "空き", "空き", "空き", "空き"};
+    const QStringList texts{msg::Ready,     msg::VersionMismatch, msg::PasswordMismatch, msg::NotReady,
+                            msg::EmptySeat, msg::EmptySeat,       msg::EmptySeat,        msg::EmptySeat};
     const QList<QColor> colors{QColor(0, 0, 255), QColor(255, 0, 0), QColor(255, 0, 0), QColor(128, 128, 255),
                                QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(0, 0, 0)};
     for (int i = 0; i < 8; ++i) {
@@ -217,9 +217,7 @@ void TestGameWindow::readyLabels()
     // A short list changes nothing on screen.
     w.client().Cont(QStringLiteral("NMS"), QStringLiteral("x:y"));
     QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), QStringLiteral("a"));
-    QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
-                .last()
-                .endsWith(QStringLiteral("原因不明のエラーが発生しました、放置します")));
+    QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem")).last().endsWith(msg::UnknownError));
 }
 
 void TestGameWindow::turnDisplay()
@@ -234,7 +232,7 @@ void TestGameWindow::turnDisplay()
     QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 0)), QColor(128, 128, 128));
     QCOMPARE(background(part<QFrame>(&w, "picPlayer", 0)), QColor(255, 255, 255));
     QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("120"));
-    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("？？？"));
+    QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), msg::HiddenWord);
     for (int i = 0; i < 30; ++i)
         w.client().tmrTimelimit_Timer();
     QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("○○○"));
@@ -303,7 +301,7 @@ void TestGameWindow::chatNotConnected()
     QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QStringLiteral("abc"));
     QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
                 .last()
-                .endsWith(QStringLiteral(" 接続されていません")));
+                .endsWith(QLatin1Char(' ') + msg::NotConnected));
     QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtState")).isEmpty());
 }
 
@@ -342,14 +340,15 @@ void TestGameWindow::disconnectButton()
     QTest::mouseClick(part<QPushButton>(&w, "cmdDisConnect"), Qt::LeftButton);
     QMessageBox *box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"));
     QVERIFY(box);
-    QCOMPARE(box->text(), QStringLiteral("本当に切断してよろしいですか？"));
+    QCOMPARE(box->text(), msg::ConfirmDisconnect);
     QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
     QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtSystem")).size(), 2);
     QTest::mouseClick(part<QPushButton>(&w, "cmdDisConnect"), Qt::LeftButton);
     QTRY_VERIFY((box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"))));
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    QTRY_VERIFY(
-        viewLines(part<QPlainTextEdit>(&w, "txtSystem")).last().endsWith(QStringLiteral(" 切断されました")));
+    QTRY_VERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
+                    .last()
+                    .endsWith(QLatin1Char(' ') + msg::Disconnected));
 }
 
 void TestGameWindow::optionsDialogApplies()
@@ -528,7 +527,7 @@ void TestGameWindow::strokesAlikeAtEverySize()
 
 void TestGameWindow::ownPanelMarked()
 {
-    const QString mark = QStringLiteral("（自分）");
+    const QString mark = msg::OwnNameMark;
     FakeServer server;
     GameWindow w;
     w.Form_Load();
@@ -571,7 +570,7 @@ void TestGameWindow::soundSwitch()
         QVERIFY(w.client().soundOn());
         QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
         QVERIFY(w.optionsDialog()->chkSoundEffect->isChecked());
-        QCOMPARE(w.optionsDialog()->chkSoundEffect->text(), QStringLiteral("効果音を鳴らす"));
+        QCOMPARE(w.optionsDialog()->chkSoundEffect->text(), msg::SoundEffects);
         w.optionsDialog()->chkSoundEffect->setChecked(false);
         QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
         QVERIFY(!w.client().soundOn());
@@ -606,7 +605,7 @@ void TestGameWindow::lobbyWindowOpensAfresh()
     QTRY_COMPARE(first->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 1);
     QVERIFY(!first->findChild<QPushButton *>(QStringLiteral("cmdReload"))->isEnabled());
     first->session()->tmrReloadLimit_Timer();
-    QCOMPARE(first->windowTitle(), QStringLiteral("ロビーサーバー [7]"));
+    QCOMPARE(first->windowTitle(), msg::lobbyCaption(7));
 
     // Joining a room closes the lobby while its reload limit runs; the
     // connection ends with the window.
@@ -621,15 +620,14 @@ void TestGameWindow::lobbyWindowOpensAfresh()
     lobby.reset();
     w.cmdClient_Click();
     LobbyWindow *again = w.lobbyWindow();
-    QCOMPARE(again->windowTitle(), QStringLiteral("ロビーサーバー"));
+    QCOMPARE(again->windowTitle(), msg::LobbyServer);
     QCOMPARE(again->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 0);
     auto *log = again->findChild<QPlainTextEdit *>(QStringLiteral("txtState"));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        log->toPlainText().contains(QStringLiteral("現在ロビーサーバーが停止しているようです")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(log->toPlainText().contains(msg::LobbyMayBeDown), 10000);
     QVERIFY(!log->toPlainText().contains(QStringLiteral("やあ")));
     auto *reload = again->findChild<QPushButton *>(QStringLiteral("cmdReload"));
     QVERIFY(reload->isEnabled());
-    QCOMPARE(reload->text(), QStringLiteral("サーバーリスト更新"));
+    QCOMPARE(reload->text(), msg::ReloadServerList);
     LobbyWindow::setAddressOverride(QString());
 }
 

@@ -1,11 +1,13 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "client/core/messages.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "picturesaver.h"
 #include "resultsview.h"
 #include "settingsstore.h"
 #include "windowparts.h"
+#include "wiretexts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -211,13 +213,15 @@ void TestResultsGame::gameEndsInResults()
         ResultsView *view = w->resultsView();
         QVERIFY(view && view->isVisible());
         QVERIFY(part<QPushButton>(w, "cmdLastResult")->isVisible());
-        const QRegularExpression winnerLine(QStringLiteral("優勝者は (.*) でした！おめでとう！"));
+        const QRegularExpression winnerLine(QRegularExpression::escape(wire::WinnerNoticePrefix) +
+                                            QStringLiteral("(.*)") +
+                                            QRegularExpression::escape(wire::WinnerNoticeSuffix));
         const QString winner =
             winnerLine.match(part<QPlainTextEdit>(w, "txtSystem")->toPlainText()).captured(1);
-        QCOMPARE(view->lblWinner->text(), QStringLiteral("優勝者： ") + winner);
+        QCOMPARE(view->lblWinner->text(), msg::WinnerLabel + winner);
         QCOMPARE(view->lstRanking->rowCount(), 3);
         QCOMPARE(view->lstRanking->item(0, 1)->text(), winner);
-        QCOMPARE(view->lstRanking->item(0, 0)->text(), QStringLiteral("1位"));
+        QCOMPARE(view->lstRanking->item(0, 0)->text(), msg::RankCell.arg(1));
         QCOMPARE(view->lstGallery->count(), 6);
     }
 
@@ -235,7 +239,7 @@ void TestResultsGame::gameEndsInResults()
     QTest::mouseClick(view->cmdBack, Qt::LeftButton);
 
     QTest::mouseClick(view->cmdSaveAll, Qt::LeftButton);
-    QCOMPARE(view->lblStatus->text(), QStringLiteral("6枚の絵をpngフォルダに保存しました"));
+    QCOMPARE(view->lblStatus->text(), msg::PicturesSaved.arg(6));
     for (const GalleryPicture &picture : first->client().gallery().pictures()) {
         const QString name = PictureSaver::DrawerFileName(picture.revealedAt, picture.drawer, picture.word);
         QCOMPARE(fileBytes(png.filePath(name)), picture.png);

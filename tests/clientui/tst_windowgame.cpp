@@ -1,5 +1,6 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
+#include "client/core/messages.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "gamewindowlayout.h"
@@ -92,7 +93,7 @@ void TestWindowGame::threeWindowsPlay()
         w->connectDialog()->txtName->setText(names.at(i));
         QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
         QTRY_VERIFY(w->client().isConnected());
-        QTRY_COMPARE(part<QLabel>(w, "lblPlayer", i)->text(), names.at(i) + QStringLiteral("（自分）"));
+        QTRY_COMPARE(part<QLabel>(w, "lblPlayer", i)->text(), names.at(i) + msg::OwnNameMark);
     }
     QTRY_COMPARE(part<QLabel>(windows[0].get(), "lblPlayer", 2)->text(), names.at(2));
     shoot(windows[0].get(), QStringLiteral("1-joined"));
@@ -106,9 +107,7 @@ void TestWindowGame::threeWindowsPlay()
     elapsed.start();
     GameWindow *first = windows[0].get();
     const auto over = [first] {
-        return part<QPlainTextEdit>(first, "txtSystem")
-            ->toPlainText()
-            .contains(QStringLiteral("待機状態に戻ります"));
+        return part<QPlainTextEdit>(first, "txtSystem")->toPlainText().contains(msg::BackToWaiting);
     };
     while (!over() && elapsed.elapsed() < 45000) {
         (void)QTest::qWaitFor(

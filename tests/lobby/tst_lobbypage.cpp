@@ -1,8 +1,10 @@
+#include "client/core/messages.h"
 #include "cp932.h"
 #include "serverinfo.h"
 #include "serverlistpage.h"
 #include "statusrecord.h"
 #include "textutil.h"
+#include "wiretexts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,7 +22,7 @@ ServerInfo room(const QString &count, const QString &max = QStringLiteral("6"))
     s.roomname = QStringLiteral("部屋");
     s.gametype = QStringLiteral("0");
     s.comment = QStringLiteral("無し");
-    s.zbq = QStringLiteral("内蔵辞書:");
+    s.zbq = wire::BuiltInDictionary + QLatin1Char(':');
     s.version = QStringLiteral("1.16");
     s.playercount = count;
     s.playermax = max;
@@ -36,7 +38,7 @@ QString fullRecord(const QString &ip, const QString &name, const QString &count)
         .add(QStringLiteral("roomname="), name)
         .add(QStringLiteral("comment="), QStringLiteral("よろしく"))
         .add(QStringLiteral("gametype="), QStringLiteral("1"))
-        .add(QStringLiteral("zbq="), QStringLiteral("内蔵辞書:動物.zbq:"))
+        .add(QStringLiteral("zbq="), wire::BuiltInDictionary + QStringLiteral(":動物.zbq:"))
         .add(QStringLiteral("version="), QStringLiteral("1.16"))
         .add(QStringLiteral("players="), QStringLiteral("a:b:::::::"))
         .add(QStringLiteral("playercount="), count)
@@ -96,7 +98,7 @@ class TstLobbyPage : public QObject {
         QCOMPARE(s.address, QStringLiteral("1.2.3.4:27064"));
         QCOMPARE(s.roomname, QStringLiteral("部屋 A"));
         QCOMPARE(s.gametype, QStringLiteral("1"));
-        QCOMPARE(s.zbq, QStringLiteral("内蔵辞書:動物.zbq:"));
+        QCOMPARE(s.zbq, wire::BuiltInDictionary + QStringLiteral(":動物.zbq:"));
         QCOMPARE(s.players, QStringLiteral("a:b:::::::"));
         QCOMPARE(s.playercount, QStringLiteral("2"));
         QCOMPARE(s.playermax, QStringLiteral("8"));
@@ -130,6 +132,8 @@ class TstLobbyPage : public QObject {
         QCOMPARE(lines.last(), QString());
         QCOMPARE(lines.at(1), QStringLiteral("<HEADER/>"));
         QCOMPARE(lines.at(5), QStringLiteral("  <TR bgcolor=#808080>"));
+        QCOMPARE(lines.at(6), QStringLiteral("    <TD><B><FONT color=#ffffff>") + msg::RoomNameColumn +
+                                  QStringLiteral("</FONT></B></TD>"));
         QCOMPARE(lines.at(12), QStringLiteral("    <TD><B><FONT color=#ffffff>Ver.</FONT></B></TD></TR>"));
         QCOMPARE(lines.at(13), QStringLiteral("    <SERVERLIST/>"));
         QCOMPARE(lines.at(17), QStringLiteral("</HTML>"));
@@ -139,10 +143,12 @@ class TstLobbyPage : public QObject {
     {
         QCOMPARE(
             ServerListPage::rowHtml(room("3"), 0),
-            QStringLiteral("<TR bgcolor=#efefff><TD><A href=number:0>部屋</A></TD>"
-                           "<TD><font color=008000>無し</font></TD>"
-                           "<TD align=right><font color=008000>3/6<font></TD><TD>無し</TD><TD>ゼンビー</TD>"
-                           "<TD><font color=008000>内蔵のみ</font></TD><TD>1.16</TD></TR>"));
+            QStringLiteral("<TR bgcolor=#efefff><TD><A href=number:0>部屋</A></TD><TD><font color=008000>") +
+                msg::NoPassword +
+                QStringLiteral(
+                    "</font></TD><TD align=right><font color=008000>3/6<font></TD><TD>無し</TD><TD>") +
+                msg::ZenbeeGame + QStringLiteral("</TD><TD><font color=008000>") + msg::BuiltInOnly +
+                QStringLiteral("</font></TD><TD>1.16</TD></TR>"));
     }
 
     void twoRowsAndPage()
@@ -164,16 +170,18 @@ class TstLobbyPage : public QObject {
         QVERIFY(html.contains(QStringLiteral("    ") + rows + QStringLiteral("\r\n</TABLE>")));
         QVERIFY(rows.indexOf(QStringLiteral("#efefff")) < rows.indexOf(QStringLiteral("#f0fff0")));
         QVERIFY(rows.contains(QStringLiteral("<TR bgcolor=#f0fff0><TD><A href=number:1>")));
-        QVERIFY(rows.contains(QStringLiteral("<font color=ff0000>有り</font>")));
+        QVERIFY(rows.contains(QStringLiteral("<font color=ff0000>") + msg::HasPassword +
+                              QStringLiteral("</font>")));
     }
 
     void emptyPage()
     {
         const QString html = ServerListPage().SetServerListHtml({room("1")}, true);
-        QVERIFY(
-            html.contains(QStringLiteral("    <TR><TD>（サーバーが一つもありません）</TD><TD>-</TD>"
-                                         "<TD align=right>-</TD><TD>-</TD><TD>-</TD><TD>-</TD><TD>-</TD></TR>"
-                                         "\r\n</TABLE>")));
+        QVERIFY(html.contains(
+            QStringLiteral("    <TR><TD>") + msg::NoServers +
+            QStringLiteral(
+                "</TD><TD>-</TD><TD align=right>-</TD><TD>-</TD><TD>-</TD><TD>-</TD><TD>-</TD></TR>"
+                "\r\n</TABLE>")));
         QVERIFY(!html.contains(QStringLiteral("number:")));
     }
 
@@ -195,22 +203,26 @@ class TstLobbyPage : public QObject {
         c.comment = QString(19, QLatin1Char('a')) + QStringLiteral("&bcd");
         QTest::newRow("comment cut before escaping")
             << c << "<TD>" + QString(19, QLatin1Char('a')) + "&amp;...</TD>";
-        const auto dict = [](const char *zbq) {
+        const auto dict = [](const QString &zbq) {
             ServerInfo s = room("1");
-            s.zbq = QString::fromUtf8(zbq);
+            s.zbq = zbq;
             return s;
         };
-        const QString only = QStringLiteral("<TD><font color=008000>内蔵のみ</font></TD>");
-        const QString more = QStringLiteral("<TD><font color=ff0000>追加あり</font></TD>");
-        QTest::newRow("built-in with colon") << dict("内蔵辞書:") << only;
-        QTest::newRow("built-in bare") << dict("内蔵辞書") << only;
-        QTest::newRow("built-in and another") << dict("内蔵辞書:動物.zbq:") << more;
-        QTest::newRow("built-in high weight") << dict("内蔵辞書（高確率）:") << more;
-        QTest::newRow("empty dictionaries") << dict("") << more;
-        QTest::newRow("other only") << dict("abc:") << more;
+        const QString only =
+            QStringLiteral("<TD><font color=008000>") + msg::BuiltInOnly + QStringLiteral("</font></TD>");
+        const QString more = QStringLiteral("<TD><font color=ff0000>") + msg::ExtraDictionaries +
+                             QStringLiteral("</font></TD>");
+        QTest::newRow("built-in with colon") << dict(wire::BuiltInDictionary + QLatin1Char(':')) << only;
+        QTest::newRow("built-in bare") << dict(wire::BuiltInDictionary) << only;
+        QTest::newRow("built-in and another")
+            << dict(wire::BuiltInDictionary + QStringLiteral(":動物.zbq:")) << more;
+        QTest::newRow("built-in high weight")
+            << dict(wire::BuiltInDictionary + QStringLiteral("（高確率）:")) << more;
+        QTest::newRow("empty dictionaries") << dict(QString()) << more;
+        QTest::newRow("other only") << dict(QStringLiteral("abc:")) << more;
         ServerInfo g = room("1");
         g.gametype = QStringLiteral("1");
-        QTest::newRow("game type") << g << "<TD>おぼろげ</TD>";
+        QTest::newRow("game type") << g << "<TD>" + msg::OboroGame + "</TD>";
         ServerInfo e = room("1");
         e.roomname = QStringLiteral("<script>&\"");
         e.version = QStringLiteral("<i>");
@@ -229,11 +241,15 @@ class TstLobbyPage : public QObject {
     {
         ServerInfo s = room("2");
         s.players = QStringLiteral("a:b:");
-        s.zbq = QStringLiteral("内蔵辞書:x.zbq:");
-        QCOMPARE(
-            ServerListPage::GetServerInfo(s),
-            QStringLiteral("[部屋名]\r\n　部屋\r\n[コメント]\r\n　無し\r\n[参加者]　\r\n　a\r\n　b\r\n　\r\n"
-                           "[使用辞書]\r\n　内蔵辞書\r\n　x.zbq\r\n　"));
+        s.zbq = wire::BuiltInDictionary + QStringLiteral(":x.zbq:");
+        const QString &indent = msg::DetailIndent;
+        QCOMPARE(ServerListPage::GetServerInfo(s),
+                 QStringList({msg::RoomNameHeading, indent + QStringLiteral("部屋"), msg::CommentHeading,
+                              indent + QStringLiteral("無し"), msg::PlayersHeading + indent,
+                              indent + QStringLiteral("a"), indent + QStringLiteral("b"), indent,
+                              msg::DictionariesHeading, indent + wire::BuiltInDictionary,
+                              indent + QStringLiteral("x.zbq"), indent})
+                     .join(QStringLiteral("\r\n")));
     }
 
     void links_data()

@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "fakelobby.h"
 #include "linesocket.h"
 #include "lobbysession.h"
@@ -102,16 +103,16 @@ class TstLobbySession : public QObject {
         connectSession(s, lobby);
         QCOMPARE(lobby.lines.first(), QStringLiteral("STS ") + AnnouncementRecord(QStringLiteral("太郎")));
         const QStringList log = s.log().text().split(QStringLiteral("\r\n"));
-        QVERIFY(log.at(0).endsWith(QStringLiteral(" <system> ロビーサーバーに接続します")));
-        QVERIFY(log.at(2).endsWith(QStringLiteral("ロビーサーバーに接続中...")));
-        QVERIFY(log.at(3).endsWith(QStringLiteral("ロビーサーバーに接続しました")));
-        QVERIFY(log.at(4).endsWith(QStringLiteral("サーバーリストを受信します...")));
-        QCOMPARE(s.reloadCaption(), QStringLiteral("更新制限中 - 10秒"));
+        QVERIFY(log.at(0).endsWith(QStringLiteral(" <system> ") + msg::ConnectingToLobby));
+        QVERIFY(log.at(2).endsWith(msg::LobbyConnecting));
+        QVERIFY(log.at(3).endsWith(msg::LobbyConnected));
+        QVERIFY(log.at(4).endsWith(msg::ReceivingServerList));
+        QCOMPARE(s.reloadCaption(), msg::reloadLimited(10));
         QVERIFY(!s.reloadEnabled());
         QCOMPARE(reload.size(), 1);
-        QCOMPARE(s.windowCaption(), QStringLiteral("ロビーサーバー"));
+        QCOMPARE(s.windowCaption(), msg::LobbyServer);
         s.tmrReloadLimit_Timer();
-        QCOMPARE(s.windowCaption(), QStringLiteral("ロビーサーバー [7]"));
+        QCOMPARE(s.windowCaption(), msg::lobbyCaption(7));
     }
 
     void reloadLimitOverElevenTicks()
@@ -121,15 +122,15 @@ class TstLobbySession : public QObject {
         connectSession(s, lobby);
         for (int tick = 1; tick <= 10; ++tick) {
             s.tmrReloadLimit_Timer();
-            QCOMPARE(s.reloadCaption(), QStringLiteral("更新制限中 - %1秒").arg(11 - tick));
+            QCOMPARE(s.reloadCaption(), msg::reloadLimited(11 - tick));
             QVERIFY(!s.reloadEnabled());
         }
         s.tmrReloadLimit_Timer();
-        QCOMPARE(s.reloadCaption(), QStringLiteral("サーバーリスト更新"));
+        QCOMPARE(s.reloadCaption(), msg::ReloadServerList);
         QVERIFY(s.reloadEnabled());
         QCOMPARE(s.reloadLimit(), -1);
         s.tmrReloadLimit_Timer();
-        QCOMPARE(s.reloadCaption(), QStringLiteral("サーバーリスト更新"));
+        QCOMPARE(s.reloadCaption(), msg::ReloadServerList);
 
         // Reloading reconnects and announces again.
         s.cmdReload_Click();
@@ -157,12 +158,13 @@ class TstLobbySession : public QObject {
         QVERIFY(page.contains(QStringLiteral("<BODY>ロビー")));
         QVERIFY(!page.contains(QStringLiteral("early")));
         QVERIFY(page.contains(QStringLiteral("<A href=number:1>B</A>")));
-        QVERIFY(logHas(s, QStringLiteral(" <system> サーバーリストを受信しました\r\n")));
+        QVERIFY(logHas(s, QStringLiteral(" <system> ") + msg::ServerListReceived + QStringLiteral("\r\n")));
         // The page file is written beside the page shown.
         QFile f(m_dir.filePath(QStringLiteral("serverlist.html")));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().contains("number:1"));
-        QVERIFY(s.serverInfoText(1).startsWith(QStringLiteral("[部屋名]\r\n　B\r\n")));
+        QVERIFY(s.serverInfoText(1).startsWith(msg::RoomNameHeading + QStringLiteral("\r\n") +
+                                               msg::DetailIndent + QStringLiteral("B\r\n")));
         QCOMPARE(s.resolveLink(QUrl(QStringLiteral("number:1"))).address, QStringLiteral("127.0.0.9:27064"));
 
         lobby.send(QStringLiteral("NMS"), QStringLiteral("太郎:花子:"));
@@ -178,25 +180,25 @@ class TstLobbySession : public QObject {
         lobby.send(QStringLiteral("MSG"), QStringLiteral("花子> やあ"));
         lobby.send(QStringLiteral("SYM"), QStringLiteral("お知らせ"));
         lobby.send(QStringLiteral("XYZ"), QStringLiteral("?"));
-        QTRY_VERIFY(logHas(s, QStringLiteral(" <system> 不正なコマンドを受信しました、放置します\r\n")));
+        QTRY_VERIFY(logHas(s, QStringLiteral(" <system> ") + msg::BadCommand + QStringLiteral("\r\n")));
         QVERIFY(logHas(s, QStringLiteral(" <花子> やあ\r\n")));
         QVERIFY(logHas(s, QStringLiteral(" <system> お知らせ\r\n")));
 
         // A list without any separator changes nothing.
         const QList<ServerInfo> before = s.ServerList();
         lobby.send(QStringLiteral("SRV"), record("C", "3"));
-        QTRY_VERIFY(logHas(s, QStringLiteral(" <system> 原因不明のエラーが発生しました、放置します\r\n")));
+        QTRY_VERIFY(logHas(s, QStringLiteral(" <system> ") + msg::UnknownError + QStringLiteral("\r\n")));
         QCOMPARE(s.ServerList(), before);
         QCOMPARE(pages.size(), 1);
         QCOMPARE(s.pageShown(), page);
 
         // No rooms: the empty row, the table kept, no "received" line.
-        const int received = s.log().text().count(QStringLiteral("サーバーリストを受信しました"));
+        const int received = s.log().text().count(msg::ServerListReceived);
         lobby.send(QStringLiteral("SRV"), QString());
         QTRY_COMPARE(pages.size(), 2);
-        QVERIFY(s.pageShown().contains(QStringLiteral("（サーバーが一つもありません）")));
+        QVERIFY(s.pageShown().contains(msg::NoServers));
         QCOMPARE(s.ServerList(), before);
-        QCOMPARE(s.log().text().count(QStringLiteral("サーバーリストを受信しました")), received);
+        QCOMPARE(s.log().text().count(msg::ServerListReceived), received);
     }
 
     void chat()
@@ -215,7 +217,7 @@ class TstLobbySession : public QObject {
         QTRY_COMPARE(s.socketState(), 0);
         QCOMPARE(s.log().text(), logBefore);
         s.tmrReloadLimit_Timer();
-        QCOMPARE(s.windowCaption(), QStringLiteral("ロビーサーバー [0]"));
+        QCOMPARE(s.windowCaption(), msg::lobbyCaption(0));
         QVERIFY(!s.SendMessage(QStringLiteral("x")));
         QCOMPARE(s.log().text(), logBefore);
     }
@@ -234,22 +236,23 @@ class TstLobbySession : public QObject {
         s.setTickMs(40);
         QSignalSpy connecting(&s, &LobbySession::connectingChanged);
         s.start();
-        QTRY_VERIFY(logHas(s, QStringLiteral("現在ロビーサーバーが停止しているようです")));
+        QTRY_VERIFY(logHas(s, msg::LobbyMayBeDown));
         // The refusal reads as the classic number, not as Qt's 0.
-        QVERIFY(logHas(s, QStringLiteral(" <system> エラー:10061\r\n")));
-        QVERIFY(s.log().text().indexOf(QStringLiteral("ロビーサーバーに接続できませんでした")) <
-                s.log().text().indexOf(QStringLiteral("現在ロビーサーバーが停止しているようです")));
+        QVERIFY(
+            logHas(s, QStringLiteral(" <system> ") + msg::socketErrorLine(10061) + QStringLiteral("\r\n")));
+        QVERIFY(s.log().text().indexOf(msg::CannotConnectToLobby) <
+                s.log().text().indexOf(msg::LobbyMayBeDown));
         QCOMPARE(connecting.size(), 2);
         QVERIFY(!s.isConnecting());
         QVERIFY(s.reloadEnabled());
-        QCOMPARE(s.reloadCaption(), QStringLiteral("サーバーリスト更新"));
+        QCOMPARE(s.reloadCaption(), msg::ReloadServerList);
 
         // An address without a usable port fails the same way.
         LobbySession::setAddressOverride(QStringLiteral("127.0.0.1"));
         LobbySession t;
         t.setTickMs(20);
         t.cmdReload_Click();
-        QTRY_VERIFY(logHas(t, QStringLiteral("現在ロビーサーバーが停止しているようです")));
+        QTRY_VERIFY(logHas(t, msg::LobbyMayBeDown));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "../clientui/residentmemory.h"
+#include "client/core/messages.h"
 #include "fakelobby.h"
 #include "fileutil.h"
 #include "linesocket.h"
@@ -7,6 +8,7 @@
 #include "settingsstore.h"
 #include "statusrecord.h"
 #include "textutil.h"
+#include "wiretexts.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -35,7 +37,7 @@ QString record(const QString &name, const QString &count, const QString &passwor
         .add(QStringLiteral("password="), password)
         .add(QStringLiteral("roomname="), name)
         .add(QStringLiteral("comment="), QStringLiteral("よろしく"))
-        .add(QStringLiteral("zbq="), QStringLiteral("内蔵辞書:"))
+        .add(QStringLiteral("zbq="), wire::BuiltInDictionary + QLatin1Char(':'))
         .add(QStringLiteral("players="), QStringLiteral("太郎:花子:::::::"))
         .add(QStringLiteral("playercount="), count)
         .encoded();
@@ -80,16 +82,16 @@ class TstLobbyWindow : public QObject {
 
     void controlsAtStart()
     {
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("ロビーサーバー"));
-        QCOMPARE(control<QPushButton>("cmdReload")->text(), QStringLiteral("サーバーリスト更新"));
-        QCOMPARE(control<QPushButton>("cmdDirectConnect")->text(), QStringLiteral("IPアドレスで接続"));
-        QCOMPARE(control<QPushButton>("cmdClose")->text(), QStringLiteral("閉じる"));
+        QCOMPARE(m_window->windowTitle(), msg::LobbyServer);
+        QCOMPARE(control<QPushButton>("cmdReload")->text(), msg::ReloadServerList);
+        QCOMPARE(control<QPushButton>("cmdDirectConnect")->text(), msg::ConnectByAddress);
+        QCOMPARE(control<QPushButton>("cmdClose")->text(), msg::Close);
         auto *send = control<QLineEdit>("txtSend");
-        QCOMPARE(send->text(), QStringLiteral("（ここに文字を書いてEnterを押すと発言できます）"));
+        QCOMPARE(send->text(), msg::SendHint);
         QCOMPARE(send->maxLength(), 100);
         QVERIFY(!control<QTextBrowser>("webMain")->openLinks());
         QVERIFY(!control<QFrame>("picPopup")->isVisible());
-        QCOMPARE(control<QLabel>("lblPopup")->text(), QStringLiteral("詳細"));
+        QCOMPARE(control<QLabel>("lblPopup")->text(), msg::Details);
     }
 
     void connectsAndShowsRooms()
@@ -98,7 +100,7 @@ class TstLobbyWindow : public QObject {
         QTRY_COMPARE(m_lobby->lines.size(), 1);
         QCOMPARE(m_lobby->lines.first(), QStringLiteral("STS ") + AnnouncementRecord(QStringLiteral("太郎")));
         auto *reload = control<QPushButton>("cmdReload");
-        QTRY_COMPARE(reload->text(), QStringLiteral("更新制限中 - 10秒"));
+        QTRY_COMPARE(reload->text(), msg::reloadLimited(10));
         QVERIFY(!reload->isEnabled());
         QVERIFY(control<QPushButton>("cmdClose")->isEnabled());
 
@@ -109,9 +111,7 @@ class TstLobbyWindow : public QObject {
         QTRY_VERIFY(web->toPlainText().contains(QStringLiteral("部屋B")));
         QVERIFY(web->toPlainText().contains(QStringLiteral("ロビーの頭")));
         QTRY_COMPARE(control<QListWidget>("lstName")->count(), 2);
-        QVERIFY(control<QPlainTextEdit>("txtState")
-                    ->toPlainText()
-                    .contains(QStringLiteral("サーバーリストを受信しました")));
+        QVERIFY(control<QPlainTextEdit>("txtState")->toPlainText().contains(msg::ServerListReceived));
         QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("serverlist.html"))));
         // The colours of the cells reach the view.
         QVERIFY(web->toHtml().contains(QStringLiteral("#008000")));
@@ -124,7 +124,7 @@ class TstLobbyWindow : public QObject {
         m_lobby->send(QStringLiteral("SRV"), record("部屋C", "1"));
         QTRY_VERIFY(control<QPlainTextEdit>("txtState")
                         ->toPlainText()
-                        .contains(QStringLiteral("<system> 原因不明のエラーが発生しました、放置します")));
+                        .contains(QStringLiteral("<system> ") + msg::UnknownError));
         QCOMPARE(web->toHtml(), shown);
         QCOMPARE(m_window->session()->ServerList().size(), 2);
 
@@ -132,8 +132,10 @@ class TstLobbyWindow : public QObject {
         auto *popup = control<QFrame>("picPopup");
         emit web->highlighted(QUrl(QStringLiteral("number:1")));
         QVERIFY(popup->isVisible());
-        QVERIFY(
-            control<QLabel>("lblPopup")->text().startsWith(QStringLiteral("[部屋名]\n　部屋B\n[コメント]")));
+        QVERIFY(control<QLabel>("lblPopup")
+                    ->text()
+                    .startsWith(msg::RoomNameHeading + QStringLiteral("\n") + msg::DetailIndent +
+                                QStringLiteral("部屋B\n") + msg::CommentHeading));
         QVERIFY(popup->geometry().right() < m_window->width());
         emit web->highlighted(QUrl(QStringLiteral("http://example.com/")));
         QVERIFY(!popup->isVisible());
@@ -163,8 +165,7 @@ class TstLobbyWindow : public QObject {
         QCOMPARE(join.size(), 2);
         const auto boxes = m_window->findChildren<QMessageBox *>();
         QCOMPARE(boxes.size(), 2);
-        QCOMPARE(boxes.first()->text(),
-                 QStringLiteral("今は他のゲームに参加中です、そちらが終了してから参加してください"));
+        QCOMPARE(boxes.first()->text(), msg::BusyInGame);
     }
 
     void pageLoadsNothingFromDisk()
@@ -228,7 +229,9 @@ class TstLobbyWindow : public QObject {
         QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), zero);
 
         emit web->highlighted(QUrl(QStringLiteral("number:0")));
-        QVERIFY(control<QLabel>("lblPopup")->text().startsWith(QStringLiteral("[部屋名]\n　") + zero));
+        QVERIFY(control<QLabel>("lblPopup")
+                    ->text()
+                    .startsWith(msg::RoomNameHeading + QStringLiteral("\n") + msg::DetailIndent + zero));
         QVERIFY(control<QLabel>("lblPopup")->text().contains(QStringLiteral("\n　ab\n　c\n")));
         QTRY_VERIFY(control<QPlainTextEdit>("txtState")
                         ->toPlainText()
@@ -260,7 +263,7 @@ class TstLobbyWindow : public QObject {
         QTRY_COMPARE(m_window->session()->socketState(), 0);
         send->setText(QStringLiteral("まだ?"));
         QTest::keyClick(send, Qt::Key_Return);
-        QVERIFY(log->toPlainText().contains(QStringLiteral("<system> 接続されていません")));
+        QVERIFY(log->toPlainText().contains(QStringLiteral("<system> ") + msg::NotConnected));
         QCOMPARE(send->text(), QStringLiteral("まだ?"));
     }
 

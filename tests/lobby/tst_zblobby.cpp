@@ -1,3 +1,4 @@
+#include "client/core/messages.h"
 #include "linesocket.h"
 #include "lobbyserver.h"
 #include "lobbysession.h"
@@ -143,7 +144,7 @@ class TstZbLobby : public QObject {
         player.cmdReload_Click();
         QTRY_COMPARE(pages.size(), 1);
         QVERIFY(player.pageShown().contains(QStringLiteral("ゼンブリル ロビー")));
-        QVERIFY(player.pageShown().contains(QStringLiteral("（サーバーが一つもありません）")));
+        QVERIFY(player.pageShown().contains(msg::NoServers));
         QTRY_COMPARE(player.names(), QStringList{QStringLiteral("花子")});
 
         auto *game = new Peer("127.0.0.2");
@@ -186,7 +187,7 @@ class TstZbLobby : public QObject {
         QTRY_COMPARE(player.ServerList().size(), 1);
         QCOMPARE(player.ServerList().first().address, QStringLiteral("127.0.0.3:27064"));
         other.socket.socket()->disconnectFromHost();
-        QTRY_VERIFY(pages.last().at(0).toString().contains(QStringLiteral("（サーバーが一つもありません）")));
+        QTRY_VERIFY(pages.last().at(0).toString().contains(msg::NoServers));
 
         LobbySession late;
         prepare(late, QStringLiteral("遅刻"));
@@ -194,7 +195,7 @@ class TstZbLobby : public QObject {
         late.cmdReload_Click();
         QTRY_COMPARE(latePages.size(), 1);
         QVERIFY(late.ServerList().isEmpty());
-        QVERIFY(late.pageShown().contains(QStringLiteral("（サーバーが一つもありません）")));
+        QVERIFY(late.pageShown().contains(msg::NoServers));
     }
 
     void chatAndNames()
