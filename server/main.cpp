@@ -2,7 +2,7 @@
 // log on standard output and operator commands on standard input.
 #include "gameserver.h"
 #include "headlessrun.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "servercommandline.h"
 #include "version.h"
 

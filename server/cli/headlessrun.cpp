@@ -2,8 +2,8 @@
 
 #include "gameserver.h"
 #include "headlessportmapping.h"
-#include "messages.h"
 #include "operatorinput.h"
+#include "server/core/messages.h"
 #include "servercommandline.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "addresspanel.h"
 
-#include "messages.h"
 #include "roomaddress.h"
+#include "server/core/messages.h"
 
 #include <QCheckBox>
 #include <QClipboard>

@@ -1,8 +1,8 @@
 #include "laststandings.h"
 
 #include "gameserver.h"
-#include "messages.h"
 #include "roundengine.h"
+#include "server/core/messages.h"
 #include "textclean.h"
 
 namespace zb {

@@ -1,7 +1,7 @@
 #include "playerpanel.h"
 
-#include "messages.h"
 #include "receivelamps.h"
+#include "server/core/messages.h"
 #include "textclean.h"
 
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "receivelamps.h"
 
-#include "messages.h"
+#include "server/core/messages.h"
 
 #include <QLabel>
 #include <QPainter>

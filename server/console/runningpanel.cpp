@@ -1,6 +1,6 @@
 #include "runningpanel.h"
 
-#include "messages.h"
+#include "server/core/messages.h"
 #include "serversettings.h"
 
 #include <QFormLayout>

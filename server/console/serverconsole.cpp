@@ -5,10 +5,10 @@
 #include "gameserver.h"
 #include "laststandings.h"
 #include "logview.h"
-#include "messages.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
 #include "runningpanel.h"
+#include "server/core/messages.h"
 #include "settingsarea.h"
 #include "textclean.h"
 

@@ -2,7 +2,7 @@
 
 #include "desktop.h"
 #include "helplinks.h"
-#include "messages.h"
+#include "server/core/messages.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // zbserverd: the game server for hosts without a desktop. The same run as
 // zbserver --headless, built without any window, sound or desktop library.
 #include "headlessrun.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "servercommandline.h"
 #include "version.h"
 

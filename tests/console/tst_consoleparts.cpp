@@ -3,8 +3,8 @@
 #include "fileutil.h"
 #include "helplinks.h"
 #include "logview.h"
-#include "messages.h"
 #include "receivelamps.h"
+#include "server/core/messages.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
 #include "cp932.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "testclient.h"
 
 #include <QProcess>

@@ -1,7 +1,7 @@
 #include "cp932.h"
 #include "fileutil.h"
-#include "messages.h"
 #include "questionbank.h"
+#include "server/core/messages.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -69,8 +69,6 @@ class Bot : public QObject {
     bool seated() const { return m_slot >= 0 && m_names.contains(m_name); }
     bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     bool lostConnection() const { return m_lost; }
-    // Bytes sent but not yet taken by the kernel.
-    qint64 bytesToWrite() const { return m_socket.bytesToWrite(); }
     QStringList names() const { return m_names; }
     QStringList scores() const { return m_scores; }
     QString drawerWord() const { return m_word; }

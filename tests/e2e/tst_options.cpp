@@ -3,7 +3,7 @@
 // script takes the operator's commands from the terminal. No run looks for a
 // router: the tests stay on loopback.
 #include "cp932.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "testclient.h"
 
 #include <QProcess>

@@ -1,7 +1,7 @@
 #include "cp932.h"
 #include "linesocket.h"
 #include "lobbyserver.h"
-#include "messages.h"
+#include "lobbyserver/messages.h"
 #include "roomlisting.h"
 #include "statusrecord.h"
 #include "textutil.h"

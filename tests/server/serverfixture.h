@@ -2,7 +2,7 @@
 
 #include "fileutil.h"
 #include "gameserver.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "settingsstore.h"
 #include "testclient.h"
 

@@ -1,5 +1,5 @@
 #include "banlist.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "serverfixture.h"
 #include "wiretexts.h"
 

@@ -1,6 +1,6 @@
 #include "joinlink.h"
 #include "lobbylink.h"
-#include "messages.h"
+#include "server/core/messages.h"
 #include "statusrecord.h"
 #include "textutil.h"
 
