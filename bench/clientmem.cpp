@@ -105,7 +105,7 @@ int main(int argc, char **argv)
     QTimer retry;
     QObject::connect(&retry, &QTimer::timeout, &app, [&] {
         if (!client.isConnected() && client.connection().state() == zb::GameConnection::State::Closed)
-            client.ConnectServer(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("client"),
+            client.connectToRoom(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("client"),
                                  QString());
         if (client.isConnected() && sender.state() == QAbstractSocket::BoundState)
             sender.connectToHost(QHostAddress::LocalHost, port);

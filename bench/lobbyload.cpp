@@ -64,7 +64,7 @@ std::string address(int base, int index)
 
 std::string encode(const QString &text)
 {
-    return zb::UrlEncode(text).toStdString();
+    return zb::urlEncode(text).toStdString();
 }
 
 // A room as a game server reports it: half full, names and comment in Japanese.

@@ -92,10 +92,10 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    if (parser.isSet(options.dataDir)) zb::SetProgramFolder(parser.value(options.dataDir));
+    if (parser.isSet(options.dataDir)) zb::setProgramFolder(parser.value(options.dataDir));
     if (parser.isSet(options.lobby)) zb::LobbyWindow::setAddressOverride(parser.value(options.lobby));
 
-    zb::InstallQtTranslations();
+    zb::installQtTranslations();
     const QString japanese = QStringLiteral("Noto Sans CJK JP");
     if (QFontDatabase::families().contains(japanese)) {
         QFont font(japanese);
@@ -106,8 +106,8 @@ int main(int argc, char **argv)
     zb::GameWindow window;
     window.client().setTickMs(tickMs);
     if (!bind.isNull()) window.client().setBindAddress(bind);
-    window.Form_Load();
-    if (parser.isSet(options.openLobby)) window.cmdClient_Click();
+    window.prepare();
+    if (parser.isSet(options.openLobby)) window.onConnectButtonClicked();
     zb::JoinRequest join;
     QString joinError;
     if (zb::readJoinRequest(parser, join, joinError)) {
@@ -115,7 +115,7 @@ int main(int argc, char **argv)
     } else {
         // A link opened from a browser has no terminal: the player reads it in the window.
         std::fprintf(stderr, "zembrill: %s\n", joinError.toLocal8Bit().constData());
-        window.AddSystemText(joinError);
+        window.appendSystemLine(joinError);
     }
     return app.exec();
 }

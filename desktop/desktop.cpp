@@ -13,12 +13,12 @@
 
 namespace zb {
 
-void OpenUrl(const QString &url)
+void openUrl(const QString &url)
 {
     QDesktopServices::openUrl(QUrl::fromUserInput(url));
 }
 
-int SetTopMost(QWidget *window, int mode)
+int setStaysOnTop(QWidget *window, int mode)
 {
     if (!window || (mode != 0 && mode != 1)) return 0;
     const bool visible = window->isVisible();
@@ -27,7 +27,7 @@ int SetTopMost(QWidget *window, int mode)
     return 1;
 }
 
-void PlayWave(const QString &path)
+void playWaveFile(const QString &path)
 {
     // Effects are kept per file so that repeated sounds do not reload them.
     static QHash<QString, QSoundEffect *> effects;
@@ -45,7 +45,7 @@ void PlayWave(const QString &path)
     effect->play();
 }
 
-bool InstallQtTranslations()
+bool installQtTranslations()
 {
     auto *translator = new QTranslator(QCoreApplication::instance());
     // Every other text of the programs is Japanese, whatever the system's language.

@@ -7,14 +7,14 @@ class QWidget;
 namespace zb {
 
 // Opens an address in the user's default browser.
-void OpenUrl(const QString &url);
+void openUrl(const QString &url);
 // Mode 1 keeps the window above all others, mode 0 releases it; other modes do nothing (0).
-int SetTopMost(QWidget *window, int mode);
+int setStaysOnTop(QWidget *window, int mode);
 // Plays a sound file in the background, cutting off the sound still playing;
 // a missing file or no audio device plays nothing.
-void PlayWave(const QString &path);
+void playWaveFile(const QString &path);
 // Qt's own texts (standard buttons, file dialogs) in Japanese, from the
 // system's Qt translations; false, leaving them English, when those are missing.
-bool InstallQtTranslations();
+bool installQtTranslations();
 
 } // namespace zb

@@ -55,8 +55,8 @@ LobbyServer::LobbyServer(QObject *parent)
           m_limits.updateIntervalMs, [this] { return sendNameList(); }, this)),
       m_roomLine(LineSocket::encodeLine(cmd::RoomList, QString())),
       m_nameLine(LineSocket::encodeLine(cmd::Names, QString())),
-      m_headerLine(LineSocket::encodeLine(cmd::PageHead, UrlEncode(headerHtml()))),
-      m_footerLine(LineSocket::encodeLine(cmd::PageFoot, UrlEncode(footerHtml())))
+      m_headerLine(LineSocket::encodeLine(cmd::PageHead, urlEncode(headerHtml()))),
+      m_footerLine(LineSocket::encodeLine(cmd::PageFoot, urlEncode(footerHtml())))
 {
     m_clock.start();
     m_acceptor.setRetryMs(AcceptRetryMs);

@@ -87,7 +87,7 @@ QString RoomListing::record(const QString &status, const QString &address)
         zbq += piece;
     }
     values[5] = zbq;
-    return UrlEncode(buildRecord(address, values));
+    return urlEncode(buildRecord(address, values));
 }
 
 } // namespace zb

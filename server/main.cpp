@@ -30,14 +30,14 @@ int runWindow(const zb::ServerCommandLine &commandLine)
     zb::GameServer server(commandLine.tickMs());
     server.setLobbyAddressOverride(commandLine.lobbyAddress());
     server.setRunOptions(options, given);
-    zb::InstallQtTranslations();
+    zb::installQtTranslations();
     zb::ServerConsole console(&server);
     console.picAddress->setOptions(commandLine.portMap());
     // Closing on a signal goes the ordinary way out, which removes the port mapping.
     zb::quitOnTerminationSignals();
     console.show();
     const bool start = commandLine.isSet(commandLine.start);
-    if (start) QTimer::singleShot(0, &console, &zb::ServerConsole::cmdStartServer_Click);
+    if (start) QTimer::singleShot(0, &console, &zb::ServerConsole::startOrApply);
     return QApplication::exec();
 }
 #endif

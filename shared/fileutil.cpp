@@ -34,11 +34,11 @@ QString binFolder()
 
 FileLocations locations()
 {
-    return LocateFiles(binFolder(), UserDataFolder());
+    return locateFiles(binFolder(), userDataFolder());
 }
 } // namespace
 
-FileLocations LocateFiles(const QString &binFolder, const QString &userDataFolder)
+FileLocations locateFiles(const QString &binFolder, const QString &userDataFolder)
 {
     const QDir bin(binFolder);
     const QString shipped = QDir::cleanPath(bin.filePath(QStringLiteral(ZB_SHIPPED_FROM_BIN)));
@@ -48,49 +48,49 @@ FileLocations LocateFiles(const QString &binFolder, const QString &userDataFolde
     return {writable, shipped, QDir::cleanPath(bin.filePath(QStringLiteral(ZB_DOC_FROM_BIN))), true};
 }
 
-QString UserDataFolder()
+QString userDataFolder()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return base.isEmpty() ? QString() : base + QStringLiteral("/zembrill");
 }
 
-QString ProgramFolder()
+QString programFolder()
 {
     if (!programFolderOverride().isEmpty()) return programFolderOverride();
     return locations().writable;
 }
 
-void SetProgramFolder(const QString &folder)
+void setProgramFolder(const QString &folder)
 {
     programFolderOverride() = folder.isEmpty() ? QString() : QDir(folder).absolutePath();
 }
 
-QString ProgramFile(const QString &name)
+QString programFile(const QString &name)
 {
-    return QDir(ProgramFolder()).filePath(name);
+    return QDir(programFolder()).filePath(name);
 }
 
-QString DataFile(const QString &name)
+QString dataFile(const QString &name)
 {
-    const QString own = ProgramFile(name);
+    const QString own = programFile(name);
     const FileLocations here = locations();
     if (!here.installed || QFileInfo::exists(own)) return own;
     return QDir(here.shipped).filePath(name);
 }
 
-QString DocFile(const QString &name)
+QString docFile(const QString &name)
 {
     const FileLocations here = locations();
     return here.installed ? QDir(here.doc).filePath(name) : QString();
 }
 
-bool MakePath(const QString &path)
+bool makePath(const QString &path)
 {
     if (path.isEmpty()) return false;
     return QDir().mkpath(path);
 }
 
-qint64 ReadFileBytes(const QString &path, QByteArray &bytes)
+qint64 readFileBytes(const QString &path, QByteArray &bytes)
 {
     bytes.clear();
     QFile f(path);
@@ -99,14 +99,14 @@ qint64 ReadFileBytes(const QString &path, QByteArray &bytes)
     return bytes.size();
 }
 
-QString ReadTextFile(const QString &path)
+QString readTextFile(const QString &path)
 {
     QByteArray bytes;
-    if (ReadFileBytes(path, bytes) <= 0) return {};
+    if (readFileBytes(path, bytes) <= 0) return {};
     return fromCp932(bytes);
 }
 
-bool WriteTextFile(const QString &path, const QString &text)
+bool writeTextFile(const QString &path, const QString &text)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return false;

@@ -16,36 +16,36 @@ struct FileLocations {
     QString doc;      // the installed documentation
     bool installed = false;
 };
-FileLocations LocateFiles(const QString &binFolder, const QString &userDataFolder);
+FileLocations locateFiles(const QString &binFolder, const QString &userDataFolder);
 
 // $XDG_DATA_HOME/zembrill, one folder for all the programs of the game.
-QString UserDataFolder();
+QString userDataFolder();
 
 // The folder the programs write into and read added files from: the one given
-// on the command line, else the writable folder of LocateFiles().
-QString ProgramFolder();
-void SetProgramFolder(const QString &folder);
-// ProgramFolder() joined with a relative name.
-QString ProgramFile(const QString &name);
+// on the command line, else the writable folder of locateFiles().
+QString programFolder();
+void setProgramFolder(const QString &folder);
+// programFolder() joined with a relative name.
+QString programFile(const QString &name);
 // A shipped read-only file. From the build folder it is the program folder's,
 // so a data folder given on the command line replaces all of them. Installed,
-// a copy in ProgramFolder() wins, so that a data folder or the user may bring
+// a copy in programFolder() wins, so that a data folder or the user may bring
 // their own, else the shipped one is used.
-QString DataFile(const QString &name);
+QString dataFile(const QString &name);
 // A file of the installed documentation; empty when not installed.
-QString DocFile(const QString &name);
+QString docFile(const QString &name);
 
 // Creates every missing folder of the path; returns false when one cannot be made.
-bool MakePath(const QString &path);
+bool makePath(const QString &path);
 
 // The whole file: -1 when it cannot be opened, 0 when it is empty.
-qint64 ReadFileBytes(const QString &path, QByteArray &bytes);
+qint64 readFileBytes(const QString &path, QByteArray &bytes);
 
 // The file read as code page 932 text, line ends kept; empty when missing or unreadable.
-QString ReadTextFile(const QString &path);
+QString readTextFile(const QString &path);
 
 // Writes text + CR LF in code page 932, replacing the file as a whole so that a
 // crash never leaves half of it. False on any failure.
-bool WriteTextFile(const QString &path, const QString &text);
+bool writeTextFile(const QString &path, const QString &text);
 
 } // namespace zb

@@ -9,7 +9,7 @@ QString circles(qsizetype n)
 }
 } // namespace
 
-QString LetterHint(const QString &word, int t)
+QString letterHint(const QString &word, int t)
 {
     const qsizetype n = word.size();
     if (t == 90) return circles(n);

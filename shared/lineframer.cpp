@@ -24,7 +24,7 @@ qsizetype findCrLf(const QByteArray &bytes, qsizetype from)
 }
 } // namespace
 
-Line SplitLine(const QString &line)
+Line splitLine(const QString &line)
 {
     Line l;
     l.command = line.left(3);

@@ -15,7 +15,7 @@ struct Line {
     bool operator==(const Line &o) const { return command == o.command && payload == o.payload; }
 };
 
-Line SplitLine(const QString &line);
+Line splitLine(const QString &line);
 
 // Collects bytes from a stream and hands out every complete CR LF line as soon
 // as it has arrived, keeping the unfinished rest. Lines are cut on bytes and

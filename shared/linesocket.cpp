@@ -60,7 +60,7 @@ void LineSocket::clearBuffer()
 
 Line LineSocket::decodeLine(QByteArrayView raw)
 {
-    return SplitLine(fromCp932(raw.toByteArray()));
+    return splitLine(fromCp932(raw.toByteArray()));
 }
 
 void LineSocket::onReadyRead()

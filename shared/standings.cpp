@@ -7,7 +7,7 @@
 
 namespace zb {
 
-QList<Standing> RankStandings(QList<Standing> entries)
+QList<Standing> rankStandings(QList<Standing> entries)
 {
     std::stable_sort(entries.begin(), entries.end(), [](const Standing &a, const Standing &b) {
         return a.score != b.score ? a.score > b.score : a.slot > b.slot;
@@ -19,7 +19,7 @@ QList<Standing> RankStandings(QList<Standing> entries)
     return entries;
 }
 
-QStringList StandingLines(const QList<Standing> &ranking)
+QStringList standingLines(const QList<Standing> &ranking)
 {
     QStringList lines;
     for (const Standing &s : ranking)

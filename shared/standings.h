@@ -20,9 +20,9 @@ struct Standing {
 
 // The entries best first, ranks filled in. Among equal scores the higher slot
 // comes first, the same order in which the winner is chosen.
-QList<Standing> RankStandings(QList<Standing> entries);
+QList<Standing> rankStandings(QList<Standing> entries);
 
 // "1位 name 120点" for each entry, in order.
-QStringList StandingLines(const QList<Standing> &ranking);
+QStringList standingLines(const QList<Standing> &ranking);
 
 } // namespace zb

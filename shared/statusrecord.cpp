@@ -12,17 +12,17 @@ StatusRecord &StatusRecord::add(const QString &key, const QString &value)
 
 QString StatusRecord::encoded() const
 {
-    return UrlEncode(m_text);
+    return urlEncode(m_text);
 }
 
 QString StatusRecord::field(const QString &record, const QString &key)
 {
-    return GetBetween(record, key, QStringLiteral("&"));
+    return textBetween(record, key, QStringLiteral("&"));
 }
 
 QString StatusRecord::decode(const QString &encoded)
 {
-    return UrlDecodeText(encoded);
+    return urlDecodeText(encoded);
 }
 
 } // namespace zb

@@ -5,7 +5,7 @@
 
 namespace zb {
 
-int GetColorIndex(int value)
+int paletteIndexOf(int value)
 {
     for (int i = PaletteSize - 1; i >= 0; --i) {
         if (PaletteValues[i] == value) return i;

@@ -14,7 +14,7 @@ inline constexpr int PenWidths[4] = {3, 8, 16, 28};
 inline constexpr int MaxStrokePoints = 5000;
 
 // The highest palette index whose colour equals the value; 0 when none does.
-int GetColorIndex(int value);
+int paletteIndexOf(int value);
 inline int colorRed(int value)
 {
     return value & 0xFF;

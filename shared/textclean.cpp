@@ -43,7 +43,7 @@ QString removeSeparators(const QString &text)
     return clean.trimmed();
 }
 
-QString CleanPlayerName(const QString &name)
+QString cleanPlayerName(const QString &name)
 {
     // "ZBSERVER" marks game servers in the lobby's list; no player may carry it.
     return removeSeparators(name).replace(QStringLiteral("ZBSERVER"), QStringLiteral("zbserver"),

@@ -28,7 +28,7 @@ QString removeSeparators(const QString &text);
 
 // The name a player types, as the lobby and the game server receive it: no
 // separators, and never the token that marks game servers in the lobby.
-QString CleanPlayerName(const QString &name);
+QString cleanPlayerName(const QString &name);
 
 // A player name as it may travel in the ":"-separated lists and the lobby's
 // status record: control characters and the separators ":", ";", ",", "=",

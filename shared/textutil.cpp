@@ -37,7 +37,7 @@ int hexValue(QChar c)
 
 } // namespace
 
-QString UrlEncode(const QString &text)
+QString urlEncode(const QString &text)
 {
     const QByteArray bytes = toCp932(text);
     QString out;
@@ -61,7 +61,7 @@ QString UrlEncode(const QString &text)
     return out;
 }
 
-int UrlDecode(const QString &text, QByteArray &bytes)
+int urlDecode(const QString &text, QByteArray &bytes)
 {
     bytes.clear();
     bytes.reserve(text.size());
@@ -96,14 +96,14 @@ int UrlDecode(const QString &text, QByteArray &bytes)
     return static_cast<int>(bytes.size());
 }
 
-QString UrlDecodeText(const QString &text)
+QString urlDecodeText(const QString &text)
 {
     QByteArray bytes;
-    UrlDecode(text, bytes);
+    urlDecode(text, bytes);
     return fromCp932(bytes);
 }
 
-QString GetBetween(const QString &text, const QString &startMark, const QString &endMark)
+QString textBetween(const QString &text, const QString &startMark, const QString &endMark)
 {
     if (startMark.isEmpty() || endMark.isEmpty()) return {};
     const qsizetype a = text.indexOf(startMark);
@@ -116,7 +116,7 @@ QString GetBetween(const QString &text, const QString &startMark, const QString 
     return text.mid(from, b - from);
 }
 
-QString SafeFileName(const QString &text)
+QString safeFileName(const QString &text)
 {
     QString s = text;
     s.replace(QLatin1Char('\\'), QChar(0xFFE5));
@@ -135,7 +135,7 @@ QString SafeFileName(const QString &text)
     return s;
 }
 
-QString KatakanaToHiragana(const QString &text)
+QString katakanaToHiragana(const QString &text)
 {
     QString s = text;
     for (QChar &c : s) {

@@ -28,66 +28,66 @@ bool CanvasModel::mayFill() const
     return !m_round || m_round->mayFill();
 }
 
-void CanvasModel::Init()
+void CanvasModel::reset()
 {
-    SetColor(PaletteValues[0]);
-    SetDrawWidth(PenWidths[0]);
+    setColor(PaletteValues[0]);
+    setPenWidth(PenWidths[0]);
     m_colorIndex = 0;
     m_penWidthIndex = 0;
     m_penDown = false;
-    InitPoint();
+    resetPoints();
     m_last = QPointF(-1, -1);
     m_remote = QPointF(-1, -1);
 }
 
 void CanvasModel::resetForTurn()
 {
-    ClsScreen(1);
-    SetColor(PaletteValues[0]);
+    fill(1);
+    setColor(PaletteValues[0]);
     m_colorIndex = 0;
     emit colorSelected(0);
-    SetDrawWidth(PenWidths[0]);
+    setPenWidth(PenWidths[0]);
     m_penWidthIndex = 0;
     emit widthSelected(0);
 }
 
-void CanvasModel::picMain_MouseDown(Qt::MouseButton button, const QPointF &p)
+void CanvasModel::beginStroke(Qt::MouseButton button, const QPointF &p)
 {
     emit pressed();
     if (!mayDraw()) return;
     if (button == Qt::LeftButton) {
         m_penDown = true;
         m_last = rounded(p);
-        InitPoint();
+        resetPoints();
         m_points.append(p);
         m_pointCount = 1;
-        DrawPoint(p, true);
+        addPoint(p, true);
     } else if (button == Qt::RightButton) {
-        lblColor_Click(GetColorIndex(m_canvas.pixelValue(qRound(p.x()), qRound(p.y()))));
+        pickColor(paletteIndexOf(m_canvas.pixelValue(qRound(p.x()), qRound(p.y()))));
     } else if (button == Qt::MiddleButton) {
-        lblDrawWidth_Click((m_penWidthIndex + 1) % 4);
+        pickPenWidth((m_penWidthIndex + 1) % 4);
     }
 }
 
-void CanvasModel::picMain_MouseMove(const QPointF &p)
+void CanvasModel::extendStroke(const QPointF &p)
 {
-    DrawPoint(p, true);
+    addPoint(p, true);
 }
 
-void CanvasModel::DrawPoint(const QPointF &p, bool record)
+void CanvasModel::addPoint(const QPointF &p, bool record)
 {
     if (!m_penDown) return;
-    if (m_round && m_round->InGame && (!m_round->isDrawer() || m_round->timeLimit() <= 0)) return;
+    if (m_round && m_round->inGame && (!m_round->isDrawer() || m_round->timeLimit() <= 0)) return;
     m_canvas.drawSegment(p, m_last, m_drawColor, m_penWidth);
     m_last = rounded(p);
     emit imageChanged();
     if (!record) return;
     m_points.append(p);
     ++m_pointCount;
-    if (m_pointCount == MaxStrokePoints) picMain_MouseUp();
+    if (m_pointCount == MaxStrokePoints) finishStroke();
 }
 
-void CanvasModel::picMain_MouseUp()
+void CanvasModel::finishStroke()
 {
     if (m_penDown) {
         m_penDown = false;
@@ -97,16 +97,16 @@ void CanvasModel::picMain_MouseUp()
             emit strokeFinished(payload);
         }
     }
-    InitPoint();
+    resetPoints();
 }
 
-void CanvasModel::InitPoint()
+void CanvasModel::resetPoints()
 {
     m_points.clear();
     m_pointCount = 0;
 }
 
-bool CanvasModel::DrawLine(const QString &payload)
+bool CanvasModel::drawStroke(const QString &payload)
 {
     const Stroke stroke = decodeStroke(payload);
     if (!stroke.points.isEmpty()) {
@@ -116,48 +116,48 @@ bool CanvasModel::DrawLine(const QString &payload)
     return stroke.ok;
 }
 
-void CanvasModel::ClsScreen(int paletteIndex)
+void CanvasModel::fill(int paletteIndex)
 {
     if (paletteIndex < 0 || paletteIndex >= PaletteSize) return;
     m_canvas.clear(paletteIndex);
     emit imageChanged();
 }
 
-void CanvasModel::SetColor(int value)
+void CanvasModel::setColor(int value)
 {
     m_drawColor = value;
 }
 
-void CanvasModel::SetDrawWidth(int width)
+void CanvasModel::setPenWidth(int width)
 {
     m_penWidth = width;
 }
 
-void CanvasModel::lblColor_Click(int index)
+void CanvasModel::pickColor(int index)
 {
     if (index < 0 || index >= PaletteSize) return;
     m_colorIndex = index;
     emit colorSelected(index);
     emit soundRequested(QStringLiteral("click"));
-    SetColor(PaletteValues[index]);
-    if (m_colorChangeWidth) lblDrawWidth_Click(0);
+    setColor(PaletteValues[index]);
+    if (m_colorChangeWidth) pickPenWidth(0);
 }
 
-void CanvasModel::lblColor_DblClick(int index)
+void CanvasModel::fillWithColor(int index)
 {
     if (index < 0 || index >= PaletteSize || !mayFill()) return;
     emit soundRequested(QStringLiteral("cls"));
-    ClsScreen(index);
+    fill(index);
     emit filled(index);
 }
 
-void CanvasModel::lblDrawWidth_Click(int index)
+void CanvasModel::pickPenWidth(int index)
 {
     if (index < 0 || index > 3) return;
     emit widthSelected(index);
     emit soundRequested(QStringLiteral("click2"));
     m_penWidthIndex = index;
-    SetDrawWidth(PenWidths[index]);
+    setPenWidth(PenWidths[index]);
 }
 
 } // namespace zb

@@ -28,33 +28,33 @@ class CanvasModel : public QObject {
 
     void setColorChangeWidth(bool on) { m_colorChangeWidth = on; }
 
-    int DrawColor() const { return m_drawColor; }
-    int PenWidth() const { return m_penWidth; }
-    int PenWidthIndex() const { return m_penWidthIndex; }
+    int drawColor() const { return m_drawColor; }
+    int penWidth() const { return m_penWidth; }
+    int penWidthIndex() const { return m_penWidthIndex; }
     int colorIndex() const { return m_colorIndex; }
-    bool PenDown() const { return m_penDown; }
-    int PointCount() const { return m_pointCount; }
+    bool penDown() const { return m_penDown; }
+    int pointCount() const { return m_pointCount; }
 
     // Mouse on the canvas, in canvas pixels.
-    void picMain_MouseDown(Qt::MouseButton button, const QPointF &p);
-    void picMain_MouseMove(const QPointF &p);
-    void picMain_MouseUp();
+    void beginStroke(Qt::MouseButton button, const QPointF &p);
+    void extendStroke(const QPointF &p);
+    void finishStroke();
 
     // A received stroke; false when its numbers do not read (what could be
     // read is drawn).
-    bool DrawLine(const QString &payload);
+    bool drawStroke(const QString &payload);
     // A received or local fill, without sound or sending.
-    void ClsScreen(int paletteIndex);
-    void SetColor(int value);
-    void SetDrawWidth(int width);
+    void fill(int paletteIndex);
+    void setColor(int value);
+    void setPenWidth(int width);
 
-    void lblColor_Click(int index);
-    void lblColor_DblClick(int index);
-    void lblDrawWidth_Click(int index);
-    void cmdClear_Click() { lblColor_DblClick(1); }
+    void pickColor(int index);
+    void fillWithColor(int index);
+    void pickPenWidth(int index);
+    void clearCanvas() { fillWithColor(1); }
 
     // Pen, buffer and last points as after start-up.
-    void Init();
+    void reset();
     // White canvas, black pen of width 3 with both markers reset.
     void resetForTurn();
 
@@ -73,8 +73,8 @@ class CanvasModel : public QObject {
   private:
     bool mayDraw() const;
     bool mayFill() const;
-    void DrawPoint(const QPointF &p, bool record);
-    void InitPoint();
+    void addPoint(const QPointF &p, bool record);
+    void resetPoints();
 
     const RoundState *m_round;
     CanvasImage m_canvas;

@@ -2,7 +2,7 @@
 
 namespace zb {
 
-QString PrepareChatText(const QString &input, bool isDrawer, const QString &word)
+QString prepareChatText(const QString &input, bool isDrawer, const QString &word)
 {
     QString text = input;
     text.remove(QStringLiteral("\r\n"));
@@ -25,7 +25,7 @@ ActivityWatch::Tick ActivityWatch::tick(bool connected, int playerCount)
     return result;
 }
 
-bool ActivityWatch::SendCountCheck()
+bool ActivityWatch::mayChat()
 {
     ++m_sendCount;
     if (m_sendCount >= SendLimit) {

@@ -6,7 +6,7 @@ namespace zb {
 
 // The text a chat input turns into before it is sent: line breaks removed,
 // and for the drawer every occurrence of the word masked by "○".
-QString PrepareChatText(const QString &input, bool isDrawer, const QString &word);
+QString prepareChatText(const QString &input, bool isDrawer, const QString &word);
 
 // Counts the player's idleness and the rate of chat lines and fills; both are
 // grounds for cutting the connection.
@@ -22,11 +22,11 @@ class ActivityWatch {
     // One second of tmrAutoDisConnect.
     Tick tick(bool connected, int playerCount);
     // One chat line or fill sent; true when it is one too many.
-    bool SendCountCheck();
+    bool mayChat();
     void userActed() { m_idleCount = 0; }
 
-    int IdleCount() const { return m_idleCount; }
-    int SendCount() const { return m_sendCount; }
+    int idleCount() const { return m_idleCount; }
+    int sendCount() const { return m_sendCount; }
 
   private:
     int m_idleCount = 0;

@@ -17,48 +17,48 @@ void writeInt(const QString &key, int value)
 }
 } // namespace
 
-void ClientSettings::LoadSettings()
+void ClientSettings::load()
 {
     *this = ClientSettings();
-    readText(QStringLiteral("Name"), Name);
-    SettingsStore::readInt(QStringLiteral("Port"), Port);
-    SettingsStore::readInt16(QStringLiteral("Cost"), Cost);
-    readText(QStringLiteral("IPPort"), IPPort);
-    SettingsStore::readInt16(QStringLiteral("ChatTextSize2"), ChatTextSize2);
-    SettingsStore::readInt16(QStringLiteral("AutoSavePicture"), AutoSavePicture);
-    SettingsStore::readInt16(QStringLiteral("ColorChangeWidth"), ColorChangeWidth);
-    SettingsStore::readInt16(QStringLiteral("QuestionWindow"), QuestionWindow);
-    readText(QStringLiteral("LobbyServerAddress"), LobbyServerAddress);
-    SettingsStore::readInt16(QStringLiteral("LobbyAutoConnect"), LobbyAutoConnect);
-    SettingsStore::readInt16(QStringLiteral("LobbyAutoName"), LobbyAutoName);
-    SettingsStore::readInt16(QStringLiteral("MousePointer"), MousePointer);
-    SettingsStore::readInt16(QStringLiteral("SoundEffect"), SoundEffect);
+    readText(QStringLiteral("Name"), name);
+    SettingsStore::readInt(QStringLiteral("Port"), port);
+    SettingsStore::readInt16(QStringLiteral("Cost"), cost);
+    readText(QStringLiteral("IPPort"), ipPort);
+    SettingsStore::readInt16(QStringLiteral("ChatTextSize2"), chatTextSize);
+    SettingsStore::readInt16(QStringLiteral("AutoSavePicture"), autoSavePicture);
+    SettingsStore::readInt16(QStringLiteral("ColorChangeWidth"), colorChangeWidth);
+    SettingsStore::readInt16(QStringLiteral("QuestionWindow"), questionWindow);
+    readText(QStringLiteral("LobbyServerAddress"), lobbyServerAddress);
+    SettingsStore::readInt16(QStringLiteral("LobbyAutoConnect"), lobbyAutoConnect);
+    SettingsStore::readInt16(QStringLiteral("LobbyAutoName"), lobbyAutoName);
+    SettingsStore::readInt16(QStringLiteral("MousePointer"), mousePointer);
+    SettingsStore::readInt16(QStringLiteral("SoundEffect"), soundEffect);
 }
 
-void ClientSettings::SaveSettings() const
+void ClientSettings::save() const
 {
     // LobbyServerAddress is only ever set by hand in the store, so it is never written back.
-    SettingsStore::write(QStringLiteral("Name"), Name);
-    writeInt(QStringLiteral("Port"), Port);
-    writeInt(QStringLiteral("Cost"), Cost);
-    SettingsStore::write(QStringLiteral("IPPort"), IPPort);
-    writeInt(QStringLiteral("ChatTextSize2"), ChatTextSize2);
-    writeInt(QStringLiteral("AutoSavePicture"), AutoSavePicture);
-    writeInt(QStringLiteral("ColorChangeWidth"), ColorChangeWidth);
-    writeInt(QStringLiteral("QuestionWindow"), QuestionWindow);
-    writeInt(QStringLiteral("LobbyAutoConnect"), LobbyAutoConnect);
-    writeInt(QStringLiteral("LobbyAutoName"), LobbyAutoName);
-    writeInt(QStringLiteral("MousePointer"), MousePointer);
-    writeInt(QStringLiteral("SoundEffect"), SoundEffect);
+    SettingsStore::write(QStringLiteral("Name"), name);
+    writeInt(QStringLiteral("Port"), port);
+    writeInt(QStringLiteral("Cost"), cost);
+    SettingsStore::write(QStringLiteral("IPPort"), ipPort);
+    writeInt(QStringLiteral("ChatTextSize2"), chatTextSize);
+    writeInt(QStringLiteral("AutoSavePicture"), autoSavePicture);
+    writeInt(QStringLiteral("ColorChangeWidth"), colorChangeWidth);
+    writeInt(QStringLiteral("QuestionWindow"), questionWindow);
+    writeInt(QStringLiteral("LobbyAutoConnect"), lobbyAutoConnect);
+    writeInt(QStringLiteral("LobbyAutoName"), lobbyAutoName);
+    writeInt(QStringLiteral("MousePointer"), mousePointer);
+    writeInt(QStringLiteral("SoundEffect"), soundEffect);
 }
 
 bool ClientSettings::operator==(const ClientSettings &o) const
 {
-    return Name == o.Name && Port == o.Port && Cost == o.Cost && IPPort == o.IPPort &&
-           ChatTextSize2 == o.ChatTextSize2 && AutoSavePicture == o.AutoSavePicture &&
-           ColorChangeWidth == o.ColorChangeWidth && QuestionWindow == o.QuestionWindow &&
-           LobbyServerAddress == o.LobbyServerAddress && LobbyAutoConnect == o.LobbyAutoConnect &&
-           LobbyAutoName == o.LobbyAutoName && MousePointer == o.MousePointer && SoundEffect == o.SoundEffect;
+    return name == o.name && port == o.port && cost == o.cost && ipPort == o.ipPort &&
+           chatTextSize == o.chatTextSize && autoSavePicture == o.autoSavePicture &&
+           colorChangeWidth == o.colorChangeWidth && questionWindow == o.questionWindow &&
+           lobbyServerAddress == o.lobbyServerAddress && lobbyAutoConnect == o.lobbyAutoConnect &&
+           lobbyAutoName == o.lobbyAutoName && mousePointer == o.mousePointer && soundEffect == o.soundEffect;
 }
 
 } // namespace zb

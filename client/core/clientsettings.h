@@ -6,21 +6,21 @@ namespace zb {
 
 // The player's preferences (application "ゼンブリル", section "Option").
 struct ClientSettings {
-    QString Name;
-    int Port = 27064;
-    int Cost = 9;
-    QString IPPort;
-    int ChatTextSize2 = 0;
-    int AutoSavePicture = 0;
-    int ColorChangeWidth = 0;
-    int QuestionWindow = 0;
-    QString LobbyServerAddress;
-    int LobbyAutoConnect = 0;
-    int LobbyAutoName = 0;
-    int MousePointer = 0;
-    int SoundEffect = 1;       // on unless the player turned it off
-    void LoadSettings();       // defaults, then each key on its own; bad values keep the default
-    void SaveSettings() const; // every key except LobbyServerAddress
+    QString name;
+    int port = 27064;
+    int cost = 9;
+    QString ipPort;
+    int chatTextSize = 0;
+    int autoSavePicture = 0;
+    int colorChangeWidth = 0;
+    int questionWindow = 0;
+    QString lobbyServerAddress;
+    int lobbyAutoConnect = 0;
+    int lobbyAutoName = 0;
+    int mousePointer = 0;
+    int soundEffect = 1; // on unless the player turned it off
+    void load();         // defaults, then each key on its own; bad values keep the default
+    void save() const;   // every key except LobbyServerAddress
 
     bool operator==(const ClientSettings &other) const;
     bool operator!=(const ClientSettings &other) const { return !(*this == other); }

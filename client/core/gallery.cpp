@@ -7,7 +7,7 @@ namespace zb {
 bool Gallery::add(int turn, const QString &drawer, const QString &word, const QImage &canvas,
                   const QDateTime &revealedAt)
 {
-    GalleryPicture picture{turn, drawer, word, revealedAt, PictureSaver::EncodePNG(canvas)};
+    GalleryPicture picture{turn, drawer, word, revealedAt, PictureSaver::encodePng(canvas)};
     if (picture.png.isEmpty()) return false;
     m_bytes += cost(picture);
     m_pictures.append(std::move(picture));

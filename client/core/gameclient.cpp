@@ -18,7 +18,7 @@ bool leadingSlot(const QString &payload, int &slot)
 }
 } // namespace
 
-bool IsPlainSoundName(const QString &name)
+bool isPlainSoundName(const QString &name)
 {
     if (name.isEmpty() || name.size() > 64) return false;
     for (const QChar c : name) {
@@ -33,16 +33,16 @@ bool IsPlainSoundName(const QString &name)
 GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
 {
     connect(&m_connection, &GameConnection::systemText, this, &GameClient::systemText);
-    connect(&m_connection, &GameConnection::lineReceived, this, &GameClient::Cont);
+    connect(&m_connection, &GameConnection::lineReceived, this, &GameClient::dispatch);
     connect(&m_connection, &GameConnection::connectionEstablished, this, &GameClient::onEstablished);
-    connect(&m_connection, &GameConnection::closedByPeer, this, &GameClient::wscSystem_Close);
+    connect(&m_connection, &GameConnection::closedByPeer, this, &GameClient::onConnectionClosed);
 
     connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::requestSound);
     connect(&m_canvas, &CanvasModel::pressed, this, [this] { m_watch.userActed(); });
     connect(&m_canvas, &CanvasModel::strokeFinished, this,
-            [this](const QString &payload) { SendData(cmd::Stroke, payload); });
+            [this](const QString &payload) { sendLine(cmd::Stroke, payload); });
     connect(&m_canvas, &CanvasModel::filled, this, &GameClient::sendFill);
-    connect(&m_round, &RoundState::timeUp, &m_canvas, &CanvasModel::picMain_MouseUp);
+    connect(&m_round, &RoundState::timeUp, &m_canvas, &CanvasModel::finishStroke);
     connect(&m_round, &RoundState::timeUp, this, &GameClient::keepPicture);
     connect(&m_canvas, &CanvasModel::imageChanged, this, [this] {
         if (!m_turnClearing) m_lastPictureShown = false;
@@ -50,8 +50,8 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
 
     m_tmrTimelimit.setInterval(1000);
     m_tmrAutoDisConnect.setInterval(1000);
-    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameClient::tmrTimelimit_Timer);
-    connect(&m_tmrAutoDisConnect, &QTimer::timeout, this, &GameClient::tmrAutoDisConnect_Timer);
+    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameClient::onClockTick);
+    connect(&m_tmrAutoDisConnect, &QTimer::timeout, this, &GameClient::onIdleTick);
     m_tmrTimelimit.start();
     m_tmrAutoDisConnect.start();
 }
@@ -63,17 +63,17 @@ void GameClient::setTickMs(int ms)
     m_tmrAutoDisConnect.setInterval(m_connection.tickMs());
 }
 
-void GameClient::Init()
+void GameClient::reset()
 {
-    m_canvas.Init();
+    m_canvas.reset();
     setReadyEnabled(false);
-    m_round.Init();
+    m_round.reset();
 }
 
-bool GameClient::ConnectServer(const QString &ipPort, const QString &name, const QString &password)
+bool GameClient::connectToRoom(const QString &ipPort, const QString &name, const QString &password)
 {
     m_name = name;
-    return m_connection.ConnectServer(ipPort, name, password);
+    return m_connection.connectToRoom(ipPort, name, password);
 }
 
 void GameClient::requestSound(const QString &name)
@@ -83,40 +83,40 @@ void GameClient::requestSound(const QString &name)
 
 int GameClient::ownSlot() const
 {
-    return m_ownSlotKnown && isConnected() ? m_round.MySlot : -1;
+    return m_ownSlotKnown && isConnected() ? m_round.mySlot : -1;
 }
 
 void GameClient::onEstablished()
 {
     // A slot from an earlier room says nothing about this one.
     m_ownSlotKnown = false;
-    m_canvas.ClsScreen(1);
+    m_canvas.fill(1);
     setBanner(true);
     setReadyEnabled(true);
     emit connectionOpenChanged(true);
 }
 
-void GameClient::wscSystem_Close()
+void GameClient::onConnectionClosed()
 {
     m_connection.close();
     endGame();
     emit systemText(msg::Disconnected);
     requestSound(QStringLiteral("disconnect"));
     setBanner(false);
-    m_round.InGame = false;
+    m_round.inGame = false;
     setReadyEnabled(false);
     m_players.clearNames();
     emit playersChanged();
     emit connectionOpenChanged(false);
 }
 
-void GameClient::cmdReady_Click()
+void GameClient::toggleReady()
 {
     setReadyEnabled(false);
-    SendData(cmd::Ready, QStringLiteral("OK"));
+    sendLine(cmd::Ready, QStringLiteral("OK"));
 }
 
-bool GameClient::txtSend_Enter(const QString &input)
+bool GameClient::sendChat(const QString &input)
 {
     if (!isConnected()) {
         emit systemText(msg::NotConnected);
@@ -124,9 +124,9 @@ bool GameClient::txtSend_Enter(const QString &input)
     }
     m_watch.userActed();
     if (input.isEmpty()) return false;
-    const QString text = PrepareChatText(input, m_round.isDrawer(), m_round.CurrentQuestion);
+    const QString text = prepareChatText(input, m_round.isDrawer(), m_round.currentWord);
     emit chatText(m_name + QStringLiteral("> ") + text);
-    SendData(cmd::Chat, text);
+    sendLine(cmd::Chat, text);
     sendCountCheck();
     return true;
 }
@@ -134,26 +134,26 @@ bool GameClient::txtSend_Enter(const QString &input)
 void GameClient::sendFill(int index)
 {
     if (!isConnected()) return;
-    SendData(cmd::Fill, QString::number(index));
+    sendLine(cmd::Fill, QString::number(index));
     sendCountCheck();
 }
 
 void GameClient::sendCountCheck()
 {
-    if (m_watch.SendCountCheck()) {
+    if (m_watch.mayChat()) {
         emit systemText(msg::FloodDisconnect);
-        wscSystem_Close();
+        onConnectionClosed();
     }
 }
 
-void GameClient::tmrAutoDisConnect_Timer()
+void GameClient::onIdleTick()
 {
-    switch (m_watch.tick(isConnected(), m_players.GetPlayerCnt())) {
+    switch (m_watch.tick(isConnected(), m_players.playerCount())) {
     case ActivityWatch::Tick::IdleWarning:
         emit systemText(msg::IdleWarning);
         break;
     case ActivityWatch::Tick::IdleCut:
-        wscSystem_Close();
+        onConnectionClosed();
         emit systemText(msg::IdleDisconnect);
         break;
     case ActivityWatch::Tick::Nothing:
@@ -161,7 +161,7 @@ void GameClient::tmrAutoDisConnect_Timer()
     }
 }
 
-void GameClient::cmdSavePicture_Click()
+void GameClient::savePicture()
 {
     if (m_lastPictureShown) {
         // A late press, even after the next turn's clear, still gets the turn's picture.
@@ -172,10 +172,10 @@ void GameClient::cmdSavePicture_Click()
     PictureContext context;
     context.oekakiChatVisible = m_banner;
     context.connected = isConnected();
-    context.drawerSlot = m_round.DrawerSlot;
-    context.drawerName = m_players.name(m_round.DrawerSlot);
+    context.drawerSlot = m_round.drawerSlot;
+    context.drawerName = m_players.name(m_round.drawerSlot);
     context.questionCaption = m_round.questionText();
-    const QStringList lines = PictureSaver::cmdSavePicture_Click(m_canvas.image(), context);
+    const QStringList lines = PictureSaver::savePicture(m_canvas.image(), context);
     for (const QString &line : lines)
         emit systemText(line);
 }
@@ -192,7 +192,7 @@ void GameClient::keepPicture()
 {
     if (!m_turnOpen) return;
     m_turnOpen = false;
-    if (!m_gallery.add(m_turnNumber, m_turnDrawer, m_round.CurrentQuestion, m_canvas.image())) return;
+    if (!m_gallery.add(m_turnNumber, m_turnDrawer, m_round.currentWord, m_canvas.image())) return;
     m_lastPicture = m_gallery.pictures().constLast();
     m_lastPictureShown = true;
     emit pictureKept(m_turnNumber);
@@ -216,7 +216,7 @@ void GameClient::endGame()
     m_nextTurn = 1;
     m_result.finished = m_winner.has_value();
     m_result.winner = m_winner.value_or(QString());
-    m_result.ranking = RankPlayers(m_players);
+    m_result.ranking = rankPlayers(m_players);
     // A game that broke off (too few players left, or the connection ended)
     // names no winner, but its pictures can still be looked at and saved.
     setResultAvailable(m_result.finished || !m_gallery.isEmpty());
@@ -241,12 +241,12 @@ void GameClient::turnEndSave()
 {
     if (m_saveReserve) {
         emit systemText(msg::SavingReservedPicture);
-        cmdSavePicture_Click();
+        savePicture();
         setSaveReserve(false);
     }
     if (m_autoSavePicture) {
         emit systemText(msg::SavingPictureAutomatically);
-        cmdSavePicture_Click();
+        savePicture();
     }
 }
 
@@ -262,7 +262,7 @@ void GameClient::setBanner(bool on)
     emit bannerChanged(on);
 }
 
-void GameClient::Cont(const QString &command, const QString &payload)
+void GameClient::dispatch(const QString &command, const QString &payload)
 {
     bool ok = true;
     if (command == cmd::Chat) {
@@ -270,15 +270,15 @@ void GameClient::Cont(const QString &command, const QString &payload)
     } else if (command == cmd::System) {
         emit systemText(payload);
         if (m_gameActive) {
-            if (std::optional<QString> winner = WinnerFromNotice(payload)) m_winner = std::move(winner);
+            if (std::optional<QString> winner = winnerFromNotice(payload)) m_winner = std::move(winner);
         }
-        if (const int turn = TurnFromNotice(payload)) m_nextTurn = turn;
+        if (const int turn = turnFromNotice(payload)) m_nextTurn = turn;
     } else if (command == cmd::Stroke) {
-        ok = m_canvas.DrawLine(payload);
+        ok = m_canvas.drawStroke(payload);
     } else if (command == cmd::Fill) {
         int index = 0;
         ok = decodeFill(payload, index);
-        if (ok) m_canvas.ClsScreen(index);
+        if (ok) m_canvas.fill(index);
     } else if (command == cmd::Names) {
         ok = m_players.setNames(payload);
     } else if (command == cmd::Scores) {
@@ -290,7 +290,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         const int slot = payload.trimmed().toInt(&read);
         ok = read && PlayerList::valid(slot);
         if (ok) {
-            m_round.MySlot = slot;
+            m_round.mySlot = slot;
             m_ownSlotKnown = true;
         }
     } else if (command == cmd::Question) {
@@ -303,11 +303,11 @@ void GameClient::Cont(const QString &command, const QString &payload)
     } else if (command == cmd::WrongPassword) {
         emit systemText(msg::WrongPassword);
         setReadyEnabled(false);
-        wscSystem_Close();
+        onConnectionClosed();
     } else if (command == cmd::GameRunning) {
         setReadyEnabled(false);
         setBanner(false);
-        m_round.InGame = true;
+        m_round.inGame = true;
         beginGame();
     } else if (command == cmd::GameOver) {
         m_round.stopClock();
@@ -315,7 +315,7 @@ void GameClient::Cont(const QString &command, const QString &payload)
         emit systemText(msg::BackToWaiting);
         emit systemText(msg::PressReadyForNextGame);
         setBanner(true);
-        m_round.InGame = false;
+        m_round.inGame = false;
         endGame();
     } else if (command == cmd::Sound) {
         ok = handleSND(payload);
@@ -344,7 +344,7 @@ bool GameClient::handleMSG(const QString &payload)
 bool GameClient::handleQST(const QString &payload)
 {
     // A turn was announced even when its drawer cannot be read: the game is on.
-    m_round.InGame = true;
+    m_round.inGame = true;
     setBanner(false);
     int drawer = 0;
     if (!leadingSlot(payload, drawer)) return false;
@@ -381,7 +381,7 @@ bool GameClient::handleQOK(const QString &payload)
 bool GameClient::handleSND(const QString &payload)
 {
     // Only names of sound files beside the program, never a path.
-    if (IsPlainSoundName(payload)) requestSound(payload);
+    if (isPlainSoundName(payload)) requestSound(payload);
     if (payload == QLatin1String("ng")) {
         // The server's time-out may come before this client's clock runs out.
         keepPicture();

@@ -14,7 +14,7 @@
 namespace zb {
 
 // The game as the player's program runs it, without any window: the
-// connection, the command handler Cont, the players, the turn, the canvas and
+// connection, the command handler dispatch, the players, the turn, the canvas and
 // the watchdogs. A window shows what the signals report and turns clicks into
 // calls; everything the player is told leaves as systemText / chatText.
 class GameClient : public QObject {
@@ -59,26 +59,26 @@ class GameClient : public QObject {
     bool resultAvailable() const { return m_resultAvailable; }
 
     // Pen, turn and clock as at start-up.
-    void Init();
-    bool ConnectServer(const QString &ipPort, const QString &name, const QString &password);
-    void SendData(const QString &command, const QString &text) { m_connection.SendData(command, text); }
+    void reset();
+    bool connectToRoom(const QString &ipPort, const QString &name, const QString &password);
+    void sendLine(const QString &command, const QString &text) { m_connection.sendLine(command, text); }
     // The one way a connection ends.
-    void wscSystem_Close();
-    void cmdReady_Click();
+    void onConnectionClosed();
+    void toggleReady();
     // Enter in the chat input; true when the input was taken (and is to be emptied).
-    bool txtSend_Enter(const QString &input);
+    bool sendChat(const QString &input);
     // Saves the canvas; between a turn's end and the next drawing on the
     // canvas that is the revealed picture, under its drawer and word.
-    void cmdSavePicture_Click();
+    void savePicture();
     // Every picture of the gallery into the picture folder; returns the lines told.
     QStringList saveGallery();
     void setSaveReserve(bool on);
     // The lobby window was opened: that counts as the player being active.
     void lobbyOpened() { m_watch.userActed(); }
 
-    void Cont(const QString &command, const QString &payload);
-    void tmrTimelimit_Timer() { m_round.tmrTimelimit_Timer(); }
-    void tmrAutoDisConnect_Timer();
+    void dispatch(const QString &command, const QString &payload);
+    void onClockTick() { m_round.onClockTick(); }
+    void onIdleTick();
 
   signals:
     void systemText(const QString &text);
@@ -147,6 +147,6 @@ class GameClient : public QObject {
 };
 
 // A sound name the server may ask for: letters, digits, "_" and "-" only.
-bool IsPlainSoundName(const QString &name);
+bool isPlainSoundName(const QString &name);
 
 } // namespace zb

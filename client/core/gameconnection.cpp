@@ -6,7 +6,7 @@
 
 namespace zb {
 
-ServerAddress ParseServerAddress(const QString &ipPort)
+ServerAddress parseServerAddress(const QString &ipPort)
 {
     HostPortRules rules;
     rules.portOptional = true;
@@ -33,13 +33,13 @@ GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new Li
     connect(m_line, &LineSocket::outputOverflow, this, &GameConnection::onSocketGone);
 }
 
-bool GameConnection::ConnectServer(const QString &ipPort, const QString &name, const QString &password)
+bool GameConnection::connectToRoom(const QString &ipPort, const QString &name, const QString &password)
 {
     if (m_state != State::Closed) {
         emit systemText(msg::AlreadyConnected);
         return false;
     }
-    const ServerAddress address = ParseServerAddress(ipPort);
+    const ServerAddress address = parseServerAddress(ipPort);
     if (!address.ok) {
         emit systemText(msg::BadServerAddress.arg(ipPort));
         return false;
@@ -71,9 +71,9 @@ void GameConnection::onConnected()
     // The owner clears the canvas and shows the banner before the join lines go out.
     emit connectionEstablished();
     if (m_state != State::Connected) return;
-    SendData(cmd::Password, m_password);
-    SendData(cmd::Version, QString::fromLatin1(ProtocolVersion));
-    SendData(cmd::Name, m_name);
+    sendLine(cmd::Password, m_password);
+    sendLine(cmd::Version, QString::fromLatin1(ProtocolVersion));
+    sendLine(cmd::Name, m_name);
 }
 
 void GameConnection::onTimeout()
@@ -92,7 +92,7 @@ void GameConnection::onSocketGone()
     emit closedByPeer();
 }
 
-void GameConnection::SendData(const QString &command, const QString &text)
+void GameConnection::sendLine(const QString &command, const QString &text)
 {
     if (m_state == State::Connected) m_line->sendLine(command, text);
 }

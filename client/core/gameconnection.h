@@ -15,7 +15,7 @@ using ServerAddress = HostPort;
 // "host", "host:port" or "[v6]:port"; a missing port means the default one.
 // More than one ":" outside brackets, an empty host or a port that is not
 // 1-65535 gives ok == false.
-ServerAddress ParseServerAddress(const QString &ipPort);
+ServerAddress parseServerAddress(const QString &ipPort);
 
 // The client's one connection to a game server: connecting with its time-out,
 // the join lines, sending, and noticing that the peer went away. What the
@@ -36,8 +36,8 @@ class GameConnection : public QObject {
 
     // Starts a connection; false (with a system line) when the address is
     // unusable or a connection is already open or being made.
-    bool ConnectServer(const QString &ipPort, const QString &name, const QString &password);
-    void SendData(const QString &command, const QString &text);
+    bool connectToRoom(const QString &ipPort, const QString &name, const QString &password);
+    void sendLine(const QString &command, const QString &text);
     // Closes without reporting anything; harmless when closed.
     void close();
 

@@ -7,16 +7,16 @@
 
 namespace zb {
 
-QList<Standing> RankPlayers(const PlayerList &players)
+QList<Standing> rankPlayers(const PlayerList &players)
 {
     QList<Standing> entries;
     for (int slot = 0; slot < SlotCount; ++slot) {
         if (!players.name(slot).isEmpty()) entries.append({slot, players.name(slot), players.score(slot), 0});
     }
-    return RankStandings(entries);
+    return rankStandings(entries);
 }
 
-std::optional<QString> WinnerFromNotice(const QString &line)
+std::optional<QString> winnerFromNotice(const QString &line)
 {
     const QString &prefix = msg::WinnerNoticePrefix;
     const QString &suffix = msg::WinnerNoticeSuffix;
@@ -27,7 +27,7 @@ std::optional<QString> WinnerFromNotice(const QString &line)
     return line.mid(prefix.size(), line.size() - prefix.size() - suffix.size());
 }
 
-int TurnFromNotice(const QString &line)
+int turnFromNotice(const QString &line)
 {
     static const QRegularExpression notice(msg::NextTurnNoticePattern);
     const QRegularExpressionMatch m = notice.match(line);

@@ -17,14 +17,14 @@ struct GameResult {
 };
 
 // The named seats ranked by the scores last received.
-QList<Standing> RankPlayers(const PlayerList &players);
+QList<Standing> rankPlayers(const PlayerList &players);
 
 // The winner's name from the server's game-end notice (empty when nobody
 // won); nothing when the line is not that notice.
-std::optional<QString> WinnerFromNotice(const QString &line);
+std::optional<QString> winnerFromNotice(const QString &line);
 
 // The number of the turn a lead-in notice announces; 0 when the line is not
 // such a notice.
-int TurnFromNotice(const QString &line);
+int turnFromNotice(const QString &line);
 
 } // namespace zb

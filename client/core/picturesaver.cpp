@@ -17,10 +17,10 @@ namespace {
 // Room left for the temporary suffix of an atomic write within the usual 255-byte limit.
 constexpr int MaxFileNameBytes = 240;
 
-// SafeFileName plus control characters, which no file system shows sensibly.
+// safeFileName plus control characters, which no file system shows sensibly.
 QString safePart(const QString &text)
 {
-    QString safe = SafeFileName(text);
+    QString safe = safeFileName(text);
     safe.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     return safe;
 }
@@ -43,7 +43,7 @@ void chopCodePoint(QString &text)
     text.chop(pair ? 2 : 1);
 }
 
-QString drawerFileName(const QString &stamp, QString drawer, QString word)
+QString composeDrawerFileName(const QString &stamp, QString drawer, QString word)
 {
     auto compose = [&] { return msg::drawerPictureName(stamp, drawer, word); };
     // Long Japanese names can pass the byte limit of a file name even after the
@@ -57,20 +57,20 @@ QString drawerFileName(const QString &stamp, QString drawer, QString word)
 }
 } // namespace
 
-QString PictureSaver::PictureFileName(const QDateTime &now, const PictureContext &context)
+QString PictureSaver::pictureFileName(const QDateTime &now, const PictureContext &context)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (context.oekakiChatVisible) return stamp + msg::ChatModePictureSuffix;
     if (!context.connected) return stamp + msg::OfflinePictureSuffix;
     if (context.drawerSlot < 0 || context.drawerSlot > 7) return {};
-    return DrawerFileName(now, context.drawerName, context.questionCaption);
+    return drawerFileName(now, context.drawerName, context.questionCaption);
 }
 
-QString PictureSaver::DrawerFileName(const QDateTime &when, const QString &drawerName, const QString &caption)
+QString PictureSaver::drawerFileName(const QDateTime &when, const QString &drawerName, const QString &caption)
 {
     // The word comes from the server: it must never name a path outside the folder.
-    return drawerFileName(when.toString(QStringLiteral("yyyyMMdd-HHmmss")), safePart(drawerName),
-                          safePart(caption));
+    return composeDrawerFileName(when.toString(QStringLiteral("yyyyMMdd-HHmmss")), safePart(drawerName),
+                                 safePart(caption));
 }
 
 QImage PictureSaver::toIndexed8(const QImage &picture)
@@ -96,7 +96,7 @@ QImage PictureSaver::toIndexed8(const QImage &picture)
     return rgb.convertToFormat(QImage::Format_Indexed8, table, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
-QByteArray PictureSaver::EncodePNG(const QImage &picture)
+QByteArray PictureSaver::encodePng(const QImage &picture)
 {
     if (picture.isNull()) return {};
     const QImage indexed = toIndexed8(picture);
@@ -108,7 +108,7 @@ QByteArray PictureSaver::EncodePNG(const QImage &picture)
     return bytes;
 }
 
-bool PictureSaver::WriteFile(const QString &path, const QByteArray &bytes)
+bool PictureSaver::writeFile(const QString &path, const QByteArray &bytes)
 {
     if (path.isEmpty() || bytes.isEmpty()) return false;
     QSaveFile file(path);
@@ -120,52 +120,52 @@ bool PictureSaver::WriteFile(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
-bool PictureSaver::SavePNG(const QImage &picture, const QString &path)
+bool PictureSaver::savePng(const QImage &picture, const QString &path)
 {
     if (path.isEmpty()) return false;
-    return WriteFile(path, EncodePNG(picture));
+    return writeFile(path, encodePng(picture));
 }
 
-QString PictureSaver::PictureFolder()
+QString PictureSaver::pictureFolder()
 {
-    return ProgramFile(QStringLiteral("png"));
+    return programFile(QStringLiteral("png"));
 }
 
-QStringList PictureSaver::cmdSavePicture_Click(const QImage &canvas, const PictureContext &context,
-                                               const QDateTime &now)
+QStringList PictureSaver::savePicture(const QImage &canvas, const PictureContext &context,
+                                      const QDateTime &now)
 {
-    const QString name = PictureFileName(now, context);
+    const QString name = pictureFileName(now, context);
     if (name.isEmpty()) return {msg::PictureCannotBeSaved};
-    const QString folder = PictureFolder();
-    MakePath(folder);
-    if (SavePNG(canvas, QDir(folder).filePath(name))) return {savedLine(name)};
+    const QString folder = pictureFolder();
+    makePath(folder);
+    if (savePng(canvas, QDir(folder).filePath(name))) return {savedLine(name)};
     return {failedLine(name)};
 }
 
 QStringList PictureSaver::savePicture(const GalleryPicture &picture, const QDateTime &now)
 {
-    const QString name = DrawerFileName(now, picture.drawer, picture.word);
-    const QString folder = PictureFolder();
-    MakePath(folder);
-    if (WriteFile(QDir(folder).filePath(name), picture.png)) return {savedLine(name)};
+    const QString name = drawerFileName(now, picture.drawer, picture.word);
+    const QString folder = pictureFolder();
+    makePath(folder);
+    if (writeFile(QDir(folder).filePath(name), picture.png)) return {savedLine(name)};
     return {failedLine(name)};
 }
 
 QStringList PictureSaver::saveGallery(const QList<GalleryPicture> &pictures)
 {
-    const QString folder = PictureFolder();
-    MakePath(folder);
+    const QString folder = pictureFolder();
+    makePath(folder);
     QStringList lines;
     QSet<QString> taken;
     int saved = 0;
     for (const GalleryPicture &picture : pictures) {
-        const QString base = DrawerFileName(picture.revealedAt, picture.drawer, picture.word);
+        const QString base = drawerFileName(picture.revealedAt, picture.drawer, picture.word);
         QString name = base;
         // Two turns of one drawer with one word can end within a second: keep both.
         for (int n = 2; taken.contains(name); ++n)
             name = base.chopped(4) + QStringLiteral(" (%1).png").arg(n);
         taken.insert(name);
-        if (WriteFile(QDir(folder).filePath(name), picture.png))
+        if (writeFile(QDir(folder).filePath(name), picture.png))
             ++saved;
         else
             lines << failedLine(name);

@@ -20,21 +20,21 @@ struct PictureContext {
 class PictureSaver {
   public:
     // The file name, or an empty string when the picture cannot be saved.
-    static QString PictureFileName(const QDateTime &now, const PictureContext &context);
+    static QString pictureFileName(const QDateTime &now, const PictureContext &context);
     // The name of a turn's picture: stamp, drawer and word.
-    static QString DrawerFileName(const QDateTime &when, const QString &drawerName, const QString &caption);
+    static QString drawerFileName(const QDateTime &when, const QString &drawerName, const QString &caption);
     // An 8-bit PNG whose colour table keeps the canvas colours; false on failure.
-    static bool SavePNG(const QImage &picture, const QString &path);
-    // The PNG that SavePNG writes, in memory; empty on failure.
-    static QByteArray EncodePNG(const QImage &picture);
+    static bool savePng(const QImage &picture, const QString &path);
+    // The PNG that savePng writes, in memory; empty on failure.
+    static QByteArray encodePng(const QImage &picture);
     // Writes the file whole or not at all.
-    static bool WriteFile(const QString &path, const QByteArray &bytes);
-    // The whole "save picture" action into ProgramFolder()/png: returns the
+    static bool writeFile(const QString &path, const QByteArray &bytes);
+    // The whole "save picture" action into programFolder()/png: returns the
     // system lines to show, in order ("この絵は保存できません！", or the success
     // line "[name]を保存しました" only after the file was written, or a clear
     // failure line).
-    static QStringList cmdSavePicture_Click(const QImage &canvas, const PictureContext &context,
-                                            const QDateTime &now = QDateTime::currentDateTime());
+    static QStringList savePicture(const QImage &canvas, const PictureContext &context,
+                                   const QDateTime &now = QDateTime::currentDateTime());
     // The same for a turn's kept picture, named by its drawer and word.
     static QStringList savePicture(const GalleryPicture &picture,
                                    const QDateTime &now = QDateTime::currentDateTime());
@@ -47,7 +47,7 @@ class PictureSaver {
     // any other colour present, nearest-colour mapped beyond 256 (no dithering).
     static QImage toIndexed8(const QImage &picture);
     // The folder pictures are saved into.
-    static QString PictureFolder();
+    static QString pictureFolder();
 };
 
 } // namespace zb

@@ -51,7 +51,7 @@ void PlayerList::clearNames()
         n.clear();
 }
 
-int PlayerList::GetPlayerCnt() const
+int PlayerList::playerCount() const
 {
     int n = 0;
     for (const QString &name : m_names)
@@ -59,7 +59,7 @@ int PlayerList::GetPlayerCnt() const
     return n;
 }
 
-ReadyLabel ReadyLabelFor(const QString &name, const QString &mark)
+ReadyLabel readyLabelFor(const QString &name, const QString &mark)
 {
     if (name.isEmpty()) return {msg::EmptySeat, colorValue(0, 0, 0)};
     if (mark == QLatin1String("OK")) return {msg::Ready, colorValue(0, 0, 255)};

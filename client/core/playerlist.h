@@ -19,7 +19,7 @@ class PlayerList {
 
     void clearNames();
     // Occupied seats.
-    int GetPlayerCnt() const;
+    int playerCount() const;
 
     QString name(int slot) const { return valid(slot) ? m_names[slot] : QString(); }
     QString ready(int slot) const { return valid(slot) ? m_ready[slot] : QString(); }
@@ -38,6 +38,6 @@ struct ReadyLabel {
     QString text;
     int color = 0; // colour value: red + 256 * green + 65536 * blue
 };
-ReadyLabel ReadyLabelFor(const QString &name, const QString &mark);
+ReadyLabel readyLabelFor(const QString &name, const QString &mark);
 
 } // namespace zb

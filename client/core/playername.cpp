@@ -2,7 +2,7 @@
 
 namespace zb {
 
-QString LocalAddress(const QString &address)
+QString localAddress(const QString &address)
 {
     const QString host = QStringLiteral("127.0.0.1");
     // A bracketed IPv6 host holds colons of its own; the port follows the bracket.

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "textclean.h" // CleanPlayerName
+#include "textclean.h" // cleanPlayerName
 
 #include <QString>
 
 namespace zb {
 
 // "Local": the address box with its host replaced by 127.0.0.1, the port kept.
-QString LocalAddress(const QString &address);
+QString localAddress(const QString &address);
 
 } // namespace zb

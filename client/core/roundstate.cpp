@@ -9,19 +9,19 @@ const QString RoundState::Hidden = msg::HiddenWord;
 
 RoundState::RoundState(QObject *parent) : QObject(parent) {}
 
-void RoundState::Init()
+void RoundState::reset()
 {
-    DrawerSlot = -2;
-    MySlot = -1;
-    InGame = false;
+    drawerSlot = -2;
+    mySlot = -1;
+    inGame = false;
     setTimeLimit(-1);
 }
 
 void RoundState::startTurn(int drawer, const QString &word)
 {
-    InGame = true;
-    DrawerSlot = drawer;
-    CurrentQuestion = word;
+    inGame = true;
+    drawerSlot = drawer;
+    currentWord = word;
     setTimeLimit(TurnSeconds);
     if (isDrawer()) {
         if (m_questionWindow) {
@@ -43,20 +43,20 @@ void RoundState::startTurn(int drawer, const QString &word)
 void RoundState::stopAndReveal()
 {
     setTimeLimit(-1);
-    setQuestion(CurrentQuestion);
+    setQuestion(currentWord);
 }
 
-void RoundState::tmrTimelimit_Timer()
+void RoundState::onClockTick()
 {
     if (m_timeLimit == -1) return;
     const int t = m_timeLimit - 1;
     setTimeLimit(t);
     if (!isDrawer() || m_questionWindow) {
-        const QString hint = LetterHint(CurrentQuestion, t);
+        const QString hint = letterHint(currentWord, t);
         if (!hint.isNull()) setQuestion(hint);
     }
     if (t == 0) {
-        setQuestion(CurrentQuestion);
+        setQuestion(currentWord);
         emit timeUp();
     }
 }

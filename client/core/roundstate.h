@@ -17,16 +17,16 @@ class RoundState : public QObject {
 
     explicit RoundState(QObject *parent = nullptr);
 
-    int MySlot = -1;
-    int DrawerSlot = -2;
-    QString CurrentQuestion;
-    bool InGame = false;
+    int mySlot = -1;
+    int drawerSlot = -2;
+    QString currentWord;
+    bool inGame = false;
 
     // Shows the drawer's word in the floating window instead of the word line.
     void setQuestionWindow(bool on) { m_questionWindow = on; }
     bool questionWindow() const { return m_questionWindow; }
 
-    bool isDrawer() const { return DrawerSlot == MySlot; }
+    bool isDrawer() const { return drawerSlot == mySlot; }
     // Remaining seconds; -1 when no clock runs.
     int timeLimit() const { return m_timeLimit; }
     QString timeLimitText() const { return QString::number(m_timeLimit); }
@@ -35,16 +35,16 @@ class RoundState : public QObject {
 
     // Drawing is allowed to the drawer while the clock shows time, and to
     // everybody between games.
-    bool mayDraw() const { return (isDrawer() || !InGame) && (m_timeLimit > 0 || !InGame); }
-    bool mayFill() const { return isDrawer() || !InGame; }
+    bool mayDraw() const { return (isDrawer() || !inGame) && (m_timeLimit > 0 || !inGame); }
+    bool mayFill() const { return isDrawer() || !inGame; }
 
-    void Init();
+    void reset();
     void startTurn(int drawer, const QString &word);
     // A hit: the clock stops and the word is shown.
     void stopAndReveal();
     void stopClock() { setTimeLimit(-1); }
     // One second of the turn clock.
-    void tmrTimelimit_Timer();
+    void onClockTick();
 
   signals:
     void timeLimitChanged(int seconds);

@@ -29,14 +29,14 @@ LobbySession::LobbySession(QObject *parent)
     m_socket->setInputCap(LobbyInputCap);
     m_tmrReloadLimit.setInterval(m_tickMs);
     m_connectTimer.setSingleShot(true);
-    connect(&m_tmrReloadLimit, &QTimer::timeout, this, &LobbySession::tmrReloadLimit_Timer);
+    connect(&m_tmrReloadLimit, &QTimer::timeout, this, &LobbySession::onReloadLimitTick);
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbySession::onConnectTimeout);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbySession::onConnected);
     connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbySession::onSocketError);
-    connect(m_socket, &LineSocket::lineReceived, this, &LobbySession::Cont);
+    connect(m_socket, &LineSocket::lineReceived, this, &LobbySession::dispatch);
     connect(m_socket, &LineSocket::inputOverflow, this, [this] {
         m_socket->clearBuffer();
-        wscLobby_Close();
+        onLobbyClosed();
     });
 }
 
@@ -62,12 +62,12 @@ void LobbySession::setTickMs(int ms)
 
 void LobbySession::start()
 {
-    AddSystemText(msg::ConnectingToLobby);
-    AddSystemText(msg::DirectConnectHint);
+    appendSystemLine(msg::ConnectingToLobby);
+    appendSystemLine(msg::DirectConnectHint);
     m_reloadLimit = -1;
     m_tmrReloadLimit.start();
     // The window is drawn before the first attempt starts.
-    QTimer::singleShot(0, this, &LobbySession::cmdReload_Click);
+    QTimer::singleShot(0, this, &LobbySession::reloadRoomList);
 }
 
 void LobbySession::stop()
@@ -127,11 +127,11 @@ bool LobbySession::splitAddress(const QString &address, QString &host, quint16 &
     return true;
 }
 
-void LobbySession::ConnectLobbyServer()
+void LobbySession::connectToLobby()
 {
     QString host;
     quint16 port = 0;
-    AddSystemText(msg::LobbyConnecting);
+    appendSystemLine(msg::LobbyConnecting);
     emit connectingChanged(true);
     // A useless address fails like an unreachable lobby, at the end of the wait.
     if (splitAddress(lobbyAddress(), host, port)) m_socket->socket()->connectToHost(host, port);
@@ -142,10 +142,10 @@ void LobbySession::onConnected()
 {
     if (!m_connectTimer.isActive()) return;
     m_connectTimer.stop();
-    AddSystemText(msg::LobbyConnected);
-    AddSystemText(msg::ReceivingServerList);
+    appendSystemLine(msg::LobbyConnected);
+    appendSystemLine(msg::ReceivingServerList);
     m_announcedName = playerName();
-    m_socket->sendLine(cmd::Status, AnnouncementRecord(m_announcedName));
+    m_socket->sendLine(cmd::Status, announcementRecord(m_announcedName));
     emit connectingChanged(false);
     m_reloadLimit = 10;
     setReload(msg::reloadLimited(10), false);
@@ -154,8 +154,8 @@ void LobbySession::onConnected()
 void LobbySession::onConnectTimeout()
 {
     m_socket->socket()->abort();
-    AddSystemText(msg::CannotConnectToLobby);
-    AddSystemText(msg::LobbyMayBeDown);
+    appendSystemLine(msg::CannotConnectToLobby);
+    appendSystemLine(msg::LobbyMayBeDown);
     emit connectingChanged(false);
 }
 
@@ -163,25 +163,25 @@ void LobbySession::onSocketError(QAbstractSocket::SocketError error)
 {
     // The lobby closing the connection is no error to report.
     if (error != QAbstractSocket::RemoteHostClosedError)
-        AddSystemText(msg::socketErrorLine(socketErrorNumber(error)));
-    wscLobby_Close();
+        appendSystemLine(msg::socketErrorLine(socketErrorNumber(error)));
+    onLobbyClosed();
 }
 
-void LobbySession::wscLobby_Close()
+void LobbySession::onLobbyClosed()
 {
     m_socket->clearBuffer();
     m_socket->socket()->abort();
 }
 
-void LobbySession::cmdReload_Click()
+void LobbySession::reloadRoomList()
 {
     // One attempt at a time; the running one ends by itself within the limit.
     if (isConnecting()) return;
-    if (socketState() != 0) wscLobby_Close();
-    ConnectLobbyServer();
+    if (socketState() != 0) onLobbyClosed();
+    connectToLobby();
 }
 
-void LobbySession::tmrReloadLimit_Timer()
+void LobbySession::onReloadLimitTick()
 {
     const QString caption = msg::lobbyCaption(socketState());
     if (caption != m_caption) {
@@ -202,12 +202,12 @@ void LobbySession::setReload(const QString &caption, bool enabled)
     emit reloadChanged(caption, enabled);
 }
 
-void LobbySession::Cont(const QString &command, const QString &payload)
+void LobbySession::dispatch(const QString &command, const QString &payload)
 {
     if (command == cmd::Chat) {
-        AddText(payload);
+        appendChatLine(payload);
     } else if (command == cmd::System) {
-        AddSystemText(payload);
+        appendSystemLine(payload);
     } else if (command == cmd::Names) {
         QStringList pieces = payload.split(QLatin1Char(':'));
         pieces.removeLast();
@@ -219,25 +219,25 @@ void LobbySession::Cont(const QString &command, const QString &payload)
         m_page.setFooter(StatusRecord::decode(payload));
     } else if (command == cmd::RoomList) {
         if (payload.isEmpty()) {
-            SetServerListHtml(true);
+            renderRoomList(true);
             return;
         }
         QList<ServerInfo> rooms;
-        if (!ParseRoomList(payload, rooms)) {
-            AddSystemText(msg::UnknownError);
+        if (!parseRoomList(payload, rooms)) {
+            appendSystemLine(msg::UnknownError);
             return;
         }
         m_serverList = rooms;
-        SetServerListHtml(false);
-        AddSystemText(msg::ServerListReceived);
+        renderRoomList(false);
+        appendSystemLine(msg::ServerListReceived);
     } else {
-        AddSystemText(msg::BadCommand);
+        appendSystemLine(msg::BadCommand);
     }
 }
 
-void LobbySession::SetServerListHtml(bool noRooms)
+void LobbySession::renderRoomList(bool noRooms)
 {
-    m_pageShown = m_page.SetServerListHtml(m_serverList, noRooms);
+    m_pageShown = m_page.renderRoomList(m_serverList, noRooms);
     // The file is a copy for the player; failing to write it changes nothing shown.
     ServerListPage::writePage(m_pageFile.isEmpty() ? ServerListPage::pageFile() : m_pageFile, m_pageShown);
     emit pageChanged(m_pageShown);
@@ -246,28 +246,28 @@ void LobbySession::SetServerListHtml(bool noRooms)
 QString LobbySession::serverInfoText(int index) const
 {
     if (index < 0 || index >= m_serverList.size()) return {};
-    return ServerListPage::GetServerInfo(m_serverList.at(index));
+    return ServerListPage::roomRowHtml(m_serverList.at(index));
 }
 
-bool LobbySession::SendMessage(const QString &text)
+bool LobbySession::sendChat(const QString &text)
 {
     if (!isConnected()) return false;
     QString line = text;
     line.remove(QLatin1Char('\r'));
     line.remove(QLatin1Char('\n'));
-    AddText(m_announcedName + QStringLiteral("> ") + line);
+    appendChatLine(m_announcedName + QStringLiteral("> ") + line);
     m_socket->sendLine(cmd::Chat, line);
     return true;
 }
 
-void LobbySession::AddText(const QString &text)
+void LobbySession::appendChatLine(const QString &text)
 {
     const QString line = LogBuffer::chatLine(text);
     const bool trimmed = m_log.append(line);
     emit logAppended(line, trimmed);
 }
 
-void LobbySession::AddSystemText(const QString &text)
+void LobbySession::appendSystemLine(const QString &text)
 {
     const QString line = LogBuffer::systemLine(text);
     const bool trimmed = m_log.append(line);

@@ -48,15 +48,15 @@ class LobbySession : public QObject {
     // Ends the connection and the timer (the window is closing).
     void stop();
 
-    void ConnectLobbyServer();
-    void cmdReload_Click();
-    void tmrReloadLimit_Timer();
-    void wscLobby_Close();
-    void Cont(const QString &command, const QString &payload);
+    void connectToLobby();
+    void reloadRoomList();
+    void onReloadLimitTick();
+    void onLobbyClosed();
+    void dispatch(const QString &command, const QString &payload);
     // Echoes the line locally, then sends it. False when not connected.
-    bool SendMessage(const QString &text);
-    void AddText(const QString &text);
-    void AddSystemText(const QString &text);
+    bool sendChat(const QString &text);
+    void appendChatLine(const QString &text);
+    void appendSystemLine(const QString &text);
 
     // Connection state as the caption shows it: 0 closed, 7 connected.
     int socketState() const;
@@ -67,14 +67,14 @@ class LobbySession : public QObject {
     QString reloadCaption() const { return m_reloadCaption; }
     bool reloadEnabled() const { return m_reloadEnabled; }
     int reloadLimit() const { return m_reloadLimit; }
-    const QList<ServerInfo> &ServerList() const { return m_serverList; }
+    const QList<ServerInfo> &rooms() const { return m_serverList; }
     const ServerListPage &page() const { return m_page; }
     QString pageShown() const { return m_pageShown; }
     QStringList names() const { return m_names; }
     const LogBuffer &log() const { return m_log; }
 
     // The room a link of the page points at; Ignore for anything else.
-    LinkTarget resolveLink(const QUrl &url) const { return ResolveLink(url, m_serverList); }
+    LinkTarget resolveLink(const QUrl &url) const { return zb::resolveLink(url, m_serverList); }
     QString serverInfoText(int index) const;
 
   signals:
@@ -90,7 +90,7 @@ class LobbySession : public QObject {
     void onConnected();
     void onConnectTimeout();
     void onSocketError(QAbstractSocket::SocketError error);
-    void SetServerListHtml(bool noRooms);
+    void renderRoomList(bool noRooms);
     void setReload(const QString &caption, bool enabled);
     QString playerName() const;
 

@@ -73,7 +73,7 @@ int twips(const QWidget *w, int t)
 } // namespace
 
 LobbyWindow::LobbyWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), m_session(new LobbySession(this)), m_openUrl(&OpenUrl)
+    : QWidget(parent, Qt::Window), m_session(new LobbySession(this)), m_openUrl(&openUrl)
 {
     QFont f = font();
     f.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic"),
@@ -161,13 +161,12 @@ void LobbyWindow::buildControls()
     lblPopup->setMargin(4);
     picPopup->hide();
 
-    connect(cmdReload, &QPushButton::clicked, m_session, &LobbySession::cmdReload_Click);
-    connect(cmdDirectConnect, &QPushButton::clicked, this, &LobbyWindow::cmdDirectConnect_Click);
+    connect(cmdReload, &QPushButton::clicked, m_session, &LobbySession::reloadRoomList);
+    connect(cmdDirectConnect, &QPushButton::clicked, this, &LobbyWindow::connectDirectly);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(txtSend, &QLineEdit::returnPressed, this, &LobbyWindow::txtSend_Enter);
+    connect(txtSend, &QLineEdit::returnPressed, this, &LobbyWindow::sendChat);
     connect(webMain, &QTextBrowser::anchorClicked, this, &LobbyWindow::webMain_BeforeNavigate2);
-    connect(webMain, qOverload<const QUrl &>(&QTextBrowser::highlighted), this,
-            &LobbyWindow::webMain_StatusTextChange);
+    connect(webMain, qOverload<const QUrl &>(&QTextBrowser::highlighted), this, &LobbyWindow::onLinkHovered);
 }
 
 void LobbyWindow::connectSession()
@@ -196,10 +195,10 @@ void LobbyWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // Shown again after being minimised, it keeps its connection.
-    if (!m_loaded) Form_Load();
+    if (!m_loaded) prepare();
 }
 
-void LobbyWindow::Form_Load()
+void LobbyWindow::prepare()
 {
     // The game window has placed this window at its own corner before showing it.
     m_loaded = true;
@@ -221,17 +220,17 @@ bool LobbyWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void LobbyWindow::txtSend_Enter()
+void LobbyWindow::sendChat()
 {
     if (!m_session->isConnected()) {
-        m_session->AddSystemText(msg::NotConnected);
+        m_session->appendSystemLine(msg::NotConnected);
         return;
     }
     QString text = txtSend->text();
     text.remove(QLatin1Char('\r'));
     text.remove(QLatin1Char('\n'));
     if (text.isEmpty()) return;
-    m_session->SendMessage(text);
+    m_session->sendChat(text);
     txtSend->clear();
 }
 
@@ -244,7 +243,7 @@ void LobbyWindow::showBusyMessage()
     box->open();
 }
 
-void LobbyWindow::cmdDirectConnect_Click()
+void LobbyWindow::connectDirectly()
 {
     if (m_gameConnectionOpen) {
         showBusyMessage();
@@ -253,7 +252,7 @@ void LobbyWindow::cmdDirectConnect_Click()
     emit joinRequested(QString());
 }
 
-void LobbyWindow::ConectZBServer(const QString &address)
+void LobbyWindow::joinRoom(const QString &address)
 {
     if (m_gameConnectionOpen) {
         showBusyMessage();
@@ -267,7 +266,7 @@ void LobbyWindow::webMain_BeforeNavigate2(const QUrl &url)
     const LinkTarget t = m_session->resolveLink(url);
     switch (t.kind) {
     case LinkTarget::Room:
-        ConectZBServer(t.address);
+        joinRoom(t.address);
         break;
     case LinkTarget::External:
         if (m_openUrl) m_openUrl(t.address);
@@ -280,14 +279,14 @@ void LobbyWindow::webMain_BeforeNavigate2(const QUrl &url)
     }
 }
 
-void LobbyWindow::webMain_StatusTextChange(const QUrl &url)
+void LobbyWindow::onLinkHovered(const QUrl &url)
 {
     picPopup->hide();
     const LinkTarget t = m_session->resolveLink(url);
-    if (t.kind == LinkTarget::Room) SetPopup(m_session->serverInfoText(t.room));
+    if (t.kind == LinkTarget::Room) showPopup(m_session->serverInfoText(t.room));
 }
 
-void LobbyWindow::SetPopup(const QString &text)
+void LobbyWindow::showPopup(const QString &text)
 {
     lblPopup->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     lblPopup->adjustSize();

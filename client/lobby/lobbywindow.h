@@ -33,9 +33,9 @@ class LobbyWindow : public QWidget {
     // Opens web links from the page; the system browser unless replaced (tests).
     void setUrlOpener(std::function<void(const QString &)> opener) { m_openUrl = std::move(opener); }
 
-    void cmdDirectConnect_Click();
-    void ConectZBServer(const QString &address);
-    void SetPopup(const QString &text);
+    void connectDirectly();
+    void joinRoom(const QString &address);
+    void showPopup(const QString &text);
 
   signals:
     // A room was picked (address "host:port"), or the direct-connect button was
@@ -50,10 +50,10 @@ class LobbyWindow : public QWidget {
   private:
     void buildControls();
     void connectSession();
-    void Form_Load();
-    void txtSend_Enter();
+    void prepare();
+    void sendChat();
     void webMain_BeforeNavigate2(const QUrl &url);
-    void webMain_StatusTextChange(const QUrl &url);
+    void onLinkHovered(const QUrl &url);
     void showBusyMessage();
 
     LobbySession *m_session;

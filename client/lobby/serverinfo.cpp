@@ -31,7 +31,7 @@ bool ServerInfo::operator==(const ServerInfo &o) const
            playercount == o.playercount && playermax == o.playermax;
 }
 
-bool ParseRoomList(const QString &payload, QList<ServerInfo> &rooms)
+bool parseRoomList(const QString &payload, QList<ServerInfo> &rooms)
 {
     const QStringList pieces = payload.split(QLatin1Char(':'));
     if (pieces.size() < 2) return false;
@@ -42,12 +42,12 @@ bool ParseRoomList(const QString &payload, QList<ServerInfo> &rooms)
     return true;
 }
 
-QString AnnouncementRecord(const QString &playerName)
+QString announcementRecord(const QString &playerName)
 {
     // The name is a record value: the separators of both protocols would cut it.
     return StatusRecord()
         .add(QStringLiteral("version="), QLatin1String(ProtocolVersion))
-        .add(QStringLiteral("playername="), CleanPlayerName(playerName))
+        .add(QStringLiteral("playername="), cleanPlayerName(playerName))
         .encoded();
 }
 

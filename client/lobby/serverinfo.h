@@ -27,9 +27,9 @@ struct ServerInfo {
 // The rooms of an "SRV" payload: one URL-encoded record before every ":"; what
 // follows the last ":" is not a room. False when the payload holds no ":" at
 // all, which no lobby sends for a list of rooms.
-bool ParseRoomList(const QString &payload, QList<ServerInfo> &rooms);
+bool parseRoomList(const QString &payload, QList<ServerInfo> &rooms);
 
 // The player's announcement record, URL-encoded for "STS".
-QString AnnouncementRecord(const QString &playerName);
+QString announcementRecord(const QString &playerName);
 
 } // namespace zb

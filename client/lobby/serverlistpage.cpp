@@ -43,9 +43,9 @@ QString dictionaryCell(const QString &zbq)
 }
 } // namespace
 
-ServerListPage::ServerListPage() : m_pageHtml(ServerListTemplate()) {}
+ServerListPage::ServerListPage() : m_pageHtml(roomListTemplate()) {}
 
-QString ServerListPage::ServerListTemplate()
+QString ServerListPage::roomListTemplate()
 {
     const QString heading = QStringLiteral("    <TD><B><FONT color=#ffffff>%1</FONT></B></TD>");
     const QStringList lines = {
@@ -75,7 +75,7 @@ QString ServerListPage::ServerListTemplate()
     return page;
 }
 
-QString ServerListPage::ServerRowTemplate()
+QString ServerListPage::roomRowTemplate()
 {
     return QStringLiteral("<TR><TD><ROOMNAME/></TD><TD><PASSWORD/></TD><TD align=right><PLAYERCOUNT/></TD>"
                           "<TD><COMMENT/></TD><TD><GAMEMODE/></TD><TD><ZBQ/></TD><TD><VERSION/></TD></TR>");
@@ -83,7 +83,7 @@ QString ServerListPage::ServerRowTemplate()
 
 void ServerListPage::setHeader(const QString &html)
 {
-    m_pageHtml = ServerListTemplate();
+    m_pageHtml = roomListTemplate();
     m_pageHtml.replace(QStringLiteral("<HEADER/>"), html);
 }
 
@@ -95,7 +95,7 @@ void ServerListPage::setFooter(const QString &html)
 QString ServerListPage::rowHtml(const ServerInfo &room, int index)
 {
     // Cell values are put in one after another, in the order of the columns.
-    QString row = ServerRowTemplate();
+    QString row = roomRowTemplate();
     row.replace(QStringLiteral("<ROOMNAME/>"), QStringLiteral("<A href=") + RoomLinkPrefix +
                                                    QString::number(index) + QLatin1Char('>') +
                                                    esc(room.roomname) + QStringLiteral("</A>"));
@@ -114,11 +114,11 @@ QString ServerListPage::rowHtml(const ServerInfo &room, int index)
     return row;
 }
 
-QString ServerListPage::SetServerListHtml(const QList<ServerInfo> &rooms, bool noRooms) const
+QString ServerListPage::renderRoomList(const QList<ServerInfo> &rooms, bool noRooms) const
 {
     QString list;
     if (noRooms) {
-        list = ServerRowTemplate();
+        list = roomRowTemplate();
         list.replace(QStringLiteral("<ROOMNAME/>"), msg::NoServers);
         for (const char *p :
              {"<PASSWORD/>", "<PLAYERCOUNT/>", "<COMMENT/>", "<GAMEMODE/>", "<ZBQ/>", "<VERSION/>"})
@@ -132,7 +132,7 @@ QString ServerListPage::SetServerListHtml(const QList<ServerInfo> &rooms, bool n
     return page;
 }
 
-QString ServerListPage::GetServerInfo(const ServerInfo &room)
+QString ServerListPage::roomRowHtml(const ServerInfo &room)
 {
     const QString crlf = QStringLiteral("\r\n");
     const QString &space = msg::DetailIndent;
@@ -162,15 +162,15 @@ QString ServerListPage::viewHtml(const QString &page)
 
 QString ServerListPage::pageFile()
 {
-    return ProgramFile(QStringLiteral("serverlist.html"));
+    return programFile(QStringLiteral("serverlist.html"));
 }
 
 bool ServerListPage::writePage(const QString &path, const QString &page)
 {
-    return WriteTextFile(path, page);
+    return writeTextFile(path, page);
 }
 
-LinkTarget ResolveLink(const QUrl &url, const QList<ServerInfo> &rooms)
+LinkTarget resolveLink(const QUrl &url, const QList<ServerInfo> &rooms)
 {
     LinkTarget t;
     const QString text = url.toString();

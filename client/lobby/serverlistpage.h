@@ -15,20 +15,20 @@ class ServerListPage {
   public:
     ServerListPage();
 
-    static QString ServerListTemplate();
-    static QString ServerRowTemplate();
+    static QString roomListTemplate();
+    static QString roomRowTemplate();
 
     // "HDR" starts again from the bare template; "FTR" fills the current page.
     void setHeader(const QString &html);
     void setFooter(const QString &html);
-    const QString &PageHtml() const { return m_pageHtml; }
+    const QString &pageHtml() const { return m_pageHtml; }
 
     // The whole page for these rooms, or the single "no rooms" row.
-    QString SetServerListHtml(const QList<ServerInfo> &rooms, bool noRooms) const;
+    QString renderRoomList(const QList<ServerInfo> &rooms, bool noRooms) const;
     static QString rowHtml(const ServerInfo &room, int index);
 
     // Plain text for the detail popup, lines joined by CR LF.
-    static QString GetServerInfo(const ServerInfo &room);
+    static QString roomRowHtml(const ServerInfo &room);
 
     // The page as the built-in view shows it: colour values written without
     // "#" (as the file keeps them) get one, which that view needs to read them.
@@ -53,6 +53,6 @@ struct LinkTarget {
 
 // Room links ("number:" + index) resolve only to rooms of the table; web
 // addresses only for http and https, so nothing on the page reaches a local file.
-LinkTarget ResolveLink(const QUrl &url, const QList<ServerInfo> &rooms);
+LinkTarget resolveLink(const QUrl &url, const QList<ServerInfo> &rooms);
 
 } // namespace zb

@@ -28,7 +28,7 @@ void CanvasWidget::setMousePointer(int pointer)
     } else if (pointer == 1) {
         setCursor(Qt::CrossCursor);
     } else {
-        const QPixmap pen(DataFile(QStringLiteral("pen.png")));
+        const QPixmap pen(dataFile(QStringLiteral("pen.png")));
         if (pen.isNull())
             setCursor(Qt::CrossCursor);
         else
@@ -58,22 +58,22 @@ void CanvasWidget::paintEvent(QPaintEvent *event)
 
 void CanvasWidget::mousePressEvent(QMouseEvent *event)
 {
-    m_model->picMain_MouseDown(event->button(), toCanvas(event->position()));
+    m_model->beginStroke(event->button(), toCanvas(event->position()));
 }
 
 void CanvasWidget::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    m_model->picMain_MouseDown(event->button(), toCanvas(event->position()));
+    m_model->beginStroke(event->button(), toCanvas(event->position()));
 }
 
 void CanvasWidget::mouseMoveEvent(QMouseEvent *event)
 {
-    m_model->picMain_MouseMove(toCanvas(event->position()));
+    m_model->extendStroke(toCanvas(event->position()));
 }
 
 void CanvasWidget::mouseReleaseEvent(QMouseEvent *)
 {
-    m_model->picMain_MouseUp();
+    m_model->finishStroke();
 }
 
 } // namespace zb

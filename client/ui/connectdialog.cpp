@@ -49,16 +49,16 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     // The fixed size follows the contents, so the width is set on them.
     note->setMinimumWidth(330);
 
-    connect(cmdLocal, &QPushButton::clicked, this, &ConnectDialog::cmdLocal_Click);
-    connect(cmdServer, &QPushButton::clicked, this, &ConnectDialog::cmdServer_Click);
-    Form_Load();
+    connect(cmdLocal, &QPushButton::clicked, this, &ConnectDialog::useLocalAddress);
+    connect(cmdServer, &QPushButton::clicked, this, &ConnectDialog::useLobbyServerAddress);
+    prepare();
 }
 
-void ConnectDialog::Form_Load()
+void ConnectDialog::prepare()
 {
     if (!m_settings) return;
-    txtName->setText(m_settings->Name);
-    txtIPPort->setText(m_settings->IPPort);
+    txtName->setText(m_settings->name);
+    txtIPPort->setText(m_settings->ipPort);
     txtPassword->clear();
 }
 
@@ -72,14 +72,14 @@ QString ConnectDialog::password() const
     return txtPassword->text().trimmed();
 }
 
-void ConnectDialog::cmdLocal_Click()
+void ConnectDialog::useLocalAddress()
 {
-    txtIPPort->setText(LocalAddress(txtIPPort->text()));
+    txtIPPort->setText(localAddress(txtIPPort->text()));
 }
 
 bool ConnectDialog::takeName()
 {
-    txtName->setText(CleanPlayerName(txtName->text()));
+    txtName->setText(cleanPlayerName(txtName->text()));
     if (!txtName->text().isEmpty()) return true;
     // Shown window-modal without a nested event loop; the dialog stays open.
     auto *box = new QMessageBox(QMessageBox::NoIcon, windowTitle(), msg::EnterName, QMessageBox::Ok, this);
@@ -88,14 +88,14 @@ bool ConnectDialog::takeName()
     return false;
 }
 
-void ConnectDialog::cmdServer_Click()
+void ConnectDialog::useLobbyServerAddress()
 {
     if (!takeName()) return;
     const QString address = txtIPPort->text().trimmed();
     if (m_settings) {
-        m_settings->Name = txtName->text().trimmed();
-        m_settings->IPPort = address;
-        m_settings->SaveSettings();
+        m_settings->name = txtName->text().trimmed();
+        m_settings->ipPort = address;
+        m_settings->save();
     }
     emit connectRequested(address, password(), txtName->text().trimmed());
     accept();

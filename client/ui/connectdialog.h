@@ -33,9 +33,9 @@ class ConnectDialog : public QDialog {
     void connectRequested(const QString &address, const QString &password, const QString &name);
 
   private:
-    void Form_Load();
-    void cmdLocal_Click();
-    void cmdServer_Click();
+    void prepare();
+    void useLocalAddress();
+    void useLobbyServerAddress();
     // Cleans the name box; false (and tells the player) when nothing is left.
     bool takeName();
 

@@ -82,10 +82,10 @@ GameWindow::~GameWindow()
 
 void GameWindow::buildBackdrop()
 {
-    Picture2 = new QWidget(this);
-    setBackground(Picture2, colorValue(128, 128, 128));
+    backdrop = new QWidget(this);
+    setBackground(backdrop, colorValue(128, 128, 128));
 
-    lblQuestion = new QLabel(msg::Question, Picture2);
+    lblQuestion = new QLabel(msg::Question, backdrop);
     // Words and names come from the server: never markup, which would also
     // make the label load any file an <img> names.
     lblQuestion->setTextFormat(Qt::PlainText);
@@ -95,43 +95,43 @@ void GameWindow::buildBackdrop()
     lblQuestion->setFont(big);
     setTextColor(lblQuestion, colorValue(255, 255, 255));
 
-    Label1 = new QLabel(msg::TimeLeft, Picture2);
-    Label1->setGeometry(8, 34, 80, 20);
-    setTextColor(Label1, colorValue(255, 255, 255));
-    lblTimeLimit = new QLabel(QStringLiteral("-1"), Picture2);
+    timeCaption = new QLabel(msg::TimeLeft, backdrop);
+    timeCaption->setGeometry(8, 34, 80, 20);
+    setTextColor(timeCaption, colorValue(255, 255, 255));
+    lblTimeLimit = new QLabel(QStringLiteral("-1"), backdrop);
     lblTimeLimit->setTextFormat(Qt::PlainText);
     lblTimeLimit->setGeometry(88, 34, 60, 20);
     setTextColor(lblTimeLimit, colorValue(255, 255, 255));
-    lblOekakiChat = new QLabel(msg::OekakiChatBanner, Picture2);
+    lblOekakiChat = new QLabel(msg::OekakiChatBanner, backdrop);
     setTextColor(lblOekakiChat, colorValue(255, 255, 160));
     lblOekakiChat->hide();
 
-    picMain = new CanvasWidget(&m_client.canvas(), Picture2);
+    picMain = new CanvasWidget(&m_client.canvas(), backdrop);
 
     for (int i = 0; i < PaletteSize; ++i) {
-        lblColor[i] = new ClickLabel(Picture2);
+        lblColor[i] = new ClickLabel(backdrop);
         setBackground(lblColor[i], PaletteValues[i]);
-        connect(lblColor[i], &ClickLabel::clicked, this, [this, i] { m_client.canvas().lblColor_Click(i); });
+        connect(lblColor[i], &ClickLabel::clicked, this, [this, i] { m_client.canvas().pickColor(i); });
         connect(lblColor[i], &ClickLabel::doubleClicked, this,
-                [this, i] { m_client.canvas().lblColor_DblClick(i); });
+                [this, i] { m_client.canvas().fillWithColor(i); });
     }
-    shpSelectedColor = markerFrame(Picture2);
+    shpSelectedColor = markerFrame(backdrop);
 
     // Growing dots for growing widths; the small ones sit low like the large.
     static const char *const dotTexts[4] = {"\n\n●", "\n●", "●", "●"};
     for (int i = 0; i < 4; ++i) {
-        lblDrawWidth[i] = new ClickLabel(QString::fromUtf8(dotTexts[i]), Picture2);
+        lblDrawWidth[i] = new ClickLabel(QString::fromUtf8(dotTexts[i]), backdrop);
         lblDrawWidth[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         setBackground(lblDrawWidth[i], colorValue(255, 255, 255));
         connect(lblDrawWidth[i], &ClickLabel::clicked, this,
-                [this, i] { m_client.canvas().lblDrawWidth_Click(i); });
+                [this, i] { m_client.canvas().pickPenWidth(i); });
     }
-    shpSelectedDrawWidth = markerFrame(Picture2);
+    shpSelectedDrawWidth = markerFrame(backdrop);
     shpSelectedDrawWidth->setStyleSheet(
         QStringLiteral("border: 2px solid #ff0000; background: transparent;"));
 
-    cmdClear = new QPushButton(msg::ClearCanvas, Picture2);
-    connect(cmdClear, &QPushButton::clicked, this, [this] { m_client.canvas().cmdClear_Click(); });
+    cmdClear = new QPushButton(msg::ClearCanvas, backdrop);
+    connect(cmdClear, &QPushButton::clicked, this, [this] { m_client.canvas().clearCanvas(); });
 }
 
 void GameWindow::buildPlayers()
@@ -169,13 +169,13 @@ void GameWindow::buildButtons()
     cmdLastResult = new QPushButton(msg::LastResult, this);
     cmdLastResult->hide();
 
-    connect(cmdClient, &QPushButton::clicked, this, &GameWindow::cmdClient_Click);
+    connect(cmdClient, &QPushButton::clicked, this, &GameWindow::onConnectButtonClicked);
     connect(cmdDirectConnect, &QPushButton::clicked, this, [this] { openConnectDialog(); });
-    connect(cmdSetting, &QPushButton::clicked, this, &GameWindow::cmdSetting_Click);
-    connect(cmdDisConnect, &QPushButton::clicked, this, &GameWindow::cmdDisConnect_Click);
-    connect(cmdSavePicture, &QPushButton::clicked, this, [this] { m_client.cmdSavePicture_Click(); });
+    connect(cmdSetting, &QPushButton::clicked, this, &GameWindow::openOptions);
+    connect(cmdDisConnect, &QPushButton::clicked, this, &GameWindow::disconnectFromRoom);
+    connect(cmdSavePicture, &QPushButton::clicked, this, [this] { m_client.savePicture(); });
     connect(chkSavePictureReserve, &QCheckBox::toggled, &m_client, &GameClient::setSaveReserve);
-    connect(cmdReady, &QPushButton::clicked, &m_client, &GameClient::cmdReady_Click);
+    connect(cmdReady, &QPushButton::clicked, &m_client, &GameClient::toggleReady);
     connect(cmdLastResult, &QPushButton::clicked, this, &GameWindow::showResults);
 }
 
@@ -189,16 +189,16 @@ void GameWindow::buildViews()
     }
     txtSend = new QLineEdit(SendHint, this);
     txtSend->setMaxLength(100);
-    connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::txtSend_Return);
+    connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::onChatReturn);
     txtSend->installEventFilter(this);
 }
 
 void GameWindow::nameParts()
 {
     const std::pair<QWidget *, const char *> parts[] = {
-        {Picture2, "Picture2"},
+        {backdrop, "backdrop"},
         {lblQuestion, "lblQuestion"},
-        {Label1, "Label1"},
+        {timeCaption, "timeCaption"},
         {lblTimeLimit, "lblTimeLimit"},
         {lblOekakiChat, "lblOekakiChat"},
         {picMain, "picMain"},
@@ -238,7 +238,7 @@ void GameWindow::nameParts()
 void GameWindow::applyLayout()
 {
     const GameWindowLayout l = GameWindowLayout::forSize(size());
-    Picture2->setGeometry(l.backdrop);
+    backdrop->setGeometry(l.backdrop);
     lblQuestion->setGeometry(l.question);
     lblOekakiChat->setGeometry(180, 34, qMax(0, l.backdrop.width() - 188), 20);
     picMain->setGeometry(l.canvas);
@@ -328,10 +328,10 @@ void GameWindow::showEvent(QShowEvent *event)
 void GameWindow::wireClient()
 {
     GameClient *c = &m_client;
-    connect(c, &GameClient::systemText, this, &GameWindow::AddSystemText);
-    connect(c, &GameClient::chatText, this, &GameWindow::AddText);
+    connect(c, &GameClient::systemText, this, &GameWindow::appendSystemLine);
+    connect(c, &GameClient::chatText, this, &GameWindow::appendChatLine);
     connect(c, &GameClient::soundRequested, this, &GameWindow::playSound);
-    connect(c, &GameClient::playersChanged, this, &GameWindow::SetPlayers);
+    connect(c, &GameClient::playersChanged, this, &GameWindow::updatePlayerLabels);
     connect(c, &GameClient::readyEnabledChanged, cmdReady, &QWidget::setEnabled);
     connect(c, &GameClient::bannerChanged, lblOekakiChat, &QWidget::setVisible);
     connect(c, &GameClient::turnStarted, this, &GameWindow::onTurnStarted);
@@ -354,7 +354,7 @@ void GameWindow::wireClient()
     connect(&c->round(), &RoundState::questionTextChanged, this,
             [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(&c->round(), &RoundState::questionWindowTextChanged, this, [this](const QString &text) {
-        if (m_settings.QuestionWindow == 1) {
+        if (m_settings.questionWindow == 1) {
             applyQuestionWindow();
             m_questionWindow->setWord(text);
         }
@@ -363,42 +363,42 @@ void GameWindow::wireClient()
     connect(&c->canvas(), &CanvasModel::widthSelected, this, &GameWindow::moveWidthMarker);
 }
 
-void GameWindow::Form_Load()
+void GameWindow::prepare()
 {
-    MakePath(ProgramFile(QStringLiteral("png")));
-    AddSystemText(msg::versionLine(QString::fromLatin1(ProtocolVersion)));
-    AddSystemText(msg::PressLobbyToStart);
-    m_settings.LoadSettings();
-    m_client.setAutoSavePicture(m_settings.AutoSavePicture == 1);
-    m_client.setQuestionWindow(m_settings.QuestionWindow == 1);
-    m_client.setColorChangeWidth(m_settings.ColorChangeWidth == 1);
-    m_client.setName(m_settings.Name);
-    m_client.setSoundOn(m_settings.SoundEffect == 1);
-    SetPlayers();
-    picMain->setMousePointer(m_settings.MousePointer);
+    makePath(programFile(QStringLiteral("png")));
+    appendSystemLine(msg::versionLine(QString::fromLatin1(ProtocolVersion)));
+    appendSystemLine(msg::PressLobbyToStart);
+    m_settings.load();
+    m_client.setAutoSavePicture(m_settings.autoSavePicture == 1);
+    m_client.setQuestionWindow(m_settings.questionWindow == 1);
+    m_client.setColorChangeWidth(m_settings.colorChangeWidth == 1);
+    m_client.setName(m_settings.name);
+    m_client.setSoundOn(m_settings.soundEffect == 1);
+    updatePlayerLabels();
+    picMain->setMousePointer(m_settings.mousePointer);
     applyChatTextSize();
     applyQuestionWindow();
     show();
     // Only a shown window has its place on the screen to measure from.
     if (m_questionWindow) m_questionWindow->placeBeside(this);
-    if (m_settings.LobbyAutoConnect == 1) cmdClient_Click();
-    m_client.Init();
+    if (m_settings.lobbyAutoConnect == 1) onConnectButtonClicked();
+    m_client.reset();
 }
 
 void GameWindow::applyChatTextSize()
 {
     for (LogView *view : {txtState, txtSystem}) {
         QFont f = view->font();
-        f.setPointSize(m_settings.ChatTextSize2 != 0 ? 12 : 9);
-        f.setBold(m_settings.ChatTextSize2 != 0);
+        f.setPointSize(m_settings.chatTextSize != 0 ? 12 : 9);
+        f.setBold(m_settings.chatTextSize != 0);
         view->setFont(f);
     }
 }
 
 void GameWindow::applyQuestionWindow()
 {
-    m_client.setQuestionWindow(m_settings.QuestionWindow == 1);
-    if (m_settings.QuestionWindow == 1) {
+    m_client.setQuestionWindow(m_settings.questionWindow == 1);
+    if (m_settings.questionWindow == 1) {
         if (!m_questionWindow) {
             m_questionWindow = new QuestionWindow(this);
             m_questionWindow->placeBeside(this);
@@ -409,7 +409,7 @@ void GameWindow::applyQuestionWindow()
     }
 }
 
-void GameWindow::cmdClient_Click()
+void GameWindow::onConnectButtonClicked()
 {
     if (!m_lobby) {
         // Closing deletes the window, so every opening starts afresh.
@@ -432,7 +432,7 @@ void GameWindow::openConnectDialog(const QString &address)
                 [this](const QString &target, const QString &password, const QString &name) {
                     raise();
                     activateWindow();
-                    m_client.ConnectServer(target, name, password);
+                    m_client.connectToRoom(target, name, password);
                 });
     }
     if (!address.isEmpty()) m_connectDialog->setAddress(address);
@@ -440,7 +440,7 @@ void GameWindow::openConnectDialog(const QString &address)
     m_connectDialog->raise();
 }
 
-void GameWindow::cmdSetting_Click()
+void GameWindow::openOptions()
 {
     if (!m_optionsDialog) {
         m_optionsDialog = new OptionsDialog(&m_settings, this);
@@ -448,24 +448,24 @@ void GameWindow::cmdSetting_Click()
         connect(m_optionsDialog, &OptionsDialog::settingsApplied, this, [this] {
             applyChatTextSize();
             applyQuestionWindow();
-            picMain->setMousePointer(m_settings.MousePointer);
-            m_client.setAutoSavePicture(m_settings.AutoSavePicture == 1);
-            m_client.setColorChangeWidth(m_settings.ColorChangeWidth == 1);
-            m_client.setSoundOn(m_settings.SoundEffect == 1);
+            picMain->setMousePointer(m_settings.mousePointer);
+            m_client.setAutoSavePicture(m_settings.autoSavePicture == 1);
+            m_client.setColorChangeWidth(m_settings.colorChangeWidth == 1);
+            m_client.setSoundOn(m_settings.soundEffect == 1);
         });
     }
     m_optionsDialog->show();
     m_optionsDialog->raise();
 }
 
-void GameWindow::cmdDisConnect_Click()
+void GameWindow::disconnectFromRoom()
 {
     auto *box = new QMessageBox(QMessageBox::Question, windowTitle(), msg::ConfirmDisconnect,
                                 QMessageBox::Ok | QMessageBox::Cancel, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("disconnectQuestion"));
     connect(box, &QMessageBox::finished, this, [this, box](int) {
-        if (box->clickedButton() == box->button(QMessageBox::Ok)) m_client.wscSystem_Close();
+        if (box->clickedButton() == box->button(QMessageBox::Ok)) m_client.onConnectionClosed();
     });
     box->open();
 }
@@ -474,14 +474,14 @@ void GameWindow::showResults()
 {
     if (!m_client.resultAvailable()) return;
     if (!m_results) {
-        m_results = new ResultsView(Picture2);
+        m_results = new ResultsView(backdrop);
         connect(m_results, &ResultsView::saveAllRequested, this,
                 [this] { m_results->setStatus(m_client.saveGallery().constLast()); });
     }
     m_results->showResult(m_client.result(), m_client.gallery().pictures());
 }
 
-void GameWindow::SetPlayers()
+void GameWindow::updatePlayerLabels()
 {
     const PlayerList &players = m_client.players();
     for (int i = 0; i < SlotCount; ++i) {
@@ -489,7 +489,7 @@ void GameWindow::SetPlayers()
         // Only this window knows which panel is the player's own; nothing of it is sent.
         if (!name.isEmpty() && i == m_client.ownSlot()) name += msg::OwnNameMark;
         lblPlayer[i]->setText(name);
-        const ReadyLabel label = ReadyLabelFor(players.name(i), players.ready(i));
+        const ReadyLabel label = readyLabelFor(players.name(i), players.ready(i));
         lblReady[i]->setText(label.text);
         setTextColor(lblReady[i], label.color);
         lblScore[i]->setText(QString::number(players.score(i)));
@@ -534,9 +534,9 @@ void GameWindow::moveWidthMarker(int index)
     shpSelectedDrawWidth->raise();
 }
 
-void GameWindow::txtSend_Return()
+void GameWindow::onChatReturn()
 {
-    if (m_client.txtSend_Enter(txtSend->text())) txtSend->clear();
+    if (m_client.sendChat(txtSend->text())) txtSend->clear();
 }
 
 bool GameWindow::eventFilter(QObject *watched, QEvent *event)
@@ -557,26 +557,26 @@ void GameWindow::addFunctionKeys()
     static const Qt::Key keys[] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4};
     for (int i = 0; i < 4; ++i) {
         auto *shortcut = new QShortcut(QKeySequence(keys[i]), this);
-        connect(shortcut, &QShortcut::activated, this, [this, i] { Form_KeyDown(i); });
+        connect(shortcut, &QShortcut::activated, this, [this, i] { handleFunctionKey(i); });
     }
 }
 
-void GameWindow::Form_KeyDown(int widthIndex)
+void GameWindow::handleFunctionKey(int widthIndex)
 {
-    m_client.canvas().lblDrawWidth_Click(widthIndex);
+    m_client.canvas().pickPenWidth(widthIndex);
 }
 
 void GameWindow::playSound(const QString &name)
 {
-    PlayWave(DataFile(name + QStringLiteral(".wav")));
+    playWaveFile(dataFile(name + QStringLiteral(".wav")));
 }
 
-void GameWindow::AddSystemText(const QString &text)
+void GameWindow::appendSystemLine(const QString &text)
 {
     txtSystem->appendLine(LogBuffer::clientSystemLine(text));
 }
 
-void GameWindow::AddText(const QString &text)
+void GameWindow::appendChatLine(const QString &text)
 {
     txtState->appendLine(LogBuffer::clientChatLine(text));
 }

@@ -36,17 +36,17 @@ class GameWindow : public QWidget {
     ClientSettings &settings() { return m_settings; }
 
     // Start-up: folders, greeting lines, settings, panels, cursor, fonts, the
-    // word window, showing the window, the lobby when asked for, Init.
-    void Form_Load();
+    // word window, showing the window, the lobby when asked for, reset.
+    void prepare();
 
-    void cmdClient_Click();
-    void cmdDisConnect_Click();
-    void cmdSetting_Click();
+    void onConnectButtonClicked();
+    void disconnectFromRoom();
+    void openOptions();
     // The connect dialog, prefilled with an address when one is given.
     void openConnectDialog(const QString &address = QString());
-    void SetPlayers();
-    void AddSystemText(const QString &text);
-    void AddText(const QString &text);
+    void updatePlayerLabels();
+    void appendSystemLine(const QString &text);
+    void appendChatLine(const QString &text);
 
     QuestionWindow *questionWindow() const { return m_questionWindow; }
     LobbyWindow *lobbyWindow() const { return m_lobby; }
@@ -81,9 +81,9 @@ class GameWindow : public QWidget {
     void onQokSlot(int slot);
     void moveColorMarker(int index);
     void moveWidthMarker(int index);
-    void txtSend_Return();
+    void onChatReturn();
     // F1 to F4: pen widths 0 to 3.
-    void Form_KeyDown(int widthIndex);
+    void handleFunctionKey(int widthIndex);
     void addFunctionKeys();
     void playSound(const QString &name);
 
@@ -100,9 +100,9 @@ class GameWindow : public QWidget {
 
     // Controls, named as the players' manual names them; each carries its name
     // as its object name (arrays: name and index, "lblPlayer0").
-    QWidget *Picture2 = nullptr;
+    QWidget *backdrop = nullptr;
     QLabel *lblQuestion = nullptr;
-    QLabel *Label1 = nullptr;
+    QLabel *timeCaption = nullptr;
     QLabel *lblTimeLimit = nullptr;
     QLabel *lblOekakiChat = nullptr;
     CanvasWidget *picMain = nullptr;

@@ -55,53 +55,53 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(cmdOk, &QPushButton::clicked, this, &OptionsDialog::cmdOk_Click);
+    connect(cmdOk, &QPushButton::clicked, this, &OptionsDialog::acceptOptions);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    Form_Load();
+    prepare();
 }
 
 void OptionsDialog::showEvent(QShowEvent *event)
 {
     // Opening the dialog again shows the values as they are now, not the last edits.
-    if (!event->spontaneous()) Form_Load();
+    if (!event->spontaneous()) prepare();
     QDialog::showEvent(event);
 }
 
-void OptionsDialog::Form_Load()
+void OptionsDialog::prepare()
 {
     if (!m_settings) return;
-    chkLobbyAutoConnect->setChecked(m_settings->LobbyAutoConnect == 1);
-    chkLobbyAutoName->setChecked(m_settings->LobbyAutoName == 1);
-    chkQuestionWindow->setChecked(m_settings->QuestionWindow == 1);
-    chkChatTextSize->setChecked(m_settings->ChatTextSize2 == 1);
-    chkColorChangeWidth->setChecked(m_settings->ColorChangeWidth == 1);
-    chkAutoSavePicture->setChecked(m_settings->AutoSavePicture == 1);
-    chkSoundEffect->setChecked(m_settings->SoundEffect == 1);
+    chkLobbyAutoConnect->setChecked(m_settings->lobbyAutoConnect == 1);
+    chkLobbyAutoName->setChecked(m_settings->lobbyAutoName == 1);
+    chkQuestionWindow->setChecked(m_settings->questionWindow == 1);
+    chkChatTextSize->setChecked(m_settings->chatTextSize == 1);
+    chkColorChangeWidth->setChecked(m_settings->colorChangeWidth == 1);
+    chkAutoSavePicture->setChecked(m_settings->autoSavePicture == 1);
+    chkSoundEffect->setChecked(m_settings->soundEffect == 1);
     // A stored value outside 0-2 selects no button; OK then stores the pen (2).
     // An exclusive group cannot clear its last choice, hence the switch around it.
     m_cursorGroup->setExclusive(false);
     for (int i = 0; i < 3; ++i)
-        optMousePointer[i]->setChecked(m_settings->MousePointer == i);
+        optMousePointer[i]->setChecked(m_settings->mousePointer == i);
     m_cursorGroup->setExclusive(true);
 }
 
-void OptionsDialog::cmdOk_Click()
+void OptionsDialog::acceptOptions()
 {
     if (m_settings) {
-        m_settings->ChatTextSize2 = chkChatTextSize->isChecked() ? 1 : 0;
-        m_settings->AutoSavePicture = chkAutoSavePicture->isChecked() ? 1 : 0;
-        m_settings->ColorChangeWidth = chkColorChangeWidth->isChecked() ? 1 : 0;
-        m_settings->QuestionWindow = chkQuestionWindow->isChecked() ? 1 : 0;
-        m_settings->LobbyAutoConnect = chkLobbyAutoConnect->isChecked() ? 1 : 0;
-        m_settings->LobbyAutoName = chkLobbyAutoName->isChecked() ? 1 : 0;
-        m_settings->SoundEffect = chkSoundEffect->isChecked() ? 1 : 0;
+        m_settings->chatTextSize = chkChatTextSize->isChecked() ? 1 : 0;
+        m_settings->autoSavePicture = chkAutoSavePicture->isChecked() ? 1 : 0;
+        m_settings->colorChangeWidth = chkColorChangeWidth->isChecked() ? 1 : 0;
+        m_settings->questionWindow = chkQuestionWindow->isChecked() ? 1 : 0;
+        m_settings->lobbyAutoConnect = chkLobbyAutoConnect->isChecked() ? 1 : 0;
+        m_settings->lobbyAutoName = chkLobbyAutoName->isChecked() ? 1 : 0;
+        m_settings->soundEffect = chkSoundEffect->isChecked() ? 1 : 0;
         if (optMousePointer[0]->isChecked())
-            m_settings->MousePointer = 0;
+            m_settings->mousePointer = 0;
         else if (optMousePointer[1]->isChecked())
-            m_settings->MousePointer = 1;
+            m_settings->mousePointer = 1;
         else
-            m_settings->MousePointer = 2;
-        m_settings->SaveSettings();
+            m_settings->mousePointer = 2;
+        m_settings->save();
     }
     emit settingsApplied();
     accept();

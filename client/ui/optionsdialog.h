@@ -37,8 +37,8 @@ class OptionsDialog : public QDialog {
     void settingsApplied();
 
   private:
-    void Form_Load();
-    void cmdOk_Click();
+    void prepare();
+    void acceptOptions();
 
     ClientSettings *m_settings;
     QButtonGroup *m_cursorGroup = nullptr;

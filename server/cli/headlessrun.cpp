@@ -36,14 +36,14 @@ int runHeadless(const ServerCommandLine &commandLine)
     GameServer server(commandLine.tickMs());
     server.setLobbyAddressOverride(commandLine.lobbyAddress());
     QObject::connect(&server, &GameServer::logLine, &printLogLine);
-    server.Form_Load();
+    server.prepare();
 
     ServerSettings settings = server.loadSettings();
     if (!commandLine.applyTo(settings)) return 2;
     // Without a window nobody changes a setting: the run saves none.
     server.setRunOptions(settings, ServerSettings::AllFields);
 
-    switch (server.cmdStartServer_Click(settings)) {
+    switch (server.startOrApply(settings)) {
     case GameServer::StartResult::NoWords:
         printError(msg::NothingLoaded);
         return 1;

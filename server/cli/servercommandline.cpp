@@ -62,7 +62,7 @@ int ServerCommandLine::process(const QCoreApplication &app)
             printError(QStringLiteral("--data-dir: no such folder: %1").arg(dir));
             return 2;
         }
-        SetProgramFolder(dir);
+        setProgramFolder(dir);
     }
     QString portMapError;
     if (!readPortMapOptions(m_parser, m_portMap, portMapError)) {

@@ -58,7 +58,7 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
     row->addWidget(cmdCopyInvitation);
     layout->addLayout(row);
 
-    connect(cmdCopyInvitation, &QPushButton::clicked, this, &AddressPanel::cmdCopyInvitation_Click);
+    connect(cmdCopyInvitation, &QPushButton::clicked, this, &AddressPanel::copyInvitation);
     PortMapStatus before;
     before.lanAddress = guessLanAddress();
     connect(chkUpnp, &QCheckBox::toggled, this, [this, before] {
@@ -109,7 +109,7 @@ void AddressPanel::showStatus(const PortMapStatus &status)
     cmdCopyInvitation->setEnabled(started);
 }
 
-void AddressPanel::cmdCopyInvitation_Click()
+void AddressPanel::copyInvitation()
 {
     if (!m_mapper) return;
     QGuiApplication::clipboard()->setText(invitationText(m_mapper->status()));

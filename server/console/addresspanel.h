@@ -26,7 +26,7 @@ class AddressPanel : public QGroupBox {
     void serverStarted(quint16 port);
 
     PortMapper *mapper() const { return m_mapper; }
-    void cmdCopyInvitation_Click();
+    void copyInvitation();
 
     static const QString CopyCaption;
     static const QString CopiedCaption;

@@ -14,7 +14,7 @@ CanvasMirror::CanvasMirror(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-bool CanvasMirror::DrawLine(const QString &stroke)
+bool CanvasMirror::drawStroke(const QString &stroke)
 {
     const Stroke s = decodeStroke(stroke);
     if (!s.points.isEmpty()) {
@@ -24,12 +24,12 @@ bool CanvasMirror::DrawLine(const QString &stroke)
     return s.ok;
 }
 
-bool CanvasMirror::DrawLine(const QByteArray &stroke)
+bool CanvasMirror::drawStroke(const QByteArray &stroke)
 {
-    return DrawLine(fromCp932(stroke));
+    return drawStroke(fromCp932(stroke));
 }
 
-void CanvasMirror::DrawPoint2(double x, double y, int color, int width)
+void CanvasMirror::drawSegment(double x, double y, int color, int width)
 {
     const QPointF to(x, y);
     m_canvas.drawSegment(QPointF(m_lastX, m_lastY), to, color, width);
@@ -37,7 +37,7 @@ void CanvasMirror::DrawPoint2(double x, double y, int color, int width)
     update();
 }
 
-void CanvasMirror::ClsScreen(int paletteIndex)
+void CanvasMirror::fill(int paletteIndex)
 {
     if (paletteIndex < 0 || paletteIndex >= PaletteSize) return;
     m_canvas.clear(paletteIndex);

@@ -16,13 +16,13 @@ class CanvasMirror : public QWidget {
 
     // Draws a whole STK payload; a payload without a readable point draws
     // nothing. Returns false when the payload could not be read to its end.
-    bool DrawLine(const QString &stroke);
+    bool drawStroke(const QString &stroke);
     // The same for a payload as it came from the network (code page 932).
-    bool DrawLine(const QByteArray &stroke);
+    bool drawStroke(const QByteArray &stroke);
     // One segment from the pen position to (x, y).
-    void DrawPoint2(double x, double y, int color, int width);
+    void drawSegment(double x, double y, int color, int width);
     // Fills the mirror with a palette colour; indexes outside the palette are ignored.
-    void ClsScreen(int paletteIndex);
+    void fill(int paletteIndex);
 
     const QImage &image() const { return m_canvas.image(); }
     int pixelValue(int x, int y) const { return m_canvas.pixelValue(x, y); }

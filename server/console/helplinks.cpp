@@ -10,12 +10,12 @@ namespace zb {
 
 QString helpPageUrl(const QString &section)
 {
-    const QDir folder(ProgramFolder());
+    const QDir folder(programFolder());
     QStringList candidates = {folder.filePath(QStringLiteral("README.md")),
                               folder.filePath(QStringLiteral("../README.md")),
                               folder.filePath(QStringLiteral("../../README.md"))};
     // Installed, the README is with the package's documentation.
-    const QString installed = DocFile(QStringLiteral("README.md"));
+    const QString installed = docFile(QStringLiteral("README.md"));
     if (!installed.isEmpty()) candidates.prepend(installed);
     QString path = candidates.first();
     for (const QString &candidate : candidates) {

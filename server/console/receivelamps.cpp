@@ -39,7 +39,7 @@ ReceiveLamps::ReceiveLamps(QWidget *labelParent, QObject *parent) : QObject(pare
     // The fade is meant to look even; a coarse timer would make it stutter.
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(50);
-    connect(&m_timer, &QTimer::timeout, this, &ReceiveLamps::Timer1_Timer);
+    connect(&m_timer, &QTimer::timeout, this, &ReceiveLamps::onFadeTick);
     m_timer.start();
 }
 
@@ -66,7 +66,7 @@ void ReceiveLamps::light(int slot)
     paint(slot);
 }
 
-void ReceiveLamps::Timer1_Timer()
+void ReceiveLamps::onFadeTick()
 {
     for (int i = 0; i < Slots; ++i) {
         if (m_level[i] < Bright) {

@@ -30,7 +30,7 @@ class ReceiveLamps : public QObject {
     // Data arrived on the slot.
     void light(int slot);
     // One fade step for every lamp.
-    void Timer1_Timer();
+    void onFadeTick();
     // The fade step interval; 50 ms normally, shorter in quick test runs.
     void setInterval(int ms);
     int interval() const { return m_timer.interval(); }

@@ -97,16 +97,16 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     outer->addWidget(buildMirror());
     picBack->setVisible(false);
 
-    connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::cmdStartServer_Click);
-    connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::cmdReload_Click);
-    connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::lstQuestion_ItemCheck);
+    connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::startOrApply);
+    connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::reloadDictionaries);
+    connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::onDictionaryTicked);
     // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
     connect(picSetting, &SettingsArea::modeChosen, this,
             [this](int mode) { m_server->setDictionaryMode(mode); });
-    connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::cmdLoadQuestion_Click);
-    connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::cmdKick_Click);
-    connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::txtSend_KeyPress);
-    connect(chkPictureView, &QCheckBox::clicked, this, &ServerConsole::chkPictureView_Click);
+    connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::reloadDictionaryList);
+    connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::kickSelected);
+    connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::onAnnouncementReturn);
+    connect(chkPictureView, &QCheckBox::clicked, this, &ServerConsole::onPictureViewToggled);
     lblLobbyStatus->installEventFilter(this);
 
     connectServer();
@@ -206,25 +206,25 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
-        if (chkPictureView->isChecked()) picMain->DrawLine(payload);
+        if (chkPictureView->isChecked()) picMain->drawStroke(payload);
     });
     connect(s, &GameServer::fillReceived, this, [this](int index) {
-        if (chkPictureView->isChecked()) picMain->ClsScreen(index);
+        if (chkPictureView->isChecked()) picMain->fill(index);
     });
-    connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::ClsScreen);
+    connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::fill);
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
     connect(s, &GameServer::lobbyStatusChanged, this, &ServerConsole::setLobbyStatus);
 
     // The log lines of the start-up are part of the log the host reads.
     txtState->appendLine(s->logText());
-    s->Form_Load();
+    s->prepare();
     const ServerSettings start = s->loadSettings();
     picSetting->showSettings(start);
     tickDictionaries(start.tickedDictionaries);
     refreshDictionaryList();
     refreshPlayers();
-    lblTimeLimit->setText(QString::number(s->TimeLeft()));
+    lblTimeLimit->setText(QString::number(s->timeLeft()));
     lblQuestion->setText(removeControlChars(s->questionLabel()));
     setLobbyStatus(s->lobbyStatus());
     // The caption shows port and counts from the start, before the server runs too.
@@ -240,7 +240,7 @@ void ServerConsole::refreshPlayers()
     }
     players->setHighlight(m_server->highlightedSlot());
     lastStandings->follow(*m_server);
-    picRunning->showPlayerCount(m_server->GetPlayerCnt(), m_server->settings().playerMax());
+    picRunning->showPlayerCount(m_server->playerCount(), m_server->settings().playerMax());
 }
 
 void ServerConsole::refreshDictionaryList()
@@ -260,12 +260,12 @@ void ServerConsole::tickDictionaries(const QStringList &entries)
         const QString title = msg::dictionaryTitle(entry);
         QStringList failures;
         if (!bank.entries().contains(entry))
-            m_server->AddSystemText(msg::dictionaryMissing(entry));
+            m_server->appendSystemLine(msg::dictionaryMissing(entry));
         else if (!m_server->tickDictionary(entry, true, &failures))
             for (const QString &failure : failures) {
-                m_server->AddSystemText(title);
+                m_server->appendSystemLine(title);
                 for (const QString &line : failure.split(QStringLiteral("\r\n")))
-                    m_server->AddSystemText(line);
+                    m_server->appendSystemLine(line);
             }
     }
 }
@@ -275,17 +275,17 @@ void ServerConsole::setLobbyStatus(const QString &text)
     lblLobbyStatus->setText(text.isEmpty() ? LobbyStatusCaption : text);
 }
 
-void ServerConsole::cmdStartServer_Click()
+void ServerConsole::startOrApply()
 {
     const bool wasStarted = m_server->serverStarted();
     const ServerSettings chosen = picSetting->settings();
-    switch (m_server->cmdStartServer_Click(chosen)) {
+    switch (m_server->startOrApply(chosen)) {
     case GameServer::StartResult::NoWords:
         tell({QuestionBank::NothingLoadedMessage});
         break;
     case GameServer::StartResult::PortRefused:
         tell({m_server->startError() + msg::PortRefusedAdvice});
-        picSetting->optServer_Click(1);
+        picSetting->chooseDictionaryMode(1);
         break;
     case GameServer::StartResult::Started:
     case GameServer::StartResult::Reapplied:
@@ -296,25 +296,25 @@ void ServerConsole::cmdStartServer_Click()
             picAddress->serverStarted(m_server->listeningPort());
         }
         refreshDictionaryList();
-        picRunning->showSettings(m_server->settings(), m_server->questionBank().DictionaryList());
+        picRunning->showSettings(m_server->settings(), m_server->questionBank().dictionaryList());
         m_leftPages->setCurrentWidget(picRunning);
         setWindowTitle(m_server->captionText());
         break;
     }
 }
 
-void ServerConsole::cmdLoadQuestion_Click()
+void ServerConsole::reloadDictionaryList()
 {
     m_leftPages->setCurrentWidget(picSetting);
 }
 
-void ServerConsole::cmdReload_Click()
+void ServerConsole::reloadDictionaries()
 {
     m_server->rescanDictionaries();
     refreshDictionaryList();
 }
 
-void ServerConsole::lstQuestion_ItemCheck(const QString &entry, bool ticked)
+void ServerConsole::onDictionaryTicked(const QString &entry, bool ticked)
 {
     QStringList failures;
     if (m_server->tickDictionary(entry, ticked, &failures)) return;
@@ -322,7 +322,7 @@ void ServerConsole::lstQuestion_ItemCheck(const QString &entry, bool ticked)
     tell(failures);
 }
 
-void ServerConsole::cmdKick_Click(int slot)
+void ServerConsole::kickSelected(int slot)
 {
     const QString name = m_server->playerName(slot);
     const QString address = m_server->remoteAddress(slot);
@@ -338,12 +338,12 @@ void ServerConsole::cmdKick_Click(int slot)
         });
 }
 
-void ServerConsole::optServer_Click(int k)
+void ServerConsole::chooseDictionaryMode(int k)
 {
-    picSetting->optServer_Click(k);
+    picSetting->chooseDictionaryMode(k);
 }
 
-void ServerConsole::chkPictureView_Click()
+void ServerConsole::onPictureViewToggled()
 {
     // Showing the mirror raises the window's minimum, so the window grows; hiding
     // it gives that height back instead of handing it to the log.
@@ -355,12 +355,12 @@ void ServerConsole::chkPictureView_Click()
         resize(width(), qMax(minimumHeight(), height() - mirrorHeight));
 }
 
-void ServerConsole::lblLobbyStatus_DblClick()
+void ServerConsole::retryLobbyRegistration()
 {
     m_server->shortenLobbyWait();
 }
 
-void ServerConsole::txtSend_KeyPress()
+void ServerConsole::onAnnouncementReturn()
 {
     const QString text = txtSend->text();
     if (text.isEmpty()) return;
@@ -415,7 +415,7 @@ void ServerConsole::closeEvent(QCloseEvent *event)
 bool ServerConsole::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == lblLobbyStatus && event->type() == QEvent::MouseButtonDblClick) {
-        lblLobbyStatus_DblClick();
+        retryLobbyRegistration();
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -38,14 +38,14 @@ class ServerConsole : public QWidget {
     static const QString FreeSeatText;
 
     // Handlers, public so that a test can press what the host presses.
-    void cmdStartServer_Click();
-    void cmdLoadQuestion_Click();
-    void cmdReload_Click();
-    void cmdKick_Click(int slot);
-    void optServer_Click(int k);
-    void chkPictureView_Click();
-    void lblLobbyStatus_DblClick();
-    void lstQuestion_ItemCheck(const QString &entry, bool ticked);
+    void startOrApply();
+    void reloadDictionaryList();
+    void reloadDictionaries();
+    void kickSelected(int slot);
+    void chooseDictionaryMode(int k);
+    void onPictureViewToggled();
+    void retryLobbyRegistration();
+    void onDictionaryTicked(const QString &entry, bool ticked);
 
     SettingsArea *picSetting = nullptr;
     RunningPanel *picRunning = nullptr;
@@ -74,7 +74,7 @@ class ServerConsole : public QWidget {
     void refreshDictionaryList();
     void tickDictionaries(const QStringList &entries);
     void setLobbyStatus(const QString &text);
-    void txtSend_KeyPress();
+    void onAnnouncementReturn();
     // A window-modal box; `done` gets the button pressed (Escape gives the escape button).
     void ask(const QString &text, int buttons, std::function<void(int)> done = {});
     void tell(const QStringList &texts);

@@ -33,7 +33,7 @@ QLabel *linkLabel(const QString &name, const QString &text, const QString &secti
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     label->setWordWrap(wrap);
     QObject::connect(label, &QLabel::linkActivated, label,
-                     [](const QString &link) { OpenUrl(helpPageUrl(link)); });
+                     [](const QString &link) { openUrl(helpPageUrl(link)); });
     return label;
 }
 
@@ -111,10 +111,10 @@ SettingsArea::SettingsArea(QWidget *parent) : QFrame(parent)
     cmdStartServer->setFont(bold);
     layout->addWidget(cmdStartServer);
 
-    connect(m_panelGroup, &QButtonGroup::idClicked, this, &SettingsArea::optServer_Click);
+    connect(m_panelGroup, &QButtonGroup::idClicked, this, &SettingsArea::chooseDictionaryMode);
     connect(cmdStartServer, &QPushButton::clicked, this, &SettingsArea::startRequested);
     optServer[0]->setChecked(true);
-    optServer_Click(0);
+    chooseDictionaryMode(0);
 }
 
 QGroupBox *SettingsArea::buildDictionaryPanel()
@@ -157,8 +157,9 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
     connect(cmdReload, &QPushButton::clicked, this, &SettingsArea::reloadRequested);
     row->addWidget(cmdReload);
     row->addStretch();
-    Label5 = linkLabel(QStringLiteral("Label5"), msg::GetDictionariesLink, DictionariesSection, false, box);
-    row->addWidget(Label5);
+    dictionariesLink = linkLabel(QStringLiteral("dictionariesLink"), msg::GetDictionariesLink,
+                                 DictionariesSection, false, box);
+    row->addWidget(dictionariesLink);
     layout->addLayout(row);
     return box;
 }
@@ -204,8 +205,9 @@ QFrame *SettingsArea::buildLobbyPanel()
     chkLobbyRegister->setObjectName(QStringLiteral("chkLobbyRegister"));
     chkLobbyRegister->setChecked(true);
     layout->addWidget(chkLobbyRegister);
-    Label3 = linkLabel(QStringLiteral("Label3"), msg::PortCheckerLink, PortsSection, true, panel);
-    layout->addWidget(Label3);
+    portCheckerLink =
+        linkLabel(QStringLiteral("portCheckerLink"), msg::PortCheckerLink, PortsSection, true, panel);
+    layout->addWidget(portCheckerLink);
     layout->addStretch();
     return panel;
 }
@@ -241,7 +243,7 @@ QFrame *SettingsArea::buildGamePanel()
     return panel;
 }
 
-void SettingsArea::optServer_Click(int k)
+void SettingsArea::chooseDictionaryMode(int k)
 {
     if (k < 0 || k > 2) return;
     if (!optServer[k]->isChecked()) optServer[k]->setChecked(true);
@@ -317,7 +319,7 @@ QStringList SettingsArea::tickedEntries() const
 void SettingsArea::setRunning(bool running)
 {
     cmdStartServer->setText(running ? msg::ReloadCaption : msg::StartServerCaption);
-    optServer_Click(0);
+    chooseDictionaryMode(0);
     optServer[1]->setEnabled(!running);
     txtPort->setEnabled(!running);
 }

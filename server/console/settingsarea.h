@@ -27,7 +27,7 @@ class SettingsArea : public QFrame {
     explicit SettingsArea(QWidget *parent = nullptr);
 
     // Shows the panel of option k: 0 dictionaries, 1 server, 2 game.
-    void optServer_Click(int k);
+    void chooseDictionaryMode(int k);
 
     // The panels' values as the server takes them.
     ServerSettings settings() const;
@@ -48,14 +48,14 @@ class SettingsArea : public QFrame {
     QGroupBox *fraQuestion = nullptr;
     QListWidget *lstQuestion = nullptr;
     QPushButton *cmdReload = nullptr;
-    QLabel *Label5 = nullptr;
+    QLabel *dictionariesLink = nullptr;
     QFrame *picLobby = nullptr;
     QLineEdit *txtPort = nullptr;
     QLineEdit *txtRoomName = nullptr;
     QLineEdit *txtComment = nullptr;
     QLineEdit *txtPassword = nullptr;
     QCheckBox *chkLobbyRegister = nullptr;
-    QLabel *Label3 = nullptr;
+    QLabel *portCheckerLink = nullptr;
     QFrame *picGame = nullptr;
     QComboBox *cmbPlayerMax = nullptr;
     QComboBox *cmbRoundMax = nullptr;

@@ -32,7 +32,7 @@ QString trimBlanks(const QString &text)
 
 QString BanList::path()
 {
-    return ProgramFile(QStringLiteral("ban.txt"));
+    return programFile(QStringLiteral("ban.txt"));
 }
 
 bool BanList::matches(const QString &fileText, const QString &address)
@@ -51,7 +51,7 @@ bool BanList::matches(const QString &fileText, const QString &address)
 bool BanList::isBanned(const QString &address)
 {
     QByteArray bytes;
-    if (ReadFileBytes(path(), bytes) <= 0) return false;
+    if (readFileBytes(path(), bytes) <= 0) return false;
     // The address is plain ASCII, so a list saved as UTF-8 works once its mark is gone.
     if (bytes.startsWith(kUtf8Bom)) bytes.remove(0, kUtf8Bom.size());
     return matches(fromCp932(bytes), address);
@@ -60,7 +60,7 @@ bool BanList::isBanned(const QString &address)
 bool BanList::add(const QString &name, const QString &address)
 {
     QByteArray bytes;
-    if (ReadFileBytes(path(), bytes) < 0 && QFileInfo::exists(path())) return false;
+    if (readFileBytes(path(), bytes) < 0 && QFileInfo::exists(path())) return false;
     // The rest of the file stays byte for byte as it was, whatever its
     // encoding; a last line without its end must not swallow the new entry.
     if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r')) bytes += "\r\n";

@@ -20,7 +20,7 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 GameServer::GameServer(int tickMs, QObject *parent)
     : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(*this, m_table, m_bank, this))
 {
-    connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::wscListen_ConnectionRequest);
+    connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::onNewConnection);
     // Load generators raise the stroke budget to measure the relay rather
     // than the flood limit; no room of people needs it, so it is no option.
     bool budgetOk = false;
@@ -30,29 +30,29 @@ GameServer::GameServer(int tickMs, QObject *parent)
     m_tmrTimelimit.setInterval(m_tickMs);
     m_tmrAutoKick.setInterval(m_tickMs);
     m_dimServerStatus.setInterval(30 * m_tickMs);
-    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::tmrTimelimit_Timer);
-    connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::tmrAutoKick_Timer);
-    connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(GetPlayerCnt()); });
+    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::onClockTick);
+    connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::onJoinTimeoutTick);
+    connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(playerCount()); });
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
     connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
     connect(m_engine, &RoundEngine::labelsChanged, this, &GameServer::playersChanged);
     connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
 
-    connect(&m_bank, &QuestionBank::systemText, this, &GameServer::AddSystemText);
-    connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::AddSystemText);
-    connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::SetCaption);
+    connect(&m_bank, &QuestionBank::systemText, this, &GameServer::appendSystemLine);
+    connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::appendSystemLine);
+    connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::updateCaption);
 
     m_lobby.setTickMs(m_tickMs);
     m_lobby.setStatusProvider([this] { return roomStatus(); });
-    connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::AddSystemText);
-    connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::SetCaption);
+    connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::appendSystemLine);
+    connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::updateCaption);
     connect(&m_lobby, &LobbyLink::lineReceived, this, &GameServer::lobbyLine);
     connect(&m_lobby, &LobbyLink::statusTextChanged, this, &GameServer::lobbyStatusChanged);
 
     for (int i = 0; i < Slots; ++i)
         m_labels[i] = QStringLiteral(" Score: 0");
-    SetCaption();
+    updateCaption();
     m_tmrTimelimit.start();
     m_tmrAutoKick.start();
     m_dimServerStatus.start();
@@ -75,11 +75,11 @@ GameServer::~GameServer()
 
 // ---------------------------------------------------------------- start-up
 
-void GameServer::Form_Load()
+void GameServer::prepare()
 {
-    MakePath(ProgramFile(QStringLiteral("zbq")));
+    makePath(programFile(QStringLiteral("zbq")));
     m_bank.rescan();
-    AddSystemText(QStringLiteral("zbserver Ver.") + kVersion);
+    appendSystemLine(QStringLiteral("zbserver Ver.") + kVersion);
 }
 
 void GameServer::setRunOptions(const ServerSettings &values, int fields)
@@ -91,7 +91,7 @@ void GameServer::setRunOptions(const ServerSettings &values, int fields)
 
 ServerSettings GameServer::loadSettings() const
 {
-    ServerSettings s = ServerSettings::LoadSettings();
+    ServerSettings s = ServerSettings::load();
     s.take(m_runOptions, m_optionFields);
     return s;
 }
@@ -99,7 +99,7 @@ ServerSettings GameServer::loadSettings() const
 void GameServer::saveSettings(const ServerSettings &pressed, int applied)
 {
     m_heldFields &= ~(m_runOptions.differingStoredFields(pressed) & applied);
-    m_settings.SaveSettings(ServerSettings::StoredFields & ~m_heldFields);
+    m_settings.save(ServerSettings::StoredFields & ~m_heldFields);
 }
 
 void GameServer::applyDictionaries(const ServerSettings &s)
@@ -112,7 +112,7 @@ void GameServer::applyDictionaries(const ServerSettings &s)
     for (const QString &entry : s.tickedDictionaries) {
         if (ticked.contains(entry)) continue;
         if (!m_bank.entries().contains(entry)) {
-            AddSystemText(msg::dictionaryMissing(entry));
+            appendSystemLine(msg::dictionaryMissing(entry));
             continue;
         }
         QStringList failures;
@@ -126,10 +126,10 @@ void GameServer::applyDictionaries(const ServerSettings &s)
 void GameServer::logLines(const QStringList &texts)
 {
     for (const QString &text : texts)
-        AddSystemText(text);
+        appendSystemLine(text);
 }
 
-bool GameServer::StartServer(const QString &portText)
+bool GameServer::listenOn(const QString &portText)
 {
     const quint16 port = parsePort(portText);
     if (port == 0) {
@@ -143,11 +143,11 @@ bool GameServer::StartServer(const QString &portText)
     return true;
 }
 
-GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &input)
+GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 {
     m_startError.clear();
     applyDictionaries(input);
-    if (m_bank.LoadQuestion() == 0) return StartResult::NoWords;
+    if (m_bank.loadDictionaries() == 0) return StartResult::NoWords;
 
     ServerSettings s = input;
     s.roundMaxIndex = qBound(0, s.roundMaxIndex, 3);
@@ -156,30 +156,30 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
     m_bank.setQuestionControl(s.questionControl);
 
     if (!m_serverStarted) {
-        s.password = GetFixString(s.password.left(ServerSettings::PasswordLength));
-        s.roomName = GetFixString(s.roomName.left(ServerSettings::RoomNameLength));
-        s.comment = GetFixString(s.comment.left(ServerSettings::CommentLength));
+        s.password = fixedText(s.password.left(ServerSettings::PasswordLength));
+        s.roomName = fixedText(s.roomName.left(ServerSettings::RoomNameLength));
+        s.comment = fixedText(s.comment.left(ServerSettings::CommentLength));
         if (s.roomName.isEmpty()) s.roomName = msg::DefaultRoomName;
         if (s.comment.isEmpty()) s.comment = msg::DefaultComment;
-        if (!StartServer(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
+        if (!listenOn(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
         s.port = QString::number(m_listen.serverPort());
         m_serverStarted = true;
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.
-        AddSystemText(msg::WaitingForPlayers);
+        appendSystemLine(msg::WaitingForPlayers);
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
-        Init();
+        reset();
         m_lobby.setAddress(!m_lobbyOverride.isEmpty()
                                ? m_lobbyOverride
                                : SettingsStore::read(QStringLiteral("LobbyServerAddress")));
-        if (m_settings.lobbyRegister) m_lobby.ConnectLobbyServer();
-        SetCaption();
+        if (m_settings.lobbyRegister) m_lobby.connectToLobby();
+        updateCaption();
         saveSettings(input, ServerSettings::AllFields);
         return StartResult::Started;
     }
 
     broadcast(cmd::System, msg::DictionaryListHeading);
-    broadcast(cmd::System, m_bank.DictionaryList());
+    broadcast(cmd::System, m_bank.dictionaryList());
     m_settings.roundMaxIndex = s.roundMaxIndex;
     m_settings.playerMaxIndex = s.playerMaxIndex;
     m_settings.questionControl = s.questionControl;
@@ -188,8 +188,8 @@ GameServer::StartResult GameServer::cmdStartServer_Click(const ServerSettings &i
     m_engine->setRoundMax(m_settings.roundMax());
     broadcast(cmd::System, msg::GameSettingsHeading);
     broadcast(cmd::System, m_settings.settingsLine());
-    if (m_lobby.isConnected()) m_lobby.SendServerStatus();
-    SetCaption();
+    if (m_lobby.isConnected()) m_lobby.sendRoomStatus();
+    updateCaption();
     saveSettings(input, ServerSettings::GameFields);
     return StartResult::Reapplied;
 }
@@ -199,26 +199,26 @@ quint16 GameServer::listeningPort() const
     return m_listen.isListening() ? m_listen.serverPort() : 0;
 }
 
-void GameServer::Init()
+void GameServer::reset()
 {
     for (int i = 0; i < Slots; ++i) {
-        m_table.PlayerName[i].clear();
-        m_table.PlayerReady[i] = QStringLiteral("NG");
-        m_table.PlayerScore[i] = 0;
+        m_table.names[i].clear();
+        m_table.readiness[i] = QStringLiteral("NG");
+        m_table.scores[i] = 0;
         // A connection still introducing itself keeps its time-out, or it
         // would hold the slot for ever, and the version it sent.
         if (!m_slots[i]) {
-            m_table.JoinTimer[i] = -1;
-            m_table.PlayerVersion[i].clear();
+            m_table.joinTimers[i] = -1;
+            m_table.versions[i].clear();
         }
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
-    m_engine->Init();
-    SetPlayers();
+    m_engine->reset();
+    updatePlayerLabels();
 }
 
-void GameServer::SetCaption()
+void GameServer::updateCaption()
 {
     const int limitState = m_roomFull.stateNumber();
     const QString caption = QStringLiteral("zbserver Port:") + QString::number(listeningPort()) +
@@ -238,8 +238,8 @@ RoomStatus GameServer::roomStatus() const
     r.roomName = m_settings.roomName;
     r.comment = m_settings.comment;
     r.gameType = m_settings.gameType;
-    r.dictionaryList = m_bank.DictionaryList();
-    for (const QString &name : m_table.PlayerName)
+    r.dictionaryList = m_bank.dictionaryList();
+    for (const QString &name : m_table.names)
         r.playerNames << name;
     r.playerMax = m_settings.playerMax();
     return r;
@@ -247,24 +247,24 @@ RoomStatus GameServer::roomStatus() const
 
 // ---------------------------------------------------------------- state
 
-int GameServer::DrawerSlot() const
+int GameServer::drawerSlot() const
 {
-    return m_engine->DrawerSlot();
+    return m_engine->drawerSlot();
 }
 
-bool GameServer::GameRunning() const
+bool GameServer::gameRunning() const
 {
-    return m_engine->GameRunning();
+    return m_engine->gameRunning();
 }
 
-int GameServer::TimeLeft() const
+int GameServer::timeLeft() const
 {
-    return m_engine->TimeLeft();
+    return m_engine->timeLeft();
 }
 
-int GameServer::RoundMax() const
+int GameServer::roundMax() const
 {
-    return m_engine->RoundMax();
+    return m_engine->roundMax();
 }
 
 QString GameServer::questionLabel() const
@@ -294,14 +294,14 @@ QString GameServer::remoteAddress(int slot) const
 
 // Names, notices and stray payloads come from the network: escaped, none of
 // them can forge a console line or act on the headless host's terminal.
-void GameServer::AddText(const QString &text)
+void GameServer::appendChatLine(const QString &text)
 {
     const QString line = LogBuffer::chatLine(escapeControlChars(text));
     m_log.append(line);
     emit logLine(line);
 }
 
-void GameServer::AddSystemText(const QString &text)
+void GameServer::appendSystemLine(const QString &text)
 {
     const QString line = LogBuffer::systemLine(escapeControlChars(text));
     m_log.append(line);
@@ -311,7 +311,7 @@ void GameServer::AddSystemText(const QString &text)
 void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
-    AddText(msg::announcementLog(text));
+    appendChatLine(msg::announcementLog(text));
     broadcast(cmd::System, msg::announcement(text));
 }
 
@@ -326,7 +326,7 @@ void GameServer::sendEncoded(const QByteArray &line, int exceptSlot)
     }
 }
 
-void GameServer::SendData(const QString &command, const QString &text, int originSlot)
+void GameServer::relay(const QString &command, const QString &text, int originSlot)
 {
     sendEncoded(LineSocket::encodeLine(command, text), originSlot);
 }
@@ -341,7 +341,7 @@ void GameServer::sendTo(const QString &command, const QString &text, int slot)
     if (valid(slot) && m_slots[slot] && m_slots[slot]->isConnected()) m_slots[slot]->sendLine(command, text);
 }
 
-void GameServer::SendDataPlayers()
+void GameServer::broadcastPlayers()
 {
     broadcast(cmd::Names, m_table.namesList());
     emit playersChanged();
@@ -359,11 +359,10 @@ void GameServer::broadcastScores()
     emit playersChanged();
 }
 
-void GameServer::SetPlayers()
+void GameServer::updatePlayerLabels()
 {
     for (int i = 0; i < Slots; ++i)
-        m_labels[i] =
-            m_table.PlayerName[i] + QStringLiteral(" Score: ") + QString::number(m_table.PlayerScore[i]);
+        m_labels[i] = m_table.names[i] + QStringLiteral(" Score: ") + QString::number(m_table.scores[i]);
     emit playersChanged();
 }
 

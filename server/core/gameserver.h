@@ -21,17 +21,17 @@ namespace zb {
 class RoundEngine;
 
 // The game room: one listening port, eight player slots and a room-full
-// socket, the player table, the line dispatcher `Cont`, moderation, the round
+// socket, the player table, the line dispatcher `dispatch`, moderation, the round
 // engine, the word pool and the lobby registration. No window: the console
 // (or headless main) is a view over this object.
 //
 // Interface for a view:
-//   - Call Form_Load() once after connecting logLine, fill the settings panels
-//     from loadSettings(), and hand them back to cmdStartServer_Click().
+//   - Call prepare() once after connecting logLine, fill the settings panels
+//     from loadSettings(), and hand them back to startOrApply().
 //   - Operator actions: kick(slot, withBan), announce(text), the dictionary
 //     calls (setDictionaryMode(), rescanDictionaries(), tickDictionary()) and
 //     shortenLobbyWait().
-//   - State: the player accessors, DrawerSlot(), GameRunning(), TimeLeft(),
+//   - State: the player accessors, drawerSlot(), gameRunning(), timeLeft(),
 //     questionLabel(), highlightedSlot(), captionText(), lobbyStatus().
 //   - Signals say when to redraw; logLine carries the finished console line.
 //
@@ -57,7 +57,7 @@ class GameServer : public QObject, private RoundHost {
 
     // ---- start-up and settings
     // Program start: creates the "zbq" folder, scans the dictionaries, greets.
-    void Form_Load();
+    void prepare();
     // Values the command line gives for this run (`fields` says which). They
     // are shown and used instead of the stored ones and never saved; a field
     // is saved again once a start press carries another value for it (the
@@ -70,7 +70,7 @@ class GameServer : public QObject, private RoundHost {
     // reload the dictionaries and apply the game settings. Settings are saved
     // when the press gets past the dictionary check (and, at the first press,
     // the port).
-    StartResult cmdStartServer_Click(const ServerSettings &settings);
+    StartResult startOrApply(const ServerSettings &settings);
     QString startError() const { return m_startError; }
     bool serverStarted() const { return m_serverStarted; }
     // The settings as applied (texts cleaned, defaults filled in).
@@ -89,23 +89,23 @@ class GameServer : public QObject, private RoundHost {
     void announce(const QString &text);
 
     // ---- state for the console
-    QString playerName(int slot) const { return valid(slot) ? m_table.PlayerName[slot] : QString(); }
-    QString playerReady(int slot) const { return valid(slot) ? m_table.PlayerReady[slot] : QString(); }
-    int playerScore(int slot) const { return valid(slot) ? m_table.PlayerScore[slot] : 0; }
-    QString playerVersion(int slot) const { return valid(slot) ? m_table.PlayerVersion[slot] : QString(); }
-    int joinTimer(int slot) const { return valid(slot) ? m_table.JoinTimer[slot] : -1; }
+    QString playerName(int slot) const { return valid(slot) ? m_table.names[slot] : QString(); }
+    QString playerReady(int slot) const { return valid(slot) ? m_table.readiness[slot] : QString(); }
+    int playerScore(int slot) const { return valid(slot) ? m_table.scores[slot] : 0; }
+    QString playerVersion(int slot) const { return valid(slot) ? m_table.versions[slot] : QString(); }
+    int joinTimer(int slot) const { return valid(slot) ? m_table.joinTimers[slot] : -1; }
     // The player label: "name Score: n", or "接続有 Name,Ver待ち" while joining.
     QString playerLabel(int slot) const { return valid(slot) ? m_labels[slot] : QString(); }
     // The label's tooltip: the slot's remote address (empty when free).
     QString remoteAddress(int slot) const;
     bool slotBusy(int slot) const { return valid(slot) && m_slots[slot]; }
     const PlayerTable &table() const { return m_table; }
-    int GetPlayerCnt() const { return m_table.GetPlayerCnt(); }
+    int playerCount() const { return m_table.playerCount(); }
 
-    int DrawerSlot() const;
-    bool GameRunning() const;
-    int TimeLeft() const;
-    int RoundMax() const;
+    int drawerSlot() const;
+    bool gameRunning() const;
+    int timeLeft() const;
+    int roundMax() const;
     QString questionLabel() const;
     int highlightedSlot() const;
     RoundEngine &engine() { return *m_engine; }
@@ -115,7 +115,7 @@ class GameServer : public QObject, private RoundHost {
     // Close guard: refused while the lobby connection is being made; asking
     // is needed while players are seated.
     bool closeRefused() const { return m_lobby.connecting(); }
-    bool canCloseWithoutAsking() const { return GetPlayerCnt() == 0; }
+    bool canCloseWithoutAsking() const { return playerCount() == 0; }
 
     const QuestionBank &questionBank() const { return m_bank; }
     const LobbyLink &lobbyLink() const { return m_lobby; }
@@ -139,13 +139,13 @@ class GameServer : public QObject, private RoundHost {
     // and, for strokes and fills, the rule that only the pen's holder draws,
     // on its command and size on the wire alone. Strokes and fills go to the
     // others as the bytes received, a run of them in one write per reader;
-    // every other line is decoded and goes to Cont.
+    // every other line is decoded and goes to dispatch.
     void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
     // One line without its CR LF, as if it had arrived alone.
     void receiveLine(int slot, const QByteArray &line);
-    void AddText(const QString &text);
-    void AddSystemText(const QString &text);
-    void Init();
+    void appendChatLine(const QString &text);
+    void appendSystemLine(const QString &text);
+    void reset();
 
   signals:
     // "hh:mm <system> text" or "hh:mm <name> message", CR LF included.
@@ -173,21 +173,21 @@ class GameServer : public QObject, private RoundHost {
     // Dotted text for IPv4, also when it arrives mapped into IPv6.
     static QString addressText(const QHostAddress &address);
 
-    void wscListen_ConnectionRequest();
+    void onNewConnection();
     void seat(int slot, QTcpSocket *socket);
-    void wscSystem_Close(int slot);
-    void wscSystem_Error(int slot, QAbstractSocket::SocketError error);
+    void onConnectionClosed(int slot);
+    void onConnectionError(int slot, QAbstractSocket::SocketError error);
     // Detaches the slot's connection and closes it (gracefully: after its
     // queued output); the slot is free afterwards.
     void dropSocket(int slot, bool graceful);
     void releaseOverflow(int slot, bool input);
-    void tmrAutoKick_Timer();
-    void tmrTimelimit_Timer();
-    void SetCaption();
+    void onJoinTimeoutTick();
+    void onClockTick();
+    void updateCaption();
     // A decoded line other than a stroke or a fill. Until its NAM is accepted
     // a connection is joining: only its first PSW, its first VER and NAM are
     // taken from it.
-    void Cont(const QString &command, int slot, const QString &payload);
+    void dispatch(const QString &command, int slot, const QString &payload);
     // Whether a stroke or fill from the slot reaches the room.
     bool mayDraw(int slot) const;
     // Handles the lines already waiting on every connection but the drawer's.
@@ -206,22 +206,22 @@ class GameServer : public QObject, private RoundHost {
     // Saves the settings as applied, but no option the host left as it was
     // among the `applied` fields of `pressed`.
     void saveSettings(const ServerSettings &pressed, int applied);
-    bool StartServer(const QString &portText);
+    bool listenOn(const QString &portText);
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
     void sendEncoded(const QByteArray &line, int exceptSlot);
 
     // To every seated player but the origin (-1: everybody).
-    void SendData(const QString &command, const QString &text, int originSlot);
-    void SendDataPlayers();
-    void SetPlayers();
+    void relay(const QString &command, const QString &text, int originSlot);
+    void broadcastPlayers();
+    void updatePlayerLabels();
     // What the round engine sends and logs through.
     void broadcast(const QString &command, const QString &text) override;
     void sendTo(const QString &command, const QString &text, int slot) override;
     void broadcastReadys() override;
     void broadcastScores() override;
-    void roundLog(const QString &text) override { AddSystemText(text); }
-    void refreshPlayerList() override { SetPlayers(); }
+    void roundLog(const QString &text) override { appendSystemLine(text); }
+    void refreshPlayerList() override { updatePlayerLabels(); }
 
     // What the room knows of a connection besides its row; new at every accept.
     struct Peer {

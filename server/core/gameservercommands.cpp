@@ -32,7 +32,7 @@ constexpr int MaxMarkLength = 3;
 
 // ---------------------------------------------------------------- slots
 
-void GameServer::wscListen_ConnectionRequest()
+void GameServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
         // A banned address is told nothing; an address joins one connection
@@ -49,8 +49,8 @@ void GameServer::wscListen_ConnectionRequest()
         if (!refusal.isEmpty()) {
             // A program reconnecting in a loop is logged once, not at every attempt.
             if (connects <= ConnectGuard::MaxConnects + 1) {
-                AddSystemText(address);
-                AddSystemText(refusal);
+                appendSystemLine(address);
+                appendSystemLine(refusal);
             }
             socket->abort();
             socket->deleteLater();
@@ -59,7 +59,7 @@ void GameServer::wscListen_ConnectionRequest()
         int slot = -1;
         for (int i = 0; i < Slots; ++i) {
             // Only named players count towards the limit.
-            if (GetPlayerCnt() >= m_settings.playerMax()) break;
+            if (playerCount() >= m_settings.playerMax()) break;
             if (!m_slots[i]) {
                 slot = i;
                 break;
@@ -86,7 +86,7 @@ void GameServer::seat(int slot, QTcpSocket *socket)
     m_slots[slot] = line;
     m_peers[slot] = Peer();
     m_peers[slot].budget = FloodGuard(m_strokeBudget);
-    m_table.PlayerVersion[slot].clear();
+    m_table.versions[slot].clear();
     line->setRawLines(true);
     connect(line, &LineSocket::linesReceived, this,
             [this, slot, line](const QByteArray &block, const QList<QByteArrayView> &lines) {
@@ -94,10 +94,10 @@ void GameServer::seat(int slot, QTcpSocket *socket)
             });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot] { emit dataArrived(slot); });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
-        if (m_slots[slot] == line) wscSystem_Close(slot);
+        if (m_slots[slot] == line) onConnectionClosed(slot);
     });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, slot, line](QAbstractSocket::SocketError error) {
-        if (m_slots[slot] == line) wscSystem_Error(slot, error);
+        if (m_slots[slot] == line) onConnectionError(slot, error);
     });
     connect(line, &LineSocket::inputOverflow, this, [this, slot, line] {
         if (m_slots[slot] == line) releaseOverflow(slot, true);
@@ -111,9 +111,9 @@ void GameServer::seat(int slot, QTcpSocket *socket)
         },
         Qt::QueuedConnection);
 
-    AddSystemText(msg::clientConnected(slot));
+    appendSystemLine(msg::clientConnected(slot));
     m_labels[slot] = msg::JoiningLabel;
-    m_table.JoinTimer[slot] = 3;
+    m_table.joinTimers[slot] = 3;
     emit playersChanged();
 }
 
@@ -150,24 +150,24 @@ bool GameServer::joiningFrom(const QString &address) const
     return false;
 }
 
-void GameServer::wscSystem_Close(int slot)
+void GameServer::onConnectionClosed(int slot)
 {
-    AddSystemText(msg::clientDisconnected(slot));
+    appendSystemLine(msg::clientDisconnected(slot));
     if (!m_table.occupied(slot)) {
         // Nobody was told it came, so nobody is told it leaves.
         m_table.clearRow(slot);
-        SetPlayers();
+        updatePlayerLabels();
         dropSocket(slot, true);
         return;
     }
-    broadcast(cmd::System, msg::playerLeft(m_table.PlayerName[slot]));
+    broadcast(cmd::System, msg::playerLeft(m_table.names[slot]));
     broadcast(cmd::Sound, QStringLiteral("disconnect"));
     m_table.clearRow(slot);
-    SendDataPlayers();
-    SetPlayers();
-    const int left = GetPlayerCnt();
+    broadcastPlayers();
+    updatePlayerLabels();
+    const int left = playerCount();
     if (left == 0)
-        Init();
+        reset();
     else if (left == 1)
         m_engine->resetToWaiting();
     else
@@ -175,47 +175,47 @@ void GameServer::wscSystem_Close(int slot)
     dropSocket(slot, true);
 }
 
-void GameServer::wscSystem_Error(int slot, QAbstractSocket::SocketError error)
+void GameServer::onConnectionError(int slot, QAbstractSocket::SocketError error)
 {
     // A peer's orderly close also arrives as disconnected, which releases the slot.
     if (error == QAbstractSocket::RemoteHostClosedError) return;
     const QString description = m_slots[slot] ? m_slots[slot]->socket()->errorString() : QString();
-    AddSystemText(msg::clientError(slot, socketErrorNumber(error), description));
+    appendSystemLine(msg::clientError(slot, socketErrorNumber(error), description));
     dropSocket(slot, false);
-    wscSystem_Close(slot);
+    onConnectionClosed(slot);
 }
 
 void GameServer::releaseOverflow(int slot, bool input)
 {
-    AddSystemText(input ? msg::clientLineTooLong(slot) : msg::clientNotReading(slot));
+    appendSystemLine(input ? msg::clientLineTooLong(slot) : msg::clientNotReading(slot));
     dropSocket(slot, false);
-    wscSystem_Close(slot);
+    onConnectionClosed(slot);
 }
 
 // ---------------------------------------------------------------- timers
 
-void GameServer::tmrTimelimit_Timer()
+void GameServer::onClockTick()
 {
-    SetCaption();
-    m_engine->tmrTimelimit_Timer();
+    updateCaption();
+    m_engine->onClockTick();
 }
 
-void GameServer::tmrAutoKick_Timer()
+void GameServer::onJoinTimeoutTick()
 {
     m_lobby.tick(m_serverStarted, m_settings.lobbyRegister);
     m_connects.tick();
     for (int i = 0; i < Slots; ++i) {
-        if (m_table.JoinTimer[i] == -1) continue;
-        if (--m_table.JoinTimer[i] > 0) continue;
-        AddSystemText(msg::strangerKicked(i));
-        AddSystemText(remoteAddress(i));
+        if (m_table.joinTimers[i] == -1) continue;
+        if (--m_table.joinTimers[i] > 0) continue;
+        appendSystemLine(msg::strangerKicked(i));
+        appendSystemLine(remoteAddress(i));
         dropSocket(i, false);
-        wscSystem_Close(i);
+        onConnectionClosed(i);
     }
     for (int i = 0; i < Slots; ++i) {
         // The flooder goes, before the players who read him fall behind.
         if (m_slots[i] && m_peers[i].budget.tick()) {
-            AddSystemText(msg::clientFlooding(i));
+            appendSystemLine(msg::clientFlooding(i));
             closeWithReason(i, msg::FloodedReason);
         }
     }
@@ -228,8 +228,8 @@ void GameServer::kick(int slot, bool withBan)
 {
     if (!valid(slot)) return;
     const QString address = remoteAddress(slot);
-    if (withBan && !address.isEmpty() && !BanList::add(m_table.PlayerName[slot], address))
-        AddSystemText(msg::BanFileUnwritable);
+    if (withBan && !address.isEmpty() && !BanList::add(m_table.names[slot], address))
+        appendSystemLine(msg::BanFileUnwritable);
     closeWithReason(slot, withBan ? msg::BannedReason : msg::KickedReason);
 }
 
@@ -238,7 +238,7 @@ void GameServer::closeWithReason(int slot, const QString &reason)
     sendTo(cmd::System, reason, slot);
     // Graceful: the socket closes once the reason has been written.
     dropSocket(slot, true);
-    wscSystem_Close(slot);
+    onConnectionClosed(slot);
 }
 
 // ---------------------------------------------------------------- commands
@@ -264,7 +264,7 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
     const LineSocket *const from = m_slots[slot];
     // Qt hands out reads in descriptor order, so a guess could wait behind a
     // drawer's whole read of strokes; whatever the others have sent goes first.
-    if (!m_takingGuesses && GameRunning() && slot == DrawerSlot() &&
+    if (!m_takingGuesses && gameRunning() && slot == drawerSlot() &&
         std::any_of(lines.cbegin(), lines.cend(), [](QByteArrayView line) {
             return line.startsWith(cmd::bytes(cmd::Stroke)) || line.startsWith(cmd::bytes(cmd::Fill));
         })) {
@@ -309,7 +309,7 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
         }
         flushRun();
         const Line decoded = LineSocket::decodeLine(line);
-        Cont(decoded.command, slot, decoded.payload);
+        dispatch(decoded.command, slot, decoded.payload);
         // The line may have closed this connection.
         if (m_slots[slot] != from) break;
     }
@@ -332,7 +332,7 @@ bool GameServer::mayDraw(int slot) const
     if (!m_table.occupied(slot)) return false;
     // Once a game has handed out the pen, only its holder draws; before the
     // first turn and between games everybody does.
-    return !(GameRunning() && DrawerSlot() >= 0 && slot != DrawerSlot());
+    return !(gameRunning() && drawerSlot() >= 0 && slot != drawerSlot());
 }
 
 void GameServer::showCanvasLine(bool stroke, QByteArrayView payload)
@@ -345,7 +345,7 @@ void GameServer::showCanvasLine(bool stroke, QByteArrayView payload)
     }
 }
 
-void GameServer::Cont(const QString &command, int slot, const QString &payload)
+void GameServer::dispatch(const QString &command, int slot, const QString &payload)
 {
     if (!valid(slot) || !m_slots[slot]) return;
     if (!m_table.occupied(slot)) {
@@ -356,23 +356,23 @@ void GameServer::Cont(const QString &command, int slot, const QString &payload)
         // A lone CR or LF would split the line at the readers; an escape
         // sequence would reach terminals. Nobody can type more than the cap.
         const QString text = removeControlChars(payload).left(MaxChatLength);
-        AddText(m_table.PlayerName[slot] + QStringLiteral("> ") + text);
-        SendData(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
-        m_engine->CheckAnswer(slot, text);
+        appendChatLine(m_table.names[slot] + QStringLiteral("> ") + text);
+        relay(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
+        m_engine->checkGuess(slot, text);
     } else if (command == cmd::System) {
-        AddSystemText(payload);
+        appendSystemLine(payload);
     } else if (command == cmd::Ready) {
         // Marks travel in a ":"-separated list of eight; the room's own marks
         // are at most three characters long.
-        m_table.PlayerReady[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
+        m_table.readiness[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
         broadcastReadys();
-        m_engine->ReadyCheck();
+        m_engine->startIfAllReady();
     } else if (command == cmd::Name || command == cmd::Version || command == cmd::Password ||
                command == cmd::Check) {
         // The handshake is over; CHK is the lobby's keep-alive, never a player's.
     } else {
-        AddText(msg::BadCommandIgnored);
-        AddSystemText(payload);
+        appendChatLine(msg::BadCommandIgnored);
+        appendSystemLine(payload);
     }
 }
 
@@ -394,43 +394,43 @@ void GameServer::handshake(const QString &command, int slot, const QString &payl
 void GameServer::admit(int slot, const QString &payload)
 {
     QStringList seated;
-    for (const QString &name : m_table.PlayerName) {
+    for (const QString &name : m_table.names) {
         if (!name.isEmpty()) seated << name;
     }
     const QString name = uniqueName(cleanName(payload), seated);
     // Nothing usable: the connection stays joining until its time-out.
     if (name.isEmpty()) return;
-    m_table.JoinTimer[slot] = -1;
-    if (GetPlayerCnt() >= m_settings.playerMax()) {
+    m_table.joinTimers[slot] = -1;
+    if (playerCount() >= m_settings.playerMax()) {
         // Joins that arrive in a burst were all accepted while seats were free.
-        AddSystemText(msg::RoomFullSent);
+        appendSystemLine(msg::RoomFullSent);
         m_slots[slot]->sendRaw(RoomFullSocket::notice());
         dropSocket(slot, true);
-        wscSystem_Close(slot);
+        onConnectionClosed(slot);
         return;
     }
-    m_table.PlayerName[slot] = name;
-    m_table.PlayerScore[slot] = 0;
-    AddSystemText(msg::clientName(slot, name));
+    m_table.names[slot] = name;
+    m_table.scores[slot] = 0;
+    appendSystemLine(msg::clientName(slot, name));
     const QString address = remoteAddress(slot);
-    AddSystemText(address);
+    appendSystemLine(address);
 
     if (BanList::isBanned(address)) {
-        AddSystemText(msg::BannedKick);
-        wscSystem_Close(slot);
+        appendSystemLine(msg::BannedKick);
+        onConnectionClosed(slot);
         return;
     }
     for (int i = 0; i < Slots; ++i) {
         if (i != slot && m_slots[i] && m_slots[i]->isConnected() && !address.isEmpty() &&
             remoteAddress(i) == address) {
-            AddSystemText(msg::SameAddressKick);
-            wscSystem_Close(slot);
+            appendSystemLine(msg::SameAddressKick);
+            onConnectionClosed(slot);
             return;
         }
     }
-    if (m_table.PlayerVersion[slot] != kVersion) {
-        AddSystemText(msg::VersionKick);
-        wscSystem_Close(slot);
+    if (m_table.versions[slot] != kVersion) {
+        appendSystemLine(msg::VersionKick);
+        onConnectionClosed(slot);
         return;
     }
     // A wrong or missing password joins and leaves as the room has always
@@ -443,40 +443,40 @@ void GameServer::admit(int slot, const QString &payload)
     const bool refused = peer.passwordRefused;
 
     broadcast(cmd::System, msg::playerJoined(name));
-    SendDataPlayers();
+    broadcastPlayers();
     broadcastReadys();
     broadcastScores();
     broadcast(cmd::Sound, QStringLiteral("connect"));
     sendTo(cmd::System, msg::DictionaryListHeading, slot);
-    sendTo(cmd::System, m_bank.DictionaryList(), slot);
+    sendTo(cmd::System, m_bank.dictionaryList(), slot);
     sendTo(cmd::System, msg::GameSettingsHeading, slot);
     sendTo(cmd::System, m_settings.settingsLine(), slot);
-    SetPlayers();
+    updatePlayerLabels();
     if (refused) {
         dropSocket(slot, true);
-        wscSystem_Close(slot);
+        onConnectionClosed(slot);
     }
 }
 
 void GameServer::handleVersion(int slot, const QString &version)
 {
-    AddSystemText(msg::clientVersion(slot, version));
-    m_table.PlayerVersion[slot] = version;
+    appendSystemLine(msg::clientVersion(slot, version));
+    m_table.versions[slot] = version;
     if (version != kVersion) {
-        AddSystemText(msg::VersionMismatch);
+        appendSystemLine(msg::VersionMismatch);
         broadcast(cmd::System, msg::VersionMismatchNotice);
         sendTo(cmd::System, msg::versionAdvice(kVersion), slot);
-        m_table.PlayerReady[slot] = cmd::Version;
+        m_table.readiness[slot] = cmd::Version;
         broadcastReadys();
         sendTo(cmd::WrongVersion, kNull, slot);
         return;
     }
-    AddSystemText(msg::versionMatched(slot));
+    appendSystemLine(msg::versionMatched(slot));
     sendTo(cmd::SlotNumber, QString::number(slot), slot);
-    if (GameRunning()) {
+    if (gameRunning()) {
         // A newcomer to a running game is drawn into the turn order at once.
         sendTo(cmd::GameRunning, kNull, slot);
-        m_table.PlayerReady[slot] = QStringLiteral("OK");
+        m_table.readiness[slot] = QStringLiteral("OK");
         broadcastReadys();
     }
 }
@@ -485,13 +485,13 @@ void GameServer::handlePassword(int slot, const QString &password)
 {
     if (m_settings.password.isEmpty()) return;
     if (password == m_settings.password) {
-        AddSystemText(msg::passwordMatched(slot));
+        appendSystemLine(msg::passwordMatched(slot));
         return;
     }
     m_peers[slot].passwordRefused = true;
-    AddSystemText(msg::passwordWrong(slot));
+    appendSystemLine(msg::passwordWrong(slot));
     broadcast(cmd::System, msg::PasswordMismatchNotice);
-    m_table.PlayerReady[slot] = cmd::Password;
+    m_table.readiness[slot] = cmd::Password;
     broadcastReadys();
     sendTo(cmd::WrongPassword, kNull, slot);
 }
@@ -503,7 +503,7 @@ void GameServer::lobbyLine(const QString &command, const QString &payload)
     if (command == cmd::Check)
         m_lobby.noteCheck();
     else if (command == cmd::System)
-        AddSystemText(payload);
+        appendSystemLine(payload);
 }
 
 } // namespace zb

@@ -17,13 +17,13 @@ LobbyLink::LobbyLink(QObject *parent) : QObject(parent), m_socket(new LineSocket
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbyLink::onConnectTimeout);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbyLink::onConnected);
     connect(m_socket->socket(), &QTcpSocket::disconnected, this, [this] {
-        if (!m_connecting) wscLobby_Close();
+        if (!m_connecting) onLobbyClosed();
     });
     connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbyLink::onError);
     connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::lineReceived);
     // A lobby that floods us or stops reading is treated like one that fell silent.
-    connect(m_socket, &LineSocket::inputOverflow, this, &LobbyLink::wscLobby_Close);
-    connect(m_socket, &LineSocket::outputOverflow, this, &LobbyLink::wscLobby_Close);
+    connect(m_socket, &LineSocket::inputOverflow, this, &LobbyLink::onLobbyClosed);
+    connect(m_socket, &LineSocket::outputOverflow, this, &LobbyLink::onLobbyClosed);
 }
 
 void LobbyLink::setAddress(const QString &hostPort)
@@ -60,7 +60,7 @@ void LobbyLink::setStatusText(const QString &text)
     emit statusTextChanged(text);
 }
 
-void LobbyLink::ConnectLobbyServer()
+void LobbyLink::connectToLobby()
 {
     m_connecting = true;
     HostPortRules rules;
@@ -89,8 +89,8 @@ void LobbyLink::onConnected()
     m_silence = 0;
     emit silenceChanged(m_silence);
     m_connecting = false;
-    SendDataLobby(cmd::Name, QStringLiteral("ZBSERVER"));
-    SendServerStatus();
+    sendToLobby(cmd::Name, QStringLiteral("ZBSERVER"));
+    sendRoomStatus();
 }
 
 void LobbyLink::onConnectTimeout()
@@ -115,10 +115,10 @@ void LobbyLink::onError()
         return; // an orderly close: handled by the disconnected signal
     if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1) return;
     emit systemText(msg::lobbyError(socketErrorNumber(error)));
-    wscLobby_Close();
+    onLobbyClosed();
 }
 
-void LobbyLink::wscLobby_Close()
+void LobbyLink::onLobbyClosed()
 {
     if (m_closing) return;
     m_closing = true;
@@ -131,13 +131,13 @@ void LobbyLink::wscLobby_Close()
     m_closing = false;
 }
 
-void LobbyLink::SendServerStatus()
+void LobbyLink::sendRoomStatus()
 {
     if (!m_provider) return;
-    SendDataLobby(cmd::Status, UrlEncode(buildRecord(m_provider())));
+    sendToLobby(cmd::Status, urlEncode(buildRecord(m_provider())));
 }
 
-void LobbyLink::SendDataLobby(const QString &command, const QString &text)
+void LobbyLink::sendToLobby(const QString &command, const QString &text)
 {
     if (m_connecting || !m_socket->isConnected()) return;
     m_socket->sendLine(command, text);
@@ -147,7 +147,7 @@ void LobbyLink::statusCheck(int playerCount)
 {
     if (playerCount == m_lastPlayerCount) return;
     m_lastPlayerCount = playerCount;
-    if (isConnected() && !m_connecting) SendServerStatus();
+    if (isConnected() && !m_connecting) sendRoomStatus();
 }
 
 void LobbyLink::tick(bool serverStarted, bool registerOn)
@@ -158,17 +158,17 @@ void LobbyLink::tick(bool serverStarted, bool registerOn)
         setStatusText(msg::lobbyRetryStatus(m_retryWait));
         if (m_retryWait <= 0) {
             m_retryWait = RetryWait;
-            wscLobby_Close();
-            ConnectLobbyServer();
+            onLobbyClosed();
+            connectToLobby();
         }
     }
     if (m_silence != -1) {
         ++m_silence;
         emit silenceChanged(m_silence);
-        if (m_silence == 60) SendDataLobby(cmd::Check, QStringLiteral("null"));
+        if (m_silence == 60) sendToLobby(cmd::Check, QStringLiteral("null"));
         if (m_silence >= 80) {
             emit systemText(msg::LobbySilent);
-            wscLobby_Close();
+            onLobbyClosed();
         }
     }
 }

@@ -39,16 +39,16 @@ class LobbyLink : public QObject {
 
     static QString buildRecord(const RoomStatus &status);
 
-    void ConnectLobbyServer();
-    void SendServerStatus();
-    void SendDataLobby(const QString &command, const QString &text);
+    void connectToLobby();
+    void sendRoomStatus();
+    void sendToLobby(const QString &command, const QString &text);
     // The 30-second status check.
     void statusCheck(int playerCount);
     // The lobby share of the one-second tick.
     void tick(bool serverStarted, bool registerOn);
     // Double-click on the status label: connect at the next tick.
     void shortenWait();
-    // Init: the countdown starts over and unfinished input is forgotten.
+    // reset: the countdown starts over and unfinished input is forgotten.
     void reset();
     // A CHK from the lobby.
     void noteCheck();
@@ -70,7 +70,7 @@ class LobbyLink : public QObject {
     void setStatusText(const QString &text);
     void onConnected();
     void onConnectTimeout();
-    void wscLobby_Close();
+    void onLobbyClosed();
     void onError();
 
     LineSocket *m_socket;

@@ -14,19 +14,19 @@ template <typename T, typename F> QString joinSlots(const std::array<T, PlayerTa
 
 PlayerTable::PlayerTable()
 {
-    PlayerReady.fill(QStringLiteral("NG"));
-    JoinTimer.fill(-1);
+    readiness.fill(QStringLiteral("NG"));
+    joinTimers.fill(-1);
 }
 
-int PlayerTable::GetPlayerCnt() const
+int PlayerTable::playerCount() const
 {
     int n = 0;
-    for (const QString &name : PlayerName)
+    for (const QString &name : names)
         n += name.isEmpty() ? 0 : 1;
     return n;
 }
 
-int PlayerTable::GetLastPlayerNum() const
+int PlayerTable::lastSeatedSlot() const
 {
     for (int i = Slots - 1; i >= 0; --i) {
         if (occupied(i)) return i;
@@ -36,32 +36,32 @@ int PlayerTable::GetLastPlayerNum() const
 
 QString PlayerTable::namesList() const
 {
-    return joinSlots(PlayerName, [](const QString &s) { return s; });
+    return joinSlots(names, [](const QString &s) { return s; });
 }
 
 QString PlayerTable::readysList() const
 {
-    return joinSlots(PlayerReady, [](const QString &s) { return s; });
+    return joinSlots(readiness, [](const QString &s) { return s; });
 }
 
 QString PlayerTable::scoresList() const
 {
-    return joinSlots(PlayerScore, [](int v) { return QString::number(v); });
+    return joinSlots(scores, [](int v) { return QString::number(v); });
 }
 
 void PlayerTable::clearRow(int slot)
 {
-    JoinTimer[slot] = -1;
-    PlayerName[slot].clear();
+    joinTimers[slot] = -1;
+    names[slot].clear();
     // The next connection in this slot must send its own.
-    PlayerVersion[slot].clear();
-    PlayerReady[slot] = QStringLiteral("NG");
+    versions[slot].clear();
+    readiness[slot] = QStringLiteral("NG");
 }
 
 void PlayerTable::clearMarksAndScores()
 {
-    PlayerReady.fill(QStringLiteral("NG"));
-    PlayerScore.fill(0);
+    readiness.fill(QStringLiteral("NG"));
+    scores.fill(0);
 }
 
 } // namespace zb

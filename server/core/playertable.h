@@ -10,19 +10,19 @@ namespace zb {
 struct PlayerTable {
     static constexpr int Slots = 8;
 
-    std::array<QString, Slots> PlayerName;
-    std::array<QString, Slots> PlayerReady;
-    std::array<int, Slots> PlayerScore{};
-    std::array<QString, Slots> PlayerVersion;
-    std::array<int, Slots> JoinTimer;
+    std::array<QString, Slots> names;
+    std::array<QString, Slots> readiness;
+    std::array<int, Slots> scores{};
+    std::array<QString, Slots> versions;
+    std::array<int, Slots> joinTimers;
 
     PlayerTable();
 
     static bool validSlot(int slot) { return slot >= 0 && slot < Slots; }
-    bool occupied(int slot) const { return validSlot(slot) && !PlayerName[slot].isEmpty(); }
-    int GetPlayerCnt() const;
+    bool occupied(int slot) const { return validSlot(slot) && !names[slot].isEmpty(); }
+    int playerCount() const;
     // Highest occupied slot; 0 when nobody is seated.
-    int GetLastPlayerNum() const;
+    int lastSeatedSlot() const;
 
     // The slot lists of NMS, RDY and SCR: eight entries, each closed by ":".
     QString namesList() const;

@@ -59,7 +59,7 @@ void QuestionBank::rescan()
         return name.endsWith(QLatin1String(".zbq"), Qt::CaseInsensitive) && isListable(name);
     };
 
-    const QDir top(ProgramFolder());
+    const QDir top(programFolder());
     for (const QString &name : top.entryList(kinds, order)) {
         if (isDictionary(name)) m_entries << name;
     }
@@ -80,7 +80,7 @@ bool QuestionBank::setTicked(const QString &entry, bool ticked, QStringList *fai
         m_ticked.removeAll(entry);
         return true;
     }
-    const QStringList failed = checkDictionaryText(ReadTextFile(ProgramFile(entry)));
+    const QStringList failed = checkDictionaryText(readTextFile(programFile(entry)));
     if (failures) *failures = failed;
     if (!failed.isEmpty()) {
         m_ticked.removeAll(entry);
@@ -121,24 +121,24 @@ QStringList QuestionBank::checkDictionaryText(const QString &text)
     return failed;
 }
 
-QString QuestionBank::GetDefaultQuestion() const
+QString QuestionBank::defaultWords() const
 {
-    return ReadTextFile(DataFile(QStringLiteral("default.dat")));
+    return readTextFile(dataFile(QStringLiteral("default.dat")));
 }
 
 QString QuestionBank::readEntry(const QString &entry) const
 {
-    return ReadTextFile(ProgramFile(entry));
+    return readTextFile(programFile(entry));
 }
 
-int QuestionBank::LoadQuestion()
+int QuestionBank::loadDictionaries()
 {
     QString text;
     QString list;
     const QStringList ticked = tickedEntries();
 
     const auto addBuiltIn = [&](bool twice) {
-        const QString builtIn = GetDefaultQuestion();
+        const QString builtIn = defaultWords();
         text += builtIn;
         if (twice) {
             text += builtIn;
@@ -192,7 +192,7 @@ int QuestionBank::LoadQuestion()
     return int(m_pool.size());
 }
 
-QString QuestionBank::GetQuestion()
+QString QuestionBank::drawWord()
 {
     const qsizetype u = m_pool.size() - 1;
     QString word;
@@ -211,7 +211,7 @@ QString QuestionBank::GetQuestion()
             m_pool.removeLast();
             if (m_pool.size() == 1) {
                 emit systemText(msg::QuestionsExhausted);
-                LoadQuestion();
+                loadDictionaries();
             }
         }
     }
@@ -242,7 +242,7 @@ QString QuestionBank::normalise(const QString &raw)
 
     if (word.isEmpty()) return InvalidQuestion;
 
-    word = KatakanaToHiragana(word);
+    word = katakanaToHiragana(word);
     word.replace(QChar(0x30F4), QStringLiteral("う゛"));
     word.replace(QChar(0xFF0D), QChar(0x30FC));
     word.replace(QLatin1Char('-'), QChar(0x30FC));

@@ -48,14 +48,14 @@ class QuestionBank : public QObject {
     static QStringList checkDictionaryText(const QString &text);
 
     // Rebuilds the pool and the dictionary list; returns the number of pool entries.
-    int LoadQuestion();
-    QString DictionaryList() const { return m_dictionaryList; }
-    QString GetDefaultQuestion() const;
+    int loadDictionaries();
+    QString dictionaryList() const { return m_dictionaryList; }
+    QString defaultWords() const;
     // Draws and normalises the next word (never fails: an unusable draw gives
     // "このもんだいはふせいです").
-    QString GetQuestion();
+    QString drawWord();
     static QString normalise(const QString &raw);
-    // The word of the last GetQuestion.
+    // The word of the last drawWord.
     QString currentQuestion() const { return m_currentQuestion; }
 
     QStringList wordPool() const { return m_pool; }

@@ -39,18 +39,18 @@ void RoomFullSocket::accept(QTcpSocket *socket)
     m_socket = socket;
     socket->setParent(this);
     m_noticeSent = false;
-    connect(socket, &QTcpSocket::readyRead, this, &RoomFullSocket::wscLimit_DataArrival);
+    connect(socket, &QTcpSocket::readyRead, this, &RoomFullSocket::onOverflowData);
     connect(socket, &QTcpSocket::bytesWritten, this, [this] {
-        if (m_noticeSent && m_socket && m_socket->bytesToWrite() == 0) wscLimit_SendComplete();
+        if (m_noticeSent && m_socket && m_socket->bytesToWrite() == 0) onOverflowWritten();
     });
-    connect(socket, &QTcpSocket::disconnected, this, &RoomFullSocket::wscLimit_Close);
-    connect(socket, &QTcpSocket::errorOccurred, this, &RoomFullSocket::wscLimit_Error);
+    connect(socket, &QTcpSocket::disconnected, this, &RoomFullSocket::onOverflowClosed);
+    connect(socket, &QTcpSocket::errorOccurred, this, &RoomFullSocket::onOverflowError);
     emit systemText(msg::RoomFullConnected);
     m_limitTimer = 3;
     emit stateChanged();
 }
 
-void RoomFullSocket::wscLimit_DataArrival()
+void RoomFullSocket::onOverflowData()
 {
     if (!m_socket) return;
     m_socket->readAll();
@@ -60,20 +60,20 @@ void RoomFullSocket::wscLimit_DataArrival()
     m_socket->write(notice());
 }
 
-void RoomFullSocket::wscLimit_SendComplete()
+void RoomFullSocket::onOverflowWritten()
 {
-    wscLimit_Close();
+    onOverflowClosed();
 }
 
-void RoomFullSocket::wscLimit_Error(QAbstractSocket::SocketError error)
+void RoomFullSocket::onOverflowError(QAbstractSocket::SocketError error)
 {
     // An orderly close by the peer arrives as disconnected as well.
     if (error == QAbstractSocket::RemoteHostClosedError) return;
     emit systemText(msg::RoomFullError);
-    wscLimit_Close();
+    onOverflowClosed();
 }
 
-void RoomFullSocket::wscLimit_Close()
+void RoomFullSocket::onOverflowClosed()
 {
     QTcpSocket *socket = m_socket;
     if (!socket) return;
@@ -100,7 +100,7 @@ void RoomFullSocket::tick()
     if (--m_limitTimer > 0) return;
     emit systemText(msg::RoomFullStrangerKicked);
     if (m_socket) m_socket->abort();
-    wscLimit_Close();
+    onOverflowClosed();
     m_limitTimer = -1;
 }
 

@@ -33,10 +33,10 @@ class RoomFullSocket : public QObject {
     void stateChanged();
 
   private:
-    void wscLimit_DataArrival();
-    void wscLimit_SendComplete();
-    void wscLimit_Error(QAbstractSocket::SocketError error);
-    void wscLimit_Close();
+    void onOverflowData();
+    void onOverflowWritten();
+    void onOverflowError(QAbstractSocket::SocketError error);
+    void onOverflowClosed();
 
     QPointer<QTcpSocket> m_socket;
     bool m_noticeSent = false;

@@ -44,16 +44,16 @@ QString RoundEngine::roundText() const
     return msg::roundSuffix(m_roundIndex + 1, m_roundMax);
 }
 
-void RoundEngine::tmrTimelimit_Timer()
+void RoundEngine::onClockTick()
 {
     if (m_timeLeft == -1) return;
     setTimeLeft(m_timeLeft - 1);
     if (m_timeLeft < DrawingStart && m_timeLeft > 0) {
-        const QString hint = LetterHint(m_currentQuestion, m_timeLeft);
+        const QString hint = letterHint(m_currentQuestion, m_timeLeft);
         if (!hint.isNull()) setQuestionLabel(hint);
     }
     if (m_timeLeft == DrawingStart) {
-        SetQuestion();
+        setWord();
         ++m_turnNumber;
     }
     if (m_timeLeft == 0) {
@@ -61,19 +61,19 @@ void RoundEngine::tmrTimelimit_Timer()
         m_host.roundLog(msg::TimeUpLog);
         m_host.broadcast(cmd::System, msg::timeUp(m_currentQuestion));
         m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
-        NextQuestion();
+        nextWord();
     }
 }
 
-void RoundEngine::ReadyCheck()
+void RoundEngine::startIfAllReady()
 {
     // A repeated "OK" during a game only updates the marks.
     if (m_gameRunning) return;
     int ready = 0;
     for (int i = 0; i < PlayerTable::Slots; ++i) {
-        if (m_table.occupied(i) && m_table.PlayerReady[i] == kOk) ++ready;
+        if (m_table.occupied(i) && m_table.readiness[i] == kOk) ++ready;
     }
-    const int seated = m_table.GetPlayerCnt();
+    const int seated = m_table.playerCount();
     if (ready != seated || seated < 2) return;
     m_turnNumber = 1;
     m_gameOver = false;
@@ -87,14 +87,14 @@ void RoundEngine::ReadyCheck()
     setTimeLeft(FirstLeadIn);
 }
 
-bool RoundEngine::SetPlayer()
+bool RoundEngine::passPen()
 {
     // The next occupied, ready slot above where the search starts, wrapping 7
     // to 0; the last drawer itself only after a full cycle.
     for (int step = 1; step <= PlayerTable::Slots; ++step) {
         const int slot =
             ((m_searchFrom + step) % PlayerTable::Slots + PlayerTable::Slots) % PlayerTable::Slots;
-        if (m_table.occupied(slot) && m_table.PlayerReady[slot] == kOk) {
+        if (m_table.occupied(slot) && m_table.readiness[slot] == kOk) {
             m_drawerSlot = slot;
             return true;
         }
@@ -105,15 +105,15 @@ bool RoundEngine::SetPlayer()
 bool RoundEngine::drawerAbove(int slot) const
 {
     for (int i = qMax(0, slot + 1); i < PlayerTable::Slots; ++i) {
-        if (m_table.occupied(i) && m_table.PlayerReady[i] == kOk) return true;
+        if (m_table.occupied(i) && m_table.readiness[i] == kOk) return true;
     }
     return false;
 }
 
-void RoundEngine::SetQuestion()
+void RoundEngine::setWord()
 {
     const int from = m_searchFrom;
-    if (!SetPlayer()) {
+    if (!passPen()) {
         // Nobody seated is ready to draw (marks changed during the game).
         resetToWaiting();
         return;
@@ -129,14 +129,14 @@ void RoundEngine::SetQuestion()
     }
     m_answered = false;
     m_host.broadcast(cmd::Sound, QStringLiteral("question"));
-    m_currentQuestion = m_bank.GetQuestion();
+    m_currentQuestion = m_bank.drawWord();
     m_host.broadcast(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
     emit screenCleared(1);
     setQuestionLabel(msg::HiddenQuestion);
     setHighlight(m_drawerSlot);
 }
 
-void RoundEngine::CheckAnswer(int slot, const QString &line)
+void RoundEngine::checkGuess(int slot, const QString &line)
 {
     if (!PlayerTable::validSlot(slot)) return;
     QString guess = line;
@@ -148,22 +148,21 @@ void RoundEngine::CheckAnswer(int slot, const QString &line)
     const int t = m_timeLeft;
     m_answered = true;
     setQuestionLabel(m_currentQuestion);
-    const QString guesser = m_table.PlayerName[slot];
-    const QString drawer =
-        PlayerTable::validSlot(m_drawerSlot) ? m_table.PlayerName[m_drawerSlot] : QString();
+    const QString guesser = m_table.names[slot];
+    const QString drawer = PlayerTable::validSlot(m_drawerSlot) ? m_table.names[m_drawerSlot] : QString();
     m_host.roundLog(msg::guessedLog(guesser));
     m_host.broadcast(cmd::System, msg::guessed(guesser, m_currentQuestion, t));
     m_host.broadcast(cmd::System, msg::drawerScored(drawer, t));
     m_host.broadcast(cmd::Sound, QStringLiteral("ok"));
     m_host.broadcast(cmd::Correct, QString::number(slot));
-    m_table.PlayerScore[slot] += t;
-    if (PlayerTable::validSlot(m_drawerSlot)) m_table.PlayerScore[m_drawerSlot] += t;
+    m_table.scores[slot] += t;
+    if (PlayerTable::validSlot(m_drawerSlot)) m_table.scores[m_drawerSlot] += t;
     m_host.refreshPlayerList();
     m_host.broadcastScores();
-    NextQuestion();
+    nextWord();
 }
 
-void RoundEngine::NextQuestion()
+void RoundEngine::nextWord()
 {
     if (m_gameOver) return;
     // A round is over when nobody above the drawer is left to draw. Deciding
@@ -187,15 +186,15 @@ void RoundEngine::NextQuestion()
 void RoundEngine::endGame()
 {
     m_gameOver = true;
-    const int winner = GetMaxScorePlayer(m_table);
+    const int winner = leadingSlot(m_table);
     // Nobody scored all game: there is nobody to congratulate.
-    const bool noWinner = winner < 0 || m_table.PlayerScore[winner] <= 0;
+    const bool noWinner = winner < 0 || m_table.scores[winner] <= 0;
     m_host.broadcast(cmd::System, msg::GameOver);
     if (noWinner) {
         m_host.roundLog(msg::NoWinner);
         m_host.broadcast(cmd::System, msg::NoWinner);
     } else {
-        const QString name = m_table.PlayerName[winner];
+        const QString name = m_table.names[winner];
         m_host.roundLog(msg::winnerLog(name));
         m_host.broadcast(cmd::System, msg::winner(name));
     }
@@ -216,12 +215,12 @@ void RoundEngine::endGame()
     m_host.refreshPlayerList();
 }
 
-int RoundEngine::GetMaxScorePlayer(const PlayerTable &table)
+int RoundEngine::leadingSlot(const PlayerTable &table)
 {
     // Only seated players can win; ties go to the higher slot.
     int best = -1;
     for (int i = 0; i < PlayerTable::Slots; ++i) {
-        if (table.occupied(i) && (best < 0 || table.PlayerScore[i] >= table.PlayerScore[best])) best = i;
+        if (table.occupied(i) && (best < 0 || table.scores[i] >= table.scores[best])) best = i;
     }
     return best;
 }
@@ -229,7 +228,7 @@ int RoundEngine::GetMaxScorePlayer(const PlayerTable &table)
 void RoundEngine::playerLeft(int slot)
 {
     if (!m_gameRunning) {
-        ReadyCheck();
+        startIfAllReady();
         return;
     }
     // In the lead-in the last drawer's turn is over already: nothing to end.
@@ -241,7 +240,7 @@ void RoundEngine::playerLeft(int slot)
     m_host.roundLog(notice);
     m_host.broadcast(cmd::System, notice);
     m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
-    NextQuestion();
+    nextWord();
 }
 
 void RoundEngine::resetToWaiting()
@@ -255,7 +254,7 @@ void RoundEngine::resetToWaiting()
     m_host.refreshPlayerList();
 }
 
-void RoundEngine::Init()
+void RoundEngine::reset()
 {
     m_gameRunning = false;
     m_drawerSlot = 0;

@@ -24,25 +24,25 @@ class RoundEngine : public QObject {
     RoundEngine(RoundHost &host, PlayerTable &table, QuestionBank &bank, QObject *parent = nullptr);
 
     void setRoundMax(int rounds) { m_roundMax = rounds; }
-    int RoundMax() const { return m_roundMax; }
+    int roundMax() const { return m_roundMax; }
 
-    int TimeLeft() const { return m_timeLeft; }
-    int DrawerSlot() const { return m_drawerSlot; }
-    bool GameRunning() const { return m_gameRunning; }
+    int timeLeft() const { return m_timeLeft; }
+    int drawerSlot() const { return m_drawerSlot; }
+    bool gameRunning() const { return m_gameRunning; }
     bool GameOver() const { return m_gameOver; }
-    int TurnNumber() const { return m_turnNumber; }
-    int RoundIndex() const { return m_roundIndex; }
-    QString CurrentQuestion() const { return m_currentQuestion; }
+    int turnNumber() const { return m_turnNumber; }
+    int roundIndex() const { return m_roundIndex; }
+    QString currentWord() const { return m_currentQuestion; }
     // The console's word line: "お題", "？？？", circles, letter hints or the word.
     QString questionLabel() const { return m_questionLabel; }
     // The slot whose player label is shown as the drawer; -1 for none.
     int highlightedSlot() const { return m_highlight; }
 
     // One tick of the round clock.
-    void tmrTimelimit_Timer();
+    void onClockTick();
     // Starts a game when every seated player (two or more) is "OK".
-    void ReadyCheck();
-    void CheckAnswer(int slot, const QString &line);
+    void startIfAllReady();
+    void checkGuess(int slot, const QString &line);
 
     // Called by the slot release once the row is cleared and two or more
     // players remain: the drawer leaving ends the turn at once; between games
@@ -50,9 +50,9 @@ class RoundEngine : public QObject {
     void playerLeft(int slot);
     // Back to the ready stage without a winner (one player left).
     void resetToWaiting();
-    void Init();
+    void reset();
 
-    static int GetMaxScorePlayer(const PlayerTable &table);
+    static int leadingSlot(const PlayerTable &table);
 
   signals:
     void clockChanged(int timeLeft);
@@ -62,11 +62,11 @@ class RoundEngine : public QObject {
     void screenCleared(int paletteIndex);
 
   private:
-    void SetQuestion();
-    bool SetPlayer();
+    void setWord();
+    bool passPen();
     // A seated, ready slot above `slot`: the drawer search would not wrap.
     bool drawerAbove(int slot) const;
-    void NextQuestion();
+    void nextWord();
     void endGame();
     void setTimeLeft(int value);
     void setQuestionLabel(const QString &text);

@@ -6,7 +6,7 @@
 
 namespace zb {
 
-ServerSettings ServerSettings::LoadSettings()
+ServerSettings ServerSettings::load()
 {
     ServerSettings s;
     int port = 0;
@@ -24,7 +24,7 @@ ServerSettings ServerSettings::LoadSettings()
     return s;
 }
 
-void ServerSettings::SaveSettings(int fields) const
+void ServerSettings::save(int fields) const
 {
     if (fields & Port) SettingsStore::write(QStringLiteral("ServerPort"), QString::number(parsePort(port)));
     if (fields & RoomName) SettingsStore::write(QStringLiteral("ServerRoomName"), roomName);
@@ -68,7 +68,7 @@ QString ServerSettings::settingsLine() const
     return msg::settingsLine(playerMax(), roundMax(), questionControl);
 }
 
-QString GetFixString(const QString &text)
+QString fixedText(const QString &text)
 {
     return removeSeparators(text);
 }

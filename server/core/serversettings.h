@@ -51,9 +51,9 @@ struct ServerSettings {
 
     // Stored values over the defaults; a missing, unreadable or out-of-range
     // value keeps its default.
-    static ServerSettings LoadSettings();
+    static ServerSettings load();
     // Writes the keys of the given fields.
-    void SaveSettings(int fields = StoredFields) const;
+    void save(int fields = StoredFields) const;
 
     // Copies the given fields from `from`.
     void take(const ServerSettings &from, int fields);
@@ -66,7 +66,7 @@ struct ServerSettings {
 
 // Removes the separators of the lobby status record (":", ";", ",", "=", "&")
 // and line breaks, then trims surrounding spaces.
-QString GetFixString(const QString &text);
+QString fixedText(const QString &text);
 
 // The port text as a listening port; 0 when it is not one.
 quint16 parsePort(const QString &text);

@@ -57,7 +57,7 @@ void TestClientConnection::parseAddress()
 {
     QFETCH(QString, input);
     QFETCH(bool, ok);
-    const ServerAddress a = ParseServerAddress(input);
+    const ServerAddress a = parseServerAddress(input);
     QCOMPARE(a.ok, ok);
     if (ok) {
         QFETCH(QString, host);
@@ -81,11 +81,11 @@ void TestClientConnection::joinLines()
     QFETCH(QByteArray, expected);
     FakeServer server;
     GameClient client;
-    client.Init();
+    client.reset();
     client.canvas().canvas().clear(0);
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy open(&client, &GameClient::connectionOpenChanged);
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("たろ"), password));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("たろ"), password));
     QCOMPARE(texts(sys), QStringList{msg::ConnectingToServer});
     QTRY_COMPARE(server.received(), expected);
     QCOMPARE(texts(sys).last(), msg::ConnectedToServer);
@@ -109,7 +109,7 @@ void TestClientConnection::bindAddress()
     FakeServer server;
     GameClient client;
     client.setBindAddress(QHostAddress(QStringLiteral("127.0.0.3")));
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QTRY_VERIFY(server.hasPeer());
     QCOMPARE(server.peer()->peerAddress(), QHostAddress(QStringLiteral("127.0.0.3")));
 }
@@ -118,7 +118,7 @@ void TestClientConnection::badAddressMakesNoAttempt()
 {
     GameClient client;
     QSignalSpy sys(&client, &GameClient::systemText);
-    QVERIFY(!client.ConnectServer(QStringLiteral("1:2:3"), QStringLiteral("a"), QString()));
+    QVERIFY(!client.connectToRoom(QStringLiteral("1:2:3"), QStringLiteral("a"), QString()));
     QCOMPARE(sys.size(), 1);
     QVERIFY(texts(sys).first().contains(QStringLiteral("正しくありません")));
     QCOMPARE(client.connection().state(), GameConnection::State::Closed);
@@ -128,11 +128,11 @@ void TestClientConnection::secondAttemptRefused()
 {
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QSignalSpy sys(&client, &GameClient::systemText);
-    QVERIFY(!client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(!client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QTRY_VERIFY(client.isConnected());
-    QVERIFY(!client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(!client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QVERIFY(client.isConnected());
     const QStringList lines = texts(sys);
     QCOMPARE(lines.count(msg::AlreadyConnected), 2);
@@ -151,7 +151,7 @@ void TestClientConnection::refusedThenTimeoutLines()
     client.setTickMs(20);
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy sounds(&client, &GameClient::soundRequested);
-    QVERIFY(client.ConnectServer(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("a"), QString()));
+    QVERIFY(client.connectToRoom(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("a"), QString()));
     QTRY_COMPARE(sys.size(), 6);
     const QStringList expected{msg::ConnectingToServer,    msg::Disconnected,
                                msg::CannotConnectToServer, msg::ServerMayBeDown,
@@ -165,7 +165,7 @@ void TestClientConnection::splitAndCombinedDeliveries()
 {
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     QSignalSpy chat(&client, &GameClient::chatText);
     QSignalSpy sys(&client, &GameClient::systemText);
@@ -197,14 +197,14 @@ void TestClientConnection::peerCloseRunsDisconnectRoutine()
 {
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     server.send(QStringLiteral("NMS a:b::::::"));
     server.send(QStringLiteral("SCR 5:7:0:0:0:0:0:0:"));
     server.send(QStringLiteral("RST null"));
     server.send(QStringLiteral("NUM 1"));
     server.send(QStringLiteral("QST 0:いぬ"));
-    QTRY_COMPARE(client.round().DrawerSlot, 0);
+    QTRY_COMPARE(client.round().drawerSlot, 0);
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy sounds(&client, &GameClient::soundRequested);
     QSignalSpy players(&client, &GameClient::playersChanged);
@@ -215,16 +215,16 @@ void TestClientConnection::peerCloseRunsDisconnectRoutine()
     QCOMPARE(texts(sounds), QStringList{QStringLiteral("disconnect")});
     QCOMPARE(players.size(), 1);
     QCOMPARE(open.size(), 1);
-    QCOMPARE(client.players().GetPlayerCnt(), 0);
+    QCOMPARE(client.players().playerCount(), 0);
     QCOMPARE(client.players().score(1), 7);
-    QVERIFY(!client.round().InGame);
+    QVERIFY(!client.round().inGame);
     QVERIFY(!client.readyEnabled());
     QVERIFY(!client.bannerVisible());
     // What stays: slots, the word and the running clock.
-    QCOMPARE(client.round().MySlot, 1);
-    QCOMPARE(client.round().CurrentQuestion, QStringLiteral("いぬ"));
+    QCOMPARE(client.round().mySlot, 1);
+    QCOMPARE(client.round().currentWord, QStringLiteral("いぬ"));
     QCOMPARE(client.round().timeLimit(), 120);
-    client.tmrTimelimit_Timer();
+    client.onClockTick();
     QCOMPARE(client.round().timeLimit(), 119);
 }
 
@@ -232,7 +232,7 @@ void TestClientConnection::nspDisconnects()
 {
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QStringLiteral("x")));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QStringLiteral("x")));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     QSignalSpy sys(&client, &GameClient::systemText);
     server.send(QStringLiteral("NSP null"));
@@ -248,7 +248,7 @@ void TestClientConnection::overlongLineCuts()
 {
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("a"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     QSignalSpy sys(&client, &GameClient::systemText);
     server.sendRaw("SYM ok\r\n" + QByteArray(1024 * 1024, 'x'));
@@ -271,27 +271,27 @@ void TestClientConnection::idleWatchdog()
     FakeServer server;
     GameClient client;
     client.setTickMs(100000); // the test ticks by hand
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("me"), QString()));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     server.send(QStringLiteral("NMS ") + names);
-    QTRY_VERIFY(client.players().GetPlayerCnt() > 0);
+    QTRY_VERIFY(client.players().playerCount() > 0);
     QSignalSpy sys(&client, &GameClient::systemText);
     for (int i = 0; i < 300; ++i)
-        client.tmrAutoDisConnect_Timer();
+        client.onIdleTick();
     // Any press on the canvas counts as action, even when drawing is not allowed.
-    client.canvas().picMain_MouseDown(Qt::RightButton, QPointF(1, 1));
+    client.canvas().beginStroke(Qt::RightButton, QPointF(1, 1));
     for (int i = 0; i < 539; ++i)
-        client.tmrAutoDisConnect_Timer();
+        client.onIdleTick();
     QVERIFY(sys.isEmpty());
     // A minute before the cut the player is warned, once.
-    client.tmrAutoDisConnect_Timer();
+    client.onIdleTick();
     const QStringList warning{msg::IdleWarning};
     QCOMPARE(texts(sys), cut ? warning : QStringList());
     for (int i = 0; i < 59; ++i)
-        client.tmrAutoDisConnect_Timer();
+        client.onIdleTick();
     QVERIFY(client.isConnected());
-    QCOMPARE(client.watch().IdleCount(), cut ? 599 : 0);
-    client.tmrAutoDisConnect_Timer();
+    QCOMPARE(client.watch().idleCount(), cut ? 599 : 0);
+    client.onIdleTick();
     QCOMPARE(client.isConnected(), !cut);
     if (cut) {
         const QStringList expected = warning + QStringList{msg::Disconnected, msg::IdleDisconnect};
@@ -306,20 +306,20 @@ void TestClientConnection::sendRateLimit()
     FakeServer server;
     GameClient client;
     client.setTickMs(100000);
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("me"), QString()));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     QSignalSpy sys(&client, &GameClient::systemText);
     for (int i = 0; i < 4; ++i)
-        QVERIFY(client.txtSend_Enter(QStringLiteral("x%1").arg(i)));
-    QCOMPARE(client.watch().SendCount(), 4);
+        QVERIFY(client.sendChat(QStringLiteral("x%1").arg(i)));
+    QCOMPARE(client.watch().sendCount(), 4);
     for (int i = 0; i < 4; ++i)
-        client.tmrAutoDisConnect_Timer();
-    QCOMPARE(client.watch().SendCount(), 0);
+        client.onIdleTick();
+    QCOMPARE(client.watch().sendCount(), 0);
     // Four quickly again pass; a fill is the fifth and cuts.
     for (int i = 0; i < 4; ++i)
-        QVERIFY(client.txtSend_Enter(QStringLiteral("y")));
+        QVERIFY(client.sendChat(QStringLiteral("y")));
     QVERIFY(sys.isEmpty());
-    client.canvas().cmdClear_Click();
+    client.canvas().clearCanvas();
     QVERIFY(!client.isConnected());
     QCOMPARE(texts(sys), (QStringList{msg::FloodDisconnect, msg::Disconnected}));
     QTRY_VERIFY(server.lines().contains(QStringLiteral("CLS 1")));
@@ -330,26 +330,26 @@ void TestClientConnection::chatSendAndMask()
 {
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("Hanako"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("Hanako"), QString()));
     QTRY_VERIFY(server.hasPeer() && client.isConnected());
     QSignalSpy chat(&client, &GameClient::chatText);
-    QVERIFY(client.txtSend_Enter(QStringLiteral("abc")));
+    QVERIFY(client.sendChat(QStringLiteral("abc")));
     server.send(QStringLiteral("NUM 2"));
     server.send(QStringLiteral("QST 2:ねこ"));
-    QTRY_COMPARE(client.round().DrawerSlot, 2);
-    QVERIFY(client.txtSend_Enter(QStringLiteral("ねこはねこ\r\nだ")));
-    QVERIFY(!client.txtSend_Enter(QString()));
+    QTRY_COMPARE(client.round().drawerSlot, 2);
+    QVERIFY(client.sendChat(QStringLiteral("ねこはねこ\r\nだ")));
+    QVERIFY(!client.sendChat(QString()));
     // The last drawer keeps being masked after the game until the next turn.
     server.send(QStringLiteral("RET null"));
-    QTRY_VERIFY(!client.round().InGame);
-    QVERIFY(client.txtSend_Enter(QStringLiteral("ねこ")));
+    QTRY_VERIFY(!client.round().inGame);
+    QVERIFY(client.sendChat(QStringLiteral("ねこ")));
     QCOMPARE(texts(chat), (QStringList{QStringLiteral("Hanako> abc"), QStringLiteral("Hanako> ○○は○○だ"),
                                        QStringLiteral("Hanako> ○○")}));
     QTRY_COMPARE(
         server.lines().mid(3),
         (QStringList{QStringLiteral("MSG abc"), QStringLiteral("MSG ○○は○○だ"), QStringLiteral("MSG ○○")}));
     // A guesser's text goes out as typed.
-    QCOMPARE(PrepareChatText(QStringLiteral("ねこ"), false, QStringLiteral("ねこ")), QStringLiteral("ねこ"));
+    QCOMPARE(prepareChatText(QStringLiteral("ねこ"), false, QStringLiteral("ねこ")), QStringLiteral("ねこ"));
 }
 
 void TestClientConnection::ipv6Address()
@@ -357,7 +357,7 @@ void TestClientConnection::ipv6Address()
     QTcpServer server;
     if (!server.listen(QHostAddress::LocalHostIPv6, 0)) QSKIP("no IPv6 loopback here");
     GameClient client;
-    QVERIFY(client.ConnectServer(QStringLiteral("[::1]:%1").arg(server.serverPort()), QStringLiteral("a"),
+    QVERIFY(client.connectToRoom(QStringLiteral("[::1]:%1").arg(server.serverPort()), QStringLiteral("a"),
                                  QString()));
     QTRY_VERIFY(client.isConnected());
 }

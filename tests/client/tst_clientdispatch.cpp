@@ -41,8 +41,8 @@ class TestClientDispatch : public QObject {
 void TestClientDispatch::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    SetProgramFolder(m_dir.path());
-    QVERIFY(MakePath(ProgramFile(QStringLiteral("png"))));
+    setProgramFolder(m_dir.path());
+    QVERIFY(makePath(programFile(QStringLiteral("png"))));
 }
 
 void TestClientDispatch::lists_data()
@@ -82,7 +82,7 @@ void TestClientDispatch::lists()
     GameClient client;
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy players(&client, &GameClient::playersChanged);
-    client.Cont(command, payload);
+    client.dispatch(command, payload);
     QCOMPARE(texts(sys), ok ? QStringList() : QStringList{Error});
     QCOMPARE(players.size(), ok ? 1 : 0);
     for (int i = 0; i < 8; ++i) {
@@ -90,7 +90,7 @@ void TestClientDispatch::lists()
         QCOMPARE(client.players().score(i), scores.at(i));
     }
     // The next line is handled normally.
-    client.Cont(QStringLiteral("RDY"), QStringLiteral("OK:NG:NG:NG:NG:NG:NG:NG:"));
+    client.dispatch(QStringLiteral("RDY"), QStringLiteral("OK:NG:NG:NG:NG:NG:NG:NG:"));
     QCOMPARE(client.players().ready(0), QStringLiteral("OK"));
 }
 
@@ -150,10 +150,10 @@ void TestClientDispatch::simpleCommands()
     QFETCH(QStringList, system);
     QFETCH(QStringList, chat);
     GameClient client;
-    client.Cont(QStringLiteral("NMS"), QStringLiteral(":::taro:::::"));
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral(":::taro:::::"));
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy chatSpy(&client, &GameClient::chatText);
-    client.Cont(command, payload);
+    client.dispatch(command, payload);
     QCOMPARE(texts(sys), system);
     QCOMPARE(texts(chatSpy), chat);
 }
@@ -161,46 +161,46 @@ void TestClientDispatch::simpleCommands()
 void TestClientDispatch::turnStart()
 {
     GameClient client;
-    client.Init();
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a:bob:::::::"));
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
-    client.canvas().lblColor_Click(2);
-    client.canvas().lblDrawWidth_Click(3);
+    client.reset();
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral("a:bob:::::::"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.canvas().pickColor(2);
+    client.canvas().pickPenWidth(3);
     client.canvas().canvas().clear(4);
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("1"));
     QCOMPARE(client.qokSlot(), 1);
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy started(&client, &GameClient::turnStarted);
-    client.Cont(QStringLiteral("QST"), QStringLiteral("1:いぬ"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:いぬ"));
     QCOMPARE(texts(sys),
              (QStringList{msg::drawerTurn(QStringLiteral("bob")), msg::guessersTurn(QStringLiteral("bob"))}));
     QCOMPARE(started.size(), 1);
     QCOMPARE(started.at(0).at(1).toBool(), false);
-    QVERIFY(client.round().InGame);
+    QVERIFY(client.round().inGame);
     QVERIFY(!client.bannerVisible());
-    QCOMPARE(client.round().DrawerSlot, 1);
+    QCOMPARE(client.round().drawerSlot, 1);
     QCOMPARE(client.round().timeLimitText(), QStringLiteral("120"));
     QCOMPARE(client.round().questionText(), msg::HiddenWord);
     QCOMPARE(client.qokSlot(), -1);
-    QCOMPARE(client.canvas().DrawColor(), 0);
-    QCOMPARE(client.canvas().PenWidth(), 3);
-    QCOMPARE(client.canvas().PenWidthIndex(), 0);
+    QCOMPARE(client.canvas().drawColor(), 0);
+    QCOMPARE(client.canvas().penWidth(), 3);
+    QCOMPARE(client.canvas().penWidthIndex(), 0);
     QCOMPARE(client.canvas().canvas().pixelValue(5, 5), 16777215);
     // RST and RET switch the game state and the ready button.
-    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
-    QVERIFY(!client.round().InGame);
+    client.dispatch(QStringLiteral("RET"), QStringLiteral("null"));
+    QVERIFY(!client.round().inGame);
     QVERIFY(client.readyEnabled());
     QVERIFY(client.bannerVisible());
     QCOMPARE(client.round().timeLimit(), -1);
     // A turn whose drawer cannot be read still ends free drawing.
-    client.Cont(QStringLiteral("QST"), QStringLiteral("9:ねこ"));
-    QVERIFY(client.round().InGame);
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("9:ねこ"));
+    QVERIFY(client.round().inGame);
     QVERIFY(!client.bannerVisible());
-    QCOMPARE(client.round().DrawerSlot, 1);
+    QCOMPARE(client.round().drawerSlot, 1);
     QCOMPARE(client.round().timeLimit(), -1);
-    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
-    client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
-    QVERIFY(client.round().InGame);
+    client.dispatch(QStringLiteral("RET"), QStringLiteral("null"));
+    client.dispatch(QStringLiteral("RST"), QStringLiteral("null"));
+    QVERIFY(client.round().inGame);
     QVERIFY(!client.readyEnabled());
     QVERIFY(!client.bannerVisible());
 }
@@ -208,15 +208,15 @@ void TestClientDispatch::turnStart()
 void TestClientDispatch::hitStopsClockEvenWithBadSlot()
 {
     GameClient client;
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("1:ことり"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:ことり"));
     QSignalSpy sys(&client, &GameClient::systemText);
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("9"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("9"));
     QCOMPARE(texts(sys), QStringList{Error});
     QCOMPARE(client.round().timeLimit(), -1);
     QCOMPARE(client.round().questionText(), QStringLiteral("ことり"));
     QCOMPARE(client.qokSlot(), -1);
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("4"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("4"));
     QCOMPARE(client.qokSlot(), 4);
 }
 
@@ -236,20 +236,20 @@ void TestClientDispatch::hints()
     QFETCH(QString, word);
     QFETCH(QStringList, shown);
     GameClient client;
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("1:") + word);
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:") + word);
     QCOMPARE(client.round().questionText(), msg::HiddenWord);
     QStringList seen;
     QString last = client.round().questionText();
     while (client.round().timeLimit() != -1) {
-        client.tmrTimelimit_Timer();
+        client.onClockTick();
         if (client.round().questionText() != last) {
             last = client.round().questionText();
             seen << QStringLiteral("%1=%2").arg(client.round().timeLimit()).arg(last);
         }
     }
     QCOMPARE(seen, shown);
-    client.tmrTimelimit_Timer();
+    client.onClockTick();
     QCOMPARE(client.round().timeLimit(), -1);
 }
 
@@ -265,32 +265,32 @@ void TestClientDispatch::drawerHints()
     QFETCH(bool, window);
     GameClient client;
     client.setQuestionWindow(window);
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("2"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("2:ねずみ"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("2"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("2:ねずみ"));
     QCOMPARE(client.round().questionWindowText(), window ? QStringLiteral("ねずみ") : msg::Question);
     QCOMPARE(client.round().questionText(), window ? msg::HiddenWord : QStringLiteral("ねずみ"));
     for (int i = 0; i < 30; ++i)
-        client.tmrTimelimit_Timer();
+        client.onClockTick();
     QCOMPARE(client.round().questionText(), window ? QStringLiteral("○○○") : QStringLiteral("ねずみ"));
     // A guesser with the window on is pointed to the usual line.
-    client.Cont(QStringLiteral("QST"), QStringLiteral("3:いぬ"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("3:いぬ"));
     QCOMPARE(client.round().questionWindowText(), window ? msg::QuestionInMainWindow : msg::Question);
 }
 
 void TestClientDispatch::hitAt57StopsHints()
 {
     GameClient client;
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("0"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("1:abcdefghij"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:abcdefghij"));
     for (int i = 0; i < 63; ++i)
-        client.tmrTimelimit_Timer();
+        client.onClockTick();
     QCOMPARE(client.round().timeLimit(), 57);
     QCOMPARE(client.round().questionText(), QStringLiteral("a○○○○○○○○○"));
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("0"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("0"));
     QCOMPARE(client.round().timeLimitText(), QStringLiteral("-1"));
     QCOMPARE(client.round().questionText(), QStringLiteral("abcdefghij"));
     for (int i = 0; i < 60; ++i)
-        client.tmrTimelimit_Timer();
+        client.onClockTick();
     QCOMPARE(client.round().timeLimit(), -1);
     QCOMPARE(client.round().questionText(), QStringLiteral("abcdefghij"));
 }
@@ -301,37 +301,37 @@ void TestClientDispatch::sounds()
     QSignalSpy sounds(&client, &GameClient::soundRequested);
     QSignalSpy sys(&client, &GameClient::systemText);
     for (const char *name : {"ok", "win_2", "../disconnect", "a/b", "a\\b", "..", "", "sound.wav"})
-        client.Cont(QStringLiteral("SND"), QString::fromLatin1(name));
+        client.dispatch(QStringLiteral("SND"), QString::fromLatin1(name));
     QCOMPARE(texts(sounds), (QStringList{QStringLiteral("ok"), QStringLiteral("win_2")}));
     QVERIFY(sys.isEmpty());
     // Switched off, neither the server's sounds nor the canvas's own play.
     client.setSoundOn(false);
     sounds.clear();
-    client.Cont(QStringLiteral("SND"), QStringLiteral("ok"));
-    client.canvas().lblColor_Click(2);
-    client.canvas().cmdClear_Click();
-    client.wscSystem_Close();
+    client.dispatch(QStringLiteral("SND"), QStringLiteral("ok"));
+    client.canvas().pickColor(2);
+    client.canvas().clearCanvas();
+    client.onConnectionClosed();
     QVERIFY(sounds.isEmpty());
     client.setSoundOn(true);
-    client.Cont(QStringLiteral("SND"), QStringLiteral("ok"));
+    client.dispatch(QStringLiteral("SND"), QStringLiteral("ok"));
     QCOMPARE(texts(sounds), QStringList{QStringLiteral("ok")});
 }
 
 void TestClientDispatch::turnEndSaving()
 {
-    QDir png(ProgramFile(QStringLiteral("png")));
+    QDir png(programFile(QStringLiteral("png")));
     const int before = int(png.entryList(QDir::Files).size());
     FakeServer server;
     GameClient client;
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("c"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("c"), QString()));
     QTRY_VERIFY(client.isConnected());
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a/b:c::::::"));
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("1"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("0:とり"));
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral("a/b:c::::::"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("0:とり"));
     client.setSaveReserve(true);
     QSignalSpy sys(&client, &GameClient::systemText);
     QSignalSpy reserve(&client, &GameClient::saveReserveChanged);
-    client.Cont(QStringLiteral("SND"), QStringLiteral("ng"));
+    client.dispatch(QStringLiteral("SND"), QStringLiteral("ng"));
     QCOMPARE(texts(sys).first(), msg::SavingReservedPicture);
     QVERIFY(texts(sys).last().endsWith(QStringLiteral("を保存しました")));
     QVERIFY2(texts(sys).last().contains(QStringLiteral("a／b")), qPrintable(texts(sys).join('|')));
@@ -340,11 +340,11 @@ void TestClientDispatch::turnEndSaving()
     QCOMPARE(int(png.entryList(QDir::Files).size()), before + 1);
     // The next turn end saves nothing unless automatic saving is on.
     sys.clear();
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("1"));
     QVERIFY(sys.isEmpty());
     client.setAutoSavePicture(true);
     client.setSaveReserve(true);
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("1"));
     const QStringList lines = texts(sys);
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines.at(0), msg::SavingReservedPicture);
@@ -357,15 +357,15 @@ void TestClientDispatch::saveWithoutDrawer()
     FakeServer server;
     GameClient client;
     QSignalSpy sys(&client, &GameClient::systemText);
-    client.cmdSavePicture_Click();
+    client.savePicture();
     QVERIFY(texts(sys).last().contains(msg::OfflinePictureSuffix.trimmed().chopped(4)));
-    QVERIFY(client.ConnectServer(server.address(), QStringLiteral("c"), QString()));
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("c"), QString()));
     QTRY_VERIFY(client.isConnected());
-    client.cmdSavePicture_Click();
+    client.savePicture();
     QVERIFY(texts(sys).last().contains(msg::ChatModePictureSuffix.trimmed().chopped(4)));
     // Joined a running game: no drawer is known until the next turn.
-    client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
-    client.cmdSavePicture_Click();
+    client.dispatch(QStringLiteral("RST"), QStringLiteral("null"));
+    client.savePicture();
     QCOMPARE(texts(sys).last(), msg::PictureCannotBeSaved);
 }
 

@@ -28,7 +28,7 @@ QString strokeFor(int turn)
 
 QStringList pngFiles()
 {
-    QStringList files = QDir(PictureSaver::PictureFolder()).entryList({QStringLiteral("*.png")}, QDir::Files);
+    QStringList files = QDir(PictureSaver::pictureFolder()).entryList({QStringLiteral("*.png")}, QDir::Files);
     files.sort();
     return files;
 }
@@ -53,24 +53,24 @@ class TestGallery : public QObject {
 void TestGallery::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    SetProgramFolder(m_dir.path());
+    setProgramFolder(m_dir.path());
 }
 
 void TestGallery::init()
 {
-    QDir(PictureSaver::PictureFolder()).removeRecursively();
+    QDir(PictureSaver::pictureFolder()).removeRecursively();
 }
 
 void TestGallery::hundredTurnsKeepTheLast64()
 {
     GameClient client;
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:::::"));
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("2"));
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral("a:b:c:::::"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("2"));
     QList<QImage> revealed;
     for (int turn = 1; turn <= 100; ++turn) {
-        client.Cont(QStringLiteral("QST"), QStringLiteral("%1:word%2").arg(turn % 2).arg(turn));
-        client.Cont(QStringLiteral("STK"), strokeFor(turn));
-        client.Cont(QStringLiteral("QOK"), QStringLiteral("2"));
+        client.dispatch(QStringLiteral("QST"), QStringLiteral("%1:word%2").arg(turn % 2).arg(turn));
+        client.dispatch(QStringLiteral("STK"), strokeFor(turn));
+        client.dispatch(QStringLiteral("QOK"), QStringLiteral("2"));
         revealed << client.canvas().image().copy();
     }
     const Gallery &gallery = client.gallery();
@@ -125,21 +125,21 @@ void TestGallery::pictureTakenOnceAtTheReveal()
 {
     GameClient client;
     QSignalSpy kept(&client, &GameClient::pictureKept);
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:::::"));
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral("a:b:c:::::"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("1"));
     // Joined during a turn: its end comes without its start and is not kept.
-    client.Cont(QStringLiteral("RST"), QStringLiteral("null"));
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("RST"), QStringLiteral("null"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("1"));
     QCOMPARE(kept.size(), 0);
 
     // A hit: the canvas at the QOK, whatever arrives later in the turn.
-    client.Cont(QStringLiteral("SYM"), wire::NextTurnNotice.arg(10).arg(7).arg(3).arg(3));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
-    client.Cont(QStringLiteral("STK"), strokeFor(1));
+    client.dispatch(QStringLiteral("SYM"), wire::NextTurnNotice.arg(10).arg(7).arg(3).arg(3));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("0:りんご"));
+    client.dispatch(QStringLiteral("STK"), strokeFor(1));
     const QImage atHit = client.canvas().image().copy();
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
-    client.Cont(QStringLiteral("STK"), strokeFor(2));
-    client.Cont(QStringLiteral("SND"), QStringLiteral("ng"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("STK"), strokeFor(2));
+    client.dispatch(QStringLiteral("SND"), QStringLiteral("ng"));
     QCOMPARE(kept.size(), 1);
     const GalleryPicture &hit = client.gallery().at(0);
     QCOMPARE(hit.turn, 7);
@@ -148,22 +148,22 @@ void TestGallery::pictureTakenOnceAtTheReveal()
     QVERIFY(samePicture(Gallery::decode(hit), atHit));
 
     // A time-out on the client's own clock, then the server's notice of it.
-    client.Cont(QStringLiteral("QST"), QStringLiteral("2:みかん"));
-    client.Cont(QStringLiteral("STK"), strokeFor(3));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("2:みかん"));
+    client.dispatch(QStringLiteral("STK"), strokeFor(3));
     const QImage atTimeOut = client.canvas().image().copy();
     while (client.round().timeLimit() > 0)
-        client.tmrTimelimit_Timer();
-    client.Cont(QStringLiteral("SND"), QStringLiteral("ng"));
+        client.onClockTick();
+    client.dispatch(QStringLiteral("SND"), QStringLiteral("ng"));
     QCOMPARE(kept.size(), 2);
     QCOMPARE(client.gallery().at(1).turn, 8);
     QCOMPARE(client.gallery().at(1).drawer, QStringLiteral("c"));
     QVERIFY(samePicture(Gallery::decode(client.gallery().at(1)), atTimeOut));
 
     // The server's time-out ahead of the client's clock ends the turn just as well.
-    client.Cont(QStringLiteral("QST"), QStringLiteral("1:ぶどう"));
-    client.Cont(QStringLiteral("SND"), QStringLiteral("ng"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:ぶどう"));
+    client.dispatch(QStringLiteral("SND"), QStringLiteral("ng"));
     while (client.round().timeLimit() > 0)
-        client.tmrTimelimit_Timer();
+        client.onClockTick();
     QCOMPARE(kept.size(), 3);
 }
 
@@ -172,16 +172,16 @@ void TestGallery::gameEndGivesTheResult()
     GameClient client;
     QSignalSpy finished(&client, &GameClient::gameFinished);
     QSignalSpy available(&client, &GameClient::resultAvailableChanged);
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a::c:d::::"));
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral("a::c:d::::"));
     // A RET outside any game (a lone player's reset) has no result.
-    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
+    client.dispatch(QStringLiteral("RET"), QStringLiteral("null"));
     QVERIFY(!client.resultAvailable());
 
-    client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("2"));
-    client.Cont(QStringLiteral("SCR"), QStringLiteral("30:0:50:30:0:0:0:0"));
-    client.Cont(QStringLiteral("SYM"), wire::winnerNotice(QStringLiteral("c")));
-    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("0:りんご"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("2"));
+    client.dispatch(QStringLiteral("SCR"), QStringLiteral("30:0:50:30:0:0:0:0"));
+    client.dispatch(QStringLiteral("SYM"), wire::winnerNotice(QStringLiteral("c")));
+    client.dispatch(QStringLiteral("RET"), QStringLiteral("null"));
     QCOMPARE(finished.size(), 1);
     QVERIFY(client.resultAvailable());
     const GameResult &result = client.result();
@@ -193,25 +193,25 @@ void TestGallery::gameEndGivesTheResult()
     QCOMPARE(client.gallery().size(), 1);
 
     // The next game's first turn puts the last game away.
-    client.Cont(QStringLiteral("SCR"), QStringLiteral("0:0:0:0:0:0:0:0"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("2:みかん"));
+    client.dispatch(QStringLiteral("SCR"), QStringLiteral("0:0:0:0:0:0:0:0"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("2:みかん"));
     QVERIFY(!client.resultAvailable());
     QCOMPARE(client.gallery().size(), 0);
     QCOMPARE(available.size(), 2);
 
     // Broken off (too few players left): no winner and no results shown,
     // but the pictures stay at hand.
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("0"));
-    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("0"));
+    client.dispatch(QStringLiteral("RET"), QStringLiteral("null"));
     QCOMPARE(finished.size(), 1);
     QVERIFY(client.resultAvailable());
     QVERIFY(!client.result().finished);
     QCOMPARE(client.gallery().size(), 1);
 
     // Played to the end without a point: finished, with nobody named.
-    client.Cont(QStringLiteral("QST"), QStringLiteral("0:りんご"));
-    client.Cont(QStringLiteral("SYM"), wire::NoWinnerNotice);
-    client.Cont(QStringLiteral("RET"), QStringLiteral("null"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("0:りんご"));
+    client.dispatch(QStringLiteral("SYM"), wire::NoWinnerNotice);
+    client.dispatch(QStringLiteral("RET"), QStringLiteral("null"));
     QCOMPARE(finished.size(), 2);
     QVERIFY(client.result().finished);
     QCOMPARE(client.result().winner, QString());
@@ -220,28 +220,28 @@ void TestGallery::gameEndGivesTheResult()
 void TestGallery::lateSaveGetsTheRevealedPicture()
 {
     GameClient client;
-    client.Cont(QStringLiteral("NMS"), QStringLiteral("a/b:c::::::"));
-    client.Cont(QStringLiteral("NUM"), QStringLiteral("1"));
-    client.Cont(QStringLiteral("QST"), QStringLiteral("0:とり"));
-    client.Cont(QStringLiteral("STK"), strokeFor(4));
-    client.Cont(QStringLiteral("QOK"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("NMS"), QStringLiteral("a/b:c::::::"));
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("1"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("0:とり"));
+    client.dispatch(QStringLiteral("STK"), strokeFor(4));
+    client.dispatch(QStringLiteral("QOK"), QStringLiteral("1"));
     const QByteArray revealed = client.gallery().at(0).png;
     // The next turn has cleared the canvas, but nothing is drawn yet.
-    client.Cont(QStringLiteral("QST"), QStringLiteral("1:いぬ"));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:いぬ"));
     QSignalSpy sys(&client, &GameClient::systemText);
-    client.cmdSavePicture_Click();
+    client.savePicture();
     QStringList files = pngFiles();
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.at(0).endsWith(QStringLiteral(" a／b 「とり」.png")), qPrintable(files.at(0)));
     QCOMPARE(sys.at(0).at(0).toString(), msg::pictureSaved(files.at(0)));
-    QFile file(QDir(PictureSaver::PictureFolder()).filePath(files.at(0)));
+    QFile file(QDir(PictureSaver::pictureFolder()).filePath(files.at(0)));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), revealed);
 
     // Once the new turn is drawn on, the button saves what is on the canvas.
-    QDir(PictureSaver::PictureFolder()).removeRecursively();
-    client.canvas().lblColor_DblClick(3);
-    client.cmdSavePicture_Click();
+    QDir(PictureSaver::pictureFolder()).removeRecursively();
+    client.canvas().fillWithColor(3);
+    client.savePicture();
     files = pngFiles();
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.at(0).endsWith(msg::OfflinePictureSuffix.trimmed()), qPrintable(files.at(0)));
@@ -265,7 +265,7 @@ void TestGallery::saveAllKeepsPicturesThatShareAName()
     expected.sort();
     QCOMPARE(pngFiles(), expected);
     QFile second(
-        QDir(PictureSaver::PictureFolder()).filePath(QStringLiteral("20240506-070809 a 「ねこ」 (2).png")));
+        QDir(PictureSaver::pictureFolder()).filePath(QStringLiteral("20240506-070809 a 「ねこ」 (2).png")));
     QVERIFY(second.open(QIODevice::ReadOnly));
     QCOMPARE(second.readAll(), gallery.at(1).png);
 }

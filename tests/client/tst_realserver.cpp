@@ -98,32 +98,32 @@ void TestRealServer::joinChatAndPassword()
         QSKIP("zbserver is not built or did not start");
     const QString address = QStringLiteral("127.0.0.1:%1").arg(m_port);
     Player a(0), b(1), c(2);
-    QVERIFY(a.client.ConnectServer(address, QStringLiteral("あき"), QStringLiteral("pw")));
-    QVERIFY(b.client.ConnectServer(address, QStringLiteral("bob"), QStringLiteral("pw")));
-    QTRY_COMPARE(a.client.players().GetPlayerCnt(), 2);
-    QTRY_COMPARE(b.client.players().GetPlayerCnt(), 2);
+    QVERIFY(a.client.connectToRoom(address, QStringLiteral("あき"), QStringLiteral("pw")));
+    QVERIFY(b.client.connectToRoom(address, QStringLiteral("bob"), QStringLiteral("pw")));
+    QTRY_COMPARE(a.client.players().playerCount(), 2);
+    QTRY_COMPARE(b.client.players().playerCount(), 2);
     QVERIFY(texts(a.sys).contains(msg::ConnectedToServer));
     QTRY_VERIFY(texts(a.sys).contains(QStringLiteral("bob が参加しました")));
-    QCOMPARE(a.client.round().MySlot, 0);
-    QCOMPARE(b.client.round().MySlot, 1);
+    QCOMPARE(a.client.round().mySlot, 0);
+    QCOMPARE(b.client.round().mySlot, 1);
     QCOMPARE(a.client.players().name(1), QStringLiteral("bob"));
     QTRY_VERIFY(texts(b.sounds).contains(QStringLiteral("connect")));
 
-    QVERIFY(a.client.txtSend_Enter(QStringLiteral("こんにちは:です")));
+    QVERIFY(a.client.sendChat(QStringLiteral("こんにちは:です")));
     QTRY_COMPARE(texts(b.chat), QStringList{QStringLiteral("あき> こんにちは:です")});
     QCOMPARE(texts(a.chat), QStringList{QStringLiteral("あき> こんにちは:です")});
 
     // A wrong password is refused and the client closes its side.
-    QVERIFY(c.client.ConnectServer(address, QStringLiteral("carol"), QStringLiteral("nope")));
+    QVERIFY(c.client.connectToRoom(address, QStringLiteral("carol"), QStringLiteral("nope")));
     QTRY_VERIFY(texts(c.sys).contains(msg::WrongPassword));
     QTRY_VERIFY(!c.client.isConnected());
     QVERIFY(texts(c.sys).contains(msg::Disconnected));
     QTRY_VERIFY(texts(a.sys).contains(QStringLiteral("パスワード不一致の接続がありました")));
 
     // Leaving empties the panels of the one who left.
-    a.client.wscSystem_Close();
-    QTRY_COMPARE(b.client.players().GetPlayerCnt(), 1);
-    QCOMPARE(a.client.players().GetPlayerCnt(), 0);
+    a.client.onConnectionClosed();
+    QTRY_COMPARE(b.client.players().playerCount(), 1);
+    QCOMPARE(a.client.players().playerCount(), 0);
 }
 
 void TestRealServer::wholeGame()
@@ -134,12 +134,12 @@ void TestRealServer::wholeGame()
     Player players[3] = {Player(0), Player(1), Player(2)};
     const QStringList names{QStringLiteral("p0"), QStringLiteral("p1"), QStringLiteral("p2")};
     for (int i = 0; i < 3; ++i) {
-        QVERIFY(players[i].client.ConnectServer(address, names.at(i), QString()));
-        QTRY_COMPARE(players[i].client.players().GetPlayerCnt(), i + 1);
+        QVERIFY(players[i].client.connectToRoom(address, names.at(i), QString()));
+        QTRY_COMPARE(players[i].client.players().playerCount(), i + 1);
     }
     for (Player &p : players) {
         QTRY_VERIFY(p.client.readyEnabled());
-        p.client.cmdReady_Click();
+        p.client.toggleReady();
     }
     int turns = 0;
     int lastDrawer = -1;
@@ -152,35 +152,35 @@ void TestRealServer::wholeGame()
         (void)QTest::qWaitFor(
             [&] {
                 const RoundState &r = players[0].client.round();
-                return over() || (r.InGame && r.timeLimit() > 0 &&
-                                  (r.DrawerSlot != lastDrawer || r.CurrentQuestion != lastWord));
+                return over() || (r.inGame && r.timeLimit() > 0 &&
+                                  (r.drawerSlot != lastDrawer || r.currentWord != lastWord));
             },
             1000);
         const RoundState &round = players[0].client.round();
-        if (!round.InGame || round.timeLimit() <= 0) continue;
-        if (round.DrawerSlot == lastDrawer && round.CurrentQuestion == lastWord) continue;
-        lastDrawer = round.DrawerSlot;
-        lastWord = round.CurrentQuestion;
+        if (!round.inGame || round.timeLimit() <= 0) continue;
+        if (round.drawerSlot == lastDrawer && round.currentWord == lastWord) continue;
+        lastDrawer = round.drawerSlot;
+        lastWord = round.currentWord;
         ++turns;
         Player &drawer = players[lastDrawer];
         QTRY_COMPARE(drawer.client.round().questionText(), lastWord);
         const int y = 20 + 10 * turns;
-        drawer.client.canvas().lblColor_Click(2);
-        drawer.client.canvas().picMain_MouseDown(Qt::LeftButton, QPointF(100, y));
-        drawer.client.canvas().picMain_MouseMove(QPointF(200, y));
-        drawer.client.canvas().picMain_MouseUp();
+        drawer.client.canvas().pickColor(2);
+        drawer.client.canvas().beginStroke(Qt::LeftButton, QPointF(100, y));
+        drawer.client.canvas().extendStroke(QPointF(200, y));
+        drawer.client.canvas().finishStroke();
         Player &guesser = players[(lastDrawer + 1) % 3];
         QTRY_COMPARE(guesser.client.canvas().canvas().pixelValue(150, y), 255);
         QCOMPARE(guesser.client.round().questionText().size() > 0, true);
         // Guesses count once the server's clock has left 120.
         QTRY_VERIFY(guesser.client.round().timeLimit() <= 118);
-        QVERIFY(guesser.client.txtSend_Enter(lastWord));
+        QVERIFY(guesser.client.sendChat(lastWord));
         QTRY_COMPARE(players[0].client.qokSlot(), (lastDrawer + 1) % 3);
         QCOMPARE(players[0].client.round().timeLimit(), -1);
     }
     QCOMPARE(turns, 6);
     for (Player &p : players) {
-        QTRY_VERIFY(!p.client.round().InGame);
+        QTRY_VERIFY(!p.client.round().inGame);
         QVERIFY(p.client.readyEnabled());
         const QStringList sounds = texts(p.sounds);
         QVERIFY(sounds.contains(QStringLiteral("question")));
@@ -197,16 +197,16 @@ void TestRealServer::toldWhyCut()
     const QString address = QStringLiteral("127.0.0.1:%1").arg(m_port);
     Player a(0), b(1), c(2);
     for (Player *p : {&a, &b, &c}) {
-        QVERIFY(p->client.ConnectServer(address, QStringLiteral("p"), QString()));
-        QTRY_VERIFY(p->client.isConnected() && p->client.round().MySlot >= 0);
+        QVERIFY(p->client.connectToRoom(address, QStringLiteral("p"), QString()));
+        QTRY_VERIFY(p->client.isConnected() && p->client.round().mySlot >= 0);
     }
-    QTRY_COMPARE(a.client.players().GetPlayerCnt(), 3);
+    QTRY_COMPARE(a.client.players().playerCount(), 3);
     const QStringList reasons{QStringLiteral("ホストにキックされました"),
                               QStringLiteral("ホストにBANされました")};
     int n = 0;
     for (Player *p : {&b, &c}) {
         const bool ban = p == &c;
-        const int slot = p->client.round().MySlot;
+        const int slot = p->client.round().mySlot;
         m_server->write(QByteArray(ban ? "ban " : "kick ") + QByteArray::number(slot) + '\n');
         QTRY_VERIFY(!p->client.isConnected());
         // The reason comes first, then the cut itself.

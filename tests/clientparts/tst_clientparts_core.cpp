@@ -46,34 +46,34 @@ class TstClientPartsCore : public QObject {
     void settingsDefaults()
     {
         ClientSettings s;
-        s.Name = QStringLiteral("stale");
-        s.MousePointer = 2;
-        s.LoadSettings();
-        QCOMPARE(s.Port, 27064);
-        QCOMPARE(s.Cost, 9);
-        QVERIFY(s.Name.isEmpty());
-        QVERIFY(s.IPPort.isEmpty());
-        QVERIFY(s.LobbyServerAddress.isEmpty());
-        for (int v : {s.ChatTextSize2, s.AutoSavePicture, s.ColorChangeWidth, s.QuestionWindow,
-                      s.LobbyAutoConnect, s.LobbyAutoName, s.MousePointer})
+        s.name = QStringLiteral("stale");
+        s.mousePointer = 2;
+        s.load();
+        QCOMPARE(s.port, 27064);
+        QCOMPARE(s.cost, 9);
+        QVERIFY(s.name.isEmpty());
+        QVERIFY(s.ipPort.isEmpty());
+        QVERIFY(s.lobbyServerAddress.isEmpty());
+        for (int v : {s.chatTextSize, s.autoSavePicture, s.colorChangeWidth, s.questionWindow,
+                      s.lobbyAutoConnect, s.lobbyAutoName, s.mousePointer})
             QCOMPARE(v, 0);
     }
 
     void settingsRoundTrip()
     {
         ClientSettings s;
-        s.Name = QStringLiteral("たろう");
-        s.Port = 40000;
-        s.Cost = 3;
-        s.IPPort = QStringLiteral("192.168.0.10:27064");
-        s.ChatTextSize2 = s.AutoSavePicture = s.ColorChangeWidth = 1;
-        s.QuestionWindow = s.LobbyAutoConnect = s.LobbyAutoName = 1;
-        s.MousePointer = 2;
-        s.SaveSettings();
+        s.name = QStringLiteral("たろう");
+        s.port = 40000;
+        s.cost = 3;
+        s.ipPort = QStringLiteral("192.168.0.10:27064");
+        s.chatTextSize = s.autoSavePicture = s.colorChangeWidth = 1;
+        s.questionWindow = s.lobbyAutoConnect = s.lobbyAutoName = 1;
+        s.mousePointer = 2;
+        s.save();
         QCOMPARE(SettingsStore::read(QStringLiteral("Port")), QStringLiteral("40000"));
 
         ClientSettings r;
-        r.LoadSettings();
+        r.load();
         QVERIFY(r == s);
     }
 
@@ -106,31 +106,31 @@ class TstClientPartsCore : public QObject {
         QFETCH(int, expected);
         SettingsStore::write(key, stored);
         ClientSettings s;
-        s.LoadSettings();
-        const int actual = key == QLatin1String("Port")           ? s.Port
-                           : key == QLatin1String("Cost")         ? s.Cost
-                           : key == QLatin1String("MousePointer") ? s.MousePointer
-                                                                  : s.ChatTextSize2;
+        s.load();
+        const int actual = key == QLatin1String("Port")           ? s.port
+                           : key == QLatin1String("Cost")         ? s.cost
+                           : key == QLatin1String("MousePointer") ? s.mousePointer
+                                                                  : s.chatTextSize;
         QCOMPARE(actual, expected);
     }
 
     void lobbyAddressNeverWritten()
     {
         ClientSettings s;
-        s.LobbyServerAddress = QStringLiteral("lobby.example:1");
-        s.SaveSettings();
+        s.lobbyServerAddress = QStringLiteral("lobby.example:1");
+        s.save();
         QVERIFY(!storeHas(QStringLiteral("LobbyServerAddress")));
         QVERIFY(storeHas(QStringLiteral("MousePointer")));
 
         SettingsStore::write(QStringLiteral("LobbyServerAddress"), QStringLiteral("by.hand:29999"));
-        s.LoadSettings();
-        QCOMPARE(s.LobbyServerAddress, QStringLiteral("by.hand:29999"));
-        s.LobbyServerAddress = QStringLiteral("other:1");
-        s.SaveSettings();
+        s.load();
+        QCOMPARE(s.lobbyServerAddress, QStringLiteral("by.hand:29999"));
+        s.lobbyServerAddress = QStringLiteral("other:1");
+        s.save();
         QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), QStringLiteral("by.hand:29999"));
     }
 
-    void cleanPlayerName_data()
+    void playerNameCleaning_data()
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
@@ -155,14 +155,14 @@ class TstClientPartsCore : public QObject {
         QTest::newRow("japanese") << "たろう："
                                   << "たろう：";
     }
-    void cleanPlayerName()
+    void playerNameCleaning()
     {
         QFETCH(QString, input);
         QFETCH(QString, expected);
-        QCOMPARE(CleanPlayerName(input), expected);
+        QCOMPARE(cleanPlayerName(input), expected);
     }
 
-    void localAddress_data()
+    void localAddressChoice_data()
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
@@ -179,11 +179,11 @@ class TstClientPartsCore : public QObject {
         QTest::newRow("ipv6 alone") << "[fe80::1]"
                                     << "127.0.0.1";
     }
-    void localAddress()
+    void localAddressChoice()
     {
         QFETCH(QString, input);
         QFETCH(QString, expected);
-        QCOMPARE(LocalAddress(input), expected);
+        QCOMPARE(localAddress(input), expected);
     }
 
     void fileNames_data()
@@ -226,7 +226,7 @@ class TstClientPartsCore : public QObject {
         c.drawerSlot = drawer;
         c.drawerName = name;
         c.questionCaption = word;
-        QCOMPARE(PictureSaver::PictureFileName(Stamp, c), expected);
+        QCOMPARE(PictureSaver::pictureFileName(Stamp, c), expected);
     }
 
     void hostileWordStaysInFolder_data()
@@ -247,17 +247,17 @@ class TstClientPartsCore : public QObject {
         QFETCH(QString, name);
         QFETCH(QString, word);
         QTemporaryDir dir;
-        SetProgramFolder(dir.path());
+        setProgramFolder(dir.path());
         PictureContext c;
         c.connected = true;
         c.drawerSlot = 3;
         c.drawerName = name;
         c.questionCaption = word;
         CanvasImage canvas;
-        const QStringList lines = PictureSaver::cmdSavePicture_Click(canvas.image(), c, Stamp);
-        SetProgramFolder(QString());
+        const QStringList lines = PictureSaver::savePicture(canvas.image(), c, Stamp);
+        setProgramFolder(QString());
 
-        const QString fileName = PictureSaver::PictureFileName(Stamp, c);
+        const QString fileName = PictureSaver::pictureFileName(Stamp, c);
         QVERIFY(!fileName.contains(u'/'));
         QVERIFY(fileName.toUtf8().size() <= 240);
         QCOMPARE(lines, QStringList{msg::pictureSaved(fileName)});
@@ -276,7 +276,7 @@ class TstClientPartsCore : public QObject {
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("p.png"));
-        QVERIFY(PictureSaver::SavePNG(canvas.image(), path));
+        QVERIFY(PictureSaver::savePng(canvas.image(), path));
 
         QImage back(path);
         QCOMPARE(back.size(), QSize(640, 480));
@@ -294,31 +294,29 @@ class TstClientPartsCore : public QObject {
     void saveRejectsNothingToWrite()
     {
         QTemporaryDir dir;
-        QVERIFY(!PictureSaver::SavePNG(QImage(), dir.filePath(QStringLiteral("a.png"))));
-        QVERIFY(!PictureSaver::SavePNG(CanvasImage().image(), QString()));
+        QVERIFY(!PictureSaver::savePng(QImage(), dir.filePath(QStringLiteral("a.png"))));
+        QVERIFY(!PictureSaver::savePng(CanvasImage().image(), QString()));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.png"))));
     }
 
     void saveActionLines()
     {
         QTemporaryDir dir;
-        SetProgramFolder(dir.path());
+        setProgramFolder(dir.path());
         CanvasImage canvas;
         PictureContext c;
         c.connected = true;
 
-        QCOMPARE(PictureSaver::cmdSavePicture_Click(canvas.image(), c, Stamp),
-                 QStringList{msg::PictureCannotBeSaved});
+        QCOMPARE(PictureSaver::savePicture(canvas.image(), c, Stamp), QStringList{msg::PictureCannotBeSaved});
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("png"))) ||
                 QDir(dir.filePath(QStringLiteral("png"))).isEmpty());
 
         // Free drawing: the folder is made when missing.
         c.oekakiChatVisible = true;
         const QString name = QStringLiteral("20240309-070502  「お絵かきチャットモード」.png");
-        QCOMPARE(PictureSaver::cmdSavePicture_Click(canvas.image(), c, Stamp),
-                 QStringList{msg::pictureSaved(name)});
+        QCOMPARE(PictureSaver::savePicture(canvas.image(), c, Stamp), QStringList{msg::pictureSaved(name)});
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("png/") + name)).isFile());
-        SetProgramFolder(QString());
+        setProgramFolder(QString());
     }
 
     void blockedFolderReportsFailure()
@@ -327,10 +325,10 @@ class TstClientPartsCore : public QObject {
         QFile blocker(dir.filePath(QStringLiteral("png")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        SetProgramFolder(dir.path());
+        setProgramFolder(dir.path());
         PictureContext c;
-        const QStringList lines = PictureSaver::cmdSavePicture_Click(CanvasImage().image(), c, Stamp);
-        SetProgramFolder(QString());
+        const QStringList lines = PictureSaver::savePicture(CanvasImage().image(), c, Stamp);
+        setProgramFolder(QString());
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines.first(),
                  msg::pictureNotSaved(QStringLiteral("20240309-070502  「ひとりで描いた絵」.png")));

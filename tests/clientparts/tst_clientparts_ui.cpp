@@ -64,12 +64,12 @@ class TstClientPartsUi : public QObject {
     void connectDialogLayout()
     {
         ClientSettings s;
-        s.Name = QStringLiteral("はなこ");
-        s.IPPort = QStringLiteral("10.0.0.5:30000");
+        s.name = QStringLiteral("はなこ");
+        s.ipPort = QStringLiteral("10.0.0.5:30000");
         ConnectDialog d(&s);
         QCOMPARE(d.windowTitle(), msg::ConnectToServer);
-        QCOMPARE(d.txtName->text(), s.Name);
-        QCOMPARE(d.txtIPPort->text(), s.IPPort);
+        QCOMPARE(d.txtName->text(), s.name);
+        QCOMPARE(d.txtIPPort->text(), s.ipPort);
         QVERIFY(d.txtPassword->text().isEmpty());
         QCOMPARE(d.txtName->maxLength(), 12);
         QCOMPARE(d.txtPassword->maxLength(), 8);
@@ -93,7 +93,7 @@ class TstClientPartsUi : public QObject {
     {
         QFETCH(QString, name);
         ClientSettings s;
-        s.IPPort = QStringLiteral("old:1");
+        s.ipPort = QStringLiteral("old:1");
         ConnectDialog d(&s);
         d.show();
         d.txtName->setText(name);
@@ -107,7 +107,7 @@ class TstClientPartsUi : public QObject {
         QCOMPARE(spy.count(), 0);
         QVERIFY(d.isVisible());
         QVERIFY(d.txtName->text().isEmpty());
-        QCOMPARE(s.IPPort, QStringLiteral("old:1"));
+        QCOMPARE(s.ipPort, QStringLiteral("old:1"));
         QVERIFY(SettingsStore::read(QStringLiteral("IPPort")).isEmpty());
     }
 
@@ -130,9 +130,9 @@ class TstClientPartsUi : public QObject {
         QVERIFY(!d.isVisible());
 
         ClientSettings stored;
-        stored.LoadSettings();
-        QCOMPARE(stored.Name, QStringLiteral("abc"));
-        QCOMPARE(stored.IPPort, QStringLiteral("127.0.0.1:27070"));
+        stored.load();
+        QCOMPARE(stored.name, QStringLiteral("abc"));
+        QCOMPARE(stored.ipPort, QStringLiteral("127.0.0.1:27070"));
         // The password is for this connection only.
         QFile store(m_dir.filePath(QStringLiteral("store.ini")));
         QVERIFY(store.open(QIODevice::ReadOnly));
@@ -142,9 +142,9 @@ class TstClientPartsUi : public QObject {
     void optionsOk()
     {
         ClientSettings s;
-        s.QuestionWindow = 1;
-        s.MousePointer = 1;
-        s.LobbyServerAddress = QStringLiteral("never:1");
+        s.questionWindow = 1;
+        s.mousePointer = 1;
+        s.lobbyServerAddress = QStringLiteral("never:1");
         OptionsDialog d(&s);
         QCOMPARE(d.windowTitle(), msg::Options);
         QVERIFY(d.chkQuestionWindow->isChecked());
@@ -164,18 +164,18 @@ class TstClientPartsUi : public QObject {
 
         QCOMPARE(spy.count(), 1);
         QVERIFY(!d.isVisible());
-        QCOMPARE(s.ChatTextSize2, 1);
-        QCOMPARE(s.QuestionWindow, 0);
-        QCOMPARE(s.AutoSavePicture, 1);
-        QCOMPARE(s.LobbyAutoName, 1);
-        QCOMPARE(s.LobbyAutoConnect, 0);
-        QCOMPARE(s.ColorChangeWidth, 0);
-        QCOMPARE(s.MousePointer, 2);
+        QCOMPARE(s.chatTextSize, 1);
+        QCOMPARE(s.questionWindow, 0);
+        QCOMPARE(s.autoSavePicture, 1);
+        QCOMPARE(s.lobbyAutoName, 1);
+        QCOMPARE(s.lobbyAutoConnect, 0);
+        QCOMPARE(s.colorChangeWidth, 0);
+        QCOMPARE(s.mousePointer, 2);
         ClientSettings stored;
-        stored.LoadSettings();
-        QCOMPARE(stored.ChatTextSize2, 1);
-        QCOMPARE(stored.MousePointer, 2);
-        QCOMPARE(stored.QuestionWindow, 0);
+        stored.load();
+        QCOMPARE(stored.chatTextSize, 1);
+        QCOMPARE(stored.mousePointer, 2);
+        QCOMPARE(stored.questionWindow, 0);
         QVERIFY(SettingsStore::read(QStringLiteral("LobbyServerAddress")).isEmpty());
     }
 
@@ -191,12 +191,12 @@ class TstClientPartsUi : public QObject {
         d.cmdCancel->click();
         QCOMPARE(spy.count(), 0);
         QVERIFY(!d.isVisible());
-        QCOMPARE(s.LobbyAutoConnect, 0);
-        QCOMPARE(s.MousePointer, 0);
+        QCOMPARE(s.lobbyAutoConnect, 0);
+        QCOMPARE(s.mousePointer, 0);
         QVERIFY(SettingsStore::read(QStringLiteral("LobbyAutoConnect")).isEmpty());
 
         // Opened again, the dialog shows the values in force, not the abandoned edits.
-        s.ColorChangeWidth = 1;
+        s.colorChangeWidth = 1;
         d.show();
         QVERIFY(!d.chkLobbyAutoConnect->isChecked());
         QVERIFY(d.chkColorChangeWidth->isChecked());
@@ -206,14 +206,14 @@ class TstClientPartsUi : public QObject {
     void optionsOddCursorValue()
     {
         ClientSettings s;
-        s.MousePointer = 7;
+        s.mousePointer = 7;
         OptionsDialog d(&s);
         d.optMousePointer[0]->setChecked(true);
         d.show();
         for (QRadioButton *b : d.optMousePointer)
             QVERIFY(!b->isChecked());
         d.cmdOk->click();
-        QCOMPARE(s.MousePointer, 2);
+        QCOMPARE(s.mousePointer, 2);
     }
 
     void wordWindow()

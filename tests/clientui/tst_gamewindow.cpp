@@ -91,7 +91,7 @@ class TestGameWindow : public QObject {
 void TestGameWindow::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    SetProgramFolder(m_dir.path());
+    setProgramFolder(m_dir.path());
 }
 
 void TestGameWindow::init()
@@ -103,7 +103,7 @@ void TestGameWindow::init()
 void TestGameWindow::startUp()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     QVERIFY(QDir(m_dir.filePath(QStringLiteral("png"))).exists());
     const QStringList lines = viewLines(part<QPlainTextEdit>(&w, "txtSystem"));
     QCOMPARE(lines.size(), 2);
@@ -143,7 +143,7 @@ void TestGameWindow::startUpSettings()
     SettingsStore::write(QStringLiteral("LobbyAutoConnect"), QStringLiteral("1"));
     GameWindow w;
     PlaceOnShow placed(&w, QPoint(240, 160));
-    w.Form_Load();
+    w.prepare();
     QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtSystem")).size(), 2);
     for (QPlainTextEdit *view :
          {part<QPlainTextEdit>(&w, "txtState"), part<QPlainTextEdit>(&w, "txtSystem")}) {
@@ -160,8 +160,8 @@ void TestGameWindow::startUpSettings()
     QCOMPARE(w.questionWindow()->pos(), w.pos() + QPoint(80, 80));
     QCOMPARE(w.lobbyWindow()->pos(), w.pos());
     // The drawer reads the word in the floating window, the line shows hints.
-    w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
-    w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
+    w.client().dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    w.client().dispatch(QStringLiteral("QST"), QStringLiteral("0:うさぎ"));
     QCOMPARE(w.questionWindow()->word(), QStringLiteral("うさぎ"));
     QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), msg::HiddenWord);
     w.close();
@@ -172,38 +172,38 @@ void TestGameWindow::startUpSettings()
 void TestGameWindow::functionKeys()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QSignalSpy sounds(&w.client(), &GameClient::soundRequested);
     part<QLineEdit>(&w, "txtSend")->setFocus();
     QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_F2);
-    QCOMPARE(w.client().canvas().PenWidth(), 8);
+    QCOMPARE(w.client().canvas().penWidth(), 8);
     QCOMPARE(sounds.size(), 1);
     QCOMPARE(sounds.at(0).at(0).toString(), QStringLiteral("click2"));
     QVERIFY(part<QFrame>(&w, "shpSelectedDrawWidth")
                 ->geometry()
                 .contains(part<ClickLabel>(&w, "lblDrawWidth", 1)->geometry()));
     QTest::keyClick(&w, Qt::Key_F4);
-    QCOMPARE(w.client().canvas().PenWidth(), 28);
+    QCOMPARE(w.client().canvas().penWidth(), 28);
     QTest::keyClick(&w, Qt::Key_F1);
-    QCOMPARE(w.client().canvas().PenWidth(), 3);
+    QCOMPARE(w.client().canvas().penWidth(), 3);
     // The keys belong to the game window: another window's F keys are its own.
     QWidget other;
     other.show();
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
     QTest::keyClick(&other, Qt::Key_F3);
-    QCOMPARE(w.client().canvas().PenWidth(), 3);
+    QCOMPARE(w.client().canvas().penWidth(), 3);
 }
 
 void TestGameWindow::readyLabels()
 {
     GameWindow w;
-    w.Form_Load();
-    w.client().Cont(QStringLiteral("NMS"), QStringLiteral("a:b:c:d::::"));
-    w.client().Cont(QStringLiteral("RDY"), QStringLiteral("OK:VER:PSW:x::::"));
-    w.client().Cont(QStringLiteral("SCR"), QStringLiteral("3:0:12:0:0:0:0:0:"));
+    w.prepare();
+    w.client().dispatch(QStringLiteral("NMS"), QStringLiteral("a:b:c:d::::"));
+    w.client().dispatch(QStringLiteral("RDY"), QStringLiteral("OK:VER:PSW:x::::"));
+    w.client().dispatch(QStringLiteral("SCR"), QStringLiteral("3:0:12:0:0:0:0:0:"));
     const QStringList texts{msg::Ready,     msg::VersionMismatch, msg::PasswordMismatch, msg::NotReady,
                             msg::EmptySeat, msg::EmptySeat,       msg::EmptySeat,        msg::EmptySeat};
     const QList<QColor> colors{QColor(0, 0, 255), QColor(255, 0, 0), QColor(255, 0, 0), QColor(128, 128, 255),
@@ -215,7 +215,7 @@ void TestGameWindow::readyLabels()
     QCOMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("c"));
     QCOMPARE(part<QLabel>(&w, "lblScore", 2)->text(), QStringLiteral("12"));
     // A short list changes nothing on screen.
-    w.client().Cont(QStringLiteral("NMS"), QStringLiteral("x:y"));
+    w.client().dispatch(QStringLiteral("NMS"), QStringLiteral("x:y"));
     QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), QStringLiteral("a"));
     QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem")).last().endsWith(msg::UnknownError));
 }
@@ -223,10 +223,10 @@ void TestGameWindow::readyLabels()
 void TestGameWindow::turnDisplay()
 {
     GameWindow w;
-    w.Form_Load();
-    w.client().Cont(QStringLiteral("NMS"), QStringLiteral("a:b:::::::"));
-    w.client().Cont(QStringLiteral("NUM"), QStringLiteral("0"));
-    w.client().Cont(QStringLiteral("QST"), QStringLiteral("1:ねずみ"));
+    w.prepare();
+    w.client().dispatch(QStringLiteral("NMS"), QStringLiteral("a:b:::::::"));
+    w.client().dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    w.client().dispatch(QStringLiteral("QST"), QStringLiteral("1:ねずみ"));
     QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 1)), QColor(0, 0, 192));
     QCOMPARE(background(part<QFrame>(&w, "picPlayer", 1)), QColor(255, 210, 210));
     QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 0)), QColor(128, 128, 128));
@@ -234,16 +234,16 @@ void TestGameWindow::turnDisplay()
     QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("120"));
     QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), msg::HiddenWord);
     for (int i = 0; i < 30; ++i)
-        w.client().tmrTimelimit_Timer();
+        w.client().onClockTick();
     QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("○○○"));
     QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("90"));
-    w.client().Cont(QStringLiteral("QOK"), QStringLiteral("0"));
+    w.client().dispatch(QStringLiteral("QOK"), QStringLiteral("0"));
     QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("-1"));
     QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("ねずみ"));
     QVERIFY(part<QFrame>(&w, "shpQok")->isVisible());
     QCOMPARE(part<QFrame>(&w, "shpQok")->geometry().center().y(),
              part<QFrame>(&w, "picPlayer", 0)->geometry().center().y());
-    w.client().Cont(QStringLiteral("QST"), QStringLiteral("0:いぬ"));
+    w.client().dispatch(QStringLiteral("QST"), QStringLiteral("0:いぬ"));
     QVERIFY(!part<QFrame>(&w, "shpQok")->isVisible());
     QCOMPARE(part<QLabel>(&w, "lblQuestion")->text(), QStringLiteral("いぬ"));
     QCOMPARE(background(part<QLabel>(&w, "lblPlayer", 1)), QColor(128, 128, 128));
@@ -254,7 +254,7 @@ void TestGameWindow::connectReadyAndChat()
     FakeServer server;
     SettingsStore::write(QStringLiteral("Name"), QStringLiteral("Hanako"));
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     w.openConnectDialog(server.address());
     QVERIFY(w.connectDialog());
     QCOMPARE(w.connectDialog()->txtIPPort->text(), server.address());
@@ -295,7 +295,7 @@ void TestGameWindow::connectReadyAndChat()
 void TestGameWindow::chatNotConnected()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     part<QLineEdit>(&w, "txtSend")->setText(QStringLiteral("abc"));
     QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
     QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QStringLiteral("abc"));
@@ -308,11 +308,11 @@ void TestGameWindow::chatNotConnected()
 void TestGameWindow::canvasAndPalette()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     w.resize(GameWindowLayout::ClassicSize);
     const CanvasModel &model = w.client().canvas();
     QTest::mouseClick(part<ClickLabel>(&w, "lblColor", 2), Qt::LeftButton);
-    QCOMPARE(model.DrawColor(), 255);
+    QCOMPARE(model.drawColor(), 255);
     QVERIFY(part<QFrame>(&w, "shpSelectedColor")
                 ->geometry()
                 .contains(part<ClickLabel>(&w, "lblColor", 2)->geometry()));
@@ -324,19 +324,19 @@ void TestGameWindow::canvasAndPalette()
     QCOMPARE(part<CanvasWidget>(&w, "picMain")->grab().toImage().pixelColor(120, 100), QColor(255, 0, 0));
     QTest::mouseDClick(part<ClickLabel>(&w, "lblColor", 5), Qt::LeftButton);
     QCOMPARE(w.client().canvas().canvas().pixelValue(5, 5), 65280);
-    QCOMPARE(model.DrawColor(), 65280);
+    QCOMPARE(model.drawColor(), 65280);
     QTest::mouseClick(part<ClickLabel>(&w, "lblColor", 4), Qt::LeftButton);
     QVERIFY(part<QFrame>(&w, "shpSelectedColor")->styleSheet().contains(QStringLiteral("#c0c0c0")));
     QTest::mouseClick(part<QPushButton>(&w, "cmdClear"), Qt::LeftButton);
     QCOMPARE(w.client().canvas().canvas().pixelValue(5, 5), 16777215);
     QTest::mouseClick(part<ClickLabel>(&w, "lblDrawWidth", 2), Qt::LeftButton);
-    QCOMPARE(model.PenWidth(), 16);
+    QCOMPARE(model.penWidth(), 16);
 }
 
 void TestGameWindow::disconnectButton()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     QTest::mouseClick(part<QPushButton>(&w, "cmdDisConnect"), Qt::LeftButton);
     QMessageBox *box = w.findChild<QMessageBox *>(QStringLiteral("disconnectQuestion"));
     QVERIFY(box);
@@ -354,7 +354,7 @@ void TestGameWindow::disconnectButton()
 void TestGameWindow::optionsDialogApplies()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
     OptionsDialog *dialog = w.optionsDialog();
     QVERIFY(dialog);
@@ -376,10 +376,10 @@ void TestGameWindow::optionsDialogApplies()
 void TestGameWindow::viewTrim()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     const QString chunk(90, QLatin1Char('x'));
     for (int i = 0; i < 120; ++i)
-        w.AddText(QString::number(i) + chunk);
+        w.appendChatLine(QString::number(i) + chunk);
     const QString text = part<QPlainTextEdit>(&w, "txtState")->toPlainText();
     QVERIFY(text.size() <= 10000);
     QVERIFY(text.endsWith(QStringLiteral("119") + chunk));
@@ -392,8 +392,8 @@ void TestGameWindow::hostileNamesAndChatStayText()
                             QStringLiteral("a\nb")};
     FakeServer server;
     GameWindow w;
-    w.Form_Load();
-    QVERIFY(w.client().ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    w.prepare();
+    QVERIFY(w.client().connectToRoom(server.address(), QStringLiteral("me"), QString()));
     QTRY_VERIFY(w.client().isConnected());
     const qint64 before = residentKiB();
     server.send(QStringLiteral("NMS ") + names.join(QLatin1Char(':')) + QStringLiteral(":::::"));
@@ -421,8 +421,8 @@ void TestGameWindow::drawerSeesHostileWordAsText()
         SettingsStore::write(QStringLiteral("QuestionWindow"), QLatin1String(questionWindow));
         FakeServer server;
         GameWindow w;
-        w.Form_Load();
-        QVERIFY(w.client().ConnectServer(server.address(), QStringLiteral("me"), QString()));
+        w.prepare();
+        QVERIFY(w.client().connectToRoom(server.address(), QStringLiteral("me"), QString()));
         QTRY_VERIFY(w.client().isConnected());
         const qint64 before = residentKiB();
         server.send(QStringLiteral("NUM 0"));
@@ -474,7 +474,7 @@ void TestGameWindow::layoutFitsEverySize()
     }
     // The window itself: every part inside, as it grows and shrinks again.
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     for (const QSize &size :
          {QSize(1920, 1050), GameWindowLayout::SmallestSize, GameWindowLayout::ClassicSize}) {
         w.setMinimumSize(GameWindowLayout::SmallestSize);
@@ -491,7 +491,7 @@ void TestGameWindow::layoutFitsEverySize()
 void TestGameWindow::strokesAlikeAtEverySize()
 {
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     QSignalSpy strokes(&w.client().canvas(), &CanvasModel::strokeFinished);
     QTest::mouseClick(part<ClickLabel>(&w, "lblColor", 2), Qt::LeftButton);
     const QList<QPoint> path{{100, 100}, {140, 100}, {141, 203}, {639, 479}};
@@ -530,8 +530,8 @@ void TestGameWindow::ownPanelMarked()
     const QString mark = msg::OwnNameMark;
     FakeServer server;
     GameWindow w;
-    w.Form_Load();
-    QVERIFY(w.client().ConnectServer(server.address(), QStringLiteral("me"), QString()));
+    w.prepare();
+    QVERIFY(w.client().connectToRoom(server.address(), QStringLiteral("me"), QString()));
     QTRY_VERIFY(w.client().isConnected());
     // Two players of one name: only the seat the server gave us is ours.
     server.send(QStringLiteral("NMS me:me:bob:::::"));
@@ -547,14 +547,14 @@ void TestGameWindow::ownPanelMarked()
     QTRY_COMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("bob"));
     QCOMPARE(part<QLabel>(&w, "lblPlayer", 5)->text(), QString());
     // The mark is this window's alone.
-    w.client().txtSend_Enter(QStringLiteral("hi"));
+    w.client().sendChat(QStringLiteral("hi"));
     QTRY_VERIFY(server.lines().contains(QStringLiteral("MSG hi")));
     QVERIFY(!server.received().contains(toCp932(mark)));
     // A new room knows nothing of the old seat until its own NUM.
     server.dropClient();
     QTRY_VERIFY(!w.client().isConnected());
     FakeServer next;
-    QVERIFY(w.client().ConnectServer(next.address(), QStringLiteral("me"), QString()));
+    QVERIFY(w.client().connectToRoom(next.address(), QStringLiteral("me"), QString()));
     QTRY_VERIFY(w.client().isConnected());
     next.send(QStringLiteral("NMS a:b:c:d:e:f::"));
     QTRY_COMPARE(part<QLabel>(&w, "lblPlayer", 5)->text(), QStringLiteral("f"));
@@ -566,7 +566,7 @@ void TestGameWindow::soundSwitch()
 {
     {
         GameWindow w;
-        w.Form_Load();
+        w.prepare();
         QVERIFY(w.client().soundOn());
         QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
         QVERIFY(w.optionsDialog()->chkSoundEffect->isChecked());
@@ -578,7 +578,7 @@ void TestGameWindow::soundSwitch()
     }
     // The next start keeps it off.
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     QVERIFY(!w.client().soundOn());
 }
 
@@ -590,13 +590,13 @@ void TestGameWindow::lobbyWindowOpensAfresh()
     SettingsStore::write(QStringLiteral("Name"), QStringLiteral("Hanako"));
     GameWindow w;
     w.move(120, 90);
-    w.Form_Load();
+    w.prepare();
     // Another window has the focus: the lobby still opens at the game window's corner.
     QWidget other;
     other.move(500, 400);
     other.show();
     other.activateWindow();
-    w.cmdClient_Click();
+    w.onConnectButtonClicked();
     QPointer<LobbyWindow> first = w.lobbyWindow();
     QCOMPARE(first->pos(), w.pos());
     QTRY_COMPARE(lobby->lines.size(), 1);
@@ -604,7 +604,7 @@ void TestGameWindow::lobbyWindowOpensAfresh()
     lobby->send(QStringLiteral("NMS"), QStringLiteral("花子:"));
     QTRY_COMPARE(first->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 1);
     QVERIFY(!first->findChild<QPushButton *>(QStringLiteral("cmdReload"))->isEnabled());
-    first->session()->tmrReloadLimit_Timer();
+    first->session()->onReloadLimitTick();
     QCOMPARE(first->windowTitle(), msg::lobbyCaption(7));
 
     // Joining a room closes the lobby while its reload limit runs; the
@@ -618,7 +618,7 @@ void TestGameWindow::lobbyWindowOpensAfresh()
 
     // Reopened with the lobby gone, it starts as the first opening did.
     lobby.reset();
-    w.cmdClient_Click();
+    w.onConnectButtonClicked();
     LobbyWindow *again = w.lobbyWindow();
     QCOMPARE(again->windowTitle(), msg::LobbyServer);
     QCOMPARE(again->findChild<QListWidget *>(QStringLiteral("lstName"))->count(), 0);

@@ -64,7 +64,7 @@ void TestResultsGame::initTestCase()
     const QString program = QStringLiteral(ZB_BIN_DIR "/zbserver");
     if (!QFile::exists(program)) QSKIP("zbserver is not built");
     QVERIFY(m_dir.isValid());
-    SetProgramFolder(m_dir.path());
+    setProgramFolder(m_dir.path());
     SettingsStore::setFile(m_dir.filePath(QStringLiteral("settings.ini")));
     const QString japanese = QStringLiteral("Noto Sans CJK JP");
     if (QFontDatabase::families().contains(japanese)) QApplication::setFont(QFont(japanese, 9));
@@ -104,7 +104,7 @@ void TestResultsGame::gameEndsInResults()
         GameWindow *w = windows[i].get();
         w->client().setTickMs(40);
         w->client().setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 2)));
-        w->Form_Load();
+        w->prepare();
         w->openConnectDialog(QStringLiteral("127.0.0.1:%1").arg(m_port));
         w->connectDialog()->txtName->setText(names.at(i));
         QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
@@ -116,7 +116,7 @@ void TestResultsGame::gameEndsInResults()
         QTest::mouseClick(part<QPushButton>(w.get(), "cmdReady"), Qt::LeftButton);
     }
     GameWindow *first = windows[0].get();
-    QDir png(PictureSaver::PictureFolder());
+    QDir png(PictureSaver::pictureFolder());
     QList<int> drawers;
     QStringList words;
     QList<QList<QImage>> atReveal; // per turn, per window
@@ -128,23 +128,23 @@ void TestResultsGame::gameEndsInResults()
             [&] {
                 const RoundState &r = first->client().round();
                 return first->client().resultAvailable() ||
-                       (r.InGame && r.timeLimit() > 100 &&
-                        QString::number(r.DrawerSlot) + r.CurrentQuestion != lastKey);
+                       (r.inGame && r.timeLimit() > 100 &&
+                        QString::number(r.drawerSlot) + r.currentWord != lastKey);
             },
             1000);
         const RoundState &round = first->client().round();
-        if (!round.InGame || round.timeLimit() <= 100) continue;
-        const QString key = QString::number(round.DrawerSlot) + round.CurrentQuestion;
+        if (!round.inGame || round.timeLimit() <= 100) continue;
+        const QString key = QString::number(round.drawerSlot) + round.currentWord;
         if (key == lastKey) continue;
         lastKey = key;
         const int turn = int(drawers.size()) + 1;
-        const int drawer = round.DrawerSlot;
+        const int drawer = round.drawerSlot;
         drawers << drawer;
-        words << round.CurrentQuestion;
+        words << round.currentWord;
         GameWindow *d = windows[drawer].get();
         GameWindow *g = windows[(drawer + 1) % 3].get();
         for (auto &w : windows)
-            QTRY_COMPARE(w->client().round().CurrentQuestion, words.last());
+            QTRY_COMPARE(w->client().round().currentWord, words.last());
 
         if (turn == 2) {
             // The last turn's picture is gone from the canvas, yet a late press still saves it.
@@ -241,7 +241,7 @@ void TestResultsGame::gameEndsInResults()
     QTest::mouseClick(view->cmdSaveAll, Qt::LeftButton);
     QCOMPARE(view->lblStatus->text(), msg::PicturesSaved.arg(6));
     for (const GalleryPicture &picture : first->client().gallery().pictures()) {
-        const QString name = PictureSaver::DrawerFileName(picture.revealedAt, picture.drawer, picture.word);
+        const QString name = PictureSaver::drawerFileName(picture.revealedAt, picture.drawer, picture.word);
         QCOMPARE(fileBytes(png.filePath(name)), picture.png);
     }
 
@@ -254,7 +254,7 @@ void TestResultsGame::gameEndsInResults()
         QTRY_VERIFY(part<QPushButton>(w.get(), "cmdReady")->isEnabled());
         QTest::mouseClick(part<QPushButton>(w.get(), "cmdReady"), Qt::LeftButton);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(first->client().round().InGame && first->client().round().timeLimit() > 0,
+    QTRY_VERIFY_WITH_TIMEOUT(first->client().round().inGame && first->client().round().timeLimit() > 0,
                              10000);
     QVERIFY(!part<QPushButton>(first, "cmdLastResult")->isVisible());
     QVERIFY(!view->isVisible());

@@ -45,7 +45,7 @@ void TestWindowGame::initTestCase()
     const QString program = QStringLiteral(ZB_BIN_DIR "/zbserver");
     if (!QFile::exists(program)) QSKIP("zbserver is not built");
     QVERIFY(m_dir.isValid());
-    SetProgramFolder(m_dir.path());
+    setProgramFolder(m_dir.path());
     SettingsStore::setFile(m_dir.filePath(QStringLiteral("settings.ini")));
     m_shots = qEnvironmentVariable("ZB_SCREENSHOT_DIR");
     const QString japanese = QStringLiteral("Noto Sans CJK JP");
@@ -85,7 +85,7 @@ void TestWindowGame::threeWindowsPlay()
         GameWindow *w = windows[i].get();
         w->client().setTickMs(40);
         w->client().setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 2)));
-        w->Form_Load();
+        w->prepare();
         w->move(20 * i, 20 * i);
         // The strokes below are in canvas pixels; the test screen is smaller than the window.
         w->resize(GameWindowLayout::ClassicSize);
@@ -113,20 +113,20 @@ void TestWindowGame::threeWindowsPlay()
         (void)QTest::qWaitFor(
             [&] {
                 const RoundState &r = first->client().round();
-                return over() || (r.InGame && r.timeLimit() > 100 &&
-                                  QString::number(r.DrawerSlot) + r.CurrentQuestion != lastKey);
+                return over() || (r.inGame && r.timeLimit() > 100 &&
+                                  QString::number(r.drawerSlot) + r.currentWord != lastKey);
             },
             1000);
         const RoundState &round = first->client().round();
-        if (!round.InGame || round.timeLimit() <= 100) continue;
-        const QString key = QString::number(round.DrawerSlot) + round.CurrentQuestion;
+        if (!round.inGame || round.timeLimit() <= 100) continue;
+        const QString key = QString::number(round.drawerSlot) + round.currentWord;
         if (key == lastKey) continue;
         lastKey = key;
         ++turns;
-        const int drawer = round.DrawerSlot;
+        const int drawer = round.drawerSlot;
         GameWindow *d = windows[drawer].get();
         GameWindow *g = windows[(drawer + 1) % 3].get();
-        QTRY_COMPARE(part<QLabel>(d, "lblQuestion")->text(), round.CurrentQuestion);
+        QTRY_COMPARE(part<QLabel>(d, "lblQuestion")->text(), round.currentWord);
         // A small house: walls in blue, a red roof.
         QTest::mouseClick(part<ClickLabel>(d, "lblColor", 7), Qt::LeftButton);
         QTest::keyClick(d, Qt::Key_F2);
@@ -147,7 +147,7 @@ void TestWindowGame::threeWindowsPlay()
         }
         // Guesses count once the server's clock has left 120.
         QTRY_VERIFY(g->client().round().timeLimit() <= 118);
-        part<QLineEdit>(g, "txtSend")->setText(round.CurrentQuestion);
+        part<QLineEdit>(g, "txtSend")->setText(round.currentWord);
         QTest::keyClick(part<QLineEdit>(g, "txtSend"), Qt::Key_Return);
         QTRY_VERIFY(part<QFrame>(first, "shpQok")->isVisible());
         QCOMPARE(part<QLabel>(first, "lblTimeLimit")->text(), QStringLiteral("-1"));

@@ -37,7 +37,7 @@ class TestConsoleParts : public QObject {
 void TestConsoleParts::mirrorDrawsADot()
 {
     CanvasMirror mirror;
-    QVERIFY(mirror.DrawLine(QStringLiteral("255:8:100,100;")));
+    QVERIFY(mirror.drawStroke(QStringLiteral("255:8:100,100;")));
     QCOMPARE(mirror.pixelValue(100, 100), 255);
     QCOMPARE(mirror.pixelValue(102, 100), 255);
     QCOMPARE(mirror.pixelValue(100, 98), 255);
@@ -49,7 +49,7 @@ void TestConsoleParts::mirrorDrawsADot()
 void TestConsoleParts::mirrorDrawsAThreePixelLine()
 {
     CanvasMirror mirror;
-    QVERIFY(mirror.DrawLine(QStringLiteral("0:3:10,10;20,10;")));
+    QVERIFY(mirror.drawStroke(QStringLiteral("0:3:10,10;20,10;")));
     // Three rows of pixels from end to end; the round ends only trim the corners.
     for (int x = 10; x <= 20; ++x) {
         QCOMPARE(mirror.pixelValue(x, 9), 0);
@@ -78,15 +78,15 @@ void TestConsoleParts::mirrorFillsWithPaletteColour()
     QFETCH(int, index);
     QFETCH(int, value);
     CanvasMirror mirror;
-    mirror.DrawLine(QStringLiteral("65280:28:300,200;320,240;"));
-    mirror.ClsScreen(index);
+    mirror.drawStroke(QStringLiteral("65280:28:300,200;320,240;"));
+    mirror.fill(index);
     for (const QPoint &p : {QPoint(0, 0), QPoint(639, 0), QPoint(0, 479), QPoint(639, 479), QPoint(310, 220)})
         QCOMPARE(mirror.pixelValue(p.x(), p.y()), value);
 
     // A fill outside the palette changes nothing.
     const QImage before = mirror.image();
-    mirror.ClsScreen(9);
-    mirror.ClsScreen(-1);
+    mirror.fill(9);
+    mirror.fill(-1);
     QCOMPARE(mirror.image(), before);
 }
 
@@ -107,20 +107,20 @@ void TestConsoleParts::mirrorIgnoresUnreadableStrokes()
 {
     QFETCH(QString, payload);
     CanvasMirror mirror;
-    mirror.DrawLine(QStringLiteral("0:3:50,50;"));
+    mirror.drawStroke(QStringLiteral("0:3:50,50;"));
     const QImage before = mirror.image();
-    mirror.DrawLine(payload);
+    mirror.drawStroke(payload);
     QCOMPARE(mirror.image(), before);
     QCOMPARE(mirror.penPosition(), QPoint(50, 50));
     // The mirror keeps working afterwards.
-    QVERIFY(mirror.DrawLine(QStringLiteral("255:3:400,400;")));
+    QVERIFY(mirror.drawStroke(QStringLiteral("255:3:400,400;")));
     QCOMPARE(mirror.pixelValue(400, 400), 255);
 }
 
 void TestConsoleParts::mirrorDrawsTheReadablePartLikeTheClient()
 {
     CanvasMirror mirror;
-    QVERIFY(!mirror.DrawLine(QStringLiteral("16711680:3:10,10;20,10;oops;30,30;")));
+    QVERIFY(!mirror.drawStroke(QStringLiteral("16711680:3:10,10;20,10;oops;30,30;")));
     QCOMPARE(mirror.pixelValue(15, 10), 16711680);
     QCOMPARE(mirror.pixelValue(30, 30), 16777215);
 }
@@ -128,8 +128,8 @@ void TestConsoleParts::mirrorDrawsTheReadablePartLikeTheClient()
 void TestConsoleParts::mirrorSegmentsContinueFromThePen()
 {
     CanvasMirror mirror;
-    mirror.DrawLine(QStringLiteral("0:1:100,100;"));
-    mirror.DrawPoint2(100, 120, 255, 3);
+    mirror.drawStroke(QStringLiteral("0:1:100,100;"));
+    mirror.drawSegment(100, 120, 255, 3);
     QCOMPARE(mirror.pixelValue(100, 110), 255);
     QCOMPARE(mirror.penPosition(), QPoint(100, 120));
 }
@@ -146,10 +146,10 @@ void TestConsoleParts::lampFadesBackToWhiteInThirteenTicks()
     QCOMPARE(lamps.color(3), QColor(255, 0, 0));
     QCOMPARE(lamps.lamp(3)->palette().color(QPalette::Window), QColor(255, 0, 0));
     for (int tick = 1; tick <= 12; ++tick) {
-        lamps.Timer1_Timer();
+        lamps.onFadeTick();
         QCOMPARE(lamps.level(3), 20 * tick);
     }
-    lamps.Timer1_Timer();
+    lamps.onFadeTick();
     QCOMPARE(lamps.level(3), 255);
     QCOMPARE(lamps.lamp(3)->palette().color(QPalette::Window), QColor(255, 255, 255));
     QCOMPARE(lamps.level(2), 255);
@@ -237,7 +237,7 @@ void TestConsoleParts::helpPagesAreTheReadmeBesideTheProgram()
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("build/bin")));
     const QString bin = dir.filePath(QStringLiteral("build/bin"));
-    SetProgramFolder(bin);
+    setProgramFolder(bin);
     const QString readme = QFileInfo(dir.filePath(QStringLiteral("README.md"))).absoluteFilePath();
 
     // Not found anywhere: still a page of this program, never an outside site.

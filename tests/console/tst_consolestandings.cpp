@@ -31,7 +31,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    SetProgramFolder(dir.path());
+    setProgramFolder(dir.path());
     SettingsStore::setFile(dir.filePath(QStringLiteral("settings.ini")));
     {
         QFile words(dir.filePath(QStringLiteral("default.dat")));
@@ -74,12 +74,12 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     // One round: slots 0, 1 and 2 draw in turn, and the scores come out unequal.
     for (int drawer = 0; drawer < 3; ++drawer) {
         QTRY_VERIFY_WITH_TIMEOUT(
-            server.DrawerSlot() == drawer && server.TimeLeft() > 0 && server.TimeLeft() < 119, 10000);
+            server.drawerSlot() == drawer && server.timeLeft() > 0 && server.timeLeft() < 119, 10000);
         QVERIFY(!standings->isVisible());
-        players.at(drawer == 0 ? 1 : 0)->send(QStringLiteral("MSG"), server.engine().CurrentQuestion());
+        players.at(drawer == 0 ? 1 : 0)->send(QStringLiteral("MSG"), server.engine().currentWord());
         QTRY_COMPARE(count(QStringLiteral("QOK ")), drawer + 1);
     }
-    QTRY_VERIFY(!server.GameRunning());
+    QTRY_VERIFY(!server.gameRunning());
     QCOMPARE(server.playerScore(0), 0);
     QString lastScores;
     for (const QString &line : players.at(0)->lines) {
@@ -102,7 +102,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
                                        QStringLiteral("点")));
 
     readyAll();
-    QTRY_VERIFY(server.GameRunning());
+    QTRY_VERIFY(server.gameRunning());
     QVERIFY(!standings->isVisible());
 }
 

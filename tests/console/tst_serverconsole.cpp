@@ -82,14 +82,14 @@ class TestServerConsole : public QObject {
 void TestServerConsole::initTestCase()
 {
     // As zbserver does: the boxes' standard buttons in Japanese.
-    QVERIFY(InstallQtTranslations());
+    QVERIFY(installQtTranslations());
 }
 
 void TestServerConsole::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    SetProgramFolder(m_dir->path());
+    setProgramFolder(m_dir->path());
     SettingsStore::setFile(m_dir->filePath(QStringLiteral("settings.ini")));
     writeFile(QStringLiteral("default.dat"), toCp932(QStringLiteral("りんご\r\nみかん\r\n")));
 }
@@ -348,7 +348,7 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     startServer();
     QCOMPARE(m_server->listeningPort(), quint16(port.toUInt()));
     QVERIFY(!m_server->settings().lobbyRegister);
-    QCOMPARE(m_server->questionBank().DictionaryList(),
+    QCOMPARE(m_server->questionBank().dictionaryList(),
              msg::BuiltInDictionaryName + QStringLiteral(":good.zbq:"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("書き換えた"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
@@ -436,7 +436,7 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     area->optQuestion[1]->click();
     area->chkQuestionControl->setChecked(true);
     startServer();
-    QCOMPARE(m_server->questionBank().DictionaryList(), QStringLiteral("good.zbq:"));
+    QCOMPARE(m_server->questionBank().dictionaryList(), QStringLiteral("good.zbq:"));
 
     // A pool used up mid-game is rebuilt from the console as it is now,
     // without the start button.
@@ -444,10 +444,10 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     area->optQuestion[0]->click();
     // Draws as the next turn would, without playing one.
     auto &bank = const_cast<QuestionBank &>(m_server->questionBank());
-    const QStringList drawn{bank.GetQuestion(), bank.GetQuestion()};
+    const QStringList drawn{bank.drawWord(), bank.drawWord()};
     QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
              (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
-    QCOMPARE(bank.DictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
+    QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
 }
 
 void TestServerConsole::kickAsksAboutBan_data()
@@ -591,18 +591,18 @@ void TestServerConsole::drawerLabelAndWordDuringAGame()
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
     // The mirror stays hidden: the turn start clears it all the same.
-    m_console->picMain->ClsScreen(0);
+    m_console->picMain->fill(0);
     taro->send(QStringLiteral("RDY"), QStringLiteral("OK"));
     hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));
 
     QTRY_COMPARE_WITH_TIMEOUT(m_console->lblQuestion->text(), msg::HiddenQuestion, 5000);
-    const int drawer = m_server->DrawerSlot();
+    const int drawer = m_server->drawerSlot();
     QCOMPARE(m_console->players->labelColor(drawer), QColor(0, 0, 192));
     QCOMPARE(m_console->players->labelColor(1 - drawer), QColor(128, 128, 128));
     // Every turn starts on a white mirror.
     QCOMPARE(m_console->picMain->pixelValue(320, 240), 16777215);
     QTRY_VERIFY(m_console->lblTimeLimit->text().toInt() < 120);
-    QCOMPARE(m_console->lblTimeLimit->text(), QString::number(m_server->TimeLeft()));
+    QCOMPARE(m_console->lblTimeLimit->text(), QString::number(m_server->timeLeft()));
 }
 
 void TestServerConsole::hostileNamesAndChatShowAsText()

@@ -65,17 +65,17 @@ class TstDefaultDat : public QObject {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(QFile::copy(QStringLiteral(ZB_SOURCE_DIR "/data/default.dat"), dir.filePath("default.dat")));
-        SetProgramFolder(dir.path());
+        setProgramFolder(dir.path());
         QuestionBank bank;
         const int lines = int(m_text.count(QStringLiteral("\r\n")));
-        QCOMPARE(bank.LoadQuestion(), lines + 1);
-        QCOMPARE(bank.DictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
+        QCOMPARE(bank.loadDictionaries(), lines + 1);
+        QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
         bank.setQuestionControl(true);
         QSet<QString> drawn;
         for (int k = 0; k < lines; ++k)
-            drawn << bank.GetQuestion();
+            drawn << bank.drawWord();
         QCOMPARE(drawn.size(), lines);
-        SetProgramFolder(QString());
+        setProgramFolder(QString());
     }
 };
 

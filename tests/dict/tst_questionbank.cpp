@@ -57,11 +57,11 @@ class TstQuestionBank : public QObject {
     {
         m_dir = new QTemporaryDir;
         QVERIFY(m_dir->isValid());
-        SetProgramFolder(m_dir->path());
+        setProgramFolder(m_dir->path());
     }
     void cleanup()
     {
-        SetProgramFolder(QString());
+        setProgramFolder(QString());
         delete m_dir;
         m_dir = nullptr;
     }
@@ -71,14 +71,14 @@ class TstQuestionBank : public QObject {
         QuestionBank bank;
         bank.reseed(7);
         tickOnly(bank, QStringLiteral("fruit.zbq"), QStringLiteral("りんご\r\nみかん\r\n"));
-        QCOMPARE(bank.LoadQuestion(), 3);
+        QCOMPARE(bank.loadDictionaries(), 3);
         QCOMPARE(bank.wordPool(),
                  QStringList({QStringLiteral("りんご"), QStringLiteral("みかん"), QString()}));
         QSet<QString> seen;
         for (int k = 0; k < 200; ++k)
-            seen << bank.GetQuestion();
+            seen << bank.drawWord();
         QCOMPARE(seen, QSet<QString>({QStringLiteral("りんご"), QStringLiteral("みかん")}));
-        QCOMPARE(bank.currentQuestion(), bank.GetQuestion());
+        QCOMPARE(bank.currentQuestion(), bank.drawWord());
         QCOMPARE(bank.wordPool().size(), 3);
     }
 
@@ -116,8 +116,8 @@ class TstQuestionBank : public QObject {
         QFETCH(QString, word);
         write(QStringLiteral("default.dat"), line + QStringLiteral("\r\n"));
         QuestionBank bank;
-        QCOMPARE(bank.LoadQuestion(), 2);
-        QCOMPARE(bank.GetQuestion(), word);
+        QCOMPARE(bank.loadDictionaries(), 2);
+        QCOMPARE(bank.drawWord(), word);
         QCOMPARE(QuestionBank::normalise(line), word);
     }
 
@@ -128,17 +128,17 @@ class TstQuestionBank : public QObject {
             bank.reseed(seed);
             bank.setQuestionControl(true);
             tickOnly(bank, QStringLiteral("three.zbq"), QStringLiteral("いぬ\r\nねこ\r\nうし\r\n"));
-            QCOMPARE(bank.LoadQuestion(), 4);
+            QCOMPARE(bank.loadDictionaries(), 4);
             QSignalSpy spy(&bank, &QuestionBank::systemText);
 
             QStringList drawn;
-            drawn << bank.GetQuestion();
+            drawn << bank.drawWord();
             QCOMPARE(bank.wordPool().size(), 3);
             QVERIFY(bank.wordPool().constLast().isEmpty());
-            drawn << bank.GetQuestion();
+            drawn << bank.drawWord();
             QCOMPARE(bank.wordPool().size(), 2);
             QVERIFY(spy.isEmpty());
-            const QString third = bank.GetQuestion();
+            const QString third = bank.drawWord();
             drawn << third;
 
             drawn.sort();
@@ -158,11 +158,11 @@ class TstQuestionBank : public QObject {
         bank.setQuestionControl(true);
         tickOnly(bank, QStringLiteral("one.zbq"), QStringLiteral("いぬ\r\n"));
         write(QStringLiteral("default.dat"), QStringLiteral("ほん\r\nかみ\r\n"));
-        QCOMPARE(bank.LoadQuestion(), 2);
+        QCOMPARE(bank.loadDictionaries(), 2);
         bank.setMode(QuestionBank::BuiltInOnly);
-        QCOMPARE(bank.GetQuestion(), QStringLiteral("いぬ"));
+        QCOMPARE(bank.drawWord(), QStringLiteral("いぬ"));
         QCOMPARE(bank.wordPool(), QStringList({QStringLiteral("ほん"), QStringLiteral("かみ"), QString()}));
-        QCOMPARE(bank.DictionaryList(), kBuiltIn + QLatin1Char(':'));
+        QCOMPARE(bank.dictionaryList(), kBuiltIn + QLatin1Char(':'));
     }
 
     void modesBuildPoolAndList_data()
@@ -210,9 +210,9 @@ class TstQuestionBank : public QObject {
         bank.setMode(mode);
         QCOMPARE(bank.mode(), mode);
         QSignalSpy spy(&bank, &QuestionBank::systemText);
-        QCOMPARE(bank.LoadQuestion(), pool.size());
+        QCOMPARE(bank.loadDictionaries(), pool.size());
         QCOMPARE(bank.wordPool(), pool);
-        QCOMPARE(bank.DictionaryList(), list);
+        QCOMPARE(bank.dictionaryList(), list);
         QCOMPARE(spyTexts(spy), console);
     }
 
@@ -241,12 +241,12 @@ class TstQuestionBank : public QObject {
         bank.setQuestionControl(control);
         bank.setMode(QuestionBank::AddedOnly);
         QSignalSpy spy(&bank, &QuestionBank::systemText);
-        QCOMPARE(bank.LoadQuestion(), 0);
+        QCOMPARE(bank.loadDictionaries(), 0);
         QVERIFY(bank.wordPool().isEmpty());
-        QCOMPARE(bank.DictionaryList(), QString());
+        QCOMPARE(bank.dictionaryList(), QString());
         QVERIFY(spy.isEmpty());
         for (int k = 0; k < 3; ++k)
-            QCOMPARE(bank.GetQuestion(), QuestionBank::InvalidQuestion);
+            QCOMPARE(bank.drawWord(), QuestionBank::InvalidQuestion);
         QVERIFY(spy.isEmpty());
     }
 
@@ -255,11 +255,11 @@ class TstQuestionBank : public QObject {
     {
         write(QStringLiteral("default.dat"), QStringLiteral("りんご"));
         QuestionBank bank;
-        QCOMPARE(bank.LoadQuestion(), 1);
-        QCOMPARE(bank.GetQuestion(), QStringLiteral("りんご"));
+        QCOMPARE(bank.loadDictionaries(), 1);
+        QCOMPARE(bank.drawWord(), QStringLiteral("りんご"));
         bank.setQuestionControl(true);
         QSignalSpy spy(&bank, &QuestionBank::systemText);
-        QCOMPARE(bank.GetQuestion(), QuestionBank::InvalidQuestion);
+        QCOMPARE(bank.drawWord(), QuestionBank::InvalidQuestion);
         QCOMPARE(bank.wordPool(), QStringList{QStringLiteral("りんご")});
         QVERIFY(spy.isEmpty());
     }
@@ -268,14 +268,14 @@ class TstQuestionBank : public QObject {
     {
         write(QStringLiteral("gone.zbq"), QStringLiteral("あか\r\n"));
         QuestionBank bank;
-        QVERIFY(bank.GetDefaultQuestion().isEmpty());
-        QCOMPARE(bank.LoadQuestion(), 0);
-        QCOMPARE(bank.DictionaryList(), kBuiltIn + QLatin1Char(':'));
+        QVERIFY(bank.defaultWords().isEmpty());
+        QCOMPARE(bank.loadDictionaries(), 0);
+        QCOMPARE(bank.dictionaryList(), kBuiltIn + QLatin1Char(':'));
 
         tickOnly(bank, QStringLiteral("gone.zbq"), QStringLiteral("あか\r\n"));
         QVERIFY(QFile::remove(QDir(m_dir->path()).filePath(QStringLiteral("gone.zbq"))));
-        QCOMPARE(bank.LoadQuestion(), 0);
-        QCOMPARE(bank.DictionaryList(), QStringLiteral("gone.zbq:"));
+        QCOMPARE(bank.loadDictionaries(), 0);
+        QCOMPARE(bank.dictionaryList(), QStringLiteral("gone.zbq:"));
     }
 
     void fileChecks_data()

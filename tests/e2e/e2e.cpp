@@ -178,7 +178,7 @@ void Bot::onReadyRead()
     QList<QByteArray> raw;
     if (!m_framer.feed(chunk, raw)) m_foreign << QStringLiteral("a line longer than the framing cap");
     for (const QByteArray &bytes : raw)
-        onLine(zb::SplitLine(zb::fromCp932(bytes)));
+        onLine(zb::splitLine(zb::fromCp932(bytes)));
 }
 
 void Bot::onLine(const zb::Line &line)

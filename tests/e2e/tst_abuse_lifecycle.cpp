@@ -48,7 +48,7 @@ class FakeLobby : public QObject {
                 QList<QByteArray> lines;
                 m_framer.feed(s->readAll(), lines);
                 for (const QByteArray &raw : lines) {
-                    const zb::Line line = zb::SplitLine(zb::fromCp932(raw));
+                    const zb::Line line = zb::splitLine(zb::fromCp932(raw));
                     if (line.command == QLatin1String("STS"))
                         ++m_registrations;
                     else if (line.command == QLatin1String("CHK")) {

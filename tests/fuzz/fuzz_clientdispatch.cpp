@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static char *argv[] = {name, nullptr};
     static QGuiApplication app(argc, argv);
     // Pictures a turn end may save land in a folder of our own.
-    zb::SetProgramFolder(dir.path());
+    zb::setProgramFolder(dir.path());
     return 0;
 }
 
@@ -51,21 +51,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const int kind = op % 18;
         if (kind == 16) {
             for (int t = 0; t < 1 + (op / 18) * 10; ++t)
-                client.tmrTimelimit_Timer();
+                client.onClockTick();
         } else if (kind == 17) {
-            client.tmrAutoDisConnect_Timer();
+            client.onIdleTick();
         } else {
             // The record runs to the next LF (or the end).
             const QString text = zb::fromCp932(in.line());
             if (kind < CommandCount) {
-                client.Cont(QString::fromLatin1(Commands[kind]), text);
+                client.dispatch(QString::fromLatin1(Commands[kind]), text);
             } else {
-                const zb::Line line = zb::SplitLine(text);
-                client.Cont(line.command, line.payload);
+                const zb::Line line = zb::splitLine(text);
+                client.dispatch(line.command, line.payload);
             }
         }
         ZB_FUZZ_CHECK(client.qokSlot() >= -1 && client.qokSlot() < 8);
-        ZB_FUZZ_CHECK(client.players().GetPlayerCnt() >= 0 && client.players().GetPlayerCnt() <= 8);
+        ZB_FUZZ_CHECK(client.players().playerCount() >= 0 && client.players().playerCount() <= 8);
         ZB_FUZZ_CHECK(client.canvas().image().width() == 640 && client.canvas().image().height() == 480);
     }
     g_client.reset();

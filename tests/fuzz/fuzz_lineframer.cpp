@@ -12,7 +12,7 @@ namespace {
 void checkSplit(const QByteArray &raw)
 {
     const QString text = zb::fromCp932(raw);
-    const zb::Line line = zb::SplitLine(text);
+    const zb::Line line = zb::splitLine(text);
     ZB_FUZZ_CHECK(line.command == text.left(3));
     if (text.size() > 4)
         ZB_FUZZ_CHECK(line.command + text.at(3) + line.payload == text);

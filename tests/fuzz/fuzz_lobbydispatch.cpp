@@ -36,7 +36,7 @@ QString plain(QString s)
 
 void checkRooms(const zb::LobbySession &session)
 {
-    const QList<zb::ServerInfo> &rooms = session.ServerList();
+    const QList<zb::ServerInfo> &rooms = session.rooms();
     for (int i = 0; i < rooms.size(); ++i) {
         const zb::ServerInfo &room = rooms[i];
         zb::ServerInfo harmless = room;
@@ -46,7 +46,7 @@ void checkRooms(const zb::LobbySession &session)
             *f = plain(*f);
         ZB_FUZZ_CHECK(markup(zb::ServerListPage::rowHtml(room, i)) ==
                       markup(zb::ServerListPage::rowHtml(harmless, i)));
-        zb::ServerListPage::GetServerInfo(room);
+        zb::ServerListPage::roomRowHtml(room);
     }
 }
 
@@ -76,10 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // The record runs to the next LF (or the end).
         const QString text = zb::fromCp932(in.line());
         if (kind < CommandCount) {
-            session.Cont(QString::fromLatin1(Commands[kind]), text);
+            session.dispatch(QString::fromLatin1(Commands[kind]), text);
         } else if (kind == 6) {
-            const zb::Line line = zb::SplitLine(text);
-            session.Cont(line.command, line.payload);
+            const zb::Line line = zb::splitLine(text);
+            session.dispatch(line.command, line.payload);
         } else {
             // A link of the page clicked or hovered.
             const zb::LinkTarget target = session.resolveLink(QUrl(text));
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 ZB_FUZZ_CHECK(scheme == QLatin1String("http") || scheme == QLatin1String("https"));
             }
             if (target.kind == zb::LinkTarget::Room)
-                ZB_FUZZ_CHECK(target.room >= 0 && target.room < session.ServerList().size());
+                ZB_FUZZ_CHECK(target.room >= 0 && target.room < session.rooms().size());
             session.serverInfoText(target.room);
         }
         checkRooms(session);

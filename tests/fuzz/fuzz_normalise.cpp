@@ -25,6 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ZB_FUZZ_CHECK(!(u >= 0x30A1 && u <= 0x30F4));
         ZB_FUZZ_CHECK(u != 0xFF0D && u != '-');
     }
-    ZB_FUZZ_CHECK(zb::KatakanaToHiragana(word) == word);
+    ZB_FUZZ_CHECK(zb::katakanaToHiragana(word) == word);
     return 0;
 }

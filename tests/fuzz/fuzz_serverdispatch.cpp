@@ -80,9 +80,9 @@ void fillSlots()
 void checkState()
 {
     const zb::GameServer &s = *g_harness->server;
-    ZB_FUZZ_CHECK(s.GetPlayerCnt() >= 0 && s.GetPlayerCnt() <= zb::GameServer::Slots);
-    ZB_FUZZ_CHECK(s.TimeLeft() >= -1 && s.TimeLeft() <= 130);
-    ZB_FUZZ_CHECK(s.DrawerSlot() >= -1 && s.DrawerSlot() < zb::GameServer::Slots);
+    ZB_FUZZ_CHECK(s.playerCount() >= 0 && s.playerCount() <= zb::GameServer::Slots);
+    ZB_FUZZ_CHECK(s.timeLeft() >= -1 && s.timeLeft() <= 130);
+    ZB_FUZZ_CHECK(s.drawerSlot() >= -1 && s.drawerSlot() < zb::GameServer::Slots);
     for (int i = 0; i < zb::GameServer::Slots; ++i)
         ZB_FUZZ_CHECK(s.playerScore(i) >= 0);
 }
@@ -100,8 +100,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
     g_harness = new Harness;
     Harness &h = *g_harness;
-    zb::SetProgramFolder(h.dir.path());
-    zb::WriteTextFile(
+    zb::setProgramFolder(h.dir.path());
+    zb::writeTextFile(
         h.dir.filePath(QStringLiteral("default.dat")),
         QStringLiteral("りんご\r\nバナナ\r\nヴァイオリン\r\nボール-ペン\r\nあ\r\nかきくけこさしすせそ"));
 
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     if (qEnvironmentVariableIsSet("ZB_FUZZ_VERBOSE"))
         QObject::connect(h.server.get(), &zb::GameServer::logLine,
                          [](const QString &line) { std::fputs(qPrintable(line), stderr); });
-    h.server->Form_Load();
+    h.server->prepare();
     zb::ServerSettings settings;
     settings.lobbyRegister = false;
     // A probed free port can be taken by a parallel test before the server
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         probe.listen(QHostAddress::LocalHost, 0);
         settings.port = QString::number(probe.serverPort());
         probe.close();
-        started = h.server->cmdStartServer_Click(settings);
+        started = h.server->startOrApply(settings);
     }
     ZB_FUZZ_CHECK(started == zb::GameServer::StartResult::Started);
     h.port = h.server->listeningPort();
@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Harness &h = *g_harness;
     fillSlots();
-    h.server->Init();
+    h.server->reset();
     // The same words for every run of an input: a reproducer replays as found.
     const_cast<zb::QuestionBank &>(h.server->questionBank()).reseed(1);
 
@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (kind == 15) {
             // The round clock runs on: lead-in, turn start, hints, time-out.
             for (int t = 0; t <= slot * 20; ++t)
-                h.server->engine().tmrTimelimit_Timer();
+                h.server->engine().onClockTick();
         } else if (kind == 14) {
             pumpEvents();
             drainClients();

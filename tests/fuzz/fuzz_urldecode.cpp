@@ -35,16 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString text = (mode & 1) ? QString::fromUtf8(bytes) : zb::fromCp932(bytes);
 
     QByteArray decoded;
-    const int n = zb::UrlDecode(text, decoded);
+    const int n = zb::urlDecode(text, decoded);
     ZB_FUZZ_CHECK(n == decoded.size());
     ZB_FUZZ_CHECK(decoded.size() <= text.size());
-    zb::UrlDecodeText(text);
+    zb::urlDecodeText(text);
 
     if (representable(text)) {
         QByteArray back;
-        zb::UrlDecode(zb::UrlEncode(text), back);
+        zb::urlDecode(zb::urlEncode(text), back);
         ZB_FUZZ_CHECK(back == zb::toCp932(text));
-        ZB_FUZZ_CHECK(zb::StatusRecord::decode(zb::UrlEncode(text)) == text);
+        ZB_FUZZ_CHECK(zb::StatusRecord::decode(zb::urlEncode(text)) == text);
     }
 
     // Arbitrary lookups must not fault whatever the record and key.

@@ -64,7 +64,7 @@ class TstInstalled : public QObject {
         QFile shipped(m_root + QStringLiteral("/usr/share/zembrill/default.dat"));
         QVERIFY(shipped.open(QIODevice::ReadOnly));
         // Words are drawn in hiragana.
-        const QString words = zb::KatakanaToHiragana(zb::fromCp932(shipped.readAll()));
+        const QString words = zb::katakanaToHiragana(zb::fromCp932(shipped.readAll()));
         const QStringList before = snapshot(m_root);
 
         QTemporaryDir home;

@@ -53,13 +53,13 @@ class TstLobbyPage : public QObject {
   private slots:
     void announcement()
     {
-        const QString rec = AnnouncementRecord(QStringLiteral("太郎 x"));
-        QCOMPARE(rec, UrlEncode(QStringLiteral("version=1.16&playername=太郎 x&")));
+        const QString rec = announcementRecord(QStringLiteral("太郎 x"));
+        QCOMPARE(rec, urlEncode(QStringLiteral("version=1.16&playername=太郎 x&")));
         QVERIFY(!rec.contains(QLatin1Char(':')) && !rec.contains(QLatin1Char('&')));
         // A hand-edited name cannot smuggle a field into the record.
-        QCOMPARE(StatusRecord::decode(AnnouncementRecord(QStringLiteral("a&version=9:b"))),
+        QCOMPARE(StatusRecord::decode(announcementRecord(QStringLiteral("a&version=9:b"))),
                  QStringLiteral("version=1.16&playername=aversion9b&"));
-        QCOMPARE(StatusRecord::decode(AnnouncementRecord(QStringLiteral("ZBSERVER"))),
+        QCOMPARE(StatusRecord::decode(announcementRecord(QStringLiteral("ZBSERVER"))),
                  QStringLiteral("version=1.16&playername=zbserver&"));
     }
 
@@ -113,21 +113,21 @@ class TstLobbyPage : public QObject {
         const QString a = fullRecord("1.1.1.1", "A", "1");
         const QString b = fullRecord("2.2.2.2", "B", "2");
         QList<ServerInfo> rooms{room("9")};
-        QVERIFY(ParseRoomList(a + ':' + b + ':', rooms));
+        QVERIFY(parseRoomList(a + ':' + b + ':', rooms));
         QCOMPARE(rooms.size(), 2);
         QCOMPARE(rooms.at(1).roomname, QStringLiteral("B"));
-        QVERIFY(ParseRoomList(a + ':' + b, rooms));
+        QVERIFY(parseRoomList(a + ':' + b, rooms));
         QCOMPARE(rooms.size(), 1);
         QCOMPARE(rooms.at(0).address, QStringLiteral("1.1.1.1:27064"));
         // No separator at all: the table is left as it was.
-        QVERIFY(!ParseRoomList(a, rooms));
-        QVERIFY(!ParseRoomList(QString(), rooms));
+        QVERIFY(!parseRoomList(a, rooms));
+        QVERIFY(!parseRoomList(QString(), rooms));
         QCOMPARE(rooms.size(), 1);
     }
 
     void pageTemplate()
     {
-        const QStringList lines = ServerListPage::ServerListTemplate().split(QStringLiteral("\r\n"));
+        const QStringList lines = ServerListPage::roomListTemplate().split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 19);
         QCOMPARE(lines.last(), QString());
         QCOMPARE(lines.at(1), QStringLiteral("<HEADER/>"));
@@ -157,11 +157,11 @@ class TstLobbyPage : public QObject {
         page.setFooter(QStringLiteral("<P>lost</P>"));
         page.setHeader(QStringLiteral("<BODY><H1>ようこそ</H1>"));
         page.setFooter(QStringLiteral("</BODY>"));
-        const QString before = page.PageHtml();
+        const QString before = page.pageHtml();
         ServerInfo second = room("0");
         second.password = QStringLiteral("1");
-        const QString html = page.SetServerListHtml({room("3"), second}, false);
-        QCOMPARE(page.PageHtml(), before);
+        const QString html = page.renderRoomList({room("3"), second}, false);
+        QCOMPARE(page.pageHtml(), before);
         QVERIFY(!html.contains(QStringLiteral("lost")));
         QVERIFY(html.startsWith(QStringLiteral("<HTML>\r\n<BODY><H1>ようこそ</H1>\r\n")));
         QVERIFY(html.endsWith(QStringLiteral("</CENTER>\r\n</BODY>\r\n</HTML>\r\n")));
@@ -176,7 +176,7 @@ class TstLobbyPage : public QObject {
 
     void emptyPage()
     {
-        const QString html = ServerListPage().SetServerListHtml({room("1")}, true);
+        const QString html = ServerListPage().renderRoomList({room("1")}, true);
         QVERIFY(html.contains(
             QStringLiteral("    <TR><TD>") + msg::NoServers +
             QStringLiteral(
@@ -243,7 +243,7 @@ class TstLobbyPage : public QObject {
         s.players = QStringLiteral("a:b:");
         s.zbq = wire::BuiltInDictionary + QStringLiteral(":x.zbq:");
         const QString &indent = msg::DetailIndent;
-        QCOMPARE(ServerListPage::GetServerInfo(s),
+        QCOMPARE(ServerListPage::roomRowHtml(s),
                  QStringList({msg::RoomNameHeading, indent + QStringLiteral("部屋"), msg::CommentHeading,
                               indent + QStringLiteral("無し"), msg::PlayersHeading + indent,
                               indent + QStringLiteral("a"), indent + QStringLiteral("b"), indent,
@@ -280,7 +280,7 @@ class TstLobbyPage : public QObject {
         QFETCH(QString, address);
         ServerInfo second = room("1");
         second.address = QStringLiteral("10.0.0.2:27064");
-        const LinkTarget t = ResolveLink(QUrl(url), {room("1"), second});
+        const LinkTarget t = resolveLink(QUrl(url), {room("1"), second});
         QCOMPARE(int(t.kind), kind);
         QCOMPARE(t.address, address);
     }

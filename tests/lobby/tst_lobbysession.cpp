@@ -101,7 +101,7 @@ class TstLobbySession : public QObject {
         LobbySession s;
         QSignalSpy reload(&s, &LobbySession::reloadChanged);
         connectSession(s, lobby);
-        QCOMPARE(lobby.lines.first(), QStringLiteral("STS ") + AnnouncementRecord(QStringLiteral("太郎")));
+        QCOMPARE(lobby.lines.first(), QStringLiteral("STS ") + announcementRecord(QStringLiteral("太郎")));
         const QStringList log = s.log().text().split(QStringLiteral("\r\n"));
         QVERIFY(log.at(0).endsWith(QStringLiteral(" <system> ") + msg::ConnectingToLobby));
         QVERIFY(log.at(2).endsWith(msg::LobbyConnecting));
@@ -111,7 +111,7 @@ class TstLobbySession : public QObject {
         QVERIFY(!s.reloadEnabled());
         QCOMPARE(reload.size(), 1);
         QCOMPARE(s.windowCaption(), msg::LobbyServer);
-        s.tmrReloadLimit_Timer();
+        s.onReloadLimitTick();
         QCOMPARE(s.windowCaption(), msg::lobbyCaption(7));
     }
 
@@ -121,19 +121,19 @@ class TstLobbySession : public QObject {
         LobbySession s;
         connectSession(s, lobby);
         for (int tick = 1; tick <= 10; ++tick) {
-            s.tmrReloadLimit_Timer();
+            s.onReloadLimitTick();
             QCOMPARE(s.reloadCaption(), msg::reloadLimited(11 - tick));
             QVERIFY(!s.reloadEnabled());
         }
-        s.tmrReloadLimit_Timer();
+        s.onReloadLimitTick();
         QCOMPARE(s.reloadCaption(), msg::ReloadServerList);
         QVERIFY(s.reloadEnabled());
         QCOMPARE(s.reloadLimit(), -1);
-        s.tmrReloadLimit_Timer();
+        s.onReloadLimitTick();
         QCOMPARE(s.reloadCaption(), msg::ReloadServerList);
 
         // Reloading reconnects and announces again.
-        s.cmdReload_Click();
+        s.reloadRoomList();
         QTRY_COMPARE(lobby.lines.size(), 2);
         QCOMPARE(lobby.lines.at(1), lobby.lines.at(0));
         QTRY_VERIFY(!s.reloadEnabled());
@@ -146,14 +146,14 @@ class TstLobbySession : public QObject {
         connectSession(s, lobby);
         QSignalSpy pages(&s, &LobbySession::pageChanged);
         QSignalSpy names(&s, &LobbySession::namesChanged);
-        lobby.send(QStringLiteral("FTR"), UrlEncode(QStringLiteral("<P>early</P>")));
-        lobby.send(QStringLiteral("HDR"), UrlEncode(QStringLiteral("<BODY>ロビー")));
-        lobby.send(QStringLiteral("FTR"), UrlEncode(QStringLiteral("</BODY>")));
+        lobby.send(QStringLiteral("FTR"), urlEncode(QStringLiteral("<P>early</P>")));
+        lobby.send(QStringLiteral("HDR"), urlEncode(QStringLiteral("<BODY>ロビー")));
+        lobby.send(QStringLiteral("FTR"), urlEncode(QStringLiteral("</BODY>")));
         lobby.send(QStringLiteral("SRV"), record("A", "1") + ':' + record("B", "2") + ':');
         QTRY_COMPARE(pages.size(), 1);
-        QCOMPARE(s.ServerList().size(), 2);
-        QCOMPARE(s.ServerList().at(1).roomname, QStringLiteral("B"));
-        QCOMPARE(s.ServerList().at(0).address, QStringLiteral("127.0.0.9:27064"));
+        QCOMPARE(s.rooms().size(), 2);
+        QCOMPARE(s.rooms().at(1).roomname, QStringLiteral("B"));
+        QCOMPARE(s.rooms().at(0).address, QStringLiteral("127.0.0.9:27064"));
         QString page = pages.last().at(0).toString();
         QVERIFY(page.contains(QStringLiteral("<BODY>ロビー")));
         QVERIFY(!page.contains(QStringLiteral("early")));
@@ -185,10 +185,10 @@ class TstLobbySession : public QObject {
         QVERIFY(logHas(s, QStringLiteral(" <system> お知らせ\r\n")));
 
         // A list without any separator changes nothing.
-        const QList<ServerInfo> before = s.ServerList();
+        const QList<ServerInfo> before = s.rooms();
         lobby.send(QStringLiteral("SRV"), record("C", "3"));
         QTRY_VERIFY(logHas(s, QStringLiteral(" <system> ") + msg::UnknownError + QStringLiteral("\r\n")));
-        QCOMPARE(s.ServerList(), before);
+        QCOMPARE(s.rooms(), before);
         QCOMPARE(pages.size(), 1);
         QCOMPARE(s.pageShown(), page);
 
@@ -197,7 +197,7 @@ class TstLobbySession : public QObject {
         lobby.send(QStringLiteral("SRV"), QString());
         QTRY_COMPARE(pages.size(), 2);
         QVERIFY(s.pageShown().contains(msg::NoServers));
-        QCOMPARE(s.ServerList(), before);
+        QCOMPARE(s.rooms(), before);
         QCOMPARE(s.log().text().count(msg::ServerListReceived), received);
     }
 
@@ -206,7 +206,7 @@ class TstLobbySession : public QObject {
         FakeLobby lobby;
         LobbySession s;
         connectSession(s, lobby);
-        QVERIFY(s.SendMessage(QStringLiteral("こんにちは\r\nみんな")));
+        QVERIFY(s.sendChat(QStringLiteral("こんにちは\r\nみんな")));
         QVERIFY(logHas(s, QStringLiteral(" <太郎> こんにちはみんな\r\n")));
         QTRY_COMPARE(lobby.lines.size(), 2);
         QCOMPARE(lobby.lines.at(1), QStringLiteral("MSG こんにちはみんな"));
@@ -216,9 +216,9 @@ class TstLobbySession : public QObject {
         delete lobby.peer;
         QTRY_COMPARE(s.socketState(), 0);
         QCOMPARE(s.log().text(), logBefore);
-        s.tmrReloadLimit_Timer();
+        s.onReloadLimitTick();
         QCOMPARE(s.windowCaption(), msg::lobbyCaption(0));
-        QVERIFY(!s.SendMessage(QStringLiteral("x")));
+        QVERIFY(!s.sendChat(QStringLiteral("x")));
         QCOMPARE(s.log().text(), logBefore);
     }
 
@@ -251,7 +251,7 @@ class TstLobbySession : public QObject {
         LobbySession::setAddressOverride(QStringLiteral("127.0.0.1"));
         LobbySession t;
         t.setTickMs(20);
-        t.cmdReload_Click();
+        t.reloadRoomList();
         QTRY_VERIFY(logHas(t, msg::LobbyMayBeDown));
     }
 };

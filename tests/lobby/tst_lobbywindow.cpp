@@ -60,7 +60,7 @@ class TstLobbyWindow : public QObject {
   private slots:
     void initTestCase()
     {
-        SetProgramFolder(m_dir.path());
+        setProgramFolder(m_dir.path());
         SettingsStore::write(QStringLiteral("Name"), QStringLiteral("太郎"));
     }
 
@@ -98,13 +98,13 @@ class TstLobbyWindow : public QObject {
     {
         m_window->show();
         QTRY_COMPARE(m_lobby->lines.size(), 1);
-        QCOMPARE(m_lobby->lines.first(), QStringLiteral("STS ") + AnnouncementRecord(QStringLiteral("太郎")));
+        QCOMPARE(m_lobby->lines.first(), QStringLiteral("STS ") + announcementRecord(QStringLiteral("太郎")));
         auto *reload = control<QPushButton>("cmdReload");
         QTRY_COMPARE(reload->text(), msg::reloadLimited(10));
         QVERIFY(!reload->isEnabled());
         QVERIFY(control<QPushButton>("cmdClose")->isEnabled());
 
-        m_lobby->send(QStringLiteral("HDR"), UrlEncode(QStringLiteral("<BODY><P>ロビーの頭</P>")));
+        m_lobby->send(QStringLiteral("HDR"), urlEncode(QStringLiteral("<BODY><P>ロビーの頭</P>")));
         m_lobby->send(QStringLiteral("SRV"), record("部屋A", "3") + ':' + record("部屋B", "6", "pw") + ':');
         m_lobby->send(QStringLiteral("NMS"), QStringLiteral("太郎:花子:"));
         auto *web = control<QTextBrowser>("webMain");
@@ -126,7 +126,7 @@ class TstLobbyWindow : public QObject {
                         ->toPlainText()
                         .contains(QStringLiteral("<system> ") + msg::UnknownError));
         QCOMPARE(web->toHtml(), shown);
-        QCOMPARE(m_window->session()->ServerList().size(), 2);
+        QCOMPARE(m_window->session()->rooms().size(), 2);
 
         // Hovering a room shows its details; anything else hides them.
         auto *popup = control<QFrame>("picPopup");
@@ -198,11 +198,11 @@ class TstLobbyWindow : public QObject {
         QTRY_COMPARE(m_lobby->lines.size(), 1);
         const qint64 before = residentKiB();
         m_lobby->send(QStringLiteral("HDR"),
-                      UrlEncode(QStringLiteral("<BODY background=\"%1\"><P><SPAN title=\"&lt;img "
+                      urlEncode(QStringLiteral("<BODY background=\"%1\"><P><SPAN title=\"&lt;img "
                                                "src=/dev/zero&gt;\">頭頭頭</SPAN></P>%2"
                                                "<img src=file:///etc/passwd><img src=\"%1\">")
                                     .arg(image, zero)));
-        m_lobby->send(QStringLiteral("FTR"), UrlEncode(zero + QStringLiteral("<img src=\"") + image + "\">"));
+        m_lobby->send(QStringLiteral("FTR"), urlEncode(zero + QStringLiteral("<img src=\"") + image + "\">"));
         const QString room = StatusRecord()
                                  .add(QStringLiteral("ipaddress="), QStringLiteral("127.0.0.9"))
                                  .add(QStringLiteral("roomname="), zero)

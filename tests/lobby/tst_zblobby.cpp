@@ -141,7 +141,7 @@ class TstZbLobby : public QObject {
         LobbySession player;
         prepare(player, QStringLiteral("花子"));
         QSignalSpy pages(&player, &LobbySession::pageChanged);
-        player.cmdReload_Click();
+        player.reloadRoomList();
         QTRY_COMPARE(pages.size(), 1);
         QVERIFY(player.pageShown().contains(QStringLiteral("ゼンブリル ロビー")));
         QVERIFY(player.pageShown().contains(msg::NoServers));
@@ -149,8 +149,8 @@ class TstZbLobby : public QObject {
 
         auto *game = new Peer("127.0.0.2");
         connectGameServer(*game);
-        QTRY_COMPARE(player.ServerList().size(), 1);
-        const ServerInfo room = player.ServerList().first();
+        QTRY_COMPARE(player.rooms().size(), 1);
+        const ServerInfo room = player.rooms().first();
         QCOMPARE(room.address, QStringLiteral("127.0.0.2:27064"));
         QCOMPARE(room.roomname, QStringLiteral("テスト部屋"));
         QCOMPARE(room.playercount, QStringLiteral("1"));
@@ -162,10 +162,10 @@ class TstZbLobby : public QObject {
         // A second room from another address, then a change of the first.
         Peer other("127.0.0.3");
         connectGameServer(other);
-        QTRY_COMPARE(player.ServerList().size(), 2);
+        QTRY_COMPARE(player.rooms().size(), 2);
         game->socket.sendLine(QStringLiteral("STS"), gameStatus(QStringLiteral("2")));
-        QTRY_COMPARE(player.ServerList().first().playercount, QStringLiteral("2"));
-        QCOMPARE(player.ServerList().at(1).address, QStringLiteral("127.0.0.3:27064"));
+        QTRY_COMPARE(player.rooms().first().playercount, QStringLiteral("2"));
+        QCOMPARE(player.rooms().at(1).address, QStringLiteral("127.0.0.3:27064"));
 
         // A game server reached over IPv6 is joined at a bracketed address.
         LineSocket v6;
@@ -173,10 +173,10 @@ class TstZbLobby : public QObject {
         if (v6.socket()->waitForConnected(5000)) {
             v6.sendLine(QStringLiteral("NAM"), QStringLiteral("ZBSERVER"));
             v6.sendLine(QStringLiteral("STS"), gameStatus(QStringLiteral("0")));
-            QTRY_COMPARE(player.ServerList().size(), 3);
-            QCOMPARE(player.ServerList().at(2).address, QStringLiteral("[::1]:27064"));
+            QTRY_COMPARE(player.rooms().size(), 3);
+            QCOMPARE(player.rooms().at(2).address, QStringLiteral("[::1]:27064"));
             v6.socket()->abort();
-            QTRY_COMPARE(player.ServerList().size(), 2);
+            QTRY_COMPARE(player.rooms().size(), 2);
         }
 
         game->socket.sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
@@ -184,17 +184,17 @@ class TstZbLobby : public QObject {
 
         // A room leaves the list with its connection; a player joining later never sees it.
         delete game;
-        QTRY_COMPARE(player.ServerList().size(), 1);
-        QCOMPARE(player.ServerList().first().address, QStringLiteral("127.0.0.3:27064"));
+        QTRY_COMPARE(player.rooms().size(), 1);
+        QCOMPARE(player.rooms().first().address, QStringLiteral("127.0.0.3:27064"));
         other.socket.socket()->disconnectFromHost();
         QTRY_VERIFY(pages.last().at(0).toString().contains(msg::NoServers));
 
         LobbySession late;
         prepare(late, QStringLiteral("遅刻"));
         QSignalSpy latePages(&late, &LobbySession::pageChanged);
-        late.cmdReload_Click();
+        late.reloadRoomList();
         QTRY_COMPARE(latePages.size(), 1);
-        QVERIFY(late.ServerList().isEmpty());
+        QVERIFY(late.rooms().isEmpty());
         QVERIFY(late.pageShown().contains(msg::NoServers));
     }
 
@@ -204,15 +204,15 @@ class TstZbLobby : public QObject {
         LobbySession b;
         prepare(a, QStringLiteral("花子"));
         prepare(b, QStringLiteral("太郎"));
-        a.cmdReload_Click();
+        a.reloadRoomList();
         QTRY_COMPARE(a.names(), QStringList{QStringLiteral("花子")});
-        b.cmdReload_Click();
+        b.reloadRoomList();
         QTRY_COMPARE(a.names(), (QStringList{QStringLiteral("花子"), QStringLiteral("太郎")}));
         QTRY_COMPARE(b.names(), (QStringList{QStringLiteral("花子"), QStringLiteral("太郎")}));
 
-        QVERIFY(b.SendMessage(QStringLiteral("やあ みんな")));
+        QVERIFY(b.sendChat(QStringLiteral("やあ みんな")));
         QTRY_VERIFY(logHas(a, QStringLiteral(" <太郎> やあ みんな\r\n")));
-        QVERIFY(a.SendMessage(QStringLiteral("こんにちは")));
+        QVERIFY(a.sendChat(QStringLiteral("こんにちは")));
         QTRY_VERIFY(logHas(b, QStringLiteral(" <花子> こんにちは\r\n")));
         // Nobody gets their own line back from the lobby.
         QCOMPARE(b.log().text().count(QStringLiteral("太郎> やあ")), 1);

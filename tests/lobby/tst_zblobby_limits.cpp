@@ -26,12 +26,12 @@ const QString StatusText =
 QString gameStatus(const QString &count, const QString &room = QStringLiteral("テスト部屋"),
                    const QString &password = QStringLiteral("pw"))
 {
-    return UrlEncode(StatusText.arg(password, room, count));
+    return urlEncode(StatusText.arg(password, room, count));
 }
 
 QString announcement(const QString &name)
 {
-    return UrlEncode(QStringLiteral("version=1.16&playername=") + name + QLatin1Char('&'));
+    return urlEncode(QStringLiteral("version=1.16&playername=") + name + QLatin1Char('&'));
 }
 
 // A raw lobby connection from its own loopback address.

@@ -45,7 +45,7 @@ class TestJoinLink : public QObject {
 
 void TestJoinLink::initTestCase()
 {
-    SetProgramFolder(m_dir.path());
+    setProgramFolder(m_dir.path());
 }
 
 void TestJoinLink::init()
@@ -149,7 +149,7 @@ void TestJoinLink::linkFillsTheDialog()
 {
     FakeServer server;
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     JoinRequest r;
     QString error;
     QVERIFY(parse({QStringLiteral("zembrill://") + server.address()}, r, error));
@@ -173,7 +173,7 @@ void TestJoinLink::connectWithNameJoinsWithoutStoring()
 {
     FakeServer server;
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     JoinRequest r;
     QString error;
     QVERIFY(
@@ -192,7 +192,7 @@ void TestJoinLink::storedNameJoinsAtOnce()
     FakeServer server;
     SettingsStore::write(QStringLiteral("Name"), QStringLiteral("Hanako"));
     GameWindow w;
-    w.Form_Load();
+    w.prepare();
     JoinRequest r;
     QString error;
     QVERIFY(parse({QStringLiteral("zembrill://") + server.address() + u'/'}, r, error));

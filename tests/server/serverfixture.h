@@ -25,7 +25,7 @@ class ServerFixture : public QObject {
     void setUpFolder(const QString &dictionary)
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        zb::SetProgramFolder(m_dir->path());
+        zb::setProgramFolder(m_dir->path());
         zb::SettingsStore::setFile(m_dir->filePath(QStringLiteral("settings.ini")));
         writeFile(QStringLiteral("default.dat"), zb::toCp932(dictionary));
     }
@@ -50,9 +50,9 @@ class ServerFixture : public QObject {
         m_server = std::make_unique<zb::GameServer>(tickMs == 0 ? 3600 * 1000 : tickMs);
         QObject::connect(m_server.get(), &zb::GameServer::logLine, this,
                          [this](const QString &line) { m_log << line.mid(6).chopped(2); });
-        m_server->Form_Load();
+        m_server->prepare();
         s.port = QString::number(freePort());
-        const auto result = m_server->cmdStartServer_Click(s);
+        const auto result = m_server->startOrApply(s);
         if (result != zb::GameServer::StartResult::Started)
             qWarning() << "start failed" << m_server->startError();
         m_port = m_server->listeningPort();

@@ -22,7 +22,7 @@ class TestClient : public QObject {
             bytes += chunk;
             m_framer.feed(chunk, raw);
             for (const QByteArray &bytes : raw) {
-                const zb::Line line = zb::SplitLine(zb::fromCp932(bytes));
+                const zb::Line line = zb::splitLine(zb::fromCp932(bytes));
                 lines << line.command + QLatin1Char(' ') + line.payload;
                 if (onLine) onLine(line.command, line.payload);
             }

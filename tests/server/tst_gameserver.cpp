@@ -115,7 +115,7 @@ class TstGameServer : public ServerFixture {
         // The name was recorded before the refusal.
         QTRY_VERIFY(alice->has(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("old"))));
         QVERIFY(!alice->has(QStringLiteral("SYM ") + msg::playerJoined(QStringLiteral("old"))));
-        QCOMPARE(m_server->GetPlayerCnt(), 1);
+        QCOMPARE(m_server->playerCount(), 1);
     }
 
     void roomFullByPlayerMax()
@@ -125,7 +125,7 @@ class TstGameServer : public ServerFixture {
         startServer(s);
         for (int i = 0; i < 3; ++i)
             joinClient(2 + i, QStringLiteral("p%1").arg(i));
-        QCOMPARE(m_server->GetPlayerCnt(), 3);
+        QCOMPARE(m_server->playerCount(), 3);
         TestClient *late = connectClient(9);
         QTRY_VERIFY(logged(sys(msg::RoomFullConnected)));
         QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [7] [-1]").arg(m_port));
@@ -158,7 +158,7 @@ class TstGameServer : public ServerFixture {
             QTRY_VERIFY(!m_server->slotBusy(i));
         // None of them joined: the room was never told of them.
         QVERIFY(alice->lines.isEmpty());
-        QCOMPARE(m_server->GetPlayerCnt(), 1);
+        QCOMPARE(m_server->playerCount(), 1);
     }
 
     void joinTimeOutSurvivesInit()
@@ -210,7 +210,7 @@ class TstGameServer : public ServerFixture {
         if (withBan) {
             QTRY_VERIFY(again->closed());
             QVERIFY(logged(sys(msg::BannedKick)));
-            QCOMPARE(m_server->GetPlayerCnt(), 1);
+            QCOMPARE(m_server->playerCount(), 1);
         } else {
             QTRY_COMPARE(m_server->playerName(1), QStringLiteral("taro2"));
         }
@@ -258,7 +258,7 @@ class TstGameServer : public ServerFixture {
         QVERIFY(BanList::isBanned(QStringLiteral("10.0.0.1")));
         QVERIFY(BanList::isBanned(QStringLiteral("10.0.0.2")));
         QVERIFY(!BanList::isBanned(QStringLiteral("10.0.0.9")));
-        QCOMPARE(ReadTextFile(BanList::path()),
+        QCOMPARE(readTextFile(BanList::path()),
                  QStringLiteral("old\t10.0.0.1\r\n\r\nx10.0.0.9\t10.0.0.2\r\n\r\n"));
 
         // A list edited by hand in UTF-8, with its mark and no final line end,
@@ -285,7 +285,7 @@ class TstGameServer : public ServerFixture {
         QVERIFY(logged(sys(msg::SameAddressKick)));
         QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
         QVERIFY(alice->connected());
-        QCOMPARE(m_server->GetPlayerCnt(), 1);
+        QCOMPARE(m_server->playerCount(), 1);
     }
 
     void departures()
@@ -314,9 +314,9 @@ class TstGameServer : public ServerFixture {
         alice->send(QStringLiteral("RDY"), QStringLiteral("OK"));
         QTRY_COMPARE(m_server->playerReady(0), QStringLiteral("OK"));
         alice->close();
-        QTRY_COMPARE(m_server->GetPlayerCnt(), 0);
+        QTRY_COMPARE(m_server->playerCount(), 0);
         QCOMPARE(m_server->playerReady(0), QStringLiteral("NG"));
-        QCOMPARE(m_server->TimeLeft(), -1);
+        QCOMPARE(m_server->timeLeft(), -1);
         QTRY_VERIFY(!m_server->slotBusy(0));
     }
 
@@ -460,14 +460,14 @@ class TstGameServer : public ServerFixture {
     {
         QFETCH(QString, in);
         QFETCH(QString, out);
-        QCOMPARE(GetFixString(in), out);
+        QCOMPARE(fixedText(in), out);
     }
 
     void startAndSettings()
     {
         GameServer server;
-        server.Form_Load();
-        QVERIFY(QFileInfo(ProgramFile(QStringLiteral("zbq"))).isDir());
+        server.prepare();
+        QVERIFY(QFileInfo(programFile(QStringLiteral("zbq"))).isDir());
         ServerSettings s = server.loadSettings();
         QCOMPARE(s.port, QStringLiteral("27064"));
         QCOMPARE(s.playerMax(), 8);
@@ -477,27 +477,27 @@ class TstGameServer : public ServerFixture {
         // Bad port texts refuse the start and save nothing.
         for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("70000"), QString()}) {
             s.port = bad;
-            QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::PortRefused);
+            QCOMPARE(server.startOrApply(s), GameServer::StartResult::PortRefused);
             QVERIFY(!server.startError().isEmpty());
         }
         QTcpServer busy;
         QVERIFY(busy.listen(QHostAddress::Any, 0));
         s.port = QString::number(busy.serverPort());
-        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::PortRefused);
+        QCOMPARE(server.startOrApply(s), GameServer::StartResult::PortRefused);
         QVERIFY(!server.serverStarted());
         QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
 
         // Added dictionaries only, none ticked: no words.
         s.dictionaryMode = QuestionBank::AddedOnly;
         s.port = QString::number(freePort());
-        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::NoWords);
+        QCOMPARE(server.startOrApply(s), GameServer::StartResult::NoWords);
         QVERIFY(!server.serverStarted());
 
         s.dictionaryMode = QuestionBank::BuiltInOnly;
         s.roomName = QStringLiteral(" 部:屋; ");
         s.comment = QString();
         s.playerMaxIndex = 0;
-        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::Started);
+        QCOMPARE(server.startOrApply(s), GameServer::StartResult::Started);
         QCOMPARE(server.settings().roomName, QStringLiteral("部屋"));
         QCOMPARE(server.settings().comment, msg::DefaultComment);
         QCOMPARE(server.captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(s.port));
@@ -509,16 +509,16 @@ class TstGameServer : public ServerFixture {
         // A later press re-applies the game settings; an empty pool keeps the old ones.
         s.roundMaxIndex = 3;
         s.dictionaryMode = QuestionBank::AddedOnly;
-        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::NoWords);
-        QCOMPARE(server.RoundMax(), 3);
+        QCOMPARE(server.startOrApply(s), GameServer::StartResult::NoWords);
+        QCOMPARE(server.roundMax(), 3);
         s.dictionaryMode = QuestionBank::BuiltInTwice;
         s.questionControl = true;
-        QCOMPARE(server.cmdStartServer_Click(s), GameServer::StartResult::Reapplied);
-        QCOMPARE(server.RoundMax(), 5);
+        QCOMPARE(server.startOrApply(s), GameServer::StartResult::Reapplied);
+        QCOMPARE(server.roundMax(), 5);
         QCOMPARE(server.settings().settingsLine(), msg::settingsLine(3, 5, true));
         QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
 
-        const ServerSettings stored = ServerSettings::LoadSettings();
+        const ServerSettings stored = ServerSettings::load();
         QCOMPARE(stored.roundMaxIndex, 3);
         QCOMPARE(stored.playerMaxIndex, 0);
         QVERIFY(stored.questionControl);
@@ -529,7 +529,7 @@ class TstGameServer : public ServerFixture {
         SettingsStore::write(QStringLiteral("PlayerMax"), QStringLiteral("9"));
         SettingsStore::write(QStringLiteral("RoundMax"), QStringLiteral("x"));
         SettingsStore::write(QStringLiteral("ServerPort"), QStringLiteral("2000"));
-        const ServerSettings s = ServerSettings::LoadSettings();
+        const ServerSettings s = ServerSettings::load();
         QCOMPARE(s.playerMaxIndex, 5);
         QCOMPARE(s.roundMaxIndex, 1);
         QCOMPARE(s.port, QStringLiteral("2000"));

@@ -32,16 +32,16 @@ class TstRoundEngine : public ServerFixture {
     // Moves the round clock on by hand until it shows `value`.
     void tickTo(int value)
     {
-        for (int i = 0; i < 200 && m_server->TimeLeft() != value; ++i)
-            m_server->engine().tmrTimelimit_Timer();
-        QCOMPARE(m_server->TimeLeft(), value);
+        for (int i = 0; i < 200 && m_server->timeLeft() != value; ++i)
+            m_server->engine().onClockTick();
+        QCOMPARE(m_server->timeLeft(), value);
     }
 
     // Ticks through the end of a turn (the same tick schedules the next one).
     void timeOut()
     {
         tickTo(1);
-        m_server->engine().tmrTimelimit_Timer();
+        m_server->engine().onClockTick();
     }
 
     // Players on 127.0.0.2, 127.0.0.3, … in slots 0, 1, …, all ready.
@@ -86,17 +86,17 @@ class TstRoundEngine : public ServerFixture {
             c << joinClient(2 + i, QStringLiteral("p%1").arg(i));
         for (int i : {0, 2, 3, 5})
             c[i]->close();
-        QTRY_COMPARE(m_server->GetPlayerCnt(), 3);
+        QTRY_COMPARE(m_server->playerCount(), 3);
         for (int i : {1, 4, 6})
             c[i]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         QVERIFY(m_log.contains(sys(msg::AllReady)));
-        QCOMPARE(m_server->TimeLeft(), 125);
+        QCOMPARE(m_server->timeLeft(), 125);
         for (int turn = 0; turn < 6; ++turn) {
             tickTo(120);
             timeOut();
         }
-        QVERIFY(!m_server->GameRunning());
+        QVERIFY(!m_server->gameRunning());
         TestClient *watcher = c[1];
         QTRY_VERIFY(watcher->has(QStringLiteral("RET null")));
         QCOMPARE(watcher->payloads(QStringLiteral("QST")),
@@ -127,8 +127,8 @@ class TstRoundEngine : public ServerFixture {
         QTRY_VERIFY(c[6]->has(QStringLiteral("SND lose")));
         QVERIFY(!c[6]->has(QStringLiteral("SND win")));
         QVERIFY(m_log.contains(sys(msg::NoWinner)));
-        QCOMPARE(m_server->TimeLeft(), -1);
-        QCOMPARE(m_server->DrawerSlot(), 0);
+        QCOMPARE(m_server->timeLeft(), -1);
+        QCOMPARE(m_server->drawerSlot(), 0);
         QCOMPARE(m_server->highlightedSlot(), -1);
     }
 
@@ -136,7 +136,7 @@ class TstRoundEngine : public ServerFixture {
     {
         QList<TestClient *> p = readyPlayers(2);
         TestClient *alice = p[0], *bob = p[1];
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(121);
         bob->send(QStringLiteral("MSG"), QStringLiteral("りんご")); // lead-in: chat only
         sync(bob, alice);
@@ -166,7 +166,7 @@ class TstRoundEngine : public ServerFixture {
         QCOMPARE(alice->count(QStringLiteral("QOK 1")), 1);
         QCOMPARE(m_server->playerScore(0), 37);
         QCOMPARE(m_server->playerScore(1), 37);
-        QCOMPARE(m_server->TimeLeft(), 130);
+        QCOMPARE(m_server->timeLeft(), 130);
         QCOMPARE(m_server->questionLabel(), QStringLiteral("りんご"));
         QCOMPARE(m_server->playerLabel(1), QStringLiteral("p1 Score: 37"));
         QVERIFY(m_log.contains(sys(msg::guessedLog(QStringLiteral("p1")))));
@@ -181,7 +181,7 @@ class TstRoundEngine : public ServerFixture {
     {
         QList<TestClient *> p = readyPlayers(3);
         TestClient *drawer = p[0], *guesser = p[1], *watcher = p[2];
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(120);
         QTRY_VERIFY(watcher->has(QStringLiteral("QST 0:りんご")));
         tickTo(100);
@@ -221,7 +221,7 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(bool, hit);
         writeFile(QStringLiteral("default.dat"), toCp932(QString::fromUtf8(dictionary)));
         QList<TestClient *> p = readyPlayers(2);
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(100);
         p[1]->send(QStringLiteral("MSG"), guess);
         sync(p[1], p[0]);
@@ -232,7 +232,7 @@ class TstRoundEngine : public ServerFixture {
     {
         writeFile(QStringLiteral("default.dat"), toCp932(QStringLiteral("すいとう\r\n")));
         readyPlayers(2);
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         QSignalSpy labels(m_server.get(), &GameServer::questionLabelChanged);
         timeOut();
         QStringList shown;
@@ -263,14 +263,14 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(QString, winner);
         QList<TestClient *> p = readyPlayers(3);
         TestClient *watcher = p[0];
-        QTRY_VERIFY(m_server->GameRunning());
-        for (int t = 1; m_server->GameRunning(); ++t) {
+        QTRY_VERIFY(m_server->gameRunning());
+        for (int t = 1; m_server->gameRunning(); ++t) {
             tickTo(120);
-            const int drawer = m_server->DrawerSlot();
+            const int drawer = m_server->drawerSlot();
             if (t == 1) {
                 tickTo(100);
                 p[1]->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
-                QTRY_VERIFY(m_server->TimeLeft() == 130);
+                QTRY_VERIFY(m_server->timeLeft() == 130);
                 continue;
             }
             if (t != turn) {
@@ -280,10 +280,10 @@ class TstRoundEngine : public ServerFixture {
             tickTo(60);
             if (!midTurn) timeOut();
             p[drawer]->close();
-            QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
+            QTRY_COMPARE(m_server->playerCount(), 2);
             // The turn is over at once; nobody waits on an empty canvas.
-            QCOMPARE(m_server->TimeLeft(), m_server->GameRunning() ? 130 : -1);
-            if (m_server->GameRunning())
+            QCOMPARE(m_server->timeLeft(), m_server->gameRunning() ? 130 : -1);
+            if (m_server->gameRunning())
                 p[drawer] = joinClient(2 + drawer, QStringLiteral("p%1").arg(drawer));
         }
         QTRY_VERIFY(watcher->has(QStringLiteral("RET null")));
@@ -312,23 +312,23 @@ class TstRoundEngine : public ServerFixture {
         // Slots 2 and 3 leave before their turns: the round is over, the next
         // turn opens the second (last) round, and the game still ends after it.
         QList<TestClient *> p = readyPlayers(4, 0);
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(120);
         timeOut();
         tickTo(120);
-        QCOMPARE(m_server->DrawerSlot(), 1);
+        QCOMPARE(m_server->drawerSlot(), 1);
         timeOut();
         p[2]->close();
         p[3]->close();
-        QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
+        QTRY_COMPARE(m_server->playerCount(), 2);
         tickTo(120);
-        QCOMPARE(m_server->DrawerSlot(), 0);
-        QCOMPARE(m_server->engine().RoundIndex(), 1);
+        QCOMPARE(m_server->drawerSlot(), 0);
+        QCOMPARE(m_server->engine().roundIndex(), 1);
         timeOut();
         tickTo(120);
-        QCOMPARE(m_server->DrawerSlot(), 1);
+        QCOMPARE(m_server->drawerSlot(), 1);
         timeOut();
-        QVERIFY(!m_server->GameRunning());
+        QVERIFY(!m_server->gameRunning());
         QTRY_VERIFY(p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
         QCOMPARE(p[0]->payloads(QStringLiteral("QST")).size(), 4);
     }
@@ -336,25 +336,25 @@ class TstRoundEngine : public ServerFixture {
     void allButOneLeave()
     {
         QList<TestClient *> p = readyPlayers(3);
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(120);
         tickTo(50);
         p[0]->lines.clear();
         p[1]->close();
-        QTRY_COMPARE(m_server->GetPlayerCnt(), 2);
-        QVERIFY(m_server->GameRunning());
+        QTRY_COMPARE(m_server->playerCount(), 2);
+        QVERIFY(m_server->gameRunning());
         p[2]->close();
         QTRY_VERIFY(p[0]->has(QStringLiteral("RET null")));
         QCOMPARE(p[0]->lines.last(), kAllNg);
         QVERIFY(!p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
-        QVERIFY(!m_server->GameRunning());
-        QCOMPARE(m_server->TimeLeft(), -1);
+        QVERIFY(!m_server->gameRunning());
+        QCOMPARE(m_server->timeLeft(), -1);
     }
 
     void joinDuringGame()
     {
         QList<TestClient *> p = readyPlayers(2);
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(120);
         TestClient *late = joinClient(4, QStringLiteral("late"));
         QCOMPARE(late->lines.mid(0, 3), (QStringList{QStringLiteral("NUM 2"), QStringLiteral("RST null"),
@@ -369,12 +369,12 @@ class TstRoundEngine : public ServerFixture {
     void readyChangesDuringGame()
     {
         QList<TestClient *> p = readyPlayers(2);
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         tickTo(122);
         // A repeated "OK" does not restart the game.
         p[0]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
         sync(p[0], p[1]);
-        QCOMPARE(m_server->TimeLeft(), 122);
+        QCOMPARE(m_server->timeLeft(), 122);
         // Nobody ready at the turn start: back to waiting without a winner.
         p[0]->send(QStringLiteral("RDY"), QStringLiteral("NG"));
         p[1]->send(QStringLiteral("RDY"), QStringLiteral("NG"));
@@ -382,9 +382,9 @@ class TstRoundEngine : public ServerFixture {
         sync(p[1], p[0]);
         p[0]->lines.clear();
         tickTo(121);
-        m_server->engine().tmrTimelimit_Timer();
-        QVERIFY(!m_server->GameRunning());
-        QCOMPARE(m_server->TimeLeft(), -1);
+        m_server->engine().onClockTick();
+        QVERIFY(!m_server->gameRunning());
+        QCOMPARE(m_server->timeLeft(), -1);
         QTRY_COMPARE(p[0]->lines, (QStringList{QStringLiteral("RET null"), kAllNg}));
     }
 
@@ -406,10 +406,10 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(int, winner);
         PlayerTable t;
         for (int i = 0; i < 8; ++i)
-            t.PlayerScore[i] = scores[i];
+            t.scores[i] = scores[i];
         for (int s : seated)
-            t.PlayerName[s] = QStringLiteral("p");
-        QCOMPARE(RoundEngine::GetMaxScorePlayer(t), winner);
+            t.names[s] = QStringLiteral("p");
+        QCOMPARE(RoundEngine::leadingSlot(t), winner);
     }
 
     void wholeGameWithRealClock()
@@ -447,25 +447,25 @@ class TstRoundEngine : public ServerFixture {
         RecordingHost host;
         PlayerTable table;
         QuestionBank bank;
-        QVERIFY(bank.LoadQuestion() > 0);
+        QVERIFY(bank.loadDictionaries() > 0);
         RoundEngine engine(host, table, bank);
         engine.setRoundMax(1);
         for (int slot : {0, 2}) {
-            table.PlayerName[slot] = QStringLiteral("p%1").arg(slot);
-            table.PlayerReady[slot] = QStringLiteral("OK");
+            table.names[slot] = QStringLiteral("p%1").arg(slot);
+            table.readiness[slot] = QStringLiteral("OK");
         }
-        engine.ReadyCheck();
-        QVERIFY(engine.GameRunning());
-        for (int i = 0; i < 100 && engine.TimeLeft() != 110; ++i)
-            engine.tmrTimelimit_Timer();
-        QCOMPARE(engine.TimeLeft(), 110);
-        QCOMPARE(engine.DrawerSlot(), 0);
-        engine.CheckAnswer(2, QStringLiteral("りんご"));
-        QCOMPARE(table.PlayerScore[0], 110);
-        QCOMPARE(table.PlayerScore[2], 110);
-        for (int i = 0; i < 300 && engine.GameRunning(); ++i)
-            engine.tmrTimelimit_Timer();
-        QVERIFY(!engine.GameRunning());
+        engine.startIfAllReady();
+        QVERIFY(engine.gameRunning());
+        for (int i = 0; i < 100 && engine.timeLeft() != 110; ++i)
+            engine.onClockTick();
+        QCOMPARE(engine.timeLeft(), 110);
+        QCOMPARE(engine.drawerSlot(), 0);
+        engine.checkGuess(2, QStringLiteral("りんご"));
+        QCOMPARE(table.scores[0], 110);
+        QCOMPARE(table.scores[2], 110);
+        for (int i = 0; i < 300 && engine.gameRunning(); ++i)
+            engine.onClockTick();
+        QVERIFY(!engine.gameRunning());
         // The second turn timed out; the tie goes to the higher slot.
         const QStringList end = host.calls.mid(host.calls.indexOf(QStringLiteral("SYM ゲーム終了！")));
         QCOMPARE(end, (QStringList{QStringLiteral("SYM ゲーム終了！"), QStringLiteral("log 優勝者は p2 です"),
@@ -473,7 +473,7 @@ class TstRoundEngine : public ServerFixture {
                                    QStringLiteral("0>SND lose"), QStringLiteral("2>SND win"),
                                    QStringLiteral("RET null"), QStringLiteral("readys"),
                                    QStringLiteral("labels")}));
-        QCOMPARE(table.PlayerScore[2], 0);
+        QCOMPARE(table.scores[2], 0);
     }
 };
 

@@ -100,12 +100,12 @@ class TstServerLobby : public ServerFixture {
         QTRY_VERIFY(logged(sys(QStringLiteral("chk sent"))));
         QVERIFY(m_server->lobbyLink().silence() >= silence);
         QVERIFY(alice->lines.isEmpty());
-        QCOMPARE(m_server->GetPlayerCnt(), 1);
+        QCOMPARE(m_server->playerCount(), 1);
         QTRY_VERIFY(m_server->captionText().startsWith(QStringLiteral("zbserver Port:%1 [0] [").arg(m_port)));
 
         // Re-applied settings are reported at once.
         s.playerMaxIndex = 2;
-        QCOMPARE(m_server->cmdStartServer_Click(s), GameServer::StartResult::Reapplied);
+        QCOMPARE(m_server->startOrApply(s), GameServer::StartResult::Reapplied);
         QTRY_COMPARE(lobby.records().size(), 3);
         QCOMPARE(StatusRecord::field(lobby.records().last(), QStringLiteral("playermax=")),
                  QStringLiteral("5"));
@@ -121,9 +121,9 @@ class TstServerLobby : public ServerFixture {
         s.lobbyRegister = true;
         m_server = std::make_unique<GameServer>(50);
         m_server->setLobbyAddressOverride(lobby.address());
-        m_server->Form_Load();
+        m_server->prepare();
         s.port = QString::number(freePort());
-        QCOMPARE(m_server->cmdStartServer_Click(s), GameServer::StartResult::Started);
+        QCOMPARE(m_server->startOrApply(s), GameServer::StartResult::Started);
         QTRY_COMPARE(lobby.records().size(), 1);
         QCOMPARE(other.connections, 0);
     }

@@ -25,9 +25,9 @@ class TstTrustBoundary : public ServerFixture {
 
     void tickTo(int value)
     {
-        for (int i = 0; i < 200 && m_server->TimeLeft() != value; ++i)
-            m_server->engine().tmrTimelimit_Timer();
-        QCOMPARE(m_server->TimeLeft(), value);
+        for (int i = 0; i < 200 && m_server->timeLeft() != value; ++i)
+            m_server->engine().onClockTick();
+        QCOMPARE(m_server->timeLeft(), value);
     }
 
   private slots:
@@ -94,7 +94,7 @@ class TstTrustBoundary : public ServerFixture {
         for (const QString &marks : alice->payloads(QStringLiteral("RDY")))
             QCOMPARE(marks.split(QLatin1Char(':')).value(2) == QLatin1String("OK"), false);
         QVERIFY(!bob->has(QStringLiteral("MSG 2:hi")));
-        QCOMPARE(m_server->GetPlayerCnt(), 2);
+        QCOMPARE(m_server->playerCount(), 2);
 
         // A program trying again and again is soon refused, silently.
         for (int i = 0; i < ConnectGuard::MaxConnects + 3; ++i) {
@@ -153,7 +153,7 @@ class TstTrustBoundary : public ServerFixture {
             burst[i]->join(QStringLiteral("p%1").arg(i));
         QTRY_COMPARE(
             int(std::count_if(burst.cbegin(), burst.cend(), [](TestClient *c) { return c->closed(); })), 2);
-        QCOMPARE(m_server->GetPlayerCnt(), 3);
+        QCOMPARE(m_server->playerCount(), 3);
         for (TestClient *c : burst) {
             if (c->closed()) QCOMPARE(c->lines.last(), kFull);
         }
@@ -167,12 +167,12 @@ class TstTrustBoundary : public ServerFixture {
         TestClient *carol = joinClient(4, QStringLiteral("carol"));
         for (TestClient *c : {alice, bob, carol})
             c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
-        QTRY_VERIFY(m_server->GameRunning());
+        QTRY_VERIFY(m_server->gameRunning());
         // Before the first turn the players do not know a game runs: all draw.
         bob->send(QStringLiteral("STK"), QStringLiteral("0:3:1,1;"));
         QTRY_VERIFY(carol->has(QStringLiteral("STK 0:3:1,1;")));
         tickTo(100);
-        QCOMPARE(m_server->DrawerSlot(), 0);
+        QCOMPARE(m_server->drawerSlot(), 0);
         bob->send(QStringLiteral("STK"), QStringLiteral("0:3:2,2;"));
         bob->send(QStringLiteral("CLS"), QStringLiteral("8"));
         alice->send(QStringLiteral("MSG"), QStringLiteral("りんご"));

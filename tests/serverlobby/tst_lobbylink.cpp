@@ -84,13 +84,13 @@ class TstLobbyLink : public QObject {
         link.setAddress(lobby.address());
         link.setStatusProvider(sampleRoom);
         QSignalSpy system(&link, &LobbyLink::systemText);
-        link.ConnectLobbyServer();
+        link.connectToLobby();
         QVERIFY(link.connecting());
         QCOMPARE(link.statusText(), msg::LobbyConnectingStatus);
         QTRY_COMPARE(lobby.lines.size(), 2);
         QCOMPARE(lobby.lines[0], (Line{QStringLiteral("NAM"), QStringLiteral("ZBSERVER")}));
         QCOMPARE(lobby.lines[1].command, QStringLiteral("STS"));
-        QCOMPARE(UrlDecodeText(lobby.lines[1].payload), LobbyLink::buildRecord(sampleRoom()));
+        QCOMPARE(urlDecodeText(lobby.lines[1].payload), LobbyLink::buildRecord(sampleRoom()));
         QCOMPARE(link.statusText(), msg::LobbyConnectedStatus);
         QCOMPARE(link.silence(), 0);
         QVERIFY(!link.connecting());
@@ -102,7 +102,7 @@ class TstLobbyLink : public QObject {
         link.statusCheck(2);
         QTRY_COMPARE(lobby.lines.size(), 3);
         link.statusCheck(2);
-        link.SendDataLobby(QStringLiteral("CHK"), QStringLiteral("marker"));
+        link.sendToLobby(QStringLiteral("CHK"), QStringLiteral("marker"));
         QTRY_VERIFY(lobby.markerArrived());
         QCOMPARE(lobby.lines.size(), 4);
     }
@@ -115,7 +115,7 @@ class TstLobbyLink : public QObject {
         link.setAddress(lobby.address());
         QCOMPARE(link.address().left(5), QStringLiteral("[::1]"));
         link.setStatusProvider(sampleRoom);
-        link.ConnectLobbyServer();
+        link.connectToLobby();
         QTRY_COMPARE(lobby.lines.size(), 2);
         QVERIFY(link.isConnected());
     }
@@ -126,7 +126,7 @@ class TstLobbyLink : public QObject {
         LobbyLink link;
         link.setAddress(lobby.address());
         link.setStatusProvider(sampleRoom);
-        link.ConnectLobbyServer();
+        link.connectToLobby();
         QTRY_COMPARE(lobby.lines.size(), 2);
         ticks(link, 59);
         QCOMPARE(link.silence(), 59);
@@ -161,7 +161,7 @@ class TstLobbyLink : public QObject {
         link.setTickMs(20);
         link.setAddress(QStringLiteral("127.0.0.1:%1").arg(port));
         QSignalSpy system(&link, &LobbyLink::systemText);
-        link.ConnectLobbyServer();
+        link.connectToLobby();
         QTRY_VERIFY(!link.connecting());
         QCOMPARE(system.size(), 3);
         QCOMPARE(system.at(1).at(0).toString(), msg::LobbyUnreachable);
@@ -221,7 +221,7 @@ class TstLobbyLink : public QObject {
         link.setAddress(lobby.address());
         link.setStatusProvider(sampleRoom);
         QSignalSpy lines(&link, &LobbyLink::lineReceived);
-        link.ConnectLobbyServer();
+        link.connectToLobby();
         QTRY_COMPARE(lobby.lines.size(), 2);
         lobby.peer->sendLine(QStringLiteral("SYM"), QStringLiteral("ようこそ"));
         lobby.peer->sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
@@ -231,7 +231,7 @@ class TstLobbyLink : public QObject {
         QTRY_COMPARE(link.statusText(), msg::LobbyDisconnected);
         QCOMPARE(link.silence(), -1);
         // Sending while closed does nothing.
-        link.SendDataLobby(QStringLiteral("CHK"), QStringLiteral("null"));
+        link.sendToLobby(QStringLiteral("CHK"), QStringLiteral("null"));
     }
 };
 

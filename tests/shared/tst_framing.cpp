@@ -17,7 +17,7 @@ QList<Line> feedAll(LineFramer &f, const QList<QByteArray> &chunks, bool *ok = n
         QList<QByteArray> raw;
         allOk = f.feed(c, raw) && allOk;
         for (const QByteArray &r : raw)
-            out.append(SplitLine(fromCp932(r)));
+            out.append(splitLine(fromCp932(r)));
     }
     if (ok) *ok = allOk;
     return out;
@@ -33,12 +33,12 @@ class TstFraming : public QObject {
   private slots:
     void split()
     {
-        QCOMPARE(SplitLine(QStringLiteral("SND")), L("SND", QString()));
-        QCOMPARE(SplitLine(QStringLiteral("SND ")), L("SND", QString()));
-        QCOMPARE(SplitLine(QStringLiteral("MSG hello")), L("MSG", QStringLiteral("hello")));
-        QCOMPARE(SplitLine(QStringLiteral("MSGxhello")), L("MSG", QStringLiteral("hello")));
-        QCOMPARE(SplitLine(QString()), L("", QString()));
-        QCOMPARE(SplitLine(QStringLiteral("PSW ")).payload, QString());
+        QCOMPARE(splitLine(QStringLiteral("SND")), L("SND", QString()));
+        QCOMPARE(splitLine(QStringLiteral("SND ")), L("SND", QString()));
+        QCOMPARE(splitLine(QStringLiteral("MSG hello")), L("MSG", QStringLiteral("hello")));
+        QCOMPARE(splitLine(QStringLiteral("MSGxhello")), L("MSG", QStringLiteral("hello")));
+        QCOMPARE(splitLine(QString()), L("", QString()));
+        QCOMPARE(splitLine(QStringLiteral("PSW ")).payload, QString());
     }
 
     void framesLines()

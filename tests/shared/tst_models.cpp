@@ -64,7 +64,7 @@ class TstModels : public QObject {
         QFETCH(QString, word);
         QFETCH(int, t);
         QFETCH(QString, shown);
-        const QString got = LetterHint(word, t);
+        const QString got = letterHint(word, t);
         QCOMPARE(got.isNull(), shown.isNull());
         QCOMPARE(got, shown);
     }
@@ -102,9 +102,9 @@ class TstModels : public QObject {
         QVERIFY(!decodeFill(QStringLiteral("9"), i));
         QVERIFY(!decodeFill(QStringLiteral("-1"), i));
         QVERIFY(!decodeFill(QStringLiteral("x"), i));
-        QCOMPARE(GetColorIndex(16777215), 1);
-        QCOMPARE(GetColorIndex(33023), 3);
-        QCOMPARE(GetColorIndex(12345), 0);
+        QCOMPARE(paletteIndexOf(16777215), 1);
+        QCOMPARE(paletteIndexOf(33023), 3);
+        QCOMPARE(paletteIndexOf(12345), 0);
         QCOMPARE(colorValue(255, 128, 0), 33023);
     }
 

@@ -37,68 +37,68 @@ class TstText : public QObject {
         QCOMPARE(fromCp932(bytes), text);
     }
 
-    void urlEncode()
+    void urlEncoding()
     {
-        QCOMPARE(UrlEncode(QStringLiteral("a b%")), QStringLiteral("a+b%25"));
-        QCOMPARE(UrlEncode(QStringLiteral("a@b.c-d_e*")), QStringLiteral("a@b.c-d_e*"));
-        QCOMPARE(UrlEncode(QStringLiteral("あ")), QStringLiteral("%82%A0"));
-        QCOMPARE(UrlEncode(QStringLiteral("k=v&:")), QStringLiteral("k%3Dv%26%3A"));
-        QCOMPARE(UrlEncode(QString()), QString());
+        QCOMPARE(urlEncode(QStringLiteral("a b%")), QStringLiteral("a+b%25"));
+        QCOMPARE(urlEncode(QStringLiteral("a@b.c-d_e*")), QStringLiteral("a@b.c-d_e*"));
+        QCOMPARE(urlEncode(QStringLiteral("あ")), QStringLiteral("%82%A0"));
+        QCOMPARE(urlEncode(QStringLiteral("k=v&:")), QStringLiteral("k%3Dv%26%3A"));
+        QCOMPARE(urlEncode(QString()), QString());
         // A second byte that looks like ASCII is still written as %XX.
-        QCOMPARE(UrlEncode(QStringLiteral("ソ")), QStringLiteral("%83%5C"));
+        QCOMPARE(urlEncode(QStringLiteral("ソ")), QStringLiteral("%83%5C"));
     }
 
-    void urlDecode()
+    void urlDecoding()
     {
         QByteArray b;
-        QCOMPARE(UrlDecode(QStringLiteral("%41%42+c"), b), 4);
+        QCOMPARE(urlDecode(QStringLiteral("%41%42+c"), b), 4);
         QCOMPARE(b, QByteArray("AB c"));
-        UrlDecode(QStringLiteral("x%"), b);
+        urlDecode(QStringLiteral("x%"), b);
         QCOMPARE(b, QByteArray("x%"));
-        UrlDecode(QStringLiteral("%4"), b);
+        urlDecode(QStringLiteral("%4"), b);
         QCOMPARE(b, QByteArray("\x04", 1));
-        UrlDecode(QStringLiteral("%4z"), b);
+        urlDecode(QStringLiteral("%4z"), b);
         QCOMPARE(b, QByteArray("\x04z", 2));
-        UrlDecode(QStringLiteral("%zz"), b);
+        urlDecode(QStringLiteral("%zz"), b);
         QCOMPARE(b, QByteArray("%zz"));
         // Double-byte characters are not part of an encoded text: skipped.
-        QCOMPARE(UrlDecode(QStringLiteral("aあb"), b), 2);
+        QCOMPARE(urlDecode(QStringLiteral("aあb"), b), 2);
         QCOMPARE(b, QByteArray("ab"));
-        QCOMPARE(UrlDecode(QString(), b), 0);
+        QCOMPARE(urlDecode(QString(), b), 0);
         QVERIFY(b.isEmpty());
         const QString text = QStringLiteral("部屋 名=①～&");
-        QCOMPARE(UrlDecodeText(UrlEncode(text)), text);
+        QCOMPARE(urlDecodeText(urlEncode(text)), text);
     }
 
     void getBetween()
     {
-        QCOMPARE(GetBetween(QStringLiteral("<<xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")),
+        QCOMPARE(textBetween(QStringLiteral("<<xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")),
                  QStringLiteral("xyz"));
-        QCOMPARE(GetBetween(QStringLiteral("<<xyz"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
-        QCOMPARE(GetBetween(QStringLiteral("xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
-        QCOMPARE(GetBetween(QStringLiteral("port=27064&x=1&"), QStringLiteral("port="), QStringLiteral("&")),
+        QCOMPARE(textBetween(QStringLiteral("<<xyz"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
+        QCOMPARE(textBetween(QStringLiteral("xyz>>"), QStringLiteral("<<"), QStringLiteral(">>")), QString());
+        QCOMPARE(textBetween(QStringLiteral("port=27064&x=1&"), QStringLiteral("port="), QStringLiteral("&")),
                  QStringLiteral("27064"));
         // The first occurrence counts, and an end mark inside the start mark is a failure.
-        QCOMPARE(GetBetween(QStringLiteral("a=1&a=2&"), QStringLiteral("a="), QStringLiteral("&")),
+        QCOMPARE(textBetween(QStringLiteral("a=1&a=2&"), QStringLiteral("a="), QStringLiteral("&")),
                  QStringLiteral("1"));
-        QCOMPARE(GetBetween(QStringLiteral("a&b=1&"), QStringLiteral("a&b="), QStringLiteral("&")),
+        QCOMPARE(textBetween(QStringLiteral("a&b=1&"), QStringLiteral("a&b="), QStringLiteral("&")),
                  QString());
-        QCOMPARE(GetBetween(QStringLiteral("k=&"), QStringLiteral("k="), QStringLiteral("&")), QString());
+        QCOMPARE(textBetween(QStringLiteral("k=&"), QStringLiteral("k="), QStringLiteral("&")), QString());
     }
 
-    void safeFileName()
+    void safeFileNames()
     {
-        QCOMPARE(SafeFileName(QStringLiteral("a/b:c?")), QStringLiteral("a／b：c？"));
-        QCOMPARE(SafeFileName(QStringLiteral("\\,;*\"<>|”")), QStringLiteral("￥、；※＜＞｜"));
-        QCOMPARE(SafeFileName(QString(150, QLatin1Char('x'))).size(), 100);
-        QCOMPARE(SafeFileName(QStringLiteral("../x")), QStringLiteral("..／x"));
+        QCOMPARE(safeFileName(QStringLiteral("a/b:c?")), QStringLiteral("a／b：c？"));
+        QCOMPARE(safeFileName(QStringLiteral("\\,;*\"<>|”")), QStringLiteral("￥、；※＜＞｜"));
+        QCOMPARE(safeFileName(QString(150, QLatin1Char('x'))).size(), 100);
+        QCOMPARE(safeFileName(QStringLiteral("../x")), QStringLiteral("..／x"));
     }
 
-    void katakanaToHiragana()
+    void katakanaFolding()
     {
-        QCOMPARE(KatakanaToHiragana(QStringLiteral("カタカナ")), QStringLiteral("かたかな"));
-        QCOMPARE(KatakanaToHiragana(QStringLiteral("ァンヴー")), QStringLiteral("ぁんヴー"));
-        QCOMPARE(KatakanaToHiragana(QStringLiteral("abc")), QStringLiteral("abc"));
+        QCOMPARE(katakanaToHiragana(QStringLiteral("カタカナ")), QStringLiteral("かたかな"));
+        QCOMPARE(katakanaToHiragana(QStringLiteral("ァンヴー")), QStringLiteral("ぁんヴー"));
+        QCOMPARE(katakanaToHiragana(QStringLiteral("abc")), QStringLiteral("abc"));
     }
 
     void files()
@@ -106,30 +106,30 @@ class TstText : public QObject {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("a/b/c"));
-        QVERIFY(MakePath(path));
-        QVERIFY(MakePath(path)); // already there: nothing to do, no failure
+        QVERIFY(makePath(path));
+        QVERIFY(makePath(path)); // already there: nothing to do, no failure
         QVERIFY(QFileInfo(path).isDir());
 
-        QCOMPARE(ReadTextFile(dir.filePath(QStringLiteral("missing.txt"))), QString());
+        QCOMPARE(readTextFile(dir.filePath(QStringLiteral("missing.txt"))), QString());
         QByteArray bytes;
-        QCOMPARE(ReadFileBytes(dir.filePath(QStringLiteral("missing.txt")), bytes), qint64(-1));
+        QCOMPARE(readFileBytes(dir.filePath(QStringLiteral("missing.txt")), bytes), qint64(-1));
 
         const QString file = dir.filePath(QStringLiteral("ban.txt"));
-        QVERIFY(WriteTextFile(file, QStringLiteral("名前\t127.0.0.2")));
-        QCOMPARE(ReadFileBytes(file, bytes), qint64(toCp932(QStringLiteral("名前\t127.0.0.2")).size() + 2));
+        QVERIFY(writeTextFile(file, QStringLiteral("名前\t127.0.0.2")));
+        QCOMPARE(readFileBytes(file, bytes), qint64(toCp932(QStringLiteral("名前\t127.0.0.2")).size() + 2));
         QVERIFY(bytes.endsWith("\r\n"));
-        QCOMPARE(ReadTextFile(file), QStringLiteral("名前\t127.0.0.2\r\n"));
-        QVERIFY(!WriteTextFile(dir.filePath(QStringLiteral("no/such/folder/x.txt")), QStringLiteral("x")));
+        QCOMPARE(readTextFile(file), QStringLiteral("名前\t127.0.0.2\r\n"));
+        QVERIFY(!writeTextFile(dir.filePath(QStringLiteral("no/such/folder/x.txt")), QStringLiteral("x")));
         // The write replaces the file whole and leaves no temporary file behind.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("ban.txt")});
     }
 
-    void programFolder()
+    void programFolderFallback()
     {
-        SetProgramFolder(QStringLiteral("/tmp"));
-        QCOMPARE(ProgramFile(QStringLiteral("default.dat")), QStringLiteral("/tmp/default.dat"));
-        SetProgramFolder(QString());
-        QCOMPARE(ProgramFolder(), QCoreApplication::applicationDirPath());
+        setProgramFolder(QStringLiteral("/tmp"));
+        QCOMPARE(programFile(QStringLiteral("default.dat")), QStringLiteral("/tmp/default.dat"));
+        setProgramFolder(QString());
+        QCOMPARE(programFolder(), QCoreApplication::applicationDirPath());
     }
     void installedLocations()
     {
@@ -138,19 +138,19 @@ class TstText : public QObject {
         const QString user = dir.filePath(QStringLiteral("home/.local/share/zembrill"));
         QVERIFY(QDir().mkpath(bin));
         // A build folder: everything beside the program.
-        FileLocations here = LocateFiles(bin, user);
+        FileLocations here = locateFiles(bin, user);
         QCOMPARE(here.writable, bin);
         QCOMPARE(here.shipped, bin);
         QVERIFY(!here.installed);
 
         // Installed: shipped files from share/, writes into the user's folder, never into /usr.
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("usr/share/zembrill"))));
-        here = LocateFiles(bin, user);
+        here = locateFiles(bin, user);
         QVERIFY(here.installed);
         QCOMPARE(here.writable, user);
         QCOMPARE(here.shipped, dir.filePath(QStringLiteral("usr/share/zembrill")));
         QCOMPARE(here.doc, dir.filePath(QStringLiteral("usr/share/doc/zembrill")));
-        QCOMPARE(LocateFiles(bin, QString()).writable, here.shipped);
+        QCOMPARE(locateFiles(bin, QString()).writable, here.shipped);
     }
     void namesAndControls()
     {
