@@ -20,4 +20,13 @@ inline QString socketErrorLine(int number)
 // One line of the final ranking: rank, name, score.
 inline const QString StandingLine = QStringLiteral("%1位 %2 %3点");
 
+// ---- Sent by the game server and recognised by the player's program
+
+// The game-over notice naming the winner: prefix + name + suffix.
+inline const QString WinnerNoticePrefix = QStringLiteral("優勝者は ");
+inline const QString WinnerNoticeSuffix = QStringLiteral(" でした！おめでとう！");
+inline const QString NoWinnerNotice = QStringLiteral("今回は優勝者がいませんでした");
+// The name a room gives its built-in dictionary in the room list.
+inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
+
 } // namespace zb::msg

@@ -8,16 +8,12 @@
 // templates for QString::arg(); texts assembled around a value are functions.
 namespace zb::msg {
 
-// ---- Texts a server sends that the program recognises (never change these)
+// ---- Texts a server sends that the program recognises (never change these);
+// the game-over notices are in shared/messages.h
 
-inline const QString WinnerNoticePrefix = QStringLiteral("優勝者は ");
-inline const QString WinnerNoticeSuffix = QStringLiteral(" でした！おめでとう！");
-inline const QString NoWinnerNotice = QStringLiteral("今回は優勝者がいませんでした");
 // The countdown before a turn; captures the turn number.
 inline const QString NextTurnNoticePattern =
     QStringLiteral("^(?:5|10)秒後に(\\d{1,6})回目のゲームが始まります");
-// The name a room gives its built-in dictionary in the room list.
-inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
 
 // ---- Shared by the game window and the lobby window
 

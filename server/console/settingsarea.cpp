@@ -189,7 +189,7 @@ QFrame *SettingsArea::buildLobbyPanel()
 
     auto *modeRow = new QHBoxLayout;
     m_gameModeGroup = new QButtonGroup(this);
-    const QStringList gameModes = {msg::GameName, msg::ObscureTournamentName};
+    const QStringList gameModes = {msg::ProgramName, msg::ObscureTournamentName};
     for (int i = 0; i < 2; ++i) {
         optGameMode[i] = new QRadioButton(gameModes[i], panel);
         optGameMode[i]->setObjectName(QStringLiteral("optGameMode%1").arg(i));

@@ -114,7 +114,7 @@ void LobbyLink::onError()
     if (error == QAbstractSocket::RemoteHostClosedError)
         return; // an orderly close: handled by the disconnected signal
     if (m_socket->socket()->state() == QAbstractSocket::UnconnectedState && m_silence == -1) return;
-    emit systemText(msg::lobbyError(socketErrorNumber(error)));
+    emit systemText(msg::socketErrorLine(socketErrorNumber(error)));
     onLobbyClosed();
 }
 

@@ -5,6 +5,8 @@
 // are functions; they join the pieces rather than using arg() so that a player's name
 // containing "%1" goes out as typed.
 
+#include "shared/messages.h"
+
 #include <QString>
 
 namespace zb::msg {
@@ -16,7 +18,6 @@ inline const QString DedicatedProgramDescription =
                    "(kick N, ban N, say TEXT) on standard input.");
 
 // Names shared by the settings, the running panel and what the server reports.
-inline const QString GameName = QStringLiteral("ゼンブリル");
 inline const QString ObscureTournamentName = QStringLiteral("おぼろげ大会");
 inline const QString DefaultRoomName = QStringLiteral("名無しサーバー");
 inline const QString DefaultComment = QStringLiteral("無し");
@@ -28,7 +29,6 @@ inline const QString GameSettingsCaption = QStringLiteral("ゲーム設定");
 inline const QString StartServerCaption = QStringLiteral("サーバー開始");
 
 // Dictionaries.
-inline const QString BuiltInDictionaryName = QStringLiteral("内蔵辞書");
 inline const QString NothingLoaded = QStringLiteral("なにも辞書が読み込まれていません！");
 inline const QString InvalidQuestion = QStringLiteral("このもんだいはふせいです");
 inline const QString InvalidFile = QStringLiteral("不正なファイルです");
@@ -188,7 +188,6 @@ inline QString announcement(const QString &text)
 }
 
 // Rounds.
-inline const QString NoWinner = QStringLiteral("今回は優勝者がいませんでした");
 inline const QString TimeUpLog = QStringLiteral("時間切れ、スキップして次のプレイヤーに回します");
 inline const QString AllReady = QStringLiteral("全員準備 完了したのでゲームを開始します");
 inline const QString GameOver = QStringLiteral("ゲーム終了！");
@@ -233,11 +232,11 @@ inline QString drawerScored(const QString &drawer, int points)
 }
 inline QString winnerLog(const QString &name)
 {
-    return QStringLiteral("優勝者は ") + name + QStringLiteral(" です");
+    return WinnerNoticePrefix + name + QStringLiteral(" です");
 }
 inline QString winner(const QString &name)
 {
-    return QStringLiteral("優勝者は ") + name + QStringLiteral(" でした！おめでとう！");
+    return WinnerNoticePrefix + name + WinnerNoticeSuffix;
 }
 inline QString drawerLeft(const QString &word)
 {
@@ -253,10 +252,6 @@ inline const QString LobbyUnreachable = QStringLiteral("ロビーサーバーに
 inline const QString LobbySeemsDown = QStringLiteral("現在ロビーサーバーが停止しているようです");
 inline const QString LobbyDisconnected = QStringLiteral("ロビーサーバーから切断");
 inline const QString LobbySilent = QStringLiteral("ロビーサーバーからの応答がないため切断しました");
-inline QString lobbyError(int number)
-{
-    return QStringLiteral("エラー:") + QString::number(number);
-}
 inline const QString LobbyRetryPrefix = QStringLiteral("ロビーに接続リトライ待ち - ");
 inline QString lobbyRetryStatus(int seconds)
 {

@@ -143,10 +143,10 @@ int QuestionBank::loadDictionaries()
         if (twice) {
             text += builtIn;
             emit systemText(msg::BuiltInLoadedTwice);
-            list = msg::BuiltInDictionaryName + msg::TwiceSuffix + QLatin1Char(':');
+            list = msg::BuiltInDictionary + msg::TwiceSuffix + QLatin1Char(':');
         } else {
             emit systemText(msg::BuiltInLoaded);
-            list = msg::BuiltInDictionaryName + QLatin1Char(':');
+            list = msg::BuiltInDictionary + QLatin1Char(':');
         }
     };
     const auto addTicked = [&](bool twice) {

@@ -191,8 +191,8 @@ void RoundEngine::endGame()
     const bool noWinner = winner < 0 || m_table.scores[winner] <= 0;
     m_host.broadcast(cmd::System, msg::GameOver);
     if (noWinner) {
-        m_host.roundLog(msg::NoWinner);
-        m_host.broadcast(cmd::System, msg::NoWinner);
+        m_host.roundLog(msg::NoWinnerNotice);
+        m_host.broadcast(cmd::System, msg::NoWinnerNotice);
     } else {
         const QString name = m_table.names[winner];
         m_host.roundLog(msg::winnerLog(name));
@@ -205,14 +205,8 @@ void RoundEngine::endGame()
             m_host.sendTo(cmd::Sound,
                           i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"), i);
     }
-    m_table.clearMarksAndScores();
-    m_host.broadcast(cmd::GameOver, QStringLiteral("null"));
-    m_host.broadcastReadys();
-    m_gameRunning = false;
-    m_drawerSlot = 0;
-    setTimeLeft(-1);
     setHighlight(-1);
-    m_host.refreshPlayerList();
+    resetToWaiting();
 }
 
 int RoundEngine::leadingSlot(const PlayerTable &table)

@@ -349,7 +349,7 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     QCOMPARE(m_server->listeningPort(), quint16(port.toUInt()));
     QVERIFY(!m_server->settings().lobbyRegister);
     QCOMPARE(m_server->questionBank().dictionaryList(),
-             msg::BuiltInDictionaryName + QStringLiteral(":good.zbq:"));
+             msg::BuiltInDictionary + QStringLiteral(":good.zbq:"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("書き換えた"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerRoomName")), QStringLiteral("いつもの部屋"));
@@ -447,7 +447,7 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     const QStringList drawn{bank.drawWord(), bank.drawWord()};
     QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
              (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
-    QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
+    QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionary + QLatin1Char(':'));
 }
 
 void TestServerConsole::kickAsksAboutBan_data()

@@ -69,7 +69,7 @@ class TstDefaultDat : public QObject {
         QuestionBank bank;
         const int lines = int(m_text.count(QStringLiteral("\r\n")));
         QCOMPARE(bank.loadDictionaries(), lines + 1);
-        QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionaryName + QLatin1Char(':'));
+        QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionary + QLatin1Char(':'));
         bank.setQuestionControl(true);
         QSet<QString> drawn;
         for (int k = 0; k < lines; ++k)

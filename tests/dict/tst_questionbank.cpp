@@ -17,7 +17,7 @@ const QString kEmptyLine = msg::InvalidFile + "\r\n" + msg::EmptyLineFound + "\r
 const QString kNoFinalBreak = msg::InvalidFile + "\r\n" + msg::NoFinalBreak + "\r\n" + msg::NoFinalBreakHint;
 const QString kCommentOnly = msg::InvalidFile + "\r\n" + msg::CommentOnlyLine + "\r\n" + msg::CommentOnlyHint;
 const QString kReload = msg::QuestionsExhausted;
-const QString kBuiltIn = msg::BuiltInDictionaryName;
+const QString kBuiltIn = msg::BuiltInDictionary;
 
 QStringList spyTexts(const QSignalSpy &spy)
 {

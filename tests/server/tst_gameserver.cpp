@@ -49,7 +49,7 @@ class TstGameServer : public ServerFixture {
             QStringLiteral("SCR 0:0:0:0:0:0:0:0:"),
             QStringLiteral("SND connect"),
             QStringLiteral("SYM ") + msg::DictionaryListHeading,
-            QStringLiteral("SYM ") + msg::BuiltInDictionaryName + QLatin1Char(':'),
+            QStringLiteral("SYM ") + msg::BuiltInDictionary + QLatin1Char(':'),
             QStringLiteral("SYM ") + msg::GameSettingsHeading,
             kSettingsLine,
         };

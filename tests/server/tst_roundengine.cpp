@@ -122,11 +122,11 @@ class TstRoundEngine : public ServerFixture {
         const QStringList end =
             watcher->lines.mid(watcher->lines.indexOf(QStringLiteral("SYM ") + msg::GameOver));
         QCOMPARE(end,
-                 (QStringList{QStringLiteral("SYM ") + msg::GameOver, QStringLiteral("SYM ") + msg::NoWinner,
+                 (QStringList{QStringLiteral("SYM ") + msg::GameOver, QStringLiteral("SYM ") + msg::NoWinnerNotice,
                               QStringLiteral("SND lose"), QStringLiteral("RET null"), kAllNg}));
         QTRY_VERIFY(c[6]->has(QStringLiteral("SND lose")));
         QVERIFY(!c[6]->has(QStringLiteral("SND win")));
-        QVERIFY(m_log.contains(sys(msg::NoWinner)));
+        QVERIFY(m_log.contains(sys(msg::NoWinnerNotice)));
         QCOMPARE(m_server->timeLeft(), -1);
         QCOMPARE(m_server->drawerSlot(), 0);
         QCOMPARE(m_server->highlightedSlot(), -1);

@@ -66,7 +66,7 @@ class TstServerLobby : public ServerFixture {
         QCOMPARE(StatusRecord::field(record, QStringLiteral("roomname=")), QStringLiteral("部屋"));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("comment=")), msg::DefaultComment);
         QCOMPARE(StatusRecord::field(record, QStringLiteral("zbq=")),
-                 msg::BuiltInDictionaryName + QLatin1Char(':'));
+                 msg::BuiltInDictionary + QLatin1Char(':'));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("playercount=")), QStringLiteral("0"));
         QCOMPARE(StatusRecord::field(record, QStringLiteral("playermax=")), QStringLiteral("8"));
         QVERIFY(logged(sys(msg::LobbyConnected)));

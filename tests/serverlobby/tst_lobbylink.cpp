@@ -40,7 +40,7 @@ RoomStatus sampleRoom()
     s.port = QStringLiteral("27064");
     s.roomName = QStringLiteral("お絵かき部屋");
     s.comment = msg::DefaultComment;
-    s.dictionaryList = msg::BuiltInDictionaryName + QLatin1Char(':');
+    s.dictionaryList = msg::BuiltInDictionary + QLatin1Char(':');
     s.playerNames = {QStringLiteral("alice"),
                      QString(),
                      QStringLiteral("carol"),
