@@ -121,9 +121,9 @@ class TstRoundEngine : public ServerFixture {
         // Nobody scored: no winner, and everybody hears the game end as a loss.
         const QStringList end =
             watcher->lines.mid(watcher->lines.indexOf(QStringLiteral("SYM ") + msg::GameOver));
-        QCOMPARE(end,
-                 (QStringList{QStringLiteral("SYM ") + msg::GameOver, QStringLiteral("SYM ") + msg::NoWinnerNotice,
-                              QStringLiteral("SND lose"), QStringLiteral("RET null"), kAllNg}));
+        QCOMPARE(end, (QStringList{QStringLiteral("SYM ") + msg::GameOver,
+                                   QStringLiteral("SYM ") + msg::NoWinnerNotice, QStringLiteral("SND lose"),
+                                   QStringLiteral("RET null"), kAllNg}));
         QTRY_VERIFY(c[6]->has(QStringLiteral("SND lose")));
         QVERIFY(!c[6]->has(QStringLiteral("SND win")));
         QVERIFY(m_log.contains(sys(msg::NoWinnerNotice)));
