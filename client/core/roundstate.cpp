@@ -5,8 +5,6 @@
 
 namespace zb {
 
-const QString RoundState::Hidden = msg::HiddenWord;
-
 RoundState::RoundState(QObject *parent) : QObject(parent) {}
 
 void RoundState::reset()
@@ -27,7 +25,7 @@ void RoundState::startTurn(int drawer, const QString &word)
         if (m_questionWindow) {
             m_questionWindowText = word;
             emit questionWindowTextChanged(word);
-            setQuestion(Hidden);
+            setQuestion(msg::HiddenWord);
         } else {
             setQuestion(word);
         }
@@ -36,7 +34,7 @@ void RoundState::startTurn(int drawer, const QString &word)
             m_questionWindowText = msg::QuestionInMainWindow;
             emit questionWindowTextChanged(m_questionWindowText);
         }
-        setQuestion(Hidden);
+        setQuestion(msg::HiddenWord);
     }
 }
 

@@ -13,7 +13,6 @@ class RoundState : public QObject {
     Q_OBJECT
   public:
     static constexpr int TurnSeconds = 120;
-    static const QString Hidden; // "？？？"
 
     explicit RoundState(QObject *parent = nullptr);
 

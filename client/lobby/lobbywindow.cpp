@@ -25,7 +25,6 @@
 namespace zb {
 
 namespace {
-const QString SendHint = msg::SendHint;
 
 // Shows the page from memory and fetches nothing: no image, style sheet or
 // file named by the lobby's HTML is ever read from disk, network or data: URL.
@@ -111,7 +110,7 @@ void LobbyWindow::buildControls()
     txtState = new LogView(this);
     txtState->setObjectName(QStringLiteral("txtState"));
 
-    txtSend = new QLineEdit(SendHint, this);
+    txtSend = new QLineEdit(msg::SendHint, this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
     txtSend->setMaxLength(100);
     txtSend->installEventFilter(this);
@@ -215,7 +214,7 @@ void LobbyWindow::closeEvent(QCloseEvent *event)
 bool LobbyWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The hint is selected on entry, so typing replaces it.
-    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == SendHint)
+    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == msg::SendHint)
         QTimer::singleShot(0, txtSend, &QLineEdit::selectAll);
     return QWidget::eventFilter(watched, event);
 }

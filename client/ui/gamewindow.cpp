@@ -29,8 +29,6 @@
 
 namespace zb {
 
-const QString GameWindow::SendHint = msg::SendHint;
-
 namespace {
 QString css(int value)
 {
@@ -187,7 +185,7 @@ void GameWindow::buildViews()
         view->setShowsFinalLineEnd(false);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
-    txtSend = new QLineEdit(SendHint, this);
+    txtSend = new QLineEdit(msg::SendHint, this);
     txtSend->setMaxLength(100);
     connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::onChatReturn);
     txtSend->installEventFilter(this);
@@ -541,10 +539,10 @@ void GameWindow::onChatReturn()
 
 bool GameWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == SendHint) {
+    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == msg::SendHint) {
         // After the click that gave the focus has placed the cursor.
         QTimer::singleShot(0, txtSend, [this] {
-            if (txtSend->text() == SendHint) txtSend->selectAll();
+            if (txtSend->text() == msg::SendHint) txtSend->selectAll();
         });
     }
     return QWidget::eventFilter(watched, event);

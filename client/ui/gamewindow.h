@@ -56,8 +56,6 @@ class GameWindow : public QWidget {
     // The last game's results over the canvas.
     void showResults();
 
-    static const QString SendHint;
-
   protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

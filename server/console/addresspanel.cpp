@@ -15,9 +15,6 @@
 
 namespace zb {
 
-const QString AddressPanel::CopyCaption = msg::CopyInvitation;
-const QString AddressPanel::CopiedCaption = msg::Copied;
-
 namespace {
 QLabel *valueLabel(const QString &name, QWidget *parent)
 {
@@ -40,7 +37,7 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
     lblLanAddress = valueLabel(QStringLiteral("lblLanAddress"), this);
     lblExternalAddress = valueLabel(QStringLiteral("lblExternalAddress"), this);
     lblMappingState = valueLabel(QStringLiteral("lblMappingState"), this);
-    cmdCopyInvitation = new QPushButton(CopyCaption, this);
+    cmdCopyInvitation = new QPushButton(msg::CopyInvitation, this);
     cmdCopyInvitation->setObjectName(QStringLiteral("cmdCopyInvitation"));
     cmdCopyInvitation->setToolTip(msg::CopyInvitationTip);
 
@@ -113,9 +110,9 @@ void AddressPanel::copyInvitation()
 {
     if (!m_mapper) return;
     QGuiApplication::clipboard()->setText(invitationText(m_mapper->status()));
-    cmdCopyInvitation->setText(CopiedCaption);
+    cmdCopyInvitation->setText(msg::Copied);
     QTimer::singleShot(2000, cmdCopyInvitation,
-                       [button = cmdCopyInvitation] { button->setText(CopyCaption); });
+                       [button = cmdCopyInvitation] { button->setText(msg::CopyInvitation); });
 }
 
 } // namespace zb

@@ -28,9 +28,6 @@ class AddressPanel : public QGroupBox {
     PortMapper *mapper() const { return m_mapper; }
     void copyInvitation();
 
-    static const QString CopyCaption;
-    static const QString CopiedCaption;
-
     QCheckBox *chkUpnp = nullptr;
     QLabel *lblLanAddress = nullptr;
     QLabel *lblExternalAddress = nullptr;

@@ -27,10 +27,6 @@
 namespace zb {
 
 const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
-const QString ServerConsole::CloseQuestion = msg::CloseQuestion;
-const QString ServerConsole::KickQuestion = msg::KickQuestion;
-const QString ServerConsole::FreeSeatText = msg::FreeSeat;
-const QString ServerConsole::AnnounceHint = msg::AnnounceHint;
 
 namespace {
 const QString LobbyStatusCaption = msg::LobbyStatusCaption;
@@ -63,7 +59,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     txtState->setMinimumHeight(190);
     txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
-    txtSend->setPlaceholderText(AnnounceHint);
+    txtSend->setPlaceholderText(msg::AnnounceHint);
     chkPictureView = new QCheckBox(msg::ShowPicture, this);
     chkPictureView->setObjectName(QStringLiteral("chkPictureView"));
 
@@ -236,7 +232,7 @@ void ServerConsole::refreshPlayers()
     for (int i = 0; i < PlayerPanel::Slots; ++i) {
         // A seat without a connection reads as free rather than as a nameless score.
         const bool free = !m_server->slotBusy(i) && m_server->playerName(i).isEmpty();
-        players->setPlayer(i, free ? FreeSeatText : m_server->playerLabel(i), m_server->remoteAddress(i));
+        players->setPlayer(i, free ? msg::FreeSeat : m_server->playerLabel(i), m_server->remoteAddress(i));
     }
     players->setHighlight(m_server->highlightedSlot());
     lastStandings->follow(*m_server);
@@ -281,7 +277,7 @@ void ServerConsole::startOrApply()
     const ServerSettings chosen = picSetting->settings();
     switch (m_server->startOrApply(chosen)) {
     case GameServer::StartResult::NoWords:
-        tell({QuestionBank::NothingLoadedMessage});
+        tell({msg::NothingLoaded});
         break;
     case GameServer::StartResult::PortRefused:
         tell({m_server->startError() + msg::PortRefusedAdvice});
@@ -405,7 +401,7 @@ void ServerConsole::closeEvent(QCloseEvent *event)
         return;
     }
     event->ignore();
-    ask(CloseQuestion, QMessageBox::Ok | QMessageBox::Cancel, [this](int button) {
+    ask(msg::CloseQuestion, QMessageBox::Ok | QMessageBox::Cancel, [this](int button) {
         if (button != QMessageBox::Ok) return;
         m_closeConfirmed = true;
         close();

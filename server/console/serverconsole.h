@@ -32,10 +32,6 @@ class ServerConsole : public QWidget {
     explicit ServerConsole(GameServer *server, QWidget *parent = nullptr);
 
     static const QString NotStartedTitle;
-    static const QString CloseQuestion;
-    static const QString KickQuestion;
-    static const QString AnnounceHint;
-    static const QString FreeSeatText;
 
     // Handlers, public so that a test can press what the host presses.
     void startOrApply();

@@ -36,9 +36,6 @@ bool isListable(const QString &name)
 
 } // namespace
 
-const QString QuestionBank::InvalidQuestion = msg::InvalidQuestion;
-const QString QuestionBank::NothingLoadedMessage = msg::NothingLoaded;
-
 QuestionBank::QuestionBank(QObject *parent) : QObject(parent), m_random(QRandomGenerator::securelySeeded()) {}
 
 void QuestionBank::setMode(int mode)
@@ -198,7 +195,7 @@ QString QuestionBank::drawWord()
     QString word;
     if (u < 1 && (u < 0 || m_questionControl)) {
         // An empty pool, or a single entry that removal could not take out.
-        word = InvalidQuestion;
+        word = msg::InvalidQuestion;
     } else if (u == 0) {
         word = m_pool.at(0);
     } else {
@@ -240,7 +237,7 @@ QString QuestionBank::normalise(const QString &raw)
     // Every player receives the word in one line.
     word.truncate(MaxWordLength);
 
-    if (word.isEmpty()) return InvalidQuestion;
+    if (word.isEmpty()) return msg::InvalidQuestion;
 
     word = katakanaToHiragana(word);
     word.replace(QChar(0x30F4), QStringLiteral("う゛"));

@@ -19,9 +19,7 @@ class QuestionBank : public QObject {
     static constexpr int MaxWordLength = 1000;
 
     // The word played when a draw finds nothing usable.
-    static const QString InvalidQuestion;
     // What the operator is told when a rebuilt pool holds no entries at all.
-    static const QString NothingLoadedMessage;
 
     explicit QuestionBank(QObject *parent = nullptr);
 

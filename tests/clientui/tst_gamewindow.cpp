@@ -120,7 +120,7 @@ void TestGameWindow::startUp()
     QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("-1"));
     QVERIFY(!part<QPushButton>(&w, "cmdReady")->isEnabled());
     QVERIFY(!part<QLabel>(&w, "lblOekakiChat")->isVisible());
-    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), GameWindow::SendHint);
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), msg::SendHint);
     QCOMPARE(part<QLineEdit>(&w, "txtSend")->maxLength(), 100);
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(part<QLabel>(&w, "lblPlayer", i)->text(), QString());
@@ -286,7 +286,7 @@ void TestGameWindow::connectReadyAndChat()
     QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
     QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(), QStringLiteral("<Hanako> abc"));
     QTRY_COMPARE(server.lines().last(), QStringLiteral("MSG abc"));
-    QVERIFY(server.lines().contains(QStringLiteral("MSG ") + GameWindow::SendHint));
+    QVERIFY(server.lines().contains(QStringLiteral("MSG ") + msg::SendHint));
     server.send(QStringLiteral("NMS Hanako:::taro:::::"));
     server.send(QStringLiteral("MSG 3:hello"));
     QTRY_COMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(), QStringLiteral("<taro> hello"));

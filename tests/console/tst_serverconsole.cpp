@@ -486,7 +486,7 @@ void TestServerConsole::kickAsksAboutBan()
     }
     QTRY_VERIFY(taro->closed());
     QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("taro"))));
-    QTRY_COMPARE(m_console->players->lblPlayer[0]->text(), ServerConsole::FreeSeatText);
+    QTRY_COMPARE(m_console->players->lblPlayer[0]->text(), msg::FreeSeat);
     if (answer == QMessageBox::Yes) {
         QVERIFY(banFile.open(QIODevice::ReadOnly));
         QVERIFY(fromCp932(banFile.readAll()).contains(QStringLiteral("taro\t127.0.0.2\r\n")));
@@ -565,7 +565,7 @@ void TestServerConsole::seatsShowNamesAddressesAndLamps()
     PlayerPanel *seats = m_console->players;
     QCOMPARE(seats->lamps().interval(), 50);
     ConsoleTestClient *taro = join(4, QStringLiteral("taro"));
-    QCOMPARE(seats->lblPlayer[1]->text(), ServerConsole::FreeSeatText);
+    QCOMPARE(seats->lblPlayer[1]->text(), msg::FreeSeat);
     QTRY_COMPARE(seats->lblPlayer[0]->text(), QStringLiteral("taro Score: 0"));
     QCOMPARE(seats->lblPlayer[0]->toolTip(), QStringLiteral("127.0.0.4"));
     QCOMPARE(seats->labelColor(0), QColor(128, 128, 128));

@@ -49,7 +49,7 @@ class TstDefaultDat : public QObject {
         int katakana = 0;
         for (const QString &line : lines) {
             const QString word = QuestionBank::normalise(line);
-            QVERIFY2(word != QuestionBank::InvalidQuestion, qPrintable(line));
+            QVERIFY2(word != msg::InvalidQuestion, qPrintable(line));
             QVERIFY2(!word.contains(QLatin1Char(' ')) && !word.contains(QChar(0x3000)), qPrintable(line));
             QVERIFY2(!words.contains(word), qPrintable(QStringLiteral("duplicate: ") + line));
             words.insert(word);

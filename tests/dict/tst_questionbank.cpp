@@ -90,7 +90,7 @@ class TstQuestionBank : public QObject {
         QTest::newRow("comment") << QStringLiteral("りんご//あかい") << QStringLiteral("りんご");
         QTest::newRow("space comment") << QStringLiteral("りんご //あかい") << QStringLiteral("りんご");
         QTest::newRow("comment only") << QStringLiteral("//めも") << QStringLiteral("//めも");
-        QTest::newRow("space then comment") << QStringLiteral(" //めも") << QuestionBank::InvalidQuestion;
+        QTest::newRow("space then comment") << QStringLiteral(" //めも") << msg::InvalidQuestion;
         QTest::newRow("katakana") << QStringLiteral("バナナ") << QStringLiteral("ばなな");
         QTest::newRow("vu") << QStringLiteral("ヴァイオリン") << QStringLiteral("う゛ぁいおりん");
         QTest::newRow("ascii hyphen") << QStringLiteral("ボール-ペン") << QStringLiteral("ぼーるーぺん");
@@ -102,8 +102,8 @@ class TstQuestionBank : public QObject {
         QTest::newRow("tabs anywhere") << QStringLiteral("\tり\tんご\t") << QStringLiteral("りんご");
         // Tabs go after the trim: a space behind a tab survives.
         QTest::newRow("tab before space") << QStringLiteral("\t りんご") << QStringLiteral(" りんご");
-        QTest::newRow("blank line") << QString() << QuestionBank::InvalidQuestion;
-        QTest::newRow("spaces and tabs") << QStringLiteral(" \t\u3000 ") << QuestionBank::InvalidQuestion;
+        QTest::newRow("blank line") << QString() << msg::InvalidQuestion;
+        QTest::newRow("spaces and tabs") << QStringLiteral(" \t\u3000 ") << msg::InvalidQuestion;
         // A file with other line ends reads as one line: its first word is played.
         QTest::newRow("lf ends") << QStringLiteral("いぬ\nねこ\n") << QStringLiteral("いぬ");
         QTest::newRow("cr ends") << QStringLiteral("いぬ//どうぶつ\rねこ\r") << QStringLiteral("いぬ");
@@ -246,7 +246,7 @@ class TstQuestionBank : public QObject {
         QCOMPARE(bank.dictionaryList(), QString());
         QVERIFY(spy.isEmpty());
         for (int k = 0; k < 3; ++k)
-            QCOMPARE(bank.drawWord(), QuestionBank::InvalidQuestion);
+            QCOMPARE(bank.drawWord(), msg::InvalidQuestion);
         QVERIFY(spy.isEmpty());
     }
 
@@ -259,7 +259,7 @@ class TstQuestionBank : public QObject {
         QCOMPARE(bank.drawWord(), QStringLiteral("りんご"));
         bank.setQuestionControl(true);
         QSignalSpy spy(&bank, &QuestionBank::systemText);
-        QCOMPARE(bank.drawWord(), QuestionBank::InvalidQuestion);
+        QCOMPARE(bank.drawWord(), msg::InvalidQuestion);
         QCOMPARE(bank.wordPool(), QStringList{QStringLiteral("りんご")});
         QVERIFY(spy.isEmpty());
     }

@@ -3,6 +3,7 @@
 #include "fakerouter.h"
 #include "portmapper.h"
 #include "roomaddress.h"
+#include "server/core/messages.h"
 #include "settingsstore.h"
 
 #include <QCheckBox>
@@ -216,7 +217,7 @@ void TestPortMapper::consolePanel()
     QCOMPARE(panel.lblLanAddress->text(), QStringLiteral("127.0.0.1:40130"));
     panel.cmdCopyInvitation->click();
     QVERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("zembrill://203.0.113.7:40130")));
-    QCOMPARE(panel.cmdCopyInvitation->text(), AddressPanel::CopiedCaption);
+    QCOMPARE(panel.cmdCopyInvitation->text(), zb::msg::Copied);
     QVERIFY(removedInBackground(*panel.mapper()));
 }
 
