@@ -1,6 +1,7 @@
 #include "canvaswidget.h"
 #include "clicklabel.h"
 #include "client/core/messages.h"
+#include "e2e.h"
 #include "fileutil.h"
 #include "gamewindow.h"
 #include "picturesaver.h"
@@ -17,11 +18,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -42,7 +41,7 @@ class TestResultsGame : public QObject {
     void shoot(QWidget *w, const QString &name);
 
     QTemporaryDir m_dir;
-    QProcess m_server;
+    e2e::ServerRunner m_server;
     quint16 m_port = 0;
 };
 
@@ -69,24 +68,14 @@ void TestResultsGame::initTestCase()
     const QString japanese = QStringLiteral("Noto Sans CJK JP");
     if (QFontDatabase::families().contains(japanese)) QApplication::setFont(QFont(japanese, 9));
     QFile::copy(QStringLiteral(ZB_BIN_DIR "/default.dat"), m_dir.filePath(QStringLiteral("default.dat")));
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
-        m_port = probe.serverPort();
-    }
-    m_server.setProcessChannelMode(QProcess::MergedChannels);
-    m_server.start(program, {QStringLiteral("--headless"), QStringLiteral("--port"), QString::number(m_port),
-                             QStringLiteral("--data-dir"), m_dir.path(), QStringLiteral("--tick-ms"),
-                             QStringLiteral("40"), QStringLiteral("--no-lobby"), QStringLiteral("--rounds"),
-                             QStringLiteral("2")});
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += m_server.readAll()).contains("待機します"), 10000);
+    QVERIFY2(m_server.start(40, {QStringLiteral("--rounds"), QStringLiteral("2")}),
+             qPrintable(m_server.log()));
+    m_port = m_server.port();
 }
 
 void TestResultsGame::cleanupTestCase()
 {
-    m_server.kill();
-    m_server.waitForFinished(3000);
+    m_server.stop();
 }
 
 void TestResultsGame::shoot(QWidget *w, const QString &name)

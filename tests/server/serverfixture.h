@@ -51,8 +51,13 @@ class ServerFixture : public QObject {
         QObject::connect(m_server.get(), &zb::GameServer::logLine, this,
                          [this](const QString &line) { m_log << line.mid(6).chopped(2); });
         m_server->prepare();
-        s.port = QString::number(freePort());
-        const auto result = m_server->startOrApply(s);
+        // The probed port can be taken again before the server binds it.
+        auto result = zb::GameServer::StartResult::Started;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            s.port = QString::number(freePort());
+            result = m_server->startOrApply(s);
+            if (result == zb::GameServer::StartResult::Started) break;
+        }
         if (result != zb::GameServer::StartResult::Started)
             qWarning() << "start failed" << m_server->startError();
         m_port = m_server->listeningPort();
