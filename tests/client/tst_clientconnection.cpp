@@ -1,5 +1,6 @@
 #include "client/core/messages.h"
 #include "fakeserver.h"
+#include "freeport.h"
 #include "gameclient.h"
 #include "spytexts.h"
 
@@ -140,13 +141,7 @@ void TestClientConnection::secondAttemptRefused()
 
 void TestClientConnection::refusedThenTimeoutLines()
 {
-    // A port nobody listens on: take a free one and close it again.
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
-        port = probe.serverPort();
-    }
+    const quint16 port = freePort();
     GameClient client;
     client.setTickMs(20);
     QSignalSpy sys(&client, &GameClient::systemText);

@@ -1,4 +1,5 @@
 #include "client/core/messages.h"
+#include "freeport.h"
 #include "gameclient.h"
 #include "spytexts.h"
 
@@ -55,11 +56,7 @@ bool TestRealServer::startServer(const QStringList &extra)
     const QString program = QStringLiteral(ZB_BIN_DIR "/zbserver");
     if (!QFile::exists(program)) return false;
     QFile::copy(QStringLiteral(ZB_BIN_DIR "/default.dat"), m_dir.filePath(QStringLiteral("default.dat")));
-    {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0)) return false;
-        m_port = probe.serverPort();
-    }
+    m_port = freePort();
     m_server = std::make_unique<QProcess>();
     m_server->setProcessChannelMode(QProcess::MergedChannels);
     m_server->start(program, QStringList{QStringLiteral("--headless"), QStringLiteral("--port"),

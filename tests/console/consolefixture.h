@@ -8,6 +8,7 @@
 #include "cp932.h"
 #include "desktop.h"
 #include "fileutil.h"
+#include "freeport.h"
 #include "gameserver.h"
 #include "logview.h"
 #include "playerpanel.h"
@@ -62,10 +63,7 @@ class ConsoleFixture : public QObject {
         m_console = std::make_unique<zb::ServerConsole>(m_server.get());
         // No lobby in these tests; the panel's box is what the host would untick.
         m_console->picSetting->chkLobbyRegister->setChecked(false);
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::Any, 0));
-        m_console->picSetting->txtPort->setText(QString::number(probe.serverPort()));
-        probe.close();
+        m_console->picSetting->txtPort->setText(QString::number(freePort()));
         m_console->show();
     }
 

@@ -2,6 +2,7 @@
 #include "consoletestclient.h"
 #include "cp932.h"
 #include "fileutil.h"
+#include "freeport.h"
 #include "gameserver.h"
 #include "laststandings.h"
 #include "roundengine.h"
@@ -41,11 +42,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     GameServer server(40);
     ServerConsole console(&server);
     console.picSetting->chkLobbyRegister->setChecked(false);
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::Any, 0));
-        console.picSetting->txtPort->setText(QString::number(probe.serverPort()));
-    }
+    console.picSetting->txtPort->setText(QString::number(freePort()));
     console.show();
     console.picSetting->cmdStartServer->click();
     QVERIFY(server.serverStarted());

@@ -141,10 +141,7 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     SettingsStore::write(QStringLiteral("ServerComment"), QStringLiteral("いつもの"));
     SettingsStore::write(QStringLiteral("RoundMax"), QStringLiteral("0"));
     writeFile(QStringLiteral("good.zbq"), toCp932(QStringLiteral("ねこ\r\n")));
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::Any, 0));
-    const QString port = QString::number(probe.serverPort());
-    probe.close();
+    const QString port = QString::number(freePort());
     ServerSettings options;
     options.port = port;
     options.roomName = QStringLiteral("今日だけ");

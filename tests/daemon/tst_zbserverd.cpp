@@ -1,4 +1,5 @@
 #include "cp932.h"
+#include "freeport.h"
 #include "server/core/messages.h"
 #include "testclient.h"
 
@@ -70,10 +71,7 @@ class TstZbServerd : public QObject {
     {
         QTemporaryDir dir;
         writeDictionary(dir);
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::Any, 0));
-        const quint16 port = probe.serverPort();
-        probe.close();
+        const quint16 port = freePort();
 
         QProcess server;
         server.setProcessEnvironment(environment(dir));

@@ -1,4 +1,5 @@
 #include "e2e.h"
+#include "freeport.h"
 
 #include "cp932.h"
 #include "stroke.h"
@@ -27,13 +28,6 @@ const QSet<QString> &serverCommands()
 bool isSlotDigit(const QString &s)
 {
     return s.size() == 1 && s.at(0) >= QLatin1Char('0') && s.at(0) <= QLatin1Char('7');
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
 }
 
 } // namespace

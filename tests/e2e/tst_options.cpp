@@ -3,6 +3,7 @@
 // script takes the operator's commands from the terminal. No run looks for a
 // router: the tests stay on loopback.
 #include "cp932.h"
+#include "freeport.h"
 #include "server/core/messages.h"
 #include "testclient.h"
 
@@ -17,13 +18,6 @@
 namespace {
 
 const QString Waiting = zb::msg::WaitingForPlayers;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
-}
 
 // True once something on this machine listens on the port: the windowed
 // server says nothing on its output when it starts listening.

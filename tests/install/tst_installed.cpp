@@ -1,5 +1,6 @@
 #include "../server/testclient.h"
 #include "cp932.h"
+#include "freeport.h"
 #include "textutil.h"
 
 #include <QDirIterator>
@@ -17,13 +18,6 @@ class TstInstalled : public QObject {
 
     QString m_root;
     QString m_roomServer;
-
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::Any, 0);
-        return probe.serverPort();
-    }
 
     // Every file below the folder, with its size and time, to see that nothing changed.
     static QStringList snapshot(const QString &folder)

@@ -1,5 +1,6 @@
 #include "client/core/messages.h"
 #include "fakelobby.h"
+#include "freeport.h"
 #include "linesocket.h"
 #include "lobbysession.h"
 #include "statusrecord.h"
@@ -224,12 +225,7 @@ class TstLobbySession : public QObject {
 
     void lobbyDown()
     {
-        quint16 port;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
-            port = probe.serverPort();
-        }
+        const quint16 port = freePort();
         LobbySession::setAddressOverride(QStringLiteral("127.0.0.1:") + QString::number(port));
         LobbySession s;
         s.setPageFile(m_dir.filePath(QStringLiteral("serverlist.html")));

@@ -1,4 +1,5 @@
 #include "client/core/messages.h"
+#include "freeport.h"
 #include "linesocket.h"
 #include "lobbyserver.h"
 #include "lobbysession.h"
@@ -59,11 +60,7 @@ class TstZbLobby : public QObject {
     bool startLobby()
     {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            {
-                QTcpServer probe;
-                if (!probe.listen(QHostAddress::Any)) return false;
-                m_port = probe.serverPort();
-            }
+            m_port = freePort();
             m_lobby.start(QStringLiteral(ZB_BIN_DIR "/zblobby"),
                           {QStringLiteral("--port"), QString::number(m_port)});
             if (!m_lobby.waitForStarted(5000)) return false;

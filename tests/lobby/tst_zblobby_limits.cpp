@@ -1,4 +1,5 @@
 #include "cp932.h"
+#include "freeport.h"
 #include "linesocket.h"
 #include "lobbyserver.h"
 #include "lobbyserver/messages.h"
@@ -397,12 +398,7 @@ class TstZbLobbyLimits : public QObject {
             const rlimit files{24, 48};
             setrlimit(RLIMIT_NOFILE, &files);
         });
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
-            port = probe.serverPort();
-        }
+        const quint16 port = freePort();
         lobby.start(QStringLiteral(ZB_BIN_DIR "/zblobby"),
                     {QStringLiteral("--port"), QString::number(port),
                      QStringLiteral("--max-connections-per-address"), QStringLiteral("2")});

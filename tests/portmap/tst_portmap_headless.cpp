@@ -1,6 +1,7 @@
 // zbserver --headless with a router on loopback: the mapping made at start,
 // the address printed, and the mapping removed when SIGTERM ends the server.
 #include "fakerouter.h"
+#include "freeport.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,10 +23,7 @@ class HeadlessServer {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
                          [this] { m_output += QString::fromLocal8Bit(m_process.readAllStandardOutput()); });
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
+        m_port = freePort();
         m_process.start(QStringLiteral(ZB_BIN_DIR "/zbserver"),
                         QStringList{QStringLiteral("--headless"), QStringLiteral("--no-lobby"),
                                     QStringLiteral("--port"), QString::number(m_port),

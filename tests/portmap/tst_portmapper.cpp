@@ -1,6 +1,7 @@
 // Port mapping against routers on loopback, and the console's address panel.
 #include "addresspanel.h"
 #include "fakerouter.h"
+#include "freeport.h"
 #include "portmapper.h"
 #include "roomaddress.h"
 #include "server/core/messages.h"
@@ -41,9 +42,7 @@ bool removedInBackground(PortMapper &mapper)
 
 QString closedUrl()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return QStringLiteral("http://127.0.0.1:%1/rootDesc.xml").arg(probe.serverPort());
+    return QStringLiteral("http://127.0.0.1:%1/rootDesc.xml").arg(freePort());
 }
 } // namespace
 

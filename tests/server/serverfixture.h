@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileutil.h"
+#include "freeport.h"
 #include "gameserver.h"
 #include "server/core/messages.h"
 #include "settingsstore.h"
@@ -15,13 +16,6 @@
 // and raw clients on 127.0.0.2, 127.0.0.3, …
 class ServerFixture : public QObject {
   protected:
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::Any, 0);
-        return probe.serverPort();
-    }
-
     void setUpFolder(const QString &dictionary)
     {
         m_dir = std::make_unique<QTemporaryDir>();

@@ -1,4 +1,5 @@
 #include "cp932.h"
+#include "freeport.h"
 #include "server/core/messages.h"
 #include "testclient.h"
 #include "wiretexts.h"
@@ -11,13 +12,6 @@
 // The real zbserver binary, headless, driven by raw clients and standard input.
 class TstZbServer : public QObject {
     Q_OBJECT
-
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::Any, 0);
-        return probe.serverPort();
-    }
 
     static QString binary() { return QStringLiteral(ZB_BIN_DIR "/zbserver"); }
 

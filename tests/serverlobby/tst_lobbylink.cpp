@@ -1,3 +1,4 @@
+#include "freeport.h"
 #include "joinlink.h"
 #include "lobbylink.h"
 #include "server/core/messages.h"
@@ -152,10 +153,7 @@ class TstLobbyLink : public QObject {
 
     void lobbyDownCountsDownAndRetries()
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close(); // nothing listens there now
+        const quint16 port = freePort();
 
         LobbyLink link;
         link.setTickMs(20);
