@@ -21,7 +21,7 @@ LastStandings::LastStandings(QWidget *parent) : QLabel(parent)
 void LastStandings::follow(GameServer &server)
 {
     // A game that has announced its winner is over, even while the end is still being sent.
-    const bool running = server.gameRunning() && !server.engine().GameOver();
+    const bool running = server.gameRunning() && !server.engine().isGameOver();
     if (running) {
         if (!m_running) {
             m_running = true;
@@ -38,7 +38,7 @@ void LastStandings::follow(GameServer &server)
     if (!m_running) return;
     m_running = false;
     // Broken off without a winner: no standings to keep.
-    if (!server.engine().GameOver()) return;
+    if (!server.engine().isGameOver()) return;
     m_shown = rankStandings(m_seen);
     setText(msg::LastStandingsCaption + standingLines(m_shown).join(msg::StandingsSeparator));
     show();

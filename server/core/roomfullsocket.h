@@ -18,8 +18,6 @@ class RoomFullSocket : public QObject {
     bool busy() const { return !m_socket.isNull(); }
     // The socket state as the caption shows it: 0 closed, 7 connected, 8 closing.
     int stateNumber() const;
-    // -1 idle, 3 … 1 while serving.
-    int LimitTimer() const { return m_limitTimer; }
 
     // Takes over an accepted connection (the caller checked busy()).
     void accept(QTcpSocket *socket);

@@ -29,7 +29,7 @@ class RoundEngine : public QObject {
     int timeLeft() const { return m_timeLeft; }
     int drawerSlot() const { return m_drawerSlot; }
     bool gameRunning() const { return m_gameRunning; }
-    bool GameOver() const { return m_gameOver; }
+    bool isGameOver() const { return m_gameOver; }
     int turnNumber() const { return m_turnNumber; }
     int roundIndex() const { return m_roundIndex; }
     QString currentWord() const { return m_currentQuestion; }
