@@ -28,6 +28,9 @@ const QString kNull = QStringLiteral("null");
 constexpr int CloseGraceMs = 5000;
 // The longest readiness mark the room sets itself ("PSW", "VER").
 constexpr int MaxMarkLength = 3;
+// A new connection has three clock ticks to introduce itself, but never less
+// than this: a quickened clock must not turn away a client that is merely slow.
+constexpr int MinJoinMs = 2000;
 } // namespace
 
 // ---------------------------------------------------------------- slots
@@ -113,7 +116,7 @@ void GameServer::seat(int slot, QTcpSocket *socket)
 
     appendSystemLine(msg::clientConnected(slot));
     m_labels[slot] = msg::JoiningLabel;
-    m_table.joinTimers[slot] = 3;
+    m_table.joinTimers[slot] = qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs);
     emit playersChanged();
 }
 

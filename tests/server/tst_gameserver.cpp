@@ -161,6 +161,18 @@ class TstGameServer : public ServerFixture {
         QCOMPARE(m_server->playerCount(), 1);
     }
 
+    void slowJoinerSeatedOnAQuickClock()
+    {
+        // Thirty ticks of a 10 ms clock pass before the name: a client slow to
+        // start is still let in, however fast the room's clock runs.
+        startServer(quietSettings(), 10);
+        TestClient *slow = connectClient(2);
+        QTest::qWait(300);
+        slow->join(QStringLiteral("slow"));
+        QTRY_COMPARE(m_server->playerName(0), QStringLiteral("slow"));
+        QVERIFY(!logged(sys(msg::strangerKicked(0))));
+    }
+
     void joinTimeOutSurvivesInit()
     {
         // The last player leaving resets the room; a connection still joining
