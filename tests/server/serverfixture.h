@@ -71,6 +71,13 @@ class ServerFixture : public QObject {
     // Connects and joins; waits until the server has seated the name.
     TestClient *joinClient(int host, const QString &name, const QString &password = QString())
     {
+        // The players already seated hear of the join on their own connections,
+        // maybe after the newcomer: wait for them too, so that a test clearing
+        // their lines next does not get the end of it afterwards.
+        QList<QPair<TestClient *, int>> others;
+        for (TestClient *o : std::as_const(m_clients)) {
+            if (o->seated && o->connected()) others.append({o, o->joinSounds});
+        }
         TestClient *c = connectClient(host);
         c->join(name, password);
         const bool joined = QTest::qWaitFor(
@@ -79,7 +86,16 @@ class ServerFixture : public QObject {
                        c->lines.size() >= 10;
             },
             5000);
-        if (!joined) qWarning() << "client" << host << "did not join";
+        if (!joined) {
+            qWarning() << "client" << host << "did not join";
+            return c;
+        }
+        c->seated = true;
+        for (const auto &[other, before] : others) {
+            if (!QTest::qWaitFor([other = other, before = before] { return other->joinSounds > before; },
+                                 5000))
+                qWarning() << "a seated client did not hear of" << name;
+        }
         return c;
     }
 

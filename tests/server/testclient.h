@@ -24,6 +24,8 @@ class TestClient : public QObject {
             for (const QByteArray &bytes : raw) {
                 const zb::Line line = zb::splitLine(zb::fromCp932(bytes));
                 lines << line.command + QLatin1Char(' ') + line.payload;
+                if (line.command == QLatin1String("SND") && line.payload == QLatin1String("connect"))
+                    ++joinSounds;
                 if (onLine) onLine(line.command, line.payload);
             }
         });
@@ -63,6 +65,11 @@ class TestClient : public QObject {
     }
 
     QStringList lines;
+    // "SND connect" lines received, whatever was cleared since: the last line
+    // of every join the client hears of, its own included.
+    int joinSounds = 0;
+    // Set once the fixture has seen the server take this client's name.
+    bool seated = false;
     // Everything received, as it came.
     QByteArray bytes;
     std::function<void(const QString &command, const QString &payload)> onLine;
