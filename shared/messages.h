@@ -29,4 +29,29 @@ inline const QString NoWinnerNotice = QStringLiteral("今回は優勝者がい�
 // The name a room gives its built-in dictionary in the room list.
 inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
 
+// The last line a player reads before the room closes the connection, and
+// what the player's program shows as the reason.
+inline const QString RoomFullNotice = QStringLiteral("サーバーが満員です！しばらくしてから再接続してください");
+inline const QString FloodedReason = QStringLiteral("送信が多すぎるため切断されました");
+inline const QString BannedReason = QStringLiteral("ホストにBANされました");
+inline const QString KickedReason = QStringLiteral("ホストにキックされました");
+inline const QString SameAddressReason = QStringLiteral("同じIPアドレスからすでに参加しています");
+// Told to the seated players when a newcomer fails the password check.
+inline const QString PasswordMismatchNotice = QStringLiteral("パスワード不一致の接続がありました");
+
+// ---- Sent by the lobby to a registered room, recognised by the room
+
+// The lobby's try to connect back to the room's port.
+inline const QString ReachableNotice = QStringLiteral("外部から接続できます");
+inline const QString UnreachableNoticePrefix = QStringLiteral("外部から接続できません: ルーターでポート ");
+inline const QString UnreachableNoticeSuffix = QStringLiteral(" を開いてください");
+inline QString unreachableNotice(quint16 port)
+{
+    return UnreachableNoticePrefix + QString::number(port) + UnreachableNoticeSuffix;
+}
+// The field the lobby adds to a room's record in its room list: "1" when the
+// lobby could connect back to the room, "0" when it could not; missing while
+// unchecked.
+inline const QString ReachableField = QStringLiteral("reachable=");
+
 } // namespace zb::msg

@@ -91,7 +91,7 @@ void GameServer::setRunOptions(const ServerSettings &values, int fields)
 
 ServerSettings GameServer::loadSettings() const
 {
-    ServerSettings s = ServerSettings::load();
+    ServerSettings s = m_storedSettings ? ServerSettings::load() : ServerSettings();
     s.take(m_runOptions, m_optionFields);
     return s;
 }
@@ -99,6 +99,7 @@ ServerSettings GameServer::loadSettings() const
 void GameServer::saveSettings(const ServerSettings &pressed, int applied)
 {
     m_heldFields &= ~(m_runOptions.differingStoredFields(pressed) & applied);
+    if (!m_storedSettings) return;
     m_settings.save(ServerSettings::StoredFields & ~m_heldFields);
 }
 
@@ -169,9 +170,9 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
         reset();
-        m_lobby.setAddress(!m_lobbyOverride.isEmpty()
-                               ? m_lobbyOverride
-                               : SettingsStore::read(QStringLiteral("LobbyServerAddress")));
+        m_lobby.setAddress(!m_lobbyOverride.isEmpty() ? m_lobbyOverride
+                           : m_storedSettings     ? SettingsStore::read(QStringLiteral("LobbyServerAddress"))
+                                                  : QString());
         if (m_settings.lobbyRegister) m_lobby.connectToLobby();
         updateCaption();
         saveSettings(input, ServerSettings::AllFields);

@@ -63,6 +63,9 @@ class GameServer : public QObject, private RoundHost {
     // is saved again once a start press carries another value for it (the
     // host changed it in the window).
     void setRunOptions(const ServerSettings &values, int fields);
+    // Off for the dedicated server: it neither reads nor writes what the
+    // console stored; its options come from its command line alone.
+    void setStoredSettings(bool used) { m_storedSettings = used; }
     // Stored settings over the defaults, the run's options over them: what
     // the panels show at start.
     ServerSettings loadSettings() const;
@@ -130,6 +133,9 @@ class GameServer : public QObject, private RoundHost {
     bool tickDictionary(const QString &entry, bool ticked, QStringList *failures = nullptr);
     // The lobby status for the console's caption; empty before the first attempt.
     QString lobbyStatus() const;
+    // What the lobby last found when it tried to connect back to the room.
+    enum class Reachability { Unknown, Reachable, Unreachable };
+    Reachability reachability() const { return m_reachability; }
     // Connect to the lobby at the next tick instead of waiting out the retry.
     void shortenLobbyWait();
 
@@ -167,6 +173,8 @@ class GameServer : public QObject, private RoundHost {
     void dataArrived(int slot);
     void captionChanged(const QString &caption);
     void lobbyStatusChanged(const QString &text);
+    // The lobby's answer changed; `notice` is its text as the lobby sent it.
+    void reachabilityChanged(Reachability state, const QString &notice);
 
   private:
     static bool valid(int slot) { return PlayerTable::validSlot(slot); }
@@ -259,6 +267,8 @@ class GameServer : public QObject, private RoundHost {
     QString m_startError;
     QString m_caption;
     bool m_serverStarted = false;
+    bool m_storedSettings = true;
+    Reachability m_reachability = Reachability::Unknown;
     bool m_takingGuesses = false; // guards takeWaitingGuesses() against itself
 };
 

@@ -503,10 +503,21 @@ void GameServer::lobbyLine(const QString &command, const QString &payload)
 {
     // A lobby keeps the link alive and may leave the host a notice; it is
     // never a player.
-    if (command == cmd::Check)
+    if (command == cmd::Check) {
         m_lobby.noteCheck();
-    else if (command == cmd::System)
+    } else if (command == cmd::System) {
         appendSystemLine(payload);
+        // The lobby's answer to its try to connect back to the room.
+        Reachability state = Reachability::Unknown;
+        if (payload == msg::ReachableNotice)
+            state = Reachability::Reachable;
+        else if (payload.startsWith(msg::UnreachableNoticePrefix))
+            state = Reachability::Unreachable;
+        if (state != Reachability::Unknown) {
+            m_reachability = state;
+            emit reachabilityChanged(state, payload);
+        }
+    }
 }
 
 } // namespace zb

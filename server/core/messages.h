@@ -148,11 +148,7 @@ inline QString passwordWrong(int slot)
 }
 
 // Connections: what players see.
-inline const QString FloodedReason = QStringLiteral("送信が多すぎるため切断されました");
-inline const QString BannedReason = QStringLiteral("ホストにBANされました");
-inline const QString KickedReason = QStringLiteral("ホストにキックされました");
 inline const QString VersionMismatchNotice = QStringLiteral("バージョン違いの接続がありました");
-inline const QString PasswordMismatchNotice = QStringLiteral("パスワード不一致の接続がありました");
 inline QString versionAdvice(const QString &serverVersion)
 {
     return QStringLiteral("バージョンをあわせてください、サーバーのバージョンは") + serverVersion +
@@ -168,8 +164,6 @@ inline QString playerLeft(const QString &name)
 }
 
 // The room-full notice and its socket.
-inline const QString RoomFullNotice =
-    QStringLiteral("サーバーが満員です！しばらくしてから再接続してください");
 inline const QString RoomFullConnected = QStringLiteral("満員中に接続してきました");
 inline const QString RoomFullSent = QStringLiteral("満員のお知らせを送信");
 inline const QString RoomFullError = QStringLiteral("エラー（満員）");

@@ -21,6 +21,8 @@ ServerSettings ServerSettings::load()
     int control = 0;
     if (SettingsStore::readInt16(QStringLiteral("QuestionControl"), control))
         s.questionControl = control == 1;
+    int allow = 0;
+    if (SettingsStore::readInt16(QStringLiteral("AllowSameAddress"), allow)) s.allowSameAddress = allow == 1;
     return s;
 }
 
@@ -35,6 +37,9 @@ void ServerSettings::save(int fields) const
     if (fields & QuestionControl)
         SettingsStore::write(QStringLiteral("QuestionControl"),
                              questionControl ? QStringLiteral("1") : QStringLiteral("0"));
+    if (fields & AllowSameAddress)
+        SettingsStore::write(QStringLiteral("AllowSameAddress"),
+                             allowSameAddress ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void ServerSettings::take(const ServerSettings &from, int fields)
@@ -49,6 +54,7 @@ void ServerSettings::take(const ServerSettings &from, int fields)
     if (fields & QuestionControl) questionControl = from.questionControl;
     if (fields & DictionaryMode) dictionaryMode = from.dictionaryMode;
     if (fields & Dictionaries) tickedDictionaries = from.tickedDictionaries;
+    if (fields & AllowSameAddress) allowSameAddress = from.allowSameAddress;
 }
 
 int ServerSettings::differingStoredFields(const ServerSettings &other) const
@@ -60,6 +66,7 @@ int ServerSettings::differingStoredFields(const ServerSettings &other) const
     if (roundMaxIndex != other.roundMaxIndex) fields |= RoundMax;
     if (playerMaxIndex != other.playerMaxIndex) fields |= PlayerMax;
     if (questionControl != other.questionControl) fields |= QuestionControl;
+    if (allowSameAddress != other.allowSameAddress) fields |= AllowSameAddress;
     return fields;
 }
 

@@ -19,6 +19,9 @@ struct ServerSettings {
     bool lobbyRegister = true;
     int dictionaryMode = 0; // QuestionBank::Mode
     QStringList tickedDictionaries;
+    // Off: one seated connection per address (two players behind one router
+    // need it on).
+    bool allowSameAddress = false;
 
     // One bit per value, for the values a command line gives and the keys
     // that are saved.
@@ -33,12 +36,15 @@ struct ServerSettings {
         QuestionControl = 1 << 7,
         DictionaryMode = 1 << 8,
         Dictionaries = 1 << 9,
+        AllowSameAddress = 1 << 10,
     };
     // Every press of the start button applies the game fields; the others
     // only the first.
     static constexpr int GameFields = RoundMax | PlayerMax | QuestionControl | DictionaryMode | Dictionaries;
-    static constexpr int AllFields = GameFields | Port | RoomName | Comment | Password | LobbyRegister;
-    static constexpr int StoredFields = Port | RoomName | Comment | RoundMax | PlayerMax | QuestionControl;
+    static constexpr int AllFields =
+        GameFields | Port | RoomName | Comment | Password | LobbyRegister | AllowSameAddress;
+    static constexpr int StoredFields =
+        Port | RoomName | Comment | RoundMax | PlayerMax | QuestionControl | AllowSameAddress;
 
     int roundMax() const { return roundMaxIndex + 2; }
     int playerMax() const { return playerMaxIndex + 3; }
