@@ -31,7 +31,8 @@ inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
 
 // The last line a player reads before the room closes the connection, and
 // what the player's program shows as the reason.
-inline const QString RoomFullNotice = QStringLiteral("サーバーが満員です！しばらくしてから再接続してください");
+inline const QString RoomFullNotice =
+    QStringLiteral("サーバーが満員です！しばらくしてから再接続してください");
 inline const QString FloodedReason = QStringLiteral("送信が多すぎるため切断されました");
 inline const QString BannedReason = QStringLiteral("ホストにBANされました");
 inline const QString KickedReason = QStringLiteral("ホストにキックされました");

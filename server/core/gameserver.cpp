@@ -171,8 +171,8 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
         m_engine->setRoundMax(s.roundMax());
         reset();
         m_lobby.setAddress(!m_lobbyOverride.isEmpty() ? m_lobbyOverride
-                           : m_storedSettings     ? SettingsStore::read(QStringLiteral("LobbyServerAddress"))
-                                                  : QString());
+                           : m_storedSettings ? SettingsStore::read(QStringLiteral("LobbyServerAddress"))
+                                              : QString());
         if (m_settings.lobbyRegister) m_lobby.connectToLobby();
         updateCaption();
         saveSettings(input, ServerSettings::AllFields);
