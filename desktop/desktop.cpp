@@ -18,6 +18,11 @@ void openUrl(const QString &url)
     QDesktopServices::openUrl(QUrl::fromUserInput(url));
 }
 
+void openFolder(const QString &path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 int setStaysOnTop(QWidget *window, int mode)
 {
     if (!window || (mode != 0 && mode != 1)) return 0;

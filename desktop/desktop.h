@@ -8,6 +8,8 @@ namespace zb {
 
 // Opens an address in the user's default browser.
 void openUrl(const QString &url);
+// Shows a folder in the user's file manager.
+void openFolder(const QString &path);
 // Mode 1 keeps the window above all others, mode 0 releases it; other modes do nothing (0).
 int setStaysOnTop(QWidget *window, int mode);
 // Plays a sound file in the background, cutting off the sound still playing;

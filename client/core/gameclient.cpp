@@ -2,6 +2,7 @@
 
 #include "client/core/messages.h"
 #include "picturesaver.h"
+#include "playername.h"
 #include "protocol.h"
 
 namespace zb {
@@ -337,7 +338,7 @@ bool GameClient::handleMSG(const QString &payload)
 {
     int slot = 0;
     if (!leadingSlot(payload, slot)) return false;
-    emit chatText(m_players.name(slot) + QStringLiteral("> ") + payload.mid(2));
+    emit chatText(displayName(m_players.name(slot)) + QStringLiteral("> ") + payload.mid(2));
     return true;
 }
 
@@ -359,7 +360,7 @@ bool GameClient::handleQST(const QString &payload)
     m_turnClearing = false;
     m_qokSlot = -1;
     emit qokSlotChanged(-1);
-    const QString name = m_players.name(drawer);
+    const QString name = displayName(m_players.name(drawer));
     emit systemText(msg::drawerTurn(name));
     emit systemText(msg::guessersTurn(name));
     return true;

@@ -103,8 +103,11 @@ inline QString pictureNotSaved(const QString &fileName)
 }
 
 inline const QString PictureCannotBeSaved = QStringLiteral("この絵は保存できません！");
-// %1: how many pictures were written.
-inline const QString PicturesSaved = QStringLiteral("%1枚の絵をpngフォルダに保存しました");
+// How many pictures were written, and the folder they are in.
+inline QString picturesSaved(int count, const QString &folder)
+{
+    return QStringLiteral("%1枚の絵をpngフォルダ（%2）に保存しました").arg(QString::number(count), folder);
+}
 
 // ---- Game window
 
@@ -184,6 +187,8 @@ inline const QString NoPictures = QStringLiteral("絵はありません");
 inline const QString ClickToEnlarge = QStringLiteral("絵をクリックすると大きく表示します");
 // %1: turn number, %2: drawer, %3: word.
 inline const QString PictureCaption = QStringLiteral("%1回目 %2\n「%3」");
+inline const QString OpenFolder = QStringLiteral("フォルダを開く");
+inline const QString OpenFolderTip = QStringLiteral("絵を保存するフォルダをファイルマネージャーで開きます。");
 
 // ---- Lobby
 
@@ -229,6 +234,8 @@ inline const QString HasPassword = QStringLiteral("有り");
 inline const QString ZenbeeGame = QStringLiteral("ゼンビー");
 inline const QString OboroGame = QStringLiteral("おぼろげ");
 inline const QString NoServers = QStringLiteral("（サーバーが一つもありません）");
+// Beside a room the lobby could not reach from outside.
+inline const QString UnreachableRoomMark = QStringLiteral("（外部から接続できません）");
 
 // Headings of a room's details.
 inline const QString RoomNameHeading = QStringLiteral("[部屋名]");

@@ -170,7 +170,7 @@ QStringList PictureSaver::saveGallery(const QList<GalleryPicture> &pictures)
         else
             lines << failedLine(name);
     }
-    lines << msg::PicturesSaved.arg(saved);
+    lines << msg::picturesSaved(saved, QDir::toNativeSeparators(folder));
     return lines;
 }
 

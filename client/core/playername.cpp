@@ -12,4 +12,13 @@ QString localAddress(const QString &address)
     return host + address.mid(colon);
 }
 
+QString displayName(const QString &name)
+{
+    // Only the part that is kept is cleaned: the whole name may be very long.
+    QString shown = removeControlChars(name.left(4 * MaxNameLength)).left(MaxNameLength);
+    // Never half a surrogate pair at the cut.
+    if (!shown.isEmpty() && shown.back().isHighSurrogate()) shown.chop(1);
+    return shown;
+}
+
 } // namespace zb

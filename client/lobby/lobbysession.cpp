@@ -9,6 +9,8 @@
 #include "statusrecord.h"
 #include "version.h"
 
+#include <utility>
+
 namespace zb {
 
 namespace {
@@ -20,6 +22,9 @@ QString &addressOverride()
 
 // Lobby lines carry at most a chat line or a room list; far less than this.
 constexpr qsizetype LobbyInputCap = 1024 * 1024;
+// A page takes the window tens of milliseconds to lay out; a lobby sending lists
+// back to back must not keep it busy.
+constexpr int RenderIntervalMs = 1000;
 } // namespace
 
 LobbySession::LobbySession(QObject *parent)
@@ -29,6 +34,11 @@ LobbySession::LobbySession(QObject *parent)
     m_socket->setInputCap(LobbyInputCap);
     m_tmrReloadLimit.setInterval(m_tickMs);
     m_connectTimer.setSingleShot(true);
+    m_renderTimer.setSingleShot(true);
+    m_renderTimer.setInterval(RenderIntervalMs);
+    connect(&m_renderTimer, &QTimer::timeout, this, [this] {
+        if (m_renderPending) renderPendingRoomList();
+    });
     connect(&m_tmrReloadLimit, &QTimer::timeout, this, &LobbySession::onReloadLimitTick);
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbySession::onConnectTimeout);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbySession::onConnected);
@@ -218,29 +228,38 @@ void LobbySession::dispatch(const QString &command, const QString &payload)
     } else if (command == cmd::PageFoot) {
         m_page.setFooter(StatusRecord::decode(payload));
     } else if (command == cmd::RoomList) {
-        if (payload.isEmpty()) {
-            renderRoomList(true);
-            return;
-        }
-        QList<ServerInfo> rooms;
-        if (!parseRoomList(payload, rooms)) {
+        // A list of rooms holds a separator; without one it is no list (the
+        // same test parseRoomList makes, done at once so that the player hears of it).
+        if (!payload.isEmpty() && !payload.contains(QLatin1Char(':'))) {
             appendSystemLine(msg::UnknownError);
             return;
         }
-        m_serverList = rooms;
-        renderRoomList(false);
-        appendSystemLine(msg::ServerListReceived);
+        queueRoomList(payload);
     } else {
         appendSystemLine(msg::BadCommand);
     }
 }
 
-void LobbySession::renderRoomList(bool noRooms)
+void LobbySession::queueRoomList(const QString &payload)
 {
+    m_pendingRoomList = payload;
+    m_renderPending = true;
+    if (!m_renderTimer.isActive()) renderPendingRoomList();
+}
+
+void LobbySession::renderPendingRoomList()
+{
+    m_renderPending = false;
+    const QString payload = std::exchange(m_pendingRoomList, QString());
+    m_renderTimer.start();
+    // An empty list keeps the room table: only the page says there are none.
+    const bool noRooms = payload.isEmpty();
+    if (!noRooms) parseRoomList(payload, m_serverList);
     m_pageShown = m_page.renderRoomList(m_serverList, noRooms);
     // The file is a copy for the player; failing to write it changes nothing shown.
     ServerListPage::writePage(m_pageFile.isEmpty() ? ServerListPage::pageFile() : m_pageFile, m_pageShown);
     emit pageChanged(m_pageShown);
+    if (!noRooms) appendSystemLine(msg::ServerListReceived);
 }
 
 QString LobbySession::serverInfoText(int index) const

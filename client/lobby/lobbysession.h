@@ -42,6 +42,8 @@ class LobbySession : public QObject {
     void setPlayerName(const QString &name) { m_playerNameOverride = name; }
     // Where the page file goes; empty means beside the program.
     void setPageFile(const QString &path) { m_pageFile = path; }
+    // The least time between two renderings of the page (1000 ms); tests change it.
+    void setRenderIntervalMs(int ms) { m_renderTimer.setInterval(ms); }
 
     // Starts the once-a-second timer and the first connection.
     void start();
@@ -90,13 +92,19 @@ class LobbySession : public QObject {
     void onConnected();
     void onConnectTimeout();
     void onSocketError(QAbstractSocket::SocketError error);
-    void renderRoomList(bool noRooms);
+    // Room lists are rendered at most once per interval: a list that comes
+    // sooner waits, and a newer one takes its place.
+    void queueRoomList(const QString &payload);
+    void renderPendingRoomList();
     void setReload(const QString &caption, bool enabled);
     QString playerName() const;
 
     LineSocket *m_socket;
     QTimer m_tmrReloadLimit;
     QTimer m_connectTimer;
+    QTimer m_renderTimer; // running: a page was rendered less than an interval ago
+    bool m_renderPending = false;
+    QString m_pendingRoomList; // the newest "SRV" payload not rendered yet; empty: no rooms
     int m_tickMs = DefaultTickMs;
     QString m_playerNameOverride;
     QString m_announcedName; // the lobby relays chat under this name

@@ -4,8 +4,8 @@
 #include "desktop.h"
 #include "lobbysession.h"
 #include "logview.h"
+#include "playername.h"
 #include "serverlistpage.h"
-#include "textclean.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -18,7 +18,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -110,10 +109,11 @@ void LobbyWindow::buildControls()
     txtState = new LogView(this);
     txtState->setObjectName(QStringLiteral("txtState"));
 
-    txtSend = new QLineEdit(msg::SendHint, this);
+    txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
+    // A hint only: the box stays empty, so the hint can never be sent or typed into.
+    txtSend->setPlaceholderText(msg::SendHint);
     txtSend->setMaxLength(100);
-    txtSend->installEventFilter(this);
 
     lstName = new QListWidget(this);
     lstName->setObjectName(QStringLiteral("lstName"));
@@ -177,7 +177,7 @@ void LobbyWindow::connectSession()
     connect(s, &LobbySession::namesChanged, this, [this](const QStringList &names) {
         lstName->clear();
         for (const QString &name : names)
-            lstName->addItem(removeControlChars(name));
+            lstName->addItem(displayName(name));
     });
     connect(s, &LobbySession::pageChanged, this,
             [this](const QString &html) { webMain->setHtml(ServerListPage::viewHtml(html)); });
@@ -209,14 +209,6 @@ void LobbyWindow::closeEvent(QCloseEvent *event)
 {
     m_session->stop();
     QWidget::closeEvent(event);
-}
-
-bool LobbyWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    // The hint is selected on entry, so typing replaces it.
-    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == msg::SendHint)
-        QTimer::singleShot(0, txtSend, &QLineEdit::selectAll);
-    return QWidget::eventFilter(watched, event);
 }
 
 void LobbyWindow::sendChat()

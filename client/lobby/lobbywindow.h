@@ -45,7 +45,6 @@ class LobbyWindow : public QWidget {
   protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void buildControls();

@@ -1,5 +1,6 @@
 #include "serverinfo.h"
 
+#include "shared/messages.h"
 #include "statusrecord.h"
 #include "textclean.h"
 #include "version.h"
@@ -21,6 +22,7 @@ ServerInfo ServerInfo::fromRecord(const QString &record)
     s.playercount = f("playercount=");
     s.playermax = f("playermax=");
     if (s.playermax.isEmpty()) s.playermax = QStringLiteral("6");
+    s.reachable = StatusRecord::field(record, msg::ReachableField);
     return s;
 }
 
@@ -28,7 +30,7 @@ bool ServerInfo::operator==(const ServerInfo &o) const
 {
     return address == o.address && roomname == o.roomname && gametype == o.gametype && comment == o.comment &&
            zbq == o.zbq && version == o.version && password == o.password && players == o.players &&
-           playercount == o.playercount && playermax == o.playermax;
+           playercount == o.playercount && playermax == o.playermax && reachable == o.reachable;
 }
 
 bool parseRoomList(const QString &payload, QList<ServerInfo> &rooms)

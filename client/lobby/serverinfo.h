@@ -17,6 +17,7 @@ struct ServerInfo {
     QString players;
     QString playercount;
     QString playermax;
+    QString reachable; // "0": the lobby could not connect back to the room; empty: unchecked
 
     // Reads a decoded status record; an empty player limit means six.
     static ServerInfo fromRecord(const QString &record);

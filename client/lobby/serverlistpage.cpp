@@ -2,6 +2,7 @@
 
 #include "client/core/messages.h"
 #include "fileutil.h"
+#include "playername.h"
 #include "textclean.h"
 
 #include <QRegularExpression>
@@ -96,9 +97,13 @@ QString ServerListPage::rowHtml(const ServerInfo &room, int index)
 {
     // Cell values are put in one after another, in the order of the columns.
     QString row = roomRowTemplate();
-    row.replace(QStringLiteral("<ROOMNAME/>"), QStringLiteral("<A href=") + RoomLinkPrefix +
-                                                   QString::number(index) + QLatin1Char('>') +
-                                                   esc(room.roomname) + QStringLiteral("</A>"));
+    QString name = QStringLiteral("<A href=") + RoomLinkPrefix + QString::number(index) + QLatin1Char('>') +
+                   esc(room.roomname) + QStringLiteral("</A>");
+    // Only the lobby's "0" marks a room; the value itself never reaches the page.
+    if (room.reachable == QLatin1String("0"))
+        name += QStringLiteral(" <font color=ff0000>") + esc(msg::UnreachableRoomMark) +
+                QStringLiteral("</font>");
+    row.replace(QStringLiteral("<ROOMNAME/>"), name);
     row.replace(QStringLiteral("<PASSWORD/>"),
                 room.password.isEmpty()
                     ? QStringLiteral("<font color=008000>") + msg::NoPassword + QStringLiteral("</font>")
@@ -138,8 +143,10 @@ QString ServerListPage::roomRowHtml(const ServerInfo &room)
     const QString &space = msg::DetailIndent;
     // Only the separators make new lines: a line break inside a field would
     // forge one of the headings.
-    QString players = removeControlChars(room.players);
-    players.replace(QLatin1Char(':'), crlf + space);
+    QStringList names = room.players.split(QLatin1Char(':'));
+    for (QString &name : names)
+        name = displayName(name);
+    const QString players = names.join(crlf + space);
     QString zbq = removeControlChars(room.zbq);
     zbq.replace(QLatin1Char(':'), crlf + space);
     const QStringList lines = {

@@ -1,6 +1,7 @@
 #include "connectdialog.h"
 
 #include "client/core/messages.h"
+#include "joinlink.h"
 #include "playername.h"
 
 #include <QHBoxLayout>
@@ -18,7 +19,7 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     setWindowTitle(msg::ConnectToServer);
 
     txtName = new QLineEdit(this);
-    txtName->setMaxLength(12);
+    txtName->setMaxLength(MaxNameLength);
     txtIPPort = new QLineEdit(this);
     txtPassword = new QLineEdit(this);
     txtPassword->setMaxLength(8);
@@ -88,10 +89,19 @@ bool ConnectDialog::takeName()
     return false;
 }
 
+QString ConnectDialog::address() const
+{
+    const QString text = txtIPPort->text().trimmed();
+    // An invitation's link names the room as well as its address does.
+    const QString fromLink = addressFromJoinLink(text);
+    return fromLink.isEmpty() ? text : fromLink;
+}
+
 void ConnectDialog::useLobbyServerAddress()
 {
     if (!takeName()) return;
-    const QString address = txtIPPort->text().trimmed();
+    const QString address = this->address();
+    txtIPPort->setText(address);
     if (m_settings) {
         m_settings->name = txtName->text().trimmed();
         m_settings->ipPort = address;
@@ -104,7 +114,7 @@ void ConnectDialog::useLobbyServerAddress()
 void ConnectDialog::joinNow()
 {
     if (!takeName()) return;
-    emit connectRequested(txtIPPort->text().trimmed(), password(), txtName->text().trimmed());
+    emit connectRequested(address(), password(), txtName->text().trimmed());
     accept();
 }
 

@@ -17,6 +17,8 @@ class ConnectDialog : public QDialog {
     explicit ConnectDialog(ClientSettings *settings, QWidget *parent = nullptr);
     void setAddress(const QString &address); // prefill (from the lobby)
     QString password() const;
+    // The address box as "host:port", also when a zembrill:// link was pasted into it.
+    QString address() const;
     // Connects with what the boxes hold, as the connect button does, but
     // stores nothing: for a join named on the command line.
     void joinNow();

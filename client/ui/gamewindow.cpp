@@ -10,6 +10,8 @@
 #include "lobbywindow.h"
 #include "logview.h"
 #include "optionsdialog.h"
+#include "picturesaver.h"
+#include "playername.h"
 #include "questionwindow.h"
 #include "textclean.h"
 #include "version.h"
@@ -24,7 +26,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QTimer>
 #include <QWindow>
 
 namespace zb {
@@ -58,7 +59,7 @@ QFrame *markerFrame(QWidget *parent)
 }
 } // namespace
 
-GameWindow::GameWindow(QWidget *parent) : QWidget(parent)
+GameWindow::GameWindow(QWidget *parent) : QWidget(parent), m_openFolder(&openFolder)
 {
     setWindowTitle(msg::ProgramName);
     buildBackdrop();
@@ -185,10 +186,11 @@ void GameWindow::buildViews()
         view->setShowsFinalLineEnd(false);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
-    txtSend = new QLineEdit(msg::SendHint, this);
+    txtSend = new QLineEdit(this);
+    // A hint only: the box stays empty, so the hint can never be sent or typed into.
+    txtSend->setPlaceholderText(msg::SendHint);
     txtSend->setMaxLength(100);
     connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::onChatReturn);
-    txtSend->installEventFilter(this);
 }
 
 void GameWindow::nameParts()
@@ -475,6 +477,11 @@ void GameWindow::showResults()
         m_results = new ResultsView(backdrop);
         connect(m_results, &ResultsView::saveAllRequested, this,
                 [this] { m_results->setStatus(m_client.saveGallery().constLast()); });
+        connect(m_results, &ResultsView::openFolderRequested, this, [this] {
+            const QString folder = PictureSaver::pictureFolder();
+            makePath(folder);
+            if (m_openFolder) m_openFolder(folder);
+        });
     }
     m_results->showResult(m_client.result(), m_client.gallery().pictures());
 }
@@ -483,7 +490,7 @@ void GameWindow::updatePlayerLabels()
 {
     const PlayerList &players = m_client.players();
     for (int i = 0; i < SlotCount; ++i) {
-        QString name = removeControlChars(players.name(i));
+        QString name = displayName(players.name(i));
         // Only this window knows which panel is the player's own; nothing of it is sent.
         if (!name.isEmpty() && i == m_client.ownSlot()) name += msg::OwnNameMark;
         lblPlayer[i]->setText(name);
@@ -535,17 +542,6 @@ void GameWindow::moveWidthMarker(int index)
 void GameWindow::onChatReturn()
 {
     if (m_client.sendChat(txtSend->text())) txtSend->clear();
-}
-
-bool GameWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == txtSend && event->type() == QEvent::FocusIn && txtSend->text() == msg::SendHint) {
-        // After the click that gave the focus has placed the cursor.
-        QTimer::singleShot(0, txtSend, [this] {
-            if (txtSend->text() == msg::SendHint) txtSend->selectAll();
-        });
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void GameWindow::addFunctionKeys()

@@ -10,6 +10,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QFrame;
@@ -55,10 +56,11 @@ class GameWindow : public QWidget {
     ResultsView *resultsView() const { return m_results; }
     // The last game's results over the canvas.
     void showResults();
+    // Shows the picture folder; the file manager unless replaced (tests).
+    void setFolderOpener(std::function<void(const QString &)> opener) { m_openFolder = std::move(opener); }
 
   protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -95,6 +97,7 @@ class GameWindow : public QWidget {
     int m_widthMarker = 0;
     bool m_screenWatched = false;
     QPointer<ResultsView> m_results;
+    std::function<void(const QString &)> m_openFolder;
 
     // Controls, named as the players' manual names them; each carries its name
     // as its object name (arrays: name and index, "lblPlayer0").

@@ -1,6 +1,7 @@
 #include "resultsview.h"
 
 #include "client/core/messages.h"
+#include "playername.h"
 #include "textclean.h"
 
 #include <QApplication>
@@ -26,6 +27,9 @@ QLabel *plainLabel(QWidget *parent)
     auto *label = new QLabel(parent);
     // Names and words come from the server: never markup.
     label->setTextFormat(Qt::PlainText);
+    // A long text is cut off at the view's edge instead of widening the view.
+    label->setMinimumWidth(1);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
 }
 } // namespace
@@ -94,8 +98,12 @@ QWidget *ResultsView::buildOverview()
     lblStatus = plainLabel(page);
     cmdSaveAll = new QPushButton(msg::SaveAll, page);
     cmdSaveAll->setToolTip(msg::SaveAllTip);
+    openFolderButton = new QPushButton(msg::OpenFolder, page);
+    openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
+    openFolderButton->setToolTip(msg::OpenFolderTip);
     cmdClose = new QPushButton(msg::Close, page);
     connect(cmdSaveAll, &QPushButton::clicked, this, &ResultsView::saveAllRequested);
+    connect(openFolderButton, &QPushButton::clicked, this, &ResultsView::openFolderRequested);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::hide);
 
     auto *left = new QVBoxLayout;
@@ -107,6 +115,7 @@ QWidget *ResultsView::buildOverview()
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblStatus, 1);
     bottom->addWidget(cmdSaveAll);
+    bottom->addWidget(openFolderButton);
     bottom->addWidget(cmdClose);
     auto *column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
@@ -152,13 +161,12 @@ void ResultsView::showResult(const GameResult &result, const QList<GalleryPictur
 {
     lblTitle->setText(result.finished ? msg::GameFinished : msg::GameCutShort);
     lblWinner->setText(result.finished && !result.winner.isEmpty()
-                           ? msg::WinnerLabel + removeControlChars(result.winner)
+                           ? msg::WinnerLabel + displayName(result.winner)
                            : msg::NoWinner);
     lstRanking->setRowCount(int(result.ranking.size()));
     for (int row = 0; row < result.ranking.size(); ++row) {
         const Standing &s = result.ranking.at(row);
-        const QStringList cells{msg::RankCell.arg(s.rank), removeControlChars(s.name),
-                                QString::number(s.score)};
+        const QStringList cells{msg::RankCell.arg(s.rank), displayName(s.name), QString::number(s.score)};
         for (int col = 0; col < cells.size(); ++col) {
             auto *item = new QTableWidgetItem(cells.at(col));
             item->setTextAlignment(col == 1 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
@@ -180,7 +188,7 @@ void ResultsView::showResult(const GameResult &result, const QList<GalleryPictur
     m_nextThumb = 0;
     m_thumbTimer.start();
     cmdSaveAll->setEnabled(!m_pictures.isEmpty());
-    lblStatus->setText(m_pictures.isEmpty() ? msg::NoPictures : msg::ClickToEnlarge);
+    setStatus(m_pictures.isEmpty() ? msg::NoPictures : msg::ClickToEnlarge);
     showOverview();
     followArea();
     show();
@@ -249,11 +257,13 @@ void ResultsView::clear()
 void ResultsView::setStatus(const QString &text)
 {
     lblStatus->setText(text);
+    // The whole line (a folder's path) even where the view is too narrow for it.
+    lblStatus->setToolTip(text);
 }
 
 QString ResultsView::captionOf(const GalleryPicture &picture)
 {
-    return msg::PictureCaption.arg(QString::number(picture.turn), removeControlChars(picture.drawer),
+    return msg::PictureCaption.arg(QString::number(picture.turn), displayName(picture.drawer),
                                    removeControlChars(picture.word));
 }
 

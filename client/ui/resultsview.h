@@ -46,6 +46,7 @@ class ResultsView : public QFrame {
     QListWidget *lstGallery = nullptr;
     QLabel *lblStatus = nullptr;
     QPushButton *cmdSaveAll = nullptr;
+    QPushButton *openFolderButton = nullptr;
     QPushButton *cmdClose = nullptr;
     QLabel *lblCaption = nullptr;
     QLabel *picLarge = nullptr;
@@ -55,6 +56,7 @@ class ResultsView : public QFrame {
 
   signals:
     void saveAllRequested();
+    void openFolderRequested();
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -186,6 +186,17 @@ class TstClientPartsCore : public QObject {
         QCOMPARE(localAddress(input), expected);
     }
 
+    void namesShownCut()
+    {
+        // As many characters as the connect dialog takes, never half a character.
+        QCOMPARE(displayName(QString(30000, QLatin1Char('a'))), QString(MaxNameLength, QLatin1Char('a')));
+        QCOMPARE(displayName(QStringLiteral("た\nろ\x1bう")), QStringLiteral("たろう"));
+        const QString face = QStringLiteral("\U0001F600");
+        QCOMPARE(displayName(QString(11, QLatin1Char('x')) + face), QString(11, QLatin1Char('x')));
+        QCOMPARE(displayName(QString(10, QLatin1Char('x')) + face + QLatin1Char('y')),
+                 QString(10, QLatin1Char('x')) + face);
+    }
+
     void fileNames_data()
     {
         QTest::addColumn<bool>("banner");

@@ -139,6 +139,20 @@ class TstClientPartsUi : public QObject {
         QVERIFY(!store.readAll().contains("pw"));
     }
 
+    void connectTakesLink()
+    {
+        ClientSettings s;
+        ConnectDialog d(&s);
+        d.show();
+        d.txtName->setText(QStringLiteral("a"));
+        d.txtIPPort->setText(QStringLiteral(" zembrill://[::1]:27070/ "));
+        QSignalSpy spy(&d, &ConnectDialog::connectRequested);
+        d.cmdServer->click();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("[::1]:27070"));
+        QCOMPARE(s.ipPort, QStringLiteral("[::1]:27070"));
+    }
+
     void optionsOk()
     {
         ClientSettings s;

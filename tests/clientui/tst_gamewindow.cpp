@@ -9,7 +9,9 @@
 #include "lobbysession.h"
 #include "questionwindow.h"
 #include "residentmemory.h"
+#include "resultsview.h"
 #include "settingsstore.h"
+#include "textclean.h"
 #include "windowparts.h"
 
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -77,6 +80,7 @@ class TestGameWindow : public QObject {
     void viewTrim();
     void hostileNamesAndChatStayText();
     void drawerSeesHostileWordAsText();
+    void overlongNamesShownCut();
     void soundSwitch();
     void lobbyWindowOpensAfresh();
 
@@ -116,7 +120,8 @@ void TestGameWindow::startUp()
     QCOMPARE(part<QLabel>(&w, "lblTimeLimit")->text(), QStringLiteral("-1"));
     QVERIFY(!part<QPushButton>(&w, "cmdReady")->isEnabled());
     QVERIFY(!part<QLabel>(&w, "lblOekakiChat")->isVisible());
-    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), msg::SendHint);
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QString());
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->placeholderText(), msg::SendHint);
     QCOMPARE(part<QLineEdit>(&w, "txtSend")->maxLength(), 100);
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(part<QLabel>(&w, "lblPlayer", i)->text(), QString());
@@ -275,14 +280,17 @@ void TestGameWindow::connectReadyAndChat()
     server.send(QStringLiteral("RET null"));
     QTRY_VERIFY(part<QPushButton>(&w, "cmdReady")->isEnabled());
 
-    // The untouched hint text is sent as it is; Enter empties the box.
+    // The hint is no text: Enter on the untouched box sends nothing, and a
+    // click into it types into an empty box.
     QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
-    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QString());
-    part<QLineEdit>(&w, "txtSend")->setText(QStringLiteral("abc"));
+    QTest::mouseClick(part<QLineEdit>(&w, "txtSend"), Qt::LeftButton, {}, QPoint(60, 8));
+    QTest::keyClicks(part<QLineEdit>(&w, "txtSend"), QStringLiteral("ab"));
+    QCOMPARE(part<QLineEdit>(&w, "txtSend")->text(), QStringLiteral("ab"));
+    QTest::keyClicks(part<QLineEdit>(&w, "txtSend"), QStringLiteral("c"));
     QTest::keyClick(part<QLineEdit>(&w, "txtSend"), Qt::Key_Return);
     QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(), QStringLiteral("<Hanako> abc"));
     QTRY_COMPARE(server.lines().last(), QStringLiteral("MSG abc"));
-    QVERIFY(server.lines().contains(QStringLiteral("MSG ") + msg::SendHint));
+    QCOMPARE(server.lines().filter(QStringLiteral("MSG ")), QStringList{QStringLiteral("MSG abc")});
     server.send(QStringLiteral("NMS Hanako:::taro:::::"));
     server.send(QStringLiteral("MSG 3:hello"));
     QTRY_COMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(), QStringLiteral("<taro> hello"));
@@ -372,10 +380,10 @@ void TestGameWindow::hostileNamesAndChatStayText()
                     .last()
                     .endsWith(QStringLiteral(" notice12:34 forged")));
     QCOMPARE(viewLines(part<QPlainTextEdit>(&w, "txtState")).last(),
-             QStringLiteral("<<font size=7>big> hello<system> forged"));
+             QStringLiteral("<<font size=7> hello<system> forged"));
     w.grab();
-    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), names.at(0));
-    QCOMPARE(part<QLabel>(&w, "lblPlayer", 1)->text(), names.at(1));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), names.at(0).left(MaxNameLength));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 1)->text(), names.at(1).left(MaxNameLength));
     QCOMPARE(part<QLabel>(&w, "lblPlayer", 2)->text(), QStringLiteral("ab"));
     QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->textFormat(), Qt::PlainText);
     QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
@@ -400,6 +408,36 @@ void TestGameWindow::drawerSeesHostileWordAsText()
         QTRY_COMPARE(shown->text(), word);
         shown->window()->grab();
         QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
+    }
+}
+
+void TestGameWindow::overlongNamesShownCut()
+{
+    const QString name(30000, QChar(0x3042));
+    const QString shown(MaxNameLength, QChar(0x3042));
+    GameWindow w;
+    w.prepare();
+    QSignalSpy chat(&w.client(), &GameClient::chatText);
+    w.client().dispatch(QStringLiteral("NMS"), name + QStringLiteral(":b::::::"));
+    w.client().dispatch(QStringLiteral("SCR"), QStringLiteral("5:3:0:0:0:0:0:0:"));
+    w.client().dispatch(QStringLiteral("MSG"), QStringLiteral("0:hi"));
+    w.client().dispatch(QStringLiteral("QST"), QStringLiteral("0:いぬ"));
+    QCOMPARE(part<QLabel>(&w, "lblPlayer", 0)->text(), shown);
+    QCOMPARE(chat.last().at(0).toString(), shown + QStringLiteral("> hi"));
+    QVERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
+                .last()
+                .contains(QStringLiteral(" ") + shown + QStringLiteral(" の描いた")));
+    // The results view keeps to the canvas area.
+    w.client().dispatch(QStringLiteral("SYM"), msg::WinnerNoticePrefix + name + msg::WinnerNoticeSuffix);
+    w.client().dispatch(QStringLiteral("RET"), QStringLiteral("null"));
+    ResultsView *view = w.resultsView();
+    QVERIFY(view && view->isVisible());
+    QCOMPARE(view->lstRanking->item(0, 1)->text(), shown);
+    QVERIFY(view->lblWinner->text().endsWith(shown));
+    for (const QWidget *child : view->findChildren<QWidget *>()) {
+        if (!child->isVisibleTo(view)) continue;
+        const QRect inView(child->mapTo(view, QPoint(0, 0)), child->size());
+        QVERIFY2(view->rect().contains(inView), qPrintable(child->metaObject()->className()));
     }
 }
 

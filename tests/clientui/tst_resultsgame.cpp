@@ -228,7 +228,12 @@ void TestResultsGame::gameEndsInResults()
     QTest::mouseClick(view->cmdBack, Qt::LeftButton);
 
     QTest::mouseClick(view->cmdSaveAll, Qt::LeftButton);
-    QCOMPARE(view->lblStatus->text(), msg::PicturesSaved.arg(6));
+    QCOMPARE(view->lblStatus->text(), msg::picturesSaved(6, QDir::toNativeSeparators(png.path())));
+    // The folder the line names is the one the button shows.
+    QString opened;
+    first->setFolderOpener([&opened](const QString &folder) { opened = folder; });
+    QTest::mouseClick(part<QPushButton>(view, "openFolderButton"), Qt::LeftButton);
+    QCOMPARE(QDir(opened), png);
     for (const GalleryPicture &picture : first->client().gallery().pictures()) {
         const QString name = PictureSaver::drawerFileName(picture.revealedAt, picture.drawer, picture.word);
         QCOMPARE(fileBytes(png.filePath(name)), picture.png);

@@ -151,6 +151,24 @@ class TstLobbyPage : public QObject {
                 QStringLiteral("</font></TD><TD>1.16</TD></TR>"));
     }
 
+    void unreachableMarked()
+    {
+        const QString record = StatusRecord::decode(fullRecord("1.2.3.4", "部屋", "2"));
+        const ServerInfo unchecked = ServerInfo::fromRecord(record);
+        QCOMPARE(unchecked.reachable, QString());
+        const QString classic = ServerListPage::rowHtml(unchecked, 0);
+        QVERIFY(!classic.contains(msg::UnreachableRoomMark));
+        for (const char *value : {"1", "<b>", "00"}) {
+            const ServerInfo r = ServerInfo::fromRecord(record + msg::ReachableField + value + '&');
+            QCOMPARE(ServerListPage::rowHtml(r, 0), classic);
+        }
+        const ServerInfo r = ServerInfo::fromRecord(record + msg::ReachableField + QStringLiteral("0&"));
+        QCOMPARE(r.reachable, QStringLiteral("0"));
+        QVERIFY(ServerListPage::rowHtml(r, 0).contains(QStringLiteral("</A> <font color=ff0000>") +
+                                                       msg::UnreachableRoomMark +
+                                                       QStringLiteral("</font></TD>")));
+    }
+
     void twoRowsAndPage()
     {
         ServerListPage page;

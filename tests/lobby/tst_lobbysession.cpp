@@ -202,6 +202,21 @@ class TstLobbySession : public QObject {
         QCOMPARE(s.log().text().count(msg::ServerListReceived), received);
     }
 
+    void roomListsBackToBack()
+    {
+        FakeLobby lobby;
+        LobbySession s;
+        connectSession(s, lobby);
+        QSignalSpy pages(&s, &LobbySession::pageChanged);
+        for (int i = 1; i <= 30; ++i)
+            lobby.send(QStringLiteral("SRV"), record(QStringLiteral("R%1").arg(i), "1") + ':');
+        // The newest list is shown, without a rendering for every list.
+        QTRY_VERIFY(!pages.isEmpty() && pages.last().at(0).toString().contains(QStringLiteral(">R30</A>")));
+        QVERIFY2(pages.size() <= 3, QByteArray::number(pages.size()));
+        QCOMPARE(s.rooms().first().roomname, QStringLiteral("R30"));
+        QCOMPARE(s.pageShown(), pages.last().at(0).toString());
+    }
+
     void chat()
     {
         FakeLobby lobby;

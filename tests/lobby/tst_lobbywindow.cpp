@@ -87,7 +87,8 @@ class TstLobbyWindow : public QObject {
         QCOMPARE(control<QPushButton>("cmdDirectConnect")->text(), msg::ConnectByAddress);
         QCOMPARE(control<QPushButton>("cmdClose")->text(), msg::Close);
         auto *send = control<QLineEdit>("txtSend");
-        QCOMPARE(send->text(), msg::SendHint);
+        QCOMPARE(send->text(), QString());
+        QCOMPARE(send->placeholderText(), msg::SendHint);
         QCOMPARE(send->maxLength(), 100);
         QVERIFY(!control<QTextBrowser>("webMain")->openLinks());
         QVERIFY(!control<QFrame>("picPopup")->isVisible());
@@ -247,6 +248,8 @@ class TstLobbyWindow : public QObject {
         QTRY_COMPARE(m_lobby->lines.size(), 1);
         auto *send = control<QLineEdit>("txtSend");
         auto *log = control<QPlainTextEdit>("txtState");
+        // The untouched box holds no text: Enter sends nothing.
+        QTest::keyClick(send, Qt::Key_Return);
         send->setText(QStringLiteral("こんにちは"));
         QTest::keyClick(send, Qt::Key_Return);
         QTRY_COMPARE(m_lobby->lines.size(), 2);
