@@ -37,7 +37,7 @@ void ClientSettings::load()
 
 void ClientSettings::save() const
 {
-    // LobbyServerAddress is only ever set by hand in the store, so it is never written back.
+    // LobbyServerAddress has its own writer: saving the rest never overwrites it.
     SettingsStore::write(QStringLiteral("Name"), name);
     writeInt(QStringLiteral("Port"), port);
     writeInt(QStringLiteral("Cost"), cost);
@@ -50,6 +50,11 @@ void ClientSettings::save() const
     writeInt(QStringLiteral("LobbyAutoName"), lobbyAutoName);
     writeInt(QStringLiteral("MousePointer"), mousePointer);
     writeInt(QStringLiteral("SoundEffect"), soundEffect);
+}
+
+void ClientSettings::saveLobbyServerAddress() const
+{
+    SettingsStore::write(QStringLiteral("LobbyServerAddress"), lobbyServerAddress);
 }
 
 bool ClientSettings::operator==(const ClientSettings &o) const

@@ -21,6 +21,9 @@ struct ClientSettings {
     int soundEffect = 1; // on unless the player turned it off
     void load();         // defaults, then each key on its own; bad values keep the default
     void save() const;   // every key except LobbyServerAddress
+    // LobbyServerAddress alone, which the server console may set too: it is
+    // written only when the player changes it in the options dialog.
+    void saveLobbyServerAddress() const;
 
     bool operator==(const ClientSettings &other) const;
     bool operator!=(const ClientSettings &other) const { return !(*this == other); }

@@ -163,6 +163,11 @@ inline const QString StandardCursor = QStringLiteral("標準カーソル");
 inline const QString CrossCursor = QStringLiteral("十字");
 inline const QString PenCursor = QStringLiteral("ペン");
 inline const QString Cancel = QStringLiteral("キャンセル");
+inline const QString LobbyAddressHelp =
+    QStringLiteral("ホスト名:ポート（例：lobby.example.org:29999）。空欄なら標準のロビーに接続します。");
+inline const QString BadLobbyAddress =
+    QStringLiteral("ロビーサーバーのアドレスが正しくありません。「ホスト名:ポート」の形で入力してください"
+                   "（例：lobby.example.org:29999、[2001:db8::1]:29999）");
 
 // ---- Question window
 
@@ -234,8 +239,6 @@ inline const QString HasPassword = QStringLiteral("有り");
 inline const QString ZenbeeGame = QStringLiteral("ゼンビー");
 inline const QString OboroGame = QStringLiteral("おぼろげ");
 inline const QString NoServers = QStringLiteral("（サーバーが一つもありません）");
-// Beside a room the lobby could not reach from outside.
-inline const QString UnreachableRoomMark = QStringLiteral("（外部から接続できません）");
 
 // Headings of a room's details.
 inline const QString RoomNameHeading = QStringLiteral("[部屋名]");
@@ -244,5 +247,17 @@ inline const QString PlayersHeading = QStringLiteral("[参加者]");
 inline const QString DictionariesHeading = QStringLiteral("[使用辞書]");
 // Indents the lines under a heading.
 inline const QString DetailIndent = QStringLiteral("　");
+
+// Beside a room the lobby could not reach from outside.
+inline const QString UnreachableRoomMark = QStringLiteral("（外部から接続できません）");
+
+// A lobby address the player chose could not be reached: the address and the error number.
+inline QString lobbyUnreachable(const QString &address, int errorNumber)
+{
+    return QStringLiteral("ロビーサーバー ") + address + QStringLiteral(" に接続できません (エラー:") +
+           QString::number(errorNumber) + QLatin1Char(')');
+}
+inline const QString ChangeLobbyAddressHint = QStringLiteral(
+    "ロビーサーバーのアドレスは、ゲーム画面の「設定」で開くオプションの「ロビーサーバー」で変更できます");
 
 } // namespace zb::msg

@@ -7,6 +7,7 @@
 #include "settingsstore.h"
 #include "socketerror.h"
 #include "statusrecord.h"
+#include "textclean.h"
 #include "version.h"
 
 #include <utility>
@@ -57,11 +58,23 @@ void LobbySession::setAddressOverride(const QString &hostPort)
     addressOverride() = hostPort.trimmed();
 }
 
+namespace {
+QString storedAddress()
+{
+    return SettingsStore::read(QStringLiteral("LobbyServerAddress")).trimmed();
+}
+} // namespace
+
 QString LobbySession::lobbyAddress()
 {
     if (!addressOverride().isEmpty()) return addressOverride();
-    const QString stored = SettingsStore::read(QStringLiteral("LobbyServerAddress")).trimmed();
+    const QString stored = storedAddress();
     return stored.isEmpty() ? QString::fromLatin1(DefaultLobbyAddress) : stored;
+}
+
+bool LobbySession::addressIsSetting()
+{
+    return addressOverride().isEmpty() && !storedAddress().isEmpty();
 }
 
 void LobbySession::setTickMs(int ms)
@@ -143,8 +156,11 @@ void LobbySession::connectToLobby()
     quint16 port = 0;
     appendSystemLine(msg::LobbyConnecting);
     emit connectingChanged(true);
+    m_attemptAddress = lobbyAddress();
+    m_attemptAddressIsSetting = addressIsSetting();
+    m_attemptError = 0;
     // A useless address fails like an unreachable lobby, at the end of the wait.
-    if (splitAddress(lobbyAddress(), host, port)) m_socket->socket()->connectToHost(host, port);
+    if (splitAddress(m_attemptAddress, host, port)) m_socket->socket()->connectToHost(host, port);
     m_connectTimer.start(ConnectTicks * m_tickMs);
 }
 
@@ -166,6 +182,14 @@ void LobbySession::onConnectTimeout()
     m_socket->socket()->abort();
     appendSystemLine(msg::CannotConnectToLobby);
     appendSystemLine(msg::LobbyMayBeDown);
+    // A lobby the player chose is named, with where to choose another; the
+    // built-in lobby keeps the lines it always had.
+    if (m_attemptAddressIsSetting) {
+        const int error =
+            m_attemptError != 0 ? m_attemptError : socketErrorNumber(QAbstractSocket::SocketTimeoutError);
+        appendSystemLine(msg::lobbyUnreachable(removeControlChars(m_attemptAddress), error));
+        appendSystemLine(msg::ChangeLobbyAddressHint);
+    }
     emit connectingChanged(false);
 }
 
@@ -174,6 +198,7 @@ void LobbySession::onSocketError(QAbstractSocket::SocketError error)
     // The lobby closing the connection is no error to report.
     if (error != QAbstractSocket::RemoteHostClosedError)
         appendSystemLine(msg::socketErrorLine(socketErrorNumber(error)));
+    if (isConnecting()) m_attemptError = socketErrorNumber(error);
     onLobbyClosed();
 }
 

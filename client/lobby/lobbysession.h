@@ -30,6 +30,8 @@ class LobbySession : public QObject {
     static void setAddressOverride(const QString &hostPort);
     // The override, else the setting "LobbyServerAddress", else the built-in default.
     static QString lobbyAddress();
+    // True when lobbyAddress() is the player's setting (neither the override nor the default).
+    static bool addressIsSetting();
 
     // Host and port of "host:port" ("[v6]:port" for an IPv6 address); false
     // when the port is missing or out of range.
@@ -109,6 +111,10 @@ class LobbySession : public QObject {
     QString m_playerNameOverride;
     QString m_announcedName; // the lobby relays chat under this name
     QString m_pageFile;
+    // The attempt under way: the address tried and the last socket error it met (0: none).
+    QString m_attemptAddress;
+    bool m_attemptAddressIsSetting = false;
+    int m_attemptError = 0;
 
     QString m_caption;
     QString m_reloadCaption;

@@ -1,11 +1,17 @@
 #include "optionsdialog.h"
 
 #include "client/core/messages.h"
+#include "hostport.h"
+#include "joinlink.h"
+#include "version.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -41,6 +47,16 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
         cursorLayout->addWidget(optMousePointer[i]);
     }
 
+    auto *frameLobby = new QGroupBox(msg::LobbyServer, this);
+    lobbyAddressEdit = new QLineEdit(frameLobby);
+    lobbyAddressEdit->setObjectName(QStringLiteral("lobbyAddressEdit"));
+    lobbyAddressEdit->setPlaceholderText(QString::fromLatin1(DefaultLobbyAddress));
+    auto *lobbyHelp = new QLabel(msg::LobbyAddressHelp, frameLobby);
+    lobbyHelp->setWordWrap(true);
+    auto *lobbyLayout = new QVBoxLayout(frameLobby);
+    lobbyLayout->addWidget(lobbyAddressEdit);
+    lobbyLayout->addWidget(lobbyHelp);
+
     cmdOk = new QPushButton(QStringLiteral("OK"), this);
     cmdOk->setDefault(true);
     cmdCancel = new QPushButton(msg::Cancel, this);
@@ -52,6 +68,7 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frameSettings);
     layout->addWidget(frameCursor);
+    layout->addWidget(frameLobby);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -83,10 +100,41 @@ void OptionsDialog::prepare()
     for (int i = 0; i < 3; ++i)
         optMousePointer[i]->setChecked(m_settings->mousePointer == i);
     m_cursorGroup->setExclusive(true);
+    lobbyAddressEdit->setText(m_settings->lobbyServerAddress);
+    m_shownLobbyAddress = lobbyAddressEdit->text();
+}
+
+bool OptionsDialog::takeLobbyAddress(QString &address)
+{
+    const QString text = lobbyAddressEdit->text().trimmed();
+    if (text.isEmpty()) {
+        address.clear();
+        return true;
+    }
+    HostPortRules rules;
+    rules.portOptional = true;
+    rules.defaultPort = DefaultLobbyPort;
+    rules.strict = true;
+    const HostPort parsed = parseHostPort(text, rules);
+    if (parsed.ok) {
+        address = hostPortText(parsed.host, parsed.port);
+        return true;
+    }
+    // Shown window-modal without a nested event loop; the dialog stays open.
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, windowTitle(), msg::BadLobbyAddress, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return false;
 }
 
 void OptionsDialog::acceptOptions()
 {
+    // Only an edited box is read: a stored value the box would refuse (set by
+    // hand in the file) stays as it is.
+    const bool lobbyEdited = lobbyAddressEdit->text() != m_shownLobbyAddress;
+    QString lobbyAddress;
+    if (lobbyEdited && !takeLobbyAddress(lobbyAddress)) return;
     if (m_settings) {
         m_settings->chatTextSize = chkChatTextSize->isChecked() ? 1 : 0;
         m_settings->autoSavePicture = chkAutoSavePicture->isChecked() ? 1 : 0;
@@ -102,6 +150,12 @@ void OptionsDialog::acceptOptions()
         else
             m_settings->mousePointer = 2;
         m_settings->save();
+        // Written only when changed: a player who never touches the box leaves
+        // the store as it was (the server console may have set the address).
+        if (lobbyEdited && lobbyAddress != m_settings->lobbyServerAddress) {
+            m_settings->lobbyServerAddress = lobbyAddress;
+            m_settings->saveLobbyServerAddress();
+        }
     }
     emit settingsApplied();
     accept();

@@ -6,6 +6,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -25,6 +26,7 @@ class OptionsDialog : public QDialog {
     QCheckBox *chkAutoSavePicture = nullptr;
     QCheckBox *chkSoundEffect = nullptr;
     QRadioButton *optMousePointer[3] = {};
+    QLineEdit *lobbyAddressEdit = nullptr;
     QPushButton *cmdOk = nullptr;
     QPushButton *cmdCancel = nullptr;
 
@@ -39,9 +41,13 @@ class OptionsDialog : public QDialog {
   private:
     void prepare();
     void acceptOptions();
+    // The lobby address box as it is stored ("host:port", empty for the built-in
+    // lobby); false, telling the player, when it names no address.
+    bool takeLobbyAddress(QString &address);
 
     ClientSettings *m_settings;
     QButtonGroup *m_cursorGroup = nullptr;
+    QString m_shownLobbyAddress;
 };
 
 } // namespace zb

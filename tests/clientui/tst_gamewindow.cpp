@@ -83,6 +83,7 @@ class TestGameWindow : public QObject {
     void overlongNamesShownCut();
     void soundSwitch();
     void lobbyWindowOpensAfresh();
+    void lobbyAddressChosenInOptions();
 
   private:
     QTemporaryDir m_dir;
@@ -508,6 +509,40 @@ void TestGameWindow::lobbyWindowOpensAfresh()
     QVERIFY(reload->isEnabled());
     QCOMPARE(reload->text(), msg::ReloadServerList);
     LobbyWindow::setAddressOverride(QString());
+}
+
+void TestGameWindow::lobbyAddressChosenInOptions()
+{
+    LobbyWindow::setAddressOverride(QString());
+    FakeLobby lobby;
+    GameWindow w;
+    w.prepare();
+    QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
+    auto *field = part<QLineEdit>(w.optionsDialog(), "lobbyAddressEdit");
+    QCOMPARE(field->text(), QString());
+    field->setText(QStringLiteral(" ") + lobby.address() + QStringLiteral(" "));
+    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), lobby.address());
+    w.onConnectButtonClicked();
+    QTRY_COMPARE(lobby.lines.size(), 1);
+    QVERIFY(lobby.lines.first().startsWith(QStringLiteral("STS ")));
+
+    // An address that is none is refused, and nothing is stored.
+    QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
+    QTRY_VERIFY(w.optionsDialog());
+    part<QLineEdit>(w.optionsDialog(), "lobbyAddressEdit")->setText(QStringLiteral("lobby server:1"));
+    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    auto *box = w.optionsDialog()->findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QCOMPARE(box->text(), msg::BadLobbyAddress);
+    QVERIFY(w.optionsDialog()->isVisible());
+    QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), lobby.address());
+    // Emptied, the built-in lobby is used again.
+    box->close();
+    part<QLineEdit>(w.optionsDialog(), "lobbyAddressEdit")->clear();
+    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), QString());
+    QCOMPARE(LobbySession::lobbyAddress(), QStringLiteral("localhost:29999"));
 }
 
 QTEST_MAIN(TestGameWindow)

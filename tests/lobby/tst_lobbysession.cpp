@@ -3,6 +3,7 @@
 #include "freeport.h"
 #include "linesocket.h"
 #include "lobbysession.h"
+#include "settingsstore.h"
 #include "statusrecord.h"
 #include "textutil.h"
 
@@ -264,6 +265,31 @@ class TstLobbySession : public QObject {
         t.setTickMs(20);
         t.reloadRoomList();
         QTRY_VERIFY(logHas(t, msg::LobbyMayBeDown));
+    }
+
+    void chosenLobbyDown()
+    {
+        SettingsStore::setFile(m_dir.filePath(QStringLiteral("settings.ini")));
+        const QString address = QStringLiteral("127.0.0.1:") + QString::number(freePort());
+        SettingsStore::write(QStringLiteral("LobbyServerAddress"), address);
+        // The command line's lobby is no choice made in the options dialog.
+        LobbySession::setAddressOverride(address);
+        LobbySession byOption;
+        byOption.setTickMs(20);
+        byOption.reloadRoomList();
+        QTRY_VERIFY(logHas(byOption, msg::LobbyMayBeDown));
+        QVERIFY(!logHas(byOption, msg::ChangeLobbyAddressHint));
+
+        LobbySession::setAddressOverride(QString());
+        LobbySession s;
+        s.setTickMs(20);
+        s.reloadRoomList();
+        QTRY_VERIFY(logHas(s, msg::ChangeLobbyAddressHint));
+        const QString log = s.log().text();
+        QVERIFY(log.indexOf(msg::LobbyMayBeDown) < log.indexOf(msg::lobbyUnreachable(address, 10061)));
+        QVERIFY(log.indexOf(msg::lobbyUnreachable(address, 10061)) <
+                log.indexOf(msg::ChangeLobbyAddressHint));
+        SettingsStore::write(QStringLiteral("LobbyServerAddress"), QString());
     }
 };
 
