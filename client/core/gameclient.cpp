@@ -5,6 +5,8 @@
 #include "playername.h"
 #include "protocol.h"
 
+#include <utility>
+
 namespace zb {
 
 namespace {
@@ -18,6 +20,14 @@ bool leadingSlot(const QString &payload, int &slot)
     return true;
 }
 } // namespace
+
+bool isRoomLeaveReason(const QString &line)
+{
+    for (const QString *reason : {&msg::KickedReason, &msg::BannedReason, &msg::RoomFullNotice,
+                                  &msg::FloodedReason, &msg::SameAddressReason})
+        if (line == *reason) return true;
+    return false;
+}
 
 bool isPlainSoundName(const QString &name)
 {
@@ -36,7 +46,7 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
     connect(&m_connection, &GameConnection::systemText, this, &GameClient::systemText);
     connect(&m_connection, &GameConnection::lineReceived, this, &GameClient::dispatch);
     connect(&m_connection, &GameConnection::connectionEstablished, this, &GameClient::onEstablished);
-    connect(&m_connection, &GameConnection::closedByPeer, this, &GameClient::onConnectionClosed);
+    connect(&m_connection, &GameConnection::closedByPeer, this, &GameClient::onClosedByPeer);
 
     connect(&m_canvas, &CanvasModel::soundRequested, this, &GameClient::requestSound);
     connect(&m_canvas, &CanvasModel::pressed, this, [this] { m_watch.userActed(); });
@@ -91,6 +101,9 @@ void GameClient::onEstablished()
 {
     // A slot from an earlier room says nothing about this one.
     m_ownSlotKnown = false;
+    m_roomReason.clear();
+    m_versionRefused = false;
+    m_passwordNoticeHeld = false;
     m_canvas.fill(1);
     setBanner(true);
     setReadyEnabled(true);
@@ -99,7 +112,33 @@ void GameClient::onEstablished()
 
 void GameClient::onConnectionClosed()
 {
+    leaveRoom(msg::LeftByPlayer);
+}
+
+void GameClient::onClosedByPeer(GameConnection::CloseCause cause)
+{
+    switch (cause) {
+    case GameConnection::CloseCause::NotMade:
+        leaveRoom(msg::ConnectionNotMade);
+        return;
+    case GameConnection::CloseCause::LineTooLong:
+        leaveRoom(msg::ServerLineTooLong);
+        return;
+    case GameConnection::CloseCause::Lost:
+        break;
+    }
+    if (!m_roomReason.isEmpty())
+        leaveRoom(m_roomReason);
+    else if (m_versionRefused)
+        leaveRoom(msg::RefusedVersion);
+    else
+        leaveRoom(msg::RoomClosedOrLost);
+}
+
+void GameClient::leaveRoom(const QString &reason)
+{
     m_connection.close();
+    m_passwordNoticeHeld = false;
     endGame();
     emit systemText(msg::Disconnected);
     requestSound(QStringLiteral("disconnect"));
@@ -108,7 +147,10 @@ void GameClient::onConnectionClosed()
     setReadyEnabled(false);
     m_players.clearNames();
     emit playersChanged();
+    m_qokSlot = -1;
+    emit qokSlotChanged(-1);
     emit connectionOpenChanged(false);
+    emit leftRoom(reason);
 }
 
 void GameClient::toggleReady()
@@ -143,7 +185,7 @@ void GameClient::sendCountCheck()
 {
     if (m_watch.mayChat()) {
         emit systemText(msg::FloodDisconnect);
-        onConnectionClosed();
+        leaveRoom(msg::FloodDisconnect);
     }
 }
 
@@ -154,7 +196,7 @@ void GameClient::onIdleTick()
         emit systemText(msg::IdleWarning);
         break;
     case ActivityWatch::Tick::IdleCut:
-        onConnectionClosed();
+        leaveRoom(msg::IdleDisconnect);
         emit systemText(msg::IdleDisconnect);
         break;
     case ActivityWatch::Tick::Nothing:
@@ -265,10 +307,16 @@ void GameClient::setBanner(bool on)
 
 void GameClient::dispatch(const QString &command, const QString &payload)
 {
+    // A reason counts only as the last line before the room closes the connection.
+    m_roomReason = command == cmd::System && isRoomLeaveReason(payload) ? payload : QString();
     bool ok = true;
     if (command == cmd::Chat) {
         ok = handleMSG(payload);
     } else if (command == cmd::System) {
+        if (!m_ownSlotKnown && payload == msg::PasswordMismatchNotice) {
+            m_passwordNoticeHeld = true;
+            return;
+        }
         emit systemText(payload);
         if (m_gameActive) {
             if (std::optional<QString> winner = winnerFromNotice(payload)) m_winner = std::move(winner);
@@ -293,6 +341,8 @@ void GameClient::dispatch(const QString &command, const QString &payload)
         if (ok) {
             m_round.mySlot = slot;
             m_ownSlotKnown = true;
+            // Seated: the notice was about somebody else after all.
+            if (std::exchange(m_passwordNoticeHeld, false)) emit systemText(msg::PasswordMismatchNotice);
         }
     } else if (command == cmd::Question) {
         ok = handleQST(payload);
@@ -301,10 +351,11 @@ void GameClient::dispatch(const QString &command, const QString &payload)
     } else if (command == cmd::WrongVersion) {
         emit systemText(msg::WrongVersion);
         setReadyEnabled(false);
+        m_versionRefused = true;
     } else if (command == cmd::WrongPassword) {
         emit systemText(msg::WrongPassword);
         setReadyEnabled(false);
-        onConnectionClosed();
+        leaveRoom(msg::RefusedPassword);
     } else if (command == cmd::GameRunning) {
         setReadyEnabled(false);
         setBanner(false);

@@ -62,7 +62,8 @@ class GameClient : public QObject {
     void reset();
     bool connectToRoom(const QString &ipPort, const QString &name, const QString &password);
     void sendLine(const QString &command, const QString &text) { m_connection.sendLine(command, text); }
-    // The one way a connection ends.
+    // The player ends the connection (the disconnect button). Every end of a
+    // connection runs the same disconnect routine, whoever ends it.
     void onConnectionClosed();
     void toggleReady();
     // Enter in the chat input; true when the input was taken (and is to be emptied).
@@ -92,6 +93,8 @@ class GameClient : public QObject {
     void qokSlotChanged(int slot);
     void saveReserveChanged(bool on);
     void connectionOpenChanged(bool open);
+    // A connection ended (after the disconnect routine): why, in plain words.
+    void leftRoom(const QString &reason);
     // A turn's picture went into the gallery.
     void pictureKept(int turn);
     // The game ended with a winner: time to show the results.
@@ -111,6 +114,9 @@ class GameClient : public QObject {
     void endGame();
     void setResultAvailable(bool on);
     void onEstablished();
+    void onClosedByPeer(GameConnection::CloseCause cause);
+    // The disconnect routine, then leftRoom with the reason.
+    void leaveRoom(const QString &reason);
     void sendFill(int index);
     void sendCountCheck();
     void setReadyEnabled(bool on);
@@ -131,6 +137,12 @@ class GameClient : public QObject {
     bool m_soundOn = true;
     bool m_ownSlotKnown = false;
     int m_qokSlot = -1;
+    // The room's reason for a cut when it was the last line received, else empty.
+    QString m_roomReason;
+    bool m_versionRefused = false;
+    // The room's notice of a refused password, held until this player is seated:
+    // before that it may be about this very connection.
+    bool m_passwordNoticeHeld = false;
 
     Gallery m_gallery;
     GameResult m_result;
@@ -145,6 +157,9 @@ class GameClient : public QObject {
     bool m_lastPictureShown = false; // the canvas still shows it (a turn start's clear aside)
     bool m_turnClearing = false;
 };
+
+// One of the lines a room sends right before it cuts a player, saying why.
+bool isRoomLeaveReason(const QString &line);
 
 // A sound name the server may ask for: letters, digits, "_" and "-" only.
 bool isPlainSoundName(const QString &name);

@@ -23,14 +23,14 @@ GameConnection::GameConnection(QObject *parent) : QObject(parent), m_line(new Li
     });
     QTcpSocket *socket = m_line->socket();
     connect(socket, &QTcpSocket::connected, this, &GameConnection::onConnected);
-    connect(socket, &QTcpSocket::disconnected, this, &GameConnection::onSocketGone);
-    connect(socket, &QTcpSocket::errorOccurred, this, &GameConnection::onSocketGone);
+    connect(socket, &QTcpSocket::disconnected, this, [this] { onSocketGone(); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this] { onSocketGone(); });
     // A server that floods us is treated like one that went away.
     connect(m_line, &LineSocket::inputOverflow, this, [this] {
         emit systemText(msg::ServerLineTooLong);
-        onSocketGone();
+        onSocketGone(CloseCause::LineTooLong);
     });
-    connect(m_line, &LineSocket::outputOverflow, this, &GameConnection::onSocketGone);
+    connect(m_line, &LineSocket::outputOverflow, this, [this] { onSocketGone(); });
 }
 
 bool GameConnection::connectToRoom(const QString &ipPort, const QString &name, const QString &password)
@@ -85,11 +85,12 @@ void GameConnection::onTimeout()
     emit systemText(msg::AskServerHost);
 }
 
-void GameConnection::onSocketGone()
+void GameConnection::onSocketGone(CloseCause cause)
 {
     if (m_state == State::Closed) return;
+    if (m_state == State::Connecting) cause = CloseCause::NotMade;
     close();
-    emit closedByPeer();
+    emit closedByPeer(cause);
 }
 
 void GameConnection::sendLine(const QString &command, const QString &text)

@@ -25,6 +25,12 @@ class GameConnection : public QObject {
     Q_OBJECT
   public:
     enum class State { Closed, Connecting, Connected };
+    // Why the connection ended without this side closing it.
+    enum class CloseCause {
+        Lost,       // the peer closed or the connection broke
+        NotMade,    // the attempt was refused or failed before connecting
+        LineTooLong // the server sent a line past the cap
+    };
 
     explicit GameConnection(QObject *parent = nullptr);
 
@@ -51,12 +57,12 @@ class GameConnection : public QObject {
     // The socket connected; the join lines are already sent.
     void connectionEstablished();
     // The peer closed, the connection broke or could not be made.
-    void closedByPeer();
+    void closedByPeer(zb::GameConnection::CloseCause cause);
 
   private:
     void onConnected();
     void onTimeout();
-    void onSocketGone();
+    void onSocketGone(CloseCause cause = CloseCause::Lost);
 
     LineSocket *m_line;
     QTimer m_timeout;

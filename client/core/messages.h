@@ -260,4 +260,17 @@ inline QString lobbyUnreachable(const QString &address, int errorNumber)
 inline const QString ChangeLobbyAddressHint = QStringLiteral(
     "ロビーサーバーのアドレスは、ゲーム画面の「設定」で開くオプションの「ロビーサーバー」で変更できます");
 
+// ---- Leaving a room: the notice over the canvas, with the reason in plain words
+// (the room's own reason lines, in shared/messages.h, are shown as they come)
+
+inline const QString LeftRoomTitle = QStringLiteral("部屋から切断されました");
+inline const QString LeftByPlayer = QStringLiteral("切断ボタンで部屋を出ました");
+inline const QString RefusedPassword =
+    QStringLiteral("パスワードが違うため参加できませんでした。部屋のパスワードを確かめてください");
+inline const QString RefusedVersion =
+    QStringLiteral("プログラムのバージョンが部屋と違うため参加できませんでした");
+inline const QString RoomClosedOrLost = QStringLiteral("ホストが部屋を閉じたか、接続が切れました");
+inline const QString ConnectionNotMade =
+    QStringLiteral("サーバーに接続できませんでした。アドレスとポートを確かめてください");
+
 } // namespace zb::msg

@@ -7,6 +7,7 @@
 #include "desktop.h"
 #include "fileutil.h"
 #include "gamewindowlayout.h"
+#include "leavenotice.h"
 #include "lobbywindow.h"
 #include "logview.h"
 #include "optionsdialog.h"
@@ -66,6 +67,7 @@ GameWindow::GameWindow(QWidget *parent) : QWidget(parent), m_openFolder(&openFol
     buildPlayers();
     buildButtons();
     buildViews();
+    m_leaveNotice = new LeaveNotice(picMain);
     nameParts();
     setMinimumSize(GameWindowLayout::ClassicSize);
     resize(GameWindowLayout::ClassicSize);
@@ -343,7 +345,12 @@ void GameWindow::wireClient()
         applyLayout();
         if (!available && m_results) m_results->clear();
     });
+    connect(c, &GameClient::leftRoom, this, [this](const QString &reason) {
+        clearTurnHighlight();
+        m_leaveNotice->showReason(reason);
+    });
     connect(c, &GameClient::connectionOpenChanged, this, [this](bool open) {
+        if (open) m_leaveNotice->hide();
         if (m_lobby) {
             m_lobby->setGameConnectionOpen(open);
             if (open) m_lobby->close();
@@ -497,7 +504,8 @@ void GameWindow::updatePlayerLabels()
         const ReadyLabel label = readyLabelFor(players.name(i), players.ready(i));
         lblReady[i]->setText(label.text);
         setTextColor(lblReady[i], label.color);
-        lblScore[i]->setText(QString::number(players.score(i)));
+        // An empty seat has no score, whatever the last list said of it.
+        lblScore[i]->setText(QString::number(players.name(i).isEmpty() ? 0 : players.score(i)));
     }
 }
 
@@ -508,6 +516,14 @@ void GameWindow::onTurnStarted(int drawer, bool isDrawer)
         setBackground(picPlayer[i], i == drawer ? colorValue(255, 210, 210) : colorValue(255, 255, 255));
     }
     if (!isDrawer) txtSend->setFocus();
+}
+
+void GameWindow::clearTurnHighlight()
+{
+    for (int i = 0; i < SlotCount; ++i) {
+        setBackground(lblPlayer[i], colorValue(128, 128, 128));
+        setBackground(picPlayer[i], colorValue(255, 255, 255));
+    }
 }
 
 void GameWindow::onQokSlot(int slot)

@@ -22,6 +22,7 @@ namespace zb {
 
 class CanvasWidget;
 class ClickLabel;
+class LeaveNotice;
 class LogView;
 
 // The game window "ゼンブリル": canvas, palette, players, chat and system
@@ -79,6 +80,8 @@ class GameWindow : public QWidget {
     void applyQuestionWindow();
     void onTurnStarted(int drawer, bool isDrawer);
     void onQokSlot(int slot);
+    // The panels' turn colours as between games.
+    void clearTurnHighlight();
     void moveColorMarker(int index);
     void moveWidthMarker(int index);
     void onChatReturn();
@@ -97,6 +100,7 @@ class GameWindow : public QWidget {
     int m_widthMarker = 0;
     bool m_screenWatched = false;
     QPointer<ResultsView> m_results;
+    LeaveNotice *m_leaveNotice = nullptr;
     std::function<void(const QString &)> m_openFolder;
 
     // Controls, named as the players' manual names them; each carries its name

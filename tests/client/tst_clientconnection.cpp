@@ -26,6 +26,9 @@ class TestClientConnection : public QObject {
     void splitAndCombinedDeliveries();
     void peerCloseRunsDisconnectRoutine();
     void nspDisconnects();
+    void leaveReasons_data();
+    void leaveReasons();
+    void refusedPasswordHearsWhy();
     void overlongLineCuts();
     void idleWatchdog_data();
     void idleWatchdog();
@@ -237,6 +240,66 @@ void TestClientConnection::nspDisconnects()
     QTRY_COMPARE(server.peer()->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(texts(sys), (QStringList{msg::WrongPassword, msg::Disconnected}));
     QVERIFY(!client.readyEnabled());
+}
+
+void TestClientConnection::leaveReasons_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("reason");
+    for (const QString &reason : {msg::KickedReason, msg::BannedReason, msg::RoomFullNotice,
+                                  msg::FloodedReason, msg::SameAddressReason})
+        QTest::newRow(qPrintable(reason)) << QStringList{QStringLiteral("SYM ") + reason} << reason;
+    QTest::newRow("no reason") << QStringList{QStringLiteral("SYM hello")} << msg::RoomClosedOrLost;
+    QTest::newRow("reason not last") << QStringList{QStringLiteral("SYM ") + msg::KickedReason,
+                                                    QStringLiteral("SYM hello")}
+                                     << msg::RoomClosedOrLost;
+    QTest::newRow("wrong version") << QStringList{QStringLiteral("NST null"), QStringLiteral("SYM x")}
+                                   << msg::RefusedVersion;
+}
+
+void TestClientConnection::leaveReasons()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, reason);
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy left(&client, &GameClient::leftRoom);
+    for (const QString &line : lines)
+        server.send(line);
+    server.dropClient();
+    QTRY_COMPARE(texts(left), QStringList{reason});
+}
+
+void TestClientConnection::refusedPasswordHearsWhy()
+{
+    const QString notice = QStringLiteral("SYM ") + msg::PasswordMismatchNotice;
+    {
+        FakeServer server;
+        GameClient client;
+        QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QStringLiteral("x")));
+        QTRY_VERIFY(server.hasPeer() && client.isConnected());
+        QSignalSpy sys(&client, &GameClient::systemText);
+        QSignalSpy left(&client, &GameClient::leftRoom);
+        // The room tells every connection, the refused one too.
+        server.send(notice);
+        server.send(QStringLiteral("RDY PSW:::::::"));
+        server.send(QStringLiteral("NSP null"));
+        QTRY_VERIFY(!client.isConnected());
+        QCOMPARE(texts(sys), (QStringList{msg::WrongPassword, msg::Disconnected}));
+        QCOMPARE(texts(left), QStringList{msg::RefusedPassword});
+    }
+    // A seated player hears of a stranger's refusal, also when it came just before his seat.
+    FakeServer server;
+    GameClient client;
+    QVERIFY(client.connectToRoom(server.address(), QStringLiteral("a"), QString()));
+    QTRY_VERIFY(server.hasPeer() && client.isConnected());
+    QSignalSpy sys(&client, &GameClient::systemText);
+    server.send(notice);
+    server.send(QStringLiteral("NUM 1"));
+    server.send(notice);
+    QTRY_COMPARE(texts(sys), (QStringList{msg::PasswordMismatchNotice, msg::PasswordMismatchNotice}));
 }
 
 void TestClientConnection::overlongLineCuts()

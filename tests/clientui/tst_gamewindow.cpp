@@ -84,6 +84,7 @@ class TestGameWindow : public QObject {
     void soundSwitch();
     void lobbyWindowOpensAfresh();
     void lobbyAddressChosenInOptions();
+    void kickShownAndPanelsEmptied();
 
   private:
     QTemporaryDir m_dir;
@@ -543,6 +544,53 @@ void TestGameWindow::lobbyAddressChosenInOptions()
     QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
     QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), QString());
     QCOMPARE(LobbySession::lobbyAddress(), QStringLiteral("localhost:29999"));
+}
+
+void TestGameWindow::kickShownAndPanelsEmptied()
+{
+    FakeServer server;
+    GameWindow w;
+    w.prepare();
+    QVERIFY(w.client().connectToRoom(server.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(w.client().isConnected());
+    server.send(QStringLiteral("NMS me:bob::::::"));
+    server.send(QStringLiteral("NUM 0"));
+    server.send(QStringLiteral("SCR 288:12:0:0:0:0:0:0:"));
+    server.send(QStringLiteral("RDY OK:OK::::::"));
+    server.send(QStringLiteral("QST 1:いぬ"));
+    server.send(QStringLiteral("QOK 0"));
+    QTRY_VERIFY(part<QFrame>(&w, "shpQok")->isVisible());
+    QCOMPARE(part<QLabel>(&w, "lblScore", 0)->text(), QStringLiteral("288"));
+    auto *notice = part<QFrame>(&w, "leaveNotice");
+    QVERIFY(!notice->isVisible());
+    server.send(QStringLiteral("SYM ") + msg::KickedReason);
+    server.dropClient();
+    QTRY_VERIFY(notice->isVisible());
+    QCOMPARE(part<QLabel>(&w, "leaveReason")->text(), msg::KickedReason);
+    // Over the canvas, and the room's line is still in the system view.
+    QVERIFY(part<CanvasWidget>(&w, "picMain")->geometry().contains(notice->geometry().center()));
+    QVERIFY(part<QPlainTextEdit>(&w, "txtSystem")->toPlainText().contains(msg::KickedReason));
+    for (int i = 0; i < SlotCount; ++i) {
+        QCOMPARE(part<QLabel>(&w, "lblPlayer", i)->text(), QString());
+        QCOMPARE(part<QLabel>(&w, "lblReady", i)->text(), msg::EmptySeat);
+        QCOMPARE(part<QLabel>(&w, "lblScore", i)->text(), QStringLiteral("0"));
+        QCOMPARE(background(part<QLabel>(&w, "lblPlayer", i)), QColor(128, 128, 128));
+        QCOMPARE(background(part<QFrame>(&w, "picPlayer", i)), QColor(255, 255, 255));
+    }
+    QVERIFY(!part<QFrame>(&w, "shpQok")->isVisible());
+    QTest::mouseClick(part<QPushButton>(&w, "leaveNoticeCloseButton"), Qt::LeftButton);
+    QVERIFY(!notice->isVisible());
+    // It goes when the next room is joined.
+    FakeServer next;
+    QVERIFY(w.client().connectToRoom(next.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(w.client().isConnected());
+    next.dropClient();
+    QTRY_VERIFY(notice->isVisible());
+    QCOMPARE(part<QLabel>(&w, "leaveReason")->text(), msg::RoomClosedOrLost);
+    FakeServer third;
+    QVERIFY(w.client().connectToRoom(third.address(), QStringLiteral("me"), QString()));
+    QTRY_VERIFY(w.client().isConnected());
+    QVERIFY(!notice->isVisible());
 }
 
 QTEST_MAIN(TestGameWindow)
