@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -104,7 +105,7 @@ void LobbyWindow::buildControls()
     webMain->setObjectName(QStringLiteral("webMain"));
     webMain->setOpenLinks(false);
     webMain->setOpenExternalLinks(false);
-    webMain->setMinimumHeight(330);
+    webMain->setMinimumHeight(200);
 
     txtState = new LogView(this);
     txtState->setObjectName(QStringLiteral("txtState"));
@@ -143,7 +144,8 @@ void LobbyWindow::buildControls()
     main->addWidget(webMain, 3);
     main->addLayout(middle, 2);
     main->addLayout(buttons);
-    setFixedSize(860, 640);
+    // The room table is 800 wide; a smaller window scrolls it (small screens).
+    resize(860, 640);
 
     // The popup floats over the page, outside the layout.
     picPopup = new QFrame(this);
@@ -201,6 +203,10 @@ void LobbyWindow::prepare()
 {
     // The game window has placed this window at its own corner before showing it.
     m_loaded = true;
+    if (const QScreen *s = screen()) {
+        const QSize frame = frameGeometry().size() - size();
+        resize(size().boundedTo(s->availableGeometry().size() - frame).expandedTo(minimumSizeHint()));
+    }
     webMain->clear();
     m_session->start();
 }

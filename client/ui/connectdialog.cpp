@@ -50,6 +50,12 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     // The fixed size follows the contents, so the width is set on them.
     note->setMinimumWidth(330);
 
+    // Named as the players' manual names them; tests and tools find them so.
+    txtName->setObjectName(QStringLiteral("txtName"));
+    txtIPPort->setObjectName(QStringLiteral("txtIPPort"));
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    cmdLocal->setObjectName(QStringLiteral("cmdLocal"));
+    cmdServer->setObjectName(QStringLiteral("cmdServer"));
     connect(cmdLocal, &QPushButton::clicked, this, &ConnectDialog::useLocalAddress);
     connect(cmdServer, &QPushButton::clicked, this, &ConnectDialog::useLobbyServerAddress);
     prepare();

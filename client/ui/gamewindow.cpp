@@ -69,7 +69,7 @@ GameWindow::GameWindow(QWidget *parent) : QWidget(parent), m_openFolder(&openFol
     buildViews();
     m_leaveNotice = new LeaveNotice(picMain);
     nameParts();
-    setMinimumSize(GameWindowLayout::ClassicSize);
+    setMinimumSize(GameWindowLayout::MinimumSize);
     resize(GameWindowLayout::ClassicSize);
     applyLayout();
     wireClient();
@@ -307,7 +307,7 @@ void GameWindow::fitToScreen()
     const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
     const QSize room =
         (screen->availableGeometry().size() - frame).expandedTo(GameWindowLayout::SmallestSize);
-    setMinimumSize(GameWindowLayout::ClassicSize.boundedTo(room));
+    setMinimumSize(GameWindowLayout::MinimumSize.boundedTo(room));
     if (!isMaximized() && !isFullScreen()) resize(size().boundedTo(room));
 }
 

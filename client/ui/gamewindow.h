@@ -68,7 +68,7 @@ class GameWindow : public QWidget {
   private:
     // Places every part for the window's size (GameWindowLayout).
     void applyLayout();
-    // No larger than the screen: the classic minimum gives way on small screens.
+    // No larger than the screen: the minimum gives way on very small screens.
     void fitToScreen();
     void buildBackdrop();
     void buildPlayers();

@@ -72,6 +72,22 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Named as the players' manual names them; tests and tools find them so.
+    const std::pair<QWidget *, const char *> parts[] = {
+        {chkLobbyAutoConnect, "chkLobbyAutoConnect"},
+        {chkLobbyAutoName, "chkLobbyAutoName"},
+        {chkQuestionWindow, "chkQuestionWindow"},
+        {chkChatTextSize, "chkChatTextSize"},
+        {chkColorChangeWidth, "chkColorChangeWidth"},
+        {chkAutoSavePicture, "chkAutoSavePicture"},
+        {chkSoundEffect, "chkSoundEffect"},
+        {cmdOk, "cmdOk"},
+        {cmdCancel, "cmdCancel"},
+    };
+    for (const auto &[widget, name] : parts)
+        widget->setObjectName(QLatin1String(name));
+    for (int i = 0; i < 3; ++i)
+        optMousePointer[i]->setObjectName(QStringLiteral("optMousePointer%1").arg(i));
     connect(cmdOk, &QPushButton::clicked, this, &OptionsDialog::acceptOptions);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     prepare();

@@ -19,6 +19,7 @@ QuestionWindow::QuestionWindow(QWidget *parent)
     setWindowTitle(msg::Question);
 
     lblQuestion = new QLabel(msg::Question, this);
+    lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
     // The word comes from the server: text, not markup, on one line.
     lblQuestion->setTextFormat(Qt::PlainText);
     lblQuestion->setAlignment(Qt::AlignCenter);

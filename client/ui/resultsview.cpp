@@ -61,11 +61,13 @@ QWidget *ResultsView::buildOverview()
 {
     auto *page = new QWidget(this);
     lblTitle = plainLabel(page);
+    lblTitle->setObjectName(QStringLiteral("titleLabel"));
     QFont big = lblTitle->font();
     big.setPointSize(big.pointSize() + 5);
     big.setBold(true);
     lblTitle->setFont(big);
     lblWinner = plainLabel(page);
+    lblWinner->setObjectName(QStringLiteral("winnerLabel"));
     QFont bold = lblWinner->font();
     bold.setPointSize(bold.pointSize() + 2);
     bold.setBold(true);
@@ -96,12 +98,15 @@ QWidget *ResultsView::buildOverview()
             [this](QListWidgetItem *item) { showPicture(lstGallery->row(item)); });
 
     lblStatus = plainLabel(page);
+    lblStatus->setObjectName(QStringLiteral("statusLabel"));
     cmdSaveAll = new QPushButton(msg::SaveAll, page);
+    cmdSaveAll->setObjectName(QStringLiteral("saveAllButton"));
     cmdSaveAll->setToolTip(msg::SaveAllTip);
     openFolderButton = new QPushButton(msg::OpenFolder, page);
     openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
     openFolderButton->setToolTip(msg::OpenFolderTip);
     cmdClose = new QPushButton(msg::Close, page);
+    cmdClose->setObjectName(QStringLiteral("closeButton"));
     connect(cmdSaveAll, &QPushButton::clicked, this, &ResultsView::saveAllRequested);
     connect(openFolderButton, &QPushButton::clicked, this, &ResultsView::openFolderRequested);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::hide);
@@ -129,17 +134,22 @@ QWidget *ResultsView::buildLargePage()
 {
     auto *page = new QWidget(this);
     lblCaption = plainLabel(page);
+    lblCaption->setObjectName(QStringLiteral("captionLabel"));
     QFont bold = lblCaption->font();
     bold.setBold(true);
     lblCaption->setFont(bold);
     picLarge = new QLabel(page);
+    picLarge->setObjectName(QStringLiteral("largePicture"));
     picLarge->setAlignment(Qt::AlignCenter);
     picLarge->setMinimumSize(1, 1);
     picLarge->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     picLarge->installEventFilter(this);
     cmdPrevious = new QPushButton(msg::PreviousPicture, page);
+    cmdPrevious->setObjectName(QStringLiteral("previousButton"));
     cmdNext = new QPushButton(msg::NextPicture, page);
+    cmdNext->setObjectName(QStringLiteral("nextButton"));
     cmdBack = new QPushButton(msg::BackToList, page);
+    cmdBack->setObjectName(QStringLiteral("backButton"));
     connect(cmdPrevious, &QPushButton::clicked, this, [this] { showPicture(m_shown - 1); });
     connect(cmdNext, &QPushButton::clicked, this, [this] { showPicture(m_shown + 1); });
     connect(cmdBack, &QPushButton::clicked, this, &ResultsView::showOverview);
