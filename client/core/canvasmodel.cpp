@@ -37,7 +37,6 @@ void CanvasModel::reset()
     m_penDown = false;
     resetPoints();
     m_last = QPointF(-1, -1);
-    m_remote = QPointF(-1, -1);
 }
 
 void CanvasModel::resetForTurn()
@@ -61,7 +60,7 @@ void CanvasModel::beginStroke(Qt::MouseButton button, const QPointF &p)
         resetPoints();
         m_points.append(p);
         m_pointCount = 1;
-        addPoint(p, true);
+        addPoint(p);
     } else if (button == Qt::RightButton) {
         pickColor(paletteIndexOf(m_canvas.pixelValue(qRound(p.x()), qRound(p.y()))));
     } else if (button == Qt::MiddleButton) {
@@ -71,17 +70,17 @@ void CanvasModel::beginStroke(Qt::MouseButton button, const QPointF &p)
 
 void CanvasModel::extendStroke(const QPointF &p)
 {
-    addPoint(p, true);
+    addPoint(p);
 }
 
-void CanvasModel::addPoint(const QPointF &p, bool record)
+void CanvasModel::addPoint(const QPointF &p)
 {
-    if (!m_penDown) return;
-    if (m_round && m_round->inGame && (!m_round->isDrawer() || m_round->timeLimit() <= 0)) return;
+    // The pen may have gone down between games, when everybody draws, and a
+    // turn of another drawer may have begun since.
+    if (!m_penDown || !mayDraw()) return;
     m_canvas.drawSegment(p, m_last, m_drawColor, m_penWidth);
     m_last = rounded(p);
     emit imageChanged();
-    if (!record) return;
     m_points.append(p);
     ++m_pointCount;
     if (m_pointCount == MaxStrokePoints) finishStroke();
@@ -110,7 +109,7 @@ bool CanvasModel::drawStroke(const QString &payload)
 {
     const Stroke stroke = decodeStroke(payload);
     if (!stroke.points.isEmpty()) {
-        m_remote = rounded(m_canvas.drawStroke(stroke));
+        m_canvas.drawStroke(stroke);
         emit imageChanged();
     }
     return stroke.ok;

@@ -71,9 +71,11 @@ class CanvasModel : public QObject {
     void pressed();
 
   private:
+    // What the round allows; the round is the one place that decides it.
     bool mayDraw() const;
     bool mayFill() const;
-    void addPoint(const QPointF &p, bool record);
+    // One segment of the local stroke to p, recorded for the stroke line.
+    void addPoint(const QPointF &p);
     void resetPoints();
 
     const RoundState *m_round;
@@ -87,7 +89,6 @@ class CanvasModel : public QObject {
     bool m_penDown = false;
     bool m_colorChangeWidth = false;
     QPointF m_last{-1, -1};
-    QPointF m_remote{-1, -1};
 };
 
 } // namespace zb

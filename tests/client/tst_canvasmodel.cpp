@@ -26,6 +26,7 @@ class TestCanvasModel : public QObject {
     void permission_data();
     void permission();
     void drawerStrokeAtTimeUpNotSent();
+    void strokeStopsWhenAnotherDrawsNow();
     void replay();
     void replayDuringLocalStroke();
     void replayBadAndLenient();
@@ -165,6 +166,21 @@ void TestCanvasModel::drawerStrokeAtTimeUpNotSent()
     QCOMPARE(sent.size(), 0);
     // The stroke stays on the drawer's own canvas.
     QCOMPARE(client.canvas().canvas().pixelValue(60, 50), 0);
+}
+
+void TestCanvasModel::strokeStopsWhenAnotherDrawsNow()
+{
+    GameClient client;
+    client.dispatch(QStringLiteral("NUM"), QStringLiteral("0"));
+    QSignalSpy sent(&client.canvas(), &CanvasModel::strokeFinished);
+    // Pressed between games, when everybody draws; then slot 1's turn begins.
+    client.canvas().beginStroke(Qt::LeftButton, QPointF(50, 50));
+    client.dispatch(QStringLiteral("QST"), QStringLiteral("1:あ"));
+    QVERIFY(!client.round().mayDraw());
+    client.canvas().extendStroke(QPointF(90, 50));
+    QCOMPARE(client.canvas().canvas().pixelValue(70, 50), 16777215);
+    client.canvas().finishStroke();
+    QCOMPARE(sent.size(), 0);
 }
 
 void TestCanvasModel::replay()
