@@ -25,7 +25,7 @@ ActivityWatch::Tick ActivityWatch::tick(bool connected, int playerCount)
     return result;
 }
 
-bool ActivityWatch::mayChat()
+bool ActivityWatch::mustCutAfterSend()
 {
     ++m_sendCount;
     if (m_sendCount >= SendLimit) {

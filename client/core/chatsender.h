@@ -19,10 +19,10 @@ class ActivityWatch {
 
     enum class Tick { Nothing, IdleWarning, IdleCut };
 
-    // One second of tmrAutoDisConnect.
+    // One second of the idle timer.
     Tick tick(bool connected, int playerCount);
     // One chat line or fill sent; true when it is one too many.
-    bool mayChat();
+    bool mustCutAfterSend();
     void userActed() { m_idleCount = 0; }
 
     int idleCount() const { return m_idleCount; }

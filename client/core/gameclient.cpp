@@ -59,19 +59,19 @@ GameClient::GameClient(QObject *parent) : QObject(parent), m_canvas(&m_round)
         if (!m_turnClearing) m_lastPictureShown = false;
     });
 
-    m_tmrTimelimit.setInterval(1000);
-    m_tmrAutoDisConnect.setInterval(1000);
-    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameClient::onClockTick);
-    connect(&m_tmrAutoDisConnect, &QTimer::timeout, this, &GameClient::onIdleTick);
-    m_tmrTimelimit.start();
-    m_tmrAutoDisConnect.start();
+    m_clockTimer.setInterval(1000);
+    m_idleTimer.setInterval(1000);
+    connect(&m_clockTimer, &QTimer::timeout, this, &GameClient::onClockTick);
+    connect(&m_idleTimer, &QTimer::timeout, this, &GameClient::onIdleTick);
+    m_clockTimer.start();
+    m_idleTimer.start();
 }
 
 void GameClient::setTickMs(int ms)
 {
     m_connection.setTickMs(ms);
-    m_tmrTimelimit.setInterval(m_connection.tickMs());
-    m_tmrAutoDisConnect.setInterval(m_connection.tickMs());
+    m_clockTimer.setInterval(m_connection.tickMs());
+    m_idleTimer.setInterval(m_connection.tickMs());
 }
 
 void GameClient::reset()
@@ -183,7 +183,7 @@ void GameClient::sendFill(int index)
 
 void GameClient::sendCountCheck()
 {
-    if (m_watch.mayChat()) {
+    if (m_watch.mustCutAfterSend()) {
         emit systemText(msg::FloodDisconnect);
         leaveRoom(msg::FloodDisconnect);
     }

@@ -127,8 +127,8 @@ class GameClient : public QObject {
     RoundState m_round;
     CanvasModel m_canvas;
     ActivityWatch m_watch;
-    QTimer m_tmrTimelimit;
-    QTimer m_tmrAutoDisConnect;
+    QTimer m_clockTimer;
+    QTimer m_idleTimer;
     QString m_name;
     bool m_banner = false;
     bool m_readyEnabled = false;

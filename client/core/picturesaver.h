@@ -10,11 +10,11 @@ namespace zb {
 struct GalleryPicture;
 
 struct PictureContext {
-    bool oekakiChatVisible = false; // lblOekakiChat shown (free drawing)
+    bool oekakiChatVisible = false; // the free-drawing banner is shown
     bool connected = false;         // an open game connection
     int drawerSlot = -2;            // -2: no drawer known yet
     QString drawerName;
-    QString questionCaption; // caption of the word line lblQuestion
+    QString questionCaption; // what the word line shows
 };
 
 class PictureSaver {

@@ -33,14 +33,14 @@ LobbySession::LobbySession(QObject *parent)
       m_reloadCaption(msg::ReloadServerList)
 {
     m_socket->setInputCap(LobbyInputCap);
-    m_tmrReloadLimit.setInterval(m_tickMs);
+    m_reloadTimer.setInterval(m_tickMs);
     m_connectTimer.setSingleShot(true);
     m_renderTimer.setSingleShot(true);
     m_renderTimer.setInterval(RenderIntervalMs);
     connect(&m_renderTimer, &QTimer::timeout, this, [this] {
         if (m_renderPending) renderPendingRoomList();
     });
-    connect(&m_tmrReloadLimit, &QTimer::timeout, this, &LobbySession::onReloadLimitTick);
+    connect(&m_reloadTimer, &QTimer::timeout, this, &LobbySession::onReloadLimitTick);
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbySession::onConnectTimeout);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbySession::onConnected);
     connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbySession::onSocketError);
@@ -80,7 +80,7 @@ bool LobbySession::addressIsSetting()
 void LobbySession::setTickMs(int ms)
 {
     m_tickMs = ms > 0 ? ms : DefaultTickMs;
-    m_tmrReloadLimit.setInterval(m_tickMs);
+    m_reloadTimer.setInterval(m_tickMs);
 }
 
 void LobbySession::start()
@@ -88,14 +88,14 @@ void LobbySession::start()
     appendSystemLine(msg::ConnectingToLobby);
     appendSystemLine(msg::DirectConnectHint);
     m_reloadLimit = -1;
-    m_tmrReloadLimit.start();
+    m_reloadTimer.start();
     // The window is drawn before the first attempt starts.
     QTimer::singleShot(0, this, &LobbySession::reloadRoomList);
 }
 
 void LobbySession::stop()
 {
-    m_tmrReloadLimit.stop();
+    m_reloadTimer.stop();
     const bool wasConnecting = isConnecting();
     m_connectTimer.stop();
     m_socket->clearBuffer();
@@ -290,7 +290,7 @@ void LobbySession::renderPendingRoomList()
 QString LobbySession::serverInfoText(int index) const
 {
     if (index < 0 || index >= m_serverList.size()) return {};
-    return ServerListPage::roomRowHtml(m_serverList.at(index));
+    return ServerListPage::roomDetailsText(m_serverList.at(index));
 }
 
 bool LobbySession::sendChat(const QString &text)

@@ -102,7 +102,7 @@ class LobbySession : public QObject {
     QString playerName() const;
 
     LineSocket *m_socket;
-    QTimer m_tmrReloadLimit;
+    QTimer m_reloadTimer;
     QTimer m_connectTimer;
     QTimer m_renderTimer; // running: a page was rendered less than an interval ago
     bool m_renderPending = false;

@@ -101,95 +101,96 @@ void LobbyWindow::setGameConnectionOpen(bool open)
 
 void LobbyWindow::buildControls()
 {
-    webMain = new RoomListBrowser(this);
-    webMain->setObjectName(QStringLiteral("webMain"));
-    webMain->setOpenLinks(false);
-    webMain->setOpenExternalLinks(false);
-    webMain->setMinimumHeight(200);
+    m_roomList = new RoomListBrowser(this);
+    m_roomList->setObjectName(QStringLiteral("webMain"));
+    m_roomList->setOpenLinks(false);
+    m_roomList->setOpenExternalLinks(false);
+    m_roomList->setMinimumHeight(200);
 
-    txtState = new LogView(this);
-    txtState->setObjectName(QStringLiteral("txtState"));
+    m_chatLog = new LogView(this);
+    m_chatLog->setObjectName(QStringLiteral("txtState"));
 
-    txtSend = new QLineEdit(this);
-    txtSend->setObjectName(QStringLiteral("txtSend"));
+    m_chatInput = new QLineEdit(this);
+    m_chatInput->setObjectName(QStringLiteral("txtSend"));
     // A hint only: the box stays empty, so the hint can never be sent or typed into.
-    txtSend->setPlaceholderText(msg::SendHint);
-    txtSend->setMaxLength(100);
+    m_chatInput->setPlaceholderText(msg::SendHint);
+    m_chatInput->setMaxLength(100);
 
-    lstName = new QListWidget(this);
-    lstName->setObjectName(QStringLiteral("lstName"));
-    lstName->setFixedWidth(170);
+    m_nameList = new QListWidget(this);
+    m_nameList->setObjectName(QStringLiteral("lstName"));
+    m_nameList->setFixedWidth(170);
 
-    cmdReload = new QPushButton(m_session->reloadCaption(), this);
-    cmdReload->setObjectName(QStringLiteral("cmdReload"));
-    cmdDirectConnect = new QPushButton(msg::ConnectByAddress, this);
-    cmdDirectConnect->setObjectName(QStringLiteral("cmdDirectConnect"));
-    cmdClose = new QPushButton(msg::Close, this);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    for (QPushButton *b : {cmdReload, cmdDirectConnect, cmdClose})
+    m_reloadButton = new QPushButton(m_session->reloadCaption(), this);
+    m_reloadButton->setObjectName(QStringLiteral("cmdReload"));
+    m_directConnectButton = new QPushButton(msg::ConnectByAddress, this);
+    m_directConnectButton->setObjectName(QStringLiteral("cmdDirectConnect"));
+    m_closeButton = new QPushButton(msg::Close, this);
+    m_closeButton->setObjectName(QStringLiteral("cmdClose"));
+    for (QPushButton *b : {m_reloadButton, m_directConnectButton, m_closeButton})
         b->setMinimumWidth(150);
 
     auto *chat = new QVBoxLayout;
-    chat->addWidget(txtState, 1);
-    chat->addWidget(txtSend);
+    chat->addWidget(m_chatLog, 1);
+    chat->addWidget(m_chatInput);
     auto *middle = new QHBoxLayout;
     middle->addLayout(chat, 1);
-    middle->addWidget(lstName);
+    middle->addWidget(m_nameList);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdReload);
-    buttons->addWidget(cmdDirectConnect);
+    buttons->addWidget(m_reloadButton);
+    buttons->addWidget(m_directConnectButton);
     buttons->addStretch(1);
-    buttons->addWidget(cmdClose);
+    buttons->addWidget(m_closeButton);
     auto *main = new QVBoxLayout(this);
-    main->addWidget(webMain, 3);
+    main->addWidget(m_roomList, 3);
     main->addLayout(middle, 2);
     main->addLayout(buttons);
     // The room table is 800 wide; a smaller window scrolls it (small screens).
     resize(860, 640);
 
     // The popup floats over the page, outside the layout.
-    picPopup = new QFrame(this);
-    picPopup->setObjectName(QStringLiteral("picPopup"));
-    picPopup->setFrameShape(QFrame::Box);
-    picPopup->setAutoFillBackground(true);
-    QPalette pal = picPopup->palette();
+    m_popup = new QFrame(this);
+    m_popup->setObjectName(QStringLiteral("picPopup"));
+    m_popup->setFrameShape(QFrame::Box);
+    m_popup->setAutoFillBackground(true);
+    QPalette pal = m_popup->palette();
     pal.setColor(QPalette::Window, QColor(0xff, 0xff, 0xe1));
-    picPopup->setPalette(pal);
-    lblPopup = new QLabel(msg::Details, picPopup);
-    lblPopup->setObjectName(QStringLiteral("lblPopup"));
+    m_popup->setPalette(pal);
+    m_popupLabel = new QLabel(msg::Details, m_popup);
+    m_popupLabel->setObjectName(QStringLiteral("lblPopup"));
     // Room fields come from the network: never rich text.
-    lblPopup->setTextFormat(Qt::PlainText);
-    lblPopup->setMargin(4);
-    picPopup->hide();
+    m_popupLabel->setTextFormat(Qt::PlainText);
+    m_popupLabel->setMargin(4);
+    m_popup->hide();
 
-    connect(cmdReload, &QPushButton::clicked, m_session, &LobbySession::reloadRoomList);
-    connect(cmdDirectConnect, &QPushButton::clicked, this, &LobbyWindow::connectDirectly);
-    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(txtSend, &QLineEdit::returnPressed, this, &LobbyWindow::sendChat);
-    connect(webMain, &QTextBrowser::anchorClicked, this, &LobbyWindow::webMain_BeforeNavigate2);
-    connect(webMain, qOverload<const QUrl &>(&QTextBrowser::highlighted), this, &LobbyWindow::onLinkHovered);
+    connect(m_reloadButton, &QPushButton::clicked, m_session, &LobbySession::reloadRoomList);
+    connect(m_directConnectButton, &QPushButton::clicked, this, &LobbyWindow::connectDirectly);
+    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_chatInput, &QLineEdit::returnPressed, this, &LobbyWindow::sendChat);
+    connect(m_roomList, &QTextBrowser::anchorClicked, this, &LobbyWindow::onLinkClicked);
+    connect(m_roomList, qOverload<const QUrl &>(&QTextBrowser::highlighted), this,
+            &LobbyWindow::onLinkHovered);
 }
 
 void LobbyWindow::connectSession()
 {
     LobbySession *s = m_session;
     // The view keeps its own copy of the session's log, cut back alike.
-    connect(s, &LobbySession::logAppended, txtState,
-            [this](const QString &line) { txtState->appendLine(line); });
+    connect(s, &LobbySession::logAppended, m_chatLog,
+            [this](const QString &line) { m_chatLog->appendLine(line); });
     connect(s, &LobbySession::namesChanged, this, [this](const QStringList &names) {
-        lstName->clear();
+        m_nameList->clear();
         for (const QString &name : names)
-            lstName->addItem(displayName(name));
+            m_nameList->addItem(displayName(name));
     });
     connect(s, &LobbySession::pageChanged, this,
-            [this](const QString &html) { webMain->setHtml(ServerListPage::viewHtml(html)); });
+            [this](const QString &html) { m_roomList->setHtml(ServerListPage::viewHtml(html)); });
     connect(s, &LobbySession::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &LobbySession::reloadChanged, this, [this](const QString &caption, bool enabled) {
-        cmdReload->setText(caption);
-        cmdReload->setEnabled(enabled);
+        m_reloadButton->setText(caption);
+        m_reloadButton->setEnabled(enabled);
     });
     connect(s, &LobbySession::connectingChanged, this,
-            [this](bool connecting) { cmdClose->setEnabled(!connecting); });
+            [this](bool connecting) { m_closeButton->setEnabled(!connecting); });
 }
 
 void LobbyWindow::showEvent(QShowEvent *event)
@@ -207,7 +208,7 @@ void LobbyWindow::prepare()
         const QSize frame = frameGeometry().size() - size();
         resize(size().boundedTo(s->availableGeometry().size() - frame).expandedTo(minimumSizeHint()));
     }
-    webMain->clear();
+    m_roomList->clear();
     m_session->start();
 }
 
@@ -223,12 +224,12 @@ void LobbyWindow::sendChat()
         m_session->appendSystemLine(msg::NotConnected);
         return;
     }
-    QString text = txtSend->text();
+    QString text = m_chatInput->text();
     text.remove(QLatin1Char('\r'));
     text.remove(QLatin1Char('\n'));
     if (text.isEmpty()) return;
     m_session->sendChat(text);
-    txtSend->clear();
+    m_chatInput->clear();
 }
 
 void LobbyWindow::showBusyMessage()
@@ -258,7 +259,7 @@ void LobbyWindow::joinRoom(const QString &address)
     emit joinRequested(address);
 }
 
-void LobbyWindow::webMain_BeforeNavigate2(const QUrl &url)
+void LobbyWindow::onLinkClicked(const QUrl &url)
 {
     const LinkTarget t = m_session->resolveLink(url);
     switch (t.kind) {
@@ -269,7 +270,7 @@ void LobbyWindow::webMain_BeforeNavigate2(const QUrl &url)
         if (m_openUrl) m_openUrl(t.address);
         break;
     case LinkTarget::Anchor:
-        webMain->scrollToAnchor(t.anchor);
+        m_roomList->scrollToAnchor(t.anchor);
         break;
     case LinkTarget::Ignore:
         break;
@@ -278,23 +279,23 @@ void LobbyWindow::webMain_BeforeNavigate2(const QUrl &url)
 
 void LobbyWindow::onLinkHovered(const QUrl &url)
 {
-    picPopup->hide();
+    m_popup->hide();
     const LinkTarget t = m_session->resolveLink(url);
     if (t.kind == LinkTarget::Room) showPopup(m_session->serverInfoText(t.room));
 }
 
 void LobbyWindow::showPopup(const QString &text)
 {
-    lblPopup->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    lblPopup->adjustSize();
-    picPopup->resize(lblPopup->size());
+    m_popupLabel->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    m_popupLabel->adjustSize();
+    m_popup->resize(m_popupLabel->size());
     // Measured from the window's outer size, frame included.
     const QSize outer = frameGeometry().size();
-    const int x = outer.width() - picPopup->width() - twips(this, 600);
-    const int y = outer.height() - picPopup->height() - twips(this, 2600);
-    picPopup->move(qMax(0, x), qMax(0, y));
-    picPopup->raise();
-    picPopup->show();
+    const int x = outer.width() - m_popup->width() - twips(this, 600);
+    const int y = outer.height() - m_popup->height() - twips(this, 2600);
+    m_popup->move(qMax(0, x), qMax(0, y));
+    m_popup->raise();
+    m_popup->show();
 }
 
 } // namespace zb

@@ -51,7 +51,7 @@ class LobbyWindow : public QWidget {
     void connectSession();
     void prepare();
     void sendChat();
-    void webMain_BeforeNavigate2(const QUrl &url);
+    void onLinkClicked(const QUrl &url);
     void onLinkHovered(const QUrl &url);
     void showBusyMessage();
 
@@ -60,15 +60,15 @@ class LobbyWindow : public QWidget {
     bool m_loaded = false;
     bool m_gameConnectionOpen = false;
 
-    QTextBrowser *webMain = nullptr;
-    QFrame *picPopup = nullptr;
-    QLabel *lblPopup = nullptr;
-    LogView *txtState = nullptr;
-    QLineEdit *txtSend = nullptr;
-    QListWidget *lstName = nullptr;
-    QPushButton *cmdReload = nullptr;
-    QPushButton *cmdDirectConnect = nullptr;
-    QPushButton *cmdClose = nullptr;
+    QTextBrowser *m_roomList = nullptr;
+    QFrame *m_popup = nullptr;
+    QLabel *m_popupLabel = nullptr;
+    LogView *m_chatLog = nullptr;
+    QLineEdit *m_chatInput = nullptr;
+    QListWidget *m_nameList = nullptr;
+    QPushButton *m_reloadButton = nullptr;
+    QPushButton *m_directConnectButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
 };
 
 } // namespace zb

@@ -137,7 +137,7 @@ QString ServerListPage::renderRoomList(const QList<ServerInfo> &rooms, bool noRo
     return page;
 }
 
-QString ServerListPage::roomRowHtml(const ServerInfo &room)
+QString ServerListPage::roomDetailsText(const ServerInfo &room)
 {
     const QString crlf = QStringLiteral("\r\n");
     const QString &space = msg::DetailIndent;

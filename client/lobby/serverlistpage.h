@@ -28,7 +28,7 @@ class ServerListPage {
     static QString rowHtml(const ServerInfo &room, int index);
 
     // Plain text for the detail popup, lines joined by CR LF.
-    static QString roomRowHtml(const ServerInfo &room);
+    static QString roomDetailsText(const ServerInfo &room);
 
     // The page as the built-in view shows it: colour values written without
     // "#" (as the file keeps them) get one, which that view needs to read them.

@@ -6,7 +6,6 @@
 #include "textclean.h"
 
 #include <QCommandLineParser>
-#include <QLineEdit>
 
 namespace zb {
 
@@ -95,8 +94,8 @@ void joinFromCommandLine(GameWindow &window, const JoinRequest &request)
     if (request.address.isEmpty()) return;
     window.openConnectDialog(request.address);
     ConnectDialog *dialog = window.connectDialog();
-    if (!request.name.isEmpty()) dialog->txtName->setText(request.name);
-    if (!dialog->txtName->text().trimmed().isEmpty()) dialog->joinNow();
+    if (!request.name.isEmpty()) dialog->setName(request.name);
+    if (!dialog->name().isEmpty()) dialog->joinNow();
 }
 
 } // namespace zb

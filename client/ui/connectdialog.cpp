@@ -18,32 +18,32 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
 {
     setWindowTitle(msg::ConnectToServer);
 
-    txtName = new QLineEdit(this);
-    txtName->setMaxLength(MaxNameLength);
-    txtIPPort = new QLineEdit(this);
-    txtPassword = new QLineEdit(this);
-    txtPassword->setMaxLength(8);
+    m_nameEdit = new QLineEdit(this);
+    m_nameEdit->setMaxLength(MaxNameLength);
+    m_addressEdit = new QLineEdit(this);
+    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit->setMaxLength(8);
 
     auto *note = new QLabel(msg::AddressHelp, this);
     note->setWordWrap(true);
 
-    cmdLocal = new QPushButton(QStringLiteral("Local"), this);
-    cmdLocal->setAutoDefault(false);
-    cmdServer = new QPushButton(msg::ConnectToServerButton, this);
-    cmdServer->setDefault(true);
+    m_localButton = new QPushButton(QStringLiteral("Local"), this);
+    m_localButton->setAutoDefault(false);
+    m_connectButton = new QPushButton(msg::ConnectToServerButton, this);
+    m_connectButton->setDefault(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(msg::Name, this));
-    layout->addWidget(txtName);
+    layout->addWidget(m_nameEdit);
     layout->addWidget(new QLabel(msg::AddressAndPort, this));
-    layout->addWidget(txtIPPort);
+    layout->addWidget(m_addressEdit);
     layout->addWidget(new QLabel(msg::Password, this));
-    layout->addWidget(txtPassword);
+    layout->addWidget(m_passwordEdit);
     layout->addWidget(note);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdLocal);
+    buttons->addWidget(m_localButton);
     buttons->addStretch(1);
-    buttons->addWidget(cmdServer);
+    buttons->addWidget(m_connectButton);
     layout->addLayout(buttons);
     // A fixed border: the dialog keeps the size its contents need.
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -51,43 +51,53 @@ ConnectDialog::ConnectDialog(ClientSettings *settings, QWidget *parent)
     note->setMinimumWidth(330);
 
     // Named as the players' manual names them; tests and tools find them so.
-    txtName->setObjectName(QStringLiteral("txtName"));
-    txtIPPort->setObjectName(QStringLiteral("txtIPPort"));
-    txtPassword->setObjectName(QStringLiteral("txtPassword"));
-    cmdLocal->setObjectName(QStringLiteral("cmdLocal"));
-    cmdServer->setObjectName(QStringLiteral("cmdServer"));
-    connect(cmdLocal, &QPushButton::clicked, this, &ConnectDialog::useLocalAddress);
-    connect(cmdServer, &QPushButton::clicked, this, &ConnectDialog::useLobbyServerAddress);
+    m_nameEdit->setObjectName(QStringLiteral("txtName"));
+    m_addressEdit->setObjectName(QStringLiteral("txtIPPort"));
+    m_passwordEdit->setObjectName(QStringLiteral("txtPassword"));
+    m_localButton->setObjectName(QStringLiteral("cmdLocal"));
+    m_connectButton->setObjectName(QStringLiteral("cmdServer"));
+    connect(m_localButton, &QPushButton::clicked, this, &ConnectDialog::useLocalAddress);
+    connect(m_connectButton, &QPushButton::clicked, this, &ConnectDialog::storeAndConnect);
     prepare();
 }
 
 void ConnectDialog::prepare()
 {
     if (!m_settings) return;
-    txtName->setText(m_settings->name);
-    txtIPPort->setText(m_settings->ipPort);
-    txtPassword->clear();
+    m_nameEdit->setText(m_settings->name);
+    m_addressEdit->setText(m_settings->ipPort);
+    m_passwordEdit->clear();
 }
 
 void ConnectDialog::setAddress(const QString &address)
 {
-    txtIPPort->setText(address);
+    m_addressEdit->setText(address);
+}
+
+void ConnectDialog::setName(const QString &name)
+{
+    m_nameEdit->setText(name);
+}
+
+QString ConnectDialog::name() const
+{
+    return m_nameEdit->text().trimmed();
 }
 
 QString ConnectDialog::password() const
 {
-    return txtPassword->text().trimmed();
+    return m_passwordEdit->text().trimmed();
 }
 
 void ConnectDialog::useLocalAddress()
 {
-    txtIPPort->setText(localAddress(txtIPPort->text()));
+    m_addressEdit->setText(localAddress(m_addressEdit->text()));
 }
 
 bool ConnectDialog::takeName()
 {
-    txtName->setText(cleanPlayerName(txtName->text()));
-    if (!txtName->text().isEmpty()) return true;
+    m_nameEdit->setText(cleanPlayerName(m_nameEdit->text()));
+    if (!m_nameEdit->text().isEmpty()) return true;
     // Shown window-modal without a nested event loop; the dialog stays open.
     auto *box = new QMessageBox(QMessageBox::NoIcon, windowTitle(), msg::EnterName, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -97,30 +107,30 @@ bool ConnectDialog::takeName()
 
 QString ConnectDialog::address() const
 {
-    const QString text = txtIPPort->text().trimmed();
+    const QString text = m_addressEdit->text().trimmed();
     // An invitation's link names the room as well as its address does.
     const QString fromLink = addressFromJoinLink(text);
     return fromLink.isEmpty() ? text : fromLink;
 }
 
-void ConnectDialog::useLobbyServerAddress()
+void ConnectDialog::storeAndConnect()
 {
     if (!takeName()) return;
     const QString address = this->address();
-    txtIPPort->setText(address);
+    m_addressEdit->setText(address);
     if (m_settings) {
-        m_settings->name = txtName->text().trimmed();
+        m_settings->name = m_nameEdit->text().trimmed();
         m_settings->ipPort = address;
         m_settings->save();
     }
-    emit connectRequested(address, password(), txtName->text().trimmed());
+    emit connectRequested(address, password(), m_nameEdit->text().trimmed());
     accept();
 }
 
 void ConnectDialog::joinNow()
 {
     if (!takeName()) return;
-    emit connectRequested(address(), password(), txtName->text().trimmed());
+    emit connectRequested(address(), password(), m_nameEdit->text().trimmed());
     accept();
 }
 

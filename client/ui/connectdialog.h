@@ -22,12 +22,9 @@ class ConnectDialog : public QDialog {
     // Connects with what the boxes hold, as the connect button does, but
     // stores nothing: for a join named on the command line.
     void joinNow();
-
-    QLineEdit *txtName = nullptr;
-    QLineEdit *txtIPPort = nullptr;
-    QLineEdit *txtPassword = nullptr;
-    QPushButton *cmdLocal = nullptr;
-    QPushButton *cmdServer = nullptr;
+    // The name box, as typed (a join named on the command line fills it in).
+    void setName(const QString &name);
+    QString name() const;
 
   signals:
     // The player pressed connect with a valid name: settings Name and IPPort
@@ -37,11 +34,16 @@ class ConnectDialog : public QDialog {
   private:
     void prepare();
     void useLocalAddress();
-    void useLobbyServerAddress();
+    void storeAndConnect();
     // Cleans the name box; false (and tells the player) when nothing is left.
     bool takeName();
 
     ClientSettings *m_settings;
+    QLineEdit *m_nameEdit = nullptr;
+    QLineEdit *m_addressEdit = nullptr;
+    QLineEdit *m_passwordEdit = nullptr;
+    QPushButton *m_localButton = nullptr;
+    QPushButton *m_connectButton = nullptr;
 };
 
 } // namespace zb

@@ -67,7 +67,7 @@ GameWindow::GameWindow(QWidget *parent) : QWidget(parent), m_openFolder(&openFol
     buildPlayers();
     buildButtons();
     buildViews();
-    m_leaveNotice = new LeaveNotice(picMain);
+    m_leaveNotice = new LeaveNotice(m_canvas);
     nameParts();
     setMinimumSize(GameWindowLayout::MinimumSize);
     resize(GameWindowLayout::ClassicSize);
@@ -83,142 +83,141 @@ GameWindow::~GameWindow()
 
 void GameWindow::buildBackdrop()
 {
-    backdrop = new QWidget(this);
-    setBackground(backdrop, colorValue(128, 128, 128));
+    m_backdrop = new QWidget(this);
+    setBackground(m_backdrop, colorValue(128, 128, 128));
 
-    lblQuestion = new QLabel(msg::Question, backdrop);
+    m_questionLabel = new QLabel(msg::Question, m_backdrop);
     // Words and names come from the server: never markup, which would also
     // make the label load any file an <img> names.
-    lblQuestion->setTextFormat(Qt::PlainText);
-    QFont big = lblQuestion->font();
+    m_questionLabel->setTextFormat(Qt::PlainText);
+    QFont big = m_questionLabel->font();
     big.setPointSize(16);
     big.setBold(true);
-    lblQuestion->setFont(big);
-    setTextColor(lblQuestion, colorValue(255, 255, 255));
+    m_questionLabel->setFont(big);
+    setTextColor(m_questionLabel, colorValue(255, 255, 255));
 
-    timeCaption = new QLabel(msg::TimeLeft, backdrop);
-    timeCaption->setGeometry(8, 34, 80, 20);
-    setTextColor(timeCaption, colorValue(255, 255, 255));
-    lblTimeLimit = new QLabel(QStringLiteral("-1"), backdrop);
-    lblTimeLimit->setTextFormat(Qt::PlainText);
-    lblTimeLimit->setGeometry(88, 34, 60, 20);
-    setTextColor(lblTimeLimit, colorValue(255, 255, 255));
-    lblOekakiChat = new QLabel(msg::OekakiChatBanner, backdrop);
-    setTextColor(lblOekakiChat, colorValue(255, 255, 160));
-    lblOekakiChat->hide();
+    m_timeCaption = new QLabel(msg::TimeLeft, m_backdrop);
+    m_timeCaption->setGeometry(8, 34, 80, 20);
+    setTextColor(m_timeCaption, colorValue(255, 255, 255));
+    m_timeLabel = new QLabel(QStringLiteral("-1"), m_backdrop);
+    m_timeLabel->setTextFormat(Qt::PlainText);
+    m_timeLabel->setGeometry(88, 34, 60, 20);
+    setTextColor(m_timeLabel, colorValue(255, 255, 255));
+    m_freeDrawingBanner = new QLabel(msg::OekakiChatBanner, m_backdrop);
+    setTextColor(m_freeDrawingBanner, colorValue(255, 255, 160));
+    m_freeDrawingBanner->hide();
 
-    picMain = new CanvasWidget(&m_client.canvas(), backdrop);
+    m_canvas = new CanvasWidget(&m_client.canvas(), m_backdrop);
 
     for (int i = 0; i < PaletteSize; ++i) {
-        lblColor[i] = new ClickLabel(backdrop);
-        setBackground(lblColor[i], PaletteValues[i]);
-        connect(lblColor[i], &ClickLabel::clicked, this, [this, i] { m_client.canvas().pickColor(i); });
-        connect(lblColor[i], &ClickLabel::doubleClicked, this,
+        m_swatches[i] = new ClickLabel(m_backdrop);
+        setBackground(m_swatches[i], PaletteValues[i]);
+        connect(m_swatches[i], &ClickLabel::clicked, this, [this, i] { m_client.canvas().pickColor(i); });
+        connect(m_swatches[i], &ClickLabel::doubleClicked, this,
                 [this, i] { m_client.canvas().fillWithColor(i); });
     }
-    shpSelectedColor = markerFrame(backdrop);
+    m_swatchMarker = markerFrame(m_backdrop);
 
     // Growing dots for growing widths; the small ones sit low like the large.
     static const char *const dotTexts[4] = {"\n\n●", "\n●", "●", "●"};
     for (int i = 0; i < 4; ++i) {
-        lblDrawWidth[i] = new ClickLabel(QString::fromUtf8(dotTexts[i]), backdrop);
-        lblDrawWidth[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        setBackground(lblDrawWidth[i], colorValue(255, 255, 255));
-        connect(lblDrawWidth[i], &ClickLabel::clicked, this,
+        m_widthButtons[i] = new ClickLabel(QString::fromUtf8(dotTexts[i]), m_backdrop);
+        m_widthButtons[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        setBackground(m_widthButtons[i], colorValue(255, 255, 255));
+        connect(m_widthButtons[i], &ClickLabel::clicked, this,
                 [this, i] { m_client.canvas().pickPenWidth(i); });
     }
-    shpSelectedDrawWidth = markerFrame(backdrop);
-    shpSelectedDrawWidth->setStyleSheet(
-        QStringLiteral("border: 2px solid #ff0000; background: transparent;"));
+    m_widthButtonMarker = markerFrame(m_backdrop);
+    m_widthButtonMarker->setStyleSheet(QStringLiteral("border: 2px solid #ff0000; background: transparent;"));
 
-    cmdClear = new QPushButton(msg::ClearCanvas, backdrop);
-    connect(cmdClear, &QPushButton::clicked, this, [this] { m_client.canvas().clearCanvas(); });
+    m_clearButton = new QPushButton(msg::ClearCanvas, m_backdrop);
+    connect(m_clearButton, &QPushButton::clicked, this, [this] { m_client.canvas().clearCanvas(); });
 }
 
 void GameWindow::buildPlayers()
 {
     for (int i = 0; i < SlotCount; ++i) {
-        picPlayer[i] = new QFrame(this);
-        picPlayer[i]->setFrameShape(QFrame::Box);
-        setBackground(picPlayer[i], colorValue(255, 255, 255));
-        lblPlayer[i] = new QLabel(msg::EmptyPlayerSeat.arg(i + 1), picPlayer[i]);
-        lblPlayer[i]->setTextFormat(Qt::PlainText);
-        setBackground(lblPlayer[i], colorValue(128, 128, 128));
-        setTextColor(lblPlayer[i], colorValue(255, 255, 255));
-        lblReady[i] = new QLabel(msg::Ready, picPlayer[i]);
-        lblScoreTitle[i] = new QLabel(QStringLiteral("Score:"), picPlayer[i]);
-        lblScore[i] = new QLabel(QStringLiteral("0"), picPlayer[i]);
-        lblScore[i]->setTextFormat(Qt::PlainText);
+        m_playerPanels[i] = new QFrame(this);
+        m_playerPanels[i]->setFrameShape(QFrame::Box);
+        setBackground(m_playerPanels[i], colorValue(255, 255, 255));
+        m_playerNames[i] = new QLabel(msg::EmptyPlayerSeat.arg(i + 1), m_playerPanels[i]);
+        m_playerNames[i]->setTextFormat(Qt::PlainText);
+        setBackground(m_playerNames[i], colorValue(128, 128, 128));
+        setTextColor(m_playerNames[i], colorValue(255, 255, 255));
+        m_readyLabels[i] = new QLabel(msg::Ready, m_playerPanels[i]);
+        m_scoreCaptions[i] = new QLabel(QStringLiteral("Score:"), m_playerPanels[i]);
+        m_scoreLabels[i] = new QLabel(QStringLiteral("0"), m_playerPanels[i]);
+        m_scoreLabels[i]->setTextFormat(Qt::PlainText);
     }
-    shpQok = markerFrame(this);
-    shpQok->setStyleSheet(QStringLiteral("border: 3px solid #ff0000; background: transparent;"));
-    shpQok->hide();
+    m_hitMarker = markerFrame(this);
+    m_hitMarker->setStyleSheet(QStringLiteral("border: 3px solid #ff0000; background: transparent;"));
+    m_hitMarker->hide();
 }
 
 void GameWindow::buildButtons()
 {
-    cmdClient = new QPushButton(msg::ConnectToLobby, this);
-    cmdDirectConnect = new QPushButton(msg::ConnectByAddress, this);
-    cmdSetting = new QPushButton(msg::Settings, this);
-    cmdDisConnect = new QPushButton(msg::Disconnect, this);
-    cmdSavePicture = new QPushButton(msg::SavePicture, this);
-    cmdSavePicture->setToolTip(msg::SavePictureTip);
-    chkSavePictureReserve = new QCheckBox(msg::ReserveSave, this);
-    chkSavePictureReserve->setToolTip(msg::ReserveSaveTip);
-    cmdReady = new QPushButton(msg::Ready, this);
-    cmdReady->setEnabled(false);
-    cmdLastResult = new QPushButton(msg::LastResult, this);
-    cmdLastResult->hide();
+    m_lobbyButton = new QPushButton(msg::ConnectToLobby, this);
+    m_directConnectButton = new QPushButton(msg::ConnectByAddress, this);
+    m_settingsButton = new QPushButton(msg::Settings, this);
+    m_disconnectButton = new QPushButton(msg::Disconnect, this);
+    m_savePictureButton = new QPushButton(msg::SavePicture, this);
+    m_savePictureButton->setToolTip(msg::SavePictureTip);
+    m_saveReserveBox = new QCheckBox(msg::ReserveSave, this);
+    m_saveReserveBox->setToolTip(msg::ReserveSaveTip);
+    m_readyButton = new QPushButton(msg::Ready, this);
+    m_readyButton->setEnabled(false);
+    m_lastResultButton = new QPushButton(msg::LastResult, this);
+    m_lastResultButton->hide();
 
-    connect(cmdClient, &QPushButton::clicked, this, &GameWindow::onConnectButtonClicked);
-    connect(cmdDirectConnect, &QPushButton::clicked, this, [this] { openConnectDialog(); });
-    connect(cmdSetting, &QPushButton::clicked, this, &GameWindow::openOptions);
-    connect(cmdDisConnect, &QPushButton::clicked, this, &GameWindow::disconnectFromRoom);
-    connect(cmdSavePicture, &QPushButton::clicked, this, [this] { m_client.savePicture(); });
-    connect(chkSavePictureReserve, &QCheckBox::toggled, &m_client, &GameClient::setSaveReserve);
-    connect(cmdReady, &QPushButton::clicked, &m_client, &GameClient::toggleReady);
-    connect(cmdLastResult, &QPushButton::clicked, this, &GameWindow::showResults);
+    connect(m_lobbyButton, &QPushButton::clicked, this, &GameWindow::onConnectButtonClicked);
+    connect(m_directConnectButton, &QPushButton::clicked, this, [this] { openConnectDialog(); });
+    connect(m_settingsButton, &QPushButton::clicked, this, &GameWindow::openOptions);
+    connect(m_disconnectButton, &QPushButton::clicked, this, &GameWindow::disconnectFromRoom);
+    connect(m_savePictureButton, &QPushButton::clicked, this, [this] { m_client.savePicture(); });
+    connect(m_saveReserveBox, &QCheckBox::toggled, &m_client, &GameClient::setSaveReserve);
+    connect(m_readyButton, &QPushButton::clicked, &m_client, &GameClient::toggleReady);
+    connect(m_lastResultButton, &QPushButton::clicked, this, &GameWindow::showResults);
 }
 
 void GameWindow::buildViews()
 {
-    txtSystem = new LogView(this);
-    txtState = new LogView(this);
-    for (LogView *view : {txtSystem, txtState}) {
+    m_systemView = new LogView(this);
+    m_chatView = new LogView(this);
+    for (LogView *view : {m_systemView, m_chatView}) {
         view->setShowsFinalLineEnd(false);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
-    txtSend = new QLineEdit(this);
+    m_chatInput = new QLineEdit(this);
     // A hint only: the box stays empty, so the hint can never be sent or typed into.
-    txtSend->setPlaceholderText(msg::SendHint);
-    txtSend->setMaxLength(100);
-    connect(txtSend, &QLineEdit::returnPressed, this, &GameWindow::onChatReturn);
+    m_chatInput->setPlaceholderText(msg::SendHint);
+    m_chatInput->setMaxLength(100);
+    connect(m_chatInput, &QLineEdit::returnPressed, this, &GameWindow::onChatReturn);
 }
 
 void GameWindow::nameParts()
 {
     const std::pair<QWidget *, const char *> parts[] = {
-        {backdrop, "backdrop"},
-        {lblQuestion, "lblQuestion"},
-        {timeCaption, "timeCaption"},
-        {lblTimeLimit, "lblTimeLimit"},
-        {lblOekakiChat, "lblOekakiChat"},
-        {picMain, "picMain"},
-        {shpSelectedColor, "shpSelectedColor"},
-        {shpSelectedDrawWidth, "shpSelectedDrawWidth"},
-        {cmdClear, "cmdClear"},
-        {shpQok, "shpQok"},
-        {cmdClient, "cmdClient"},
-        {cmdDirectConnect, "cmdDirectConnect"},
-        {cmdDisConnect, "cmdDisConnect"},
-        {cmdSavePicture, "cmdSavePicture"},
-        {chkSavePictureReserve, "chkSavePictureReserve"},
-        {cmdSetting, "cmdSetting"},
-        {cmdReady, "cmdReady"},
-        {cmdLastResult, "cmdLastResult"},
-        {txtSystem, "txtSystem"},
-        {txtState, "txtState"},
-        {txtSend, "txtSend"},
+        {m_backdrop, "backdrop"},
+        {m_questionLabel, "lblQuestion"},
+        {m_timeCaption, "timeCaption"},
+        {m_timeLabel, "lblTimeLimit"},
+        {m_freeDrawingBanner, "lblOekakiChat"},
+        {m_canvas, "picMain"},
+        {m_swatchMarker, "shpSelectedColor"},
+        {m_widthButtonMarker, "shpSelectedDrawWidth"},
+        {m_clearButton, "cmdClear"},
+        {m_hitMarker, "shpQok"},
+        {m_lobbyButton, "cmdClient"},
+        {m_directConnectButton, "cmdDirectConnect"},
+        {m_disconnectButton, "cmdDisConnect"},
+        {m_savePictureButton, "cmdSavePicture"},
+        {m_saveReserveBox, "chkSavePictureReserve"},
+        {m_settingsButton, "cmdSetting"},
+        {m_readyButton, "cmdReady"},
+        {m_lastResultButton, "cmdLastResult"},
+        {m_systemView, "txtSystem"},
+        {m_chatView, "txtState"},
+        {m_chatInput, "txtSend"},
     };
     for (const auto &[widget, name] : parts)
         widget->setObjectName(QLatin1String(name));
@@ -228,34 +227,34 @@ void GameWindow::nameParts()
         for (QWidget *widget : row)
             widget->setObjectName(QLatin1String(name) + QString::number(i++));
     };
-    nameRow(lblColor, "lblColor");
-    nameRow(lblDrawWidth, "lblDrawWidth");
-    nameRow(picPlayer, "picPlayer");
-    nameRow(lblPlayer, "lblPlayer");
-    nameRow(lblReady, "lblReady");
-    nameRow(lblScoreTitle, "lblScoreTitle");
-    nameRow(lblScore, "lblScore");
+    nameRow(m_swatches, "lblColor");
+    nameRow(m_widthButtons, "lblDrawWidth");
+    nameRow(m_playerPanels, "picPlayer");
+    nameRow(m_playerNames, "lblPlayer");
+    nameRow(m_readyLabels, "lblReady");
+    nameRow(m_scoreCaptions, "lblScoreTitle");
+    nameRow(m_scoreLabels, "lblScore");
 }
 
 void GameWindow::applyLayout()
 {
     const GameWindowLayout l = GameWindowLayout::forSize(size());
-    backdrop->setGeometry(l.backdrop);
-    lblQuestion->setGeometry(l.question);
-    lblOekakiChat->setGeometry(180, 34, qMax(0, l.backdrop.width() - 188), 20);
-    picMain->setGeometry(l.canvas);
+    m_backdrop->setGeometry(l.backdrop);
+    m_questionLabel->setGeometry(l.question);
+    m_freeDrawingBanner->setGeometry(180, 34, qMax(0, l.backdrop.width() - 188), 20);
+    m_canvas->setGeometry(l.canvas);
     for (int i = 0; i < PaletteSize; ++i)
-        lblColor[i]->setGeometry(l.swatches[i]);
+        m_swatches[i]->setGeometry(l.swatches[i]);
     // The dots keep their sizes, and shrink only with buttons too small for them.
     static const int dotSizes[4] = {6, 11, 18, 26};
     const double dotScale = qMin(1.0, l.widthButtons[0].height() / 40.0);
     for (int i = 0; i < 4; ++i) {
-        lblDrawWidth[i]->setGeometry(l.widthButtons[i]);
-        QFont f = lblDrawWidth[i]->font();
+        m_widthButtons[i]->setGeometry(l.widthButtons[i]);
+        QFont f = m_widthButtons[i]->font();
         f.setPointSize(qMax(4, qRound(dotSizes[i] * dotScale)));
-        lblDrawWidth[i]->setFont(f);
+        m_widthButtons[i]->setFont(f);
     }
-    cmdClear->setGeometry(l.clearButton);
+    m_clearButton->setGeometry(l.clearButton);
     moveColorMarker(m_colorMarker);
     moveWidthMarker(m_widthMarker);
 
@@ -265,12 +264,12 @@ void GameWindow::applyLayout()
     const int rowTop = nameHeight + 4;
     const int rowHeight = qMin(20, l.panelHeight - rowTop - 1);
     for (int i = 0; i < SlotCount; ++i) {
-        picPlayer[i]->setGeometry(column.x(), column.y() + i * l.panelStep, width, l.panelHeight);
-        lblPlayer[i]->setGeometry(1, 1, width - 2, nameHeight);
-        lblReady[i]->setGeometry(6, rowTop, 90, rowHeight);
+        m_playerPanels[i]->setGeometry(column.x(), column.y() + i * l.panelStep, width, l.panelHeight);
+        m_playerNames[i]->setGeometry(1, 1, width - 2, nameHeight);
+        m_readyLabels[i]->setGeometry(6, rowTop, 90, rowHeight);
         // The score captions share one height in every panel, at the right.
-        lblScoreTitle[i]->setGeometry(width - 108, rowTop, 44, rowHeight);
-        lblScore[i]->setGeometry(width - 64, rowTop, 48, rowHeight);
+        m_scoreCaptions[i]->setGeometry(width - 108, rowTop, 44, rowHeight);
+        m_scoreLabels[i]->setGeometry(width - 64, rowTop, 48, rowHeight);
     }
     onQokSlot(m_client.qokSlot());
 
@@ -280,23 +279,23 @@ void GameWindow::applyLayout()
         w->setGeometry(column.x() + col * (half + 4), buttonsTop + row * l.buttonStep,
                        span == 2 ? width : half, l.buttonStep - 4);
     };
-    place(cmdClient, 0, 0);
-    place(cmdDirectConnect, 0, 1);
-    place(cmdSetting, 1, 0);
-    place(cmdDisConnect, 1, 1);
-    place(cmdSavePicture, 2, 0);
-    place(chkSavePictureReserve, 2, 1);
+    place(m_lobbyButton, 0, 0);
+    place(m_directConnectButton, 0, 1);
+    place(m_settingsButton, 1, 0);
+    place(m_disconnectButton, 1, 1);
+    place(m_savePictureButton, 2, 0);
+    place(m_saveReserveBox, 2, 1);
     // The last game's results share the ready button's row while they are offered.
-    if (cmdLastResult->isVisibleTo(this)) {
-        place(cmdReady, 3, 0);
-        place(cmdLastResult, 3, 1);
+    if (m_lastResultButton->isVisibleTo(this)) {
+        place(m_readyButton, 3, 0);
+        place(m_lastResultButton, 3, 1);
     } else {
-        place(cmdReady, 3, 0, 2);
+        place(m_readyButton, 3, 0, 2);
     }
 
-    txtSystem->setGeometry(l.systemView);
-    txtState->setGeometry(l.chatView);
-    txtSend->setGeometry(l.sendBox);
+    m_systemView->setGeometry(l.systemView);
+    m_chatView->setGeometry(l.chatView);
+    m_chatInput->setGeometry(l.sendBox);
 }
 
 void GameWindow::fitToScreen()
@@ -334,14 +333,14 @@ void GameWindow::wireClient()
     connect(c, &GameClient::chatText, this, &GameWindow::appendChatLine);
     connect(c, &GameClient::soundRequested, this, &GameWindow::playSound);
     connect(c, &GameClient::playersChanged, this, &GameWindow::updatePlayerLabels);
-    connect(c, &GameClient::readyEnabledChanged, cmdReady, &QWidget::setEnabled);
-    connect(c, &GameClient::bannerChanged, lblOekakiChat, &QWidget::setVisible);
+    connect(c, &GameClient::readyEnabledChanged, m_readyButton, &QWidget::setEnabled);
+    connect(c, &GameClient::bannerChanged, m_freeDrawingBanner, &QWidget::setVisible);
     connect(c, &GameClient::turnStarted, this, &GameWindow::onTurnStarted);
     connect(c, &GameClient::qokSlotChanged, this, &GameWindow::onQokSlot);
-    connect(c, &GameClient::saveReserveChanged, chkSavePictureReserve, &QCheckBox::setChecked);
+    connect(c, &GameClient::saveReserveChanged, m_saveReserveBox, &QCheckBox::setChecked);
     connect(c, &GameClient::gameFinished, this, &GameWindow::showResults);
     connect(c, &GameClient::resultAvailableChanged, this, [this](bool available) {
-        cmdLastResult->setVisible(available);
+        m_lastResultButton->setVisible(available);
         applyLayout();
         if (!available && m_results) m_results->clear();
     });
@@ -357,9 +356,9 @@ void GameWindow::wireClient()
         }
     });
     connect(&c->round(), &RoundState::timeLimitChanged, this,
-            [this](int t) { lblTimeLimit->setText(QString::number(t)); });
+            [this](int t) { m_timeLabel->setText(QString::number(t)); });
     connect(&c->round(), &RoundState::questionTextChanged, this,
-            [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
+            [this](const QString &text) { m_questionLabel->setText(removeControlChars(text)); });
     connect(&c->round(), &RoundState::questionWindowTextChanged, this, [this](const QString &text) {
         if (m_settings.questionWindow == 1) {
             applyQuestionWindow();
@@ -382,7 +381,7 @@ void GameWindow::prepare()
     m_client.setName(m_settings.name);
     m_client.setSoundOn(m_settings.soundEffect == 1);
     updatePlayerLabels();
-    picMain->setMousePointer(m_settings.mousePointer);
+    m_canvas->setMousePointer(m_settings.mousePointer);
     applyChatTextSize();
     applyQuestionWindow();
     show();
@@ -394,7 +393,7 @@ void GameWindow::prepare()
 
 void GameWindow::applyChatTextSize()
 {
-    for (LogView *view : {txtState, txtSystem}) {
+    for (LogView *view : {m_chatView, m_systemView}) {
         QFont f = view->font();
         f.setPointSize(m_settings.chatTextSize != 0 ? 12 : 9);
         f.setBold(m_settings.chatTextSize != 0);
@@ -455,7 +454,7 @@ void GameWindow::openOptions()
         connect(m_optionsDialog, &OptionsDialog::settingsApplied, this, [this] {
             applyChatTextSize();
             applyQuestionWindow();
-            picMain->setMousePointer(m_settings.mousePointer);
+            m_canvas->setMousePointer(m_settings.mousePointer);
             m_client.setAutoSavePicture(m_settings.autoSavePicture == 1);
             m_client.setColorChangeWidth(m_settings.colorChangeWidth == 1);
             m_client.setSoundOn(m_settings.soundEffect == 1);
@@ -481,7 +480,7 @@ void GameWindow::showResults()
 {
     if (!m_client.resultAvailable()) return;
     if (!m_results) {
-        m_results = new ResultsView(backdrop);
+        m_results = new ResultsView(m_backdrop);
         connect(m_results, &ResultsView::saveAllRequested, this,
                 [this] { m_results->setStatus(m_client.saveGallery().constLast()); });
         connect(m_results, &ResultsView::openFolderRequested, this, [this] {
@@ -500,64 +499,64 @@ void GameWindow::updatePlayerLabels()
         QString name = displayName(players.name(i));
         // Only this window knows which panel is the player's own; nothing of it is sent.
         if (!name.isEmpty() && i == m_client.ownSlot()) name += msg::OwnNameMark;
-        lblPlayer[i]->setText(name);
+        m_playerNames[i]->setText(name);
         const ReadyLabel label = readyLabelFor(players.name(i), players.ready(i));
-        lblReady[i]->setText(label.text);
-        setTextColor(lblReady[i], label.color);
+        m_readyLabels[i]->setText(label.text);
+        setTextColor(m_readyLabels[i], label.color);
         // An empty seat has no score, whatever the last list said of it.
-        lblScore[i]->setText(QString::number(players.name(i).isEmpty() ? 0 : players.score(i)));
+        m_scoreLabels[i]->setText(QString::number(players.name(i).isEmpty() ? 0 : players.score(i)));
     }
 }
 
 void GameWindow::onTurnStarted(int drawer, bool isDrawer)
 {
     for (int i = 0; i < SlotCount; ++i) {
-        setBackground(lblPlayer[i], i == drawer ? colorValue(0, 0, 192) : colorValue(128, 128, 128));
-        setBackground(picPlayer[i], i == drawer ? colorValue(255, 210, 210) : colorValue(255, 255, 255));
+        setBackground(m_playerNames[i], i == drawer ? colorValue(0, 0, 192) : colorValue(128, 128, 128));
+        setBackground(m_playerPanels[i], i == drawer ? colorValue(255, 210, 210) : colorValue(255, 255, 255));
     }
-    if (!isDrawer) txtSend->setFocus();
+    if (!isDrawer) m_chatInput->setFocus();
 }
 
 void GameWindow::clearTurnHighlight()
 {
     for (int i = 0; i < SlotCount; ++i) {
-        setBackground(lblPlayer[i], colorValue(128, 128, 128));
-        setBackground(picPlayer[i], colorValue(255, 255, 255));
+        setBackground(m_playerNames[i], colorValue(128, 128, 128));
+        setBackground(m_playerPanels[i], colorValue(255, 255, 255));
     }
 }
 
 void GameWindow::onQokSlot(int slot)
 {
-    if (!PlayerList::valid(slot) || !picPlayer[slot]) {
-        shpQok->hide();
+    if (!PlayerList::valid(slot) || !m_playerPanels[slot]) {
+        m_hitMarker->hide();
         return;
     }
-    shpQok->setGeometry(picPlayer[slot]->geometry().adjusted(-3, -2, 3, 2));
-    shpQok->show();
-    shpQok->raise();
+    m_hitMarker->setGeometry(m_playerPanels[slot]->geometry().adjusted(-3, -2, 3, 2));
+    m_hitMarker->show();
+    m_hitMarker->raise();
 }
 
 void GameWindow::moveColorMarker(int index)
 {
     m_colorMarker = index;
     const bool light = index == 1 || index == 4;
-    shpSelectedColor->setStyleSheet(
+    m_swatchMarker->setStyleSheet(
         QStringLiteral("border: 3px solid %1; background: transparent;")
             .arg(light ? css(colorValue(192, 192, 192)) : css(colorValue(255, 255, 255))));
-    shpSelectedColor->setGeometry(lblColor[index]->geometry().adjusted(-3, -3, 3, 3));
-    shpSelectedColor->raise();
+    m_swatchMarker->setGeometry(m_swatches[index]->geometry().adjusted(-3, -3, 3, 3));
+    m_swatchMarker->raise();
 }
 
 void GameWindow::moveWidthMarker(int index)
 {
     m_widthMarker = index;
-    shpSelectedDrawWidth->setGeometry(lblDrawWidth[index]->geometry().adjusted(-2, -2, 2, 2));
-    shpSelectedDrawWidth->raise();
+    m_widthButtonMarker->setGeometry(m_widthButtons[index]->geometry().adjusted(-2, -2, 2, 2));
+    m_widthButtonMarker->raise();
 }
 
 void GameWindow::onChatReturn()
 {
-    if (m_client.sendChat(txtSend->text())) txtSend->clear();
+    if (m_client.sendChat(m_chatInput->text())) m_chatInput->clear();
 }
 
 void GameWindow::addFunctionKeys()
@@ -583,12 +582,12 @@ void GameWindow::playSound(const QString &name)
 
 void GameWindow::appendSystemLine(const QString &text)
 {
-    txtSystem->appendLine(LogBuffer::clientSystemLine(text));
+    m_systemView->appendLine(LogBuffer::clientSystemLine(text));
 }
 
 void GameWindow::appendChatLine(const QString &text)
 {
-    txtState->appendLine(LogBuffer::clientChatLine(text));
+    m_chatView->appendLine(LogBuffer::clientChatLine(text));
 }
 
 void GameWindow::closeEvent(QCloseEvent *event)

@@ -103,36 +103,36 @@ class GameWindow : public QWidget {
     LeaveNotice *m_leaveNotice = nullptr;
     std::function<void(const QString &)> m_openFolder;
 
-    // Controls, named as the players' manual names them; each carries its name
-    // as its object name (arrays: name and index, "lblPlayer0").
-    QWidget *backdrop = nullptr;
-    QLabel *lblQuestion = nullptr;
-    QLabel *timeCaption = nullptr;
-    QLabel *lblTimeLimit = nullptr;
-    QLabel *lblOekakiChat = nullptr;
-    CanvasWidget *picMain = nullptr;
-    ClickLabel *lblColor[PaletteSize] = {};
-    QFrame *shpSelectedColor = nullptr;
-    ClickLabel *lblDrawWidth[4] = {};
-    QFrame *shpSelectedDrawWidth = nullptr;
-    QPushButton *cmdClear = nullptr;
-    QFrame *picPlayer[SlotCount] = {};
-    QLabel *lblPlayer[SlotCount] = {};
-    QLabel *lblReady[SlotCount] = {};
-    QLabel *lblScoreTitle[SlotCount] = {};
-    QLabel *lblScore[SlotCount] = {};
-    QFrame *shpQok = nullptr;
-    QPushButton *cmdClient = nullptr;
-    QPushButton *cmdDirectConnect = nullptr;
-    QPushButton *cmdDisConnect = nullptr;
-    QPushButton *cmdSavePicture = nullptr;
-    QCheckBox *chkSavePictureReserve = nullptr;
-    QPushButton *cmdSetting = nullptr;
-    QPushButton *cmdReady = nullptr;
-    QPushButton *cmdLastResult = nullptr;
-    LogView *txtSystem = nullptr;
-    LogView *txtState = nullptr;
-    QLineEdit *txtSend = nullptr;
+    // Controls. Each carries the name the players' manual gives it as its
+    // object name (rows: name and index, "lblPlayer0"), which tests find it by.
+    QWidget *m_backdrop = nullptr;
+    QLabel *m_questionLabel = nullptr;
+    QLabel *m_timeCaption = nullptr;
+    QLabel *m_timeLabel = nullptr;
+    QLabel *m_freeDrawingBanner = nullptr;
+    CanvasWidget *m_canvas = nullptr;
+    ClickLabel *m_swatches[PaletteSize] = {};
+    QFrame *m_swatchMarker = nullptr;
+    ClickLabel *m_widthButtons[4] = {};
+    QFrame *m_widthButtonMarker = nullptr;
+    QPushButton *m_clearButton = nullptr;
+    QFrame *m_playerPanels[SlotCount] = {};
+    QLabel *m_playerNames[SlotCount] = {};
+    QLabel *m_readyLabels[SlotCount] = {};
+    QLabel *m_scoreCaptions[SlotCount] = {};
+    QLabel *m_scoreLabels[SlotCount] = {};
+    QFrame *m_hitMarker = nullptr;
+    QPushButton *m_lobbyButton = nullptr;
+    QPushButton *m_directConnectButton = nullptr;
+    QPushButton *m_disconnectButton = nullptr;
+    QPushButton *m_savePictureButton = nullptr;
+    QCheckBox *m_saveReserveBox = nullptr;
+    QPushButton *m_settingsButton = nullptr;
+    QPushButton *m_readyButton = nullptr;
+    QPushButton *m_lastResultButton = nullptr;
+    LogView *m_systemView = nullptr;
+    LogView *m_chatView = nullptr;
+    QLineEdit *m_chatInput = nullptr;
 };
 
 } // namespace zb

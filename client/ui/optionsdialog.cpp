@@ -25,16 +25,16 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     setWindowTitle(msg::Options);
 
     auto *frameSettings = new QGroupBox(msg::Settings, this);
-    chkLobbyAutoConnect = new QCheckBox(msg::LobbyAutoConnect, frameSettings);
-    chkLobbyAutoName = new QCheckBox(msg::LobbyAutoName, frameSettings);
-    chkQuestionWindow = new QCheckBox(msg::QuestionInOwnWindow, frameSettings);
-    chkChatTextSize = new QCheckBox(msg::LargeChatText, frameSettings);
-    chkColorChangeWidth = new QCheckBox(msg::ThinPenOnColor, frameSettings);
-    chkAutoSavePicture = new QCheckBox(msg::AutoSavePicture, frameSettings);
-    chkSoundEffect = new QCheckBox(msg::SoundEffects, frameSettings);
+    m_lobbyAutoConnectBox = new QCheckBox(msg::LobbyAutoConnect, frameSettings);
+    m_lobbyAutoNameBox = new QCheckBox(msg::LobbyAutoName, frameSettings);
+    m_questionWindowBox = new QCheckBox(msg::QuestionInOwnWindow, frameSettings);
+    m_largeChatBox = new QCheckBox(msg::LargeChatText, frameSettings);
+    m_thinPenOnColorBox = new QCheckBox(msg::ThinPenOnColor, frameSettings);
+    m_autoSaveBox = new QCheckBox(msg::AutoSavePicture, frameSettings);
+    m_soundBox = new QCheckBox(msg::SoundEffects, frameSettings);
     auto *settingsLayout = new QVBoxLayout(frameSettings);
-    for (QCheckBox *box : {chkLobbyAutoConnect, chkLobbyAutoName, chkQuestionWindow, chkChatTextSize,
-                           chkColorChangeWidth, chkAutoSavePicture, chkSoundEffect})
+    for (QCheckBox *box : {m_lobbyAutoConnectBox, m_lobbyAutoNameBox, m_questionWindowBox, m_largeChatBox,
+                           m_thinPenOnColorBox, m_autoSaveBox, m_soundBox})
         settingsLayout->addWidget(box);
 
     auto *frameCursor = new QGroupBox(msg::Cursor, this);
@@ -42,28 +42,28 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
     m_cursorGroup = new QButtonGroup(this);
     const QString captions[3] = {msg::StandardCursor, msg::CrossCursor, msg::PenCursor};
     for (int i = 0; i < 3; ++i) {
-        optMousePointer[i] = new QRadioButton(captions[i], frameCursor);
-        m_cursorGroup->addButton(optMousePointer[i], i);
-        cursorLayout->addWidget(optMousePointer[i]);
+        m_cursorButtons[i] = new QRadioButton(captions[i], frameCursor);
+        m_cursorGroup->addButton(m_cursorButtons[i], i);
+        cursorLayout->addWidget(m_cursorButtons[i]);
     }
 
     auto *frameLobby = new QGroupBox(msg::LobbyServer, this);
-    lobbyAddressEdit = new QLineEdit(frameLobby);
-    lobbyAddressEdit->setObjectName(QStringLiteral("lobbyAddressEdit"));
-    lobbyAddressEdit->setPlaceholderText(QString::fromLatin1(DefaultLobbyAddress));
+    m_lobbyAddressEdit = new QLineEdit(frameLobby);
+    m_lobbyAddressEdit->setObjectName(QStringLiteral("lobbyAddressEdit"));
+    m_lobbyAddressEdit->setPlaceholderText(QString::fromLatin1(DefaultLobbyAddress));
     auto *lobbyHelp = new QLabel(msg::LobbyAddressHelp, frameLobby);
     lobbyHelp->setWordWrap(true);
     auto *lobbyLayout = new QVBoxLayout(frameLobby);
-    lobbyLayout->addWidget(lobbyAddressEdit);
+    lobbyLayout->addWidget(m_lobbyAddressEdit);
     lobbyLayout->addWidget(lobbyHelp);
 
-    cmdOk = new QPushButton(QStringLiteral("OK"), this);
-    cmdOk->setDefault(true);
-    cmdCancel = new QPushButton(msg::Cancel, this);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setDefault(true);
+    m_cancelButton = new QPushButton(msg::Cancel, this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdCancel);
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frameSettings);
@@ -74,22 +74,22 @@ OptionsDialog::OptionsDialog(ClientSettings *settings, QWidget *parent)
 
     // Named as the players' manual names them; tests and tools find them so.
     const std::pair<QWidget *, const char *> parts[] = {
-        {chkLobbyAutoConnect, "chkLobbyAutoConnect"},
-        {chkLobbyAutoName, "chkLobbyAutoName"},
-        {chkQuestionWindow, "chkQuestionWindow"},
-        {chkChatTextSize, "chkChatTextSize"},
-        {chkColorChangeWidth, "chkColorChangeWidth"},
-        {chkAutoSavePicture, "chkAutoSavePicture"},
-        {chkSoundEffect, "chkSoundEffect"},
-        {cmdOk, "cmdOk"},
-        {cmdCancel, "cmdCancel"},
+        {m_lobbyAutoConnectBox, "chkLobbyAutoConnect"},
+        {m_lobbyAutoNameBox, "chkLobbyAutoName"},
+        {m_questionWindowBox, "chkQuestionWindow"},
+        {m_largeChatBox, "chkChatTextSize"},
+        {m_thinPenOnColorBox, "chkColorChangeWidth"},
+        {m_autoSaveBox, "chkAutoSavePicture"},
+        {m_soundBox, "chkSoundEffect"},
+        {m_okButton, "cmdOk"},
+        {m_cancelButton, "cmdCancel"},
     };
     for (const auto &[widget, name] : parts)
         widget->setObjectName(QLatin1String(name));
     for (int i = 0; i < 3; ++i)
-        optMousePointer[i]->setObjectName(QStringLiteral("optMousePointer%1").arg(i));
-    connect(cmdOk, &QPushButton::clicked, this, &OptionsDialog::acceptOptions);
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+        m_cursorButtons[i]->setObjectName(QStringLiteral("optMousePointer%1").arg(i));
+    connect(m_okButton, &QPushButton::clicked, this, &OptionsDialog::acceptOptions);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     prepare();
 }
 
@@ -103,26 +103,26 @@ void OptionsDialog::showEvent(QShowEvent *event)
 void OptionsDialog::prepare()
 {
     if (!m_settings) return;
-    chkLobbyAutoConnect->setChecked(m_settings->lobbyAutoConnect == 1);
-    chkLobbyAutoName->setChecked(m_settings->lobbyAutoName == 1);
-    chkQuestionWindow->setChecked(m_settings->questionWindow == 1);
-    chkChatTextSize->setChecked(m_settings->chatTextSize == 1);
-    chkColorChangeWidth->setChecked(m_settings->colorChangeWidth == 1);
-    chkAutoSavePicture->setChecked(m_settings->autoSavePicture == 1);
-    chkSoundEffect->setChecked(m_settings->soundEffect == 1);
+    m_lobbyAutoConnectBox->setChecked(m_settings->lobbyAutoConnect == 1);
+    m_lobbyAutoNameBox->setChecked(m_settings->lobbyAutoName == 1);
+    m_questionWindowBox->setChecked(m_settings->questionWindow == 1);
+    m_largeChatBox->setChecked(m_settings->chatTextSize == 1);
+    m_thinPenOnColorBox->setChecked(m_settings->colorChangeWidth == 1);
+    m_autoSaveBox->setChecked(m_settings->autoSavePicture == 1);
+    m_soundBox->setChecked(m_settings->soundEffect == 1);
     // A stored value outside 0-2 selects no button; OK then stores the pen (2).
     // An exclusive group cannot clear its last choice, hence the switch around it.
     m_cursorGroup->setExclusive(false);
     for (int i = 0; i < 3; ++i)
-        optMousePointer[i]->setChecked(m_settings->mousePointer == i);
+        m_cursorButtons[i]->setChecked(m_settings->mousePointer == i);
     m_cursorGroup->setExclusive(true);
-    lobbyAddressEdit->setText(m_settings->lobbyServerAddress);
-    m_shownLobbyAddress = lobbyAddressEdit->text();
+    m_lobbyAddressEdit->setText(m_settings->lobbyServerAddress);
+    m_shownLobbyAddress = m_lobbyAddressEdit->text();
 }
 
 bool OptionsDialog::takeLobbyAddress(QString &address)
 {
-    const QString text = lobbyAddressEdit->text().trimmed();
+    const QString text = m_lobbyAddressEdit->text().trimmed();
     if (text.isEmpty()) {
         address.clear();
         return true;
@@ -148,20 +148,20 @@ void OptionsDialog::acceptOptions()
 {
     // Only an edited box is read: a stored value the box would refuse (set by
     // hand in the file) stays as it is.
-    const bool lobbyEdited = lobbyAddressEdit->text() != m_shownLobbyAddress;
+    const bool lobbyEdited = m_lobbyAddressEdit->text() != m_shownLobbyAddress;
     QString lobbyAddress;
     if (lobbyEdited && !takeLobbyAddress(lobbyAddress)) return;
     if (m_settings) {
-        m_settings->chatTextSize = chkChatTextSize->isChecked() ? 1 : 0;
-        m_settings->autoSavePicture = chkAutoSavePicture->isChecked() ? 1 : 0;
-        m_settings->colorChangeWidth = chkColorChangeWidth->isChecked() ? 1 : 0;
-        m_settings->questionWindow = chkQuestionWindow->isChecked() ? 1 : 0;
-        m_settings->lobbyAutoConnect = chkLobbyAutoConnect->isChecked() ? 1 : 0;
-        m_settings->lobbyAutoName = chkLobbyAutoName->isChecked() ? 1 : 0;
-        m_settings->soundEffect = chkSoundEffect->isChecked() ? 1 : 0;
-        if (optMousePointer[0]->isChecked())
+        m_settings->chatTextSize = m_largeChatBox->isChecked() ? 1 : 0;
+        m_settings->autoSavePicture = m_autoSaveBox->isChecked() ? 1 : 0;
+        m_settings->colorChangeWidth = m_thinPenOnColorBox->isChecked() ? 1 : 0;
+        m_settings->questionWindow = m_questionWindowBox->isChecked() ? 1 : 0;
+        m_settings->lobbyAutoConnect = m_lobbyAutoConnectBox->isChecked() ? 1 : 0;
+        m_settings->lobbyAutoName = m_lobbyAutoNameBox->isChecked() ? 1 : 0;
+        m_settings->soundEffect = m_soundBox->isChecked() ? 1 : 0;
+        if (m_cursorButtons[0]->isChecked())
             m_settings->mousePointer = 0;
-        else if (optMousePointer[1]->isChecked())
+        else if (m_cursorButtons[1]->isChecked())
             m_settings->mousePointer = 1;
         else
             m_settings->mousePointer = 2;

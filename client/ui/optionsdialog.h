@@ -18,18 +18,6 @@ class OptionsDialog : public QDialog {
   public:
     explicit OptionsDialog(ClientSettings *settings, QWidget *parent = nullptr);
 
-    QCheckBox *chkLobbyAutoConnect = nullptr;
-    QCheckBox *chkLobbyAutoName = nullptr;
-    QCheckBox *chkQuestionWindow = nullptr;
-    QCheckBox *chkChatTextSize = nullptr;
-    QCheckBox *chkColorChangeWidth = nullptr;
-    QCheckBox *chkAutoSavePicture = nullptr;
-    QCheckBox *chkSoundEffect = nullptr;
-    QRadioButton *optMousePointer[3] = {};
-    QLineEdit *lobbyAddressEdit = nullptr;
-    QPushButton *cmdOk = nullptr;
-    QPushButton *cmdCancel = nullptr;
-
   protected:
     void showEvent(QShowEvent *event) override;
 
@@ -48,6 +36,17 @@ class OptionsDialog : public QDialog {
     ClientSettings *m_settings;
     QButtonGroup *m_cursorGroup = nullptr;
     QString m_shownLobbyAddress;
+    QCheckBox *m_lobbyAutoConnectBox = nullptr;
+    QCheckBox *m_lobbyAutoNameBox = nullptr;
+    QCheckBox *m_questionWindowBox = nullptr;
+    QCheckBox *m_largeChatBox = nullptr;
+    QCheckBox *m_thinPenOnColorBox = nullptr;
+    QCheckBox *m_autoSaveBox = nullptr;
+    QCheckBox *m_soundBox = nullptr;
+    QRadioButton *m_cursorButtons[3] = {};
+    QLineEdit *m_lobbyAddressEdit = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
 };
 
 } // namespace zb

@@ -18,37 +18,37 @@ QuestionWindow::QuestionWindow(QWidget *parent)
 {
     setWindowTitle(msg::Question);
 
-    lblQuestion = new QLabel(msg::Question, this);
-    lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
+    m_wordLabel = new QLabel(msg::Question, this);
+    m_wordLabel->setObjectName(QStringLiteral("lblQuestion"));
     // The word comes from the server: text, not markup, on one line.
-    lblQuestion->setTextFormat(Qt::PlainText);
-    lblQuestion->setAlignment(Qt::AlignCenter);
-    lblQuestion->setToolTip(msg::DragToMove);
-    lblQuestion->setAutoFillBackground(true);
-    QPalette pal = lblQuestion->palette();
+    m_wordLabel->setTextFormat(Qt::PlainText);
+    m_wordLabel->setAlignment(Qt::AlignCenter);
+    m_wordLabel->setToolTip(msg::DragToMove);
+    m_wordLabel->setAutoFillBackground(true);
+    QPalette pal = m_wordLabel->palette();
     pal.setColor(QPalette::Window, QColor(128, 128, 128));
     pal.setColor(QPalette::WindowText, Qt::white);
-    lblQuestion->setPalette(pal);
-    QFont font = lblQuestion->font();
+    m_wordLabel->setPalette(pal);
+    QFont font = m_wordLabel->font();
     font.setPointSize(16);
     font.setBold(true);
-    lblQuestion->setFont(font);
-    lblQuestion->installEventFilter(this);
+    m_wordLabel->setFont(font);
+    m_wordLabel->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(lblQuestion);
+    layout->addWidget(m_wordLabel);
     resize(280, 56);
 }
 
 void QuestionWindow::setWord(const QString &text)
 {
-    lblQuestion->setText(removeControlChars(text));
+    m_wordLabel->setText(removeControlChars(text));
 }
 
 QString QuestionWindow::word() const
 {
-    return lblQuestion->text();
+    return m_wordLabel->text();
 }
 
 void QuestionWindow::placeBeside(QWidget *gameWindow)
@@ -60,13 +60,13 @@ void QuestionWindow::placeBeside(QWidget *gameWindow)
 
 bool QuestionWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != lblQuestion) return QWidget::eventFilter(watched, event);
+    if (watched != m_wordLabel) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto *e = static_cast<QMouseEvent *>(event);
         if (e->button() != Qt::LeftButton) break;
         m_dragging = true;
-        m_pressOffset = lblQuestion->mapTo(this, e->position().toPoint());
+        m_pressOffset = m_wordLabel->mapTo(this, e->position().toPoint());
         return true;
     }
     case QEvent::MouseMove: {

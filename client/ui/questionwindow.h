@@ -16,12 +16,11 @@ class QuestionWindow : public QWidget {
     QString word() const;
     void placeBeside(QWidget *gameWindow); // 80 px from the game window's corner
 
-    QLabel *lblQuestion = nullptr;
-
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    QLabel *m_wordLabel = nullptr;
     bool m_dragging = false;
     QPoint m_pressOffset; // press position within the window
 };

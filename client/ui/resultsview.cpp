@@ -60,71 +60,71 @@ ResultsView::ResultsView(QWidget *area) : QFrame(area->window()), m_area(area)
 QWidget *ResultsView::buildOverview()
 {
     auto *page = new QWidget(this);
-    lblTitle = plainLabel(page);
-    lblTitle->setObjectName(QStringLiteral("titleLabel"));
-    QFont big = lblTitle->font();
+    m_titleLabel = plainLabel(page);
+    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    QFont big = m_titleLabel->font();
     big.setPointSize(big.pointSize() + 5);
     big.setBold(true);
-    lblTitle->setFont(big);
-    lblWinner = plainLabel(page);
-    lblWinner->setObjectName(QStringLiteral("winnerLabel"));
-    QFont bold = lblWinner->font();
+    m_titleLabel->setFont(big);
+    m_winnerLabel = plainLabel(page);
+    m_winnerLabel->setObjectName(QStringLiteral("winnerLabel"));
+    QFont bold = m_winnerLabel->font();
     bold.setPointSize(bold.pointSize() + 2);
     bold.setBold(true);
-    lblWinner->setFont(bold);
+    m_winnerLabel->setFont(bold);
 
-    lstRanking = new QTableWidget(0, 3, page);
-    lstRanking->setObjectName(QStringLiteral("lstRanking"));
-    lstRanking->setHorizontalHeaderLabels({msg::RankColumn, msg::Name, msg::ScoreColumn});
-    lstRanking->verticalHeader()->hide();
-    lstRanking->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstRanking->setSelectionMode(QAbstractItemView::NoSelection);
-    lstRanking->setFocusPolicy(Qt::NoFocus);
-    lstRanking->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    lstRanking->setColumnWidth(0, 48);
-    lstRanking->setColumnWidth(2, 60);
-    lstRanking->setFixedWidth(240);
+    m_rankingTable = new QTableWidget(0, 3, page);
+    m_rankingTable->setObjectName(QStringLiteral("lstRanking"));
+    m_rankingTable->setHorizontalHeaderLabels({msg::RankColumn, msg::Name, msg::ScoreColumn});
+    m_rankingTable->verticalHeader()->hide();
+    m_rankingTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_rankingTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_rankingTable->setFocusPolicy(Qt::NoFocus);
+    m_rankingTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_rankingTable->setColumnWidth(0, 48);
+    m_rankingTable->setColumnWidth(2, 60);
+    m_rankingTable->setFixedWidth(240);
 
-    lstGallery = new QListWidget(page);
-    lstGallery->setObjectName(QStringLiteral("lstGallery"));
-    lstGallery->setViewMode(QListView::IconMode);
-    lstGallery->setIconSize(QSize(ThumbWidth, ThumbHeight));
-    lstGallery->setGridSize(QSize(ThumbWidth + 14, ThumbHeight + 50));
-    lstGallery->setResizeMode(QListView::Adjust);
-    lstGallery->setMovement(QListView::Static);
-    lstGallery->setWordWrap(true);
-    lstGallery->setFocusPolicy(Qt::NoFocus);
-    connect(lstGallery, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { showPicture(lstGallery->row(item)); });
+    m_galleryList = new QListWidget(page);
+    m_galleryList->setObjectName(QStringLiteral("lstGallery"));
+    m_galleryList->setViewMode(QListView::IconMode);
+    m_galleryList->setIconSize(QSize(ThumbWidth, ThumbHeight));
+    m_galleryList->setGridSize(QSize(ThumbWidth + 14, ThumbHeight + 50));
+    m_galleryList->setResizeMode(QListView::Adjust);
+    m_galleryList->setMovement(QListView::Static);
+    m_galleryList->setWordWrap(true);
+    m_galleryList->setFocusPolicy(Qt::NoFocus);
+    connect(m_galleryList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { showPicture(m_galleryList->row(item)); });
 
-    lblStatus = plainLabel(page);
-    lblStatus->setObjectName(QStringLiteral("statusLabel"));
-    cmdSaveAll = new QPushButton(msg::SaveAll, page);
-    cmdSaveAll->setObjectName(QStringLiteral("saveAllButton"));
-    cmdSaveAll->setToolTip(msg::SaveAllTip);
-    openFolderButton = new QPushButton(msg::OpenFolder, page);
-    openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
-    openFolderButton->setToolTip(msg::OpenFolderTip);
-    cmdClose = new QPushButton(msg::Close, page);
-    cmdClose->setObjectName(QStringLiteral("closeButton"));
-    connect(cmdSaveAll, &QPushButton::clicked, this, &ResultsView::saveAllRequested);
-    connect(openFolderButton, &QPushButton::clicked, this, &ResultsView::openFolderRequested);
-    connect(cmdClose, &QPushButton::clicked, this, &QWidget::hide);
+    m_statusLabel = plainLabel(page);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    m_saveAllButton = new QPushButton(msg::SaveAll, page);
+    m_saveAllButton->setObjectName(QStringLiteral("saveAllButton"));
+    m_saveAllButton->setToolTip(msg::SaveAllTip);
+    m_openFolderButton = new QPushButton(msg::OpenFolder, page);
+    m_openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
+    m_openFolderButton->setToolTip(msg::OpenFolderTip);
+    m_closeButton = new QPushButton(msg::Close, page);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    connect(m_saveAllButton, &QPushButton::clicked, this, &ResultsView::saveAllRequested);
+    connect(m_openFolderButton, &QPushButton::clicked, this, &ResultsView::openFolderRequested);
+    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::hide);
 
     auto *left = new QVBoxLayout;
-    left->addWidget(lblWinner);
-    left->addWidget(lstRanking, 1);
+    left->addWidget(m_winnerLabel);
+    left->addWidget(m_rankingTable, 1);
     auto *middle = new QHBoxLayout;
     middle->addLayout(left);
-    middle->addWidget(lstGallery, 1);
+    middle->addWidget(m_galleryList, 1);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(lblStatus, 1);
-    bottom->addWidget(cmdSaveAll);
-    bottom->addWidget(openFolderButton);
-    bottom->addWidget(cmdClose);
+    bottom->addWidget(m_statusLabel, 1);
+    bottom->addWidget(m_saveAllButton);
+    bottom->addWidget(m_openFolderButton);
+    bottom->addWidget(m_closeButton);
     auto *column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(lblTitle);
+    column->addWidget(m_titleLabel);
     column->addLayout(middle, 1);
     column->addLayout(bottom);
     return page;
@@ -133,47 +133,47 @@ QWidget *ResultsView::buildOverview()
 QWidget *ResultsView::buildLargePage()
 {
     auto *page = new QWidget(this);
-    lblCaption = plainLabel(page);
-    lblCaption->setObjectName(QStringLiteral("captionLabel"));
-    QFont bold = lblCaption->font();
+    m_captionLabel = plainLabel(page);
+    m_captionLabel->setObjectName(QStringLiteral("captionLabel"));
+    QFont bold = m_captionLabel->font();
     bold.setBold(true);
-    lblCaption->setFont(bold);
-    picLarge = new QLabel(page);
-    picLarge->setObjectName(QStringLiteral("largePicture"));
-    picLarge->setAlignment(Qt::AlignCenter);
-    picLarge->setMinimumSize(1, 1);
-    picLarge->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    picLarge->installEventFilter(this);
-    cmdPrevious = new QPushButton(msg::PreviousPicture, page);
-    cmdPrevious->setObjectName(QStringLiteral("previousButton"));
-    cmdNext = new QPushButton(msg::NextPicture, page);
-    cmdNext->setObjectName(QStringLiteral("nextButton"));
-    cmdBack = new QPushButton(msg::BackToList, page);
-    cmdBack->setObjectName(QStringLiteral("backButton"));
-    connect(cmdPrevious, &QPushButton::clicked, this, [this] { showPicture(m_shown - 1); });
-    connect(cmdNext, &QPushButton::clicked, this, [this] { showPicture(m_shown + 1); });
-    connect(cmdBack, &QPushButton::clicked, this, &ResultsView::showOverview);
+    m_captionLabel->setFont(bold);
+    m_largePicture = new QLabel(page);
+    m_largePicture->setObjectName(QStringLiteral("largePicture"));
+    m_largePicture->setAlignment(Qt::AlignCenter);
+    m_largePicture->setMinimumSize(1, 1);
+    m_largePicture->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    m_largePicture->installEventFilter(this);
+    m_previousButton = new QPushButton(msg::PreviousPicture, page);
+    m_previousButton->setObjectName(QStringLiteral("previousButton"));
+    m_nextButton = new QPushButton(msg::NextPicture, page);
+    m_nextButton->setObjectName(QStringLiteral("nextButton"));
+    m_backButton = new QPushButton(msg::BackToList, page);
+    m_backButton->setObjectName(QStringLiteral("backButton"));
+    connect(m_previousButton, &QPushButton::clicked, this, [this] { showPicture(m_shown - 1); });
+    connect(m_nextButton, &QPushButton::clicked, this, [this] { showPicture(m_shown + 1); });
+    connect(m_backButton, &QPushButton::clicked, this, &ResultsView::showOverview);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdPrevious);
-    buttons->addWidget(cmdNext);
+    buttons->addWidget(m_previousButton);
+    buttons->addWidget(m_nextButton);
     buttons->addStretch();
-    buttons->addWidget(cmdBack);
+    buttons->addWidget(m_backButton);
     auto *column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(lblCaption);
-    column->addWidget(picLarge, 1);
+    column->addWidget(m_captionLabel);
+    column->addWidget(m_largePicture, 1);
     column->addLayout(buttons);
     return page;
 }
 
 void ResultsView::showResult(const GameResult &result, const QList<GalleryPicture> &pictures)
 {
-    lblTitle->setText(result.finished ? msg::GameFinished : msg::GameCutShort);
-    lblWinner->setText(result.finished && !result.winner.isEmpty()
-                           ? msg::WinnerLabel + displayName(result.winner)
-                           : msg::NoWinner);
-    lstRanking->setRowCount(int(result.ranking.size()));
+    m_titleLabel->setText(result.finished ? msg::GameFinished : msg::GameCutShort);
+    m_winnerLabel->setText(result.finished && !result.winner.isEmpty()
+                               ? msg::WinnerLabel + displayName(result.winner)
+                               : msg::NoWinner);
+    m_rankingTable->setRowCount(int(result.ranking.size()));
     for (int row = 0; row < result.ranking.size(); ++row) {
         const Standing &s = result.ranking.at(row);
         const QStringList cells{msg::RankCell.arg(s.rank), displayName(s.name), QString::number(s.score)};
@@ -185,19 +185,19 @@ void ResultsView::showResult(const GameResult &result, const QList<GalleryPictur
                 f.setBold(true);
                 item->setFont(f);
             }
-            lstRanking->setItem(row, col, item);
+            m_rankingTable->setItem(row, col, item);
         }
     }
 
     m_pictures = pictures;
-    lstGallery->clear();
+    m_galleryList->clear();
     QPixmap blank(ThumbWidth, ThumbHeight);
     blank.fill(Qt::white);
     for (const GalleryPicture &picture : std::as_const(m_pictures))
-        new QListWidgetItem(QIcon(blank), captionOf(picture), lstGallery);
+        new QListWidgetItem(QIcon(blank), captionOf(picture), m_galleryList);
     m_nextThumb = 0;
     m_thumbTimer.start();
-    cmdSaveAll->setEnabled(!m_pictures.isEmpty());
+    m_saveAllButton->setEnabled(!m_pictures.isEmpty());
     setStatus(m_pictures.isEmpty() ? msg::NoPictures : msg::ClickToEnlarge);
     showOverview();
     followArea();
@@ -217,7 +217,7 @@ void ResultsView::decodeSomeThumbnails()
         edge.setPen(Qt::gray);
         edge.drawRect(thumb.rect().adjusted(0, 0, -1, -1));
         edge.end();
-        lstGallery->item(int(m_nextThumb))->setIcon(QPixmap::fromImage(thumb));
+        m_galleryList->item(int(m_nextThumb))->setIcon(QPixmap::fromImage(thumb));
     }
     if (m_nextThumb < m_pictures.size()) m_thumbTimer.start();
 }
@@ -227,10 +227,10 @@ void ResultsView::showPicture(int index)
     if (index < 0 || index >= m_pictures.size()) return;
     m_shown = index;
     const GalleryPicture &picture = m_pictures.at(index);
-    lblCaption->setText(captionOf(picture).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    m_captionLabel->setText(captionOf(picture).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     m_large = Gallery::decode(picture);
-    cmdPrevious->setEnabled(index > 0);
-    cmdNext->setEnabled(index + 1 < m_pictures.size());
+    m_previousButton->setEnabled(index > 0);
+    m_nextButton->setEnabled(index + 1 < m_pictures.size());
     m_pages->setCurrentIndex(1);
     // The page may not have been laid out yet; its size is only right once it is.
     m_pages->currentWidget()->layout()->activate();
@@ -241,8 +241,9 @@ void ResultsView::fitLarge()
 {
     if (m_large.isNull()) return;
     // Never enlarged; smaller only when the window leaves less room than the canvas had.
-    const QSize room = picLarge->width() < 64 ? m_large.size() : picLarge->size().boundedTo(m_large.size());
-    picLarge->setPixmap(
+    const QSize room =
+        m_largePicture->width() < 64 ? m_large.size() : m_largePicture->size().boundedTo(m_large.size());
+    m_largePicture->setPixmap(
         QPixmap::fromImage(m_large.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
@@ -250,7 +251,7 @@ void ResultsView::showOverview()
 {
     m_shown = -1;
     m_large = QImage();
-    picLarge->clear();
+    m_largePicture->clear();
     m_pages->setCurrentIndex(0);
 }
 
@@ -259,16 +260,16 @@ void ResultsView::clear()
     hide();
     m_thumbTimer.stop();
     showOverview();
-    lstGallery->clear();
+    m_galleryList->clear();
     m_pictures.clear();
     m_nextThumb = 0;
 }
 
 void ResultsView::setStatus(const QString &text)
 {
-    lblStatus->setText(text);
+    m_statusLabel->setText(text);
     // The whole line (a folder's path) even where the view is too narrow for it.
-    lblStatus->setToolTip(text);
+    m_statusLabel->setToolTip(text);
 }
 
 QString ResultsView::captionOf(const GalleryPicture &picture)
@@ -286,7 +287,7 @@ void ResultsView::followArea()
 bool ResultsView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_area && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) followArea();
-    if (watched == picLarge && event->type() == QEvent::Resize) fitLarge();
+    if (watched == m_largePicture && event->type() == QEvent::Resize) fitLarge();
     return QFrame::eventFilter(watched, event);
 }
 

@@ -40,20 +40,6 @@ class ResultsView : public QFrame {
     // Thumbnails are decoded a few at a time; true once all are there.
     bool thumbnailsReady() const { return m_nextThumb >= m_pictures.size(); }
 
-    QLabel *lblTitle = nullptr;
-    QLabel *lblWinner = nullptr;
-    QTableWidget *lstRanking = nullptr;
-    QListWidget *lstGallery = nullptr;
-    QLabel *lblStatus = nullptr;
-    QPushButton *cmdSaveAll = nullptr;
-    QPushButton *openFolderButton = nullptr;
-    QPushButton *cmdClose = nullptr;
-    QLabel *lblCaption = nullptr;
-    QLabel *picLarge = nullptr;
-    QPushButton *cmdPrevious = nullptr;
-    QPushButton *cmdNext = nullptr;
-    QPushButton *cmdBack = nullptr;
-
   signals:
     void saveAllRequested();
     void openFolderRequested();
@@ -69,6 +55,19 @@ class ResultsView : public QFrame {
     void fitLarge();
     static QString captionOf(const GalleryPicture &picture);
 
+    QLabel *m_titleLabel = nullptr;
+    QLabel *m_winnerLabel = nullptr;
+    QTableWidget *m_rankingTable = nullptr;
+    QListWidget *m_galleryList = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QPushButton *m_saveAllButton = nullptr;
+    QPushButton *m_openFolderButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
+    QLabel *m_captionLabel = nullptr;
+    QLabel *m_largePicture = nullptr;
+    QPushButton *m_previousButton = nullptr;
+    QPushButton *m_nextButton = nullptr;
+    QPushButton *m_backButton = nullptr;
     QPointer<QWidget> m_area;
     QStackedWidget *m_pages = nullptr;
     QList<GalleryPicture> m_pictures;

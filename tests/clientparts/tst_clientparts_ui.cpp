@@ -1,3 +1,4 @@
+#include "../clientui/windowparts.h"
 #include "client/core/messages.h"
 #include "clientsettings.h"
 #include "connectdialog.h"
@@ -68,18 +69,18 @@ class TstClientPartsUi : public QObject {
         s.ipPort = QStringLiteral("10.0.0.5:30000");
         ConnectDialog d(&s);
         QCOMPARE(d.windowTitle(), msg::ConnectToServer);
-        QCOMPARE(d.txtName->text(), s.name);
-        QCOMPARE(d.txtIPPort->text(), s.ipPort);
-        QVERIFY(d.txtPassword->text().isEmpty());
-        QCOMPARE(d.txtName->maxLength(), 12);
-        QCOMPARE(d.txtPassword->maxLength(), 8);
-        QCOMPARE(d.cmdLocal->text(), QStringLiteral("Local"));
-        QCOMPARE(d.cmdServer->text(), msg::ConnectToServerButton);
+        QCOMPARE(part<QLineEdit>(&d, "txtName")->text(), s.name);
+        QCOMPARE(part<QLineEdit>(&d, "txtIPPort")->text(), s.ipPort);
+        QVERIFY(part<QLineEdit>(&d, "txtPassword")->text().isEmpty());
+        QCOMPARE(part<QLineEdit>(&d, "txtName")->maxLength(), 12);
+        QCOMPARE(part<QLineEdit>(&d, "txtPassword")->maxLength(), 8);
+        QCOMPARE(part<QPushButton>(&d, "cmdLocal")->text(), QStringLiteral("Local"));
+        QCOMPARE(part<QPushButton>(&d, "cmdServer")->text(), msg::ConnectToServerButton);
 
-        d.cmdLocal->click();
-        QCOMPARE(d.txtIPPort->text(), QStringLiteral("127.0.0.1:30000"));
+        part<QPushButton>(&d, "cmdLocal")->click();
+        QCOMPARE(part<QLineEdit>(&d, "txtIPPort")->text(), QStringLiteral("127.0.0.1:30000"));
         d.setAddress(QStringLiteral("example.org:1234"));
-        QCOMPARE(d.txtIPPort->text(), QStringLiteral("example.org:1234"));
+        QCOMPARE(part<QLineEdit>(&d, "txtIPPort")->text(), QStringLiteral("example.org:1234"));
     }
 
     void emptyNameRefused_data()
@@ -96,17 +97,17 @@ class TstClientPartsUi : public QObject {
         s.ipPort = QStringLiteral("old:1");
         ConnectDialog d(&s);
         d.show();
-        d.txtName->setText(name);
-        d.txtIPPort->setText(QStringLiteral("new:2"));
+        part<QLineEdit>(&d, "txtName")->setText(name);
+        part<QLineEdit>(&d, "txtIPPort")->setText(QStringLiteral("new:2"));
         QSignalSpy spy(&d, &ConnectDialog::connectRequested);
 
         MessageBoxAnswerer answerer;
-        d.cmdServer->click();
+        part<QPushButton>(&d, "cmdServer")->click();
         QTRY_COMPARE(answerer.count(), 1);
         QCOMPARE(answerer.text(), msg::EnterName);
         QCOMPARE(spy.count(), 0);
         QVERIFY(d.isVisible());
-        QVERIFY(d.txtName->text().isEmpty());
+        QVERIFY(part<QLineEdit>(&d, "txtName")->text().isEmpty());
         QCOMPARE(s.ipPort, QStringLiteral("old:1"));
         QVERIFY(SettingsStore::read(QStringLiteral("IPPort")).isEmpty());
     }
@@ -116,13 +117,13 @@ class TstClientPartsUi : public QObject {
         ClientSettings s;
         ConnectDialog d(&s);
         d.show();
-        d.txtName->setText(QStringLiteral(" a:b;c "));
-        d.txtIPPort->setText(QStringLiteral("  127.0.0.1:27070 "));
-        d.txtPassword->setText(QStringLiteral(" pw "));
+        part<QLineEdit>(&d, "txtName")->setText(QStringLiteral(" a:b;c "));
+        part<QLineEdit>(&d, "txtIPPort")->setText(QStringLiteral("  127.0.0.1:27070 "));
+        part<QLineEdit>(&d, "txtPassword")->setText(QStringLiteral(" pw "));
         QSignalSpy spy(&d, &ConnectDialog::connectRequested);
-        d.cmdServer->click();
+        part<QPushButton>(&d, "cmdServer")->click();
 
-        QCOMPARE(d.txtName->text(), QStringLiteral("abc"));
+        QCOMPARE(part<QLineEdit>(&d, "txtName")->text(), QStringLiteral("abc"));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("127.0.0.1:27070"));
         QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("pw"));
@@ -144,10 +145,10 @@ class TstClientPartsUi : public QObject {
         ClientSettings s;
         ConnectDialog d(&s);
         d.show();
-        d.txtName->setText(QStringLiteral("a"));
-        d.txtIPPort->setText(QStringLiteral(" zembrill://[::1]:27070/ "));
+        part<QLineEdit>(&d, "txtName")->setText(QStringLiteral("a"));
+        part<QLineEdit>(&d, "txtIPPort")->setText(QStringLiteral(" zembrill://[::1]:27070/ "));
         QSignalSpy spy(&d, &ConnectDialog::connectRequested);
-        d.cmdServer->click();
+        part<QPushButton>(&d, "cmdServer")->click();
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("[::1]:27070"));
         QCOMPARE(s.ipPort, QStringLiteral("[::1]:27070"));
@@ -161,20 +162,20 @@ class TstClientPartsUi : public QObject {
         s.lobbyServerAddress = QStringLiteral("never:1");
         OptionsDialog d(&s);
         QCOMPARE(d.windowTitle(), msg::Options);
-        QVERIFY(d.chkQuestionWindow->isChecked());
-        QVERIFY(!d.chkChatTextSize->isChecked());
-        QVERIFY(d.optMousePointer[1]->isChecked());
-        QCOMPARE(d.chkChatTextSize->text(), msg::LargeChatText);
-        QCOMPARE(d.optMousePointer[2]->text(), msg::PenCursor);
+        QVERIFY(part<QCheckBox>(&d, "chkQuestionWindow")->isChecked());
+        QVERIFY(!part<QCheckBox>(&d, "chkChatTextSize")->isChecked());
+        QVERIFY(part<QRadioButton>(&d, "optMousePointer", 1)->isChecked());
+        QCOMPARE(part<QCheckBox>(&d, "chkChatTextSize")->text(), msg::LargeChatText);
+        QCOMPARE(part<QRadioButton>(&d, "optMousePointer", 2)->text(), msg::PenCursor);
 
         d.show();
-        d.chkChatTextSize->setChecked(true);
-        d.chkQuestionWindow->setChecked(false);
-        d.chkAutoSavePicture->setChecked(true);
-        d.chkLobbyAutoName->setChecked(true);
-        d.optMousePointer[2]->setChecked(true);
+        part<QCheckBox>(&d, "chkChatTextSize")->setChecked(true);
+        part<QCheckBox>(&d, "chkQuestionWindow")->setChecked(false);
+        part<QCheckBox>(&d, "chkAutoSavePicture")->setChecked(true);
+        part<QCheckBox>(&d, "chkLobbyAutoName")->setChecked(true);
+        part<QRadioButton>(&d, "optMousePointer", 2)->setChecked(true);
         QSignalSpy spy(&d, &OptionsDialog::settingsApplied);
-        d.cmdOk->click();
+        part<QPushButton>(&d, "cmdOk")->click();
 
         QCOMPARE(spy.count(), 1);
         QVERIFY(!d.isVisible());
@@ -197,12 +198,12 @@ class TstClientPartsUi : public QObject {
     {
         ClientSettings s;
         OptionsDialog d(&s);
-        QVERIFY(d.optMousePointer[0]->isChecked());
+        QVERIFY(part<QRadioButton>(&d, "optMousePointer", 0)->isChecked());
         d.show();
-        d.chkLobbyAutoConnect->setChecked(true);
-        d.optMousePointer[1]->setChecked(true);
+        part<QCheckBox>(&d, "chkLobbyAutoConnect")->setChecked(true);
+        part<QRadioButton>(&d, "optMousePointer", 1)->setChecked(true);
         QSignalSpy spy(&d, &OptionsDialog::settingsApplied);
-        d.cmdCancel->click();
+        part<QPushButton>(&d, "cmdCancel")->click();
         QCOMPARE(spy.count(), 0);
         QVERIFY(!d.isVisible());
         QCOMPARE(s.lobbyAutoConnect, 0);
@@ -212,9 +213,9 @@ class TstClientPartsUi : public QObject {
         // Opened again, the dialog shows the values in force, not the abandoned edits.
         s.colorChangeWidth = 1;
         d.show();
-        QVERIFY(!d.chkLobbyAutoConnect->isChecked());
-        QVERIFY(d.chkColorChangeWidth->isChecked());
-        QVERIFY(d.optMousePointer[0]->isChecked());
+        QVERIFY(!part<QCheckBox>(&d, "chkLobbyAutoConnect")->isChecked());
+        QVERIFY(part<QCheckBox>(&d, "chkColorChangeWidth")->isChecked());
+        QVERIFY(part<QRadioButton>(&d, "optMousePointer", 0)->isChecked());
     }
 
     void optionsOddCursorValue()
@@ -222,11 +223,11 @@ class TstClientPartsUi : public QObject {
         ClientSettings s;
         s.mousePointer = 7;
         OptionsDialog d(&s);
-        d.optMousePointer[0]->setChecked(true);
+        part<QRadioButton>(&d, "optMousePointer", 0)->setChecked(true);
         d.show();
-        for (QRadioButton *b : d.optMousePointer)
-            QVERIFY(!b->isChecked());
-        d.cmdOk->click();
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!part<QRadioButton>(&d, "optMousePointer", i)->isChecked());
+        part<QPushButton>(&d, "cmdOk")->click();
         QCOMPARE(s.mousePointer, 2);
     }
 
@@ -241,9 +242,9 @@ class TstClientPartsUi : public QObject {
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(w.windowTitle(), msg::Question);
         QCOMPARE(w.word(), msg::Question);
-        QCOMPARE(w.lblQuestion->toolTip(), msg::DragToMove);
-        QCOMPARE(w.lblQuestion->palette().color(QPalette::Window), QColor(128, 128, 128));
-        QCOMPARE(w.lblQuestion->palette().color(QPalette::WindowText), QColor(Qt::white));
+        QCOMPARE(part<QLabel>(&w, "lblQuestion")->toolTip(), msg::DragToMove);
+        QCOMPARE(part<QLabel>(&w, "lblQuestion")->palette().color(QPalette::Window), QColor(128, 128, 128));
+        QCOMPARE(part<QLabel>(&w, "lblQuestion")->palette().color(QPalette::WindowText), QColor(Qt::white));
         w.setWord(QStringLiteral("りんご"));
         QCOMPARE(w.word(), QStringLiteral("りんご"));
 
@@ -260,13 +261,13 @@ class TstClientPartsUi : public QObject {
         const QPoint origin = w.pos();
         const QPointF inLabel(10, 12);
         // Moves without a pressed button reach the label too, so a drag that failed to end would show.
-        w.lblQuestion->setMouseTracking(true);
+        part<QLabel>(&w, "lblQuestion")->setMouseTracking(true);
         auto send = [&](QEvent::Type type, Qt::MouseButton button, QPointF global) {
             const Qt::MouseButton changed = type == QEvent::MouseMove ? Qt::NoButton : button;
             const Qt::MouseButtons held =
                 type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
             QMouseEvent e(type, inLabel, global, changed, held, Qt::NoModifier);
-            QApplication::sendEvent(w.lblQuestion, &e);
+            QApplication::sendEvent(part<QLabel>(&w, "lblQuestion"), &e);
         };
         // Other buttons do not drag.
         send(QEvent::MouseButtonPress, Qt::RightButton, QPointF(origin + QPoint(10, 12)));

@@ -260,8 +260,8 @@ void TestGameWindow::connectReadyAndChat()
     w.prepare();
     w.openConnectDialog(server.address());
     QVERIFY(w.connectDialog());
-    QCOMPARE(w.connectDialog()->txtIPPort->text(), server.address());
-    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QCOMPARE(part<QLineEdit>(w.connectDialog(), "txtIPPort")->text(), server.address());
+    QTest::mouseClick(part<QPushButton>(w.connectDialog(), "cmdServer"), Qt::LeftButton);
     QTRY_VERIFY(w.client().isConnected());
     QTRY_VERIFY(!w.connectDialog());
     QTRY_COMPARE(server.lines().size(), 3);
@@ -270,7 +270,7 @@ void TestGameWindow::connectReadyAndChat()
     QVERIFY(part<QLabel>(&w, "lblOekakiChat")->isVisible());
     // A second connection while connected is refused.
     w.openConnectDialog(server.address());
-    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(w.connectDialog(), "cmdServer"), Qt::LeftButton);
     QTRY_VERIFY(viewLines(part<QPlainTextEdit>(&w, "txtSystem"))
                     .last()
                     .contains(QStringLiteral("既にサーバーに接続しています")));
@@ -336,18 +336,18 @@ void TestGameWindow::optionsDialogApplies()
     QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
     OptionsDialog *dialog = w.optionsDialog();
     QVERIFY(dialog);
-    dialog->chkChatTextSize->setChecked(true);
-    dialog->chkQuestionWindow->setChecked(true);
-    dialog->optMousePointer[2]->setChecked(true);
-    QTest::mouseClick(dialog->cmdOk, Qt::LeftButton);
+    part<QCheckBox>(dialog, "chkChatTextSize")->setChecked(true);
+    part<QCheckBox>(dialog, "chkQuestionWindow")->setChecked(true);
+    part<QRadioButton>(dialog, "optMousePointer", 2)->setChecked(true);
+    QTest::mouseClick(part<QPushButton>(dialog, "cmdOk"), Qt::LeftButton);
     QCOMPARE(part<QPlainTextEdit>(&w, "txtSystem")->font().pointSize(), 12);
     QCOMPARE(part<CanvasWidget>(&w, "picMain")->mousePointer(), 2);
     QVERIFY(w.questionWindow() && w.questionWindow()->isVisible());
     QCOMPARE(SettingsStore::read(QStringLiteral("ChatTextSize2")), QStringLiteral("1"));
     QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
     QTRY_VERIFY(w.optionsDialog());
-    w.optionsDialog()->chkQuestionWindow->setChecked(false);
-    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    part<QCheckBox>(w.optionsDialog(), "chkQuestionWindow")->setChecked(false);
+    QTest::mouseClick(part<QPushButton>(w.optionsDialog(), "cmdOk"), Qt::LeftButton);
     QVERIFY(!w.questionWindow() || !w.questionWindow()->isVisible());
 }
 
@@ -405,8 +405,8 @@ void TestGameWindow::drawerSeesHostileWordAsText()
         const qint64 before = residentKiB();
         server.send(QStringLiteral("NUM 0"));
         server.send(QStringLiteral("QST 0:") + word);
-        QLabel *shown =
-            w.questionWindow() ? w.questionWindow()->lblQuestion : part<QLabel>(&w, "lblQuestion");
+        QLabel *shown = w.questionWindow() ? part<QLabel>(w.questionWindow(), "lblQuestion")
+                                           : part<QLabel>(&w, "lblQuestion");
         QTRY_COMPARE(shown->text(), word);
         shown->window()->grab();
         QVERIFY(residentKiB() - before < HostileTextBudgetKiB);
@@ -434,8 +434,8 @@ void TestGameWindow::overlongNamesShownCut()
     w.client().dispatch(QStringLiteral("RET"), QStringLiteral("null"));
     ResultsView *view = w.resultsView();
     QVERIFY(view && view->isVisible());
-    QCOMPARE(view->lstRanking->item(0, 1)->text(), shown);
-    QVERIFY(view->lblWinner->text().endsWith(shown));
+    QCOMPARE(part<QTableWidget>(view, "lstRanking")->item(0, 1)->text(), shown);
+    QVERIFY(part<QLabel>(view, "winnerLabel")->text().endsWith(shown));
     for (const QWidget *child : view->findChildren<QWidget *>()) {
         if (!child->isVisibleTo(view)) continue;
         const QRect inView(child->mapTo(view, QPoint(0, 0)), child->size());
@@ -450,10 +450,10 @@ void TestGameWindow::soundSwitch()
         w.prepare();
         QVERIFY(w.client().soundOn());
         QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
-        QVERIFY(w.optionsDialog()->chkSoundEffect->isChecked());
-        QCOMPARE(w.optionsDialog()->chkSoundEffect->text(), msg::SoundEffects);
-        w.optionsDialog()->chkSoundEffect->setChecked(false);
-        QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+        QVERIFY(part<QCheckBox>(w.optionsDialog(), "chkSoundEffect")->isChecked());
+        QCOMPARE(part<QCheckBox>(w.optionsDialog(), "chkSoundEffect")->text(), msg::SoundEffects);
+        part<QCheckBox>(w.optionsDialog(), "chkSoundEffect")->setChecked(false);
+        QTest::mouseClick(part<QPushButton>(w.optionsDialog(), "cmdOk"), Qt::LeftButton);
         QVERIFY(!w.client().soundOn());
         QCOMPARE(SettingsStore::read(QStringLiteral("SoundEffect")), QStringLiteral("0"));
     }
@@ -492,7 +492,7 @@ void TestGameWindow::lobbyWindowOpensAfresh()
     // connection ends with the window.
     QSignalSpy gone(lobby->peer->socket(), &QTcpSocket::disconnected);
     w.openConnectDialog(server.address());
-    QTest::mouseClick(w.connectDialog()->cmdServer, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(w.connectDialog(), "cmdServer"), Qt::LeftButton);
     QTRY_VERIFY(!first);
     QVERIFY(!w.lobbyWindow());
     QTRY_COMPARE(gone.size(), 1);
@@ -522,7 +522,7 @@ void TestGameWindow::lobbyAddressChosenInOptions()
     auto *field = part<QLineEdit>(w.optionsDialog(), "lobbyAddressEdit");
     QCOMPARE(field->text(), QString());
     field->setText(QStringLiteral(" ") + lobby.address() + QStringLiteral(" "));
-    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(w.optionsDialog(), "cmdOk"), Qt::LeftButton);
     QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), lobby.address());
     w.onConnectButtonClicked();
     QTRY_COMPARE(lobby.lines.size(), 1);
@@ -532,7 +532,7 @@ void TestGameWindow::lobbyAddressChosenInOptions()
     QTest::mouseClick(part<QPushButton>(&w, "cmdSetting"), Qt::LeftButton);
     QTRY_VERIFY(w.optionsDialog());
     part<QLineEdit>(w.optionsDialog(), "lobbyAddressEdit")->setText(QStringLiteral("lobby server:1"));
-    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(w.optionsDialog(), "cmdOk"), Qt::LeftButton);
     auto *box = w.optionsDialog()->findChild<QMessageBox *>();
     QVERIFY(box && box->isVisible());
     QCOMPARE(box->text(), msg::BadLobbyAddress);
@@ -541,7 +541,7 @@ void TestGameWindow::lobbyAddressChosenInOptions()
     // Emptied, the built-in lobby is used again.
     box->close();
     part<QLineEdit>(w.optionsDialog(), "lobbyAddressEdit")->clear();
-    QTest::mouseClick(w.optionsDialog()->cmdOk, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(w.optionsDialog(), "cmdOk"), Qt::LeftButton);
     QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), QString());
     QCOMPARE(LobbySession::lobbyAddress(), QStringLiteral("localhost:29999"));
 }

@@ -95,8 +95,8 @@ void TestResultsGame::gameEndsInResults()
         w->client().setBindAddress(QHostAddress(QStringLiteral("127.0.0.%1").arg(i + 2)));
         w->prepare();
         w->openConnectDialog(QStringLiteral("127.0.0.1:%1").arg(m_port));
-        w->connectDialog()->txtName->setText(names.at(i));
-        QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
+        part<QLineEdit>(w->connectDialog(), "txtName")->setText(names.at(i));
+        QTest::mouseClick(part<QPushButton>(w->connectDialog(), "cmdServer"), Qt::LeftButton);
         QTRY_VERIFY(w->client().isConnected());
     }
     for (auto &w : windows) {
@@ -207,28 +207,30 @@ void TestResultsGame::gameEndsInResults()
                                             QRegularExpression::escape(wire::WinnerNoticeSuffix));
         const QString winner =
             winnerLine.match(part<QPlainTextEdit>(w, "txtSystem")->toPlainText()).captured(1);
-        QCOMPARE(view->lblWinner->text(), msg::WinnerLabel + winner);
-        QCOMPARE(view->lstRanking->rowCount(), 3);
-        QCOMPARE(view->lstRanking->item(0, 1)->text(), winner);
-        QCOMPARE(view->lstRanking->item(0, 0)->text(), msg::RankCell.arg(1));
-        QCOMPARE(view->lstGallery->count(), 6);
+        QCOMPARE(part<QLabel>(view, "winnerLabel")->text(), msg::WinnerLabel + winner);
+        QCOMPARE(part<QTableWidget>(view, "lstRanking")->rowCount(), 3);
+        QCOMPARE(part<QTableWidget>(view, "lstRanking")->item(0, 1)->text(), winner);
+        QCOMPARE(part<QTableWidget>(view, "lstRanking")->item(0, 0)->text(), msg::RankCell.arg(1));
+        QCOMPARE(part<QListWidget>(view, "lstGallery")->count(), 6);
     }
 
     ResultsView *view = first->resultsView();
     QTRY_VERIFY(view->thumbnailsReady());
     shoot(first, QStringLiteral("results"));
-    const QRect third = view->lstGallery->visualItemRect(view->lstGallery->item(2));
-    QTest::mouseClick(view->lstGallery->viewport(), Qt::LeftButton, {}, third.center());
+    auto *gallery = part<QListWidget>(view, "lstGallery");
+    const QRect third = gallery->visualItemRect(gallery->item(2));
+    QTest::mouseClick(gallery->viewport(), Qt::LeftButton, {}, third.center());
     QCOMPARE(view->shownPicture(), 2);
-    QVERIFY(view->lblCaption->text().contains(words.at(2)));
+    QVERIFY(part<QLabel>(view, "captionLabel")->text().contains(words.at(2)));
     // Large means the canvas area's room, not the page's size before its first layout.
-    QVERIFY2(view->picLarge->pixmap().width() >= CanvasWidth / 2,
-             qPrintable(QString::number(view->picLarge->pixmap().width())));
+    QVERIFY2(part<QLabel>(view, "largePicture")->pixmap().width() >= CanvasWidth / 2,
+             qPrintable(QString::number(part<QLabel>(view, "largePicture")->pixmap().width())));
     shoot(first, QStringLiteral("results-large"));
-    QTest::mouseClick(view->cmdBack, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(view, "backButton"), Qt::LeftButton);
 
-    QTest::mouseClick(view->cmdSaveAll, Qt::LeftButton);
-    QCOMPARE(view->lblStatus->text(), msg::picturesSaved(6, QDir::toNativeSeparators(png.path())));
+    QTest::mouseClick(part<QPushButton>(view, "saveAllButton"), Qt::LeftButton);
+    QCOMPARE(part<QLabel>(view, "statusLabel")->text(),
+             msg::picturesSaved(6, QDir::toNativeSeparators(png.path())));
     // The folder the line names is the one the button shows.
     QString opened;
     first->setFolderOpener([&opened](const QString &folder) { opened = folder; });
@@ -240,7 +242,7 @@ void TestResultsGame::gameEndsInResults()
     }
 
     // Closed, it comes back from the button, until the next game starts.
-    QTest::mouseClick(view->cmdClose, Qt::LeftButton);
+    QTest::mouseClick(part<QPushButton>(view, "closeButton"), Qt::LeftButton);
     QVERIFY(!view->isVisible());
     QTest::mouseClick(part<QPushButton>(first, "cmdLastResult"), Qt::LeftButton);
     QVERIFY(view->isVisible());
@@ -253,7 +255,7 @@ void TestResultsGame::gameEndsInResults()
     QVERIFY(!part<QPushButton>(first, "cmdLastResult")->isVisible());
     QVERIFY(!view->isVisible());
     QCOMPARE(first->client().gallery().size(), 0);
-    QCOMPARE(view->lstGallery->count(), 0);
+    QCOMPARE(part<QListWidget>(view, "lstGallery")->count(), 0);
 }
 
 QTEST_MAIN(TestResultsGame)

@@ -79,8 +79,8 @@ void TestWindowGame::threeWindowsPlay()
         // The strokes below are in canvas pixels; the test screen is smaller than the window.
         w->resize(GameWindowLayout::ClassicSize);
         w->openConnectDialog(QStringLiteral("127.0.0.1:%1").arg(m_port));
-        w->connectDialog()->txtName->setText(names.at(i));
-        QTest::mouseClick(w->connectDialog()->cmdServer, Qt::LeftButton);
+        part<QLineEdit>(w->connectDialog(), "txtName")->setText(names.at(i));
+        QTest::mouseClick(part<QPushButton>(w->connectDialog(), "cmdServer"), Qt::LeftButton);
         QTRY_VERIFY(w->client().isConnected());
         QTRY_COMPARE(part<QLabel>(w, "lblPlayer", i)->text(), names.at(i) + msg::OwnNameMark);
     }

@@ -261,7 +261,7 @@ class TstLobbyPage : public QObject {
         s.players = QStringLiteral("a:b:");
         s.zbq = wire::BuiltInDictionary + QStringLiteral(":x.zbq:");
         const QString &indent = msg::DetailIndent;
-        QCOMPARE(ServerListPage::roomRowHtml(s),
+        QCOMPARE(ServerListPage::roomDetailsText(s),
                  QStringList({msg::RoomNameHeading, indent + QStringLiteral("部屋"), msg::CommentHeading,
                               indent + QStringLiteral("無し"), msg::PlayersHeading + indent,
                               indent + QStringLiteral("a"), indent + QStringLiteral("b"), indent,

@@ -157,8 +157,9 @@ void TestJoinLink::linkFillsTheDialog()
     joinFromCommandLine(w, r);
     // No name given or stored: the dialog waits for the player.
     QVERIFY(w.connectDialog() && w.connectDialog()->isVisible());
-    QCOMPARE(w.connectDialog()->txtIPPort->text(), server.address());
-    QVERIFY(w.connectDialog()->txtName->text().isEmpty());
+    QCOMPARE(w.connectDialog()->findChild<QLineEdit *>(QStringLiteral("txtIPPort"))->text(),
+             server.address());
+    QVERIFY(w.connectDialog()->findChild<QLineEdit *>(QStringLiteral("txtName"))->text().isEmpty());
     // A connection begun now or from the event loop would come before a later
     // probe's: the probe is the server's only peer.
     const HostPort address = parseHostPort(server.address());
