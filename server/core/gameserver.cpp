@@ -1,5 +1,6 @@
 #include "gameserver.h"
 
+#include "addresskey.h"
 #include "fileutil.h"
 #include "messages.h"
 #include "protocol.h"
@@ -235,7 +236,8 @@ RoomStatus GameServer::roomStatus() const
 {
     RoomStatus r;
     r.port = m_settings.port;
-    r.password = m_settings.password;
+    // The lobby only shows whether there is one: the password stays here.
+    r.password = m_settings.password.isEmpty() ? QString() : QStringLiteral("*");
     r.roomName = m_settings.roomName;
     r.comment = m_settings.comment;
     r.gameType = m_settings.gameType;
@@ -278,13 +280,6 @@ int GameServer::highlightedSlot() const
     return m_engine->highlightedSlot();
 }
 
-QString GameServer::addressText(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
-
 QString GameServer::remoteAddress(int slot) const
 {
     if (!valid(slot) || !m_slots[slot]) return {};
@@ -300,6 +295,17 @@ void GameServer::appendChatLine(const QString &text)
     const QString line = LogBuffer::chatLine(escapeControlChars(text));
     m_log.append(line);
     emit logLine(line);
+}
+
+bool GameServer::logFrom(int slot, const QString &text, bool chat)
+{
+    const QString source = valid(slot) ? m_peers[slot].key : QString();
+    if (!source.isEmpty() && !m_logGate.admit(source)) return false;
+    if (chat)
+        appendChatLine(text);
+    else
+        appendSystemLine(text);
+    return true;
 }
 
 void GameServer::appendSystemLine(const QString &text)

@@ -4,6 +4,7 @@
 #include "linesocket.h"
 #include "lobbylink.h"
 #include "logbuffer.h"
+#include "loggate.h"
 #include "playertable.h"
 #include "questionbank.h"
 #include "roomfullsocket.h"
@@ -178,10 +179,11 @@ class GameServer : public QObject, private RoundHost {
 
   private:
     static bool valid(int slot) { return PlayerTable::validSlot(slot); }
-    // Dotted text for IPv4, also when it arrives mapped into IPv6.
-    static QString addressText(const QHostAddress &address);
 
     void onNewConnection();
+    // Frees the slot of the oldest connection that has not named itself;
+    // the slot, or -1 when there is none.
+    int makeRoomForJoiner();
     void seat(int slot, QTcpSocket *socket);
     void onConnectionClosed(int slot);
     void onConnectionError(int slot, QAbstractSocket::SocketError error);
@@ -198,15 +200,27 @@ class GameServer : public QObject, private RoundHost {
     void dispatch(const QString &command, int slot, const QString &payload);
     // Whether a stroke or fill from the slot reaches the room.
     bool mayDraw(int slot) const;
+    // Whether a stroke or fill is one a player's program sends; counts it otherwise.
+    bool canvasLineAcceptable(int slot, bool stroke, QByteArrayView line);
+    // A line the room drops: the first is logged, the rest only counted.
+    void ignoreLine(int slot, const QString &what);
     // Handles the lines already waiting on every connection but the drawer's.
     void takeWaitingGuesses(int drawer);
     // Hands a relayed stroke or fill to the console.
     void showCanvasLine(bool stroke, QByteArrayView payload);
     void handshake(const QString &command, int slot, const QString &payload);
     void admit(int slot, const QString &payload);
+    // The log line of the check that turns a joining connection away, or empty.
+    QString admissionRefusal(int slot);
+    // A SYM line to the seated players only.
+    void noticeToSeated(const QString &text);
+    // A log line that a connection caused, within what its address may log;
+    // false when it was left out.
+    bool logFrom(int slot, const QString &text, bool chat = false);
     // Tells the player why, then closes once that line is out.
     void closeWithReason(int slot, const QString &reason);
-    bool joiningFrom(const QString &address) const;
+    // Whether a connection from the address key is still joining.
+    bool joiningFrom(const QString &key) const;
     void lobbyLine(const QString &command, const QString &payload);
     void handleVersion(int slot, const QString &version);
     void handlePassword(int slot, const QString &password);
@@ -237,12 +251,26 @@ class GameServer : public QObject, private RoundHost {
         bool passwordRefused = false;
         bool versionSent = false;
         FloodGuard budget;
+        // What the per-address rules count it as (an IPv6 address as its /64).
+        QString key;
+        // Order of acceptance: the oldest joining connection gives way first.
+        quint64 acceptedAt = 0;
+        // Clock ticks since anything arrived.
+        int idleTicks = 0;
+        // Lines dropped without a word to anybody.
+        int ignoredLines = 0;
     };
 
     int m_tickMs;
     PlayerTable m_table;
     std::array<Peer, Slots> m_peers{};
     ConnectGuard m_connects;
+    LogGate m_logGate;
+    quint64 m_acceptCount = 0;
+    // Ticks until the room may hear of a refused password again, and the
+    // refusals since it last did.
+    int m_passwordNoticeTicks = 0;
+    int m_passwordsRefused = 0;
     // The joining connection whose handshake line is being handled: the only
     // one that hears what the room broadcasts meanwhile.
     int m_handshakeSlot = -1;

@@ -2,6 +2,7 @@
 // dispatcher and moderation.
 #include "gameserver.h"
 
+#include "addresskey.h"
 #include "banlist.h"
 #include "cp932.h"
 #include "messages.h"
@@ -9,6 +10,7 @@
 #include "roundengine.h"
 #include "socketerror.h"
 #include "stroke.h"
+#include "strokecheck.h"
 #include "textclean.h"
 #include "version.h"
 
@@ -31,6 +33,13 @@ constexpr int MaxMarkLength = 3;
 // A new connection has three clock ticks to introduce itself, but never less
 // than this: a quickened clock must not turn away a client that is merely slow.
 constexpr int MinJoinMs = 2000;
+// A seated player from whom nothing arrives for this long is released: the
+// player's program cuts itself after ten minutes without a player's action,
+// so only a connection that went silent meets it.
+constexpr int IdleMinutes = 11;
+constexpr int IdleTicks = IdleMinutes * 60;
+// The room hears of refused passwords at most once in this many ticks.
+constexpr int PasswordNoticeTicks = 10;
 } // namespace
 
 // ---------------------------------------------------------------- slots
@@ -40,14 +49,17 @@ void GameServer::onNewConnection()
     while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
         // A banned address is told nothing; an address joins one connection
         // at a time, so that it cannot hold every free slot, and only so often.
-        const QString address = addressText(socket->peerAddress());
-        const int connects = m_connects.take(address);
+        // An IPv6 address counts as its /64, which its owner holds whole.
+        const QHostAddress peer = socket->peerAddress();
+        const QString address = addressText(peer);
+        const QString key = addressKey(peer);
+        const int connects = m_connects.take(key);
         QString refusal;
         if (connects > ConnectGuard::MaxConnects)
             refusal = msg::TooManyConnections;
-        else if (BanList::isBanned(address))
+        else if (BanList::isBanned(peer))
             refusal = msg::BannedKick;
-        else if (joiningFrom(address))
+        else if (joiningFrom(key))
             refusal = msg::SameAddressKick;
         if (!refusal.isEmpty()) {
             // A program reconnecting in a loop is logged once, not at every attempt.
@@ -60,13 +72,12 @@ void GameServer::onNewConnection()
             continue;
         }
         int slot = -1;
-        for (int i = 0; i < Slots; ++i) {
-            // Only named players count towards the limit.
-            if (playerCount() >= m_settings.playerMax()) break;
-            if (!m_slots[i]) {
-                slot = i;
-                break;
+        // Only named players count towards the limit.
+        if (playerCount() < m_settings.playerMax()) {
+            for (int i = 0; i < Slots && slot < 0; ++i) {
+                if (!m_slots[i]) slot = i;
             }
+            if (slot < 0) slot = makeRoomForJoiner();
         }
         if (slot >= 0) {
             seat(slot, socket);
@@ -80,22 +91,47 @@ void GameServer::onNewConnection()
     }
 }
 
+int GameServer::makeRoomForJoiner()
+{
+    // Every free seat is held by a connection that has not said its name. A
+    // player's program sends its three join lines at once, so the oldest of
+    // them is a stranger holding a seat: it gives way.
+    int oldest = -1;
+    for (int i = 0; i < Slots; ++i) {
+        if (m_slots[i] && !m_table.occupied(i) &&
+            (oldest < 0 || m_peers[i].acceptedAt < m_peers[oldest].acceptedAt))
+            oldest = i;
+    }
+    if (oldest < 0) return -1;
+    logFrom(oldest, msg::joinerGaveWay(oldest));
+    dropSocket(oldest, false);
+    onConnectionClosed(oldest);
+    return m_slots[oldest] ? -1 : oldest;
+}
+
 void GameServer::seat(int slot, QTcpSocket *socket)
 {
     // Strokes and chat are relayed line by line as they come: waiting to
     // coalesce small writes only adds latency.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // A peer that vanished without a word is found by the kernel's probes.
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     auto *line = new LineSocket(socket, this);
     m_slots[slot] = line;
     m_peers[slot] = Peer();
     m_peers[slot].budget = FloodGuard(m_strokeBudget);
+    m_peers[slot].key = addressKey(socket->peerAddress());
+    m_peers[slot].acceptedAt = ++m_acceptCount;
     m_table.versions[slot].clear();
     line->setRawLines(true);
     connect(line, &LineSocket::linesReceived, this,
             [this, slot, line](const QByteArray &block, const QList<QByteArrayView> &lines) {
                 if (m_slots[slot] == line) receiveLines(slot, block, lines);
             });
-    connect(socket, &QTcpSocket::readyRead, this, [this, slot] { emit dataArrived(slot); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
+        m_peers[slot].idleTicks = 0;
+        emit dataArrived(slot);
+    });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
         if (m_slots[slot] == line) onConnectionClosed(slot);
     });
@@ -114,7 +150,7 @@ void GameServer::seat(int slot, QTcpSocket *socket)
         },
         Qt::QueuedConnection);
 
-    appendSystemLine(msg::clientConnected(slot));
+    logFrom(slot, msg::clientConnected(slot));
     m_labels[slot] = msg::JoiningLabel;
     m_table.joinTimers[slot] = qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs);
     emit playersChanged();
@@ -145,17 +181,19 @@ void GameServer::dropSocket(int slot, bool graceful)
     line->deleteLater();
 }
 
-bool GameServer::joiningFrom(const QString &address) const
+bool GameServer::joiningFrom(const QString &key) const
 {
     for (int i = 0; i < Slots; ++i) {
-        if (m_slots[i] && !m_table.occupied(i) && remoteAddress(i) == address) return true;
+        if (m_slots[i] && !m_table.occupied(i) && m_peers[i].key == key) return true;
     }
     return false;
 }
 
 void GameServer::onConnectionClosed(int slot)
 {
-    appendSystemLine(msg::clientDisconnected(slot));
+    logFrom(slot, msg::clientDisconnected(slot));
+    if (m_peers[slot].ignoredLines > 1) logFrom(slot, msg::ignoredTotal(slot, m_peers[slot].ignoredLines));
+    m_peers[slot].ignoredLines = 0;
     if (!m_table.occupied(slot)) {
         // Nobody was told it came, so nobody is told it leaves.
         m_table.clearRow(slot);
@@ -207,13 +245,29 @@ void GameServer::onJoinTimeoutTick()
 {
     m_lobby.tick(m_serverStarted, m_settings.lobbyRegister);
     m_connects.tick();
+    for (const LogGate::Omitted &omitted : m_logGate.tick())
+        appendSystemLine(msg::linesOmitted(omitted.source, omitted.lines));
+    if (m_passwordNoticeTicks > 0 && --m_passwordNoticeTicks == 0 && m_passwordsRefused > 0) {
+        noticeToSeated(msg::passwordMismatchNotice(m_passwordsRefused));
+        m_passwordsRefused = 0;
+        m_passwordNoticeTicks = PasswordNoticeTicks;
+    }
     for (int i = 0; i < Slots; ++i) {
         if (m_table.joinTimers[i] == -1) continue;
         if (--m_table.joinTimers[i] > 0) continue;
-        appendSystemLine(msg::strangerKicked(i));
-        appendSystemLine(remoteAddress(i));
+        logFrom(i, msg::strangerKicked(i));
+        logFrom(i, remoteAddress(i));
         dropSocket(i, false);
         onConnectionClosed(i);
+    }
+    // A silent seat holds up every game, which needs everybody ready; while a
+    // player is alone nobody waits for him, as his own program sees it too.
+    const bool othersWait = playerCount() >= 2;
+    for (int i = 0; i < Slots; ++i) {
+        if (!m_slots[i] || !m_table.occupied(i) || !othersWait) continue;
+        if (++m_peers[i].idleTicks < IdleTicks) continue;
+        logFrom(i, msg::clientIdle(i, IdleMinutes));
+        closeWithReason(i, msg::IdleReason);
     }
     for (int i = 0; i < Slots; ++i) {
         // The flooder goes, before the players who read him fall behind.
@@ -230,8 +284,8 @@ void GameServer::onJoinTimeoutTick()
 void GameServer::kick(int slot, bool withBan)
 {
     if (!valid(slot)) return;
-    const QString address = remoteAddress(slot);
-    if (withBan && !address.isEmpty() && !BanList::add(m_table.names[slot], address))
+    if (withBan && m_slots[slot] &&
+        !BanList::add(m_table.names[slot], m_slots[slot]->socket()->peerAddress()))
         appendSystemLine(msg::BanFileUnwritable);
     closeWithReason(slot, withBan ? msg::BannedReason : msg::KickedReason);
 }
@@ -293,6 +347,7 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
         if (!m_peers[slot].budget.take(kind, line.size() + 2)) continue;
         if (stroke || fill) {
             if (!mayDraw(slot)) continue;
+            if (!canvasLineAcceptable(slot, stroke, line)) continue;
             if (line.size() > 3 && line[3] == ' ') {
                 if (runEnd != line.data()) {
                     flushRun();
@@ -330,6 +385,22 @@ void GameServer::receiveLine(int slot, const QByteArray &line)
     receiveLines(slot, block, {QByteArrayView(block.constData(), line.size())});
 }
 
+bool GameServer::canvasLineAcceptable(int slot, bool stroke, QByteArrayView line)
+{
+    // Whatever the separator, the payload starts at the fifth byte.
+    const QByteArrayView payload = line.size() > 4 ? line.sliced(4) : QByteArrayView();
+    int index = 0;
+    const bool ok = stroke ? isPlausibleStroke(payload)
+                           : payload.size() <= 8 && decodeFill(QString::fromLatin1(payload), index);
+    if (!ok) ignoreLine(slot, stroke ? msg::IgnoredStroke : msg::IgnoredFill);
+    return ok;
+}
+
+void GameServer::ignoreLine(int slot, const QString &what)
+{
+    if (m_peers[slot].ignoredLines++ == 0) logFrom(slot, msg::ignoredFromClient(slot, what));
+}
+
 bool GameServer::mayDraw(int slot) const
 {
     if (!m_table.occupied(slot)) return false;
@@ -359,11 +430,13 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
         // A lone CR or LF would split the line at the readers; an escape
         // sequence would reach terminals. Nobody can type more than the cap.
         const QString text = removeControlChars(payload).left(MaxChatLength);
-        appendChatLine(m_table.names[slot] + QStringLiteral("> ") + text);
+        logFrom(slot, m_table.names[slot] + QStringLiteral("> ") + text, true);
         relay(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
         m_engine->checkGuess(slot, text);
     } else if (command == cmd::System) {
-        appendSystemLine(payload);
+        // Only the room speaks as the system: a player's SYM would read like
+        // the room's own lines in the host's log.
+        ignoreLine(slot, msg::IgnoredSystemLine);
     } else if (command == cmd::Ready) {
         // Marks travel in a ":"-separated list of eight; the room's own marks
         // are at most three characters long.
@@ -374,8 +447,8 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
                command == cmd::Check) {
         // The handshake is over; CHK is the lobby's keep-alive, never a player's.
     } else {
-        appendChatLine(msg::BadCommandIgnored);
-        appendSystemLine(payload);
+        // The command alone: a payload could be made to look like the room's lines.
+        if (logFrom(slot, msg::BadCommandIgnored, true)) logFrom(slot, command);
     }
 }
 
@@ -396,54 +469,45 @@ void GameServer::handshake(const QString &command, int slot, const QString &payl
 
 void GameServer::admit(int slot, const QString &payload)
 {
-    QStringList seated;
-    for (const QString &name : m_table.names) {
-        if (!name.isEmpty()) seated << name;
-    }
-    const QString name = uniqueName(cleanName(payload), seated);
+    const QString cleaned = cleanName(payload);
     // Nothing usable: the connection stays joining until its time-out.
-    if (name.isEmpty()) return;
+    if (cleaned.isEmpty()) return;
     m_table.joinTimers[slot] = -1;
     if (playerCount() >= m_settings.playerMax()) {
         // Joins that arrive in a burst were all accepted while seats were free.
-        appendSystemLine(msg::RoomFullSent);
+        logFrom(slot, msg::RoomFullSent);
         m_slots[slot]->sendRaw(RoomFullSocket::notice());
         dropSocket(slot, true);
         onConnectionClosed(slot);
         return;
     }
+    // Every refusal comes before the name is taken: a connection that was
+    // never seated makes the room announce nothing.
+    const QString refusal = admissionRefusal(slot);
+    if (!refusal.isEmpty()) {
+        logFrom(slot, msg::clientName(slot, cleaned));
+        logFrom(slot, remoteAddress(slot));
+        logFrom(slot, refusal);
+        QString reason;
+        if (refusal == msg::BannedKick)
+            reason = msg::BannedReason;
+        else if (refusal == msg::SameAddressKick)
+            reason = msg::SameAddressReason;
+        if (!reason.isEmpty()) sendTo(cmd::System, reason, slot);
+        dropSocket(slot, true);
+        onConnectionClosed(slot);
+        return;
+    }
+    QStringList seated;
+    for (const QString &name : m_table.names) {
+        if (!name.isEmpty()) seated << name;
+    }
+    const QString name = uniqueName(cleaned, seated);
     m_table.names[slot] = name;
     m_table.scores[slot] = 0;
-    appendSystemLine(msg::clientName(slot, name));
-    const QString address = remoteAddress(slot);
-    appendSystemLine(address);
-
-    if (BanList::isBanned(address)) {
-        appendSystemLine(msg::BannedKick);
-        onConnectionClosed(slot);
-        return;
-    }
-    for (int i = 0; i < Slots; ++i) {
-        if (i != slot && m_slots[i] && m_slots[i]->isConnected() && !address.isEmpty() &&
-            remoteAddress(i) == address) {
-            appendSystemLine(msg::SameAddressKick);
-            onConnectionClosed(slot);
-            return;
-        }
-    }
-    if (m_table.versions[slot] != kVersion) {
-        appendSystemLine(msg::VersionKick);
-        onConnectionClosed(slot);
-        return;
-    }
-    // A wrong or missing password joins and leaves as the room has always
-    // seen it, but never stays.
-    Peer &peer = m_peers[slot];
-    if (!m_settings.password.isEmpty() && !peer.passwordSent) {
-        peer.passwordSent = true;
-        handlePassword(slot, QString());
-    }
-    const bool refused = peer.passwordRefused;
+    m_peers[slot].idleTicks = 0;
+    logFrom(slot, msg::clientName(slot, name));
+    logFrom(slot, remoteAddress(slot));
 
     broadcast(cmd::System, msg::playerJoined(name));
     broadcastPlayers();
@@ -455,26 +519,40 @@ void GameServer::admit(int slot, const QString &payload)
     sendTo(cmd::System, msg::GameSettingsHeading, slot);
     sendTo(cmd::System, m_settings.settingsLine(), slot);
     updatePlayerLabels();
-    if (refused) {
-        dropSocket(slot, true);
-        onConnectionClosed(slot);
+}
+
+QString GameServer::admissionRefusal(int slot)
+{
+    if (BanList::isBanned(m_slots[slot]->socket()->peerAddress())) return msg::BannedKick;
+    if (!m_settings.allowSameAddress) {
+        for (int i = 0; i < Slots; ++i) {
+            if (i != slot && m_slots[i] && m_slots[i]->isConnected() && m_peers[i].key == m_peers[slot].key)
+                return msg::SameAddressKick;
+        }
     }
+    if (m_table.versions[slot] != kVersion) return msg::VersionKick;
+    Peer &peer = m_peers[slot];
+    if (!m_settings.password.isEmpty() && !peer.passwordSent) {
+        // No password at all is a wrong one.
+        peer.passwordSent = true;
+        handlePassword(slot, QString());
+    }
+    return peer.passwordRefused ? msg::PasswordKick : QString();
 }
 
 void GameServer::handleVersion(int slot, const QString &version)
 {
-    appendSystemLine(msg::clientVersion(slot, version));
+    logFrom(slot, msg::clientVersion(slot, loggedText(version)));
     m_table.versions[slot] = version;
     if (version != kVersion) {
-        appendSystemLine(msg::VersionMismatch);
-        broadcast(cmd::System, msg::VersionMismatchNotice);
+        // Told to the connection alone: a stranger makes the room say nothing.
+        logFrom(slot, msg::VersionMismatch);
         sendTo(cmd::System, msg::versionAdvice(kVersion), slot);
         m_table.readiness[slot] = cmd::Version;
-        broadcastReadys();
         sendTo(cmd::WrongVersion, kNull, slot);
         return;
     }
-    appendSystemLine(msg::versionMatched(slot));
+    logFrom(slot, msg::versionMatched(slot));
     sendTo(cmd::SlotNumber, QString::number(slot), slot);
     if (gameRunning()) {
         // A newcomer to a running game is drawn into the turn order at once.
@@ -488,15 +566,29 @@ void GameServer::handlePassword(int slot, const QString &password)
 {
     if (m_settings.password.isEmpty()) return;
     if (password == m_settings.password) {
-        appendSystemLine(msg::passwordMatched(slot));
+        logFrom(slot, msg::passwordMatched(slot));
         return;
     }
     m_peers[slot].passwordRefused = true;
-    appendSystemLine(msg::passwordWrong(slot));
-    broadcast(cmd::System, msg::PasswordMismatchNotice);
+    logFrom(slot, msg::passwordWrong(slot));
+    // The room hears of it, but a program guessing in a loop cannot make it
+    // speak more than once a window; the refused player reads NSP instead.
+    if (m_passwordNoticeTicks == 0) {
+        noticeToSeated(msg::PasswordMismatchNotice);
+        m_passwordNoticeTicks = PasswordNoticeTicks;
+    } else {
+        ++m_passwordsRefused;
+    }
     m_table.readiness[slot] = cmd::Password;
-    broadcastReadys();
     sendTo(cmd::WrongPassword, kNull, slot);
+}
+
+void GameServer::noticeToSeated(const QString &text)
+{
+    const QByteArray line = LineSocket::encodeLine(cmd::System, text);
+    for (int i = 0; i < Slots; ++i) {
+        if (m_slots[i] && m_table.occupied(i)) m_slots[i]->sendRaw(line);
+    }
 }
 
 void GameServer::lobbyLine(const QString &command, const QString &payload)
@@ -506,7 +598,7 @@ void GameServer::lobbyLine(const QString &command, const QString &payload)
     if (command == cmd::Check) {
         m_lobby.noteCheck();
     } else if (command == cmd::System) {
-        appendSystemLine(payload);
+        if (m_logGate.admit(msg::LobbySource)) appendSystemLine(loggedText(payload));
         // The lobby's answer to its try to connect back to the room.
         Reachability state = Reachability::Unknown;
         if (payload == msg::ReachableNotice)

@@ -71,8 +71,7 @@ void LobbyLink::connectToLobby()
     m_connectTimer.start(5 * m_tickMs);
     if (!address.ok) {
         // An address that cannot be used fails like an unreachable lobby.
-        m_connectTimer.stop();
-        onConnectTimeout();
+        connectFailed(socketErrorNumber(QAbstractSocket::HostNotFoundError));
         return;
     }
     m_socket->clearBuffer();
@@ -95,19 +94,32 @@ void LobbyLink::onConnected()
 
 void LobbyLink::onConnectTimeout()
 {
+    connectFailed(socketErrorNumber(QAbstractSocket::SocketTimeoutError));
+}
+
+void LobbyLink::connectFailed(int errorNumber)
+{
     if (!m_connecting) return;
     m_connectTimer.stop();
     m_socket->socket()->abort();
     emit systemText(msg::LobbyUnreachable);
     emit systemText(msg::LobbySeemsDown);
+    // Which lobby, and where to choose another: the host may have mistyped it.
+    emit systemText(msg::lobbyUnreachableAt(m_address, errorNumber));
+    emit systemText(msg::LobbyAddressHint);
     m_connecting = false;
 }
 
 void LobbyLink::onError()
 {
     if (m_connecting) {
-        // A refused connection needs no five-second wait to be known as failed.
-        onConnectTimeout();
+        // A refused connection needs no five-second wait to be known as failed,
+        // and is reported like any other error of the link.
+        const int number = socketErrorNumber(m_socket->socket()->error());
+        emit systemText(msg::socketErrorLine(number));
+        setStatusText(msg::LobbyDisconnected);
+        emit systemText(msg::LobbyDisconnected);
+        connectFailed(number);
         return;
     }
     const auto error = m_socket->socket()->error();

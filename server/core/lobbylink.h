@@ -70,6 +70,8 @@ class LobbyLink : public QObject {
     void setStatusText(const QString &text);
     void onConnected();
     void onConnectTimeout();
+    // The attempt failed: the lines that say so, naming the address.
+    void connectFailed(int errorNumber);
     void onLobbyClosed();
     void onError();
 

@@ -134,6 +134,36 @@ inline QString clientVersion(int slot, const QString &version)
 {
     return QString::number(slot) + QStringLiteral("クライアントのVersion: ") + version;
 }
+inline const QString PasswordKick = QStringLiteral("パスワード不一致なので切断します");
+inline QString clientIdle(int slot, int minutes)
+{
+    return QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("から") +
+           QString::number(minutes) + QStringLiteral("分間何も届かないので切断します");
+}
+inline QString joinerGaveWay(int slot)
+{
+    return QStringLiteral("接続中のクライアント") + QString::number(slot) +
+           QStringLiteral("を新しい接続のために切断しました");
+}
+inline QString ignoredFromClient(int slot, const QString &what)
+{
+    return QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("の") + what +
+           QStringLiteral("を破棄しました（以降は数えるだけにします）");
+}
+inline QString ignoredTotal(int slot, int lines)
+{
+    return QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("から破棄した行: ") +
+           QString::number(lines) + QStringLiteral("件");
+}
+inline const QString IgnoredSystemLine = QStringLiteral("SYM行");
+inline const QString IgnoredStroke = QStringLiteral("描けないストローク");
+inline const QString IgnoredFill = QStringLiteral("不正な塗りつぶし");
+inline QString linesOmitted(const QString &source, int lines)
+{
+    return source + QStringLiteral(" からの ") + QString::number(lines) +
+           QStringLiteral(" 件の行を省略しました");
+}
+inline const QString LobbySource = QStringLiteral("ロビーサーバー");
 inline QString versionMatched(int slot)
 {
     return QString::number(slot) + QStringLiteral("のバージョンが一致");
@@ -237,6 +267,12 @@ inline QString drawerLeft(const QString &word)
     return QStringLiteral("出題者が退室したので次の問題に進みます「") + word + QStringLiteral("」");
 }
 
+// The room's notice of refused passwords, when several came within one window.
+inline QString passwordMismatchNotice(int attempts)
+{
+    return PasswordMismatchNotice + QStringLiteral("（") + QString::number(attempts) + QStringLiteral("回）");
+}
+
 // The lobby link.
 inline const QString LobbyConnecting = QStringLiteral("ロビーサーバーに接続中...");
 inline const QString LobbyConnectingStatus = QStringLiteral("ロビーに接続処理中...");
@@ -246,6 +282,13 @@ inline const QString LobbyUnreachable = QStringLiteral("ロビーサーバーに
 inline const QString LobbySeemsDown = QStringLiteral("現在ロビーサーバーが停止しているようです");
 inline const QString LobbyDisconnected = QStringLiteral("ロビーサーバーから切断");
 inline const QString LobbySilent = QStringLiteral("ロビーサーバーからの応答がないため切断しました");
+inline QString lobbyUnreachableAt(const QString &hostPort, int errorNumber)
+{
+    return QStringLiteral("ロビーサーバー ") + hostPort + QStringLiteral(" に接続できません (エラー:") +
+           QString::number(errorNumber) + QLatin1Char(')');
+}
+inline const QString LobbyAddressHint =
+    QStringLiteral("ロビーサーバーのアドレスはサーバー設定の「ロビーサーバー」欄か --lobby で変更できます");
 inline const QString LobbyRetryPrefix = QStringLiteral("ロビーに接続リトライ待ち - ");
 inline QString lobbyRetryStatus(int seconds)
 {

@@ -112,12 +112,13 @@ void TestConsoleGame::mirrorFollowsStrokesOnlyWhenShown()
     drawer->send(QStringLiteral("STK"), QStringLiteral("255:3:10,30;20,30;"));
     QTRY_COMPARE(mirror->pixelValue(15, 30), 255);
 
-    // A stroke the mirror cannot read is relayed and leaves the mirror alone.
+    // A stroke no player's program sends never reaches the players or the mirror.
     const QImage before = mirror->image();
     drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:x;"));
     drawer->send(QStringLiteral("CLS"), QStringLiteral("8"));
     QTRY_COMPARE(mirror->pixelValue(0, 0), 16711935);
-    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("STK 0:3:x;")));
+    QTRY_VERIFY(watcher->lines.contains(QStringLiteral("CLS 8")));
+    QVERIFY(!watcher->lines.contains(QStringLiteral("STK 0:3:x;")));
     QVERIFY(before != mirror->image());
     QVERIFY(drawer->connected());
 

@@ -161,9 +161,15 @@ class TstLobbyLink : public QObject {
         QSignalSpy system(&link, &LobbyLink::systemText);
         link.connectToLobby();
         QTRY_VERIFY(!link.connecting());
-        QCOMPARE(system.size(), 3);
-        QCOMPARE(system.at(1).at(0).toString(), msg::LobbyUnreachable);
-        QCOMPARE(system.at(2).at(0).toString(), msg::LobbySeemsDown);
+        // Refused at once: the error and the close as for any error of the
+        // link, then the failure, naming the lobby and where to change it.
+        QStringList lines;
+        for (const QList<QVariant> &args : system)
+            lines << args.at(0).toString();
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(port);
+        QCOMPARE(lines, (QStringList{msg::LobbyConnecting, msg::socketErrorLine(10061),
+                                     msg::LobbyDisconnected, msg::LobbyUnreachable, msg::LobbySeemsDown,
+                                     msg::lobbyUnreachableAt(address, 10061), msg::LobbyAddressHint}));
 
         ticks(link, 1);
         QCOMPARE(link.statusText(), msg::lobbyRetryStatus(119));
@@ -205,7 +211,8 @@ class TstLobbyLink : public QObject {
         ticks(link, 1);
         // A malformed address fails at once, like a lobby that is down.
         QVERIFY(!link.connecting());
-        QCOMPARE(system.last().at(0).toString(), msg::LobbySeemsDown);
+        QCOMPARE(system.at(system.size() - 3).at(0).toString(), msg::LobbySeemsDown);
+        QCOMPARE(system.last().at(0).toString(), msg::LobbyAddressHint);
         link.shortenWait();
         QCOMPARE(link.retryWait(), 1);
         link.reset();
