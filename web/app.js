@@ -970,9 +970,9 @@
       }
     }
     S.points = [];
-    if (S.pointerId !== null && el.canvas.hasPointerCapture(S.pointerId))
-      el.canvas.releasePointerCapture(S.pointerId);
+    const id = S.pointerId;
     S.pointerId = null;
+    if (id !== null && el.canvas.hasPointerCapture(id)) el.canvas.releasePointerCapture(id);
   }
 
   function onPointerDown(e) {
@@ -984,10 +984,15 @@
     if (e.button === 0) {
       S.penDown = true;
       S.pointerId = e.pointerId;
-      el.canvas.setPointerCapture(e.pointerId);
       S.last = p;
       S.points = [p];
       addPoint(p);
+      try {
+        // The stroke follows the pointer beyond the canvas, as the program's does.
+        el.canvas.setPointerCapture(e.pointerId);
+      } catch (err) {
+        // A pointer that is already gone: its up event ends the stroke.
+      }
     } else if (e.button === 2) {
       pickColor(paletteIndexOf(pixelValue(p)));
     } else if (e.button === 1) {

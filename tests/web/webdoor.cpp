@@ -3,7 +3,8 @@
 // "port N" once listening, then every line a browser sends as "< line".
 // With --script FILE it plays a scripted room to each browser once its NAM
 // has come: every line of the file (UTF-8) is sent as it stands, except
-// "wait MS", which pauses, and blank lines and lines starting with "#".
+// "wait MS", which pauses, "await PREFIX", which waits for a line from the
+// browser that starts with PREFIX, and blank lines and lines starting with "#".
 #include "connectionsorter.h"
 #include "cp932.h"
 #include "webfrontdoor.h"
@@ -16,6 +17,7 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 using namespace zb;
 
@@ -26,12 +28,21 @@ void say(const QString &text)
     std::fflush(stdout);
 }
 
-void play(QPointer<WebSocketLines> seat, QStringList script)
+struct Play {
+    QStringList rest;
+    QString awaiting;
+};
+
+void play(QPointer<WebSocketLines> seat, std::shared_ptr<Play> state)
 {
-    while (!script.isEmpty() && seat) {
-        const QString line = script.takeFirst();
+    while (!state->rest.isEmpty() && seat) {
+        const QString line = state->rest.takeFirst();
         if (line.startsWith(QLatin1String("wait "))) {
-            QTimer::singleShot(line.mid(5).toInt(), seat, [seat, script] { play(seat, script); });
+            QTimer::singleShot(line.mid(5).toInt(), seat, [seat, state] { play(seat, state); });
+            return;
+        }
+        if (line.startsWith(QLatin1String("await "))) {
+            state->awaiting = line.mid(6);
             return;
         }
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
@@ -83,12 +94,19 @@ int main(int argc, char *argv[])
     QObject::connect(&door, &WebFrontDoor::webSocketOpened, [&](QWebSocket *socket, const QString &address) {
         auto *seat = new WebSocketLines(socket, &app);
         say(QStringLiteral("open ") + address);
+        auto state = std::make_shared<Play>();
         QObject::connect(seat, &WebSocketLines::linesReceived, seat,
-                         [seat, script](const QByteArray &, const QList<QByteArrayView> &lines) {
+                         [seat, script, state](const QByteArray &, const QList<QByteArrayView> &lines) {
                              for (const QByteArrayView line : lines) {
                                  const QString text = fromCp932(line.toByteArray());
                                  say(QStringLiteral("< ") + text);
-                                 if (text.startsWith(QLatin1String("NAM "))) play(seat, script);
+                                 if (text.startsWith(QLatin1String("NAM ")) && state->rest.isEmpty()) {
+                                     state->rest = script;
+                                     play(seat, state);
+                                 } else if (!state->awaiting.isEmpty() && text.startsWith(state->awaiting)) {
+                                     state->awaiting.clear();
+                                     play(seat, state);
+                                 }
                              }
                          });
         QObject::connect(seat, &WebSocketLines::closed, seat, [seat] {
