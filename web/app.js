@@ -1022,10 +1022,12 @@
 
   const swatches = [];
   const widthButtons = [];
+  const COLOR_NAMES = ['黒', '白', '赤', '橙', '黄', '緑', '水色', '青', '紫'];
   PALETTE.forEach((value, index) => {
     const b = document.createElement('button');
     b.type = 'button';
     b.className = 'swatch';
+    b.setAttribute('aria-label', COLOR_NAMES[index]);
     b.style.backgroundColor = colorCss(value);
     b.addEventListener('click', () => pickColor(index));
     b.addEventListener('dblclick', () => fillWithColor(index));
@@ -1036,6 +1038,7 @@
     const b = document.createElement('button');
     b.type = 'button';
     b.className = 'width';
+    b.setAttribute('aria-label', String(width));
     const d = document.createElement('span');
     d.className = 'width-dot';
     d.style.width = d.style.height = Math.max(3, Math.round(width * 0.8)) + 'px';

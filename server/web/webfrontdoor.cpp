@@ -301,6 +301,8 @@ void WebFrontDoor::handOver(QTcpSocket *socket)
     socket->setReadBufferSize(0);
     // The request is complete in the socket's buffer and was judged above, so
     // the upgrade finishes within one turn of the event loop.
+    m_upgrading.removeAll(nullptr);
+    m_upgrading.append(socket);
     m_upgrader->handleConnection(socket);
 }
 
@@ -319,6 +321,15 @@ void WebFrontDoor::onUpgraded()
 {
     while (QWebSocket *ws = m_upgrader->nextPendingConnection()) {
         ws->setParent(this);
+        // The connection goes with its WebSocket, wherever the room keeps that.
+        for (qsizetype i = 0; i < m_upgrading.size(); ++i) {
+            QTcpSocket *tcp = m_upgrading.at(i);
+            if (tcp && tcp->peerPort() == ws->peerPort() && tcp->peerAddress() == ws->peerAddress()) {
+                tcp->setParent(ws);
+                m_upgrading.removeAt(i);
+                break;
+            }
+        }
         // Bounded before its first message can be read.
         ws->setMaxAllowedIncomingMessageSize(WebSocketLines::MaxMessageBytes);
         ws->setMaxAllowedIncomingFrameSize(WebSocketLines::MaxMessageBytes);

@@ -4,10 +4,12 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QWebSocket>
 
-class QTcpSocket;
 class QTimer;
 class QWebSocketServer;
 
@@ -54,10 +56,6 @@ class WebFrontDoor : public QObject {
     void handleConnection(QTcpSocket *socket);
     int openRequests() const { return int(m_requests.size()); }
 
-    // The answer for a request head, as it goes on the wire (for a /ws
-    // upgrade that passes, an empty array: the upgrade answers itself).
-    QByteArray answerFor(const RequestHead &head) const;
-
   signals:
     // An open WebSocket from a page of this room, with the peer's address as
     // the room writes it. Take it during the signal (set its parent, for
@@ -71,6 +69,9 @@ class WebFrontDoor : public QObject {
         QTimer *timer = nullptr;
         bool answered = false;
     };
+    // The answer for a request head, as it goes on the wire (for a /ws
+    // upgrade that passes, an empty array: the upgrade answers itself).
+    QByteArray answerFor(const RequestHead &head) const;
     void onReadyRead(QTcpSocket *socket);
     void onTimeout(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const QByteArray &bytes);
@@ -82,6 +83,8 @@ class WebFrontDoor : public QObject {
 
     QWebSocketServer *m_upgrader;
     QHash<QTcpSocket *, Request> m_requests;
+    // Connections whose upgrade Qt is completing; each becomes its WebSocket's child.
+    QList<QPointer<QTcpSocket>> m_upgrading;
     QHash<QString, int> m_perAddress;
     QHash<QByteArray, QPair<QByteArray, QByteArray>> m_files; // path -> (type, body)
     quint16 m_port;

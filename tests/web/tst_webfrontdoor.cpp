@@ -380,6 +380,9 @@ void TestWebFrontDoor::closesOnBinaryAndOversize()
         QTRY_COMPARE(ws->state(), QAbstractSocket::UnconnectedState);
         delete seat;
     }
+    // Nothing of the two connections stays with the door.
+    QTRY_VERIFY(m_door->findChildren<QTcpSocket *>().isEmpty());
+    QVERIFY(m_door->findChildren<QWebSocket *>().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestWebFrontDoor)
