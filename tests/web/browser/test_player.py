@@ -126,6 +126,12 @@ def draw(driver):
         c.dispatchEvent(new PointerEvent('pointerup', at(480, 140)));""")
 
 
+def say(driver, text):
+    chat = driver.find_element(By.ID, "chatInput")
+    chat.send_keys(text)
+    chat.send_keys(Keys.ENTER)
+
+
 def play_game(driver, url, door, downloads, shot):
     sent_before = len(door.lines)
     driver.get(url)
@@ -136,20 +142,21 @@ def play_game(driver, url, door, downloads, shot):
     failures = until(driver, "the drawer's word", lambda: text_of(driver, "question") == "ねこ")
     if failures:
         return failures
+    say(driver, "ねこだよ")  # the drawer's word is masked
     draw(driver)
     shot("draw")
     # Then the player guesses the room's apple, and the room ends the game.
     failures += until(driver, "the apple", lambda: "<さくら> トマト？" in text_of(driver, "chatView"))
     shot("guess")
-    chat = driver.find_element(By.ID, "chatInput")
-    chat.send_keys("りんご")
-    chat.send_keys(Keys.ENTER)
+    say(driver, "Zoé〜!")  # what code page 932 lacks, and the JIS wave dash
+    say(driver, "りんご")
     failures += until(driver, "the results", lambda: driver.find_element(By.ID, "results").is_displayed())
     if failures:
         return failures
     shot("results")
     sent = [line for line in door.lines[sent_before:] if line.startswith("< ")]
-    expected = ["< PSW ", "< VER 1.16", "< NAM はなこ", "< " + STROKE, "< MSG りんご"]
+    expected = ["< PSW ", "< VER 1.16", "< NAM はなこ", "< MSG ○○だよ", "< " + STROKE, "< MSG Zo?～!",
+                "< MSG りんご"]
     if sent != expected:
         failures.append("lines sent: %s" % sent)
     if text_of(driver, "resultsWinner") != "優勝者： はなこ":
