@@ -2,6 +2,7 @@
 
 #include "addresskey.h"
 #include "fileutil.h"
+#include "linesocket.h"
 #include "messages.h"
 #include "protocol.h"
 #include "roundengine.h"
@@ -28,18 +29,19 @@ GameServer::GameServer(int tickMs, QObject *parent)
     const qint64 budgetKib = qEnvironmentVariableIntValue("ZB_BENCH_STROKE_BUDGET_KIB", &budgetOk);
     if (budgetOk && budgetKib > 0) setStrokeBudget(budgetKib * 1024);
 
-    m_tmrTimelimit.setInterval(m_tickMs);
-    m_tmrAutoKick.setInterval(m_tickMs);
-    m_dimServerStatus.setInterval(30 * m_tickMs);
-    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::onClockTick);
-    connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::onJoinTimeoutTick);
-    connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(playerCount()); });
+    m_roundClock.setInterval(m_tickMs);
+    m_moderationClock.setInterval(m_tickMs);
+    m_statusClock.setInterval(30 * m_tickMs);
+    connect(&m_roundClock, &QTimer::timeout, this, &GameServer::onClockTick);
+    connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onJoinTimeoutTick);
+    connect(&m_statusClock, &QTimer::timeout, this, [this] { m_lobby.statusCheck(playerCount()); });
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
     connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
     connect(m_engine, &RoundEngine::labelsChanged, this, &GameServer::playersChanged);
     connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
 
+    connect(&m_log, &RoomLog::line, this, &GameServer::logLine);
     connect(&m_bank, &QuestionBank::systemText, this, &GameServer::appendSystemLine);
     connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::appendSystemLine);
     connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::updateCaption);
@@ -54,24 +56,20 @@ GameServer::GameServer(int tickMs, QObject *parent)
     for (int i = 0; i < Slots; ++i)
         m_labels[i] = QStringLiteral(" Score: 0");
     updateCaption();
-    m_tmrTimelimit.start();
-    m_tmrAutoKick.start();
-    m_dimServerStatus.start();
+    m_roundClock.start();
+    m_moderationClock.start();
+    m_statusClock.start();
 }
 
 GameServer::~GameServer()
 {
-    // Sockets closed during destruction must not call back into a half-destroyed server.
-    for (LineSocket *socket : m_slots) {
-        if (socket) {
-            disconnect(socket, nullptr, this, nullptr);
-            disconnect(socket->socket(), nullptr, this, nullptr);
-            delete socket;
-        }
-    }
+    // Connections closed during destruction must not call back into a half-destroyed server.
+    for (std::unique_ptr<Seat> &seat : m_seats)
+        seat.reset();
     disconnect(&m_lobby, nullptr, this, nullptr);
     disconnect(&m_bank, nullptr, this, nullptr);
     disconnect(&m_roomFull, nullptr, this, nullptr);
+    disconnect(&m_log, nullptr, this, nullptr);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -208,11 +206,7 @@ void GameServer::reset()
         m_table.readiness[i] = QStringLiteral("NG");
         m_table.scores[i] = 0;
         // A connection still introducing itself keeps its time-out, or it
-        // would hold the slot for ever, and the version it sent.
-        if (!m_slots[i]) {
-            m_table.joinTimers[i] = -1;
-            m_table.versions[i].clear();
-        }
+        // would hold the slot for ever, and the version it sent: both are its seat's.
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
@@ -282,37 +276,26 @@ int GameServer::highlightedSlot() const
 
 QString GameServer::remoteAddress(int slot) const
 {
-    if (!valid(slot) || !m_slots[slot]) return {};
-    return addressText(m_slots[slot]->socket()->peerAddress());
+    return valid(slot) && m_seats[slot] ? m_seats[slot]->addressText() : QString();
 }
 
 // ---------------------------------------------------------------- log
 
-// Names, notices and stray payloads come from the network: escaped, none of
-// them can forge a console line or act on the headless host's terminal.
-void GameServer::appendChatLine(const QString &text)
-{
-    const QString line = LogBuffer::chatLine(escapeControlChars(text));
-    m_log.append(line);
-    emit logLine(line);
-}
-
 bool GameServer::logFrom(int slot, const QString &text, bool chat)
 {
-    const QString source = valid(slot) ? m_peers[slot].key : QString();
-    if (!source.isEmpty() && !m_logGate.admit(source)) return false;
-    if (chat)
-        appendChatLine(text);
-    else
-        appendSystemLine(text);
-    return true;
+    return m_log.from(valid(slot) && m_seats[slot] ? m_seats[slot]->key() : QString(), text, chat);
+}
+
+// Names, notices and stray payloads come from the network: the log escapes
+// them, none of them can forge a console line or act on the headless host's terminal.
+void GameServer::appendChatLine(const QString &text)
+{
+    m_log.chat(text);
 }
 
 void GameServer::appendSystemLine(const QString &text)
 {
-    const QString line = LogBuffer::systemLine(escapeControlChars(text));
-    m_log.append(line);
-    emit logLine(line);
+    m_log.system(text);
 }
 
 void GameServer::announce(const QString &text)
@@ -326,10 +309,15 @@ void GameServer::announce(const QString &text)
 
 void GameServer::sendEncoded(const QByteArray &line, int exceptSlot)
 {
+    sendBlock(line, 0, line.size(), exceptSlot);
+}
+
+void GameServer::sendBlock(const QByteArray &block, qsizetype offset, qsizetype size, int exceptSlot)
+{
+    // A joining connection hears only what its own handshake causes.
     for (int i = 0; i < Slots; ++i) {
-        // A joining connection hears only what its own handshake causes.
-        if (i == exceptSlot || !m_slots[i] || !(m_table.occupied(i) || i == m_handshakeSlot)) continue;
-        m_slots[i]->sendRaw(line);
+        if (i != exceptSlot && m_seats[i] && m_seats[i]->state == Seat::State::Seated && m_seats[i]->isOpen())
+            m_seats[i]->transport()->send(block, offset, size);
     }
 }
 
@@ -345,7 +333,19 @@ void GameServer::broadcast(const QString &command, const QString &text)
 
 void GameServer::sendTo(const QString &command, const QString &text, int slot)
 {
-    if (valid(slot) && m_slots[slot] && m_slots[slot]->isConnected()) m_slots[slot]->sendLine(command, text);
+    if (valid(slot) && m_seats[slot] && m_seats[slot]->isOpen())
+        m_seats[slot]->transport()->send(LineSocket::encodeLine(command, text));
+}
+
+void GameServer::noticeToSeated(const QString &text)
+{
+    broadcast(cmd::System, text);
+}
+
+void GameServer::sendMarks(int joiningSlot)
+{
+    broadcastReadys();
+    sendTo(cmd::Ready, m_table.readysList(), joiningSlot);
 }
 
 void GameServer::broadcastPlayers()

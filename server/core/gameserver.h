@@ -1,14 +1,14 @@
 #pragma once
 
+#include "admission.h"
 #include "floodguard.h"
-#include "linesocket.h"
 #include "lobbylink.h"
-#include "logbuffer.h"
-#include "loggate.h"
 #include "playertable.h"
 #include "questionbank.h"
 #include "roomfullsocket.h"
+#include "roomlog.h"
 #include "roundhost.h"
+#include "seat.h"
 #include "serversettings.h"
 
 #include <QObject>
@@ -16,6 +16,7 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <array>
+#include <memory>
 
 namespace zb {
 
@@ -39,7 +40,7 @@ class RoundEngine;
 // Time: every timer derives from one tick length (1000 ms normally): the
 // round clock and the moderation timer tick once per tick, the lobby status
 // check every 30 ticks. The console's receive lamps fade on their own timer.
-class GameServer : public QObject, private RoundHost {
+class GameServer : public QObject, private RoundHost, private AdmissionHost {
     Q_OBJECT
   public:
     static constexpr int Slots = PlayerTable::Slots;
@@ -96,18 +97,17 @@ class GameServer : public QObject, private RoundHost {
     QString playerName(int slot) const { return valid(slot) ? m_table.names[slot] : QString(); }
     QString playerReady(int slot) const { return valid(slot) ? m_table.readiness[slot] : QString(); }
     int playerScore(int slot) const { return valid(slot) ? m_table.scores[slot] : 0; }
-    QString playerVersion(int slot) const { return valid(slot) ? m_table.versions[slot] : QString(); }
-    int joinTimer(int slot) const { return valid(slot) ? m_table.joinTimers[slot] : -1; }
+    int joinTimer(int slot) const { return valid(slot) && m_seats[slot] ? m_seats[slot]->joinTicks : -1; }
     // The player label: "name Score: n", or "接続有 Name,Ver待ち" while joining.
     QString playerLabel(int slot) const { return valid(slot) ? m_labels[slot] : QString(); }
     // The label's tooltip: the slot's remote address (empty when free).
     QString remoteAddress(int slot) const;
-    bool slotBusy(int slot) const { return valid(slot) && m_slots[slot]; }
+    bool slotBusy(int slot) const { return valid(slot) && m_seats[slot]; }
     const PlayerTable &table() const { return m_table; }
     int playerCount() const { return m_table.playerCount(); }
 
     int drawerSlot() const;
-    bool gameRunning() const;
+    bool gameRunning() const override;
     int timeLeft() const;
     int roundMax() const;
     QString questionLabel() const;
@@ -184,19 +184,20 @@ class GameServer : public QObject, private RoundHost {
     // Frees the slot of the oldest connection that has not named itself;
     // the slot, or -1 when there is none.
     int makeRoomForJoiner();
-    void seat(int slot, QTcpSocket *socket);
-    void onConnectionClosed(int slot);
-    void onConnectionError(int slot, QAbstractSocket::SocketError error);
-    // Detaches the slot's connection and closes it (gracefully: after its
-    // queued output); the slot is free afterwards.
-    void dropSocket(int slot, bool graceful);
-    void releaseOverflow(int slot, bool input);
+    void seat(int slot, Transport *transport);
+    // The one way a connection leaves, whatever ended it: the log, the reason
+    // line when there is one (then the close waits for it to go out), the
+    // close, and for a seated player the departure the others hear.
+    void release(int slot, bool graceful, const QString &reason = QString());
     void onJoinTimeoutTick();
     void onClockTick();
     void updateCaption();
-    // A decoded line other than a stroke or a fill. Until its NAM is accepted
-    // a connection is joining: only its first PSW, its first VER and NAM are
-    // taken from it.
+    // Reads what every connection has waiting, the drawer's last: a guess that
+    // came with the drawer's strokes is judged before them.
+    void scheduleStep();
+    void handleWaitingLines();
+    void takeLines(int slot);
+    // A decoded line other than a stroke or a fill from a seated player.
     void dispatch(const QString &command, int slot, const QString &payload);
     // Whether a stroke or fill from the slot reaches the room.
     bool mayDraw(int slot) const;
@@ -204,26 +205,9 @@ class GameServer : public QObject, private RoundHost {
     bool canvasLineAcceptable(int slot, bool stroke, QByteArrayView line);
     // A line the room drops: the first is logged, the rest only counted.
     void ignoreLine(int slot, const QString &what);
-    // Handles the lines already waiting on every connection but the drawer's.
-    void takeWaitingGuesses(int drawer);
     // Hands a relayed stroke or fill to the console.
     void showCanvasLine(bool stroke, QByteArrayView payload);
-    void handshake(const QString &command, int slot, const QString &payload);
-    void admit(int slot, const QString &payload);
-    // The log line of the check that turns a joining connection away, or empty.
-    QString admissionRefusal(int slot);
-    // A SYM line to the seated players only.
-    void noticeToSeated(const QString &text);
-    // A log line that a connection caused, within what its address may log;
-    // false when it was left out.
-    bool logFrom(int slot, const QString &text, bool chat = false);
-    // Tells the player why, then closes once that line is out.
-    void closeWithReason(int slot, const QString &reason);
-    // Whether a connection from the address key is still joining.
-    bool joiningFrom(const QString &key) const;
     void lobbyLine(const QString &command, const QString &payload);
-    void handleVersion(int slot, const QString &version);
-    void handlePassword(int slot, const QString &password);
     void applyDictionaries(const ServerSettings &s);
     // Saves the settings as applied, but no option the host left as it was
     // among the `applied` fields of `pressed`.
@@ -232,6 +216,7 @@ class GameServer : public QObject, private RoundHost {
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
     void sendEncoded(const QByteArray &line, int exceptSlot);
+    void sendBlock(const QByteArray &block, qsizetype offset, qsizetype size, int exceptSlot);
 
     // To every seated player but the origin (-1: everybody).
     void relay(const QString &command, const QString &text, int originSlot);
@@ -244,47 +229,37 @@ class GameServer : public QObject, private RoundHost {
     void broadcastScores() override;
     void roundLog(const QString &text) override { appendSystemLine(text); }
     void refreshPlayerList() override { updatePlayerLabels(); }
-
-    // What the room knows of a connection besides its row; new at every accept.
-    struct Peer {
-        bool passwordSent = false;
-        bool passwordRefused = false;
-        bool versionSent = false;
-        FloodGuard budget;
-        // What the per-address rules count it as (an IPv6 address as its /64).
-        QString key;
-        // Order of acceptance: the oldest joining connection gives way first.
-        quint64 acceptedAt = 0;
-        // Clock ticks since anything arrived.
-        int idleTicks = 0;
-        // Lines dropped without a word to anybody.
-        int ignoredLines = 0;
-    };
+    // What the joining exchange needs.
+    const ServerSettings &roomSettings() const override { return m_settings; }
+    Seat *seatAt(int slot) const override { return valid(slot) ? m_seats[slot].get() : nullptr; }
+    int seatedCount() const override { return playerCount(); }
+    void setMark(int slot, const QString &mark) override { m_table.readiness[slot] = mark; }
+    void sendMarks(int joiningSlot) override;
+    void sendTo(int slot, const QString &command, const QString &text) override
+    {
+        sendTo(command, text, slot);
+    }
+    void noticeToSeated(const QString &text) override;
+    bool logFrom(int slot, const QString &text) override { return logFrom(slot, text, false); }
+    bool logFrom(int slot, const QString &text, bool chat);
+    void turnAway(int slot, const QString &reason) override { release(slot, true, reason); }
+    void seatPlayer(int slot, const QString &name) override;
 
     int m_tickMs;
     PlayerTable m_table;
-    std::array<Peer, Slots> m_peers{};
-    ConnectGuard m_connects;
-    LogGate m_logGate;
+    std::array<std::unique_ptr<Seat>, Slots> m_seats;
+    Admission m_admission{*this};
     quint64 m_acceptCount = 0;
-    // Ticks until the room may hear of a refused password again, and the
-    // refusals since it last did.
-    int m_passwordNoticeTicks = 0;
-    int m_passwordsRefused = 0;
-    // The joining connection whose handshake line is being handled: the only
-    // one that hears what the room broadcasts meanwhile.
-    int m_handshakeSlot = -1;
     std::array<QString, Slots> m_labels;
-    std::array<LineSocket *, Slots> m_slots{};
     QTcpServer m_listen;
     RoomFullSocket m_roomFull;
-    QTimer m_tmrTimelimit;
-    QTimer m_tmrAutoKick;
-    QTimer m_dimServerStatus;
+    QTimer m_roundClock;
+    QTimer m_moderationClock;
+    QTimer m_statusClock;
     QuestionBank m_bank;
     LobbyLink m_lobby;
     RoundEngine *m_engine;
-    LogBuffer m_log;
+    RoomLog m_log;
     ServerSettings m_settings;
     ServerSettings m_runOptions;
     int m_optionFields = 0;
@@ -296,8 +271,10 @@ class GameServer : public QObject, private RoundHost {
     QString m_caption;
     bool m_serverStarted = false;
     bool m_storedSettings = true;
+    // Connections with lines waiting, and whether the step that takes them is due.
+    std::array<bool, Slots> m_waiting{};
+    bool m_stepDue = false;
     Reachability m_reachability = Reachability::Unknown;
-    bool m_takingGuesses = false; // guards takeWaitingGuesses() against itself
 };
 
 } // namespace zb

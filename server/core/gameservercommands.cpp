@@ -1,33 +1,24 @@
-// GameServer, second half: the connections of the eight slots, the line
-// dispatcher and moderation.
+// GameServer, second half: the seats, the one release, the lines players send
+// and the moderation clock.
 #include "gameserver.h"
 
 #include "addresskey.h"
 #include "banlist.h"
 #include "cp932.h"
+#include "linesocket.h"
 #include "messages.h"
 #include "protocol.h"
 #include "roundengine.h"
-#include "socketerror.h"
 #include "stroke.h"
 #include "strokecheck.h"
+#include "tcptransport.h"
 #include "textclean.h"
-#include "version.h"
 
 #include <QMetaMethod>
-#include <QScopedValueRollback>
-#include <QTimer>
-#include <algorithm>
-
-#include <sys/ioctl.h>
 
 namespace zb {
 
 namespace {
-const QString kVersion = QString::fromLatin1(ProtocolVersion);
-const QString kNull = QStringLiteral("null");
-// How long a closing peer may take to accept what is still queued for it.
-constexpr int CloseGraceMs = 5000;
 // The longest readiness mark the room sets itself ("PSW", "VER").
 constexpr int MaxMarkLength = 3;
 // A new connection has three clock ticks to introduce itself, but never less
@@ -38,33 +29,18 @@ constexpr int MinJoinMs = 2000;
 // so only a connection that went silent meets it.
 constexpr int IdleMinutes = 11;
 constexpr int IdleTicks = IdleMinutes * 60;
-// The room hears of refused passwords at most once in this many ticks.
-constexpr int PasswordNoticeTicks = 10;
 } // namespace
 
-// ---------------------------------------------------------------- slots
+// ---------------------------------------------------------------- seats
 
 void GameServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
-        // A banned address is told nothing; an address joins one connection
-        // at a time, so that it cannot hold every free slot, and only so often.
-        // An IPv6 address counts as its /64, which its owner holds whole.
-        const QHostAddress peer = socket->peerAddress();
-        const QString address = addressText(peer);
-        const QString key = addressKey(peer);
-        const int connects = m_connects.take(key);
-        QString refusal;
-        if (connects > ConnectGuard::MaxConnects)
-            refusal = msg::TooManyConnections;
-        else if (BanList::isBanned(peer))
-            refusal = msg::BannedKick;
-        else if (joiningFrom(key))
-            refusal = msg::SameAddressKick;
+        bool logIt = false;
+        const QString refusal = m_admission.screen(socket->peerAddress(), logIt);
         if (!refusal.isEmpty()) {
-            // A program reconnecting in a loop is logged once, not at every attempt.
-            if (connects <= ConnectGuard::MaxConnects + 1) {
-                appendSystemLine(address);
+            if (logIt) {
+                appendSystemLine(addressText(socket->peerAddress()));
                 appendSystemLine(refusal);
             }
             socket->abort();
@@ -75,12 +51,12 @@ void GameServer::onNewConnection()
         // Only named players count towards the limit.
         if (playerCount() < m_settings.playerMax()) {
             for (int i = 0; i < Slots && slot < 0; ++i) {
-                if (!m_slots[i]) slot = i;
+                if (!m_seats[i]) slot = i;
             }
             if (slot < 0) slot = makeRoomForJoiner();
         }
         if (slot >= 0) {
-            seat(slot, socket);
+            seat(slot, new TcpTransport(socket, this));
         } else if (!m_roomFull.busy()) {
             m_roomFull.accept(socket);
         } else {
@@ -98,107 +74,73 @@ int GameServer::makeRoomForJoiner()
     // them is a stranger holding a seat: it gives way.
     int oldest = -1;
     for (int i = 0; i < Slots; ++i) {
-        if (m_slots[i] && !m_table.occupied(i) &&
-            (oldest < 0 || m_peers[i].acceptedAt < m_peers[oldest].acceptedAt))
+        if (m_seats[i] && m_seats[i]->state == Seat::State::Joining &&
+            (oldest < 0 || m_seats[i]->order() < m_seats[oldest]->order()))
             oldest = i;
     }
     if (oldest < 0) return -1;
     logFrom(oldest, msg::joinerGaveWay(oldest));
-    dropSocket(oldest, false);
-    onConnectionClosed(oldest);
-    return m_slots[oldest] ? -1 : oldest;
+    release(oldest, false);
+    return m_seats[oldest] ? -1 : oldest;
 }
 
-void GameServer::seat(int slot, QTcpSocket *socket)
+void GameServer::seat(int slot, Transport *transport)
 {
-    // Strokes and chat are relayed line by line as they come: waiting to
-    // coalesce small writes only adds latency.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    // A peer that vanished without a word is found by the kernel's probes.
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    auto *line = new LineSocket(socket, this);
-    m_slots[slot] = line;
-    m_peers[slot] = Peer();
-    m_peers[slot].budget = FloodGuard(m_strokeBudget);
-    m_peers[slot].key = addressKey(socket->peerAddress());
-    m_peers[slot].acceptedAt = ++m_acceptCount;
-    m_table.versions[slot].clear();
-    line->setRawLines(true);
-    connect(line, &LineSocket::linesReceived, this,
-            [this, slot, line](const QByteArray &block, const QList<QByteArrayView> &lines) {
-                if (m_slots[slot] == line) receiveLines(slot, block, lines);
-            });
-    connect(socket, &QTcpSocket::readyRead, this, [this, slot] {
-        m_peers[slot].idleTicks = 0;
+    m_seats[slot] = std::make_unique<Seat>(transport, FloodGuard(m_strokeBudget), ++m_acceptCount,
+                                           qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs));
+    Seat *const seat = m_seats[slot].get();
+    // The seat may be gone, or hold another connection, by the time a signal arrives.
+    const auto current = [this, slot, seat] { return m_seats[slot].get() == seat; };
+    connect(transport, &Transport::dataArrived, this, [this, slot, current] {
+        if (!current()) return;
+        m_seats[slot]->idleTicks = 0;
         emit dataArrived(slot);
     });
-    connect(socket, &QTcpSocket::disconnected, this, [this, slot, line] {
-        if (m_slots[slot] == line) onConnectionClosed(slot);
+    connect(transport, &Transport::readyRead, this, [this, slot, current] {
+        if (!current()) return;
+        m_waiting[slot] = true;
+        scheduleStep();
     });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, slot, line](QAbstractSocket::SocketError error) {
-        if (m_slots[slot] == line) onConnectionError(slot, error);
+    connect(transport, &Transport::closed, this,
+            [this, slot, current](int errorNumber, const QString &description) {
+                if (!current()) return;
+                if (errorNumber != 0) appendSystemLine(msg::clientError(slot, errorNumber, description));
+                release(slot, errorNumber == 0);
+            });
+    connect(transport, &Transport::inputOverflow, this, [this, slot, current] {
+        if (!current()) return;
+        appendSystemLine(msg::clientLineTooLong(slot));
+        release(slot, false);
     });
-    connect(line, &LineSocket::inputOverflow, this, [this, slot, line] {
-        if (m_slots[slot] == line) releaseOverflow(slot, true);
+    connect(transport, &Transport::outputOverflow, this, [this, slot, current] {
+        if (!current()) return;
+        appendSystemLine(msg::clientNotReading(slot));
+        release(slot, false);
     });
-    // Reported from inside a send, possibly in the middle of a broadcast: the
-    // release waits until that broadcast is over.
-    connect(
-        line, &LineSocket::outputOverflow, this,
-        [this, slot, line] {
-            if (m_slots[slot] == line) releaseOverflow(slot, false);
-        },
-        Qt::QueuedConnection);
-
     logFrom(slot, msg::clientConnected(slot));
     m_labels[slot] = msg::JoiningLabel;
-    m_table.joinTimers[slot] = qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs);
     emit playersChanged();
 }
 
-void GameServer::dropSocket(int slot, bool graceful)
+void GameServer::release(int slot, bool graceful, const QString &reason)
 {
-    LineSocket *line = m_slots[slot];
-    if (!line) return;
-    m_slots[slot] = nullptr;
-    disconnect(line, nullptr, this, nullptr);
-    disconnect(line->socket(), nullptr, this, nullptr);
-    line->clearBuffer();
-    QTcpSocket *socket = line->socket();
-    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
-        connect(socket, &QTcpSocket::disconnected, line, &QObject::deleteLater);
-        socket->disconnectFromHost();
-        if (socket->state() != QAbstractSocket::UnconnectedState) {
-            QTimer::singleShot(CloseGraceMs, line, [line] {
-                line->socket()->abort();
-                line->deleteLater();
-            });
-            return;
-        }
-    } else {
-        socket->abort();
-    }
-    line->deleteLater();
-}
-
-bool GameServer::joiningFrom(const QString &key) const
-{
-    for (int i = 0; i < Slots; ++i) {
-        if (m_slots[i] && !m_table.occupied(i) && m_peers[i].key == key) return true;
-    }
-    return false;
-}
-
-void GameServer::onConnectionClosed(int slot)
-{
+    if (!valid(slot)) return;
     logFrom(slot, msg::clientDisconnected(slot));
-    if (m_peers[slot].ignoredLines > 1) logFrom(slot, msg::ignoredTotal(slot, m_peers[slot].ignoredLines));
-    m_peers[slot].ignoredLines = 0;
-    if (!m_table.occupied(slot)) {
+    std::unique_ptr<Seat> seat = std::move(m_seats[slot]);
+    m_waiting[slot] = false;
+    const bool seated = seat && seat->state == Seat::State::Seated;
+    if (seat) {
+        if (seat->ignoredLines > 1) logFrom(slot, msg::ignoredTotal(slot, seat->ignoredLines));
+        if (!reason.isEmpty() && seat->isOpen())
+            seat->transport()->send(LineSocket::encodeLine(cmd::System, reason));
+        // With a reason, the close waits until it has gone out.
+        seat->close(graceful || !reason.isEmpty());
+        seat.reset();
+    }
+    if (!seated) {
         // Nobody was told it came, so nobody is told it leaves.
         m_table.clearRow(slot);
         updatePlayerLabels();
-        dropSocket(slot, true);
         return;
     }
     broadcast(cmd::System, msg::playerLeft(m_table.names[slot]));
@@ -213,24 +155,33 @@ void GameServer::onConnectionClosed(int slot)
         m_engine->resetToWaiting();
     else
         m_engine->playerLeft(slot);
-    dropSocket(slot, true);
 }
 
-void GameServer::onConnectionError(int slot, QAbstractSocket::SocketError error)
+void GameServer::seatPlayer(int slot, const QString &name)
 {
-    // A peer's orderly close also arrives as disconnected, which releases the slot.
-    if (error == QAbstractSocket::RemoteHostClosedError) return;
-    const QString description = m_slots[slot] ? m_slots[slot]->socket()->errorString() : QString();
-    appendSystemLine(msg::clientError(slot, socketErrorNumber(error), description));
-    dropSocket(slot, false);
-    onConnectionClosed(slot);
-}
+    QStringList seated;
+    for (const QString &taken : m_table.names) {
+        if (!taken.isEmpty()) seated << taken;
+    }
+    const QString unique = uniqueName(name, seated);
+    Seat *seat = m_seats[slot].get();
+    seat->state = Seat::State::Seated;
+    seat->idleTicks = 0;
+    m_table.names[slot] = unique;
+    m_table.scores[slot] = 0;
+    logFrom(slot, msg::clientName(slot, unique));
+    logFrom(slot, seat->addressText());
 
-void GameServer::releaseOverflow(int slot, bool input)
-{
-    appendSystemLine(input ? msg::clientLineTooLong(slot) : msg::clientNotReading(slot));
-    dropSocket(slot, false);
-    onConnectionClosed(slot);
+    broadcast(cmd::System, msg::playerJoined(unique));
+    broadcastPlayers();
+    broadcastReadys();
+    broadcastScores();
+    broadcast(cmd::Sound, QStringLiteral("connect"));
+    sendTo(cmd::System, msg::DictionaryListHeading, slot);
+    sendTo(cmd::System, m_bank.dictionaryList(), slot);
+    sendTo(cmd::System, msg::GameSettingsHeading, slot);
+    sendTo(cmd::System, m_settings.settingsLine(), slot);
+    updatePlayerLabels();
 }
 
 // ---------------------------------------------------------------- timers
@@ -244,36 +195,29 @@ void GameServer::onClockTick()
 void GameServer::onJoinTimeoutTick()
 {
     m_lobby.tick(m_serverStarted, m_settings.lobbyRegister);
-    m_connects.tick();
-    for (const LogGate::Omitted &omitted : m_logGate.tick())
-        appendSystemLine(msg::linesOmitted(omitted.source, omitted.lines));
-    if (m_passwordNoticeTicks > 0 && --m_passwordNoticeTicks == 0 && m_passwordsRefused > 0) {
-        noticeToSeated(msg::passwordMismatchNotice(m_passwordsRefused));
-        m_passwordsRefused = 0;
-        m_passwordNoticeTicks = PasswordNoticeTicks;
-    }
+    m_admission.tick();
+    m_log.tick();
     for (int i = 0; i < Slots; ++i) {
-        if (m_table.joinTimers[i] == -1) continue;
-        if (--m_table.joinTimers[i] > 0) continue;
+        if (!m_seats[i] || m_seats[i]->joinTicks == -1) continue;
+        if (--m_seats[i]->joinTicks > 0) continue;
         logFrom(i, msg::strangerKicked(i));
         logFrom(i, remoteAddress(i));
-        dropSocket(i, false);
-        onConnectionClosed(i);
+        release(i, false);
     }
     // A silent seat holds up every game, which needs everybody ready; while a
     // player is alone nobody waits for him, as his own program sees it too.
     const bool othersWait = playerCount() >= 2;
     for (int i = 0; i < Slots; ++i) {
-        if (!m_slots[i] || !m_table.occupied(i) || !othersWait) continue;
-        if (++m_peers[i].idleTicks < IdleTicks) continue;
+        if (!m_seats[i] || m_seats[i]->state != Seat::State::Seated || !othersWait) continue;
+        if (++m_seats[i]->idleTicks < IdleTicks) continue;
         logFrom(i, msg::clientIdle(i, IdleMinutes));
-        closeWithReason(i, msg::IdleReason);
+        release(i, true, msg::IdleReason);
     }
     for (int i = 0; i < Slots; ++i) {
         // The flooder goes, before the players who read him fall behind.
-        if (m_slots[i] && m_peers[i].budget.tick()) {
+        if (m_seats[i] && m_seats[i]->budget.tick()) {
             appendSystemLine(msg::clientFlooding(i));
-            closeWithReason(i, msg::FloodedReason);
+            release(i, true, msg::FloodedReason);
         }
     }
     m_roomFull.tick();
@@ -284,59 +228,55 @@ void GameServer::onJoinTimeoutTick()
 void GameServer::kick(int slot, bool withBan)
 {
     if (!valid(slot)) return;
-    if (withBan && m_slots[slot] &&
-        !BanList::add(m_table.names[slot], m_slots[slot]->socket()->peerAddress()))
+    if (withBan && m_seats[slot] && !BanList::add(m_table.names[slot], m_seats[slot]->address()))
         appendSystemLine(msg::BanFileUnwritable);
-    closeWithReason(slot, withBan ? msg::BannedReason : msg::KickedReason);
+    release(slot, true, withBan ? msg::BannedReason : msg::KickedReason);
 }
 
-void GameServer::closeWithReason(int slot, const QString &reason)
+// ---------------------------------------------------------------- lines
+
+void GameServer::scheduleStep()
 {
-    sendTo(cmd::System, reason, slot);
-    // Graceful: the socket closes once the reason has been written.
-    dropSocket(slot, true);
-    onConnectionClosed(slot);
+    if (m_stepDue) return;
+    m_stepDue = true;
+    // Queued: every connection the event loop found readable with this one
+    // has delivered its lines by the time the step runs.
+    QMetaObject::invokeMethod(this, &GameServer::handleWaitingLines, Qt::QueuedConnection);
 }
 
-// ---------------------------------------------------------------- commands
-
-void GameServer::takeWaitingGuesses(int drawer)
+void GameServer::handleWaitingLines()
 {
-    const QScopedValueRollback<bool> busy(m_takingGuesses, true);
+    m_stepDue = false;
+    // Reads are handed out in descriptor order, so a guess could wait behind
+    // a drawer's whole read of strokes: the drawer goes last.
+    const int drawer = gameRunning() ? drawerSlot() : -1;
     for (int i = 0; i < Slots; ++i) {
-        LineSocket *other = m_slots[i];
-        if (i == drawer || !other) continue;
-        int waiting = 0;
-        const qintptr fd = other->socket()->socketDescriptor();
-        if (fd < 0 || ::ioctl(int(fd), FIONREAD, &waiting) != 0 || waiting <= 0) continue;
-        // Reads what has arrived and hands it out at once; a connection that
-        // turns out closed is released as usual.
-        other->socket()->waitForReadyRead(0);
+        if (i != drawer) takeLines(i);
     }
+    if (valid(drawer)) takeLines(drawer);
+}
+
+void GameServer::takeLines(int slot)
+{
+    if (!m_waiting[slot] || !m_seats[slot]) return;
+    m_waiting[slot] = false;
+    QByteArray block;
+    QList<QByteArrayView> lines;
+    if (m_seats[slot]->transport()->takeLines(block, lines)) receiveLines(slot, block, lines);
 }
 
 void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines)
 {
-    if (!valid(slot) || !m_slots[slot]) return;
-    const LineSocket *const from = m_slots[slot];
-    // Qt hands out reads in descriptor order, so a guess could wait behind a
-    // drawer's whole read of strokes; whatever the others have sent goes first.
-    if (!m_takingGuesses && gameRunning() && slot == drawerSlot() &&
-        std::any_of(lines.cbegin(), lines.cend(), [](QByteArrayView line) {
-            return line.startsWith(cmd::bytes(cmd::Stroke)) || line.startsWith(cmd::bytes(cmd::Fill));
-        })) {
-        takeWaitingGuesses(slot);
-        if (m_slots[slot] != from) return;
-    }
+    if (!valid(slot) || !m_seats[slot]) return;
+    const Seat *const from = m_seats[slot].get();
     // Relayed lines that lie back to back in block go out as one write.
-    const char *runBegin = nullptr;
-    const char *runEnd = nullptr;
+    qsizetype runBegin = -1;
+    qsizetype runEnd = -1;
     const auto flushRun = [&] {
         if (runBegin == runEnd) return;
-        const bool whole = runBegin == block.constData() && runEnd == block.constData() + block.size();
-        // The sockets share the bytes of one QByteArray: a run is copied once at most.
-        sendEncoded(whole ? block : QByteArray(runBegin, runEnd - runBegin), slot);
-        runBegin = runEnd = nullptr;
+        // The readers share the bytes of the block: nothing is copied.
+        sendBlock(block, runBegin, runEnd - runBegin, slot);
+        runBegin = runEnd = -1;
     };
     for (const QByteArrayView line : lines) {
         const QByteArrayView command = line.first(qMin<qsizetype>(3, line.size()));
@@ -344,16 +284,16 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
         const bool fill = command == cmd::bytes(cmd::Fill);
         const FloodGuard::Kind kind =
             stroke ? FloodGuard::Kind::Stroke : (fill ? FloodGuard::Kind::Fill : FloodGuard::Kind::Line);
-        if (!m_peers[slot].budget.take(kind, line.size() + 2)) continue;
+        if (!m_seats[slot]->budget.take(kind, line.size() + 2)) continue;
         if (stroke || fill) {
-            if (!mayDraw(slot)) continue;
-            if (!canvasLineAcceptable(slot, stroke, line)) continue;
+            if (!mayDraw(slot) || !canvasLineAcceptable(slot, stroke, line)) continue;
             if (line.size() > 3 && line[3] == ' ') {
-                if (runEnd != line.data()) {
+                const qsizetype at = line.data() - block.constData();
+                if (runEnd != at) {
                     flushRun();
-                    runBegin = line.data();
+                    runBegin = at;
                 }
-                runEnd = line.data() + line.size() + 2;
+                runEnd = at + line.size() + 2;
                 showCanvasLine(stroke, line.sliced(4));
             } else {
                 // Any other separator: readers have always been sent the usual one.
@@ -367,15 +307,18 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
         }
         flushRun();
         const Line decoded = LineSocket::decodeLine(line);
-        dispatch(decoded.command, slot, decoded.payload);
+        if (m_seats[slot]->state == Seat::State::Joining)
+            m_admission.handle(slot, decoded.command, decoded.payload);
+        else
+            dispatch(decoded.command, slot, decoded.payload);
         // The line may have closed this connection.
-        if (m_slots[slot] != from) break;
+        if (m_seats[slot].get() != from) break;
     }
     flushRun();
     // What the pass wrote leaves now, in one write per reader, rather than
     // after another turn of the event loop.
-    for (LineSocket *reader : m_slots) {
-        if (reader) reader->flush();
+    for (const std::unique_ptr<Seat> &reader : m_seats) {
+        if (reader && reader->isOpen()) reader->transport()->flush();
     }
 }
 
@@ -398,7 +341,7 @@ bool GameServer::canvasLineAcceptable(int slot, bool stroke, QByteArrayView line
 
 void GameServer::ignoreLine(int slot, const QString &what)
 {
-    if (m_peers[slot].ignoredLines++ == 0) logFrom(slot, msg::ignoredFromClient(slot, what));
+    if (m_seats[slot]->ignoredLines++ == 0) logFrom(slot, msg::ignoredFromClient(slot, what));
 }
 
 bool GameServer::mayDraw(int slot) const
@@ -421,11 +364,6 @@ void GameServer::showCanvasLine(bool stroke, QByteArrayView payload)
 
 void GameServer::dispatch(const QString &command, int slot, const QString &payload)
 {
-    if (!valid(slot) || !m_slots[slot]) return;
-    if (!m_table.occupied(slot)) {
-        handshake(command, slot, payload);
-        return;
-    }
     if (command == cmd::Chat) {
         // A lone CR or LF would split the line at the readers; an escape
         // sequence would reach terminals. Nobody can type more than the cap.
@@ -452,145 +390,6 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
     }
 }
 
-void GameServer::handshake(const QString &command, int slot, const QString &payload)
-{
-    const QScopedValueRollback<int> cause(m_handshakeSlot, slot);
-    Peer &peer = m_peers[slot];
-    if (command == cmd::Password && !peer.passwordSent) {
-        peer.passwordSent = true;
-        handlePassword(slot, payload);
-    } else if (command == cmd::Version && !peer.versionSent) {
-        peer.versionSent = true;
-        handleVersion(slot, payload);
-    } else if (command == cmd::Name) {
-        admit(slot, payload);
-    }
-}
-
-void GameServer::admit(int slot, const QString &payload)
-{
-    const QString cleaned = cleanName(payload);
-    // Nothing usable: the connection stays joining until its time-out.
-    if (cleaned.isEmpty()) return;
-    m_table.joinTimers[slot] = -1;
-    if (playerCount() >= m_settings.playerMax()) {
-        // Joins that arrive in a burst were all accepted while seats were free.
-        logFrom(slot, msg::RoomFullSent);
-        m_slots[slot]->sendRaw(RoomFullSocket::notice());
-        dropSocket(slot, true);
-        onConnectionClosed(slot);
-        return;
-    }
-    // Every refusal comes before the name is taken: a connection that was
-    // never seated makes the room announce nothing.
-    const QString refusal = admissionRefusal(slot);
-    if (!refusal.isEmpty()) {
-        logFrom(slot, msg::clientName(slot, cleaned));
-        logFrom(slot, remoteAddress(slot));
-        logFrom(slot, refusal);
-        QString reason;
-        if (refusal == msg::BannedKick)
-            reason = msg::BannedReason;
-        else if (refusal == msg::SameAddressKick)
-            reason = msg::SameAddressReason;
-        if (!reason.isEmpty()) sendTo(cmd::System, reason, slot);
-        dropSocket(slot, true);
-        onConnectionClosed(slot);
-        return;
-    }
-    QStringList seated;
-    for (const QString &name : m_table.names) {
-        if (!name.isEmpty()) seated << name;
-    }
-    const QString name = uniqueName(cleaned, seated);
-    m_table.names[slot] = name;
-    m_table.scores[slot] = 0;
-    m_peers[slot].idleTicks = 0;
-    logFrom(slot, msg::clientName(slot, name));
-    logFrom(slot, remoteAddress(slot));
-
-    broadcast(cmd::System, msg::playerJoined(name));
-    broadcastPlayers();
-    broadcastReadys();
-    broadcastScores();
-    broadcast(cmd::Sound, QStringLiteral("connect"));
-    sendTo(cmd::System, msg::DictionaryListHeading, slot);
-    sendTo(cmd::System, m_bank.dictionaryList(), slot);
-    sendTo(cmd::System, msg::GameSettingsHeading, slot);
-    sendTo(cmd::System, m_settings.settingsLine(), slot);
-    updatePlayerLabels();
-}
-
-QString GameServer::admissionRefusal(int slot)
-{
-    if (BanList::isBanned(m_slots[slot]->socket()->peerAddress())) return msg::BannedKick;
-    if (!m_settings.allowSameAddress) {
-        for (int i = 0; i < Slots; ++i) {
-            if (i != slot && m_slots[i] && m_slots[i]->isConnected() && m_peers[i].key == m_peers[slot].key)
-                return msg::SameAddressKick;
-        }
-    }
-    if (m_table.versions[slot] != kVersion) return msg::VersionKick;
-    Peer &peer = m_peers[slot];
-    if (!m_settings.password.isEmpty() && !peer.passwordSent) {
-        // No password at all is a wrong one.
-        peer.passwordSent = true;
-        handlePassword(slot, QString());
-    }
-    return peer.passwordRefused ? msg::PasswordKick : QString();
-}
-
-void GameServer::handleVersion(int slot, const QString &version)
-{
-    logFrom(slot, msg::clientVersion(slot, loggedText(version)));
-    m_table.versions[slot] = version;
-    if (version != kVersion) {
-        // Told to the connection alone: a stranger makes the room say nothing.
-        logFrom(slot, msg::VersionMismatch);
-        sendTo(cmd::System, msg::versionAdvice(kVersion), slot);
-        m_table.readiness[slot] = cmd::Version;
-        sendTo(cmd::WrongVersion, kNull, slot);
-        return;
-    }
-    logFrom(slot, msg::versionMatched(slot));
-    sendTo(cmd::SlotNumber, QString::number(slot), slot);
-    if (gameRunning()) {
-        // A newcomer to a running game is drawn into the turn order at once.
-        sendTo(cmd::GameRunning, kNull, slot);
-        m_table.readiness[slot] = QStringLiteral("OK");
-        broadcastReadys();
-    }
-}
-
-void GameServer::handlePassword(int slot, const QString &password)
-{
-    if (m_settings.password.isEmpty()) return;
-    if (password == m_settings.password) {
-        logFrom(slot, msg::passwordMatched(slot));
-        return;
-    }
-    m_peers[slot].passwordRefused = true;
-    logFrom(slot, msg::passwordWrong(slot));
-    // The room hears of it, but a program guessing in a loop cannot make it
-    // speak more than once a window; the refused player reads NSP instead.
-    if (m_passwordNoticeTicks == 0) {
-        noticeToSeated(msg::PasswordMismatchNotice);
-        m_passwordNoticeTicks = PasswordNoticeTicks;
-    } else {
-        ++m_passwordsRefused;
-    }
-    m_table.readiness[slot] = cmd::Password;
-    sendTo(cmd::WrongPassword, kNull, slot);
-}
-
-void GameServer::noticeToSeated(const QString &text)
-{
-    const QByteArray line = LineSocket::encodeLine(cmd::System, text);
-    for (int i = 0; i < Slots; ++i) {
-        if (m_slots[i] && m_table.occupied(i)) m_slots[i]->sendRaw(line);
-    }
-}
-
 void GameServer::lobbyLine(const QString &command, const QString &payload)
 {
     // A lobby keeps the link alive and may leave the host a notice; it is
@@ -598,7 +397,7 @@ void GameServer::lobbyLine(const QString &command, const QString &payload)
     if (command == cmd::Check) {
         m_lobby.noteCheck();
     } else if (command == cmd::System) {
-        if (m_logGate.admit(msg::LobbySource)) appendSystemLine(loggedText(payload));
+        m_log.from(msg::LobbySource, loggedText(payload));
         // The lobby's answer to its try to connect back to the room.
         Reachability state = Reachability::Unknown;
         if (payload == msg::ReachableNotice)

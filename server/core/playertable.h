@@ -13,24 +13,19 @@ struct PlayerTable {
     std::array<QString, Slots> names;
     std::array<QString, Slots> readiness;
     std::array<int, Slots> scores{};
-    std::array<QString, Slots> versions;
-    std::array<int, Slots> joinTimers;
 
     PlayerTable();
 
     static bool validSlot(int slot) { return slot >= 0 && slot < Slots; }
     bool occupied(int slot) const { return validSlot(slot) && !names[slot].isEmpty(); }
     int playerCount() const;
-    // Highest occupied slot; 0 when nobody is seated.
-    int lastSeatedSlot() const;
 
     // The slot lists of NMS, RDY and SCR: eight entries, each closed by ":".
     QString namesList() const;
     QString readysList() const;
     QString scoresList() const;
 
-    // A departure: the score stays until the game ends or the slot is reused;
-    // the version goes with the connection.
+    // A departure: the score stays until the game ends or the slot is reused.
     void clearRow(int slot);
     void clearMarksAndScores();
 };
