@@ -19,7 +19,8 @@ NetClient::~NetClient()
 bool NetClient::connectTo(const char *bindAddress, int port)
 {
     close();
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    // Not inherited by the servers the tools start.
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
