@@ -72,7 +72,7 @@ bool NetClient::flush()
     return false;
 }
 
-bool NetClient::readAvailable()
+bool NetClient::readAvailable(bool drain)
 {
     static char buf[512 * 1024];
     while (m_fd >= 0) {
@@ -102,6 +102,7 @@ bool NetClient::readAvailable()
         }
         m_in.erase(0, start);
         m_scan = m_in.empty() ? 0 : m_in.size() - 1;
+        if (!drain) return true;
     }
     return false;
 }
