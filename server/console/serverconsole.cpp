@@ -193,10 +193,7 @@ void ServerConsole::connectServer()
     GameServer *s = m_server;
     connect(s, &GameServer::logLine, txtState, &LogView::appendLine);
     connect(s, &GameServer::playersChanged, this, &ServerConsole::refreshPlayers);
-    connect(s, &GameServer::clockChanged, this, [this](int t) {
-        lblTimeLimit->setText(QString::number(t));
-        refreshPlayers();
-    });
+    connect(s, &GameServer::clockChanged, this, [this](int t) { lblTimeLimit->setText(QString::number(t)); });
     connect(s, &GameServer::questionLabelChanged, this,
             [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
@@ -211,6 +208,7 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
     connect(s, &GameServer::lobbyStatusChanged, this, &ServerConsole::setLobbyStatus);
+    lastStandings->follow(s->round());
 
     // The log lines of the start-up are part of the log the host reads.
     txtState->appendLine(s->logText());
@@ -235,7 +233,6 @@ void ServerConsole::refreshPlayers()
         players->setPlayer(i, free ? msg::FreeSeat : m_server->playerLabel(i), m_server->remoteAddress(i));
     }
     players->setHighlight(m_server->highlightedSlot());
-    lastStandings->follow(*m_server);
     picRunning->showPlayerCount(m_server->playerCount(), m_server->settings().playerMax());
 }
 

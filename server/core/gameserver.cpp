@@ -5,6 +5,7 @@
 #include "linesocket.h"
 #include "messages.h"
 #include "protocol.h"
+#include "roundannouncer.h"
 #include "roundengine.h"
 #include "settingsstore.h"
 #include "textclean.h"
@@ -20,7 +21,8 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
-    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(*this, m_table, m_bank, this))
+    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_table, m_bank, this)),
+      m_announcer(new RoundAnnouncer(*m_engine, m_table, *this, this))
 {
     connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::onNewConnection);
     // Load generators raise the stroke budget to measure the relay rather
@@ -38,7 +40,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
     connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
-    connect(m_engine, &RoundEngine::labelsChanged, this, &GameServer::playersChanged);
+    connect(m_engine, &RoundEngine::highlightChanged, this, &GameServer::markPlayersChanged);
     connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
 
     connect(&m_log, &RoomLog::line, this, &GameServer::logLine);
@@ -201,12 +203,11 @@ quint16 GameServer::listeningPort() const
 
 void GameServer::reset()
 {
+    // A connection still introducing itself keeps its seat, with its time-out
+    // and the version it sent, or it would hold the slot for ever.
     for (int i = 0; i < Slots; ++i) {
         m_table.names[i].clear();
         m_table.readiness[i] = QStringLiteral("NG");
-        m_table.scores[i] = 0;
-        // A connection still introducing itself keeps its time-out, or it
-        // would hold the slot for ever, and the version it sent: both are its seat's.
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
@@ -267,6 +268,11 @@ int GameServer::roundMax() const
 QString GameServer::questionLabel() const
 {
     return m_engine->questionLabel();
+}
+
+int GameServer::playerScore(int slot) const
+{
+    return m_engine->score(slot);
 }
 
 int GameServer::highlightedSlot() const
@@ -351,26 +357,40 @@ void GameServer::sendMarks(int joiningSlot)
 void GameServer::broadcastPlayers()
 {
     broadcast(cmd::Names, m_table.namesList());
-    emit playersChanged();
+    markPlayersChanged();
 }
 
 void GameServer::broadcastReadys()
 {
     broadcast(cmd::Ready, m_table.readysList());
-    emit playersChanged();
+    markPlayersChanged();
 }
 
 void GameServer::broadcastScores()
 {
-    broadcast(cmd::Scores, m_table.scoresList());
-    emit playersChanged();
+    broadcast(cmd::Scores, PlayerTable::scoresList(m_engine->scores()));
+    markPlayersChanged();
+}
+
+void GameServer::markPlayersChanged()
+{
+    // A hit changes labels and scores at once: the console redraws once.
+    if (m_playersDue) return;
+    m_playersDue = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_playersDue = false;
+            emit playersChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 void GameServer::updatePlayerLabels()
 {
     for (int i = 0; i < Slots; ++i)
-        m_labels[i] = m_table.names[i] + QStringLiteral(" Score: ") + QString::number(m_table.scores[i]);
-    emit playersChanged();
+        m_labels[i] = m_table.names[i] + QStringLiteral(" Score: ") + QString::number(m_engine->score(i));
+    markPlayersChanged();
 }
 
 // ---------------------------------------------------------------- console

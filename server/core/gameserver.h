@@ -20,6 +20,7 @@
 
 namespace zb {
 
+class RoundAnnouncer;
 class RoundEngine;
 
 // The game room: one listening port, eight player slots and a room-full
@@ -96,7 +97,7 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     // ---- state for the console
     QString playerName(int slot) const { return valid(slot) ? m_table.names[slot] : QString(); }
     QString playerReady(int slot) const { return valid(slot) ? m_table.readiness[slot] : QString(); }
-    int playerScore(int slot) const { return valid(slot) ? m_table.scores[slot] : 0; }
+    int playerScore(int slot) const;
     int joinTimer(int slot) const { return valid(slot) && m_seats[slot] ? m_seats[slot]->joinTicks : -1; }
     // The player label: "name Score: n", or "接続有 Name,Ver待ち" while joining.
     QString playerLabel(int slot) const { return valid(slot) ? m_labels[slot] : QString(); }
@@ -112,7 +113,8 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     int roundMax() const;
     QString questionLabel() const;
     int highlightedSlot() const;
-    RoundEngine &engine() { return *m_engine; }
+    // The game as it stands, and its events.
+    const RoundEngine &round() const { return *m_engine; }
 
     QString captionText() const { return m_caption; }
     QString logText() const { return m_log.text(); }
@@ -222,6 +224,8 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     void relay(const QString &command, const QString &text, int originSlot);
     void broadcastPlayers();
     void updatePlayerLabels();
+    // playersChanged, once for everything that changes in one event.
+    void markPlayersChanged();
     // What the round engine sends and logs through.
     void broadcast(const QString &command, const QString &text) override;
     void sendTo(const QString &command, const QString &text, int slot) override;
@@ -259,6 +263,7 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     QuestionBank m_bank;
     LobbyLink m_lobby;
     RoundEngine *m_engine;
+    RoundAnnouncer *m_announcer;
     RoomLog m_log;
     ServerSettings m_settings;
     ServerSettings m_runOptions;
@@ -274,6 +279,10 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     // Connections with lines waiting, and whether the step that takes them is due.
     std::array<bool, Slots> m_waiting{};
     bool m_stepDue = false;
+    bool m_playersDue = false;
+
+    // Tests step the round clock by hand and set up games through it.
+    friend class RoomInternals;
     Reachability m_reachability = Reachability::Unknown;
 };
 

@@ -119,7 +119,7 @@ void GameServer::seat(int slot, Transport *transport)
     });
     logFrom(slot, msg::clientConnected(slot));
     m_labels[slot] = msg::JoiningLabel;
-    emit playersChanged();
+    markPlayersChanged();
 }
 
 void GameServer::release(int slot, bool graceful, const QString &reason)
@@ -168,7 +168,7 @@ void GameServer::seatPlayer(int slot, const QString &name)
     seat->state = Seat::State::Seated;
     seat->idleTicks = 0;
     m_table.names[slot] = unique;
-    m_table.scores[slot] = 0;
+    m_engine->playerSeated(slot);
     logFrom(slot, msg::clientName(slot, unique));
     logFrom(slot, seat->addressText());
 

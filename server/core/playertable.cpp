@@ -35,7 +35,7 @@ QString PlayerTable::readysList() const
     return joinSlots(readiness, [](const QString &s) { return s; });
 }
 
-QString PlayerTable::scoresList() const
+QString PlayerTable::scoresList(const std::array<int, Slots> &scores)
 {
     return joinSlots(scores, [](int v) { return QString::number(v); });
 }
@@ -44,12 +44,6 @@ void PlayerTable::clearRow(int slot)
 {
     names[slot].clear();
     readiness[slot] = QStringLiteral("NG");
-}
-
-void PlayerTable::clearMarksAndScores()
-{
-    readiness.fill(QStringLiteral("NG"));
-    scores.fill(0);
 }
 
 } // namespace zb

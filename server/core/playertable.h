@@ -5,14 +5,13 @@
 
 namespace zb {
 
-// The eight rows every part of the server reads: who sits where, how ready
-// they are and what they scored. A slot is occupied when its name is set.
+// The eight rows every part of the server reads: who sits where and how
+// ready they are. A slot is occupied when its name is set.
 struct PlayerTable {
     static constexpr int Slots = 8;
 
     std::array<QString, Slots> names;
     std::array<QString, Slots> readiness;
-    std::array<int, Slots> scores{};
 
     PlayerTable();
 
@@ -23,11 +22,12 @@ struct PlayerTable {
     // The slot lists of NMS, RDY and SCR: eight entries, each closed by ":".
     QString namesList() const;
     QString readysList() const;
-    QString scoresList() const;
+    // SCR: the scores, which the round engine keeps.
+    static QString scoresList(const std::array<int, Slots> &scores);
 
-    // A departure: the score stays until the game ends or the slot is reused.
+    // A departure: the name and the mark go (the score stays with the round
+    // engine until the game ends or the slot is taken again).
     void clearRow(int slot);
-    void clearMarksAndScores();
 };
 
 } // namespace zb

@@ -9,6 +9,7 @@
 #include "serverconsole.h"
 #include "settingsarea.h"
 #include "settingsstore.h"
+#include "tests/server/roominternals.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -46,7 +47,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     console.show();
     console.picSetting->cmdStartServer->click();
     QVERIFY(server.serverStarted());
-    server.engine().setRoundMax(1);
+    RoomInternals::engine(server).setRoundMax(1);
 
     // "%3" in a name must not be taken for a placeholder when the line is built.
     const QStringList names{QStringLiteral("a%3"), QStringLiteral("taro"), QStringLiteral("はなこ")};
@@ -73,7 +74,8 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
         QTRY_VERIFY_WITH_TIMEOUT(
             server.drawerSlot() == drawer && server.timeLeft() > 0 && server.timeLeft() < 119, 10000);
         QVERIFY(!standings->isVisible());
-        players.at(drawer == 0 ? 1 : 0)->send(QStringLiteral("MSG"), server.engine().currentWord());
+        players.at(drawer == 0 ? 1 : 0)
+            ->send(QStringLiteral("MSG"), RoomInternals::engine(server).currentWord());
         QTRY_COMPARE(count(QStringLiteral("QOK ")), drawer + 1);
     }
     QTRY_VERIFY(!server.gameRunning());

@@ -10,6 +10,7 @@
 #include "gameserver.h"
 #include "lineframer.h"
 #include "roundengine.h"
+#include "tests/server/roominternals.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -146,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (kind == 15) {
             // The round clock runs on: lead-in, turn start, hints, time-out.
             for (int t = 0; t <= slot * 20; ++t)
-                h.server->engine().onClockTick();
+                zb::RoomInternals::engine(*h.server).onClockTick();
         } else if (kind == 14) {
             pumpEvents();
             drainClients();

@@ -3,6 +3,7 @@
 #include "fileutil.h"
 #include "freeport.h"
 #include "gameserver.h"
+#include "roominternals.h"
 #include "server/core/messages.h"
 #include "settingsstore.h"
 #include "testclient.h"

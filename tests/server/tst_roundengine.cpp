@@ -1,4 +1,5 @@
 #include "questionbank.h"
+#include "roundannouncer.h"
 #include "roundengine.h"
 #include "roundhost.h"
 #include "serverfixture.h"
@@ -8,7 +9,7 @@ using namespace zb;
 namespace {
 const QString kAllNg = QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:");
 
-// A room without sockets: writes down what the engine asks of it, in order.
+// A room without sockets: writes down what the engine's events make it send, in order.
 struct RecordingHost final : RoundHost {
     QStringList calls;
     void broadcast(const QString &command, const QString &text) override
@@ -33,7 +34,7 @@ class TstRoundEngine : public ServerFixture {
     void tickTo(int value)
     {
         for (int i = 0; i < 200 && m_server->timeLeft() != value; ++i)
-            m_server->engine().onClockTick();
+            RoomInternals::engine(*m_server).onClockTick();
         QCOMPARE(m_server->timeLeft(), value);
     }
 
@@ -41,7 +42,7 @@ class TstRoundEngine : public ServerFixture {
     void timeOut()
     {
         tickTo(1);
-        m_server->engine().onClockTick();
+        RoomInternals::engine(*m_server).onClockTick();
     }
 
     // Players on 127.0.0.2, 127.0.0.3, … in slots 0, 1, …, all ready.
@@ -323,7 +324,7 @@ class TstRoundEngine : public ServerFixture {
         QTRY_COMPARE(m_server->playerCount(), 2);
         tickTo(120);
         QCOMPARE(m_server->drawerSlot(), 0);
-        QCOMPARE(m_server->engine().roundIndex(), 1);
+        QCOMPARE(RoomInternals::engine(*m_server).roundIndex(), 1);
         timeOut();
         tickTo(120);
         QCOMPARE(m_server->drawerSlot(), 1);
@@ -382,7 +383,7 @@ class TstRoundEngine : public ServerFixture {
         sync(p[1], p[0]);
         p[0]->lines.clear();
         tickTo(121);
-        m_server->engine().onClockTick();
+        RoomInternals::engine(*m_server).onClockTick();
         QVERIFY(!m_server->gameRunning());
         QCOMPARE(m_server->timeLeft(), -1);
         QTRY_COMPARE(p[0]->lines, (QStringList{QStringLiteral("RET null"), kAllNg}));
@@ -405,11 +406,12 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(QList<int>, scores);
         QFETCH(int, winner);
         PlayerTable t;
+        std::array<int, PlayerTable::Slots> points{};
         for (int i = 0; i < 8; ++i)
-            t.scores[i] = scores[i];
+            points[i] = scores[i];
         for (int s : seated)
             t.names[s] = QStringLiteral("p");
-        QCOMPARE(RoundEngine::leadingSlot(t), winner);
+        QCOMPARE(RoundEngine::leadingSlot(t, points), winner);
     }
 
     void wholeGameWithRealClock()
@@ -448,7 +450,8 @@ class TstRoundEngine : public ServerFixture {
         PlayerTable table;
         QuestionBank bank;
         QVERIFY(bank.loadDictionaries() > 0);
-        RoundEngine engine(host, table, bank);
+        RoundEngine engine(table, bank);
+        RoundAnnouncer announcer(engine, table, host);
         engine.setRoundMax(1);
         for (int slot : {0, 2}) {
             table.names[slot] = QStringLiteral("p%1").arg(slot);
@@ -461,8 +464,8 @@ class TstRoundEngine : public ServerFixture {
         QCOMPARE(engine.timeLeft(), 110);
         QCOMPARE(engine.drawerSlot(), 0);
         engine.checkGuess(2, QStringLiteral("りんご"));
-        QCOMPARE(table.scores[0], 110);
-        QCOMPARE(table.scores[2], 110);
+        QCOMPARE(engine.score(0), 110);
+        QCOMPARE(engine.score(2), 110);
         for (int i = 0; i < 300 && engine.gameRunning(); ++i)
             engine.onClockTick();
         QVERIFY(!engine.gameRunning());
@@ -473,7 +476,7 @@ class TstRoundEngine : public ServerFixture {
                                    QStringLiteral("0>SND lose"), QStringLiteral("2>SND win"),
                                    QStringLiteral("RET null"), QStringLiteral("readys"),
                                    QStringLiteral("labels")}));
-        QCOMPARE(table.scores[2], 0);
+        QCOMPARE(engine.score(2), 0);
     }
 };
 

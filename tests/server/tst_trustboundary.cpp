@@ -28,7 +28,7 @@ class TstTrustBoundary : public ServerFixture {
     void tickTo(int value)
     {
         for (int i = 0; i < 200 && m_server->timeLeft() != value; ++i)
-            m_server->engine().onClockTick();
+            RoomInternals::engine(*m_server).onClockTick();
         QCOMPARE(m_server->timeLeft(), value);
     }
 
