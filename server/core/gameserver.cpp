@@ -33,10 +33,8 @@ GameServer::GameServer(int tickMs, QObject *parent)
 
     m_roundClock.setInterval(m_tickMs);
     m_moderationClock.setInterval(m_tickMs);
-    m_statusClock.setInterval(30 * m_tickMs);
     connect(&m_roundClock, &QTimer::timeout, this, &GameServer::onClockTick);
     connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onJoinTimeoutTick);
-    connect(&m_statusClock, &QTimer::timeout, this, [this] { m_lobby.statusCheck(playerCount()); });
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
     connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
@@ -49,10 +47,9 @@ GameServer::GameServer(int tickMs, QObject *parent)
     connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::updateCaption);
 
     m_lobby.setTickMs(m_tickMs);
-    m_lobby.setStatusProvider([this] { return roomStatus(); });
     connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::appendSystemLine);
     connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::updateCaption);
-    connect(&m_lobby, &LobbyLink::lineReceived, this, &GameServer::lobbyLine);
+    connect(&m_lobby, &LobbyLink::notice, this, &GameServer::lobbyNotice);
     connect(&m_lobby, &LobbyLink::statusTextChanged, this, &GameServer::lobbyStatusChanged);
 
     for (int i = 0; i < Slots; ++i)
@@ -60,7 +57,6 @@ GameServer::GameServer(int tickMs, QObject *parent)
     updateCaption();
     m_roundClock.start();
     m_moderationClock.start();
-    m_statusClock.start();
 }
 
 GameServer::~GameServer()
@@ -174,7 +170,8 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
         m_lobby.setAddress(!m_lobbyOverride.isEmpty() ? m_lobbyOverride
                            : m_storedSettings ? SettingsStore::read(QStringLiteral("LobbyServerAddress"))
                                               : QString());
-        if (m_settings.lobbyRegister) m_lobby.connectToLobby();
+        m_lobby.setStatus(roomStatus());
+        if (m_settings.lobbyRegister) m_lobby.start();
         updateCaption();
         saveSettings(input, ServerSettings::AllFields);
         return StartResult::Started;
@@ -190,7 +187,7 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
     m_engine->setRoundMax(m_settings.roundMax());
     broadcast(cmd::System, msg::GameSettingsHeading);
     broadcast(cmd::System, m_settings.settingsLine());
-    if (m_lobby.isConnected()) m_lobby.sendRoomStatus();
+    m_lobby.setStatus(roomStatus(), true);
     updateCaption();
     saveSettings(input, ServerSettings::GameFields);
     return StartResult::Reapplied;
@@ -381,6 +378,7 @@ void GameServer::markPlayersChanged()
         this,
         [this] {
             m_playersDue = false;
+            m_lobby.setStatus(roomStatus());
             emit playersChanged();
         },
         Qt::QueuedConnection);

@@ -209,7 +209,9 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     void ignoreLine(int slot, const QString &what);
     // Hands a relayed stroke or fill to the console.
     void showCanvasLine(bool stroke, QByteArrayView payload);
-    void lobbyLine(const QString &command, const QString &payload);
+    // A notice from the lobby: the host's log, and the lobby's answer to its
+    // try to connect back to the room.
+    void lobbyNotice(const QString &text);
     void applyDictionaries(const ServerSettings &s);
     // Saves the settings as applied, but no option the host left as it was
     // among the `applied` fields of `pressed`.
@@ -259,7 +261,6 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     RoomFullSocket m_roomFull;
     QTimer m_roundClock;
     QTimer m_moderationClock;
-    QTimer m_statusClock;
     QuestionBank m_bank;
     LobbyLink m_lobby;
     RoundEngine *m_engine;

@@ -194,7 +194,6 @@ void GameServer::onClockTick()
 
 void GameServer::onJoinTimeoutTick()
 {
-    m_lobby.tick(m_serverStarted, m_settings.lobbyRegister);
     m_admission.tick();
     m_log.tick();
     for (int i = 0; i < Slots; ++i) {
@@ -390,24 +389,17 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
     }
 }
 
-void GameServer::lobbyLine(const QString &command, const QString &payload)
+void GameServer::lobbyNotice(const QString &text)
 {
-    // A lobby keeps the link alive and may leave the host a notice; it is
-    // never a player.
-    if (command == cmd::Check) {
-        m_lobby.noteCheck();
-    } else if (command == cmd::System) {
-        m_log.from(msg::LobbySource, loggedText(payload));
-        // The lobby's answer to its try to connect back to the room.
-        Reachability state = Reachability::Unknown;
-        if (payload == msg::ReachableNotice)
-            state = Reachability::Reachable;
-        else if (payload.startsWith(msg::UnreachableNoticePrefix))
-            state = Reachability::Unreachable;
-        if (state != Reachability::Unknown) {
-            m_reachability = state;
-            emit reachabilityChanged(state, payload);
-        }
+    m_log.from(msg::LobbySource, loggedText(text));
+    Reachability state = Reachability::Unknown;
+    if (text == msg::ReachableNotice)
+        state = Reachability::Reachable;
+    else if (text.startsWith(msg::UnreachableNoticePrefix))
+        state = Reachability::Unreachable;
+    if (state != Reachability::Unknown) {
+        m_reachability = state;
+        emit reachabilityChanged(state, text);
     }
 }
 
