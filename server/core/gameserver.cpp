@@ -1,17 +1,12 @@
 #include "gameserver.h"
 
-#include "addresskey.h"
 #include "fileutil.h"
-#include "linesocket.h"
+#include "linerelay.h"
 #include "messages.h"
-#include "protocol.h"
 #include "roundannouncer.h"
 #include "roundengine.h"
-#include "settingsstore.h"
-#include "textclean.h"
 #include "version.h"
 
-#include <QHostAddress>
 #include <QRandomGenerator>
 
 namespace zb {
@@ -21,8 +16,9 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
-    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_table, m_bank, this)),
-      m_announcer(new RoundAnnouncer(*m_engine, m_table, *this, this))
+    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_seats.table(), m_bank, this)),
+      m_announcer(new RoundAnnouncer(*m_engine, m_seats.table(), *this, this)),
+      m_relay(new LineRelay(m_seats, *m_engine, m_log, this))
 {
     connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::onNewConnection);
     // Load generators raise the stroke budget to measure the relay rather
@@ -33,13 +29,19 @@ GameServer::GameServer(int tickMs, QObject *parent)
 
     m_roundClock.setInterval(m_tickMs);
     m_moderationClock.setInterval(m_tickMs);
-    connect(&m_roundClock, &QTimer::timeout, this, &GameServer::onClockTick);
-    connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onJoinTimeoutTick);
+    connect(&m_roundClock, &QTimer::timeout, this, [this] {
+        updateCaption();
+        m_engine->onClockTick();
+    });
+    connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onModerationTick);
 
     connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
     connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
     connect(m_engine, &RoundEngine::highlightChanged, this, &GameServer::markPlayersChanged);
     connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
+    connect(m_relay, &LineRelay::strokeRelayed, this, &GameServer::strokeReceived);
+    connect(m_relay, &LineRelay::fillRelayed, this, &GameServer::fillReceived);
+    connect(m_relay, &LineRelay::lineReceived, this, &GameServer::handleLine);
 
     connect(&m_log, &RoomLog::line, this, &GameServer::logLine);
     connect(&m_bank, &QuestionBank::systemText, this, &GameServer::appendSystemLine);
@@ -52,8 +54,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
     connect(&m_lobby, &LobbyLink::notice, this, &GameServer::lobbyNotice);
     connect(&m_lobby, &LobbyLink::statusTextChanged, this, &GameServer::lobbyStatusChanged);
 
-    for (int i = 0; i < Slots; ++i)
-        m_labels[i] = QStringLiteral(" Score: 0");
+    m_seats.updateLabels(m_engine->scores());
     updateCaption();
     m_roundClock.start();
     m_moderationClock.start();
@@ -62,8 +63,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
 GameServer::~GameServer()
 {
     // Connections closed during destruction must not call back into a half-destroyed server.
-    for (std::unique_ptr<Seat> &seat : m_seats)
-        seat.reset();
+    m_seats.clear();
     disconnect(&m_lobby, nullptr, this, nullptr);
     disconnect(&m_bank, nullptr, this, nullptr);
     disconnect(&m_roomFull, nullptr, this, nullptr);
@@ -77,48 +77,6 @@ void GameServer::prepare()
     makePath(programFile(QStringLiteral("zbq")));
     m_bank.rescan();
     appendSystemLine(QStringLiteral("zbserver Ver.") + kVersion);
-}
-
-void GameServer::setRunOptions(const ServerSettings &values, int fields)
-{
-    m_runOptions = values;
-    m_optionFields = fields;
-    m_heldFields = fields;
-}
-
-ServerSettings GameServer::loadSettings() const
-{
-    ServerSettings s = m_storedSettings ? ServerSettings::load() : ServerSettings();
-    s.take(m_runOptions, m_optionFields);
-    return s;
-}
-
-void GameServer::saveSettings(const ServerSettings &pressed, int applied)
-{
-    m_heldFields &= ~(m_runOptions.differingStoredFields(pressed) & applied);
-    if (!m_storedSettings) return;
-    m_settings.save(ServerSettings::StoredFields & ~m_heldFields);
-}
-
-void GameServer::applyDictionaries(const ServerSettings &s)
-{
-    m_bank.setMode(s.dictionaryMode);
-    for (const QString &entry : m_bank.tickedEntries()) {
-        if (!s.tickedDictionaries.contains(entry)) m_bank.setTicked(entry, false);
-    }
-    const QStringList ticked = m_bank.tickedEntries();
-    for (const QString &entry : s.tickedDictionaries) {
-        if (ticked.contains(entry)) continue;
-        if (!m_bank.entries().contains(entry)) {
-            appendSystemLine(msg::dictionaryMissing(entry));
-            continue;
-        }
-        QStringList failures;
-        if (!m_bank.setTicked(entry, true, &failures)) {
-            for (const QString &failure : failures)
-                logLines(QStringList{msg::dictionaryTitle(entry)} + failure.split(QStringLiteral("\r\n")));
-        }
-    }
 }
 
 void GameServer::logLines(const QStringList &texts)
@@ -144,7 +102,7 @@ bool GameServer::listenOn(const QString &portText)
 GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 {
     m_startError.clear();
-    applyDictionaries(input);
+    logLines(RoomConfig::applyDictionaries(m_bank, input));
     if (m_bank.loadDictionaries() == 0) return StartResult::NoWords;
 
     ServerSettings s = input;
@@ -154,12 +112,8 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
     m_bank.setQuestionControl(s.questionControl);
 
     if (!m_serverStarted) {
-        s.password = fixedText(s.password.left(ServerSettings::PasswordLength));
-        s.roomName = fixedText(s.roomName.left(ServerSettings::RoomNameLength));
-        s.comment = fixedText(s.comment.left(ServerSettings::CommentLength));
-        if (s.roomName.isEmpty()) s.roomName = msg::DefaultRoomName;
-        if (s.comment.isEmpty()) s.comment = msg::DefaultComment;
-        if (!listenOn(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
+        s = RoomConfig::cleaned(s);
+        if (!listenOn(s.port)) return StartResult::PortRefused;
         s.port = QString::number(m_listen.serverPort());
         m_serverStarted = true;
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.
@@ -167,29 +121,23 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
         reset();
-        m_lobby.setAddress(!m_lobbyOverride.isEmpty() ? m_lobbyOverride
-                           : m_storedSettings ? SettingsStore::read(QStringLiteral("LobbyServerAddress"))
-                                              : QString());
+        m_lobby.setAddress(m_config.lobbyAddress());
         m_lobby.setStatus(roomStatus());
         if (m_settings.lobbyRegister) m_lobby.start();
         updateCaption();
-        saveSettings(input, ServerSettings::AllFields);
+        m_config.save(m_settings, input, ServerSettings::AllFields);
         return StartResult::Started;
     }
 
     broadcast(cmd::System, msg::DictionaryListHeading);
     broadcast(cmd::System, m_bank.dictionaryList());
-    m_settings.roundMaxIndex = s.roundMaxIndex;
-    m_settings.playerMaxIndex = s.playerMaxIndex;
-    m_settings.questionControl = s.questionControl;
-    m_settings.dictionaryMode = s.dictionaryMode;
-    m_settings.tickedDictionaries = s.tickedDictionaries;
+    m_settings.take(s, ServerSettings::GameFields);
     m_engine->setRoundMax(m_settings.roundMax());
     broadcast(cmd::System, msg::GameSettingsHeading);
     broadcast(cmd::System, m_settings.settingsLine());
     m_lobby.setStatus(roomStatus(), true);
     updateCaption();
-    saveSettings(input, ServerSettings::GameFields);
+    m_config.save(m_settings, input, ServerSettings::GameFields);
     return StartResult::Reapplied;
 }
 
@@ -203,8 +151,8 @@ void GameServer::reset()
     // A connection still introducing itself keeps its seat, with its time-out
     // and the version it sent, or it would hold the slot for ever.
     for (int i = 0; i < Slots; ++i) {
-        m_table.names[i].clear();
-        m_table.readiness[i] = QStringLiteral("NG");
+        m_seats.table().names[i].clear();
+        m_seats.table().readiness[i] = QStringLiteral("NG");
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
@@ -214,10 +162,9 @@ void GameServer::reset()
 
 void GameServer::updateCaption()
 {
-    const int limitState = m_roomFull.stateNumber();
     const QString caption = QStringLiteral("zbserver Port:") + QString::number(listeningPort()) +
-                            QStringLiteral(" [") + QString::number(limitState) + QStringLiteral("] [") +
-                            QString::number(m_lobby.silence()) + QLatin1Char(']');
+                            QStringLiteral(" [") + QString::number(m_roomFull.stateNumber()) +
+                            QStringLiteral("] [") + QString::number(m_lobby.silence()) + QLatin1Char(']');
     if (caption != m_caption) {
         m_caption = caption;
         emit captionChanged(caption);
@@ -234,7 +181,7 @@ RoomStatus GameServer::roomStatus() const
     r.comment = m_settings.comment;
     r.gameType = m_settings.gameType;
     r.dictionaryList = m_bank.dictionaryList();
-    for (const QString &name : m_table.names)
+    for (const QString &name : m_seats.table().names)
         r.playerNames << name;
     r.playerMax = m_settings.playerMax();
     return r;
@@ -267,26 +214,21 @@ QString GameServer::questionLabel() const
     return m_engine->questionLabel();
 }
 
-int GameServer::playerScore(int slot) const
-{
-    return m_engine->score(slot);
-}
-
 int GameServer::highlightedSlot() const
 {
     return m_engine->highlightedSlot();
 }
 
-QString GameServer::remoteAddress(int slot) const
+int GameServer::playerScore(int slot) const
 {
-    return valid(slot) && m_seats[slot] ? m_seats[slot]->addressText() : QString();
+    return m_engine->score(slot);
 }
 
 // ---------------------------------------------------------------- log
 
 bool GameServer::logFrom(int slot, const QString &text, bool chat)
 {
-    return m_log.from(valid(slot) && m_seats[slot] ? m_seats[slot]->key() : QString(), text, chat);
+    return m_log.from(m_seats.busy(slot) ? m_seats.at(slot)->key() : QString(), text, chat);
 }
 
 // Names, notices and stray payloads come from the network: the log escapes
@@ -308,58 +250,23 @@ void GameServer::announce(const QString &text)
     broadcast(cmd::System, msg::announcement(text));
 }
 
-// ---------------------------------------------------------------- sending
-
-void GameServer::sendEncoded(const QByteArray &line, int exceptSlot)
-{
-    sendBlock(line, 0, line.size(), exceptSlot);
-}
-
-void GameServer::sendBlock(const QByteArray &block, qsizetype offset, qsizetype size, int exceptSlot)
-{
-    // A joining connection hears only what its own handshake causes.
-    for (int i = 0; i < Slots; ++i) {
-        if (i != exceptSlot && m_seats[i] && m_seats[i]->state == Seat::State::Seated && m_seats[i]->isOpen())
-            m_seats[i]->transport()->send(block, offset, size);
-    }
-}
-
-void GameServer::relay(const QString &command, const QString &text, int originSlot)
-{
-    sendEncoded(LineSocket::encodeLine(command, text), originSlot);
-}
-
-void GameServer::broadcast(const QString &command, const QString &text)
-{
-    sendEncoded(LineSocket::encodeLine(command, text), -1);
-}
-
-void GameServer::sendTo(const QString &command, const QString &text, int slot)
-{
-    if (valid(slot) && m_seats[slot] && m_seats[slot]->isOpen())
-        m_seats[slot]->transport()->send(LineSocket::encodeLine(command, text));
-}
-
-void GameServer::noticeToSeated(const QString &text)
-{
-    broadcast(cmd::System, text);
-}
+// ---------------------------------------------------------------- players
 
 void GameServer::sendMarks(int joiningSlot)
 {
     broadcastReadys();
-    sendTo(cmd::Ready, m_table.readysList(), joiningSlot);
+    sendTo(joiningSlot, cmd::Ready, m_seats.table().readysList());
 }
 
 void GameServer::broadcastPlayers()
 {
-    broadcast(cmd::Names, m_table.namesList());
+    broadcast(cmd::Names, m_seats.table().namesList());
     markPlayersChanged();
 }
 
 void GameServer::broadcastReadys()
 {
-    broadcast(cmd::Ready, m_table.readysList());
+    broadcast(cmd::Ready, m_seats.table().readysList());
     markPlayersChanged();
 }
 
@@ -386,8 +293,7 @@ void GameServer::markPlayersChanged()
 
 void GameServer::updatePlayerLabels()
 {
-    for (int i = 0; i < Slots; ++i)
-        m_labels[i] = m_table.names[i] + QStringLiteral(" Score: ") + QString::number(m_engine->score(i));
+    m_seats.updateLabels(m_engine->scores());
     markPlayersChanged();
 }
 

@@ -3,12 +3,13 @@
 #include "admission.h"
 #include "floodguard.h"
 #include "lobbylink.h"
-#include "playertable.h"
+#include "protocol.h"
 #include "questionbank.h"
+#include "roomconfig.h"
 #include "roomfullsocket.h"
 #include "roomlog.h"
 #include "roundhost.h"
-#include "seat.h"
+#include "seats.h"
 #include "serversettings.h"
 
 #include <QObject>
@@ -20,6 +21,7 @@
 
 namespace zb {
 
+class LineRelay;
 class RoundAnnouncer;
 class RoundEngine;
 
@@ -39,8 +41,8 @@ class RoundEngine;
 //   - Signals say when to redraw; logLine carries the finished console line.
 //
 // Time: every timer derives from one tick length (1000 ms normally): the
-// round clock and the moderation timer tick once per tick, the lobby status
-// check every 30 ticks. The console's receive lamps fade on their own timer.
+// round clock and the moderation clock tick once per tick, as does the lobby
+// link's own clock. The console's receive lamps fade on their own timer.
 class GameServer : public QObject, private RoundHost, private AdmissionHost {
     Q_OBJECT
   public:
@@ -65,13 +67,13 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     // are shown and used instead of the stored ones and never saved; a field
     // is saved again once a start press carries another value for it (the
     // host changed it in the window).
-    void setRunOptions(const ServerSettings &values, int fields);
+    void setRunOptions(const ServerSettings &values, int fields) { m_config.setRunOptions(values, fields); }
     // Off for the dedicated server: it neither reads nor writes what the
     // console stored; its options come from its command line alone.
-    void setStoredSettings(bool used) { m_storedSettings = used; }
+    void setStoredSettings(bool used) { m_config.setStoredSettings(used); }
     // Stored settings over the defaults, the run's options over them: what
     // the panels show at start.
-    ServerSettings loadSettings() const;
+    ServerSettings loadSettings() const { return m_config.load(); }
     // The start button: the first press starts the server, later presses
     // reload the dictionaries and apply the game settings. Settings are saved
     // when the press gets past the dictionary check (and, at the first press,
@@ -82,7 +84,7 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     // The settings as applied (texts cleaned, defaults filled in).
     const ServerSettings &settings() const { return m_settings; }
     // "host:port" that wins over the stored lobby address; empty: none.
-    void setLobbyAddressOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
+    void setLobbyAddressOverride(const QString &hostPort) { m_config.setLobbyOverride(hostPort); }
     // Bytes of strokes and fills one connection may send in a flood window,
     // for connections accepted from now on (default FloodGuard::MaxCanvasBytes,
     // or ZB_BENCH_STROKE_BUDGET_KIB KiB from the environment).
@@ -95,17 +97,17 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     void announce(const QString &text);
 
     // ---- state for the console
-    QString playerName(int slot) const { return valid(slot) ? m_table.names[slot] : QString(); }
-    QString playerReady(int slot) const { return valid(slot) ? m_table.readiness[slot] : QString(); }
+    QString playerName(int slot) const { return m_seats.name(slot); }
+    QString playerReady(int slot) const { return m_seats.mark(slot); }
     int playerScore(int slot) const;
-    int joinTimer(int slot) const { return valid(slot) && m_seats[slot] ? m_seats[slot]->joinTicks : -1; }
+    int joinTimer(int slot) const { return m_seats.busy(slot) ? m_seats.at(slot)->joinTicks : -1; }
     // The player label: "name Score: n", or "接続有 Name,Ver待ち" while joining.
-    QString playerLabel(int slot) const { return valid(slot) ? m_labels[slot] : QString(); }
+    QString playerLabel(int slot) const { return m_seats.label(slot); }
     // The label's tooltip: the slot's remote address (empty when free).
-    QString remoteAddress(int slot) const;
-    bool slotBusy(int slot) const { return valid(slot) && m_seats[slot]; }
-    const PlayerTable &table() const { return m_table; }
-    int playerCount() const { return m_table.playerCount(); }
+    QString remoteAddress(int slot) const { return m_seats.addressText(slot); }
+    bool slotBusy(int slot) const { return m_seats.busy(slot); }
+    const PlayerTable &table() const { return m_seats.table(); }
+    int playerCount() const { return m_seats.playerCount(); }
 
     int drawerSlot() const;
     bool gameRunning() const override;
@@ -191,100 +193,81 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     // line when there is one (then the close waits for it to go out), the
     // close, and for a seated player the departure the others hear.
     void release(int slot, bool graceful, const QString &reason = QString());
-    void onJoinTimeoutTick();
-    void onClockTick();
+    void onModerationTick();
     void updateCaption();
-    // Reads what every connection has waiting, the drawer's last: a guess that
+    // Takes what every connection has waiting, the drawer's last: a guess that
     // came with the drawer's strokes is judged before them.
     void scheduleStep();
     void handleWaitingLines();
     void takeLines(int slot);
-    // A decoded line other than a stroke or a fill from a seated player.
+    // A decoded line from a connection other than a stroke or a fill.
+    void handleLine(int slot, const QString &command, const QString &payload);
     void dispatch(const QString &command, int slot, const QString &payload);
-    // Whether a stroke or fill from the slot reaches the room.
-    bool mayDraw(int slot) const;
-    // Whether a stroke or fill is one a player's program sends; counts it otherwise.
-    bool canvasLineAcceptable(int slot, bool stroke, QByteArrayView line);
-    // A line the room drops: the first is logged, the rest only counted.
-    void ignoreLine(int slot, const QString &what);
-    // Hands a relayed stroke or fill to the console.
-    void showCanvasLine(bool stroke, QByteArrayView payload);
     // A notice from the lobby: the host's log, and the lobby's answer to its
     // try to connect back to the room.
     void lobbyNotice(const QString &text);
-    void applyDictionaries(const ServerSettings &s);
-    // Saves the settings as applied, but no option the host left as it was
-    // among the `applied` fields of `pressed`.
-    void saveSettings(const ServerSettings &pressed, int applied);
     bool listenOn(const QString &portText);
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
-    void sendEncoded(const QByteArray &line, int exceptSlot);
-    void sendBlock(const QByteArray &block, qsizetype offset, qsizetype size, int exceptSlot);
-
-    // To every seated player but the origin (-1: everybody).
-    void relay(const QString &command, const QString &text, int originSlot);
     void broadcastPlayers();
     void updatePlayerLabels();
     // playersChanged, once for everything that changes in one event.
     void markPlayersChanged();
-    // What the round engine sends and logs through.
-    void broadcast(const QString &command, const QString &text) override;
-    void sendTo(const QString &command, const QString &text, int slot) override;
+    bool logFrom(int slot, const QString &text, bool chat);
+
+    // What the round's announcer sends and logs through.
+    void broadcast(const QString &command, const QString &text) override { m_seats.broadcast(command, text); }
+    void sendTo(const QString &command, const QString &text, int slot) override
+    {
+        m_seats.sendTo(slot, command, text);
+    }
     void broadcastReadys() override;
     void broadcastScores() override;
     void roundLog(const QString &text) override { appendSystemLine(text); }
     void refreshPlayerList() override { updatePlayerLabels(); }
     // What the joining exchange needs.
     const ServerSettings &roomSettings() const override { return m_settings; }
-    Seat *seatAt(int slot) const override { return valid(slot) ? m_seats[slot].get() : nullptr; }
+    Seat *seatAt(int slot) const override { return m_seats.at(slot); }
     int seatedCount() const override { return playerCount(); }
-    void setMark(int slot, const QString &mark) override { m_table.readiness[slot] = mark; }
+    void setMark(int slot, const QString &mark) override { m_seats.table().readiness[slot] = mark; }
     void sendMarks(int joiningSlot) override;
     void sendTo(int slot, const QString &command, const QString &text) override
     {
-        sendTo(command, text, slot);
+        m_seats.sendTo(slot, command, text);
     }
-    void noticeToSeated(const QString &text) override;
+    void noticeToSeated(const QString &text) override { m_seats.broadcast(cmd::System, text); }
     bool logFrom(int slot, const QString &text) override { return logFrom(slot, text, false); }
-    bool logFrom(int slot, const QString &text, bool chat);
     void turnAway(int slot, const QString &reason) override { release(slot, true, reason); }
     void seatPlayer(int slot, const QString &name) override;
 
     int m_tickMs;
-    PlayerTable m_table;
-    std::array<std::unique_ptr<Seat>, Slots> m_seats;
+    Seats m_seats;
+    RoomLog m_log;
+    QuestionBank m_bank;
+    RoundEngine *m_engine;
+    RoundAnnouncer *m_announcer;
+    LineRelay *m_relay;
     Admission m_admission{*this};
-    quint64 m_acceptCount = 0;
-    std::array<QString, Slots> m_labels;
+    LobbyLink m_lobby;
+    RoomConfig m_config;
+    ServerSettings m_settings;
     QTcpServer m_listen;
     RoomFullSocket m_roomFull;
     QTimer m_roundClock;
     QTimer m_moderationClock;
-    QuestionBank m_bank;
-    LobbyLink m_lobby;
-    RoundEngine *m_engine;
-    RoundAnnouncer *m_announcer;
-    RoomLog m_log;
-    ServerSettings m_settings;
-    ServerSettings m_runOptions;
-    int m_optionFields = 0;
-    // Option fields the host has not changed yet: not saved.
-    int m_heldFields = 0;
-    QString m_lobbyOverride;
+    quint64 m_acceptCount = 0;
     qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
     QString m_startError;
     QString m_caption;
     bool m_serverStarted = false;
-    bool m_storedSettings = true;
     // Connections with lines waiting, and whether the step that takes them is due.
     std::array<bool, Slots> m_waiting{};
     bool m_stepDue = false;
     bool m_playersDue = false;
+    Reachability m_reachability = Reachability::Unknown;
 
     // Tests step the round clock by hand and set up games through it.
     friend class RoomInternals;
-    Reachability m_reachability = Reachability::Unknown;
 };
 
 } // namespace zb

@@ -4,17 +4,11 @@
 
 #include "addresskey.h"
 #include "banlist.h"
-#include "cp932.h"
-#include "linesocket.h"
+#include "linerelay.h"
 #include "messages.h"
-#include "protocol.h"
 #include "roundengine.h"
-#include "stroke.h"
-#include "strokecheck.h"
 #include "tcptransport.h"
 #include "textclean.h"
-
-#include <QMetaMethod>
 
 namespace zb {
 
@@ -50,9 +44,7 @@ void GameServer::onNewConnection()
         int slot = -1;
         // Only named players count towards the limit.
         if (playerCount() < m_settings.playerMax()) {
-            for (int i = 0; i < Slots && slot < 0; ++i) {
-                if (!m_seats[i]) slot = i;
-            }
+            slot = m_seats.freeSlot();
             if (slot < 0) slot = makeRoomForJoiner();
         }
         if (slot >= 0) {
@@ -72,28 +64,22 @@ int GameServer::makeRoomForJoiner()
     // Every free seat is held by a connection that has not said its name. A
     // player's program sends its three join lines at once, so the oldest of
     // them is a stranger holding a seat: it gives way.
-    int oldest = -1;
-    for (int i = 0; i < Slots; ++i) {
-        if (m_seats[i] && m_seats[i]->state == Seat::State::Joining &&
-            (oldest < 0 || m_seats[i]->order() < m_seats[oldest]->order()))
-            oldest = i;
-    }
+    const int oldest = m_seats.oldestJoining();
     if (oldest < 0) return -1;
     logFrom(oldest, msg::joinerGaveWay(oldest));
     release(oldest, false);
-    return m_seats[oldest] ? -1 : oldest;
+    return m_seats.busy(oldest) ? -1 : oldest;
 }
 
 void GameServer::seat(int slot, Transport *transport)
 {
-    m_seats[slot] = std::make_unique<Seat>(transport, FloodGuard(m_strokeBudget), ++m_acceptCount,
-                                           qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs));
-    Seat *const seat = m_seats[slot].get();
+    m_seats.place(slot, std::make_unique<Seat>(transport, FloodGuard(m_strokeBudget), ++m_acceptCount,
+                                               qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs)));
     // The seat may be gone, or hold another connection, by the time a signal arrives.
-    const auto current = [this, slot, seat] { return m_seats[slot].get() == seat; };
+    const auto current = [this, slot, seat = m_seats.at(slot)] { return m_seats.at(slot) == seat; };
     connect(transport, &Transport::dataArrived, this, [this, slot, current] {
         if (!current()) return;
-        m_seats[slot]->idleTicks = 0;
+        m_seats.at(slot)->idleTicks = 0;
         emit dataArrived(slot);
     });
     connect(transport, &Transport::readyRead, this, [this, slot, current] {
@@ -118,7 +104,7 @@ void GameServer::seat(int slot, Transport *transport)
         release(slot, false);
     });
     logFrom(slot, msg::clientConnected(slot));
-    m_labels[slot] = msg::JoiningLabel;
+    m_seats.setJoiningLabel(slot);
     markPlayersChanged();
 }
 
@@ -126,26 +112,26 @@ void GameServer::release(int slot, bool graceful, const QString &reason)
 {
     if (!valid(slot)) return;
     logFrom(slot, msg::clientDisconnected(slot));
-    std::unique_ptr<Seat> seat = std::move(m_seats[slot]);
+    std::unique_ptr<Seat> seat = m_seats.take(slot);
     m_waiting[slot] = false;
     const bool seated = seat && seat->state == Seat::State::Seated;
     if (seat) {
-        if (seat->ignoredLines > 1) logFrom(slot, msg::ignoredTotal(slot, seat->ignoredLines));
+        if (seat->ignoredLines > 1) m_log.from(seat->key(), msg::ignoredTotal(slot, seat->ignoredLines));
         if (!reason.isEmpty() && seat->isOpen())
             seat->transport()->send(LineSocket::encodeLine(cmd::System, reason));
         // With a reason, the close waits until it has gone out.
         seat->close(graceful || !reason.isEmpty());
-        seat.reset();
     }
+    PlayerTable &table = m_seats.table();
     if (!seated) {
         // Nobody was told it came, so nobody is told it leaves.
-        m_table.clearRow(slot);
+        table.clearRow(slot);
         updatePlayerLabels();
         return;
     }
-    broadcast(cmd::System, msg::playerLeft(m_table.names[slot]));
+    broadcast(cmd::System, msg::playerLeft(table.names[slot]));
     broadcast(cmd::Sound, QStringLiteral("disconnect"));
-    m_table.clearRow(slot);
+    table.clearRow(slot);
     broadcastPlayers();
     updatePlayerLabels();
     const int left = playerCount();
@@ -159,15 +145,16 @@ void GameServer::release(int slot, bool graceful, const QString &reason)
 
 void GameServer::seatPlayer(int slot, const QString &name)
 {
+    PlayerTable &table = m_seats.table();
     QStringList seated;
-    for (const QString &taken : m_table.names) {
+    for (const QString &taken : table.names) {
         if (!taken.isEmpty()) seated << taken;
     }
     const QString unique = uniqueName(name, seated);
-    Seat *seat = m_seats[slot].get();
+    Seat *seat = m_seats.at(slot);
     seat->state = Seat::State::Seated;
     seat->idleTicks = 0;
-    m_table.names[slot] = unique;
+    table.names[slot] = unique;
     m_engine->playerSeated(slot);
     logFrom(slot, msg::clientName(slot, unique));
     logFrom(slot, seat->addressText());
@@ -177,28 +164,22 @@ void GameServer::seatPlayer(int slot, const QString &name)
     broadcastReadys();
     broadcastScores();
     broadcast(cmd::Sound, QStringLiteral("connect"));
-    sendTo(cmd::System, msg::DictionaryListHeading, slot);
-    sendTo(cmd::System, m_bank.dictionaryList(), slot);
-    sendTo(cmd::System, msg::GameSettingsHeading, slot);
-    sendTo(cmd::System, m_settings.settingsLine(), slot);
+    sendTo(slot, cmd::System, msg::DictionaryListHeading);
+    sendTo(slot, cmd::System, m_bank.dictionaryList());
+    sendTo(slot, cmd::System, msg::GameSettingsHeading);
+    sendTo(slot, cmd::System, m_settings.settingsLine());
     updatePlayerLabels();
 }
 
-// ---------------------------------------------------------------- timers
+// ---------------------------------------------------------------- moderation
 
-void GameServer::onClockTick()
-{
-    updateCaption();
-    m_engine->onClockTick();
-}
-
-void GameServer::onJoinTimeoutTick()
+void GameServer::onModerationTick()
 {
     m_admission.tick();
     m_log.tick();
     for (int i = 0; i < Slots; ++i) {
-        if (!m_seats[i] || m_seats[i]->joinTicks == -1) continue;
-        if (--m_seats[i]->joinTicks > 0) continue;
+        Seat *seat = m_seats.at(i);
+        if (!seat || seat->joinTicks == -1 || --seat->joinTicks > 0) continue;
         logFrom(i, msg::strangerKicked(i));
         logFrom(i, remoteAddress(i));
         release(i, false);
@@ -207,14 +188,13 @@ void GameServer::onJoinTimeoutTick()
     // player is alone nobody waits for him, as his own program sees it too.
     const bool othersWait = playerCount() >= 2;
     for (int i = 0; i < Slots; ++i) {
-        if (!m_seats[i] || m_seats[i]->state != Seat::State::Seated || !othersWait) continue;
-        if (++m_seats[i]->idleTicks < IdleTicks) continue;
+        if (!othersWait || !m_seats.seated(i) || ++m_seats.at(i)->idleTicks < IdleTicks) continue;
         logFrom(i, msg::clientIdle(i, IdleMinutes));
         release(i, true, msg::IdleReason);
     }
     for (int i = 0; i < Slots; ++i) {
         // The flooder goes, before the players who read him fall behind.
-        if (m_seats[i] && m_seats[i]->budget.tick()) {
+        if (m_seats.busy(i) && m_seats.at(i)->budget.tick()) {
             appendSystemLine(msg::clientFlooding(i));
             release(i, true, msg::FloodedReason);
         }
@@ -222,12 +202,10 @@ void GameServer::onJoinTimeoutTick()
     m_roomFull.tick();
 }
 
-// ---------------------------------------------------------------- moderation
-
 void GameServer::kick(int slot, bool withBan)
 {
     if (!valid(slot)) return;
-    if (withBan && m_seats[slot] && !BanList::add(m_table.names[slot], m_seats[slot]->address()))
+    if (withBan && m_seats.busy(slot) && !BanList::add(playerName(slot), m_seats.at(slot)->address()))
         appendSystemLine(msg::BanFileUnwritable);
     release(slot, true, withBan ? msg::BannedReason : msg::KickedReason);
 }
@@ -257,68 +235,16 @@ void GameServer::handleWaitingLines()
 
 void GameServer::takeLines(int slot)
 {
-    if (!m_waiting[slot] || !m_seats[slot]) return;
+    if (!m_waiting[slot] || !m_seats.busy(slot)) return;
     m_waiting[slot] = false;
     QByteArray block;
     QList<QByteArrayView> lines;
-    if (m_seats[slot]->transport()->takeLines(block, lines)) receiveLines(slot, block, lines);
+    if (m_seats.at(slot)->transport()->takeLines(block, lines)) m_relay->relay(slot, block, lines);
 }
 
 void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines)
 {
-    if (!valid(slot) || !m_seats[slot]) return;
-    const Seat *const from = m_seats[slot].get();
-    // Relayed lines that lie back to back in block go out as one write.
-    qsizetype runBegin = -1;
-    qsizetype runEnd = -1;
-    const auto flushRun = [&] {
-        if (runBegin == runEnd) return;
-        // The readers share the bytes of the block: nothing is copied.
-        sendBlock(block, runBegin, runEnd - runBegin, slot);
-        runBegin = runEnd = -1;
-    };
-    for (const QByteArrayView line : lines) {
-        const QByteArrayView command = line.first(qMin<qsizetype>(3, line.size()));
-        const bool stroke = command == cmd::bytes(cmd::Stroke);
-        const bool fill = command == cmd::bytes(cmd::Fill);
-        const FloodGuard::Kind kind =
-            stroke ? FloodGuard::Kind::Stroke : (fill ? FloodGuard::Kind::Fill : FloodGuard::Kind::Line);
-        if (!m_seats[slot]->budget.take(kind, line.size() + 2)) continue;
-        if (stroke || fill) {
-            if (!mayDraw(slot) || !canvasLineAcceptable(slot, stroke, line)) continue;
-            if (line.size() > 3 && line[3] == ' ') {
-                const qsizetype at = line.data() - block.constData();
-                if (runEnd != at) {
-                    flushRun();
-                    runBegin = at;
-                }
-                runEnd = at + line.size() + 2;
-                showCanvasLine(stroke, line.sliced(4));
-            } else {
-                // Any other separator: readers have always been sent the usual one.
-                flushRun();
-                const Line decoded = LineSocket::decodeLine(line);
-                const QByteArray relayed = LineSocket::encodeLine(decoded.command, decoded.payload);
-                sendEncoded(relayed, slot);
-                showCanvasLine(stroke, QByteArrayView(relayed).sliced(4).chopped(2));
-            }
-            continue;
-        }
-        flushRun();
-        const Line decoded = LineSocket::decodeLine(line);
-        if (m_seats[slot]->state == Seat::State::Joining)
-            m_admission.handle(slot, decoded.command, decoded.payload);
-        else
-            dispatch(decoded.command, slot, decoded.payload);
-        // The line may have closed this connection.
-        if (m_seats[slot].get() != from) break;
-    }
-    flushRun();
-    // What the pass wrote leaves now, in one write per reader, rather than
-    // after another turn of the event loop.
-    for (const std::unique_ptr<Seat> &reader : m_seats) {
-        if (reader && reader->isOpen()) reader->transport()->flush();
-    }
+    if (valid(slot)) m_relay->relay(slot, block, lines);
 }
 
 void GameServer::receiveLine(int slot, const QByteArray &line)
@@ -327,38 +253,13 @@ void GameServer::receiveLine(int slot, const QByteArray &line)
     receiveLines(slot, block, {QByteArrayView(block.constData(), line.size())});
 }
 
-bool GameServer::canvasLineAcceptable(int slot, bool stroke, QByteArrayView line)
+void GameServer::handleLine(int slot, const QString &command, const QString &payload)
 {
-    // Whatever the separator, the payload starts at the fifth byte.
-    const QByteArrayView payload = line.size() > 4 ? line.sliced(4) : QByteArrayView();
-    int index = 0;
-    const bool ok = stroke ? isPlausibleStroke(payload)
-                           : payload.size() <= 8 && decodeFill(QString::fromLatin1(payload), index);
-    if (!ok) ignoreLine(slot, stroke ? msg::IgnoredStroke : msg::IgnoredFill);
-    return ok;
-}
-
-void GameServer::ignoreLine(int slot, const QString &what)
-{
-    if (m_seats[slot]->ignoredLines++ == 0) logFrom(slot, msg::ignoredFromClient(slot, what));
-}
-
-bool GameServer::mayDraw(int slot) const
-{
-    if (!m_table.occupied(slot)) return false;
-    // Once a game has handed out the pen, only its holder draws; before the
-    // first turn and between games everybody does.
-    return !(gameRunning() && drawerSlot() >= 0 && slot != drawerSlot());
-}
-
-void GameServer::showCanvasLine(bool stroke, QByteArrayView payload)
-{
-    if (!stroke) {
-        int index = 0;
-        if (decodeFill(fromCp932(payload.toByteArray()), index)) emit fillReceived(index);
-    } else if (isSignalConnected(QMetaMethod::fromSignal(&GameServer::strokeReceived))) {
-        emit strokeReceived(payload.toByteArray());
-    }
+    if (!m_seats.busy(slot)) return;
+    if (m_seats.seated(slot))
+        dispatch(command, slot, payload);
+    else
+        m_admission.handle(slot, command, payload);
 }
 
 void GameServer::dispatch(const QString &command, int slot, const QString &payload)
@@ -367,17 +268,17 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
         // A lone CR or LF would split the line at the readers; an escape
         // sequence would reach terminals. Nobody can type more than the cap.
         const QString text = removeControlChars(payload).left(MaxChatLength);
-        logFrom(slot, m_table.names[slot] + QStringLiteral("> ") + text, true);
-        relay(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
+        logFrom(slot, playerName(slot) + QStringLiteral("> ") + text, true);
+        m_seats.broadcast(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
         m_engine->checkGuess(slot, text);
     } else if (command == cmd::System) {
         // Only the room speaks as the system: a player's SYM would read like
         // the room's own lines in the host's log.
-        ignoreLine(slot, msg::IgnoredSystemLine);
+        m_relay->ignore(slot, msg::IgnoredSystemLine);
     } else if (command == cmd::Ready) {
         // Marks travel in a ":"-separated list of eight; the room's own marks
         // are at most three characters long.
-        m_table.readiness[slot] = removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength);
+        setMark(slot, removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength));
         broadcastReadys();
         m_engine->startIfAllReady();
     } else if (command == cmd::Name || command == cmd::Version || command == cmd::Password ||
