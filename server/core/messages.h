@@ -62,6 +62,10 @@ inline QString dictionaryLoadedTwice(const QString &entry)
 {
     return dictionaryLoaded(entry) + TwiceSuffix;
 }
+inline const QString LfOnlyLineEnds =
+    QStringLiteral("改行がLFだけです（Shift_JISのファイルとして読みました）");
+inline const QString LfOnlyLineEndsHint =
+    QStringLiteral("（Shift_JISの辞書は改行をCR LFにしてください。UTF-8の辞書ならLFのままで読めます）");
 
 // Starting.
 inline const QString WaitingForPlayers = QStringLiteral("ゼンブリルからの接続を待機します");
