@@ -1,5 +1,7 @@
 #include "addresspanel.h"
 
+#include "desktop.h"
+#include "helplinks.h"
 #include "roomaddress.h"
 #include "server/core/messages.h"
 
@@ -37,6 +39,14 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
     lblLanAddress = valueLabel(QStringLiteral("lblLanAddress"), this);
     lblExternalAddress = valueLabel(QStringLiteral("lblExternalAddress"), this);
     lblMappingState = valueLabel(QStringLiteral("lblMappingState"), this);
+    reachabilityLabel = valueLabel(QStringLiteral("reachabilityLabel"), this);
+    // The lobby's answer is the check; this says what to do when it is no.
+    portCheckerLink = new QLabel(
+        QStringLiteral("<a href=\"%1\">%2</a>").arg(HostingSection, msg::PortHelpLink.toHtmlEscaped()), this);
+    portCheckerLink->setObjectName(QStringLiteral("portCheckerLink"));
+    portCheckerLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(portCheckerLink, &QLabel::linkActivated, this,
+            [](const QString &section) { openUrl(helpPageUrl(section)); });
     cmdCopyInvitation = new QPushButton(msg::CopyInvitation, this);
     cmdCopyInvitation->setObjectName(QStringLiteral("cmdCopyInvitation"));
     cmdCopyInvitation->setToolTip(msg::CopyInvitationTip);
@@ -49,8 +59,10 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
     form->addRow(msg::LanAddressCaption, lblLanAddress);
     form->addRow(msg::ExternalAddressCaption, lblExternalAddress);
     form->addRow(msg::MappingStateCaption, lblMappingState);
+    form->addRow(msg::ReachabilityCaption, reachabilityLabel);
     layout->addLayout(form);
     auto *row = new QHBoxLayout;
+    row->addWidget(portCheckerLink);
     row->addStretch();
     row->addWidget(cmdCopyInvitation);
     layout->addLayout(row);
@@ -62,6 +74,7 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
         if (!m_mapper) showStatus(before);
     });
     showStatus(before);
+    showReachability(GameServer::Reachability::Unknown);
 }
 
 void AddressPanel::setOptions(const PortMapConfig &options)
@@ -77,6 +90,7 @@ void AddressPanel::setOptions(const PortMapConfig &options)
 void AddressPanel::serverStarted(quint16 port)
 {
     if (m_mapper) return;
+    m_port = port;
     PortMapConfig config = m_options;
     // An option holds for this run only; the box is stored when the host chose it.
     if (m_options.enabled) savePortMapSetting(chkUpnp->isChecked());
@@ -104,6 +118,20 @@ void AddressPanel::showStatus(const PortMapStatus &status)
                                              : palette().color(QPalette::WindowText));
     lblMappingState->setPalette(pal);
     cmdCopyInvitation->setEnabled(started);
+}
+
+void AddressPanel::showReachability(GameServer::Reachability state)
+{
+    // Our own words rather than the lobby's: the lobby is somebody else's server.
+    using R = GameServer::Reachability;
+    reachabilityLabel->setText(state == R::Reachable     ? msg::ReachableNotice
+                               : state == R::Unreachable ? msg::unreachableNotice(m_port)
+                                                         : msg::ReachabilityUnknown);
+    QPalette pal = reachabilityLabel->palette();
+    pal.setColor(QPalette::WindowText, state == R::Reachable     ? QColor(0, 128, 0)
+                                       : state == R::Unreachable ? QColor(176, 0, 0)
+                                                                 : palette().color(QPalette::WindowText));
+    reachabilityLabel->setPalette(pal);
 }
 
 void AddressPanel::copyInvitation()

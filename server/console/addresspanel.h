@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gameserver.h"
 #include "portmapper.h"
 
 #include <QGroupBox>
@@ -12,7 +13,8 @@ namespace zb {
 
 // The room's address for the host: the check box that lets the server open
 // the router's port, the address on the home network and outside, what the
-// router said, and a button that copies an invitation for the players.
+// router said, whether the lobby could connect back, and a button that copies
+// an invitation for the players.
 class AddressPanel : public QGroupBox {
     Q_OBJECT
   public:
@@ -27,17 +29,22 @@ class AddressPanel : public QGroupBox {
 
     PortMapper *mapper() const { return m_mapper; }
     void copyInvitation();
+    // What the lobby found when it tried to connect back to the room.
+    void showReachability(GameServer::Reachability state);
 
     QCheckBox *chkUpnp = nullptr;
     QLabel *lblLanAddress = nullptr;
     QLabel *lblExternalAddress = nullptr;
     QLabel *lblMappingState = nullptr;
+    QLabel *reachabilityLabel = nullptr;
+    QLabel *portCheckerLink = nullptr;
     QPushButton *cmdCopyInvitation = nullptr;
 
   private:
     void showStatus(const PortMapStatus &status);
 
     PortMapConfig m_options;
+    quint16 m_port = 0;
     PortMapper *m_mapper = nullptr;
 };
 

@@ -34,7 +34,7 @@ PlayerPanel::PlayerPanel(QWidget *parent)
         // make the label load any file an <img> names.
         label->setTextFormat(Qt::PlainText);
         label->setAutoFillBackground(true);
-        label->setMinimumWidth(190);
+        label->setMinimumWidth(150);
         label->setFixedHeight(24);
         label->setContentsMargins(6, 0, 6, 0);
         lblPlayer[i] = label;

@@ -56,7 +56,7 @@ RunningPanel::RunningPanel(QWidget *parent)
 
     cmdLoadQuestion = new QPushButton(msg::ChangeSettings, this);
     cmdLoadQuestion->setObjectName(QStringLiteral("cmdLoadQuestion"));
-    cmdLoadQuestion->setMinimumHeight(44);
+    cmdLoadQuestion->setMinimumHeight(38);
     layout->addWidget(cmdLoadQuestion);
 }
 

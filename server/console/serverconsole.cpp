@@ -3,13 +3,16 @@
 #include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
+#include "hostport.h"
 #include "laststandings.h"
 #include "logview.h"
+#include "panelstack.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
 #include "runningpanel.h"
 #include "server/core/messages.h"
 #include "settingsarea.h"
+#include "settingsstore.h"
 #include "textclean.h"
 
 #include <QCheckBox>
@@ -21,7 +24,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStackedWidget>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 namespace zb {
@@ -30,9 +35,60 @@ const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
 
 namespace {
 const QString LobbyStatusCaption = msg::LobbyStatusCaption;
-constexpr int RightColumnWidth = 640;
-constexpr int LeftColumnWidth = 470;
+const QString LobbyAddressKey = QStringLiteral("LobbyServerAddress");
+constexpr int LeftColumnWidth = 420;
+// The log gives up height to the mirror, down to a few lines.
+constexpr int LogMinHeight = 150;
+constexpr int LogMinHeightBesideMirror = 72;
+// What the left column keeps while it scrolls beside the mirror.
+constexpr int ScrolledColumnHeight = 120;
 } // namespace
+
+// The settings, or what the room runs with, above the room's address. The
+// window is never smaller than all of it, except while the mirror is shown:
+// then the column scrolls so that a laptop's screen has room for the picture.
+class ServerConsole::LeftColumn : public QScrollArea {
+  public:
+    explicit LeftColumn(QWidget *content, QWidget *parent) : QScrollArea(parent)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidget(content);
+    }
+    void setScrolling(bool on)
+    {
+        m_scrolling = on;
+        updateGeometry();
+    }
+    QSize minimumSizeHint() const override
+    {
+        return {widget()->minimumSizeHint().width(),
+                m_scrolling ? ScrolledColumnHeight : contentHeight(maximumWidth())};
+    }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+  protected:
+    bool viewportEvent(QEvent *event) override
+    {
+        // The content takes the viewport's width and at least the height it
+        // needs there (word-wrapped notes grow as the width shrinks).
+        if (event->type() == QEvent::Resize) {
+            const int width = viewport()->width();
+            widget()->resize(width, qMax(viewport()->height(), contentHeight(width)));
+        }
+        return QScrollArea::viewportEvent(event);
+    }
+
+  private:
+    int contentHeight(int width) const
+    {
+        const QLayout *layout = widget()->layout();
+        return layout->hasHeightForWidth() ? layout->totalMinimumHeightForWidth(width)
+                                           : layout->totalMinimumSize().height();
+    }
+
+    bool m_scrolling = false;
+};
 
 ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(parent), m_server(server)
 {
@@ -46,17 +102,16 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
 
     picSetting = new SettingsArea(this);
     picRunning = new RunningPanel(this);
-    m_leftPages = new QStackedWidget(this);
-    m_leftPages->addWidget(picSetting);
-    m_leftPages->addWidget(picRunning);
-    m_leftPages->setFixedWidth(LeftColumnWidth);
+    m_leftPages = new PanelStack(this);
+    m_leftPages->addPanel(picSetting);
+    m_leftPages->addPanel(picRunning);
 
     players = new PlayerPanel(this);
     lastStandings = new LastStandings(this);
     txtState = new LogView(this);
     txtState->setObjectName(QStringLiteral("txtState"));
     // The log takes whatever room the window is given beyond its first size.
-    txtState->setMinimumHeight(190);
+    txtState->setMinimumHeight(LogMinHeight);
     txtSend = new QLineEdit(this);
     txtSend->setObjectName(QStringLiteral("txtSend"));
     txtSend->setPlaceholderText(msg::AnnounceHint);
@@ -72,26 +127,38 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     sendRow->addWidget(txtSend, 1);
     sendRow->addWidget(chkPictureView);
     right->addLayout(sendRow);
-    auto *rightBox = new QWidget(this);
-    rightBox->setLayout(right);
     right->setContentsMargins(0, 0, 0, 0);
-    rightBox->setMinimumWidth(RightColumnWidth);
 
     picAddress = new AddressPanel(this);
-    picAddress->setFixedWidth(LeftColumnWidth);
-    auto *left = new QVBoxLayout;
+    auto *leftBox = new QWidget(this);
+    auto *left = new QVBoxLayout(leftBox);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(m_leftPages, 1);
     left->addWidget(picAddress);
-    auto *top = new QHBoxLayout;
-    top->addLayout(left);
-    top->addWidget(rightBox, 1);
+    m_leftColumn = new LeftColumn(leftBox, this);
+    m_leftColumn->setFixedWidth(LeftColumnWidth);
+
+    m_topPart = new QWidget(this);
+    auto *top = new QHBoxLayout(m_topPart);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(m_leftColumn);
+    top->addLayout(right, 1);
+
+    // The host may move the border between the log and the mirror.
+    m_split = new QSplitter(Qt::Vertical, this);
+    m_split->setChildrenCollapsible(false);
+    m_split->addWidget(m_topPart);
+    m_split->addWidget(buildMirror());
+    // A larger window gives the log the room; the mirror keeps its size.
+    m_split->setStretchFactor(0, 1);
+    m_split->setStretchFactor(1, 0);
+    picBack->setVisible(false);
 
     auto *outer = new QVBoxLayout(this);
-    // Never smaller than everything shown needs; larger gives the log the room.
+    outer->setContentsMargins(8, 8, 8, 8);
+    // Never smaller than everything shown needs.
     outer->setSizeConstraint(QLayout::SetMinimumSize);
-    outer->addLayout(top, 1);
-    outer->addWidget(buildMirror());
-    picBack->setVisible(false);
+    outer->addWidget(m_split);
 
     connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::startOrApply);
     connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::reloadDictionaries);
@@ -137,7 +204,7 @@ QWidget *ServerConsole::buildStatusStrip()
     lblQuestion->setAutoFillBackground(true);
     lblQuestion->setBackgroundRole(QPalette::Base);
     lblQuestion->setContentsMargins(8, 0, 8, 0);
-    lblQuestion->setMinimumWidth(240);
+    lblQuestion->setMinimumWidth(160);
     lblQuestion->setFixedHeight(36);
     row->addWidget(lblQuestion, 1);
     row->addSpacing(12);
@@ -169,7 +236,10 @@ QWidget *ServerConsole::buildMirror()
     for (int i = 0; i < PaletteSize; ++i) {
         auto *swatch = new QLabel(picBack);
         swatch->setObjectName(QStringLiteral("lblColor%1").arg(i));
-        swatch->setFixedSize(28, 28);
+        // Shorter with a smaller picture, so that all nine stay beside it.
+        swatch->setFixedWidth(28);
+        swatch->setMinimumHeight(10);
+        swatch->setMaximumHeight(28);
         swatch->setFrameShape(QFrame::Box);
         swatch->setAutoFillBackground(true);
         QPalette pal = swatch->palette();
@@ -183,7 +253,7 @@ QWidget *ServerConsole::buildMirror()
     row->addLayout(palette);
     row->addSpacing(10);
     picMain = new CanvasMirror(picBack);
-    row->addWidget(picMain);
+    row->addWidget(picMain, 1);
     row->addStretch();
     return picBack;
 }
@@ -211,12 +281,17 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
     players->lamps().setInterval(s->tickMs() / 20);
     connect(s, &GameServer::lobbyStatusChanged, this, &ServerConsole::setLobbyStatus);
+    connect(s, &GameServer::reachabilityChanged, picAddress, &AddressPanel::showReachability);
 
     // The log lines of the start-up are part of the log the host reads.
     txtState->appendLine(s->logText());
     s->prepare();
     const ServerSettings start = s->loadSettings();
     picSetting->showSettings(start);
+    const QString lobbyOverride = s->lobbyAddressOverride();
+    picSetting->showLobbyAddress(lobbyOverride.isEmpty() ? SettingsStore::read(LobbyAddressKey).trimmed()
+                                                         : lobbyOverride,
+                                 !lobbyOverride.isEmpty());
     tickDictionaries(start.tickedDictionaries);
     refreshDictionaryList();
     refreshPlayers();
@@ -243,6 +318,10 @@ void ServerConsole::refreshDictionaryList()
 {
     const QuestionBank &bank = m_server->questionBank();
     picSetting->setEntries(bank.entries());
+    for (const QString &entry : bank.entries()) {
+        const QuestionBank::File file = bank.readEntry(entry);
+        picSetting->setEntryWords(entry, file.wordCount(), file.utf8);
+    }
     for (const QString &entry : bank.tickedEntries())
         picSetting->setEntryTicked(entry, true);
 }
@@ -271,11 +350,36 @@ void ServerConsole::setLobbyStatus(const QString &text)
     lblLobbyStatus->setText(text.isEmpty() ? LobbyStatusCaption : text);
 }
 
+bool ServerConsole::storeLobbyAddress()
+{
+    if (!m_server->lobbyAddressOverride().isEmpty()) return true;
+    const QString typed = picSetting->lobbyAddress();
+    if (!typed.isEmpty() && !parseHostPort(typed).ok) {
+        picSetting->showLobbyAddressBox();
+        tell({msg::badLobbyAddress(typed)});
+        return false;
+    }
+    const QString stored = SettingsStore::read(LobbyAddressKey);
+    // Written only when changed: a host who never touches the box keeps the store as it was.
+    if (typed != stored.trimmed()) {
+        m_lobbyAddressBefore = stored;
+        SettingsStore::write(LobbyAddressKey, typed);
+    }
+    return true;
+}
+
 void ServerConsole::startOrApply()
 {
     const bool wasStarted = m_server->serverStarted();
     const ServerSettings chosen = picSetting->settings();
-    switch (m_server->startOrApply(chosen)) {
+    // The room reads the lobby's address from the store as it starts.
+    if (!wasStarted && !storeLobbyAddress()) return;
+    const GameServer::StartResult result = m_server->startOrApply(chosen);
+    // A press that did not start saves nothing, the lobby's address included.
+    if (m_lobbyAddressBefore && result != GameServer::StartResult::Started)
+        SettingsStore::write(LobbyAddressKey, *m_lobbyAddressBefore);
+    m_lobbyAddressBefore.reset();
+    switch (result) {
     case GameServer::StartResult::NoWords:
         tell({msg::NothingLoaded});
         break;
@@ -293,7 +397,7 @@ void ServerConsole::startOrApply()
         }
         refreshDictionaryList();
         picRunning->showSettings(m_server->settings(), m_server->questionBank().dictionaryList());
-        m_leftPages->setCurrentWidget(picRunning);
+        m_leftPages->setCurrent(picRunning);
         setWindowTitle(m_server->captionText());
         break;
     }
@@ -301,7 +405,7 @@ void ServerConsole::startOrApply()
 
 void ServerConsole::reloadDictionaryList()
 {
-    m_leftPages->setCurrentWidget(picSetting);
+    m_leftPages->setCurrent(picSetting);
 }
 
 void ServerConsole::reloadDictionaries()
@@ -315,6 +419,9 @@ void ServerConsole::onDictionaryTicked(const QString &entry, bool ticked)
     QStringList failures;
     if (m_server->tickDictionary(entry, ticked, &failures)) return;
     picSetting->setEntryTicked(entry, false);
+    // Each box says which file it is about.
+    for (QString &failure : failures)
+        failure.prepend(msg::dictionaryTitle(entry) + QStringLiteral("\r\n"));
     tell(failures);
 }
 
@@ -341,14 +448,57 @@ void ServerConsole::chooseDictionaryMode(int k)
 
 void ServerConsole::onPictureViewToggled()
 {
-    // Showing the mirror raises the window's minimum, so the window grows; hiding
-    // it gives that height back instead of handing it to the log.
     const bool show = chkPictureView->isChecked();
-    const int mirrorHeight = picBack->isVisible() ? picBack->height() + layout()->spacing() : 0;
-    picBack->setVisible(show);
+    if (show == !picBack->isHidden()) return;
+    const bool sized = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (!show) {
+        // Hiding gives the mirror's height back instead of handing it to the log.
+        const int mirrorHeight = picBack->height() + m_split->handleWidth();
+        picBack->setVisible(false);
+        m_leftColumn->setScrolling(false);
+        txtState->setMinimumHeight(LogMinHeight);
+        layout()->activate();
+        if (sized) resize(width(), qMax(height() - mirrorHeight, qMin(m_heightBeforeMirror, height())));
+        return;
+    }
+    m_heightBeforeMirror = height();
+    m_leftColumn->setScrolling(true);
+    txtState->setMinimumHeight(LogMinHeightBesideMirror);
+    picBack->setVisible(true);
     layout()->activate();
-    if (!show && mirrorHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-        resize(width(), qMax(minimumHeight(), height() - mirrorHeight));
+    int target = height();
+    if (sized) {
+        // Grown by the picture's height, but never past the bottom of the screen.
+        const QRect room = screen()->availableGeometry();
+        const int frame = frameGeometry().height() - height();
+        const int wanted = height() + picBack->sizeHint().height() + m_split->handleWidth();
+        target = qMax(minimumHeight(), qMin(wanted, room.height() - frame));
+        if (frameGeometry().top() + frame + target > room.bottom() + 1)
+            move(x(), qMax(room.top(), room.bottom() + 1 - frame - target));
+        resize(width(), target);
+    }
+    fitMirror();
+    // The window manager may settle the size later: share it out again then.
+    m_fitMirror = height() != target;
+}
+
+void ServerConsole::fitMirror()
+{
+    if (picBack->isHidden()) return;
+    // The picture takes what it can use, up to its own size; the rest stays above.
+    const int room = m_split->height() - m_split->handleWidth();
+    const int mirror = qBound(picBack->minimumSizeHint().height(),
+                              room - m_topPart->minimumSizeHint().height(), picBack->sizeHint().height());
+    m_split->setSizes({room - mirror, mirror});
+}
+
+void ServerConsole::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_fitMirror) return;
+    m_fitMirror = false;
+    layout()->activate();
+    fitMirror();
 }
 
 void ServerConsole::retryLobbyRegistration()

@@ -3,13 +3,14 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QStackedWidget;
+class QSplitter;
 
 namespace zb {
 
@@ -18,6 +19,7 @@ class CanvasMirror;
 class GameServer;
 class LastStandings;
 class LogView;
+class PanelStack;
 class PlayerPanel;
 class RunningPanel;
 class SettingsArea;
@@ -60,24 +62,39 @@ class ServerConsole : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    class LeftColumn;
+
     QWidget *buildStatusStrip();
+    // Shares the window's height between the seats and log above and the mirror.
+    void fitMirror();
     QWidget *buildMirror();
     void connectServer();
     void refreshPlayers();
     void refreshDictionaryList();
     void tickDictionaries(const QStringList &entries);
     void setLobbyStatus(const QString &text);
+    // Checks the lobby box and stores it for the room to read; false, with
+    // the host told why, when it is no address.
+    bool storeLobbyAddress();
     void onAnnouncementReturn();
     // A window-modal box; `done` gets the button pressed (Escape gives the escape button).
     void ask(const QString &text, int buttons, std::function<void(int)> done = {});
     void tell(const QStringList &texts);
 
     GameServer *m_server;
-    QStackedWidget *m_leftPages = nullptr;
+    PanelStack *m_leftPages = nullptr;
+    LeftColumn *m_leftColumn = nullptr;
+    QWidget *m_topPart = nullptr;
+    QSplitter *m_split = nullptr;
+    int m_heightBeforeMirror = 0;
+    bool m_fitMirror = false;
     bool m_closeConfirmed = false;
+    // The stored lobby address the start press replaced, put back when the press fails.
+    std::optional<QString> m_lobbyAddressBefore;
 };
 
 } // namespace zb

@@ -2,7 +2,10 @@
 
 #include "desktop.h"
 #include "helplinks.h"
+#include "panelstack.h"
+#include "questionbank.h"
 #include "server/core/messages.h"
+#include "version.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,28 +17,34 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace zb {
 
 namespace {
 
-QLabel *linkLabel(const QString &name, const QString &text, const QString &section, bool wrap,
-                  QWidget *parent)
-{
-    auto *label =
-        new QLabel(QStringLiteral("<a href=\"%1\">%2</a>").arg(section, text.toHtmlEscaped()), parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::RichText);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setWordWrap(wrap);
-    QObject::connect(label, &QLabel::linkActivated, label,
-                     [](const QString &link) { openUrl(helpPageUrl(link)); });
-    return label;
-}
+// The entry's name as the list's text (what ticks go by), its word count at the right.
+class EntryDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QVariant words = index.data(SettingsArea::WordsRole);
+        if (!words.isValid()) return;
+        painter->save();
+        painter->setPen(option.palette.color(
+            option.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+        painter->drawText(option.rect.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter,
+                          msg::wordCount(words.toInt()));
+        painter->restore();
+    }
+};
 
 QLabel *noteLabel(const QString &text, QWidget *parent)
 {
@@ -88,24 +97,18 @@ SettingsArea::SettingsArea(QWidget *parent) : QFrame(parent)
     switchRow->addStretch();
     layout->addLayout(switchRow);
 
-    auto *panels = new QGridLayout;
+    m_panels = new PanelStack(this);
     fraQuestion = buildDictionaryPanel();
     picLobby = buildLobbyPanel();
     picGame = buildGamePanel();
-    panels->addWidget(fraQuestion, 0, 0);
-    panels->addWidget(picLobby, 0, 0);
-    panels->addWidget(picGame, 0, 0);
-    // The area keeps one size whichever panel shows.
-    const int height = qMax(fraQuestion->sizeHint().height(),
-                            qMax(picLobby->sizeHint().height(), picGame->sizeHint().height()));
-    for (QWidget *panel : {static_cast<QWidget *>(fraQuestion), static_cast<QWidget *>(picLobby),
-                           static_cast<QWidget *>(picGame)})
-        panel->setMinimumHeight(height);
-    layout->addLayout(panels, 1);
+    m_panels->addPanel(fraQuestion);
+    m_panels->addPanel(picLobby);
+    m_panels->addPanel(picGame);
+    layout->addWidget(m_panels, 1);
 
     cmdStartServer = new QPushButton(msg::StartServerCaption, this);
     cmdStartServer->setObjectName(QStringLiteral("cmdStartServer"));
-    cmdStartServer->setMinimumHeight(44);
+    cmdStartServer->setMinimumHeight(38);
     QFont bold = cmdStartServer->font();
     bold.setBold(true);
     cmdStartServer->setFont(bold);
@@ -148,8 +151,11 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
     layout->addWidget(new QLabel(msg::DictionaryListCaption, box));
     lstQuestion = new QListWidget(box);
     lstQuestion->setObjectName(QStringLiteral("lstQuestion"));
+    lstQuestion->setItemDelegate(new EntryDelegate(lstQuestion));
     layout->addWidget(lstQuestion, 1);
     connect(lstQuestion, &QListWidget::itemChanged, this, &SettingsArea::onItemChanged);
+
+    layout->addWidget(noteLabel(msg::DictionaryFormatNote, box));
 
     auto *row = new QHBoxLayout;
     cmdReload = new QPushButton(msg::RescanDictionaries, box);
@@ -157,8 +163,12 @@ QGroupBox *SettingsArea::buildDictionaryPanel()
     connect(cmdReload, &QPushButton::clicked, this, &SettingsArea::reloadRequested);
     row->addWidget(cmdReload);
     row->addStretch();
-    dictionariesLink = linkLabel(QStringLiteral("dictionariesLink"), msg::GetDictionariesLink,
-                                 DictionariesSection, false, box);
+    // Where the host drops the files, opened in the file manager.
+    dictionariesLink =
+        new QLabel(QStringLiteral("<a href=\"folder\">%1</a>").arg(msg::OpenDictionaryFolder), box);
+    dictionariesLink->setObjectName(QStringLiteral("dictionariesLink"));
+    dictionariesLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(dictionariesLink, &QLabel::linkActivated, this, [] { openDictionaryFolder(); });
     row->addWidget(dictionariesLink);
     layout->addLayout(row);
     return box;
@@ -199,15 +209,21 @@ QFrame *SettingsArea::buildLobbyPanel()
     modeRow->addStretch();
     optGameMode[0]->setChecked(true);
     form->addRow(msg::GameModeCaption, modeRow);
+    lobbyAddressEdit = new QLineEdit(panel);
+    lobbyAddressEdit->setObjectName(QStringLiteral("lobbyAddressEdit"));
+    lobbyAddressEdit->setPlaceholderText(QString::fromLatin1(DefaultLobbyAddress));
+    lobbyAddressEdit->setToolTip(msg::LobbyServerTip);
+    form->addRow(msg::LobbyServerCaption, lobbyAddressEdit);
     layout->addLayout(form);
 
     chkLobbyRegister = new QCheckBox(msg::RegisterWithLobby, panel);
     chkLobbyRegister->setObjectName(QStringLiteral("chkLobbyRegister"));
     chkLobbyRegister->setChecked(true);
     layout->addWidget(chkLobbyRegister);
-    portCheckerLink =
-        linkLabel(QStringLiteral("portCheckerLink"), msg::PortCheckerLink, PortsSection, true, panel);
-    layout->addWidget(portCheckerLink);
+    allowSameAddressBox = new QCheckBox(msg::AllowSameAddress, panel);
+    allowSameAddressBox->setObjectName(QStringLiteral("allowSameAddressBox"));
+    allowSameAddressBox->setToolTip(msg::AllowSameAddressTip);
+    layout->addWidget(allowSameAddressBox);
     layout->addStretch();
     return panel;
 }
@@ -247,10 +263,9 @@ void SettingsArea::chooseDictionaryMode(int k)
 {
     if (k < 0 || k > 2) return;
     if (!optServer[k]->isChecked()) optServer[k]->setChecked(true);
-    picLobby->setVisible(k == 1);
-    picGame->setVisible(k == 2);
-    // The dictionary page lies beneath the other two and shows when neither does.
-    fraQuestion->setVisible(k == 0);
+    m_panels->setCurrent(k == 1   ? static_cast<QWidget *>(picLobby)
+                         : k == 2 ? static_cast<QWidget *>(picGame)
+                                  : static_cast<QWidget *>(fraQuestion));
 }
 
 ServerSettings SettingsArea::settings() const
@@ -265,6 +280,7 @@ ServerSettings SettingsArea::settings() const
     s.questionControl = chkQuestionControl->isChecked();
     s.gameType = optGameMode[0]->isChecked() ? 0 : 1;
     s.lobbyRegister = chkLobbyRegister->isChecked();
+    s.allowSameAddress = allowSameAddressBox->isChecked();
     s.dictionaryMode = qMax(0, m_modeGroup->checkedId());
     s.tickedDictionaries = tickedEntries();
     return s;
@@ -282,6 +298,7 @@ void SettingsArea::showSettings(const ServerSettings &s)
     chkQuestionControl->setChecked(s.questionControl);
     txtPassword->setText(s.password);
     chkLobbyRegister->setChecked(s.lobbyRegister);
+    allowSameAddressBox->setChecked(s.allowSameAddress);
     if (s.gameType >= 0 && s.gameType < int(optGameMode.size())) optGameMode[s.gameType]->setChecked(true);
     if (s.dictionaryMode >= 0 && s.dictionaryMode < int(optQuestion.size()))
         optQuestion[s.dictionaryMode]->setChecked(true);
@@ -307,6 +324,36 @@ void SettingsArea::setEntryTicked(const QString &entry, bool ticked)
     }
 }
 
+void SettingsArea::setEntryWords(const QString &entry, int words, bool utf8)
+{
+    const QSignalBlocker blocker(lstQuestion);
+    for (int i = 0; i < lstQuestion->count(); ++i) {
+        QListWidgetItem *item = lstQuestion->item(i);
+        if (item->text() != entry) continue;
+        item->setData(WordsRole, words);
+        item->setToolTip(utf8 ? msg::ReadAsUtf8 : msg::ReadAsCp932);
+    }
+}
+
+QString SettingsArea::lobbyAddress() const
+{
+    return lobbyAddressEdit->text().trimmed();
+}
+
+void SettingsArea::showLobbyAddress(const QString &address, bool locked)
+{
+    lobbyAddressEdit->setText(address);
+    lobbyAddressEdit->setReadOnly(locked);
+    if (locked) lobbyAddressEdit->setToolTip(msg::LobbyOverrideTip);
+}
+
+void SettingsArea::showLobbyAddressBox()
+{
+    chooseDictionaryMode(1);
+    lobbyAddressEdit->setFocus();
+    lobbyAddressEdit->selectAll();
+}
+
 QStringList SettingsArea::tickedEntries() const
 {
     QStringList out;
@@ -322,6 +369,7 @@ void SettingsArea::setRunning(bool running)
     chooseDictionaryMode(0);
     optServer[1]->setEnabled(!running);
     txtPort->setEnabled(!running);
+    lobbyAddressEdit->setEnabled(!running);
 }
 
 void SettingsArea::onItemChanged(QListWidgetItem *item)

@@ -18,12 +18,17 @@ class QRadioButton;
 
 namespace zb {
 
+class PanelStack;
+
 // The settings area: three panels (added dictionaries, server settings, game
 // settings) chosen with a row of option buttons, and the start button below.
 // It only holds what the host typed; the console hands it to the server.
 class SettingsArea : public QFrame {
     Q_OBJECT
   public:
+    // The list item's word count.
+    static constexpr int WordsRole = Qt::UserRole + 1;
+
     explicit SettingsArea(QWidget *parent = nullptr);
 
     // Shows the panel of option k: 0 dictionaries, 1 server, 2 game.
@@ -37,7 +42,16 @@ class SettingsArea : public QFrame {
     // Refills the dictionary list; ticks are lost.
     void setEntries(const QStringList &entries);
     void setEntryTicked(const QString &entry, bool ticked);
+    // The word count shown beside an entry, and how its file is read.
+    void setEntryWords(const QString &entry, int words, bool utf8);
     QStringList tickedEntries() const;
+
+    // The lobby's "host:port" as typed; empty means the built-in address.
+    QString lobbyAddress() const;
+    // `locked`: the command line chose the lobby for this run.
+    void showLobbyAddress(const QString &address, bool locked);
+    // Takes the host to the lobby box.
+    void showLobbyAddressBox();
 
     // Running: the port and the other server settings are fixed.
     void setRunning(bool running);
@@ -55,7 +69,8 @@ class SettingsArea : public QFrame {
     QLineEdit *txtComment = nullptr;
     QLineEdit *txtPassword = nullptr;
     QCheckBox *chkLobbyRegister = nullptr;
-    QLabel *portCheckerLink = nullptr;
+    QLineEdit *lobbyAddressEdit = nullptr;
+    QCheckBox *allowSameAddressBox = nullptr;
     QFrame *picGame = nullptr;
     QComboBox *cmbPlayerMax = nullptr;
     QComboBox *cmbRoundMax = nullptr;
@@ -75,6 +90,7 @@ class SettingsArea : public QFrame {
     QFrame *buildGamePanel();
     void onItemChanged(QListWidgetItem *item);
 
+    PanelStack *m_panels = nullptr;
     QButtonGroup *m_panelGroup = nullptr;
     QButtonGroup *m_modeGroup = nullptr;
     QButtonGroup *m_gameModeGroup = nullptr;

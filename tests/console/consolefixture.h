@@ -3,6 +3,7 @@
 // The console as a host uses it, over a real server on loopback.
 
 #include "../clientui/residentmemory.h"
+#include "../clientui/windowparts.h"
 #include "canvasmirror.h"
 #include "consoletestclient.h"
 #include "cp932.h"

@@ -1,7 +1,18 @@
 // The console's settings before and between games, over a real server on loopback.
 #include "consolefixture.h"
 
+#include <QDesktopServices>
+
 using namespace zb;
+
+// Stands in for the file manager.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void open(const QUrl &url) { urls << url; }
+};
 
 class TestServerConsole : public ConsoleFixture {
     Q_OBJECT
@@ -21,6 +32,8 @@ class TestServerConsole : public ConsoleFixture {
     void panelSwitch_data();
     void panelSwitch();
     void dictionaryChecksRefuseBadFiles();
+    void dictionaryPageNamesFilesAndCountsWords();
+    void lobbyAddressAndSameAddressStoredAndUsed();
 };
 
 void TestServerConsole::startWithEmptyBoxesFillsInDefaults()
@@ -270,6 +283,63 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
              (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
     QCOMPARE(bank.dictionaryList(), msg::BuiltInDictionary + QLatin1Char(':'));
+}
+
+void TestServerConsole::dictionaryPageNamesFilesAndCountsWords()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("zbq"));
+    writeFile(QStringLiteral("old.zbq"), toCp932(QStringLiteral("ねこ\r\nいぬ")));
+    makeConsole();
+    QVERIFY(QDir(folder).removeRecursively());
+    // The link opens the folder where dictionaries go, made anew when it is gone.
+    UrlCatcher files;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &files, "open");
+    emit part<QLabel>(m_console.get(), "dictionariesLink")->linkActivated(QStringLiteral("folder"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(files.urls, QList<QUrl>{QUrl::fromLocalFile(folder)});
+    writeFile(QStringLiteral("zbq/new.zbq"), QStringLiteral("ねこ\nいぬ\nとり // 鳥\n").toUtf8());
+    part<QPushButton>(m_console.get(), "cmdReload")->click();
+
+    auto *list = part<QListWidget>(m_console.get(), "lstQuestion");
+    QCOMPARE(list->item(1)->text(), QStringLiteral("zbq\\new.zbq"));
+    QCOMPARE(list->item(1)->data(SettingsArea::WordsRole).toInt(), 3);
+    QCOMPARE(boxesShown([list] { list->item(1)->setCheckState(Qt::Checked); }), 0);
+    // A refusal names the file it is about.
+    const QString text = answerBox([list] { list->item(0)->setCheckState(Qt::Checked); }, QMessageBox::Ok);
+    QVERIFY2(text.startsWith(msg::dictionaryTitle(QStringLiteral("old.zbq")) + QLatin1Char('\n') +
+                             msg::InvalidFile),
+             qPrintable(text));
+}
+
+void TestServerConsole::lobbyAddressAndSameAddressStoredAndUsed()
+{
+    QTcpServer lobby;
+    QVERIFY(lobby.listen(QHostAddress::LocalHost));
+    makeConsole();
+    part<QCheckBox>(m_console.get(), "chkLobbyRegister")->setChecked(true);
+    auto *box = part<QLineEdit>(m_console.get(), "lobbyAddressEdit");
+    // Refused as the room would refuse it, with the host taken to the box.
+    box->setText(QStringLiteral("127.0.0.1:port"));
+    QCOMPARE(
+        answerBox([this] { part<QPushButton>(m_console.get(), "cmdStartServer")->click(); }, QMessageBox::Ok),
+        msg::badLobbyAddress(QStringLiteral("127.0.0.1:port")));
+    QVERIFY(!m_server->serverStarted() && box->isVisible());
+
+    box->setText(QStringLiteral("127.0.0.1:%1").arg(lobby.serverPort()));
+    auto *sameAddress = part<QCheckBox>(m_console.get(), "allowSameAddressBox");
+    QVERIFY(!sameAddress->isChecked());
+    sameAddress->setChecked(true);
+    startServer();
+    QCOMPARE(SettingsStore::read(QStringLiteral("LobbyServerAddress")), box->text());
+    QVERIFY(m_server->settings().allowSameAddress);
+    QCOMPARE(SettingsStore::read(QStringLiteral("AllowSameAddress")), QStringLiteral("1"));
+    QVERIFY(lobby.waitForNewConnection(5000));
+    // The lobby tries the room's port and says what it found; the address panel shows it.
+    auto *reach = part<QLabel>(m_console.get(), "reachabilityLabel");
+    QCOMPARE(reach->text(), msg::ReachabilityUnknown);
+    const QString notice = msg::unreachableNotice(m_server->listeningPort());
+    lobby.nextPendingConnection()->write(toCp932(QStringLiteral("SYM ") + notice + QStringLiteral("\r\n")));
+    QTRY_COMPARE(reach->text(), notice);
 }
 
 QTEST_MAIN(TestServerConsole)
