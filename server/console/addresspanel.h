@@ -29,20 +29,19 @@ class AddressPanel : public QGroupBox {
 
     PortMapper *mapper() const { return m_mapper; }
     void copyInvitation();
+
     // What the lobby found when it tried to connect back to the room.
     void showReachability(GameServer::Reachability state);
-
-    QCheckBox *chkUpnp = nullptr;
-    QLabel *lblLanAddress = nullptr;
-    QLabel *lblExternalAddress = nullptr;
-    QLabel *lblMappingState = nullptr;
-    QLabel *reachabilityLabel = nullptr;
-    QLabel *portCheckerLink = nullptr;
-    QPushButton *cmdCopyInvitation = nullptr;
 
   private:
     void showStatus(const PortMapStatus &status);
 
+    QCheckBox *m_upnpBox = nullptr;
+    QLabel *m_lanAddressLabel = nullptr;
+    QLabel *m_externalAddressLabel = nullptr;
+    QLabel *m_mappingStateLabel = nullptr;
+    QLabel *m_reachabilityLabel = nullptr;
+    QPushButton *m_copyButton = nullptr;
     PortMapConfig m_options;
     quint16 m_port = 0;
     PortMapper *m_mapper = nullptr;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <array>
 #include <functional>
 #include <optional>
 
@@ -23,6 +22,7 @@ class PanelStack;
 class PlayerPanel;
 class RunningPanel;
 class SettingsArea;
+struct PortMapConfig;
 
 // The room host's window over a GameServer: settings and the start button,
 // the seats with their lamps and Kick buttons, the log with the announcement
@@ -35,30 +35,10 @@ class ServerConsole : public QWidget {
 
     static const QString NotStartedTitle;
 
-    // Handlers, public so that a test can press what the host presses.
+    // The command line's router choices for this run (see AddressPanel::setOptions).
+    void setPortMapOptions(const PortMapConfig &options);
+    // The start button: starts the room, later applies the settings again.
     void startOrApply();
-    void reloadDictionaryList();
-    void reloadDictionaries();
-    void kickSelected(int slot);
-    void chooseDictionaryMode(int k);
-    void onPictureViewToggled();
-    void retryLobbyRegistration();
-    void onDictionaryTicked(const QString &entry, bool ticked);
-
-    SettingsArea *picSetting = nullptr;
-    RunningPanel *picRunning = nullptr;
-    AddressPanel *picAddress = nullptr;
-    PlayerPanel *players = nullptr;
-    LastStandings *lastStandings = nullptr;
-    LogView *txtState = nullptr;
-    QLineEdit *txtSend = nullptr;
-    QLabel *lblTimeLimit = nullptr;
-    QLabel *lblQuestion = nullptr;
-    QLabel *lblLobbyStatus = nullptr;
-    QCheckBox *chkPictureView = nullptr;
-    QFrame *picBack = nullptr;
-    CanvasMirror *picMain = nullptr;
-    std::array<QLabel *, 9> lblColor{};
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -67,6 +47,15 @@ class ServerConsole : public QWidget {
 
   private:
     class LeftColumn;
+
+    // What the host's clicks do.
+    void openSettings();
+    void rescanDictionaries();
+    // Asks whether to ban as well, then sends the seat's player away.
+    void askToKick(int slot);
+    void onMirrorToggled();
+    void retryLobbyRegistration();
+    void onDictionaryTicked(const QString &entry, bool ticked);
 
     QWidget *buildStatusStrip();
     // Shares the window's height between the seats and log above and the mirror.
@@ -86,6 +75,19 @@ class ServerConsole : public QWidget {
     void tell(const QStringList &texts);
 
     GameServer *m_server;
+    SettingsArea *m_settingsArea = nullptr;
+    RunningPanel *m_runningPanel = nullptr;
+    AddressPanel *m_addressPanel = nullptr;
+    PlayerPanel *m_seats = nullptr;
+    LastStandings *m_lastStandings = nullptr;
+    LogView *m_log = nullptr;
+    QLineEdit *m_announceInput = nullptr;
+    QCheckBox *m_showPictureBox = nullptr;
+    QLabel *m_clockLabel = nullptr;
+    QLabel *m_questionLabel = nullptr;
+    QLabel *m_lobbyStatusLabel = nullptr;
+    QFrame *m_mirrorFrame = nullptr;
+    CanvasMirror *m_mirror = nullptr;
     PanelStack *m_leftPages = nullptr;
     LeftColumn *m_leftColumn = nullptr;
     QWidget *m_topPart = nullptr;

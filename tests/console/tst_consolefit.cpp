@@ -48,7 +48,7 @@ void TestConsoleFit::everyControlInsideAtTheLeastSize()
     // Each settings panel, then the running room's.
     for (int k = 0; k < 4; ++k) {
         if (k < 3)
-            part<QRadioButton>(m_console.get(), "optServer", k)->click();
+            widget<QRadioButton>("optServer", k)->click();
         else
             startServer();
         m_console->layout()->activate();
@@ -63,8 +63,8 @@ void TestConsoleFit::mirrorFitsTheScreen()
     startServer();
     const QRect screen = m_console->screen()->availableGeometry();
     QCOMPARE(screen.size(), QSize(1366, 728));
-    part<QCheckBox>(m_console.get(), "chkPictureView")->click();
-    auto *mirror = part<CanvasMirror>(m_console.get(), "picMain");
+    widget<QCheckBox>("chkPictureView")->click();
+    auto *mirror = widget<CanvasMirror>("picMain");
     // Smaller than 640 × 480 in their proportions (the picture keeps its pixels),
     // large enough to follow a drawing.
     QTRY_VERIFY(mirror->pictureRect().height() >= 300);
@@ -72,7 +72,7 @@ void TestConsoleFit::mirrorFitsTheScreen()
     QVERIFY(shown.height() < CanvasHeight && qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
     QVERIFY(screen.contains(m_console->frameGeometry()));
     for (const char *name : {"txtState", "txtSend", "picBack"})
-        QCOMPARE(cutOff(m_console.get(), part<QWidget>(m_console.get(), name)), QStringList());
+        QCOMPARE(cutOff(m_console.get(), widget<QWidget>(name)), QStringList());
 }
 
 QTEST_MAIN(TestConsoleFit)
