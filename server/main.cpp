@@ -32,7 +32,7 @@ int runWindow(const zb::ServerCommandLine &commandLine)
     server.setRunOptions(options, given);
     zb::installQtTranslations();
     zb::ServerConsole console(&server);
-    console.picAddress->setOptions(commandLine.portMap());
+    console.setPortMapOptions(commandLine.portMap());
     // Closing on a signal goes the ordinary way out, which removes the port mapping.
     zb::quitOnTerminationSignals();
     console.show();

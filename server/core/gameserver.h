@@ -85,6 +85,7 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     const ServerSettings &settings() const { return m_settings; }
     // "host:port" that wins over the stored lobby address; empty: none.
     void setLobbyAddressOverride(const QString &hostPort) { m_config.setLobbyOverride(hostPort); }
+    QString lobbyAddressOverride() const { return m_config.lobbyOverride(); }
     // Bytes of strokes and fills one connection may send in a flood window,
     // for connections accepted from now on (default FloodGuard::MaxCanvasBytes,
     // or ZB_BENCH_STROKE_BUDGET_KIB KiB from the environment).

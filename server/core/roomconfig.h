@@ -23,6 +23,7 @@ class RoomConfig {
     void setStoredSettings(bool used) { m_stored = used; }
     // "host:port" that wins over the stored lobby address; empty: none.
     void setLobbyOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
+    QString lobbyOverride() const { return m_lobbyOverride; }
 
     // Stored settings over the defaults, the run's options over them.
     ServerSettings load() const;

@@ -3,6 +3,7 @@
 // The console as a host uses it, over a real server on loopback.
 
 #include "../clientui/residentmemory.h"
+#include "../clientui/windowparts.h"
 #include "canvasmirror.h"
 #include "consoletestclient.h"
 #include "cp932.h"
@@ -39,6 +40,12 @@
 
 class ConsoleFixture : public QObject {
   protected:
+    // A part of the console, by its object name (and index).
+    template <typename T> T *widget(const char *name, int index = -1) const
+    {
+        return part<T>(m_console.get(), name, index);
+    }
+
     void setUpFolder()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -62,8 +69,8 @@ class ConsoleFixture : public QObject {
         m_server = std::make_unique<zb::GameServer>(tickMs);
         m_console = std::make_unique<zb::ServerConsole>(m_server.get());
         // No lobby in these tests; the panel's box is what the host would untick.
-        m_console->picSetting->chkLobbyRegister->setChecked(false);
-        m_console->picSetting->txtPort->setText(QString::number(freePort()));
+        widget<QCheckBox>("chkLobbyRegister")->setChecked(false);
+        widget<QLineEdit>("txtPort")->setText(QString::number(freePort()));
         m_console->show();
     }
 
@@ -76,7 +83,7 @@ class ConsoleFixture : public QObject {
 
     void startServer()
     {
-        m_console->picSetting->cmdStartServer->click();
+        widget<QPushButton>("cmdStartServer")->click();
         QVERIFY(m_server->serverStarted());
     }
 

@@ -1,4 +1,5 @@
 // The console keeps the last game's final standings in view until the next game.
+#include "../clientui/windowparts.h"
 #include "consoletestclient.h"
 #include "cp932.h"
 #include "fileutil.h"
@@ -7,7 +8,6 @@
 #include "laststandings.h"
 #include "roundengine.h"
 #include "serverconsole.h"
-#include "settingsarea.h"
 #include "settingsstore.h"
 #include "tests/server/roominternals.h"
 
@@ -42,10 +42,10 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     }
     GameServer server(40);
     ServerConsole console(&server);
-    console.picSetting->chkLobbyRegister->setChecked(false);
-    console.picSetting->txtPort->setText(QString::number(freePort()));
+    part<QCheckBox>(&console, "chkLobbyRegister")->setChecked(false);
+    part<QLineEdit>(&console, "txtPort")->setText(QString::number(freePort()));
     console.show();
-    console.picSetting->cmdStartServer->click();
+    part<QPushButton>(&console, "cmdStartServer")->click();
     QVERIFY(server.serverStarted());
     RoomInternals::engine(server).setRoundMax(1);
 
@@ -68,7 +68,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
                                  [&](const QString &line) { return line.startsWith(prefix); }));
     };
     readyAll();
-    LastStandings *standings = console.lastStandings;
+    LastStandings *standings = part<LastStandings>(&console, "lblLastStandings");
     // One round: slots 0, 1 and 2 draw in turn, and the scores come out unequal.
     for (int drawer = 0; drawer < 3; ++drawer) {
         QTRY_VERIFY_WITH_TIMEOUT(
