@@ -28,8 +28,8 @@ int runWindow(const zb::ServerCommandLine &commandLine)
     int given = 0;
     if (!commandLine.applyTo(options, &given)) return 2;
     zb::GameServer server(commandLine.tickMs());
-    server.setLobbyAddressOverride(commandLine.lobbyAddress());
-    server.setRunOptions(options, given);
+    server.config().setLobbyOverride(commandLine.lobbyAddress());
+    server.config().setRunOptions(options, given);
     zb::installQtTranslations();
     zb::ServerConsole console(&server);
     console.setPortMapOptions(commandLine.portMap());

@@ -74,7 +74,7 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
         if (!m_mapper) showStatus(before);
     });
     showStatus(before);
-    showReachability(GameServer::Reachability::Unknown);
+    showReachability(LobbyLink::Reachability::Unknown);
 }
 
 void AddressPanel::setOptions(const PortMapConfig &options)
@@ -120,10 +120,10 @@ void AddressPanel::showStatus(const PortMapStatus &status)
     m_copyButton->setEnabled(started);
 }
 
-void AddressPanel::showReachability(GameServer::Reachability state)
+void AddressPanel::showReachability(LobbyLink::Reachability state)
 {
     // Our own words rather than the lobby's: the lobby is somebody else's server.
-    using R = GameServer::Reachability;
+    using R = LobbyLink::Reachability;
     m_reachabilityLabel->setText(state == R::Reachable     ? msg::ReachableNotice
                                  : state == R::Unreachable ? msg::unreachableNotice(m_port)
                                                            : msg::ReachabilityUnknown);

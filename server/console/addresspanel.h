@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gameserver.h"
+#include "lobbylink.h"
 #include "portmapper.h"
 
 #include <QGroupBox>
@@ -31,7 +31,7 @@ class AddressPanel : public QGroupBox {
     void copyInvitation();
 
     // What the lobby found when it tried to connect back to the room.
-    void showReachability(GameServer::Reachability state);
+    void showReachability(LobbyLink::Reachability state);
 
   private:
     void showStatus(const PortMapStatus &status);

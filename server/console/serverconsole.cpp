@@ -9,6 +9,7 @@
 #include "panelstack.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
+#include "roundengine.h"
 #include "runningpanel.h"
 #include "server/core/messages.h"
 #include "settingsarea.h"
@@ -165,7 +166,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     connect(m_settingsArea, &SettingsArea::entryToggled, this, &ServerConsole::onDictionaryTicked);
     // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
     connect(m_settingsArea, &SettingsArea::modeChosen, this,
-            [this](int mode) { m_server->setDictionaryMode(mode); });
+            [this](int mode) { m_server->dictionaries().setMode(mode); });
     connect(m_runningPanel, &RunningPanel::changeRequested, this, &ServerConsole::openSettings);
     connect(m_seats, &PlayerPanel::kickClicked, this, &ServerConsole::askToKick);
     connect(m_announceInput, &QLineEdit::returnPressed, this, &ServerConsole::onAnnouncementReturn);
@@ -260,10 +261,11 @@ QWidget *ServerConsole::buildMirror()
 void ServerConsole::connectServer()
 {
     GameServer *s = m_server;
-    connect(s, &GameServer::logLine, m_log, &LogView::appendLine);
+    connect(&s->log(), &RoomLog::line, m_log, &LogView::appendLine);
     connect(s, &GameServer::playersChanged, this, &ServerConsole::refreshPlayers);
-    connect(s, &GameServer::clockChanged, this, [this](int t) { m_clockLabel->setText(QString::number(t)); });
-    connect(s, &GameServer::questionLabelChanged, this,
+    connect(&s->round(), &RoundEngine::clockChanged, this,
+            [this](int t) { m_clockLabel->setText(QString::number(t)); });
+    connect(&s->round(), &RoundEngine::questionLabelChanged, this,
             [this](const QString &text) { m_questionLabel->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
@@ -273,28 +275,28 @@ void ServerConsole::connectServer()
     connect(s, &GameServer::fillReceived, this, [this](int index) {
         if (m_showPictureBox->isChecked()) m_mirror->fill(index);
     });
-    connect(s, &GameServer::turnCleared, m_mirror, &CanvasMirror::fill);
+    connect(&s->round(), &RoundEngine::screenCleared, m_mirror, &CanvasMirror::fill);
     connect(s, &GameServer::dataArrived, &m_seats->lamps(), &ReceiveLamps::light);
     m_seats->lamps().setInterval(s->tickMs() / 20);
-    connect(s, &GameServer::lobbyStatusChanged, this, &ServerConsole::setLobbyStatus);
-    connect(s, &GameServer::reachabilityChanged, m_addressPanel, &AddressPanel::showReachability);
+    connect(&s->lobby(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
+    connect(&s->lobby(), &LobbyLink::reachabilityChanged, m_addressPanel, &AddressPanel::showReachability);
     m_lastStandings->follow(s->round());
 
     // The log lines of the start-up are part of the log the host reads.
-    m_log->appendLine(s->logText());
+    m_log->appendLine(s->log().text());
     s->prepare();
-    const ServerSettings start = s->loadSettings();
+    const ServerSettings start = s->config().load();
     m_settingsArea->showSettings(start);
-    const QString lobbyOverride = s->lobbyAddressOverride();
+    const QString lobbyOverride = s->config().lobbyOverride();
     m_settingsArea->showLobbyAddress(lobbyOverride.isEmpty() ? SettingsStore::read(LobbyAddressKey).trimmed()
                                                              : lobbyOverride,
                                      !lobbyOverride.isEmpty());
     tickDictionaries(start.tickedDictionaries);
     refreshDictionaryList();
     refreshPlayers();
-    m_clockLabel->setText(QString::number(s->timeLeft()));
-    m_questionLabel->setText(removeControlChars(s->questionLabel()));
-    setLobbyStatus(s->lobbyStatus());
+    m_clockLabel->setText(QString::number(s->round().timeLeft()));
+    m_questionLabel->setText(removeControlChars(s->round().questionLabel()));
+    setLobbyStatus(s->lobby().statusText());
     // The caption shows port and counts from the start, before the server runs too.
     setWindowTitle(s->captionText());
 }
@@ -303,16 +305,17 @@ void ServerConsole::refreshPlayers()
 {
     for (int i = 0; i < PlayerPanel::Slots; ++i) {
         // A seat without a connection reads as free rather than as a nameless score.
-        const bool free = !m_server->slotBusy(i) && m_server->playerName(i).isEmpty();
-        m_seats->setPlayer(i, free ? msg::FreeSeat : m_server->playerLabel(i), m_server->remoteAddress(i));
+        const bool free = !m_server->seats().busy(i) && m_server->seats().name(i).isEmpty();
+        m_seats->setPlayer(i, free ? msg::FreeSeat : m_server->seats().label(i),
+                           m_server->seats().addressText(i));
     }
-    m_seats->setHighlight(m_server->highlightedSlot());
-    m_runningPanel->showPlayerCount(m_server->playerCount(), m_server->settings().playerMax());
+    m_seats->setHighlight(m_server->round().highlightedSlot());
+    m_runningPanel->showPlayerCount(m_server->seats().playerCount(), m_server->settings().playerMax());
 }
 
 void ServerConsole::refreshDictionaryList()
 {
-    const QuestionBank &bank = m_server->questionBank();
+    const QuestionBank &bank = m_server->dictionaries();
     m_settingsArea->setEntries(bank.entries());
     for (const QString &entry : bank.entries()) {
         const QuestionBank::File file = bank.readEntry(entry);
@@ -326,17 +329,17 @@ void ServerConsole::tickDictionaries(const QStringList &entries)
 {
     // Named on the command line: ticked as the host would tick them, with
     // what goes wrong in the log, as a headless run reports it.
-    const QuestionBank &bank = m_server->questionBank();
+    const QuestionBank &bank = m_server->dictionaries();
     for (const QString &entry : entries) {
         const QString title = msg::dictionaryTitle(entry);
         QStringList failures;
         if (!bank.entries().contains(entry))
-            m_server->appendSystemLine(msg::dictionaryMissing(entry));
-        else if (!m_server->tickDictionary(entry, true, &failures))
+            m_server->log().system(msg::dictionaryMissing(entry));
+        else if (!m_server->dictionaries().setTicked(entry, true, &failures))
             for (const QString &failure : failures) {
-                m_server->appendSystemLine(title);
+                m_server->log().system(title);
                 for (const QString &line : failure.split(QStringLiteral("\r\n")))
-                    m_server->appendSystemLine(line);
+                    m_server->log().system(line);
             }
     }
 }
@@ -348,7 +351,7 @@ void ServerConsole::setLobbyStatus(const QString &text)
 
 bool ServerConsole::storeLobbyAddress()
 {
-    if (!m_server->lobbyAddressOverride().isEmpty()) return true;
+    if (!m_server->config().lobbyOverride().isEmpty()) return true;
     const QString typed = m_settingsArea->lobbyAddress();
     if (!typed.isEmpty() && !parseHostPort(typed).ok) {
         m_settingsArea->showLobbyAddressBox();
@@ -371,7 +374,7 @@ void ServerConsole::setPortMapOptions(const PortMapConfig &options)
 
 void ServerConsole::startOrApply()
 {
-    const bool wasStarted = m_server->serverStarted();
+    const bool wasStarted = (m_server->listeningPort() != 0);
     const ServerSettings chosen = m_settingsArea->settings();
     // The room reads the lobby's address from the store as it starts.
     if (!wasStarted && !storeLobbyAddress()) return;
@@ -397,7 +400,7 @@ void ServerConsole::startOrApply()
             m_addressPanel->serverStarted(m_server->listeningPort());
         }
         refreshDictionaryList();
-        m_runningPanel->showSettings(m_server->settings(), m_server->questionBank().dictionaryList());
+        m_runningPanel->showSettings(m_server->settings(), m_server->dictionaries().dictionaryList());
         m_leftPages->setCurrent(m_runningPanel);
         setWindowTitle(m_server->captionText());
         break;
@@ -411,14 +414,14 @@ void ServerConsole::openSettings()
 
 void ServerConsole::rescanDictionaries()
 {
-    m_server->rescanDictionaries();
+    m_server->dictionaries().rescan();
     refreshDictionaryList();
 }
 
 void ServerConsole::onDictionaryTicked(const QString &entry, bool ticked)
 {
     QStringList failures;
-    if (m_server->tickDictionary(entry, ticked, &failures)) return;
+    if (m_server->dictionaries().setTicked(entry, ticked, &failures)) return;
     m_settingsArea->setEntryTicked(entry, false);
     // Each box says which file it is about.
     for (QString &failure : failures)
@@ -428,8 +431,8 @@ void ServerConsole::onDictionaryTicked(const QString &entry, bool ticked)
 
 void ServerConsole::askToKick(int slot)
 {
-    const QString name = m_server->playerName(slot);
-    const QString address = m_server->remoteAddress(slot);
+    const QString name = m_server->seats().name(slot);
+    const QString address = m_server->seats().addressText(slot);
     // A free seat has nobody to kick.
     if (name.isEmpty() && address.isEmpty()) return;
     const QString who = name.isEmpty() ? msg::unnamedConnection(address) : name;
@@ -437,7 +440,8 @@ void ServerConsole::askToKick(int slot)
         [this, slot, name, address](int button) {
             if (button != QMessageBox::Yes && button != QMessageBox::No) return;
             // The question waited for the host: the seat may hold somebody else by now.
-            if (m_server->playerName(slot) != name || m_server->remoteAddress(slot) != address) return;
+            if (m_server->seats().name(slot) != name || m_server->seats().addressText(slot) != address)
+                return;
             m_server->kick(slot, button == QMessageBox::Yes);
         });
 }
@@ -500,7 +504,7 @@ void ServerConsole::resizeEvent(QResizeEvent *event)
 
 void ServerConsole::retryLobbyRegistration()
 {
-    m_server->shortenLobbyWait();
+    m_server->lobby().shortenWait();
 }
 
 void ServerConsole::onAnnouncementReturn()
@@ -539,11 +543,11 @@ void ServerConsole::tell(const QStringList &texts)
 void ServerConsole::closeEvent(QCloseEvent *event)
 {
     // While the lobby connection is being made the window stays, without a word.
-    if (m_server->closeRefused()) {
+    if (m_server->lobby().connecting()) {
         event->ignore();
         return;
     }
-    if (m_closeConfirmed || m_server->canCloseWithoutAsking()) {
+    if (m_closeConfirmed || (m_server->seats().playerCount() == 0)) {
         event->accept();
         return;
     }

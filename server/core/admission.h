@@ -14,7 +14,7 @@ struct ServerSettings;
 class AdmissionHost {
   public:
     virtual const ServerSettings &roomSettings() const = 0;
-    virtual Seat *seatAt(int slot) const = 0;
+    virtual Seat *seatAt(int slot) = 0;
     virtual int seatedCount() const = 0;
     virtual bool gameRunning() const = 0;
     // A readiness mark the room keeps for the slot ("PSW", "VER", "OK").

@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "roundannouncer.h"
 #include "roundengine.h"
+#include "textclean.h"
 #include "version.h"
 
 #include <QRandomGenerator>
@@ -21,12 +22,6 @@ GameServer::GameServer(int tickMs, QObject *parent)
       m_relay(new LineRelay(m_seats, *m_engine, m_log, this))
 {
     connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::onNewConnection);
-    // Load generators raise the stroke budget to measure the relay rather
-    // than the flood limit; no room of people needs it, so it is no option.
-    bool budgetOk = false;
-    const qint64 budgetKib = qEnvironmentVariableIntValue("ZB_BENCH_STROKE_BUDGET_KIB", &budgetOk);
-    if (budgetOk && budgetKib > 0) setStrokeBudget(budgetKib * 1024);
-
     m_roundClock.setInterval(m_tickMs);
     m_moderationClock.setInterval(m_tickMs);
     connect(&m_roundClock, &QTimer::timeout, this, [this] {
@@ -35,24 +30,21 @@ GameServer::GameServer(int tickMs, QObject *parent)
     });
     connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onModerationTick);
 
-    connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
-    connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
     connect(m_engine, &RoundEngine::highlightChanged, this, &GameServer::markPlayersChanged);
-    connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
     connect(m_relay, &LineRelay::strokeRelayed, this, &GameServer::strokeReceived);
     connect(m_relay, &LineRelay::fillRelayed, this, &GameServer::fillReceived);
     connect(m_relay, &LineRelay::lineReceived, this, &GameServer::handleLine);
 
-    connect(&m_log, &RoomLog::line, this, &GameServer::logLine);
-    connect(&m_bank, &QuestionBank::systemText, this, &GameServer::appendSystemLine);
-    connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::appendSystemLine);
+    connect(&m_bank, &QuestionBank::systemText, &m_log, &RoomLog::system);
+    connect(&m_roomFull, &RoomFullSocket::systemText, &m_log, &RoomLog::system);
     connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::updateCaption);
 
     m_lobby.setTickMs(m_tickMs);
-    connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::appendSystemLine);
+    connect(&m_lobby, &LobbyLink::systemText, &m_log, &RoomLog::system);
     connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::updateCaption);
-    connect(&m_lobby, &LobbyLink::notice, this, &GameServer::lobbyNotice);
-    connect(&m_lobby, &LobbyLink::statusTextChanged, this, &GameServer::lobbyStatusChanged);
+    // A hostile lobby could fill the host's log like any stranger.
+    connect(&m_lobby, &LobbyLink::notice, this,
+            [this](const QString &text) { m_log.from(msg::LobbySource, loggedText(text)); });
 
     m_seats.updateLabels(m_engine->scores());
     updateCaption();
@@ -67,7 +59,6 @@ GameServer::~GameServer()
     disconnect(&m_lobby, nullptr, this, nullptr);
     disconnect(&m_bank, nullptr, this, nullptr);
     disconnect(&m_roomFull, nullptr, this, nullptr);
-    disconnect(&m_log, nullptr, this, nullptr);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -76,13 +67,13 @@ void GameServer::prepare()
 {
     makePath(programFile(QStringLiteral("zbq")));
     m_bank.rescan();
-    appendSystemLine(QStringLiteral("zbserver Ver.") + kVersion);
+    m_log.system(QStringLiteral("zbserver Ver.") + kVersion);
 }
 
 void GameServer::logLines(const QStringList &texts)
 {
     for (const QString &text : texts)
-        appendSystemLine(text);
+        m_log.system(text);
 }
 
 bool GameServer::listenOn(const QString &portText)
@@ -111,13 +102,12 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
     s.tickedDictionaries = m_bank.tickedEntries();
     m_bank.setQuestionControl(s.questionControl);
 
-    if (!m_serverStarted) {
+    if (!m_listen.isListening()) {
         s = RoomConfig::cleaned(s);
         if (!listenOn(s.port)) return StartResult::PortRefused;
         s.port = QString::number(m_listen.serverPort());
-        m_serverStarted = true;
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.
-        appendSystemLine(msg::WaitingForPlayers);
+        m_log.system(msg::WaitingForPlayers);
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
         reset();
@@ -189,39 +179,9 @@ RoomStatus GameServer::roomStatus() const
 
 // ---------------------------------------------------------------- state
 
-int GameServer::drawerSlot() const
-{
-    return m_engine->drawerSlot();
-}
-
 bool GameServer::gameRunning() const
 {
     return m_engine->gameRunning();
-}
-
-int GameServer::timeLeft() const
-{
-    return m_engine->timeLeft();
-}
-
-int GameServer::roundMax() const
-{
-    return m_engine->roundMax();
-}
-
-QString GameServer::questionLabel() const
-{
-    return m_engine->questionLabel();
-}
-
-int GameServer::highlightedSlot() const
-{
-    return m_engine->highlightedSlot();
-}
-
-int GameServer::playerScore(int slot) const
-{
-    return m_engine->score(slot);
 }
 
 // ---------------------------------------------------------------- log
@@ -231,22 +191,10 @@ bool GameServer::logFrom(int slot, const QString &text, bool chat)
     return m_log.from(m_seats.busy(slot) ? m_seats.at(slot)->key() : QString(), text, chat);
 }
 
-// Names, notices and stray payloads come from the network: the log escapes
-// them, none of them can forge a console line or act on the headless host's terminal.
-void GameServer::appendChatLine(const QString &text)
-{
-    m_log.chat(text);
-}
-
-void GameServer::appendSystemLine(const QString &text)
-{
-    m_log.system(text);
-}
-
 void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
-    appendChatLine(msg::announcementLog(text));
+    m_log.chat(msg::announcementLog(text));
     broadcast(cmd::System, msg::announcement(text));
 }
 
@@ -295,33 +243,6 @@ void GameServer::updatePlayerLabels()
 {
     m_seats.updateLabels(m_engine->scores());
     markPlayersChanged();
-}
-
-// ---------------------------------------------------------------- console
-
-void GameServer::setDictionaryMode(int mode)
-{
-    m_bank.setMode(mode);
-}
-
-void GameServer::rescanDictionaries()
-{
-    m_bank.rescan();
-}
-
-bool GameServer::tickDictionary(const QString &entry, bool ticked, QStringList *failures)
-{
-    return m_bank.setTicked(entry, ticked, failures);
-}
-
-QString GameServer::lobbyStatus() const
-{
-    return m_lobby.statusText();
-}
-
-void GameServer::shortenLobbyWait()
-{
-    m_lobby.shortenWait();
 }
 
 } // namespace zb

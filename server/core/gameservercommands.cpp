@@ -34,8 +34,8 @@ void GameServer::onNewConnection()
         const QString refusal = m_admission.screen(socket->peerAddress(), logIt);
         if (!refusal.isEmpty()) {
             if (logIt) {
-                appendSystemLine(addressText(socket->peerAddress()));
-                appendSystemLine(refusal);
+                m_log.system(addressText(socket->peerAddress()));
+                m_log.system(refusal);
             }
             socket->abort();
             socket->deleteLater();
@@ -43,7 +43,7 @@ void GameServer::onNewConnection()
         }
         int slot = -1;
         // Only named players count towards the limit.
-        if (playerCount() < m_settings.playerMax()) {
+        if (m_seats.playerCount() < m_settings.playerMax()) {
             slot = m_seats.freeSlot();
             if (slot < 0) slot = makeRoomForJoiner();
         }
@@ -73,8 +73,9 @@ int GameServer::makeRoomForJoiner()
 
 void GameServer::seat(int slot, Transport *transport)
 {
-    m_seats.place(slot, std::make_unique<Seat>(transport, FloodGuard(m_strokeBudget), ++m_acceptCount,
-                                               qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs)));
+    m_seats.place(slot,
+                  std::make_unique<Seat>(transport, FloodGuard(m_config.strokeBudget()), ++m_acceptCount,
+                                         qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs)));
     // The seat may be gone, or hold another connection, by the time a signal arrives.
     const auto current = [this, slot, seat = m_seats.at(slot)] { return m_seats.at(slot) == seat; };
     connect(transport, &Transport::dataArrived, this, [this, slot, current] {
@@ -90,17 +91,17 @@ void GameServer::seat(int slot, Transport *transport)
     connect(transport, &Transport::closed, this,
             [this, slot, current](int errorNumber, const QString &description) {
                 if (!current()) return;
-                if (errorNumber != 0) appendSystemLine(msg::clientError(slot, errorNumber, description));
+                if (errorNumber != 0) m_log.system(msg::clientError(slot, errorNumber, description));
                 release(slot, errorNumber == 0);
             });
     connect(transport, &Transport::inputOverflow, this, [this, slot, current] {
         if (!current()) return;
-        appendSystemLine(msg::clientLineTooLong(slot));
+        m_log.system(msg::clientLineTooLong(slot));
         release(slot, false);
     });
     connect(transport, &Transport::outputOverflow, this, [this, slot, current] {
         if (!current()) return;
-        appendSystemLine(msg::clientNotReading(slot));
+        m_log.system(msg::clientNotReading(slot));
         release(slot, false);
     });
     logFrom(slot, msg::clientConnected(slot));
@@ -134,7 +135,7 @@ void GameServer::release(int slot, bool graceful, const QString &reason)
     table.clearRow(slot);
     broadcastPlayers();
     updatePlayerLabels();
-    const int left = playerCount();
+    const int left = m_seats.playerCount();
     if (left == 0)
         reset();
     else if (left == 1)
@@ -181,12 +182,12 @@ void GameServer::onModerationTick()
         Seat *seat = m_seats.at(i);
         if (!seat || seat->joinTicks == -1 || --seat->joinTicks > 0) continue;
         logFrom(i, msg::strangerKicked(i));
-        logFrom(i, remoteAddress(i));
+        logFrom(i, m_seats.addressText(i));
         release(i, false);
     }
     // A silent seat holds up every game, which needs everybody ready; while a
     // player is alone nobody waits for him, as his own program sees it too.
-    const bool othersWait = playerCount() >= 2;
+    const bool othersWait = m_seats.playerCount() >= 2;
     for (int i = 0; i < Slots; ++i) {
         if (!othersWait || !m_seats.seated(i) || ++m_seats.at(i)->idleTicks < IdleTicks) continue;
         logFrom(i, msg::clientIdle(i, IdleMinutes));
@@ -195,7 +196,7 @@ void GameServer::onModerationTick()
     for (int i = 0; i < Slots; ++i) {
         // The flooder goes, before the players who read him fall behind.
         if (m_seats.busy(i) && m_seats.at(i)->budget.tick()) {
-            appendSystemLine(msg::clientFlooding(i));
+            m_log.system(msg::clientFlooding(i));
             release(i, true, msg::FloodedReason);
         }
     }
@@ -205,8 +206,8 @@ void GameServer::onModerationTick()
 void GameServer::kick(int slot, bool withBan)
 {
     if (!valid(slot)) return;
-    if (withBan && m_seats.busy(slot) && !BanList::add(playerName(slot), m_seats.at(slot)->address()))
-        appendSystemLine(msg::BanFileUnwritable);
+    if (withBan && m_seats.busy(slot) && !BanList::add(m_seats.name(slot), m_seats.at(slot)->address()))
+        m_log.system(msg::BanFileUnwritable);
     release(slot, true, withBan ? msg::BannedReason : msg::KickedReason);
 }
 
@@ -226,7 +227,7 @@ void GameServer::handleWaitingLines()
     m_stepDue = false;
     // Reads are handed out in descriptor order, so a guess could wait behind
     // a drawer's whole read of strokes: the drawer goes last.
-    const int drawer = gameRunning() ? drawerSlot() : -1;
+    const int drawer = m_engine->gameRunning() ? m_engine->drawerSlot() : -1;
     for (int i = 0; i < Slots; ++i) {
         if (i != drawer) takeLines(i);
     }
@@ -247,12 +248,6 @@ void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QBy
     if (valid(slot)) m_relay->relay(slot, block, lines);
 }
 
-void GameServer::receiveLine(int slot, const QByteArray &line)
-{
-    const QByteArray block = line + "\r\n";
-    receiveLines(slot, block, {QByteArrayView(block.constData(), line.size())});
-}
-
 void GameServer::handleLine(int slot, const QString &command, const QString &payload)
 {
     if (!m_seats.busy(slot)) return;
@@ -268,7 +263,7 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
         // A lone CR or LF would split the line at the readers; an escape
         // sequence would reach terminals. Nobody can type more than the cap.
         const QString text = removeControlChars(payload).left(MaxChatLength);
-        logFrom(slot, playerName(slot) + QStringLiteral("> ") + text, true);
+        logFrom(slot, m_seats.name(slot) + QStringLiteral("> ") + text, true);
         m_seats.broadcast(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
         m_engine->checkGuess(slot, text);
     } else if (command == cmd::System) {
@@ -287,20 +282,6 @@ void GameServer::dispatch(const QString &command, int slot, const QString &paylo
     } else {
         // The command alone: a payload could be made to look like the room's lines.
         if (logFrom(slot, msg::BadCommandIgnored, true)) logFrom(slot, command);
-    }
-}
-
-void GameServer::lobbyNotice(const QString &text)
-{
-    m_log.from(msg::LobbySource, loggedText(text));
-    Reachability state = Reachability::Unknown;
-    if (text == msg::ReachableNotice)
-        state = Reachability::Reachable;
-    else if (text.startsWith(msg::UnreachableNoticePrefix))
-        state = Reachability::Unreachable;
-    if (state != Reachability::Unknown) {
-        m_reachability = state;
-        emit reachabilityChanged(state, text);
     }
 }
 

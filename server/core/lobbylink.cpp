@@ -55,10 +55,22 @@ void LobbyLink::onLine(const QString &command, const QString &payload)
 {
     // A lobby keeps the link alive and may leave the host a notice; nothing
     // else it sends means anything to the room.
-    if (command == cmd::Check)
+    if (command == cmd::Check) {
         noteCheck();
-    else if (command == cmd::System)
-        emit notice(payload);
+        return;
+    }
+    if (command != cmd::System) return;
+    emit notice(payload);
+    // The lobby's answer to its try to connect back to the room.
+    Reachability state = Reachability::Unknown;
+    if (payload == msg::ReachableNotice)
+        state = Reachability::Reachable;
+    else if (payload.startsWith(msg::UnreachableNoticePrefix))
+        state = Reachability::Unreachable;
+    if (state != Reachability::Unknown) {
+        m_reachability = state;
+        emit reachabilityChanged(state, payload);
+    }
 }
 
 void LobbyLink::setAddress(const QString &hostPort)

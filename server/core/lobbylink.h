@@ -63,6 +63,10 @@ class LobbyLink : public QObject {
     // A CHK from the lobby (lines from the lobby are taken care of here).
     void noteCheck();
 
+    // What the lobby last found when it tried to connect back to the room.
+    enum class Reachability { Unknown, Reachable, Unreachable };
+    Reachability reachability() const { return m_reachability; }
+
     bool isConnected() const { return m_socket->isConnected(); }
     bool connecting() const { return m_connecting; }
     int silence() const { return m_silence; }
@@ -75,6 +79,8 @@ class LobbyLink : public QObject {
     void silenceChanged(int silence);
     // A SYM from the lobby: a notice for the host.
     void notice(const QString &text);
+    // The lobby's answer changed; `notice` is its text as the lobby sent it.
+    void reachabilityChanged(zb::LobbyLink::Reachability state, const QString &notice);
 
   private:
     void setStatusText(const QString &text);
@@ -95,6 +101,7 @@ class LobbyLink : public QObject {
     RoomStatus m_status;
     bool m_hasStatus = false;
     bool m_registering = false;
+    Reachability m_reachability = Reachability::Unknown;
     QString m_statusText;
     int m_tickMs = 1000;
     int m_silence = -1;

@@ -6,6 +6,13 @@
 
 namespace zb {
 
+RoomConfig::RoomConfig()
+{
+    bool ok = false;
+    const qint64 kib = qEnvironmentVariableIntValue("ZB_BENCH_STROKE_BUDGET_KIB", &ok);
+    if (ok && kib > 0) setStrokeBudget(kib * 1024);
+}
+
 void RoomConfig::setRunOptions(const ServerSettings &values, int fields)
 {
     m_runOptions = values;

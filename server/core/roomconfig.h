@@ -1,5 +1,6 @@
 #pragma once
 
+#include "floodguard.h"
 #include "serversettings.h"
 
 #include <QStringList>
@@ -24,6 +25,14 @@ class RoomConfig {
     // "host:port" that wins over the stored lobby address; empty: none.
     void setLobbyOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
     QString lobbyOverride() const { return m_lobbyOverride; }
+    // Bytes of strokes and fills one connection may send in a flood window,
+    // for connections accepted from now on. Load generators raise it (the
+    // environment's ZB_BENCH_STROKE_BUDGET_KIB) to measure the relay rather
+    // than the flood limit; no room of people needs it, so it is no option.
+    void setStrokeBudget(qint64 bytes) { m_strokeBudget = qMax<qint64>(1, bytes); }
+    qint64 strokeBudget() const { return m_strokeBudget; }
+
+    RoomConfig();
 
     // Stored settings over the defaults, the run's options over them.
     ServerSettings load() const;
@@ -47,6 +56,7 @@ class RoomConfig {
     int m_heldFields = 0;
     bool m_stored = true;
     QString m_lobbyOverride;
+    qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
 };
 
 } // namespace zb

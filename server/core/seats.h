@@ -18,7 +18,8 @@ class Seats {
     static constexpr int Slots = PlayerTable::Slots;
 
     static bool valid(int slot) { return PlayerTable::validSlot(slot); }
-    Seat *at(int slot) const { return valid(slot) ? m_seats[slot].get() : nullptr; }
+    Seat *at(int slot) { return valid(slot) ? m_seats[slot].get() : nullptr; }
+    const Seat *at(int slot) const { return valid(slot) ? m_seats[slot].get() : nullptr; }
     bool busy(int slot) const { return at(slot) != nullptr; }
     bool seated(int slot) const { return busy(slot) && m_seats[slot]->state == Seat::State::Seated; }
     void place(int slot, std::unique_ptr<Seat> seat) { m_seats[slot] = std::move(seat); }

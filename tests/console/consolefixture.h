@@ -11,10 +11,15 @@
 #include "fileutil.h"
 #include "freeport.h"
 #include "gameserver.h"
+#include "lobbylink.h"
 #include "logview.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
+#include "roomconfig.h"
+#include "roomlog.h"
+#include "roundengine.h"
 #include "runningpanel.h"
+#include "seats.h"
 #include "server/core/messages.h"
 #include "serverconsole.h"
 #include "settingsarea.h"
@@ -84,7 +89,7 @@ class ConsoleFixture : public QObject {
     void startServer()
     {
         widget<QPushButton>("cmdStartServer")->click();
-        QVERIFY(m_server->serverStarted());
+        QVERIFY((m_server->listeningPort() != 0));
     }
 
     ConsoleTestClient *join(int host, const QString &name)
@@ -96,8 +101,8 @@ class ConsoleFixture : public QObject {
         client->join(name);
         const bool seated = QTest::qWaitFor(
             [this, name] {
-                for (int i = 0; i < zb::GameServer::Slots; ++i) {
-                    if (m_server->playerName(i) == name) return true;
+                for (int i = 0; i < zb::Seats::Slots; ++i) {
+                    if (m_server->seats().name(i) == name) return true;
                 }
                 return false;
             },

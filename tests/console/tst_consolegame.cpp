@@ -37,7 +37,7 @@ void TestConsoleGame::kickAsksAboutBan()
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
-    QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
+    QCOMPARE(m_server->seats().name(0), QStringLiteral("taro"));
 
     QPushButton *kick = widget<QPushButton>("cmdKick", 0);
     QStringList buttons;
@@ -52,7 +52,7 @@ void TestConsoleGame::kickAsksAboutBan()
         hanako->send(QStringLiteral("MSG"), QStringLiteral("まだいる？"));
         QTRY_VERIFY(taro->lines.contains(QStringLiteral("MSG 1:まだいる？")));
         QVERIFY(taro->connected());
-        QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
+        QCOMPARE(m_server->seats().name(0), QStringLiteral("taro"));
         QVERIFY(!banFile.exists());
         return;
     }
@@ -170,13 +170,13 @@ void TestConsoleGame::drawerLabelAndWordDuringAGame()
     hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));
 
     QTRY_COMPARE_WITH_TIMEOUT(widget<QLabel>("lblQuestion")->text(), msg::HiddenQuestion, 5000);
-    const int drawer = m_server->drawerSlot();
+    const int drawer = m_server->round().drawerSlot();
     QCOMPARE(widget<PlayerPanel>("fraPlayers")->labelColor(drawer), QColor(0, 0, 192));
     QCOMPARE(widget<PlayerPanel>("fraPlayers")->labelColor(1 - drawer), QColor(128, 128, 128));
     // Every turn starts on a white mirror.
     QCOMPARE(widget<CanvasMirror>("picMain")->pixelValue(320, 240), 16777215);
     QTRY_VERIFY(widget<QLabel>("lblTimeLimit")->text().toInt() < 120);
-    QCOMPARE(widget<QLabel>("lblTimeLimit")->text(), QString::number(m_server->timeLeft()));
+    QCOMPARE(widget<QLabel>("lblTimeLimit")->text(), QString::number(m_server->round().timeLeft()));
 }
 
 void TestConsoleGame::hostileNamesAndChatShowAsText()
@@ -193,18 +193,18 @@ void TestConsoleGame::hostileNamesAndChatShowAsText()
         client->connectTo(m_server->listeningPort());
         QTRY_VERIFY(client->connected());
         client->join(names.at(i));
-        QTRY_VERIFY(!m_server->playerName(i).isEmpty());
+        QTRY_VERIFY(!m_server->seats().name(i).isEmpty());
     }
     // A lone LF inside a line must not forge a second line of the log.
     players.first()->send(QStringLiteral("MSG"), QStringLiteral("hi\n12:34 <system> forged"));
-    const QString chat = m_server->playerName(0) + QStringLiteral("> hi12:34 <system> forged");
+    const QString chat = m_server->seats().name(0) + QStringLiteral("> hi12:34 <system> forged");
     QTRY_VERIFY(widget<LogView>("txtState")->logText().contains(chat + QStringLiteral("\r\n")));
     QVERIFY(widget<LogView>("txtState")->toPlainText().contains(chat + QLatin1Char('\n')));
 
     m_console->grab();
     for (int i = 0; i < names.size(); ++i) {
         QLabel *seat = widget<QLabel>("lblPlayer", i);
-        QCOMPARE(seat->text(), m_server->playerLabel(i));
+        QCOMPARE(seat->text(), m_server->seats().label(i));
         QVERIFY(seat->text().startsWith(names.at(i).left(5)));
         QCOMPARE(seat->textFormat(), Qt::PlainText);
     }
@@ -223,7 +223,7 @@ void TestConsoleGame::closeGuard()
     makeConsole();
     startServer();
     join(2, QStringLiteral("taro"));
-    QVERIFY(!m_server->playerName(0).isEmpty());
+    QVERIFY(!m_server->seats().name(0).isEmpty());
     QString text = answerBox([this] { m_console->close(); }, QMessageBox::Cancel);
     QCOMPARE(text, msg::CloseQuestion);
     QVERIFY(m_console->isVisible());
@@ -238,7 +238,7 @@ void TestConsoleGame::lobbyStatusDoubleClickShortensTheWait()
     makeConsole(50);
     QCOMPARE(widget<QLabel>("lblLobbyStatus")->text(), msg::LobbyStatusCaption);
     // Nobody there: every attempt is refused.
-    m_server->setLobbyAddressOverride(QStringLiteral("127.0.0.1:%1").arg(freePort()));
+    m_server->config().setLobbyOverride(QStringLiteral("127.0.0.1:%1").arg(freePort()));
     widget<QCheckBox>("chkLobbyRegister")->setChecked(true);
     startServer();
 
@@ -249,7 +249,7 @@ void TestConsoleGame::lobbyStatusDoubleClickShortensTheWait()
     };
     QTRY_VERIFY(widget<QLabel>("lblLobbyStatus")->text().startsWith(msg::LobbyRetryPrefix));
     QCOMPARE(attempts(), 1);
-    QVERIFY(m_server->lobbyLink().retryWait() > 5);
+    QVERIFY(m_server->lobby().retryWait() > 5);
     QTest::mouseDClick(widget<QLabel>("lblLobbyStatus"), Qt::LeftButton);
     // The next tick connects instead of a hundred ticks later.
     QTRY_COMPARE_WITH_TIMEOUT(attempts(), 2, 2000);

@@ -46,7 +46,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     part<QLineEdit>(&console, "txtPort")->setText(QString::number(freePort()));
     console.show();
     part<QPushButton>(&console, "cmdStartServer")->click();
-    QVERIFY(server.serverStarted());
+    QVERIFY((server.listeningPort() != 0));
     RoomInternals::engine(server).setRoundMax(1);
 
     // "%3" in a name must not be taken for a placeholder when the line is built.
@@ -57,7 +57,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
         players.back()->connectTo(server.listeningPort());
         QTRY_VERIFY(players.back()->connected());
         players.back()->join(names.at(i));
-        QTRY_COMPARE(server.playerName(i), names.at(i));
+        QTRY_COMPARE(server.seats().name(i), names.at(i));
     }
     auto readyAll = [&] {
         for (auto &p : players)
@@ -71,15 +71,16 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     LastStandings *standings = part<LastStandings>(&console, "lblLastStandings");
     // One round: slots 0, 1 and 2 draw in turn, and the scores come out unequal.
     for (int drawer = 0; drawer < 3; ++drawer) {
-        QTRY_VERIFY_WITH_TIMEOUT(
-            server.drawerSlot() == drawer && server.timeLeft() > 0 && server.timeLeft() < 119, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.round().drawerSlot() == drawer && server.round().timeLeft() > 0 &&
+                                     server.round().timeLeft() < 119,
+                                 10000);
         QVERIFY(!standings->isVisible());
         players.at(drawer == 0 ? 1 : 0)
             ->send(QStringLiteral("MSG"), RoomInternals::engine(server).currentWord());
         QTRY_COMPARE(count(QStringLiteral("QOK ")), drawer + 1);
     }
-    QTRY_VERIFY(!server.gameRunning());
-    QCOMPARE(server.playerScore(0), 0);
+    QTRY_VERIFY(!server.round().gameRunning());
+    QCOMPARE(server.round().score(0), 0);
     QString lastScores;
     for (const QString &line : players.at(0)->lines) {
         if (line.startsWith(QStringLiteral("SCR "))) lastScores = line.mid(4);
@@ -101,7 +102,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
                                        QStringLiteral("点")));
 
     readyAll();
-    QTRY_VERIFY(server.gameRunning());
+    QTRY_VERIFY(server.round().gameRunning());
     QVERIFY(!standings->isVisible());
 }
 

@@ -94,7 +94,7 @@ void TestServerConsole::startRefusedWithoutWords()
     const QString text =
         answerBox([this] { widget<QPushButton>("cmdStartServer")->click(); }, QMessageBox::Ok);
     QCOMPARE(text, msg::NothingLoaded);
-    QVERIFY(!m_server->serverStarted());
+    QVERIFY(!(m_server->listeningPort() != 0));
     QCOMPARE(m_server->listeningPort(), quint16(0));
     QVERIFY(area->isVisible());
     QCOMPARE(widget<QPushButton>("cmdStartServer")->text(), msg::StartServerCaption);
@@ -117,7 +117,7 @@ void TestServerConsole::portInUseKeepsConfiguring()
     const QString text =
         answerBox([this] { widget<QPushButton>("cmdStartServer")->click(); }, QMessageBox::Ok);
     QVERIFY2(text.contains(QString::number(blocker.serverPort())), qPrintable(text));
-    QVERIFY(!m_server->serverStarted());
+    QVERIFY(!(m_server->listeningPort() != 0));
     QVERIFY(area->isVisible());
     QVERIFY(widget<QLineEdit>("txtPort")->isEnabled());
     // The host is taken to the box that needs changing.
@@ -168,7 +168,7 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     options.dictionaryMode = 2;
     options.tickedDictionaries = {QStringLiteral("good.zbq")};
     m_server = std::make_unique<GameServer>();
-    m_server->setRunOptions(options, ServerSettings::AllFields & ~ServerSettings::PlayerMax);
+    m_server->config().setRunOptions(options, ServerSettings::AllFields & ~ServerSettings::PlayerMax);
     m_console = std::make_unique<ServerConsole>(m_server.get());
     m_console->show();
 
@@ -186,7 +186,7 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     startServer();
     QCOMPARE(m_server->listeningPort(), quint16(port.toUInt()));
     QVERIFY(!m_server->settings().lobbyRegister);
-    QCOMPARE(m_server->questionBank().dictionaryList(),
+    QCOMPARE(m_server->dictionaries().dictionaryList(),
              msg::BuiltInDictionary + QStringLiteral(":good.zbq:"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerComment")), QStringLiteral("書き換えた"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
@@ -256,7 +256,7 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     QListWidgetItem *nobreak = widget<QListWidget>("lstQuestion")->item(1);
     QListWidgetItem *worst = widget<QListWidget>("lstQuestion")->item(2);
     QCOMPARE(nobreak->text(), QStringLiteral("nobreak.zbq"));
-    QCOMPARE(worst->text(), m_server->questionBank().entries().at(2));
+    QCOMPARE(worst->text(), m_server->dictionaries().entries().at(2));
 
     const QString text = answerBox([nobreak] { nobreak->setCheckState(Qt::Checked); }, QMessageBox::Ok);
     QVERIFY2(text.contains(msg::NoFinalBreak), qPrintable(text));
@@ -272,14 +272,14 @@ void TestServerConsole::dictionaryChecksRefuseBadFiles()
     widget<QRadioButton>("optQuestion", 1)->click();
     widget<QCheckBox>("chkQuestionControl")->setChecked(true);
     startServer();
-    QCOMPARE(m_server->questionBank().dictionaryList(), QStringLiteral("good.zbq:"));
+    QCOMPARE(m_server->dictionaries().dictionaryList(), QStringLiteral("good.zbq:"));
 
     // A pool used up mid-game is rebuilt from the console as it is now,
     // without the start button.
     widget<QPushButton>("cmdLoadQuestion")->click();
     widget<QRadioButton>("optQuestion", 0)->click();
     // Draws as the next turn would, without playing one.
-    auto &bank = const_cast<QuestionBank &>(m_server->questionBank());
+    auto &bank = const_cast<QuestionBank &>(m_server->dictionaries());
     const QStringList drawn{bank.drawWord(), bank.drawWord()};
     QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()),
              (QSet<QString>{QStringLiteral("ねこ"), QStringLiteral("いぬ")}));
@@ -323,7 +323,7 @@ void TestServerConsole::lobbyAddressAndSameAddressStoredAndUsed()
     box->setText(QStringLiteral("127.0.0.1:port"));
     QCOMPARE(answerBox([this] { widget<QPushButton>("cmdStartServer")->click(); }, QMessageBox::Ok),
              msg::badLobbyAddress(QStringLiteral("127.0.0.1:port")));
-    QVERIFY(!m_server->serverStarted() && box->isVisible());
+    QVERIFY(!(m_server->listeningPort() != 0) && box->isVisible());
 
     box->setText(QStringLiteral("127.0.0.1:%1").arg(lobby.serverPort()));
     auto *sameAddress = widget<QCheckBox>("allowSameAddressBox");
