@@ -77,9 +77,9 @@ void ReachProbe::start(const QObject *room, Room &r)
     r.probe = probe;
     // The check is about the room's own address: no proxy stands in for it.
     probe->setProxy(QNetworkProxy::NoProxy);
-    connect(probe, &QTcpSocket::connected, this, [this, room] { finish(room, true); });
-    connect(probe, &QTcpSocket::errorOccurred, this, [this, room] { finish(room, false); });
-    QTimer::singleShot(m_timeoutMs, probe, [this, room] { finish(room, false); });
+    connect(probe, &QTcpSocket::connected, this, [this, room, probe] { finish(room, probe, true); });
+    connect(probe, &QTcpSocket::errorOccurred, this, [this, room, probe] { finish(room, probe, false); });
+    QTimer::singleShot(m_timeoutMs, probe, [this, room, probe] { finish(room, probe, false); });
     // Connecting may fail at once; the result is reported from the event loop, never from inside watch().
     const QHostAddress address = r.address;
     const quint16 port = r.port;
@@ -87,10 +87,11 @@ void ReachProbe::start(const QObject *room, Room &r)
         probe, [probe, address, port] { probe->connectToHost(address, port); }, Qt::QueuedConnection);
 }
 
-void ReachProbe::finish(const QObject *room, bool reachable)
+void ReachProbe::finish(const QObject *room, const QTcpSocket *probe, bool reachable)
 {
+    // A probe already stopped may still be waiting for its deletion.
     const auto it = m_rooms.find(room);
-    if (it == m_rooms.end() || !it->probe) return;
+    if (it == m_rooms.end() || it->probe != probe) return;
     stopProbe(*it);
     const quint16 port = it->checkedPort;
     // A room that changed its port meanwhile, or that could not be reached, is

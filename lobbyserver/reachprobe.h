@@ -53,7 +53,7 @@ class ReachProbe : public QObject {
 
     void schedule(const QObject *room, Room &r);
     void start(const QObject *room, Room &r);
-    void finish(const QObject *room, bool reachable);
+    void finish(const QObject *room, const QTcpSocket *probe, bool reachable);
     void startQueued();
     void stopProbe(Room &r);
 
