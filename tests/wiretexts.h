@@ -17,6 +17,8 @@ inline const QString RoomFull = QStringLiteral("サーバーが満員です！�
 inline const QString KickedByHost = QStringLiteral("ホストにキックされました");
 inline const QString BannedByHost = QStringLiteral("ホストにBANされました");
 inline const QString SentTooMuch = QStringLiteral("送信が多すぎるため切断されました");
+inline const QString SameAddress = QStringLiteral("同じIPアドレスからすでに参加しています");
+inline const QString Silent = QStringLiteral("11分間何も届かなかったため切断されました");
 // Told to everybody when a newcomer fails the password or version check.
 inline const QString PasswordMismatch = QStringLiteral("パスワード不一致の接続がありました");
 inline const QString VersionMismatch = QStringLiteral("バージョン違いの接続がありました");
@@ -35,5 +37,14 @@ inline const QString NoWinnerNotice = QStringLiteral("今回は優勝者がい�
 inline const QString NextTurnNotice = QStringLiteral("%1秒後に%2回目のゲームが始まります ラウンド[%3/%4]");
 // The name a room reports for its built-in dictionary.
 inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
+
+// ---- Sent by the lobby, recognised by the room
+
+// Whether the lobby could connect back to the room's port.
+inline const QString ReachableNotice = QStringLiteral("外部から接続できます");
+inline QString unreachableNotice(int port)
+{
+    return QStringLiteral("外部から接続できません: ルーターでポート %1 を開いてください").arg(port);
+}
 
 } // namespace wire

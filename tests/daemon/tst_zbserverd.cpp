@@ -113,7 +113,7 @@ class TstZbServerd : public QObject {
         QCOMPARE(question.mid(2), QStringLiteral("りんご"));
 
         // The drawer's stroke reaches the others as sent; a guess ends the turn.
-        const QString stroke = QStringLiteral("0:4:10,10;20,20;");
+        const QString stroke = QStringLiteral("0:3:10,10;20,20;");
         players[drawer]->send(QStringLiteral("STK"), stroke);
         const int guesser = (drawer + 1) % 3;
         for (int i = 0; i < 3; ++i) {
