@@ -24,7 +24,7 @@ bool leadingSlot(const QString &payload, int &slot)
 bool isRoomLeaveReason(const QString &line)
 {
     for (const QString *reason : {&msg::KickedReason, &msg::BannedReason, &msg::RoomFullNotice,
-                                  &msg::FloodedReason, &msg::SameAddressReason})
+                                  &msg::FloodedReason, &msg::SameAddressReason, &msg::IdleReason})
         if (line == *reason) return true;
     return false;
 }

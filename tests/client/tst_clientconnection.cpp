@@ -247,7 +247,7 @@ void TestClientConnection::leaveReasons_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("reason");
     for (const QString &reason : {msg::KickedReason, msg::BannedReason, msg::RoomFullNotice,
-                                  msg::FloodedReason, msg::SameAddressReason})
+                                  msg::FloodedReason, msg::SameAddressReason, msg::IdleReason})
         QTest::newRow(qPrintable(reason)) << QStringList{QStringLiteral("SYM ") + reason} << reason;
     QTest::newRow("no reason") << QStringList{QStringLiteral("SYM hello")} << msg::RoomClosedOrLost;
     QTest::newRow("reason not last") << QStringList{QStringLiteral("SYM ") + msg::KickedReason,
