@@ -1,8 +1,8 @@
 #include "headlessrun.h"
 
 #include "gameserver.h"
-#include "headlessportmapping.h"
 #include "operatorinput.h"
+#include "server/cli/headlessportmapping.h"
 #include "server/core/messages.h"
 #include "servercommandline.h"
 

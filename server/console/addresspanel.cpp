@@ -1,7 +1,7 @@
 #include "addresspanel.h"
 
-#include "roomaddress.h"
 #include "server/core/messages.h"
+#include "server/portmap/roomaddress.h"
 
 #include <QCheckBox>
 #include <QClipboard>

@@ -2,9 +2,9 @@
 #include "addresspanel.h"
 #include "fakerouter.h"
 #include "freeport.h"
-#include "portmapper.h"
-#include "roomaddress.h"
 #include "server/core/messages.h"
+#include "server/portmap/portmapper.h"
+#include "server/portmap/roomaddress.h"
 #include "settingsstore.h"
 
 #include <QCheckBox>

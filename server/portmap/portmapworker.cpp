@@ -1,4 +1,4 @@
-#include "portmapworker.h"
+#include "server/portmap/portmapworker.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>

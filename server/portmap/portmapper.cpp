@@ -1,9 +1,8 @@
-#include "portmapper.h"
+#include "server/portmap/portmapper.h"
 
-#include "messages.h"
-#include "portmapworker.h"
-#include "roomaddress.h"
-#include "settingsstore.h"
+#include "server/portmap/portmapworker.h"
+#include "server/portmap/roomaddress.h"
+#include "shared/settingsstore.h"
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
@@ -27,30 +26,6 @@ bool operator==(const PortMapStatus &a, const PortMapStatus &b)
            a.reason == b.reason;
 }
 } // namespace
-
-bool routerSearchPermitted()
-{
-    return !qEnvironmentVariableIsSet("ZB_NO_ROUTER_SEARCH");
-}
-
-QString PortMapStatus::stateText() const
-{
-    switch (state) {
-    case State::NotStarted:
-        return msg::MappingNotStarted;
-    case State::Off:
-        return msg::MappingOff;
-    case State::Searching:
-        return msg::AskingRouter;
-    case State::Open:
-        return msg::PortOpen;
-    case State::NoRouter:
-        return msg::NoRouter;
-    case State::Refused:
-        return msg::RouterRefusedPrefix + reason;
-    }
-    return {};
-}
 
 bool loadPortMapSetting()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portmapper.h"
+#include "server/portmap/portmapper.h"
 
 #include <QObject>
 
@@ -28,9 +28,5 @@ class HeadlessPortMapping : public QObject {
     GameServer &m_server;
     PortMapper m_mapper;
 };
-
-// SIGINT and SIGTERM end the event loop rather than the process, so that the
-// way out removes the port mapping; a second signal ends the process at once.
-void quitOnTerminationSignals();
 
 } // namespace zb
