@@ -7,18 +7,8 @@
 
 namespace zb {
 
-namespace {
-
-PortMapConfig withStoredSetting(PortMapConfig config)
-{
-    config.enabled = config.enabled && loadPortMapSetting();
-    return config;
-}
-
-} // namespace
-
-HeadlessPortMapping::HeadlessPortMapping(GameServer &server, const PortMapConfig &options)
-    : m_server(server), m_mapper(withStoredSetting(options))
+HeadlessPortMapping::HeadlessPortMapping(GameServer &server, const PortMapConfig &config)
+    : m_server(server), m_mapper(config)
 {
     quitOnTerminationSignals();
     connect(&m_mapper, &PortMapper::statusChanged, this, &HeadlessPortMapping::report);

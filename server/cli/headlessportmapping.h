@@ -9,14 +9,14 @@ namespace zb {
 class GameServer;
 
 // A headless room's side of port mapping: forwards the started server's
-// port as the stored setting and the options say, prints the room's address
+// port as `config` says, prints the room's address
 // and invitation link as log lines, and removes the mapping when the program
 // ends, SIGINT and SIGTERM included.
 class HeadlessPortMapping : public QObject {
     Q_OBJECT
   public:
     // `server` must be listening already and outlive this object.
-    HeadlessPortMapping(GameServer &server, const PortMapConfig &options);
+    HeadlessPortMapping(GameServer &server, const PortMapConfig &config);
     // Removes the mapping (waiting a few seconds at most) and says so.
     ~HeadlessPortMapping() override;
 

@@ -58,7 +58,11 @@ int runHeadless(const ServerCommandLine &commandLine)
                    .arg(QCoreApplication::applicationName())
                    .arg(server.listeningPort()));
     OperatorInput input(server);
-    HeadlessPortMapping portMapping(server, commandLine.portMap());
+    PortMapConfig portMap = commandLine.portMap();
+    // zbserver follows the console's box unless told; zbserverd reads nothing the console stored.
+    if (commandLine.program() == ServerCommandLine::Program::Window && !portMap.asked)
+        portMap.enabled = portMap.enabled && loadPortMapSetting();
+    HeadlessPortMapping portMapping(server, portMap);
     return QCoreApplication::exec();
 }
 

@@ -15,7 +15,7 @@ void printError(const QString &text)
     std::fputs("\n", stderr);
 }
 
-ServerCommandLine::ServerCommandLine(Program program)
+ServerCommandLine::ServerCommandLine(Program program) : m_program(program)
 {
     if (program == Program::Dedicated) {
         // Accepted so that a zbserver --headless command line runs unchanged.
@@ -69,6 +69,8 @@ int ServerCommandLine::process(const QCoreApplication &app)
         printError(portMapError);
         return 2;
     }
+    // A rented server has no home router to ask.
+    if (m_program == Program::Dedicated) m_portMap.enabled = m_portMap.enabled && m_portMap.asked;
     return -1;
 }
 

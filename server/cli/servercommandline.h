@@ -24,6 +24,8 @@ class ServerCommandLine {
 
     explicit ServerCommandLine(Program program);
 
+    Program program() const { return m_program; }
+
     QCommandLineParser &parser() { return m_parser; }
     const QCommandLineParser &parser() const { return m_parser; }
     bool isSet(const QCommandLineOption &option) const { return m_parser.isSet(option); }
@@ -34,7 +36,8 @@ class ServerCommandLine {
     int process(const QCoreApplication &app);
 
     int tickMs() const { return m_tickMs; }
-    // Router port mapping as --no-upnp, --igd-url and --natpmp-gateway say.
+    // Router port mapping as --no-upnp, --upnp, --igd-url and --natpmp-gateway
+    // say; zbserverd maps only when asked, having no home router as a rule.
     const PortMapConfig &portMap() const { return m_portMap; }
     // Lobby address for this run; empty means the stored one.
     QString lobbyAddress() const { return m_parser.value(lobby); }
@@ -91,6 +94,7 @@ class ServerCommandLine {
     // A number option within [low, high]; `ok` turns false on a bad value.
     int rangeValue(const QCommandLineOption &option, int low, int high, bool &ok) const;
 
+    Program m_program;
     QCommandLineParser m_parser;
     int m_tickMs = 1000;
     PortMapConfig m_portMap;

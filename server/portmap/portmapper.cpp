@@ -15,6 +15,7 @@ namespace zb {
 namespace {
 const QString SettingKey = QStringLiteral("ServerUPnP");
 const QString NoUpnpOption = QStringLiteral("no-upnp");
+const QString UpnpOption = QStringLiteral("upnp");
 const QString IgdUrlOption = QStringLiteral("igd-url");
 const QString GatewayOption = QStringLiteral("natpmp-gateway");
 constexpr int MaxIgdUrlLength = 1000;
@@ -44,6 +45,9 @@ QList<QCommandLineOption> portMapOptions()
     return {
         QCommandLineOption(NoUpnpOption,
                            QStringLiteral("Do not ask the router to forward the game port (UPnP, NAT-PMP).")),
+        QCommandLineOption(UpnpOption,
+                           QStringLiteral("Ask the router to forward the game port: zbserverd does only when "
+                                          "asked (or given a router below), zbserver unless told not to.")),
         QCommandLineOption(IgdUrlOption,
                            QStringLiteral("Ask the UPnP router whose root description is at URL, instead "
                                           "of searching the network."),
@@ -57,7 +61,12 @@ QList<QCommandLineOption> portMapOptions()
 
 bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config, QString &error)
 {
+    if (parser.isSet(NoUpnpOption) && parser.isSet(UpnpOption)) {
+        error = QStringLiteral("--upnp and --no-upnp: choose one");
+        return false;
+    }
     if (parser.isSet(NoUpnpOption)) config.enabled = false;
+    if (parser.isSet(UpnpOption)) config.asked = true;
     if (parser.isSet(IgdUrlOption)) {
         const QString text = parser.value(IgdUrlOption);
         const QUrl url(text, QUrl::StrictMode);
@@ -67,6 +76,7 @@ bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config,
             return false;
         }
         config.igdUrl = url.toString(QUrl::FullyEncoded);
+        config.asked = true;
     }
     if (parser.isSet(GatewayOption)) {
         const QString text = parser.value(GatewayOption);
@@ -76,6 +86,7 @@ bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config,
             return false;
         }
         config.natpmpGateway = text;
+        config.asked = true;
     }
     return true;
 }

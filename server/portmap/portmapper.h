@@ -19,7 +19,7 @@ struct PortMapOutcome;
 bool loadPortMapSetting();
 void savePortMapSetting(bool enabled);
 
-// --no-upnp, --igd-url URL, --natpmp-gateway ADDR.
+// --no-upnp, --upnp, --igd-url URL, --natpmp-gateway ADDR.
 QList<QCommandLineOption> portMapOptions();
 // Applies the options given over `config`; false with `error` set on a bad value.
 bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config, QString &error);

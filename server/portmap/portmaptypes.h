@@ -11,6 +11,9 @@ bool routerSearchPermitted();
 // How the room asks the home router to forward its port.
 struct PortMapConfig {
     bool enabled = true;
+    // The host asked for it (--upnp, or a router named): the program's
+    // default and the console's stored box do not hold it back.
+    bool asked = false;
     // A root description to use instead of searching the network (http only).
     QString igdUrl;
     // A NAT-PMP gateway (IPv4) to ask instead of the default route's.
@@ -23,6 +26,9 @@ struct PortMapConfig {
     int leaseSeconds = DefaultLeaseSeconds;
     // How long a UPnP search listens for answers.
     int searchMs = 2000;
+    // Deadline for the rest of a UPnP exchange (descriptions and actions):
+    // past it NAT-PMP is asked instead.
+    int exchangeMs = 5000;
 
     static constexpr int DefaultLeaseSeconds = 3600;
 };

@@ -1,9 +1,13 @@
 #include "server/portmap/portmapworker.h"
 
-#include <QDeadlineTimer>
+#include "server/portmap/routerhttp.h"
+#include "server/portmap/ssdpsearch.h"
+
 #include <QHostAddress>
+#include <QRegularExpression>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstdlib>
 #include <miniupnpc/miniupnpc.h>
 #include <miniupnpc/upnpcommands.h>
@@ -12,19 +16,22 @@
 #include <natpmp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace zb {
 
 namespace {
 
-const char MappingDescription[] = "zbserver";
+const QByteArray MappingDescription = "zbserver";
 const QString UpnpMethod = QStringLiteral("UPnP");
 const QString NatPmpMethod = QStringLiteral("NAT-PMP");
 // A gateway on the home network answers within milliseconds; this allows
 // four sends (the library resends after 250, 500 and 1000 ms).
 constexpr int NatPmpWaitMs = 2000;
 constexpr int OnlyPermanentLeasesSupported = 725;
+constexpr int NatPmpCancelled = -1000;
 
 // An address a router reports as its own on the outside, in canonical form,
 // or empty when it is none (garbage, 0.0.0.0, loopback, broadcast, multicast).
@@ -44,26 +51,11 @@ QString upnpReason(int code)
     return reason;
 }
 
-// One SOAP action on the router. Success needs the action's own answer: a
-// reply without it (an error page from a wrong control URL, say) is no success.
-int igdCommand(const char *controlUrl, const char *service, const char *action, UPNParg *args)
+// The service type goes into a header and an XML attribute of every action.
+bool plainServiceType(const QByteArray &type)
 {
-    int size = 0;
-    char *reply = simpleUPnPcommand(-1, controlUrl, service, action, args, &size);
-    if (!reply) return UPNPCOMMAND_HTTP_ERROR;
-    NameValueParserData data;
-    ParseNameValue(reply, size, &data);
-    int result = UPNPCOMMAND_SUCCESS;
-    if (const char *code = GetValueFromNameValueList(&data, "errorCode")) {
-        char *end = nullptr;
-        const long value = std::strtol(code, &end, 10);
-        result = end != code && value > 0 && value < 100000 ? int(value) : UPNPCOMMAND_UNKNOWN_ERROR;
-    } else if (!QByteArray::fromRawData(reply, size).contains(QByteArray(action) + "Response")) {
-        result = UPNPCOMMAND_INVALID_RESPONSE;
-    }
-    ClearNameValueList(&data);
-    std::free(reply);
-    return result;
+    static const QRegularExpression plain(QStringLiteral("^urn:[A-Za-z0-9:._-]+$"));
+    return plain.match(QString::fromLatin1(type)).hasMatch();
 }
 
 // The answers of a gateway that is there but says no.
@@ -94,8 +86,9 @@ QString natPmpReason(int rc)
     }
 }
 
-// Waits for the answer to the request just sent, resending as the library schedules.
-int awaitNatPmp(natpmp_t &n, natpmpresp_t &reply)
+// Waits for the answer to the request just sent, resending as the library
+// schedules; NatPmpCancelled when `cancelFd` wakes first.
+int awaitNatPmp(natpmp_t &n, natpmpresp_t &reply, int cancelFd)
 {
     const QDeadlineTimer deadline(NatPmpWaitMs);
     for (;;) {
@@ -103,8 +96,8 @@ int awaitNatPmp(natpmp_t &n, natpmpresp_t &reply)
         qint64 waitMs = 0;
         if (getnatpmprequesttimeout(&n, &tv) == 0) waitMs = qint64(tv.tv_sec) * 1000 + tv.tv_usec / 1000;
         waitMs = qBound<qint64>(0, waitMs, deadline.remainingTime());
-        pollfd fd{n.s, POLLIN, 0};
-        ::poll(&fd, 1, int(waitMs));
+        pollfd fds[2] = {{n.s, POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        if (::poll(fds, 2, int(waitMs)) > 0 && fds[1].revents) return NatPmpCancelled;
         const int rc = readnatpmpresponseorretry(&n, &reply);
         if (rc != NATPMP_TRYAGAIN) return rc;
         if (deadline.hasExpired()) return NATPMP_ERR_NOGATEWAYSUPPORT;
@@ -121,36 +114,68 @@ QString localAddress(int socket)
     return QHostAddress(ntohl(local.sin_addr.s_addr)).toString();
 }
 
+// Opens a NAT-PMP client towards the configured gateway, or the default
+// route's when searching is allowed.
+bool openNatPmp(const PortMapConfig &config, natpmp_t &n)
+{
+    const bool forced = !config.natpmpGateway.isEmpty();
+    if (!forced && !config.searchAllowed()) return false;
+    const in_addr_t gateway = forced ? htonl(QHostAddress(config.natpmpGateway).toIPv4Address()) : 0;
+    return initnatpmp(&n, forced ? 1 : 0, gateway) == 0;
+}
+
 } // namespace
 
-struct PortMapWorker::Igd {
-    UPNPUrls urls{};
-    IGDdatas data{};
-    QByteArray lan;
-    ~Igd() { FreeUPNPUrls(&urls); }
-};
+PortMapWorker::PortMapWorker(const PortMapConfig &config)
+    : m_config(config), m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+}
 
-PortMapWorker::PortMapWorker(const PortMapConfig &config) : m_config(config) {}
+PortMapWorker::~PortMapWorker()
+{
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
 
-PortMapWorker::~PortMapWorker() = default;
+bool PortMapWorker::cancelUnlessMapping()
+{
+    int phase = Idle;
+    if (!m_phase.compare_exchange_strong(phase, Cancelled) && phase != Cancelled) return false;
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
+    return true;
+}
+
+bool PortMapWorker::claimMapping()
+{
+    int phase = Idle;
+    return m_phase.compare_exchange_strong(phase, Mapping) || phase == Mapping;
+}
+
+void PortMapWorker::settleMapping()
+{
+    if (m_mappedVia != Via::None) return;
+    int phase = Mapping;
+    m_phase.compare_exchange_strong(phase, Idle);
+}
 
 void PortMapWorker::map(quint16 port)
 {
     m_port = port;
     PortMapOutcome upnp;
-    if (locateIgd()) {
-        upnp = mapWithIgd(port);
+    // One deadline for the whole exchange: a router that drips its answers
+    // must not keep NAT-PMP from being asked.
+    const QDeadlineTimer deadline(m_config.exchangeMs);
+    if (locateIgd(deadline)) {
+        upnp = mapWithIgd(port, deadline);
         if (upnp.kind == PortMapOutcome::Kind::Mapped) {
-            m_mappedVia = Via::Igd;
             emit outcome(upnp);
             return;
         }
         // Next time the router is looked for afresh: it may have changed or restarted.
-        forgetIgd();
+        m_igd.reset();
     }
     PortMapOutcome natPmp = mapWithNatPmp(port);
     if (natPmp.kind == PortMapOutcome::Kind::Mapped) {
-        m_mappedVia = Via::NatPmp;
         emit outcome(natPmp);
         return;
     }
@@ -163,72 +188,120 @@ void PortMapWorker::map(quint16 port)
 void PortMapWorker::unmap()
 {
     bool ok = true;
+    const QDeadlineTimer deadline(m_config.exchangeMs);
     if (m_mappedVia == Via::Igd)
-        ok = locateIgd() && unmapIgd();
+        ok = locateIgd(deadline) && unmapIgd(deadline);
     else if (m_mappedVia == Via::NatPmp)
         ok = unmapNatPmp();
     if (ok) m_mappedVia = Via::None;
+    settleMapping();
     emit unmapped(ok);
 }
 
-bool PortMapWorker::locateIgd()
+bool PortMapWorker::locateIgd(const QDeadlineTimer &deadline)
 {
     if (m_igd) return true;
-    auto igd = std::make_unique<Igd>();
-    char lan[64] = {};
-    bool found = false;
-    if (!m_config.igdUrl.isEmpty()) {
-        found = UPNP_GetIGDFromUrl(m_config.igdUrl.toUtf8().constData(), &igd->urls, &igd->data, lan,
-                                   sizeof lan) == 1;
-    } else if (m_config.searchAllowed()) {
-        int error = 0;
-        UPNPDev *devices =
-            upnpDiscover(m_config.searchMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
-        // 1: a connected router, 2: one that says it is not connected (it may still map).
-        const int valid = UPNP_GetValidIGD(devices, &igd->urls, &igd->data, lan, sizeof lan);
-        freeUPNPDevlist(devices);
-        found = valid == 1 || valid == 2;
+    QList<QUrl> descriptions;
+    if (!m_config.igdUrl.isEmpty())
+        descriptions << QUrl(m_config.igdUrl);
+    else if (m_config.searchAllowed())
+        descriptions = searchGateways(m_config.searchMs, m_wakeFd);
+    for (const QUrl &url : descriptions) {
+        if (deadline.hasExpired() || m_phase.load() == Cancelled) break;
+        if ((m_igd = describe(url, deadline))) return true;
     }
-    // A description without a WAN connection service is not a router that can map.
-    if (!found || igd->data.first.servicetype[0] == '\0' || !igd->urls.controlURL || !*igd->urls.controlURL)
-        return false;
-    igd->lan = QByteArray(lan);
-    if (QHostAddress(QString::fromLatin1(igd->lan)).protocol() != QAbstractSocket::IPv4Protocol) return false;
-    m_igd = std::move(igd);
-    return true;
+    return false;
 }
 
-void PortMapWorker::forgetIgd()
+std::unique_ptr<PortMapWorker::Igd> PortMapWorker::describe(const QUrl &url, const QDeadlineTimer &deadline)
 {
-    m_igd.reset();
+    RouterHttpRequest request;
+    request.url = url;
+    const RouterHttpReply reply = routerHttp(request, deadline, m_wakeFd);
+    if (!reply.ok() || reply.status != 200) return nullptr;
+    // The library's parser reads only what we fetched, within the cap.
+    IGDdatas data{};
+    parserootdesc(reply.body.constData(), int(reply.body.size()), &data);
+    // A description without a WAN connection service is not a router that can map.
+    if (data.first.servicetype[0] == '\0') return nullptr;
+    UPNPUrls urls{};
+    GetUPNPUrls(&urls, &data, url.toEncoded().constData(), 0);
+    auto igd = std::make_unique<Igd>();
+    if (urls.controlURL) igd->control = QUrl(QString::fromLatin1(urls.controlURL), QUrl::StrictMode);
+    FreeUPNPUrls(&urls);
+    igd->service = QByteArray(data.first.servicetype);
+    igd->lan = reply.localAddress.toLatin1();
+    // Actions go to the description's own server only: a description must
+    // not be able to make the room post to any other machine.
+    const QString origin = httpOrigin(url);
+    if (origin.isEmpty() || httpOrigin(igd->control) != origin || !plainServiceType(igd->service) ||
+        QHostAddress(reply.localAddress).protocol() != QAbstractSocket::IPv4Protocol)
+        return nullptr;
+    return igd;
 }
 
-PortMapOutcome PortMapWorker::mapWithIgd(quint16 port)
+int PortMapWorker::igdCommand(const char *action, const QList<QPair<QByteArray, QByteArray>> &args,
+                              const QDeadlineTimer &deadline, const char *wanted, QString *value)
+{
+    QByteArray inner;
+    for (const auto &[name, text] : args)
+        inner += '<' + name + '>' + text + "</" + name + '>';
+    RouterHttpRequest request;
+    request.url = m_igd->control;
+    request.method = "POST";
+    request.headers = "Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: \"" + m_igd->service + '#' +
+                      action + "\"\r\n";
+    request.body =
+        "<?xml version=\"1.0\"?>\r\n<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+        "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:" +
+        QByteArray(action) + " xmlns:u=\"" + m_igd->service + "\">" + inner + "</u:" + action +
+        "></s:Body></s:Envelope>\r\n";
+    const RouterHttpReply reply = routerHttp(request, deadline, m_wakeFd);
+    if (!reply.ok()) return UPNPCOMMAND_HTTP_ERROR;
+
+    NameValueParserData data{};
+    ParseNameValue(reply.body.constData(), int(reply.body.size()), &data);
+    int result = UPNPCOMMAND_SUCCESS;
+    if (const char *code = GetValueFromNameValueList(&data, "errorCode")) {
+        char *end = nullptr;
+        const long number = std::strtol(code, &end, 10);
+        result = end != code && number > 0 && number < 100000 ? int(number) : UPNPCOMMAND_UNKNOWN_ERROR;
+    } else if (!reply.body.contains(QByteArray(action) + "Response")) {
+        // Success needs the action's own answer: a reply without it (an error
+        // page from a wrong control URL, say) is no success.
+        result = UPNPCOMMAND_INVALID_RESPONSE;
+    } else if (wanted && value) {
+        if (const char *text = GetValueFromNameValueList(&data, wanted)) *value = QString::fromLatin1(text);
+    }
+    ClearNameValueList(&data);
+    return result;
+}
+
+PortMapOutcome PortMapWorker::mapWithIgd(quint16 port, const QDeadlineTimer &deadline)
 {
     PortMapOutcome out;
     out.method = UpnpMethod;
     out.lanAddress = QString::fromLatin1(m_igd->lan);
-    const char *control = m_igd->urls.controlURL;
-    const char *service = m_igd->data.first.servicetype;
-    char external[40] = {};
-    if (UPNP_GetExternalIPAddress(control, service, external) == UPNPCOMMAND_SUCCESS)
-        out.externalAddress = usableIPv4(QString::fromLatin1(external));
+    QString external;
+    if (igdCommand("GetExternalIPAddress", {}, deadline, "NewExternalIPAddress", &external) ==
+        UPNPCOMMAND_SUCCESS)
+        out.externalAddress = usableIPv4(external);
 
     const QByteArray portText = QByteArray::number(port);
     int lease = m_config.leaseSeconds;
     int code = 0;
+    if (!claimMapping()) return out;
     for (;;) {
-        const QByteArray leaseText = QByteArray::number(lease);
-        UPNParg args[] = {{"NewRemoteHost", ""},
-                          {"NewExternalPort", portText.constData()},
-                          {"NewProtocol", "TCP"},
-                          {"NewInternalPort", portText.constData()},
-                          {"NewInternalClient", m_igd->lan.constData()},
-                          {"NewEnabled", "1"},
-                          {"NewPortMappingDescription", MappingDescription},
-                          {"NewLeaseDuration", leaseText.constData()},
-                          {nullptr, nullptr}};
-        code = igdCommand(control, service, "AddPortMapping", args);
+        code = igdCommand("AddPortMapping",
+                          {{"NewRemoteHost", {}},
+                           {"NewExternalPort", portText},
+                           {"NewProtocol", "TCP"},
+                           {"NewInternalPort", portText},
+                           {"NewInternalClient", m_igd->lan},
+                           {"NewEnabled", "1"},
+                           {"NewPortMappingDescription", MappingDescription},
+                           {"NewLeaseDuration", QByteArray::number(lease)}},
+                          deadline);
         // Some routers keep mappings only until removed; such a mapping is still renewed.
         if (code != OnlyPermanentLeasesSupported || lease == 0) break;
         lease = 0;
@@ -237,54 +310,43 @@ PortMapOutcome PortMapWorker::mapWithIgd(quint16 port)
         out.kind = PortMapOutcome::Kind::Mapped;
         out.externalPort = port;
         out.leaseSeconds = lease;
+        m_mappedVia = Via::Igd;
     } else {
         out.kind = PortMapOutcome::Kind::Refused;
         out.reason = upnpReason(code);
+        settleMapping();
     }
     return out;
 }
 
-bool PortMapWorker::unmapIgd()
+bool PortMapWorker::unmapIgd(const QDeadlineTimer &deadline)
 {
-    const QByteArray portText = QByteArray::number(m_port);
-    UPNParg args[] = {{"NewRemoteHost", ""},
-                      {"NewExternalPort", portText.constData()},
-                      {"NewProtocol", "TCP"},
-                      {nullptr, nullptr}};
-    return igdCommand(m_igd->urls.controlURL, m_igd->data.first.servicetype, "DeletePortMapping", args) ==
-           UPNPCOMMAND_SUCCESS;
+    return igdCommand("DeletePortMapping",
+                      {{"NewRemoteHost", {}},
+                       {"NewExternalPort", QByteArray::number(m_port)},
+                       {"NewProtocol", "TCP"}},
+                      deadline) == UPNPCOMMAND_SUCCESS;
 }
-
-namespace {
-// Opens a NAT-PMP client towards the configured gateway, or the default
-// route's when searching is allowed.
-bool openNatPmp(const PortMapConfig &config, natpmp_t &n)
-{
-    const bool forced = !config.natpmpGateway.isEmpty();
-    if (!forced && !config.searchAllowed()) return false;
-    const in_addr_t gateway = forced ? htonl(QHostAddress(config.natpmpGateway).toIPv4Address()) : 0;
-    return initnatpmp(&n, forced ? 1 : 0, gateway) == 0;
-}
-} // namespace
 
 PortMapOutcome PortMapWorker::mapWithNatPmp(quint16 port)
 {
     PortMapOutcome out;
     out.method = NatPmpMethod;
+    if (m_phase.load() == Cancelled) return out;
     natpmp_t n;
     if (!openNatPmp(m_config, n)) return out;
     out.lanAddress = localAddress(n.s);
 
     natpmpresp_t reply{};
-    int rc = sendpublicaddressrequest(&n) < 0 ? NATPMP_ERR_SENDERR : awaitNatPmp(n, reply);
+    int rc = sendpublicaddressrequest(&n) < 0 ? NATPMP_ERR_SENDERR : awaitNatPmp(n, reply, m_wakeFd);
     if (rc == 0 && reply.type == NATPMP_RESPTYPE_PUBLICADDRESS)
         out.externalAddress = usableIPv4(QHostAddress(ntohl(reply.pnu.publicaddress.addr.s_addr)).toString());
-    if (rc == 0 || isGatewayAnswer(rc)) {
+    if ((rc == 0 || isGatewayAnswer(rc)) && claimMapping()) {
         reply = {};
         rc = sendnewportmappingrequest(&n, NATPMP_PROTOCOL_TCP, port, port, uint32_t(m_config.leaseSeconds)) <
                      0
                  ? NATPMP_ERR_SENDERR
-                 : awaitNatPmp(n, reply);
+                 : awaitNatPmp(n, reply, -1);
         const auto &mapping = reply.pnu.newportmapping;
         if (rc == 0 && reply.type == NATPMP_RESPTYPE_TCPPORTMAPPING && mapping.privateport == port &&
             mapping.mappedpublicport != 0 && mapping.lifetime != 0) {
@@ -292,10 +354,12 @@ PortMapOutcome PortMapWorker::mapWithNatPmp(quint16 port)
             // The gateway may choose another outside port; that is the one players need.
             out.externalPort = mapping.mappedpublicport;
             out.leaseSeconds = int(qMin<uint32_t>(mapping.lifetime, 0x7fffffff));
+            m_mappedVia = Via::NatPmp;
         } else if (rc == 0 || isGatewayAnswer(rc)) {
             out.kind = PortMapOutcome::Kind::Refused;
             out.reason = natPmpReason(rc);
         }
+        settleMapping();
     }
     closenatpmp(&n);
     return out;
@@ -309,7 +373,7 @@ bool PortMapWorker::unmapNatPmp()
     // Lifetime 0 with outside port 0 removes the mapping of this inside port.
     const int rc = sendnewportmappingrequest(&n, NATPMP_PROTOCOL_TCP, m_port, 0, 0) < 0
                        ? NATPMP_ERR_SENDERR
-                       : awaitNatPmp(n, reply);
+                       : awaitNatPmp(n, reply, -1);
     closenatpmp(&n);
     return rc == 0;
 }

@@ -29,7 +29,35 @@ class TstZbServerd : public QObject {
         return env;
     }
 
+    // Runs zbserverd until its output holds `until`; returns standard output.
+    static QString runUntil(const QStringList &args, const QString &until, const QTemporaryDir &dir)
+    {
+        QProcess server;
+        server.setProcessEnvironment(environment(dir));
+        QString out;
+        connect(&server, &QProcess::readyReadStandardOutput, &server,
+                [&] { out += QString::fromLocal8Bit(server.readAllStandardOutput()); });
+        server.start(binary(),
+                     args + QStringList{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--port"),
+                                        QString::number(freePort()), QStringLiteral("--no-lobby")});
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(out.contains(until), 20000); }();
+        server.terminate();
+        server.waitForFinished(10000);
+        return out + QString::fromLocal8Bit(server.readAllStandardOutput());
+    }
+
   private slots:
+    void routerOnlyWhenAsked()
+    {
+        QTemporaryDir dir;
+        writeDictionary(dir);
+        // A rented server has no home router: not even a search unless asked.
+        const QString state = QStringLiteral("ポートの状態: ");
+        QVERIFY(runUntil({}, state + zb::msg::MappingOff, dir).contains(state + zb::msg::MappingOff));
+        const QString asked = runUntil({QStringLiteral("--upnp")}, state + zb::msg::NoRouter, dir);
+        QVERIFY(asked.contains(state + zb::msg::AskingRouter));
+    }
+
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("args");
