@@ -57,13 +57,19 @@ int runHeadless(const ServerCommandLine &commandLine)
     printError(QStringLiteral("%1: listening on port %2")
                    .arg(QCoreApplication::applicationName())
                    .arg(server.listeningPort()));
-    OperatorInput input(server);
-    PortMapConfig portMap = commandLine.portMap();
-    // zbserver follows the console's box unless told; zbserverd reads nothing the console stored.
-    if (commandLine.program() == ServerCommandLine::Program::Window && !portMap.asked)
-        portMap.enabled = portMap.enabled && loadPortMapSetting();
-    HeadlessPortMapping portMapping(server, portMap);
-    return QCoreApplication::exec();
+    int code = 0;
+    {
+        OperatorInput input(server);
+        PortMapConfig portMap = commandLine.portMap();
+        // zbserver follows the console's box unless told; zbserverd reads nothing the console stored.
+        if (commandLine.program() == ServerCommandLine::Program::Window && !portMap.asked)
+            portMap.enabled = portMap.enabled && loadPortMapSetting();
+        HeadlessPortMapping portMapping(server, portMap);
+        code = QCoreApplication::exec();
+    }
+    // After the router has let go of the port, if it held it.
+    server.appendSystemLine(msg::ServerStopped);
+    return code;
 }
 
 } // namespace zb

@@ -360,4 +360,7 @@ inline QString roundMaxItem(int n)
     return QStringLiteral("%1回").arg(n);
 }
 
+// The run without a window (zbserver --headless, zbserverd).
+inline const QString ServerStopped = QStringLiteral("サーバーを終了しました");
+
 } // namespace zb::msg

@@ -1,5 +1,6 @@
 #include "server/portmap/portmapper.h"
 
+#include "server/core/messages.h"
 #include "server/portmap/portmapworker.h"
 #include "server/portmap/roomaddress.h"
 #include "shared/settingsstore.h"
@@ -101,7 +102,8 @@ PortMapper::PortMapper(const PortMapConfig &config, QObject *parent) : QObject(p
 
 PortMapper::~PortMapper()
 {
-    shutdown(ExitWaitMs);
+    // The window's way out; a headless run has said so in its log already.
+    if (!shutdown(ExitWaitMs)) qWarning("%s", qUtf8Printable(msg::MappingNotRemoved));
 }
 
 void PortMapper::start(quint16 port)
@@ -186,6 +188,8 @@ void PortMapper::stop()
         return;
     }
     PortMapWorker *worker = m_worker;
+    // A search that has mapped nothing is simply abandoned.
+    worker->cancelUnlessMapping();
     QMetaObject::invokeMethod(
         worker, [worker] { worker->unmap(); }, Qt::QueuedConnection);
 }
@@ -205,6 +209,10 @@ bool PortMapper::shutdown(int waitMs)
     m_thread = nullptr;
     m_worker = nullptr;
     disconnect(worker, nullptr, this, nullptr);
+    // Without a mapping nothing needs the router: the worker drops what it
+    // is doing and ends within moments. With one (or one asked for), the
+    // removal below waits for the router.
+    const bool nothingMapped = worker->cancelUnlessMapping();
     // Runs after whatever the worker is still doing, a first mapping included.
     QMetaObject::invokeMethod(
         worker,
@@ -215,8 +223,7 @@ bool PortMapper::shutdown(int waitMs)
         Qt::QueuedConnection);
     if (!thread->wait(QDeadlineTimer(waitMs))) {
         // Leaking the stuck thread beats stalling the exit or destroying a running thread.
-        qWarning("zbserver: the router did not answer; the port mapping may stay until its lease ends");
-        return false;
+        return nothingMapped;
     }
     const bool gone = !worker->holdsMapping();
     delete worker;

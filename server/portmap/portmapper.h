@@ -31,16 +31,18 @@ class PortMapper : public QObject {
     Q_OBJECT
   public:
     explicit PortMapper(const PortMapConfig &config, QObject *parent = nullptr);
-    // Removes the mapping, waiting at most ExitWaitMs for the router.
+    // Removes the mapping, waiting at most ExitWaitMs for the router, and
+    // warns on standard error when one may be left.
     ~PortMapper() override;
 
     // Asks for `port` to be forwarded (once); with mapping off it only notes the port.
     void start(quint16 port);
-    // Removes the mapping in the background; `removed` follows.
+    // Removes the mapping in the background; `removed` follows. A search
+    // that has mapped nothing yet is abandoned at once.
     void stop();
-    // Removes the mapping and waits for the worker, at most `waitMs`. For the
-    // end of the program, after its event loop has finished: true when a
-    // mapping that existed is gone.
+    // Removes the mapping and waits for the worker, at most `waitMs`; without
+    // a mapping it only ends the search. For the end of the program, after
+    // its event loop has finished: true unless a mapping may be left.
     bool shutdown(int waitMs = ExitWaitMs);
 
     const PortMapStatus &status() const { return m_status; }

@@ -3,6 +3,7 @@
 #include "server/core/messages.h"
 #include "testclient.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -56,6 +57,39 @@ class TstZbServerd : public QObject {
         QVERIFY(runUntil({}, state + zb::msg::MappingOff, dir).contains(state + zb::msg::MappingOff));
         const QString asked = runUntil({QStringLiteral("--upnp")}, state + zb::msg::NoRouter, dir);
         QVERIFY(asked.contains(state + zb::msg::AskingRouter));
+    }
+
+    void stopsAtOnceWithoutMapping()
+    {
+        // Routers that never answer: SIGTERM comes while they are asked.
+        QTcpServer silentIgd;
+        QVERIFY(silentIgd.listen(QHostAddress::LocalHost));
+        QTemporaryDir dir;
+        writeDictionary(dir);
+        QProcess server;
+        server.setProcessEnvironment(environment(dir));
+        server.start(binary(),
+                     {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--port"),
+                      QString::number(freePort()), QStringLiteral("--no-lobby"), QStringLiteral("--igd-url"),
+                      QStringLiteral("http://127.0.0.1:%1/rootDesc.xml").arg(silentIgd.serverPort()),
+                      QStringLiteral("--natpmp-gateway"), QStringLiteral("127.0.0.1")});
+        QString out;
+        connect(&server, &QProcess::readyReadStandardOutput, this,
+                [&] { out += QString::fromLocal8Bit(server.readAllStandardOutput()); });
+        QTRY_VERIFY_WITH_TIMEOUT(out.contains(QStringLiteral("ポートの状態: ") + zb::msg::AskingRouter),
+                                 20000);
+        QTRY_VERIFY(silentIgd.hasPendingConnections());
+        QElapsedTimer clock;
+        clock.start();
+        server.terminate();
+        QVERIFY(server.waitForFinished(20000));
+        // Nothing was mapped, so nothing waits for the router (it took five seconds).
+        QVERIFY2(clock.elapsed() < 2500, QByteArray::number(clock.elapsed()));
+        QCOMPARE(server.exitCode(), 0);
+        out += QString::fromLocal8Bit(server.readAllStandardOutput());
+        QVERIFY(out.endsWith(QStringLiteral(" <system> ") + zb::msg::ServerStopped + QLatin1Char('\n')));
+        QCOMPARE(QString::fromLocal8Bit(server.readAllStandardError()),
+                 QStringLiteral("zbserverd: listening on port %1\n").arg(server.arguments().at(3)));
     }
 
     void commandLine_data()
