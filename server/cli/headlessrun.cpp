@@ -1,10 +1,10 @@
-#include "headlessrun.h"
+#include "server/cli/headlessrun.h"
 
-#include "gameserver.h"
-#include "operatorinput.h"
 #include "server/cli/headlessportmapping.h"
+#include "server/cli/operatorinput.h"
+#include "server/cli/servercommandline.h"
+#include "server/core/gameserver.h"
 #include "server/core/messages.h"
-#include "servercommandline.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -24,6 +24,28 @@ void printLogLine(const QString &line)
     std::fflush(stdout);
 }
 
+namespace {
+
+// What the room runs with, options and stored values together, for a host
+// who did not type them all.
+void reportSettings(GameServer &server, bool mapping)
+{
+    const ServerSettings &s = server.settings();
+    const auto show = [&server](const QString &caption, const QString &value) {
+        server.appendSystemLine(msg::settingShown(caption, value));
+    };
+    show(msg::PortCaption, QString::number(server.listeningPort()));
+    show(msg::RoomNameCaption, s.roomName);
+    show(msg::CommentCaption, s.comment);
+    show(msg::PasswordCaption, s.password.isEmpty() ? msg::PasswordNone : msg::PasswordSet);
+    show(msg::PlayerMaxCaption, msg::playerMaxItem(s.playerMax()));
+    show(msg::RoundMaxCaption, msg::roundMaxItem(s.roundMax()));
+    show(msg::LobbyRegisterCaption, msg::lobbyShown(s.lobbyRegister, server.lobbyAddress()));
+    show(msg::AutoOpenPort, mapping ? msg::RegisterOn : msg::RegisterOff);
+}
+
+} // namespace
+
 int runHeadless(const ServerCommandLine &commandLine)
 {
 #ifdef __GLIBC__
@@ -34,6 +56,9 @@ int runHeadless(const ServerCommandLine &commandLine)
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
     GameServer server(commandLine.tickMs());
+    const bool dedicated = commandLine.program() == ServerCommandLine::Program::Dedicated;
+    // zbserverd runs with its options alone, never with what the console saved.
+    server.setStoredSettings(!dedicated);
     server.setLobbyAddressOverride(commandLine.lobbyAddress());
     QObject::connect(&server, &GameServer::logLine, &printLogLine);
     server.prepare();
@@ -57,13 +82,13 @@ int runHeadless(const ServerCommandLine &commandLine)
     printError(QStringLiteral("%1: listening on port %2")
                    .arg(QCoreApplication::applicationName())
                    .arg(server.listeningPort()));
+    PortMapConfig portMap = commandLine.portMap();
+    // zbserver follows the console's box unless told; zbserverd reads nothing the console stored.
+    if (!dedicated && !portMap.asked) portMap.enabled = portMap.enabled && loadPortMapSetting();
+    reportSettings(server, portMap.enabled);
     int code = 0;
     {
         OperatorInput input(server);
-        PortMapConfig portMap = commandLine.portMap();
-        // zbserver follows the console's box unless told; zbserverd reads nothing the console stored.
-        if (commandLine.program() == ServerCommandLine::Program::Window && !portMap.asked)
-            portMap.enabled = portMap.enabled && loadPortMapSetting();
         HeadlessPortMapping portMapping(server, portMap);
         code = QCoreApplication::exec();
     }

@@ -1,7 +1,10 @@
-#include "operatorinput.h"
+#include "server/cli/operatorinput.h"
 
-#include "gameserver.h"
-#include "servercommandline.h"
+#include "server/cli/headlessrun.h"
+#include "server/cli/servercommandline.h"
+#include "server/core/gameserver.h"
+#include "server/core/messages.h"
+#include "shared/textclean.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -67,11 +70,39 @@ void OperatorInput::run(const QString &line)
             m_server.kick(slot, word == QLatin1String("ban"));
             return;
         }
-        printError(
-            QStringLiteral("%1: a slot number from 0 to %2 is needed").arg(word).arg(GameServer::Slots - 1));
+        printError(msg::slotNumberNeeded(word, GameServer::Slots - 1));
         return;
     }
-    printError(QStringLiteral("unknown command: %1 (kick N, ban N, say TEXT)").arg(word));
+    if (word == QLatin1String("players")) {
+        listPlayers();
+        return;
+    }
+    if (word == QLatin1String("help")) {
+        for (const QString &text : msg::OperatorHelp)
+            printLogLine(text);
+        return;
+    }
+    printError(msg::unknownOperatorCommand(escapeControlChars(word)));
+}
+
+// Every busy slot, joining connections too: `kick N` takes any of them.
+void OperatorInput::listPlayers()
+{
+    QStringList rows;
+    for (int slot = 0; slot < GameServer::Slots; ++slot) {
+        if (!m_server.slotBusy(slot)) continue;
+        const QString name = m_server.playerName(slot);
+        // Names and marks come from the network: no raw control characters on the terminal.
+        rows << msg::playerRow(slot, name.isEmpty() ? msg::NoNameYet : escapeControlChars(name),
+                               m_server.remoteAddress(slot), m_server.playerScore(slot),
+                               escapeControlChars(m_server.playerReady(slot)));
+    }
+    if (rows.isEmpty())
+        rows << msg::NoPlayers;
+    else
+        rows.prepend(msg::PlayersHeading);
+    for (const QString &row : rows)
+        printLogLine(row);
 }
 
 } // namespace zb

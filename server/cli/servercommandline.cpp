@@ -24,7 +24,8 @@ ServerCommandLine::ServerCommandLine(Program program) : m_program(program)
     }
     m_parser.addHelpOption();
     m_parser.addOptions({headless, version, port, password, roomName, comment, players, rounds,
-                         questionControl, dictMode, dict, noLobby, lobby, dataDir, start, tickInterval});
+                         questionControl, dictMode, dict, allowSameAddress, noLobby, lobby, dataDir, start,
+                         tickInterval});
     m_parser.addOptions(portMapOptions());
 }
 
@@ -94,6 +95,7 @@ bool ServerCommandLine::applyTo(ServerSettings &s, int *given) const
     if (set(dictMode, F::DictionaryMode)) s.dictionaryMode = rangeValue(dictMode, 0, 4, ok);
     if (set(dict, F::Dictionaries)) s.tickedDictionaries = m_parser.values(dict);
     if (set(noLobby, F::LobbyRegister)) s.lobbyRegister = false;
+    if (set(allowSameAddress, F::AllowSameAddress)) s.allowSameAddress = true;
     if (given) *given = fields;
     return ok;
 }

@@ -48,7 +48,8 @@ class ServerCommandLine {
 
     QCommandLineOption headless{QStringLiteral("headless"),
                                 QStringLiteral("Run without a window: log on standard output, operator "
-                                               "commands on standard input (kick N, ban N, say TEXT).")};
+                                               "commands on standard input (players, kick N, ban N, say "
+                                               "TEXT, help).")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
                                QStringLiteral("Print the protocol version and exit.")};
     QCommandLineOption port{QStringLiteral("port"),
@@ -73,6 +74,9 @@ class ServerCommandLine {
                             QStringLiteral("An added dictionary to use, as listed (\"x.zbq\" or "
                                            "\"zbq/x.zbq\"); repeatable."),
                             QStringLiteral("NAME")};
+    QCommandLineOption allowSameAddress{
+        QStringLiteral("allow-same-address"),
+        QStringLiteral("Seat more than one player from the same IP address (players behind one router).")};
     QCommandLineOption noLobby{QStringLiteral("no-lobby"),
                                QStringLiteral("Do not register the room with the lobby.")};
     QCommandLineOption lobby{QStringLiteral("lobby"), QStringLiteral("Lobby server address."),

@@ -80,6 +80,8 @@ class GameServer : public QObject, private RoundHost {
     const ServerSettings &settings() const { return m_settings; }
     // "host:port" that wins over the stored lobby address; empty: none.
     void setLobbyAddressOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
+    // The lobby the room registers with, once started.
+    QString lobbyAddress() const { return m_lobby.address(); }
     // Bytes of strokes and fills one connection may send in a flood window,
     // for connections accepted from now on (default FloodGuard::MaxCanvasBytes,
     // or ZB_BENCH_STROKE_BUDGET_KIB KiB from the environment).

@@ -1,10 +1,12 @@
 #include "cp932.h"
 #include "freeport.h"
 #include "server/core/messages.h"
+#include "statusrecord.h"
 #include "testclient.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,16 +33,18 @@ class TstZbServerd : public QObject {
     }
 
     // Runs zbserverd until its output holds `until`; returns standard output.
-    static QString runUntil(const QStringList &args, const QString &until, const QTemporaryDir &dir)
+    static QString runUntil(const QStringList &args, const QString &until, const QTemporaryDir &dir,
+                            bool noLobby = true)
     {
         QProcess server;
         server.setProcessEnvironment(environment(dir));
         QString out;
         connect(&server, &QProcess::readyReadStandardOutput, &server,
                 [&] { out += QString::fromLocal8Bit(server.readAllStandardOutput()); });
-        server.start(binary(),
-                     args + QStringList{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--port"),
-                                        QString::number(freePort()), QStringLiteral("--no-lobby")});
+        server.start(binary(), args +
+                                   QStringList{QStringLiteral("--data-dir"), dir.path(),
+                                               QStringLiteral("--port"), QString::number(freePort())} +
+                                   (noLobby ? QStringList{QStringLiteral("--no-lobby")} : QStringList{}));
         [&] { QTRY_VERIFY_WITH_TIMEOUT(out.contains(until), 20000); }();
         server.terminate();
         server.waitForFinished(10000);
@@ -90,6 +94,45 @@ class TstZbServerd : public QObject {
         QVERIFY(out.endsWith(QStringLiteral(" <system> ") + zb::msg::ServerStopped + QLatin1Char('\n')));
         QCOMPARE(QString::fromLocal8Bit(server.readAllStandardError()),
                  QStringLiteral("zbserverd: listening on port %1\n").arg(server.arguments().at(3)));
+    }
+
+    void ignoresTheConsolesSettings()
+    {
+        QTemporaryDir dir;
+        writeDictionary(dir);
+        QSettings console(dir.filePath(QStringLiteral("config/ゼンブリル/ゼンブリル.ini")),
+                          QSettings::IniFormat);
+        console.beginGroup(QStringLiteral("Option"));
+        console.setValue(QStringLiteral("ServerRoomName"), QStringLiteral("いつもの部屋"));
+        console.setValue(QStringLiteral("RoundMax"), QStringLiteral("0"));
+        console.setValue(QStringLiteral("AllowSameAddress"), QStringLiteral("1"));
+        console.sync();
+        QTcpServer lobby;
+        QVERIFY(lobby.listen(QHostAddress::LocalHost));
+        QByteArray heard;
+        connect(&lobby, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *s = lobby.nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, this, [&heard, s] { heard += s->readAll(); });
+        });
+        const QString out =
+            runUntil({QStringLiteral("--lobby"), QStringLiteral("127.0.0.1:%1").arg(lobby.serverPort()),
+                      QStringLiteral("--comment"), QStringLiteral("今日だけ"), QStringLiteral("--password"),
+                      QStringLiteral("x")},
+                     QStringLiteral("ポートの状態: "), dir, false);
+        for (const QString &line : {QStringLiteral("サーバー名: 名無しサーバー"),
+                                    QStringLiteral("コメント: 今日だけ"), QStringLiteral("パスワード: あり"),
+                                    QStringLiteral("ラウンド数: 3回"), QStringLiteral("プレイヤー上限: 8人"),
+                                    QStringLiteral("ロビー登録: する (127.0.0.1:%1)").arg(lobby.serverPort()),
+                                    QStringLiteral("ルーターのポートを自動で開く (UPnP): しない")})
+            QVERIFY2(out.contains(QStringLiteral(" <system> ") + line + QLatin1Char('\n')), qPrintable(line));
+        // The lobby lists the room under its own name, not the console's last one.
+        QTRY_VERIFY(heard.contains("\r\nSTS "));
+        const QString record = zb::StatusRecord::decode(
+            QString::fromLatin1(heard.mid(heard.indexOf("STS ") + 4).split('\r').first()));
+        QCOMPARE(zb::StatusRecord::field(record, QStringLiteral("roomname=")), zb::msg::DefaultRoomName);
+        // Nor is anything written back.
+        QCOMPARE(console.value(QStringLiteral("ServerRoomName")).toString(), QStringLiteral("いつもの部屋"));
+        QVERIFY(!console.contains(QStringLiteral("ServerPort")));
     }
 
     void commandLine_data()
@@ -196,6 +239,17 @@ class TstZbServerd : public QObject {
         for (TestClient *c : players)
             QTRY_VERIFY(c->has(QStringLiteral("SYM ") + zb::msg::announcement(QStringLiteral("こんにちは"))));
         QTRY_VERIFY(err.contains(QStringLiteral("ignored")));
+
+        // The slots for kick: each seat with its player, address, score and readiness.
+        server.write("players\nhelp\n");
+        QTRY_VERIFY(out.contains(zb::msg::OperatorHelp.constLast()));
+        for (int i = 0; i < 3; ++i) {
+            const QString score = players[i]->payloads(QStringLiteral("SCR")).constLast().section(u':', i, i);
+            QVERIFY2(
+                out.contains(QStringLiteral("\n%1  p%1  127.0.0.%2  %3  OK\n").arg(i).arg(2 + i).arg(score)),
+                qPrintable(out.right(700)));
+            QCOMPARE(score.toInt() > 0, i != (drawer + 2) % 3);
+        }
         server.write("kick 2\n");
         QTRY_VERIFY(players[2]->closed());
         QVERIFY(players[0]->connected());
