@@ -17,6 +17,13 @@ inline QString socketErrorLine(int number)
     return QStringLiteral("エラー:") + QString::number(number);
 }
 
+// Ends a text from the network that a log line shows only in part.
+inline QString clippedMark(qsizetype total, int shown)
+{
+    return QStringLiteral("…(") + QString::number(total) + QStringLiteral("文字のうち") +
+           QString::number(shown) + QStringLiteral("文字まで表示)");
+}
+
 // One line of the final ranking: rank, name, score.
 inline const QString StandingLine = QStringLiteral("%1位 %2 %3点");
 
@@ -37,6 +44,7 @@ inline const QString FloodedReason = QStringLiteral("送信が多すぎるため
 inline const QString BannedReason = QStringLiteral("ホストにBANされました");
 inline const QString KickedReason = QStringLiteral("ホストにキックされました");
 inline const QString SameAddressReason = QStringLiteral("同じIPアドレスからすでに参加しています");
+inline const QString IdleReason = QStringLiteral("11分間何も届かなかったため切断されました");
 // Told to the seated players when a newcomer fails the password check.
 inline const QString PasswordMismatchNotice = QStringLiteral("パスワード不一致の接続がありました");
 

@@ -1,5 +1,7 @@
 #include "textclean.h"
 
+#include "shared/messages.h"
+
 namespace zb {
 
 bool isControlChar(QChar c)
@@ -29,6 +31,14 @@ QString escapeControlChars(const QString &text)
             out.append(c);
     }
     return out;
+}
+
+QString loggedText(const QString &text)
+{
+    // Cut before escaping too: a line of megabytes is never copied whole.
+    const QString escaped = escapeControlChars(text.left(MaxLoggedText + 1));
+    if (text.size() <= MaxLoggedText && escaped.size() <= MaxLoggedText) return escaped;
+    return escaped.left(MaxLoggedText) + msg::clippedMark(text.size(), MaxLoggedText);
 }
 
 QString removeSeparators(const QString &text)

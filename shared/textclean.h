@@ -21,6 +21,14 @@ QString removeControlChars(const QString &text);
 // a terminal that would otherwise act on escape sequences.
 QString escapeControlChars(const QString &text);
 
+// The most characters of text from the network that one log line carries.
+constexpr int MaxLoggedText = 200;
+
+// Text from the network as a log line may hold it: control characters escaped
+// as escapeControlChars does, then cut to MaxLoggedText characters with a mark
+// that says how much was left out.
+QString loggedText(const QString &text);
+
 // A field as it may travel in the ":"-separated lists and a status record:
 // control characters and the separators ":", ";", ",", "=", "&" removed, blanks
 // trimmed. Names, room names and comments all go through here.

@@ -17,6 +17,8 @@ inline const QString RoomFull = QStringLiteral("サーバーが満員です！�
 inline const QString KickedByHost = QStringLiteral("ホストにキックされました");
 inline const QString BannedByHost = QStringLiteral("ホストにBANされました");
 inline const QString SentTooMuch = QStringLiteral("送信が多すぎるため切断されました");
+inline const QString SameAddress = QStringLiteral("同じIPアドレスからすでに参加しています");
+inline const QString Silent = QStringLiteral("11分間何も届かなかったため切断されました");
 // Told to everybody when a newcomer fails the password or version check.
 inline const QString PasswordMismatch = QStringLiteral("パスワード不一致の接続がありました");
 inline const QString VersionMismatch = QStringLiteral("バージョン違いの接続がありました");

@@ -5,6 +5,7 @@
 #include "server/cli/servercommandline.h"
 #include "server/core/gameserver.h"
 #include "server/core/messages.h"
+#include "shared/version.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -31,8 +32,9 @@ namespace {
 void reportSettings(GameServer &server, bool mapping)
 {
     const ServerSettings &s = server.settings();
+    const QString lobby = server.lobby().address();
     const auto show = [&server](const QString &caption, const QString &value) {
-        server.appendSystemLine(msg::settingShown(caption, value));
+        server.log().system(msg::settingShown(caption, value));
     };
     show(msg::PortCaption, QString::number(server.listeningPort()));
     show(msg::RoomNameCaption, s.roomName);
@@ -40,7 +42,9 @@ void reportSettings(GameServer &server, bool mapping)
     show(msg::PasswordCaption, s.password.isEmpty() ? msg::PasswordNone : msg::PasswordSet);
     show(msg::PlayerMaxCaption, msg::playerMaxItem(s.playerMax()));
     show(msg::RoundMaxCaption, msg::roundMaxItem(s.roundMax()));
-    show(msg::LobbyRegisterCaption, msg::lobbyShown(s.lobbyRegister, server.lobbyAddress()));
+    show(
+        msg::LobbyRegisterCaption,
+        msg::lobbyShown(s.lobbyRegister, lobby.isEmpty() ? QString::fromLatin1(DefaultLobbyAddress) : lobby));
     show(msg::AutoOpenPort, mapping ? msg::RegisterOn : msg::RegisterOff);
 }
 
@@ -58,15 +62,15 @@ int runHeadless(const ServerCommandLine &commandLine)
     GameServer server(commandLine.tickMs());
     const bool dedicated = commandLine.program() == ServerCommandLine::Program::Dedicated;
     // zbserverd runs with its options alone, never with what the console saved.
-    server.setStoredSettings(!dedicated);
-    server.setLobbyAddressOverride(commandLine.lobbyAddress());
-    QObject::connect(&server, &GameServer::logLine, &printLogLine);
+    server.config().setStoredSettings(!dedicated);
+    server.config().setLobbyOverride(commandLine.lobbyAddress());
+    QObject::connect(&server.log(), &RoomLog::line, &printLogLine);
     server.prepare();
 
-    ServerSettings settings = server.loadSettings();
+    ServerSettings settings = server.config().load();
     if (!commandLine.applyTo(settings)) return 2;
     // Without a window nobody changes a setting: the run saves none.
-    server.setRunOptions(settings, ServerSettings::AllFields);
+    server.config().setRunOptions(settings, ServerSettings::AllFields);
 
     switch (server.startOrApply(settings)) {
     case GameServer::StartResult::NoWords:
@@ -93,7 +97,7 @@ int runHeadless(const ServerCommandLine &commandLine)
         code = QCoreApplication::exec();
     }
     // After the router has let go of the port, if it held it.
-    server.appendSystemLine(msg::ServerStopped);
+    server.log().system(msg::ServerStopped);
     return code;
 }
 

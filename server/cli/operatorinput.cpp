@@ -4,6 +4,7 @@
 #include "server/cli/servercommandline.h"
 #include "server/core/gameserver.h"
 #include "server/core/messages.h"
+#include "server/core/roundengine.h"
 #include "shared/textclean.h"
 
 #include <sys/ioctl.h>
@@ -66,11 +67,11 @@ void OperatorInput::run(const QString &line)
     if (word == QLatin1String("kick") || word == QLatin1String("ban")) {
         bool ok = false;
         const int slot = rest.toInt(&ok);
-        if (ok && slot >= 0 && slot < GameServer::Slots) {
+        if (ok && slot >= 0 && slot < Seats::Slots) {
             m_server.kick(slot, word == QLatin1String("ban"));
             return;
         }
-        printError(msg::slotNumberNeeded(word, GameServer::Slots - 1));
+        printError(msg::slotNumberNeeded(word, Seats::Slots - 1));
         return;
     }
     if (word == QLatin1String("players")) {
@@ -89,13 +90,14 @@ void OperatorInput::run(const QString &line)
 void OperatorInput::listPlayers()
 {
     QStringList rows;
-    for (int slot = 0; slot < GameServer::Slots; ++slot) {
-        if (!m_server.slotBusy(slot)) continue;
-        const QString name = m_server.playerName(slot);
+    const Seats &seats = m_server.seats();
+    for (int slot = 0; slot < Seats::Slots; ++slot) {
+        if (!seats.busy(slot)) continue;
+        const QString name = seats.name(slot);
         // Names and marks come from the network: no raw control characters on the terminal.
         rows << msg::playerRow(slot, name.isEmpty() ? msg::NoNameYet : escapeControlChars(name),
-                               m_server.remoteAddress(slot), m_server.playerScore(slot),
-                               escapeControlChars(m_server.playerReady(slot)));
+                               seats.addressText(slot), m_server.round().score(slot),
+                               escapeControlChars(seats.mark(slot)));
     }
     if (rows.isEmpty())
         rows << msg::NoPlayers;

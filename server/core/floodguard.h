@@ -19,15 +19,16 @@ class FloodGuard {
     // cuts itself off at its fifth chat or fill without a second's pause, so
     // it sends at most about 10 in five seconds, plus three lines to join.
     static constexpr int MaxLines = 20;
-    // Bytes of strokes and fills. A stroke holds at most 5000 points of at
-    // most 10 bytes ("-100,-100;"), under 50 KiB; 1 MiB is twenty of them in
-    // five seconds, 20000 points a second, where a gaming mouse reports 1000.
-    static constexpr qint64 MaxCanvasBytes = 1024 * 1024;
+    // Bytes of strokes and fills: 640 KiB in five seconds, 128 KiB a second.
+    // The room sends a drawer's strokes to up to seven readers, so that is at
+    // most 0.9 MB/s of the host's upload, which a home line carries. A person
+    // drawing as fast as a 1000 Hz mouse reports sends about 8 KiB a second.
+    static constexpr qint64 MaxCanvasBytes = 640 * 1024;
     // What each stroke or fill costs at least, so that tiny strokes are held
     // to 200 a second (a fast clicker manages 15 clicks).
     static constexpr qint64 MinCanvasCharge = 1024;
     // Ticks in a row with lines over budget before the sender is cut: a burst
-    // is forgiven, a flood is not; the budgets let at most 1 MiB through
+    // is forgiven, a flood is not; the budgets let well under 1 MiB through
     // meanwhile, far below a reader's 8 MiB output cap.
     static constexpr int StrikeTicks = 3;
 

@@ -15,15 +15,62 @@ LobbyLink::LobbyLink(QObject *parent) : QObject(parent), m_socket(new LineSocket
     m_address = QString::fromLatin1(DefaultLobbyAddress);
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbyLink::onConnectTimeout);
+    connect(&m_clock, &QTimer::timeout, this, &LobbyLink::tick);
+    connect(&m_statusClock, &QTimer::timeout, this, &LobbyLink::statusCheck);
+    setTickMs(m_tickMs);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbyLink::onConnected);
     connect(m_socket->socket(), &QTcpSocket::disconnected, this, [this] {
         if (!m_connecting) onLobbyClosed();
     });
     connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbyLink::onError);
-    connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::lineReceived);
+    connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::onLine);
     // A lobby that floods us or stops reading is treated like one that fell silent.
     connect(m_socket, &LineSocket::inputOverflow, this, &LobbyLink::onLobbyClosed);
     connect(m_socket, &LineSocket::outputOverflow, this, &LobbyLink::onLobbyClosed);
+}
+
+void LobbyLink::setTickMs(int ms)
+{
+    m_tickMs = qMax(1, ms);
+    m_clock.setInterval(m_tickMs);
+    m_statusClock.setInterval(30 * m_tickMs);
+}
+
+void LobbyLink::start()
+{
+    m_registering = true;
+    m_clock.start();
+    m_statusClock.start();
+    connectToLobby();
+}
+
+void LobbyLink::setStatus(const RoomStatus &status, bool now)
+{
+    m_status = status;
+    m_hasStatus = true;
+    if (now && isConnected() && !m_connecting) sendRoomStatus();
+}
+
+void LobbyLink::onLine(const QString &command, const QString &payload)
+{
+    // A lobby keeps the link alive and may leave the host a notice; nothing
+    // else it sends means anything to the room.
+    if (command == cmd::Check) {
+        noteCheck();
+        return;
+    }
+    if (command != cmd::System) return;
+    emit notice(payload);
+    // The lobby's answer to its try to connect back to the room.
+    Reachability state = Reachability::Unknown;
+    if (payload == msg::ReachableNotice)
+        state = Reachability::Reachable;
+    else if (payload.startsWith(msg::UnreachableNoticePrefix))
+        state = Reachability::Unreachable;
+    if (state != Reachability::Unknown) {
+        m_reachability = state;
+        emit reachabilityChanged(state, payload);
+    }
 }
 
 void LobbyLink::setAddress(const QString &hostPort)
@@ -71,8 +118,7 @@ void LobbyLink::connectToLobby()
     m_connectTimer.start(5 * m_tickMs);
     if (!address.ok) {
         // An address that cannot be used fails like an unreachable lobby.
-        m_connectTimer.stop();
-        onConnectTimeout();
+        connectFailed(socketErrorNumber(QAbstractSocket::HostNotFoundError));
         return;
     }
     m_socket->clearBuffer();
@@ -95,19 +141,32 @@ void LobbyLink::onConnected()
 
 void LobbyLink::onConnectTimeout()
 {
+    connectFailed(socketErrorNumber(QAbstractSocket::SocketTimeoutError));
+}
+
+void LobbyLink::connectFailed(int errorNumber)
+{
     if (!m_connecting) return;
     m_connectTimer.stop();
     m_socket->socket()->abort();
     emit systemText(msg::LobbyUnreachable);
     emit systemText(msg::LobbySeemsDown);
+    // Which lobby, and where to choose another: the host may have mistyped it.
+    emit systemText(msg::lobbyUnreachableAt(m_address, errorNumber));
+    emit systemText(msg::LobbyAddressHint);
     m_connecting = false;
 }
 
 void LobbyLink::onError()
 {
     if (m_connecting) {
-        // A refused connection needs no five-second wait to be known as failed.
-        onConnectTimeout();
+        // A refused connection needs no five-second wait to be known as failed,
+        // and is reported like any other error of the link.
+        const int number = socketErrorNumber(m_socket->socket()->error());
+        emit systemText(msg::socketErrorLine(number));
+        setStatusText(msg::LobbyDisconnected);
+        emit systemText(msg::LobbyDisconnected);
+        connectFailed(number);
         return;
     }
     const auto error = m_socket->socket()->error();
@@ -133,8 +192,8 @@ void LobbyLink::onLobbyClosed()
 
 void LobbyLink::sendRoomStatus()
 {
-    if (!m_provider) return;
-    sendToLobby(cmd::Status, urlEncode(buildRecord(m_provider())));
+    if (!m_hasStatus) return;
+    sendToLobby(cmd::Status, urlEncode(buildRecord(m_status)));
 }
 
 void LobbyLink::sendToLobby(const QString &command, const QString &text)
@@ -143,17 +202,19 @@ void LobbyLink::sendToLobby(const QString &command, const QString &text)
     m_socket->sendLine(command, text);
 }
 
-void LobbyLink::statusCheck(int playerCount)
+void LobbyLink::statusCheck()
 {
+    int playerCount = 0;
+    for (const QString &name : std::as_const(m_status.playerNames))
+        playerCount += name.isEmpty() ? 0 : 1;
     if (playerCount == m_lastPlayerCount) return;
     m_lastPlayerCount = playerCount;
     if (isConnected() && !m_connecting) sendRoomStatus();
 }
 
-void LobbyLink::tick(bool serverStarted, bool registerOn)
+void LobbyLink::tick()
 {
-    if (serverStarted && registerOn && !m_connecting &&
-        m_socket->socket()->state() == QAbstractSocket::UnconnectedState) {
+    if (m_registering && !m_connecting && m_socket->socket()->state() == QAbstractSocket::UnconnectedState) {
         --m_retryWait;
         setStatusText(msg::lobbyRetryStatus(m_retryWait));
         if (m_retryWait <= 0) {

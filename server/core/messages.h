@@ -63,6 +63,10 @@ inline QString dictionaryLoadedTwice(const QString &entry)
 {
     return dictionaryLoaded(entry) + TwiceSuffix;
 }
+inline const QString LfOnlyLineEnds =
+    QStringLiteral("改行がLFだけです（Shift_JISのファイルとして読みました）");
+inline const QString LfOnlyLineEndsHint =
+    QStringLiteral("（Shift_JISの辞書は改行をCR LFにしてください。UTF-8の辞書ならLFのままで読めます）");
 
 // Starting.
 inline const QString WaitingForPlayers = QStringLiteral("ゼンブリルからの接続を待機します");
@@ -135,6 +139,36 @@ inline QString clientVersion(int slot, const QString &version)
 {
     return QString::number(slot) + QStringLiteral("クライアントのVersion: ") + version;
 }
+inline const QString PasswordKick = QStringLiteral("パスワード不一致なので切断します");
+inline QString clientIdle(int slot, int minutes)
+{
+    return QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("から") +
+           QString::number(minutes) + QStringLiteral("分間何も届かないので切断します");
+}
+inline QString joinerGaveWay(int slot)
+{
+    return QStringLiteral("接続中のクライアント") + QString::number(slot) +
+           QStringLiteral("を新しい接続のために切断しました");
+}
+inline QString ignoredFromClient(int slot, const QString &what)
+{
+    return QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("の") + what +
+           QStringLiteral("を破棄しました（以降は数えるだけにします）");
+}
+inline QString ignoredTotal(int slot, int lines)
+{
+    return QStringLiteral("クライアント") + QString::number(slot) + QStringLiteral("から破棄した行: ") +
+           QString::number(lines) + QStringLiteral("件");
+}
+inline const QString IgnoredSystemLine = QStringLiteral("SYM行");
+inline const QString IgnoredStroke = QStringLiteral("描けないストローク");
+inline const QString IgnoredFill = QStringLiteral("不正な塗りつぶし");
+inline QString linesOmitted(const QString &source, int lines)
+{
+    return source + QStringLiteral(" からの ") + QString::number(lines) +
+           QStringLiteral(" 件の行を省略しました");
+}
+inline const QString LobbySource = QStringLiteral("ロビーサーバー");
 inline QString versionMatched(int slot)
 {
     return QString::number(slot) + QStringLiteral("のバージョンが一致");
@@ -238,6 +272,12 @@ inline QString drawerLeft(const QString &word)
     return QStringLiteral("出題者が退室したので次の問題に進みます「") + word + QStringLiteral("」");
 }
 
+// The room's notice of refused passwords, when several came within one window.
+inline QString passwordMismatchNotice(int attempts)
+{
+    return PasswordMismatchNotice + QStringLiteral("（") + QString::number(attempts) + QStringLiteral("回）");
+}
+
 // The lobby link.
 inline const QString LobbyConnecting = QStringLiteral("ロビーサーバーに接続中...");
 inline const QString LobbyConnectingStatus = QStringLiteral("ロビーに接続処理中...");
@@ -247,6 +287,13 @@ inline const QString LobbyUnreachable = QStringLiteral("ロビーサーバーに
 inline const QString LobbySeemsDown = QStringLiteral("現在ロビーサーバーが停止しているようです");
 inline const QString LobbyDisconnected = QStringLiteral("ロビーサーバーから切断");
 inline const QString LobbySilent = QStringLiteral("ロビーサーバーからの応答がないため切断しました");
+inline QString lobbyUnreachableAt(const QString &hostPort, int errorNumber)
+{
+    return QStringLiteral("ロビーサーバー ") + hostPort + QStringLiteral(" に接続できません (エラー:") +
+           QString::number(errorNumber) + QLatin1Char(')');
+}
+inline const QString LobbyAddressHint =
+    QStringLiteral("ロビーサーバーのアドレスはサーバー設定の「ロビーサーバー」欄か --lobby で変更できます");
 inline const QString LobbyRetryPrefix = QStringLiteral("ロビーに接続リトライ待ち - ");
 inline QString lobbyRetryStatus(int seconds)
 {
@@ -310,6 +357,9 @@ inline const QString AutoOpenPort = QStringLiteral("ルーターのポートを�
 inline const QString CopyInvitationTip =
     QStringLiteral("接続先とリンク（zembrill://…）を、友だちに送れる文にしてコピーします");
 inline const QString NoUpnpTip = QStringLiteral("--no-upnp で起動しています");
+inline const QString ReachabilityCaption = QStringLiteral("外部からの接続");
+inline const QString ReachabilityUnknown = QStringLiteral("未確認（ロビーに登録すると確かめます）");
+inline const QString PortHelpLink = QStringLiteral("ポートの開け方（ブラウザで開きます）");
 
 // The console's running panel.
 inline const QString ServerRunning = QStringLiteral("サーバー稼働中");
@@ -338,11 +388,8 @@ inline const QString BuiltInAndAddedTwice = QStringLiteral("内蔵辞書 + 追�
 inline const QString BuiltInTwiceAndAdded = QStringLiteral("内蔵辞書（高確率化） + 追加辞書");
 inline const QString DictionaryListCaption = QStringLiteral("使用する追加辞書（*.zbq）");
 inline const QString RescanDictionaries = QStringLiteral("辞書再検索");
-inline const QString GetDictionariesLink = QStringLiteral("追加辞書の入手（ブラウザで開きます）");
 inline const QString GameModeCaption = QStringLiteral("ゲームモード");
 inline const QString RegisterWithLobby = QStringLiteral("ロビーサーバーにこのサーバーを登録する");
-inline const QString PortCheckerLink =
-    QStringLiteral("指定ポートに接続可能か調べるポートチェッカーはこちら（ブラウザで開きます）");
 inline const QString PlayerMaxCaption = QStringLiteral("プレイヤー上限");
 inline const QString RoundMaxCaption = QStringLiteral("ラウンド数");
 inline const QString GameCountNote =
@@ -360,6 +407,27 @@ inline QString roundMaxItem(int n)
 {
     return QStringLiteral("%1回").arg(n);
 }
+inline const QString LobbyServerCaption = QStringLiteral("ロビーサーバー");
+inline const QString LobbyServerTip =
+    QStringLiteral("host:port の形で入力します。空にすると標準のロビーサーバーを使います");
+inline const QString LobbyOverrideTip = QStringLiteral("--lobby で起動しています");
+inline QString badLobbyAddress(const QString &text)
+{
+    return QStringLiteral("ロビーサーバーのアドレスが正しくありません: ") + text +
+           QStringLiteral("\nhost:port の形（例: lobby.example.jp:29999）で入力するか、空にしてください。");
+}
+inline const QString AllowSameAddress = QStringLiteral("同じIPアドレスからの参加を許可する");
+inline const QString AllowSameAddressTip =
+    QStringLiteral("同じルーターの内側から複数人で参加するときに使います（LANパーティーや家族）");
+inline const QString OpenDictionaryFolder = QStringLiteral("追加辞書のフォルダを開く");
+inline const QString DictionaryFormatNote =
+    QStringLiteral("※1行に1単語。文字コードはShift_JIS（改行CR LF）かUTF-8（改行LFかCR LF）");
+inline QString wordCount(int words)
+{
+    return QStringLiteral("%1語").arg(words);
+}
+inline const QString ReadAsUtf8 = QStringLiteral("UTF-8として読みます");
+inline const QString ReadAsCp932 = QStringLiteral("Shift_JISとして読みます");
 
 // The run without a window (zbserver --headless, zbserverd).
 inline const QString ServerStopped = QStringLiteral("サーバーを終了しました");

@@ -135,6 +135,39 @@ class TstZbServerd : public QObject {
         QVERIFY(!console.contains(QStringLiteral("ServerPort")));
     }
 
+    void allowSameAddress()
+    {
+        // Two players behind one router: the second is seated only when the run allows it.
+        QTemporaryDir dir;
+        writeDictionary(dir);
+        for (const bool allow : {true, false}) {
+            const QString port = QString::number(freePort());
+            QProcess server;
+            server.setProcessEnvironment(environment(dir));
+            QStringList args{QStringLiteral("--port"), port, QStringLiteral("--data-dir"), dir.path(),
+                             QStringLiteral("--no-lobby")};
+            if (allow) args << QStringLiteral("--allow-same-address");
+            QString err;
+            connect(&server, &QProcess::readyReadStandardError, this,
+                    [&] { err += QString::fromLocal8Bit(server.readAllStandardError()); });
+            server.start(binary(), args);
+            QTRY_VERIFY_WITH_TIMEOUT(err.contains(QStringLiteral("listening on port ") + port), 10000);
+            TestClient first(QStringLiteral("127.0.0.5"));
+            TestClient second(QStringLiteral("127.0.0.5"));
+            first.setObjectName(QStringLiteral("母"));
+            second.setObjectName(QStringLiteral("子"));
+            for (TestClient *c : {&first, &second}) {
+                connect(&c->socket(), &QTcpSocket::connected, c, [c] { c->join(c->objectName()); });
+                c->connectTo(port.toUShort());
+                QTRY_VERIFY(c->has(QStringLiteral("SYM ") + zb::msg::GameSettingsHeading) || c->closed());
+            }
+            QVERIFY(first.connected());
+            QCOMPARE(second.connected(), allow);
+            server.kill();
+            server.waitForFinished(5000);
+        }
+    }
+
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -218,7 +251,7 @@ class TstZbServerd : public QObject {
         QCOMPARE(question.mid(2), QStringLiteral("りんご"));
 
         // The drawer's stroke reaches the others as sent; a guess ends the turn.
-        const QString stroke = QStringLiteral("0:4:10,10;20,20;");
+        const QString stroke = QStringLiteral("0:3:10,10;20,20;");
         players[drawer]->send(QStringLiteral("STK"), stroke);
         const int guesser = (drawer + 1) % 3;
         for (int i = 0; i < 3; ++i) {

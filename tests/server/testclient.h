@@ -31,7 +31,12 @@ class TestClient : public QObject {
         });
     }
 
-    void connectTo(quint16 port) { m_socket.connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), port); }
+    void connectTo(quint16 port)
+    {
+        const bool v6 = m_socket.localAddress().protocol() == QAbstractSocket::IPv6Protocol;
+        m_socket.connectToHost(v6 ? QHostAddress(QHostAddress::LocalHostIPv6) : QHostAddress::LocalHost,
+                               port);
+    }
     bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     bool closed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
     void send(const QString &command, const QString &text)

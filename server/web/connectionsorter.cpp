@@ -1,0 +1,82 @@
+#include "connectionsorter.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+namespace zb {
+
+ConnectionKind classifyFirstBytes(QByteArrayView bytes)
+{
+    constexpr QByteArrayView get("GET ");
+    const qsizetype n = qMin(bytes.size(), get.size());
+    if (bytes.first(n) != get.first(n)) return ConnectionKind::GameProtocol;
+    return n == get.size() ? ConnectionKind::WebRequest : ConnectionKind::Undecided;
+}
+
+QString peerAddressText(const QTcpSocket *socket)
+{
+    const QHostAddress address = socket->peerAddress();
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(v4).toString() : address.toString();
+}
+
+ConnectionSorter::ConnectionSorter(QObject *parent) : QObject(parent) {}
+
+ConnectionSorter::~ConnectionSorter()
+{
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+        disconnect(it.key(), nullptr, this, nullptr);
+}
+
+void ConnectionSorter::sort(QTcpSocket *socket)
+{
+    const QString address = peerAddressText(socket);
+    if (m_pending.size() >= MaxPending || m_perAddress.value(address) >= MaxPendingPerAddress) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    Pending p;
+    p.address = address;
+    p.timer = new QTimer(this);
+    p.timer->setSingleShot(true);
+    m_pending.insert(socket, p);
+    ++m_perAddress[address];
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { check(socket); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (release(socket)) socket->deleteLater();
+    });
+    connect(socket, &QObject::destroyed, this, [this, socket] { release(socket); });
+    connect(p.timer, &QTimer::timeout, this, [this, socket] {
+        if (release(socket)) emit gameConnection(socket);
+    });
+    p.timer->start(m_waitMs);
+    check(socket);
+}
+
+void ConnectionSorter::check(QTcpSocket *socket)
+{
+    if (!m_pending.contains(socket)) return;
+    const QByteArray first = socket->peek(4);
+    const ConnectionKind kind = classifyFirstBytes(first);
+    if (kind == ConnectionKind::Undecided) return;
+    release(socket);
+    if (kind == ConnectionKind::WebRequest)
+        emit webRequest(socket);
+    else
+        emit gameConnection(socket);
+}
+
+bool ConnectionSorter::release(QTcpSocket *socket)
+{
+    const auto it = m_pending.find(socket);
+    if (it == m_pending.end()) return false;
+    disconnect(socket, nullptr, this, nullptr);
+    it->timer->deleteLater();
+    if (--m_perAddress[it->address] <= 0) m_perAddress.remove(it->address);
+    m_pending.erase(it);
+    return true;
+}
+
+} // namespace zb

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+
+class QTcpSocket;
+
+namespace zb {
+
+// What the first bytes of a new connection on the room's port make it.
+enum class ConnectionKind {
+    Undecided,    // too few bytes yet
+    WebRequest,   // "GET ": a browser
+    GameProtocol, // anything else: a player's program, as ever
+};
+ConnectionKind classifyFirstBytes(QByteArrayView bytes);
+
+// Sorts accepted connections of the room's port by their first bytes, which
+// it only peeks at: whoever gets the socket reads it from its first byte.
+// A connection that stays silent for waitMs goes to the game path, whose own
+// join time-out deals with it. A connection that closes while waiting is
+// deleted.
+//
+// Waiting costs a socket each, so the sorter holds at most MaxPending
+// connections, MaxPendingPerAddress from one address; beyond that a new one
+// is closed at once.
+class ConnectionSorter : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int DefaultWaitMs = 3000;
+    static constexpr int MaxPending = 64;
+    static constexpr int MaxPendingPerAddress = 8;
+
+    explicit ConnectionSorter(QObject *parent = nullptr);
+    ~ConnectionSorter() override;
+
+    void setWaitMs(int ms) { m_waitMs = ms; }
+    // Takes an accepted socket; it is handed on through one of the signals
+    // (possibly before this returns) or closed.
+    void sort(QTcpSocket *socket);
+    int pending() const { return int(m_pending.size()); }
+
+  signals:
+    void webRequest(QTcpSocket *socket);
+    void gameConnection(QTcpSocket *socket);
+
+  private:
+    struct Pending {
+        QString address;
+        QTimer *timer = nullptr;
+    };
+    void check(QTcpSocket *socket);
+    // Forgets the socket; true when it was still waiting.
+    bool release(QTcpSocket *socket);
+
+    QHash<QTcpSocket *, Pending> m_pending;
+    QHash<QString, int> m_perAddress;
+    int m_waitMs = DefaultWaitMs;
+};
+
+// The peer's address as the room writes it: dotted IPv4 also when it arrives
+// mapped into IPv6.
+QString peerAddressText(const QTcpSocket *socket);
+
+} // namespace zb
