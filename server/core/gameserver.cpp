@@ -3,6 +3,7 @@
 #include "fileutil.h"
 #include "linerelay.h"
 #include "messages.h"
+#include "playerlines.h"
 #include "roundannouncer.h"
 #include "roundengine.h"
 #include "textclean.h"
@@ -19,9 +20,10 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 GameServer::GameServer(int tickMs, QObject *parent)
     : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_seats.table(), m_bank, this)),
       m_announcer(new RoundAnnouncer(*m_engine, m_seats.table(), *this, this)),
-      m_relay(new LineRelay(m_seats, *m_engine, m_log, this))
+      m_relay(new LineRelay(m_seats, *m_engine, m_log, this)),
+      m_talk(new PlayerLines(m_seats, *m_engine, *m_relay, m_log, this))
 {
-    connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::onNewConnection);
+    connect(&m_door, &RoomDoor::arrived, this, &GameServer::seat);
     m_roundClock.setInterval(m_tickMs);
     m_moderationClock.setInterval(m_tickMs);
     connect(&m_roundClock, &QTimer::timeout, this, [this] {
@@ -34,10 +36,11 @@ GameServer::GameServer(int tickMs, QObject *parent)
     connect(m_relay, &LineRelay::strokeRelayed, this, &GameServer::strokeReceived);
     connect(m_relay, &LineRelay::fillRelayed, this, &GameServer::fillReceived);
     connect(m_relay, &LineRelay::lineReceived, this, &GameServer::handleLine);
+    connect(m_talk, &PlayerLines::markChanged, this, &GameServer::broadcastReadys);
 
     connect(&m_bank, &QuestionBank::systemText, &m_log, &RoomLog::system);
-    connect(&m_roomFull, &RoomFullSocket::systemText, &m_log, &RoomLog::system);
-    connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::updateCaption);
+    connect(&m_door, &RoomDoor::systemText, &m_log, &RoomLog::system);
+    connect(&m_door, &RoomDoor::roomFullStateChanged, this, &GameServer::updateCaption);
 
     m_lobby.setTickMs(m_tickMs);
     connect(&m_lobby, &LobbyLink::systemText, &m_log, &RoomLog::system);
@@ -58,7 +61,7 @@ GameServer::~GameServer()
     m_seats.clear();
     disconnect(&m_lobby, nullptr, this, nullptr);
     disconnect(&m_bank, nullptr, this, nullptr);
-    disconnect(&m_roomFull, nullptr, this, nullptr);
+    disconnect(&m_door, nullptr, this, nullptr);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -76,20 +79,6 @@ void GameServer::logLines(const QStringList &texts)
         m_log.system(text);
 }
 
-bool GameServer::listenOn(const QString &portText)
-{
-    const quint16 port = parsePort(portText);
-    if (port == 0) {
-        m_startError = msg::badPort(portText);
-        return false;
-    }
-    if (!m_listen.listen(QHostAddress::Any, port)) {
-        m_startError = msg::cannotListen(port, m_listen.errorString());
-        return false;
-    }
-    return true;
-}
-
 GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 {
     m_startError.clear();
@@ -102,10 +91,11 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
     s.tickedDictionaries = m_bank.tickedEntries();
     m_bank.setQuestionControl(s.questionControl);
 
-    if (!m_listen.isListening()) {
+    if (listeningPort() == 0) {
         s = RoomConfig::cleaned(s);
-        if (!listenOn(s.port)) return StartResult::PortRefused;
-        s.port = QString::number(m_listen.serverPort());
+        m_startError = m_door.open(s.port);
+        if (!m_startError.isEmpty()) return StartResult::PortRefused;
+        s.port = QString::number(listeningPort());
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.
         m_log.system(msg::WaitingForPlayers);
         m_settings = s;
@@ -133,7 +123,7 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 
 quint16 GameServer::listeningPort() const
 {
-    return m_listen.isListening() ? m_listen.serverPort() : 0;
+    return m_door.port();
 }
 
 void GameServer::reset()
@@ -153,7 +143,7 @@ void GameServer::reset()
 void GameServer::updateCaption()
 {
     const QString caption = QStringLiteral("zbserver Port:") + QString::number(listeningPort()) +
-                            QStringLiteral(" [") + QString::number(m_roomFull.stateNumber()) +
+                            QStringLiteral(" [") + QString::number(m_door.roomFullState()) +
                             QStringLiteral("] [") + QString::number(m_lobby.silence()) + QLatin1Char(']');
     if (caption != m_caption) {
         m_caption = caption;

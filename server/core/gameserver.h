@@ -5,28 +5,27 @@
 #include "protocol.h"
 #include "questionbank.h"
 #include "roomconfig.h"
-#include "roomfullsocket.h"
+#include "roomdoor.h"
 #include "roomlog.h"
 #include "roundhost.h"
 #include "seats.h"
 #include "serversettings.h"
 
 #include <QObject>
-#include <QTcpServer>
 #include <QTimer>
 #include <array>
 
 namespace zb {
 
 class LineRelay;
+class PlayerLines;
 class RoundAnnouncer;
 class RoundEngine;
 
-// The game room: one listening port, eight seats and a room-full socket. It
-// joins the parts that do the work (the joining exchange, the relay of what
-// players send, the round engine and its announcer, the log, the lobby link,
-// the word pool) and owns the one way a connection leaves. No window: the
-// console, the headless terminal and the dedicated server are views over it.
+// The game room: its door, eight seats and what happens in them. It joins the parts that do the work (the
+// joining exchange, the relay of what players send, the round engine and its announcer, the log, the lobby
+// link, the word pool) and owns the one way a connection leaves. No window: the console, the headless
+// terminal and the dedicated server are views over it.
 //
 // A view: sets this run's options through config(), calls prepare() once its
 // log is connected, fills its panels from config().load() and hands them back
@@ -95,7 +94,8 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     static constexpr int Slots = Seats::Slots;
     static bool valid(int slot) { return Seats::valid(slot); }
 
-    void onNewConnection();
+    // The slot for a newcomer: a free one, or one a joiner gives up; -1 when full.
+    int findSeat();
     // Frees the slot of the oldest connection that has not named itself;
     // the slot, or -1 when there is none.
     int makeRoomForJoiner();
@@ -108,16 +108,9 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     void updateCaption();
     // Back to an empty room (the last player left, or the start).
     void reset();
-    // Takes what every connection has waiting, the drawer's last: a guess that
-    // came with the drawer's strokes is judged before them.
-    void scheduleStep();
-    void handleWaitingLines();
-    void takeLines(int slot);
     void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
     // A decoded line from a connection other than a stroke or a fill.
     void handleLine(int slot, const QString &command, const QString &payload);
-    void dispatch(const QString &command, int slot, const QString &payload);
-    bool listenOn(const QString &portText);
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
     void broadcastPlayers();
@@ -159,20 +152,17 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     RoundEngine *m_engine;
     RoundAnnouncer *m_announcer;
     LineRelay *m_relay;
+    PlayerLines *m_talk;
     Admission m_admission{*this};
     LobbyLink m_lobby;
     RoomConfig m_config;
     ServerSettings m_settings;
-    QTcpServer m_listen;
-    RoomFullSocket m_roomFull;
+    RoomDoor m_door{m_admission, m_log, [this] { return findSeat(); }};
     QTimer m_roundClock;
     QTimer m_moderationClock;
     quint64 m_acceptCount = 0;
     QString m_startError;
     QString m_caption;
-    // Connections with lines waiting, and whether the step that takes them is due.
-    std::array<bool, Slots> m_waiting{};
-    bool m_stepDue = false;
     bool m_playersDue = false;
 
     // Tests step the round clock by hand and feed lines straight in.

@@ -6,15 +6,13 @@
 #include "banlist.h"
 #include "linerelay.h"
 #include "messages.h"
+#include "playerlines.h"
 #include "roundengine.h"
-#include "tcptransport.h"
 #include "textclean.h"
 
 namespace zb {
 
 namespace {
-// The longest readiness mark the room sets itself ("PSW", "VER").
-constexpr int MaxMarkLength = 3;
 // A new connection has three clock ticks to introduce itself, but never less
 // than this: a quickened clock must not turn away a client that is merely slow.
 constexpr int MinJoinMs = 2000;
@@ -27,36 +25,12 @@ constexpr int IdleTicks = IdleMinutes * 60;
 
 // ---------------------------------------------------------------- seats
 
-void GameServer::onNewConnection()
+int GameServer::findSeat()
 {
-    while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
-        bool logIt = false;
-        const QString refusal = m_admission.screen(socket->peerAddress(), logIt);
-        if (!refusal.isEmpty()) {
-            if (logIt) {
-                m_log.system(addressText(socket->peerAddress()));
-                m_log.system(refusal);
-            }
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        int slot = -1;
-        // Only named players count towards the limit.
-        if (m_seats.playerCount() < m_settings.playerMax()) {
-            slot = m_seats.freeSlot();
-            if (slot < 0) slot = makeRoomForJoiner();
-        }
-        if (slot >= 0) {
-            seat(slot, new TcpTransport(socket, this));
-        } else if (!m_roomFull.busy()) {
-            m_roomFull.accept(socket);
-        } else {
-            // The room-full socket is still busy with an earlier client.
-            socket->abort();
-            socket->deleteLater();
-        }
-    }
+    // Only named players count towards the limit.
+    if (m_seats.playerCount() >= m_settings.playerMax()) return -1;
+    const int slot = m_seats.freeSlot();
+    return slot >= 0 ? slot : makeRoomForJoiner();
 }
 
 int GameServer::makeRoomForJoiner()
@@ -73,6 +47,7 @@ int GameServer::makeRoomForJoiner()
 
 void GameServer::seat(int slot, Transport *transport)
 {
+    transport->setParent(this);
     m_seats.place(slot,
                   std::make_unique<Seat>(transport, FloodGuard(m_config.strokeBudget()), ++m_acceptCount,
                                          qMax(3, (MinJoinMs + m_tickMs - 1) / m_tickMs)));
@@ -85,8 +60,7 @@ void GameServer::seat(int slot, Transport *transport)
     });
     connect(transport, &Transport::readyRead, this, [this, slot, current] {
         if (!current()) return;
-        m_waiting[slot] = true;
-        scheduleStep();
+        m_relay->linesWaiting(slot);
     });
     connect(transport, &Transport::closed, this,
             [this, slot, current](int errorNumber, const QString &description) {
@@ -114,7 +88,7 @@ void GameServer::release(int slot, bool graceful, const QString &reason)
     if (!valid(slot)) return;
     logFrom(slot, msg::clientDisconnected(slot));
     std::unique_ptr<Seat> seat = m_seats.take(slot);
-    m_waiting[slot] = false;
+    m_relay->forget(slot);
     const bool seated = seat && seat->state == Seat::State::Seated;
     if (seat) {
         if (seat->ignoredLines > 1) m_log.from(seat->key(), msg::ignoredTotal(slot, seat->ignoredLines));
@@ -200,7 +174,7 @@ void GameServer::onModerationTick()
             release(i, true, msg::FloodedReason);
         }
     }
-    m_roomFull.tick();
+    m_door.tick();
 }
 
 void GameServer::kick(int slot, bool withBan)
@@ -213,36 +187,6 @@ void GameServer::kick(int slot, bool withBan)
 
 // ---------------------------------------------------------------- lines
 
-void GameServer::scheduleStep()
-{
-    if (m_stepDue) return;
-    m_stepDue = true;
-    // Queued: every connection the event loop found readable with this one
-    // has delivered its lines by the time the step runs.
-    QMetaObject::invokeMethod(this, &GameServer::handleWaitingLines, Qt::QueuedConnection);
-}
-
-void GameServer::handleWaitingLines()
-{
-    m_stepDue = false;
-    // Reads are handed out in descriptor order, so a guess could wait behind
-    // a drawer's whole read of strokes: the drawer goes last.
-    const int drawer = m_engine->gameRunning() ? m_engine->drawerSlot() : -1;
-    for (int i = 0; i < Slots; ++i) {
-        if (i != drawer) takeLines(i);
-    }
-    if (valid(drawer)) takeLines(drawer);
-}
-
-void GameServer::takeLines(int slot)
-{
-    if (!m_waiting[slot] || !m_seats.busy(slot)) return;
-    m_waiting[slot] = false;
-    QByteArray block;
-    QList<QByteArrayView> lines;
-    if (m_seats.at(slot)->transport()->takeLines(block, lines)) m_relay->relay(slot, block, lines);
-}
-
 void GameServer::receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines)
 {
     if (valid(slot)) m_relay->relay(slot, block, lines);
@@ -252,37 +196,9 @@ void GameServer::handleLine(int slot, const QString &command, const QString &pay
 {
     if (!m_seats.busy(slot)) return;
     if (m_seats.seated(slot))
-        dispatch(command, slot, payload);
+        m_talk->handle(slot, command, payload);
     else
         m_admission.handle(slot, command, payload);
-}
-
-void GameServer::dispatch(const QString &command, int slot, const QString &payload)
-{
-    if (command == cmd::Chat) {
-        // A lone CR or LF would split the line at the readers; an escape
-        // sequence would reach terminals. Nobody can type more than the cap.
-        const QString text = removeControlChars(payload).left(MaxChatLength);
-        logFrom(slot, m_seats.name(slot) + QStringLiteral("> ") + text, true);
-        m_seats.broadcast(cmd::Chat, QString::number(slot) + QLatin1Char(':') + text, slot);
-        m_engine->checkGuess(slot, text);
-    } else if (command == cmd::System) {
-        // Only the room speaks as the system: a player's SYM would read like
-        // the room's own lines in the host's log.
-        m_relay->ignore(slot, msg::IgnoredSystemLine);
-    } else if (command == cmd::Ready) {
-        // Marks travel in a ":"-separated list of eight; the room's own marks
-        // are at most three characters long.
-        setMark(slot, removeControlChars(payload).remove(QLatin1Char(':')).left(MaxMarkLength));
-        broadcastReadys();
-        m_engine->startIfAllReady();
-    } else if (command == cmd::Name || command == cmd::Version || command == cmd::Password ||
-               command == cmd::Check) {
-        // The handshake is over; CHK is the lobby's keep-alive, never a player's.
-    } else {
-        // The command alone: a payload could be made to look like the room's lines.
-        if (logFrom(slot, msg::BadCommandIgnored, true)) logFrom(slot, command);
-    }
 }
 
 } // namespace zb

@@ -9,6 +9,7 @@
 #include "seats.h"
 #include "stroke.h"
 #include "strokecheck.h"
+#include "transport.h"
 
 #include <QMetaMethod>
 
@@ -17,6 +18,43 @@ namespace zb {
 LineRelay::LineRelay(Seats &seats, const RoundEngine &round, RoomLog &log, QObject *parent)
     : QObject(parent), m_seats(seats), m_round(round), m_log(log)
 {
+}
+
+void LineRelay::linesWaiting(int slot)
+{
+    if (!Seats::valid(slot)) return;
+    m_waiting[slot] = true;
+    if (m_stepDue) return;
+    m_stepDue = true;
+    // Queued: every connection the event loop found readable with this one
+    // has delivered its lines by the time the step runs.
+    QMetaObject::invokeMethod(this, &LineRelay::step, Qt::QueuedConnection);
+}
+
+void LineRelay::forget(int slot)
+{
+    if (Seats::valid(slot)) m_waiting[slot] = false;
+}
+
+void LineRelay::step()
+{
+    m_stepDue = false;
+    // Reads are handed out in descriptor order, so a guess could wait behind
+    // a drawer's whole read of strokes: the drawer goes last.
+    const int drawer = m_round.gameRunning() ? m_round.drawerSlot() : -1;
+    for (int i = 0; i < Seats::Slots; ++i) {
+        if (i != drawer) take(i);
+    }
+    if (Seats::valid(drawer)) take(drawer);
+}
+
+void LineRelay::take(int slot)
+{
+    if (!m_waiting[slot] || !m_seats.busy(slot)) return;
+    m_waiting[slot] = false;
+    QByteArray block;
+    QList<QByteArrayView> lines;
+    if (m_seats.at(slot)->transport()->takeLines(block, lines)) relay(slot, block, lines);
 }
 
 void LineRelay::relay(int slot, const QByteArray &block, const QList<QByteArrayView> &lines)

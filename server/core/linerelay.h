@@ -1,15 +1,17 @@
 #pragma once
 
+#include "seats.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QObject>
+#include <array>
 
 namespace zb {
 
 class RoomLog;
 class RoundEngine;
-class Seats;
 
 // What a connection sends, sorted on its bytes. Every line meets the sender's
 // flood budget first. Strokes and fills from whoever may draw, and only those
@@ -20,6 +22,13 @@ class LineRelay : public QObject {
     Q_OBJECT
   public:
     LineRelay(Seats &seats, const RoundEngine &round, RoomLog &log, QObject *parent = nullptr);
+
+    // The slot's connection has lines waiting. They are taken in one step
+    // with every other connection's, the drawer's last, so a guess that came
+    // with the drawer's strokes is judged before them.
+    void linesWaiting(int slot);
+    // The slot's connection is gone: nothing of it waits any longer.
+    void forget(int slot);
 
     // The complete lines of one read: `block` holds them back to back with
     // their CR LF, each of `lines` views one without it.
@@ -38,6 +47,8 @@ class LineRelay : public QObject {
     void lineReceived(int slot, const QString &command, const QString &payload);
 
   private:
+    void step();
+    void take(int slot);
     // Whether a stroke or fill from the slot reaches the room.
     bool mayDraw(int slot) const;
     // Whether it is one a player's program sends; counted otherwise.
@@ -47,6 +58,9 @@ class LineRelay : public QObject {
     Seats &m_seats;
     const RoundEngine &m_round;
     RoomLog &m_log;
+    // Connections with lines waiting, and whether the step that takes them is due.
+    std::array<bool, Seats::Slots> m_waiting{};
+    bool m_stepDue = false;
 };
 
 } // namespace zb
