@@ -13,7 +13,7 @@
 #ifdef ZB_WITH_CONSOLE
 #include "addresspanel.h"
 #include "desktop.h"
-#include "headlessportmapping.h"
+#include "server/cli/terminationsignals.h"
 #include "serverconsole.h"
 #include <QApplication>
 #endif

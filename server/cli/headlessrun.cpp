@@ -1,10 +1,11 @@
-#include "headlessrun.h"
+#include "server/cli/headlessrun.h"
 
-#include "gameserver.h"
-#include "headlessportmapping.h"
-#include "operatorinput.h"
+#include "server/cli/headlessportmapping.h"
+#include "server/cli/operatorinput.h"
+#include "server/cli/servercommandline.h"
+#include "server/core/gameserver.h"
 #include "server/core/messages.h"
-#include "servercommandline.h"
+#include "shared/version.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -24,6 +25,31 @@ void printLogLine(const QString &line)
     std::fflush(stdout);
 }
 
+namespace {
+
+// What the room runs with, options and stored values together, for a host
+// who did not type them all.
+void reportSettings(GameServer &server, bool mapping)
+{
+    const ServerSettings &s = server.settings();
+    const QString lobby = server.lobby().address();
+    const auto show = [&server](const QString &caption, const QString &value) {
+        server.log().system(msg::settingShown(caption, value));
+    };
+    show(msg::PortCaption, QString::number(server.listeningPort()));
+    show(msg::RoomNameCaption, s.roomName);
+    show(msg::CommentCaption, s.comment);
+    show(msg::PasswordCaption, s.password.isEmpty() ? msg::PasswordNone : msg::PasswordSet);
+    show(msg::PlayerMaxCaption, msg::playerMaxItem(s.playerMax()));
+    show(msg::RoundMaxCaption, msg::roundMaxItem(s.roundMax()));
+    show(
+        msg::LobbyRegisterCaption,
+        msg::lobbyShown(s.lobbyRegister, lobby.isEmpty() ? QString::fromLatin1(DefaultLobbyAddress) : lobby));
+    show(msg::AutoOpenPort, mapping ? msg::RegisterOn : msg::RegisterOff);
+}
+
+} // namespace
+
 int runHeadless(const ServerCommandLine &commandLine)
 {
 #ifdef __GLIBC__
@@ -34,6 +60,9 @@ int runHeadless(const ServerCommandLine &commandLine)
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
     GameServer server(commandLine.tickMs());
+    const bool dedicated = commandLine.program() == ServerCommandLine::Program::Dedicated;
+    // zbserverd runs with its options alone, never with what the console saved.
+    server.config().setStoredSettings(!dedicated);
     server.config().setLobbyOverride(commandLine.lobbyAddress());
     QObject::connect(&server.log(), &RoomLog::line, &printLogLine);
     server.prepare();
@@ -57,9 +86,19 @@ int runHeadless(const ServerCommandLine &commandLine)
     printError(QStringLiteral("%1: listening on port %2")
                    .arg(QCoreApplication::applicationName())
                    .arg(server.listeningPort()));
-    OperatorInput input(server);
-    HeadlessPortMapping portMapping(server, commandLine.portMap());
-    return QCoreApplication::exec();
+    PortMapConfig portMap = commandLine.portMap();
+    // zbserver follows the console's box unless told; zbserverd reads nothing the console stored.
+    if (!dedicated && !portMap.asked) portMap.enabled = portMap.enabled && loadPortMapSetting();
+    reportSettings(server, portMap.enabled);
+    int code = 0;
+    {
+        OperatorInput input(server);
+        HeadlessPortMapping portMapping(server, portMap);
+        code = QCoreApplication::exec();
+    }
+    // After the router has let go of the port, if it held it.
+    server.log().system(msg::ServerStopped);
+    return code;
 }
 
 } // namespace zb

@@ -1,7 +1,11 @@
-#include "operatorinput.h"
+#include "server/cli/operatorinput.h"
 
-#include "gameserver.h"
-#include "servercommandline.h"
+#include "server/cli/headlessrun.h"
+#include "server/cli/servercommandline.h"
+#include "server/core/gameserver.h"
+#include "server/core/messages.h"
+#include "server/core/roundengine.h"
+#include "shared/textclean.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -67,11 +71,40 @@ void OperatorInput::run(const QString &line)
             m_server.kick(slot, word == QLatin1String("ban"));
             return;
         }
-        printError(
-            QStringLiteral("%1: a slot number from 0 to %2 is needed").arg(word).arg(Seats::Slots - 1));
+        printError(msg::slotNumberNeeded(word, Seats::Slots - 1));
         return;
     }
-    printError(QStringLiteral("unknown command: %1 (kick N, ban N, say TEXT)").arg(word));
+    if (word == QLatin1String("players")) {
+        listPlayers();
+        return;
+    }
+    if (word == QLatin1String("help")) {
+        for (const QString &text : msg::OperatorHelp)
+            printLogLine(text);
+        return;
+    }
+    printError(msg::unknownOperatorCommand(escapeControlChars(word)));
+}
+
+// Every busy slot, joining connections too: `kick N` takes any of them.
+void OperatorInput::listPlayers()
+{
+    QStringList rows;
+    const Seats &seats = m_server.seats();
+    for (int slot = 0; slot < Seats::Slots; ++slot) {
+        if (!seats.busy(slot)) continue;
+        const QString name = seats.name(slot);
+        // Names and marks come from the network: no raw control characters on the terminal.
+        rows << msg::playerRow(slot, name.isEmpty() ? msg::NoNameYet : escapeControlChars(name),
+                               seats.addressText(slot), m_server.round().score(slot),
+                               escapeControlChars(seats.mark(slot)));
+    }
+    if (rows.isEmpty())
+        rows << msg::NoPlayers;
+    else
+        rows.prepend(msg::PlayersHeading);
+    for (const QString &row : rows)
+        printLogLine(row);
 }
 
 } // namespace zb

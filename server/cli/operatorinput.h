@@ -8,8 +8,9 @@ namespace zb {
 
 class GameServer;
 
-// The operator's commands on standard input, one per line: "kick N",
-// "ban N", "say TEXT". End of input leaves the server running.
+// The operator's commands on standard input, one per line: "players",
+// "kick N", "ban N", "say TEXT", "help". Answers go to standard output,
+// mistakes to standard error. End of input leaves the server running.
 class OperatorInput : public QObject {
   public:
     // Longest command line run; a longer one is dropped whole.
@@ -21,6 +22,7 @@ class OperatorInput : public QObject {
     void readInput();
     void run(const QString &line);
     void reportTooLong();
+    void listPlayers();
 
     GameServer &m_server;
     int m_fd;

@@ -16,7 +16,7 @@ void printError(const QString &text)
     std::fputs("\n", stderr);
 }
 
-ServerCommandLine::ServerCommandLine(Program program)
+ServerCommandLine::ServerCommandLine(Program program) : m_program(program)
 {
     if (program == Program::Dedicated) {
         // Accepted so that a zbserver --headless command line runs unchanged.
@@ -25,7 +25,8 @@ ServerCommandLine::ServerCommandLine(Program program)
     }
     m_parser.addHelpOption();
     m_parser.addOptions({headless, version, port, password, roomName, comment, players, rounds,
-                         questionControl, dictMode, dict, noLobby, lobby, dataDir, start, tickInterval});
+                         questionControl, dictMode, dict, allowSameAddress, noLobby, lobby, dataDir, start,
+                         tickInterval});
     m_parser.addOptions(portMapOptions());
 }
 
@@ -70,6 +71,8 @@ int ServerCommandLine::process(const QCoreApplication &app)
         printError(portMapError);
         return 2;
     }
+    // A rented server has no home router to ask.
+    if (m_program == Program::Dedicated) m_portMap.enabled = m_portMap.enabled && m_portMap.asked;
     return -1;
 }
 
@@ -96,6 +99,7 @@ bool ServerCommandLine::applyTo(ServerSettings &s, int *given) const
             s.tickedDictionaries << QuestionBank::entryName(name);
     }
     if (set(noLobby, F::LobbyRegister)) s.lobbyRegister = false;
+    if (set(allowSameAddress, F::AllowSameAddress)) s.allowSameAddress = true;
     if (given) *given = fields;
     return ok;
 }

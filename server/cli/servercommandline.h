@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portmapper.h"
+#include "server/portmap/portmapper.h"
 #include "serversettings.h"
 
 #include <QCommandLineOption>
@@ -24,6 +24,8 @@ class ServerCommandLine {
 
     explicit ServerCommandLine(Program program);
 
+    Program program() const { return m_program; }
+
     QCommandLineParser &parser() { return m_parser; }
     const QCommandLineParser &parser() const { return m_parser; }
     bool isSet(const QCommandLineOption &option) const { return m_parser.isSet(option); }
@@ -34,7 +36,8 @@ class ServerCommandLine {
     int process(const QCoreApplication &app);
 
     int tickMs() const { return m_tickMs; }
-    // Router port mapping as --no-upnp, --igd-url and --natpmp-gateway say.
+    // Router port mapping as --no-upnp, --upnp, --igd-url and --natpmp-gateway
+    // say; zbserverd maps only when asked, having no home router as a rule.
     const PortMapConfig &portMap() const { return m_portMap; }
     // Lobby address for this run; empty means the stored one.
     QString lobbyAddress() const { return m_parser.value(lobby); }
@@ -45,7 +48,8 @@ class ServerCommandLine {
 
     QCommandLineOption headless{QStringLiteral("headless"),
                                 QStringLiteral("Run without a window: log on standard output, operator "
-                                               "commands on standard input (kick N, ban N, say TEXT).")};
+                                               "commands on standard input (players, kick N, ban N, say "
+                                               "TEXT, help).")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
                                QStringLiteral("Print the protocol version and exit.")};
     QCommandLineOption port{QStringLiteral("port"),
@@ -70,6 +74,9 @@ class ServerCommandLine {
                             QStringLiteral("An added dictionary to use, as listed (\"x.zbq\" or "
                                            "\"zbq/x.zbq\"); repeatable."),
                             QStringLiteral("NAME")};
+    QCommandLineOption allowSameAddress{
+        QStringLiteral("allow-same-address"),
+        QStringLiteral("Seat more than one player from the same IP address (players behind one router).")};
     QCommandLineOption noLobby{QStringLiteral("no-lobby"),
                                QStringLiteral("Do not register the room with the lobby.")};
     QCommandLineOption lobby{QStringLiteral("lobby"), QStringLiteral("Lobby server address."),
@@ -91,6 +98,7 @@ class ServerCommandLine {
     // A number option within [low, high]; `ok` turns false on a bad value.
     int rangeValue(const QCommandLineOption &option, int low, int high, bool &ok) const;
 
+    Program m_program;
     QCommandLineParser m_parser;
     int m_tickMs = 1000;
     PortMapConfig m_portMap;

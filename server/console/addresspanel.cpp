@@ -2,8 +2,8 @@
 
 #include "desktop.h"
 #include "helplinks.h"
-#include "roomaddress.h"
 #include "server/core/messages.h"
+#include "server/portmap/roomaddress.h"
 
 #include <QCheckBox>
 #include <QClipboard>

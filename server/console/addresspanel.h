@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lobbylink.h"
-#include "portmapper.h"
+#include "server/portmap/portmapper.h"
 
 #include <QGroupBox>
 

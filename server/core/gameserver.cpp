@@ -4,6 +4,7 @@
 #include "linerelay.h"
 #include "messages.h"
 #include "playerlines.h"
+#include "roster.h"
 #include "roundannouncer.h"
 #include "roundengine.h"
 #include "textclean.h"
@@ -19,7 +20,8 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 
 GameServer::GameServer(int tickMs, QObject *parent)
     : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_seats.table(), m_bank, this)),
-      m_announcer(new RoundAnnouncer(*m_engine, m_seats.table(), *this, this)),
+      m_roster(new Roster(m_seats, *m_engine, m_log, this)),
+      m_announcer(new RoundAnnouncer(*m_engine, m_seats.table(), *m_roster, this)),
       m_relay(new LineRelay(m_seats, *m_engine, m_log, this)),
       m_talk(new PlayerLines(m_seats, *m_engine, *m_relay, m_log, this))
 {
@@ -32,11 +34,14 @@ GameServer::GameServer(int tickMs, QObject *parent)
     });
     connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onModerationTick);
 
-    connect(m_engine, &RoundEngine::highlightChanged, this, &GameServer::markPlayersChanged);
+    connect(m_roster, &Roster::changed, this, [this] {
+        m_lobby.setStatus(roomStatus());
+        emit playersChanged();
+    });
     connect(m_relay, &LineRelay::strokeRelayed, this, &GameServer::strokeReceived);
     connect(m_relay, &LineRelay::fillRelayed, this, &GameServer::fillReceived);
     connect(m_relay, &LineRelay::lineReceived, this, &GameServer::handleLine);
-    connect(m_talk, &PlayerLines::markChanged, this, &GameServer::broadcastReadys);
+    connect(m_talk, &PlayerLines::markChanged, m_roster, &Roster::broadcastReadys);
 
     connect(&m_bank, &QuestionBank::systemText, &m_log, &RoomLog::system);
     connect(&m_door, &RoomDoor::systemText, &m_log, &RoomLog::system);
@@ -73,16 +78,11 @@ void GameServer::prepare()
     m_log.system(QStringLiteral("zbserver Ver.") + kVersion);
 }
 
-void GameServer::logLines(const QStringList &texts)
-{
-    for (const QString &text : texts)
-        m_log.system(text);
-}
-
 GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 {
     m_startError.clear();
-    logLines(RoomConfig::applyDictionaries(m_bank, input));
+    for (const QString &text : RoomConfig::applyDictionaries(m_bank, input))
+        m_log.system(text);
     if (m_bank.loadDictionaries() == 0) return StartResult::NoWords;
 
     ServerSettings s = input;
@@ -109,12 +109,12 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
         return StartResult::Started;
     }
 
-    broadcast(cmd::System, msg::DictionaryListHeading);
-    broadcast(cmd::System, m_bank.dictionaryList());
+    m_seats.broadcast(cmd::System, msg::DictionaryListHeading);
+    m_seats.broadcast(cmd::System, m_bank.dictionaryList());
     m_settings.take(s, ServerSettings::GameFields);
     m_engine->setRoundMax(m_settings.roundMax());
-    broadcast(cmd::System, msg::GameSettingsHeading);
-    broadcast(cmd::System, m_settings.settingsLine());
+    m_seats.broadcast(cmd::System, msg::GameSettingsHeading);
+    m_seats.broadcast(cmd::System, m_settings.settingsLine());
     m_lobby.setStatus(roomStatus(), true);
     updateCaption();
     m_config.save(m_settings, input, ServerSettings::GameFields);
@@ -130,14 +130,14 @@ void GameServer::reset()
 {
     // A connection still introducing itself keeps its seat, with its time-out
     // and the version it sent, or it would hold the slot for ever.
-    for (int i = 0; i < Slots; ++i) {
+    for (int i = 0; i < Seats::Slots; ++i) {
         m_seats.table().names[i].clear();
         m_seats.table().readiness[i] = QStringLiteral("NG");
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
     m_engine->reset();
-    updatePlayerLabels();
+    m_roster->refreshPlayerList();
 }
 
 void GameServer::updateCaption()
@@ -153,86 +153,30 @@ void GameServer::updateCaption()
 
 RoomStatus GameServer::roomStatus() const
 {
-    RoomStatus r;
-    r.port = m_settings.port;
-    // The lobby only shows whether there is one: the password stays here.
-    r.password = m_settings.password.isEmpty() ? QString() : QStringLiteral("*");
-    r.roomName = m_settings.roomName;
-    r.comment = m_settings.comment;
-    r.gameType = m_settings.gameType;
-    r.dictionaryList = m_bank.dictionaryList();
-    for (const QString &name : m_seats.table().names)
-        r.playerNames << name;
-    r.playerMax = m_settings.playerMax();
-    return r;
+    const auto &names = m_seats.table().names;
+    return RoomStatus::of(m_settings, m_bank.dictionaryList(), QStringList(names.begin(), names.end()));
 }
-
-// ---------------------------------------------------------------- state
 
 bool GameServer::gameRunning() const
 {
     return m_engine->gameRunning();
 }
 
-// ---------------------------------------------------------------- log
-
 bool GameServer::logFrom(int slot, const QString &text, bool chat)
 {
     return m_log.from(m_seats.busy(slot) ? m_seats.at(slot)->key() : QString(), text, chat);
+}
+
+void GameServer::sendMarks(int joiningSlot)
+{
+    m_roster->sendMarks(joiningSlot);
 }
 
 void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
     m_log.chat(msg::announcementLog(text));
-    broadcast(cmd::System, msg::announcement(text));
-}
-
-// ---------------------------------------------------------------- players
-
-void GameServer::sendMarks(int joiningSlot)
-{
-    broadcastReadys();
-    sendTo(joiningSlot, cmd::Ready, m_seats.table().readysList());
-}
-
-void GameServer::broadcastPlayers()
-{
-    broadcast(cmd::Names, m_seats.table().namesList());
-    markPlayersChanged();
-}
-
-void GameServer::broadcastReadys()
-{
-    broadcast(cmd::Ready, m_seats.table().readysList());
-    markPlayersChanged();
-}
-
-void GameServer::broadcastScores()
-{
-    broadcast(cmd::Scores, PlayerTable::scoresList(m_engine->scores()));
-    markPlayersChanged();
-}
-
-void GameServer::markPlayersChanged()
-{
-    // A hit changes labels and scores at once: the console redraws once.
-    if (m_playersDue) return;
-    m_playersDue = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_playersDue = false;
-            m_lobby.setStatus(roomStatus());
-            emit playersChanged();
-        },
-        Qt::QueuedConnection);
-}
-
-void GameServer::updatePlayerLabels()
-{
-    m_seats.updateLabels(m_engine->scores());
-    markPlayersChanged();
+    m_seats.broadcast(cmd::System, msg::announcement(text));
 }
 
 } // namespace zb

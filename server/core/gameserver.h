@@ -7,18 +7,18 @@
 #include "roomconfig.h"
 #include "roomdoor.h"
 #include "roomlog.h"
-#include "roundhost.h"
 #include "seats.h"
+#include "seatwatch.h"
 #include "serversettings.h"
 
 #include <QObject>
 #include <QTimer>
-#include <array>
 
 namespace zb {
 
 class LineRelay;
 class PlayerLines;
+class Roster;
 class RoundAnnouncer;
 class RoundEngine;
 
@@ -35,7 +35,7 @@ class RoundEngine;
 //
 // Time: every clock derives from one tick length (1000 ms normally): the round
 // clock and the moderation clock tick once per tick, the lobby link's too.
-class GameServer : public QObject, private RoundHost, private AdmissionHost {
+class GameServer : public QObject, private AdmissionHost {
     Q_OBJECT
   public:
     enum class StartResult {
@@ -91,9 +91,6 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     void dataArrived(int slot);
 
   private:
-    static constexpr int Slots = Seats::Slots;
-    static bool valid(int slot) { return Seats::valid(slot); }
-
     // The slot for a newcomer: a free one, or one a joiner gives up; -1 when full.
     int findSeat();
     // Frees the slot of the oldest connection that has not named itself;
@@ -112,23 +109,8 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     // A decoded line from a connection other than a stroke or a fill.
     void handleLine(int slot, const QString &command, const QString &payload);
     RoomStatus roomStatus() const;
-    void logLines(const QStringList &texts);
-    void broadcastPlayers();
-    void updatePlayerLabels();
-    // playersChanged, once for everything that changes in one event.
-    void markPlayersChanged();
     bool logFrom(int slot, const QString &text, bool chat);
 
-    // What the round's announcer sends and logs through.
-    void broadcast(const QString &command, const QString &text) override { m_seats.broadcast(command, text); }
-    void sendTo(const QString &command, const QString &text, int slot) override
-    {
-        m_seats.sendTo(slot, command, text);
-    }
-    void broadcastReadys() override;
-    void broadcastScores() override;
-    void roundLog(const QString &text) override { m_log.system(text); }
-    void refreshPlayerList() override { updatePlayerLabels(); }
     // What the joining exchange needs.
     const ServerSettings &roomSettings() const override { return m_settings; }
     Seat *seatAt(int slot) override { return m_seats.at(slot); }
@@ -150,6 +132,7 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     RoomLog m_log;
     QuestionBank m_bank;
     RoundEngine *m_engine;
+    Roster *m_roster;
     RoundAnnouncer *m_announcer;
     LineRelay *m_relay;
     PlayerLines *m_talk;
@@ -158,12 +141,14 @@ class GameServer : public QObject, private RoundHost, private AdmissionHost {
     RoomConfig m_config;
     ServerSettings m_settings;
     RoomDoor m_door{m_admission, m_log, [this] { return findSeat(); }};
+    SeatWatch m_watch{m_seats, m_log, [this](int slot, bool graceful, const QString &reason) {
+                          release(slot, graceful, reason);
+                      }};
     QTimer m_roundClock;
     QTimer m_moderationClock;
     quint64 m_acceptCount = 0;
     QString m_startError;
     QString m_caption;
-    bool m_playersDue = false;
 
     // Tests step the round clock by hand and feed lines straight in.
     friend class RoomInternals;

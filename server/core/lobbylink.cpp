@@ -10,6 +10,22 @@
 
 namespace zb {
 
+RoomStatus RoomStatus::of(const ServerSettings &settings, const QString &dictionaryList,
+                          const QStringList &playerNames)
+{
+    RoomStatus r;
+    r.port = settings.port;
+    // The lobby only shows whether there is one: the password stays here.
+    r.password = settings.password.isEmpty() ? QString() : QStringLiteral("*");
+    r.roomName = settings.roomName;
+    r.comment = settings.comment;
+    r.gameType = settings.gameType;
+    r.dictionaryList = dictionaryList;
+    r.playerNames = playerNames;
+    r.playerMax = settings.playerMax();
+    return r;
+}
+
 LobbyLink::LobbyLink(QObject *parent) : QObject(parent), m_socket(new LineSocket(this))
 {
     m_address = QString::fromLatin1(DefaultLobbyAddress);

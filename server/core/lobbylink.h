@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linesocket.h"
+#include "serversettings.h"
 
 #include <QObject>
 #include <QStringList>
@@ -18,6 +19,10 @@ struct RoomStatus {
     QString dictionaryList;
     QStringList playerNames; // eight slots
     int playerMax = 8;
+
+    // The room as these settings and players make it.
+    static RoomStatus of(const ServerSettings &settings, const QString &dictionaryList,
+                         const QStringList &playerNames);
 };
 
 // The server's registration with the lobby: connect, report the room, keep

@@ -8,6 +8,7 @@
 #include "shared/messages.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace zb::msg {
 
@@ -15,7 +16,7 @@ namespace zb::msg {
 inline const QString WindowProgramDescription = QStringLiteral("ゼンブリル game server.");
 inline const QString DedicatedProgramDescription =
     QStringLiteral("ゼンブリル dedicated game server: log on standard output, operator commands "
-                   "(kick N, ban N, say TEXT) on standard input.");
+                   "(players, kick N, ban N, say TEXT, help) on standard input.");
 
 // Names shared by the settings, the running panel and what the server reports.
 inline const QString ObscureTournamentName = QStringLiteral("おぼろげ大会");
@@ -427,5 +428,44 @@ inline QString wordCount(int words)
 }
 inline const QString ReadAsUtf8 = QStringLiteral("UTF-8として読みます");
 inline const QString ReadAsCp932 = QStringLiteral("Shift_JISとして読みます");
+
+// The run without a window (zbserver --headless, zbserverd).
+inline const QString ServerStopped = QStringLiteral("サーバーを終了しました");
+// What the room runs with, said at the start.
+inline QString settingShown(const QString &caption, const QString &value)
+{
+    return caption + QStringLiteral(": ") + value;
+}
+inline QString lobbyShown(bool registering, const QString &address)
+{
+    return registering ? RegisterOn + QStringLiteral(" (") + address + QLatin1Char(')') : RegisterOff;
+}
+// The operator's commands on standard input, and their answers.
+inline const QStringList OperatorHelp = {
+    QStringLiteral("操作コマンド（1行に1つ）:"),
+    QStringLiteral("  players    参加者の一覧（席番号・名前・アドレス・得点・準備）"),
+    QStringLiteral("  kick N     席 N の接続を切る"),
+    QStringLiteral("  ban N      席 N のアドレスを ban.txt に加えて接続を切る"),
+    QStringLiteral("  say TEXT   全員にお知らせを送る"),
+    QStringLiteral("  help       この一覧"),
+};
+inline const QString PlayersHeading = QStringLiteral("席  名前  アドレス  得点  準備");
+inline const QString NoPlayers = QStringLiteral("参加者はいません");
+inline const QString NoNameYet = QStringLiteral("（名前なし）");
+inline QString playerRow(int slot, const QString &name, const QString &address, int score,
+                         const QString &ready)
+{
+    const QString gap = QStringLiteral("  ");
+    return QString::number(slot) + gap + name + gap + address + gap + QString::number(score) + gap + ready;
+}
+inline QString unknownOperatorCommand(const QString &word)
+{
+    return QStringLiteral("不明なコマンドです: ") + word + QStringLiteral("（help で一覧を表示します）");
+}
+inline QString slotNumberNeeded(const QString &word, int lastSlot)
+{
+    return word + QStringLiteral(": 0から") + QString::number(lastSlot) +
+           QStringLiteral("までの席番号を指定してください");
+}
 
 } // namespace zb::msg

@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QtEndian>
 
@@ -22,10 +23,14 @@ class FakeIgd : public QObject {
     };
     // How AddPortMapping is answered.
     enum class Mode { Accept, Refuse718, ErrorPage, PermanentOnly };
+    // How the root description is served: endless ones stream `HugeBytes`,
+    // dripping ones send a byte every 200 ms.
+    enum class Description { Plain, Huge, Dripping };
+    static constexpr qint64 HugeBytes = 256 * 1024 * 1024;
 
-    FakeIgd()
+    explicit FakeIgd(const QHostAddress &address = QHostAddress::LocalHost)
     {
-        QVERIFY(m_server.listen(QHostAddress::LocalHost, 0));
+        QVERIFY(m_server.listen(address, 0));
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *s = m_server.nextPendingConnection()) {
                 s->setParent(this);
@@ -35,9 +40,20 @@ class FakeIgd : public QObject {
     }
     QString url() const
     {
-        return QStringLiteral("http://127.0.0.1:%1/rootDesc.xml").arg(m_server.serverPort());
+        return QStringLiteral("http://%1:%2/rootDesc.xml")
+            .arg(m_server.serverAddress().toString())
+            .arg(m_server.serverPort());
     }
     void setMode(Mode mode) { m_mode = mode; }
+    void setDescription(Description d) { m_description = d; }
+    // Every SOAP answer is HugeBytes long.
+    void setHugeAnswers(bool huge) { m_hugeAnswers = huge; }
+    // Answers in chunked transfer coding.
+    void setChunked(bool chunked) { m_chunked = chunked; }
+    // The description names this control URL instead of its own path.
+    void setControlUrl(const QByteArray &url) { m_controlUrl = url; }
+    // Bytes of huge answers the peer took before it hung up.
+    qint64 hugeBytesTaken() const { return m_hugeTaken; }
     void setExternalAddress(const QByteArray &address) { m_external = address; }
     QList<Request> requests() const { return m_requests; }
     QList<Request> requests(const QString &action) const
@@ -67,7 +83,12 @@ class FakeIgd : public QObject {
 
     void respond(QTcpSocket *s, const QByteArray &head, const QByteArray &body)
     {
-        if (head.startsWith("GET ")) return reply(s, 200, rootDescription());
+        if (head.startsWith("GET ")) {
+            if (m_description == Description::Huge) return stream(s, rootDescription().left(200));
+            if (m_description == Description::Dripping) return drip(s, rootDescription());
+            return reply(s, 200, rootDescription());
+        }
+        if (m_hugeAnswers) return stream(s, envelope("<u:Answer>").left(200));
         static const QRegularExpression actionField(QStringLiteral("(?i)soapaction:\\s*\"?[^#\"]*#(\\w+)"));
         Request request;
         request.action = actionField.match(QString::fromLatin1(head)).captured(1);
@@ -92,13 +113,56 @@ class FakeIgd : public QObject {
         reply(s, 200, answer(request.action, {}));
     }
 
-    static void reply(QTcpSocket *s, int status, const QByteArray &body)
+    void reply(QTcpSocket *s, int status, const QByteArray &body)
     {
-        s->write("HTTP/1.1 " + QByteArray::number(status) +
-                 (status == 200 ? " OK" : " Internal Server Error") +
-                 "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: " +
-                 QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        const QByteArray head = "HTTP/1.1 " + QByteArray::number(status) +
+                                (status == 200 ? " OK" : " Internal Server Error") +
+                                "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\n";
+        if (m_chunked) {
+            // In pieces of 100 bytes, with an extension on the first size line.
+            QByteArray chunks;
+            for (qsizetype at = 0; at < body.size(); at += 100) {
+                const QByteArray piece = body.mid(at, 100);
+                chunks +=
+                    QByteArray::number(piece.size(), 16) + (at == 0 ? ";x=y" : "") + "\r\n" + piece + "\r\n";
+            }
+            s->write(head + "Transfer-Encoding: chunked\r\n\r\n" + chunks + "0\r\n\r\n");
+        } else {
+            s->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        }
         s->disconnectFromHost();
+    }
+    // A HugeBytes answer that starts like a real one, written as the peer takes it.
+    void stream(QTcpSocket *s, const QByteArray &start)
+    {
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                 QByteArray::number(HugeBytes) + "\r\n\r\n" + start);
+        auto *left = new qint64(HugeBytes - start.size());
+        const QByteArray filler = QByteArray("<a>x</a>").repeated(8192);
+        const auto more = [this, s, left, filler] {
+            while (*left > 0 && s->state() == QAbstractSocket::ConnectedState &&
+                   s->bytesToWrite() < 256 * 1024) {
+                const QByteArray piece = filler.left(qMin<qint64>(*left, filler.size()));
+                *left -= piece.size();
+                s->write(piece);
+            }
+        };
+        connect(s, &QTcpSocket::bytesWritten, s, [this, more](qint64 n) {
+            m_hugeTaken += n;
+            more();
+        });
+        connect(s, &QObject::destroyed, s, [left] { delete left; });
+        more();
+    }
+    void drip(QTcpSocket *s, const QByteArray &body)
+    {
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                 QByteArray::number(body.size()) + "\r\n\r\n");
+        auto *timer = new QTimer(s);
+        connect(timer, &QTimer::timeout, s, [s, body, sent = qsizetype(0)]() mutable {
+            if (sent < body.size()) s->write(body.mid(sent++, 1));
+        });
+        timer->start(200);
     }
     static QByteArray envelope(const QByteArray &inner)
     {
@@ -119,7 +183,7 @@ class FakeIgd : public QObject {
                         "</errorCode><errorDescription>no</errorDescription>"
                         "</UPnPError></detail></s:Fault>");
     }
-    static QByteArray rootDescription()
+    QByteArray rootDescription() const
     {
         return QByteArray(
                    "<?xml version=\"1.0\"?>\r\n<root "
@@ -138,7 +202,8 @@ class FakeIgd : public QObject {
                    "deviceType>"
                    "<serviceList><service><serviceType>") +
                ServiceType +
-               "</serviceType><serviceId>urn:upnp-org:serviceId:WANIPConn1</serviceId><controlURL>/ctl/IPConn"
+               "</serviceType><serviceId>urn:upnp-org:serviceId:WANIPConn1</serviceId><controlURL>" +
+               m_controlUrl +
                "</controlURL><eventSubURL>/evt/IPConn</eventSubURL><SCPDURL>/WANIPCn.xml</SCPDURL></service>"
                "</serviceList></device></deviceList></device></deviceList></device></root>\r\n";
     }
@@ -149,6 +214,11 @@ class FakeIgd : public QObject {
     QList<Request> m_requests;
     QByteArray m_external = "203.0.113.7";
     Mode m_mode = Mode::Accept;
+    Description m_description = Description::Plain;
+    bool m_hugeAnswers = false;
+    bool m_chunked = false;
+    QByteArray m_controlUrl = "/ctl/IPConn";
+    qint64 m_hugeTaken = 0;
 };
 
 // A loopback address of its own, so that port 5351 is free whatever else runs.

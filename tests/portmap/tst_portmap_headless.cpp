@@ -53,6 +53,8 @@ class TestHeadlessMapping : public QObject {
   private slots:
     void mapsAtStartAndRemovesAtSigterm();
     void noUpnpAndBadOptions();
+    void hugeAnswersAreCut_data();
+    void hugeAnswersAreCut();
 };
 
 void TestHeadlessMapping::mapsAtStartAndRemovesAtSigterm()
@@ -98,6 +100,38 @@ void TestHeadlessMapping::noUpnpAndBadOptions()
         QVERIFY(refused.process().waitForFinished(WaitMs));
         QCOMPARE(refused.process().exitCode(), 2);
     }
+}
+
+void TestHeadlessMapping::hugeAnswersAreCut_data()
+{
+    QTest::addColumn<bool>("hugeDescription");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("description") << true << QStringLiteral("ルーターが見つかりません");
+    QTest::newRow("SOAP answers") << false
+                                  << QStringLiteral("ルーターが拒否しました: UPnP -3 Miniupnpc HTTP error");
+}
+
+void TestHeadlessMapping::hugeAnswersAreCut()
+{
+    QFETCH(bool, hugeDescription);
+    QFETCH(QString, state);
+    FakeIgd igd;
+    if (hugeDescription)
+        igd.setDescription(FakeIgd::Description::Huge);
+    else
+        igd.setHugeAnswers(true);
+    HeadlessServer server({QStringLiteral("--igd-url"), igd.url()});
+    QTRY_VERIFY_WITH_TIMEOUT(server.output().contains(QStringLiteral("ポートの状態: ") + state), WaitMs);
+    // What the server took is a little over its cap (the kernel's buffers),
+    // nowhere near the whole answer, and its memory stayed small.
+    QVERIFY2(igd.hugeBytesTaken() < 16 * 1024 * 1024, QByteArray::number(igd.hugeBytesTaken()));
+    QFile status(QStringLiteral("/proc/%1/status").arg(server.process().processId()));
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QString peak =
+        QString::fromLatin1(status.readAll()).section(QStringLiteral("VmHWM:"), 1).section(u'k', 0, 0);
+    QVERIFY2(peak.trimmed().toInt() < 128 * 1024, qPrintable(peak));
+    server.process().terminate();
+    QTRY_COMPARE_WITH_TIMEOUT(server.process().state(), QProcess::NotRunning, WaitMs);
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessMapping)

@@ -3,19 +3,24 @@
 #include "addresspanel.h"
 #include "fakerouter.h"
 #include "freeport.h"
-#include "portmapper.h"
-#include "roomaddress.h"
 #include "server/core/messages.h"
+#include "server/portmap/portmapper.h"
+#include "server/portmap/roomaddress.h"
 #include "settingsstore.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sched.h>
+#include <unistd.h>
 
 using namespace zb;
 using State = PortMapStatus::State;
@@ -57,6 +62,11 @@ class TestPortMapper : public QObject {
     void noRouterIsReported();
     void natPmpMapsRefusesAndRemoves();
     void consolePanel();
+    void drippingDescriptionGivesWayToNatPmp();
+    void controlUrlOnlyOnTheDescriptionsServer_data();
+    void controlUrlOnlyOnTheDescriptionsServer();
+    // Last: moves the process into a network namespace of its own.
+    void searchTakesOnlyTheAnsweringHost();
 
   private:
     QTemporaryDir m_dir;
@@ -105,16 +115,21 @@ void TestPortMapper::upnpAnswers_data()
     QTest::addColumn<QByteArray>("external");
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("chunked");
     QTest::newRow("conflict") << int(FakeIgd::Mode::Refuse718) << QByteArray("203.0.113.7")
                               << int(State::Refused)
-                              << QStringLiteral("ルーターが拒否しました: UPnP 718 ConflictInMappingEntry");
+                              << QStringLiteral("ルーターが拒否しました: UPnP 718 ConflictInMappingEntry")
+                              << false;
     // An answer that is not the action's answer is no mapping, whatever the library makes of it.
     QTest::newRow("error page") << int(FakeIgd::Mode::ErrorPage) << QByteArray("999.1.1.1")
                                 << int(State::Refused)
                                 << QStringLiteral(
-                                       "ルーターが拒否しました: UPnP -4 Miniupnpc Invalid response");
+                                       "ルーターが拒否しました: UPnP -4 Miniupnpc Invalid response")
+                                << false;
     QTest::newRow("permanent only") << int(FakeIgd::Mode::PermanentOnly) << QByteArray("1.2")
-                                    << int(State::Open) << QStringLiteral("ポート開放済み");
+                                    << int(State::Open) << QStringLiteral("ポート開放済み") << false;
+    QTest::newRow("chunked answers") << int(FakeIgd::Mode::Accept) << QByteArray("203.0.113.7")
+                                     << int(State::Open) << QStringLiteral("ポート開放済み") << true;
 }
 
 void TestPortMapper::upnpAnswers()
@@ -123,8 +138,10 @@ void TestPortMapper::upnpAnswers()
     QFETCH(QByteArray, external);
     QFETCH(int, state);
     QFETCH(QString, text);
+    QFETCH(bool, chunked);
     FakeIgd igd;
     igd.setMode(FakeIgd::Mode(mode));
+    igd.setChunked(chunked);
     igd.setExternalAddress(external);
     PortMapper mapper(askOnly(igd.url()));
     mapper.start(40124);
@@ -132,7 +149,10 @@ void TestPortMapper::upnpAnswers()
     QCOMPARE(int(mapper.status().state), state);
     QCOMPARE(mapper.status().stateText(), text);
     // Only a plain IPv4 address the router owns is shown.
-    if (external != "203.0.113.7") QCOMPARE(externalAddressText(mapper.status()), QStringLiteral("不明"));
+    if (external != "203.0.113.7")
+        QCOMPARE(externalAddressText(mapper.status()), QStringLiteral("不明"));
+    else if (state == int(State::Open))
+        QCOMPARE(mapper.status().externalAddress, QStringLiteral("203.0.113.7"));
     if (mode == int(FakeIgd::Mode::PermanentOnly))
         QCOMPARE(igd.requests(QStringLiteral("AddPortMapping")).last().args.value("NewLeaseDuration"), "0");
     // Nothing was mapped, so nothing is removed; a made mapping is.
@@ -220,6 +240,90 @@ void TestPortMapper::consolePanel()
     QVERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("zembrill://203.0.113.7:40130")));
     QCOMPARE(part<QPushButton>(&panel, "cmdCopyInvitation")->text(), zb::msg::Copied);
     QVERIFY(removedInBackground(*panel.mapper()));
+}
+
+void TestPortMapper::drippingDescriptionGivesWayToNatPmp()
+{
+    FakeIgd igd;
+    igd.setDescription(FakeIgd::Description::Dripping);
+    FakeNatPmp gateway;
+    PortMapConfig config = askOnly(igd.url(), gateway.address());
+    config.exchangeMs = 1500;
+    PortMapper mapper(config);
+    mapper.start(40131);
+    QTRY_COMPARE_WITH_TIMEOUT(mapper.status().state, State::Open, RouterWaitMs);
+    QCOMPARE(mapper.status().method, QStringLiteral("NAT-PMP"));
+    QVERIFY(removedInBackground(mapper));
+}
+
+void TestPortMapper::controlUrlOnlyOnTheDescriptionsServer_data()
+{
+    QTest::addColumn<QString>("controlHost");
+    QTest::addColumn<bool>("sameServer");
+    QTest::newRow("another host") << QStringLiteral("127.0.0.2") << false;
+    QTest::newRow("another port") << QStringLiteral("127.0.0.1") << false;
+    QTest::newRow("its own, spelt out") << QStringLiteral("127.0.0.1") << true;
+}
+
+void TestPortMapper::controlUrlOnlyOnTheDescriptionsServer()
+{
+    QFETCH(QString, controlHost);
+    QFETCH(bool, sameServer);
+    FakeIgd igd;
+    FakeIgd stray{QHostAddress(controlHost)};
+    const QString controlServer = sameServer ? igd.url() : stray.url();
+    igd.setControlUrl(controlServer.section(QLatin1Char('/'), 0, 2).toLatin1() + "/ctl/IPConn");
+    PortMapper mapper(askOnly(igd.url()));
+    mapper.start(40132);
+    QTRY_VERIFY_WITH_TIMEOUT(mapper.status().state != State::Searching, RouterWaitMs);
+    QCOMPARE(mapper.status().state, sameServer ? State::Open : State::NoRouter);
+    QVERIFY(stray.requests().isEmpty());
+    QCOMPARE(igd.requests().isEmpty(), !sameServer);
+    QVERIFY(removedInBackground(mapper));
+}
+
+void TestPortMapper::searchTakesOnlyTheAnsweringHost()
+{
+    // The search goes to the whole network: only in a namespace of our own,
+    // where loopback carries the multicast and nobody else answers.
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNET) != 0)
+        QSKIP("needs root for a network namespace of its own");
+    for (const QStringList &args : {QStringList{"link", "set", "lo", "up"},
+                                    {"link", "set", "lo", "multicast", "on"},
+                                    {"route", "add", "224.0.0.0/4", "dev", "lo", "src", "127.0.0.1"}}) {
+        if (QProcess::execute(QStringLiteral("ip"), args) != 0)
+            QSKIP("the ip tool could not set up loopback");
+    }
+    FakeIgd igd;
+    FakeIgd elsewhere{QHostAddress(QStringLiteral("127.0.0.2"))};
+    QUdpSocket responder;
+    QVERIFY(responder.bind(QHostAddress::AnyIPv4, 1900, QUdpSocket::ShareAddress));
+    QVERIFY(responder.joinMulticastGroup(QHostAddress(QStringLiteral("239.255.255.250")),
+                                         QNetworkInterface::interfaceFromName(QStringLiteral("lo"))));
+    int searches = 0;
+    connect(&responder, &QUdpSocket::readyRead, &responder, [&] {
+        while (responder.hasPendingDatagrams()) {
+            const QNetworkDatagram d = responder.receiveDatagram();
+            if (!d.data().startsWith("M-SEARCH")) continue;
+            ++searches;
+            // An answer that sends the mapper to another machine, then the router's own.
+            for (const QString &location : {elsewhere.url(), igd.url()})
+                responder.writeDatagram(
+                    "HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\nLOCATION: " + location.toLatin1() + "\r\n\r\n",
+                    d.senderAddress(), quint16(d.senderPort()));
+        }
+    });
+    PortMapConfig config;
+    config.searchNetwork = true;
+    config.searchMs = 1000;
+    PortMapper mapper(config);
+    mapper.start(40133);
+    QTRY_COMPARE_WITH_TIMEOUT(mapper.status().state, State::Open, RouterWaitMs);
+    QVERIFY(searches > 0);
+    QCOMPARE(mapper.status().method, QStringLiteral("UPnP"));
+    QCOMPARE(igd.requests(QStringLiteral("AddPortMapping")).size(), 1);
+    QVERIFY(elsewhere.requests().isEmpty());
+    QVERIFY(removedInBackground(mapper));
 }
 
 QTEST_MAIN(TestPortMapper)

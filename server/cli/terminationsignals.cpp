@@ -1,8 +1,4 @@
-#include "headlessportmapping.h"
-
-#include "gameserver.h"
-#include "messages.h"
-#include "roomaddress.h"
+#include "server/cli/terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -23,34 +19,7 @@ extern "C" void onTerminationSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-PortMapConfig withStoredSetting(PortMapConfig config)
-{
-    config.enabled = config.enabled && loadPortMapSetting();
-    return config;
-}
-
 } // namespace
-
-HeadlessPortMapping::HeadlessPortMapping(GameServer &server, const PortMapConfig &options)
-    : m_server(server), m_mapper(withStoredSetting(options))
-{
-    quitOnTerminationSignals();
-    connect(&m_mapper, &PortMapper::statusChanged, this, &HeadlessPortMapping::report);
-    m_mapper.start(server.listeningPort());
-}
-
-HeadlessPortMapping::~HeadlessPortMapping()
-{
-    const bool open = m_mapper.status().state == PortMapStatus::State::Open;
-    const bool removed = m_mapper.shutdown();
-    if (open) m_server.log().system(removed ? msg::MappingRemoved : msg::MappingNotRemoved);
-}
-
-void HeadlessPortMapping::report(const PortMapStatus &status)
-{
-    for (const QString &line : addressReport(status))
-        m_server.log().system(line);
-}
 
 void quitOnTerminationSignals()
 {

@@ -1,7 +1,7 @@
-#include "roomaddress.h"
+#include "server/portmap/roomaddress.h"
 
-#include "joinlink.h"
-#include "messages.h"
+#include "server/core/messages.h"
+#include "shared/joinlink.h"
 
 #include <QNetworkInterface>
 

@@ -1,9 +1,9 @@
-#include "portmapper.h"
+#include "server/portmap/portmapper.h"
 
-#include "messages.h"
-#include "portmapworker.h"
-#include "roomaddress.h"
-#include "settingsstore.h"
+#include "server/core/messages.h"
+#include "server/portmap/portmapworker.h"
+#include "server/portmap/roomaddress.h"
+#include "shared/settingsstore.h"
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
@@ -16,6 +16,7 @@ namespace zb {
 namespace {
 const QString SettingKey = QStringLiteral("ServerUPnP");
 const QString NoUpnpOption = QStringLiteral("no-upnp");
+const QString UpnpOption = QStringLiteral("upnp");
 const QString IgdUrlOption = QStringLiteral("igd-url");
 const QString GatewayOption = QStringLiteral("natpmp-gateway");
 constexpr int MaxIgdUrlLength = 1000;
@@ -27,30 +28,6 @@ bool operator==(const PortMapStatus &a, const PortMapStatus &b)
            a.reason == b.reason;
 }
 } // namespace
-
-bool routerSearchPermitted()
-{
-    return !qEnvironmentVariableIsSet("ZB_NO_ROUTER_SEARCH");
-}
-
-QString PortMapStatus::stateText() const
-{
-    switch (state) {
-    case State::NotStarted:
-        return msg::MappingNotStarted;
-    case State::Off:
-        return msg::MappingOff;
-    case State::Searching:
-        return msg::AskingRouter;
-    case State::Open:
-        return msg::PortOpen;
-    case State::NoRouter:
-        return msg::NoRouter;
-    case State::Refused:
-        return msg::RouterRefusedPrefix + reason;
-    }
-    return {};
-}
 
 bool loadPortMapSetting()
 {
@@ -69,6 +46,9 @@ QList<QCommandLineOption> portMapOptions()
     return {
         QCommandLineOption(NoUpnpOption,
                            QStringLiteral("Do not ask the router to forward the game port (UPnP, NAT-PMP).")),
+        QCommandLineOption(UpnpOption,
+                           QStringLiteral("Ask the router to forward the game port: zbserverd does only when "
+                                          "asked (or given a router below), zbserver unless told not to.")),
         QCommandLineOption(IgdUrlOption,
                            QStringLiteral("Ask the UPnP router whose root description is at URL, instead "
                                           "of searching the network."),
@@ -82,7 +62,12 @@ QList<QCommandLineOption> portMapOptions()
 
 bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config, QString &error)
 {
+    if (parser.isSet(NoUpnpOption) && parser.isSet(UpnpOption)) {
+        error = QStringLiteral("--upnp and --no-upnp: choose one");
+        return false;
+    }
     if (parser.isSet(NoUpnpOption)) config.enabled = false;
+    if (parser.isSet(UpnpOption)) config.asked = true;
     if (parser.isSet(IgdUrlOption)) {
         const QString text = parser.value(IgdUrlOption);
         const QUrl url(text, QUrl::StrictMode);
@@ -92,6 +77,7 @@ bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config,
             return false;
         }
         config.igdUrl = url.toString(QUrl::FullyEncoded);
+        config.asked = true;
     }
     if (parser.isSet(GatewayOption)) {
         const QString text = parser.value(GatewayOption);
@@ -101,6 +87,7 @@ bool readPortMapOptions(const QCommandLineParser &parser, PortMapConfig &config,
             return false;
         }
         config.natpmpGateway = text;
+        config.asked = true;
     }
     return true;
 }
@@ -115,7 +102,8 @@ PortMapper::PortMapper(const PortMapConfig &config, QObject *parent) : QObject(p
 
 PortMapper::~PortMapper()
 {
-    shutdown(ExitWaitMs);
+    // The window's way out; a headless run has said so in its log already.
+    if (!shutdown(ExitWaitMs)) qWarning("%s", qUtf8Printable(msg::MappingNotRemoved));
 }
 
 void PortMapper::start(quint16 port)
@@ -200,6 +188,8 @@ void PortMapper::stop()
         return;
     }
     PortMapWorker *worker = m_worker;
+    // A search that has mapped nothing is simply abandoned.
+    worker->cancelUnlessMapping();
     QMetaObject::invokeMethod(
         worker, [worker] { worker->unmap(); }, Qt::QueuedConnection);
 }
@@ -219,6 +209,10 @@ bool PortMapper::shutdown(int waitMs)
     m_thread = nullptr;
     m_worker = nullptr;
     disconnect(worker, nullptr, this, nullptr);
+    // Without a mapping nothing needs the router: the worker drops what it
+    // is doing and ends within moments. With one (or one asked for), the
+    // removal below waits for the router.
+    const bool nothingMapped = worker->cancelUnlessMapping();
     // Runs after whatever the worker is still doing, a first mapping included.
     QMetaObject::invokeMethod(
         worker,
@@ -229,8 +223,7 @@ bool PortMapper::shutdown(int waitMs)
         Qt::QueuedConnection);
     if (!thread->wait(QDeadlineTimer(waitMs))) {
         // Leaking the stuck thread beats stalling the exit or destroying a running thread.
-        qWarning("zbserver: the router did not answer; the port mapping may stay until its lease ends");
-        return false;
+        return nothingMapped;
     }
     const bool gone = !worker->holdsMapping();
     delete worker;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portmapper.h"
+#include "server/portmap/portmapper.h"
 
 #include <QObject>
 
@@ -9,14 +9,14 @@ namespace zb {
 class GameServer;
 
 // A headless room's side of port mapping: forwards the started server's
-// port as the stored setting and the options say, prints the room's address
+// port as `config` says, prints the room's address
 // and invitation link as log lines, and removes the mapping when the program
 // ends, SIGINT and SIGTERM included.
 class HeadlessPortMapping : public QObject {
     Q_OBJECT
   public:
     // `server` must be listening already and outlive this object.
-    HeadlessPortMapping(GameServer &server, const PortMapConfig &options);
+    HeadlessPortMapping(GameServer &server, const PortMapConfig &config);
     // Removes the mapping (waiting a few seconds at most) and says so.
     ~HeadlessPortMapping() override;
 
@@ -28,9 +28,5 @@ class HeadlessPortMapping : public QObject {
     GameServer &m_server;
     PortMapper m_mapper;
 };
-
-// SIGINT and SIGTERM end the event loop rather than the process, so that the
-// way out removes the port mapping; a second signal ends the process at once.
-void quitOnTerminationSignals();
 
 } // namespace zb

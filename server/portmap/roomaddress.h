@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portmapper.h"
+#include "server/portmap/portmaptypes.h"
 
 #include <QStringList>
 
