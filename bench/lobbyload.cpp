@@ -57,9 +57,10 @@ double percentile(std::vector<double> v, double p)
 
 std::string address(int base, int index)
 {
-    // 127.<base>.x.y, y from 1: plenty of distinct loopback addresses.
-    return "127." + std::to_string(base) + "." + std::to_string(index / 250) + "." +
-           std::to_string(index % 250 + 1);
+    // 127.<base>.x.y, y from 1: plenty of distinct loopback addresses, each in
+    // a /24 of its own while there are up to 256, as peers from many homes are.
+    return "127." + std::to_string(base) + "." + std::to_string(index % 256) + "." +
+           std::to_string(index / 256 + 1);
 }
 
 std::string encode(const QString &text)
@@ -112,7 +113,8 @@ class Step {
     {
         const std::string log = m_o.workDir + "/zblobby-" + m_name + ".log";
         std::remove(log.c_str());
-        if (!m_server.start({m_o.zblobby, "--port", "{port}"}, log, {})) {
+        // Samples change rooms far more often than game servers do: no change waits.
+        if (!m_server.start({m_o.zblobby, "--port", "{port}", "--room-hold-ms", "0"}, log, {})) {
             std::fprintf(stderr, "%s: zblobby did not start\n", m_name.c_str());
             return false;
         }

@@ -19,7 +19,8 @@ NetClient::~NetClient()
 bool NetClient::connectTo(const char *bindAddress, int port)
 {
     close();
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    // Not inherited by the servers the tools start.
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -71,7 +72,7 @@ bool NetClient::flush()
     return false;
 }
 
-bool NetClient::readAvailable()
+bool NetClient::readAvailable(bool drain)
 {
     static char buf[512 * 1024];
     while (m_fd >= 0) {
@@ -101,6 +102,7 @@ bool NetClient::readAvailable()
         }
         m_in.erase(0, start);
         m_scan = m_in.empty() ? 0 : m_in.size() - 1;
+        if (!drain) return true;
     }
     return false;
 }

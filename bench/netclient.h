@@ -37,8 +37,10 @@ class NetClient {
     // When the last queued byte went into the socket.
     Clock::time_point drainedAt() const { return m_drainedAt; }
     // Reads what has arrived and hands every complete line to the handler.
-    // Returns false when the peer closed.
-    bool readAvailable();
+    // Returns false when the peer closed. Under a level-triggered epoll one
+    // read is enough (drain = false): what is left is reported again, and
+    // the read that would only say EAGAIN is saved.
+    bool readAvailable(bool drain = true);
     void setHandler(LineHandler handler) { m_handler = std::move(handler); }
     uint64_t bytesRead() const { return m_bytesRead; }
 

@@ -2,11 +2,13 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <random>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -47,6 +49,8 @@ bool ServerProcess::start(std::vector<std::string> argv, const std::string &logF
             const int out = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             dup2(out, 1);
             dup2(out, 2);
+            // Not the tool's sockets nor run_all.sh's lock.
+            closefrom(3);
             for (const std::string &e : env)
                 putenv(const_cast<char *>(e.c_str()));
             std::vector<char *> cargv;
@@ -96,6 +100,40 @@ long statusKiB(pid_t pid, const char *field)
     std::string key;
     while (f >> key) {
         if (key == std::string(field) + ":") {
+            long v = -1;
+            f >> v;
+            return v;
+        }
+        std::getline(f, key);
+    }
+    return -1;
+}
+
+double cpuSeconds(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(f, stat);
+    // The name in parentheses may hold spaces; the fields after it do not.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) return NAN;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    // utime and stime are fields 14 and 15; the state (field 3) comes first here.
+    for (int i = 3; i < 14 && fields >> field; ++i) {
+    }
+    long long user = -1;
+    long long system = -1;
+    if (!(fields >> user >> system)) return NAN;
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long pssKiB(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string key;
+    while (f >> key) {
+        if (key == "Pss:") {
             long v = -1;
             f >> v;
             return v;

@@ -30,5 +30,11 @@ class ServerProcess {
 
 // VmRSS / VmHWM of a process in KiB; -1 when unreadable.
 long statusKiB(pid_t pid, const char *field);
+// CPU seconds the process has spent, user and system, from /proc/PID/stat
+// (in clock ticks, usually 10 ms); NaN when unreadable.
+double cpuSeconds(pid_t pid);
+// Proportional set size in KiB from /proc/PID/smaps_rollup: shared pages
+// divided among the processes that map them; -1 when unreadable.
+long pssKiB(pid_t pid);
 
 } // namespace zbbench

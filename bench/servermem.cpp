@@ -216,9 +216,13 @@ int main(int argc, char **argv)
         const std::string scenario = "memory/" + s.label;
         std::printf("RESULT %s strokes %d\n", scenario.c_str(), o.strokes);
         std::printf("RESULT %s runs %zu\n", scenario.c_str(), samples[s.label]["rss_end_mb"].size());
-        if (stalled[s.label]) std::printf("RESULT %s failed %d\n", scenario.c_str(), stalled[s.label]);
+        if (stalled.count(s.label))
+            std::printf("RESULT %s failed %d\n", scenario.c_str(), stalled.at(s.label));
         for (const auto &[metric, values] : samples[s.label])
             std::printf("RESULT %s %s %.2f\n", scenario.c_str(), metric.c_str(), median(values));
     }
-    return 0;
+    for (const auto &[label, runs] : stalled)
+        std::fprintf(stderr, "servermem: %s stalled or did not start in %d of %d runs\n", label.c_str(), runs,
+                     o.runs);
+    return stalled.empty() ? 0 : 1;
 }

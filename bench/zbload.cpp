@@ -27,6 +27,10 @@ namespace {
 
 constexpr int Players = 8;
 
+// Scenarios that failed (a server that did not start, players not seated, a
+// stall); the exit status says so, so that run_all.sh cannot miss it.
+int failures = 0;
+
 struct Options {
     std::string zbserver;
     std::string bare;
@@ -165,11 +169,15 @@ struct RelayFigures {
     double megabytesPerSecond = NAN;
     double latencyP50 = NAN;
     double latencyP99 = NAN;
+    // Server CPU over the throughput run, and what it delivered meanwhile.
+    double cpuSeconds = NAN;
+    double bytesDelivered = 0;
 };
 
 // Player 0 sends, the seven others read. Throughput keeps `window` strokes in
 // flight; latency sends one stroke at a time and times its last byte.
-bool runRelay(Room &room, int points, int throughputStrokes, int latencyStrokes, RelayFigures &out)
+bool runRelay(Room &room, pid_t server, int points, int throughputStrokes, int latencyStrokes,
+              RelayFigures &out)
 {
     const std::string line = strokeLine(points, points);
     Room::Player &sender = room.player(0);
@@ -178,6 +186,7 @@ bool runRelay(Room &room, int points, int throughputStrokes, int latencyStrokes,
 
     const int window = 8;
     uint64_t sent = 0;
+    const double cpu0 = cpuSeconds(server);
     const Clock::time_point t0 = Clock::now();
     bool ok = pump(
         room.all(),
@@ -192,9 +201,10 @@ bool runRelay(Room &room, int points, int throughputStrokes, int latencyStrokes,
         std::chrono::seconds(120));
     if (!ok) return false;
     const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    out.cpuSeconds = cpuSeconds(server) - cpu0;
+    out.bytesDelivered = static_cast<double>(line.size()) * throughputStrokes * (Players - 1);
     out.strokesPerSecond = throughputStrokes / seconds;
-    out.megabytesPerSecond =
-        static_cast<double>(line.size()) * throughputStrokes * (Players - 1) / seconds / 1e6;
+    out.megabytesPerSecond = out.bytesDelivered / seconds / 1e6;
 
     std::vector<double> latencies;
     for (int k = 0; k < latencyStrokes; ++k) {
@@ -239,9 +249,11 @@ void relayBenchmark(const Options &o)
         int throughput;
         int latency;
     };
+    // Each throughput run lasts about a second, so that the server's CPU
+    // (counted in 10 ms clock ticks) is read to about 1 %.
     const std::vector<Size> sizes =
         o.quick ? std::vector<Size>{{100, 300, 50}, {1000, 100, 30}, {5000, 30, 20}}
-                : std::vector<Size>{{100, 5000, 400}, {1000, 1500, 300}, {5000, 400, 200}};
+                : std::vector<Size>{{100, 50000, 400}, {1000, 15000, 300}, {5000, 4000, 200}};
     const int repeats = o.quick ? 1 : 3;
     for (const char *which : {"zbserver", "bare", "bare-nagle", "zbserver-nodelay"}) {
         const bool nagle = std::strcmp(which, "bare-nagle") == 0;
@@ -256,11 +268,13 @@ void relayBenchmark(const Options &o)
         if (preload) env.push_back("LD_PRELOAD=" + o.preload);
         if (!server.start(argv, o.workDir + "/" + which + "-relay.log", env)) {
             std::fprintf(stderr, "%s did not start\n", which);
+            ++failures;
             continue;
         }
         Room room;
         if (!room.seat(server.port(), zb)) {
             std::fprintf(stderr, "%s: players not seated\n", which);
+            ++failures;
             continue;
         }
         for (const Size &s : sizes) {
@@ -268,24 +282,32 @@ void relayBenchmark(const Options &o)
             std::vector<double> rates, mbs;
             RelayFigures f;
             std::vector<double> p50, p99;
+            // CPU is counted in clock ticks: summed over the runs, not a median.
+            double cpu = 0;
+            double bytes = 0;
             bool ok = true;
             for (int r = 0; r < repeats && ok; ++r) {
-                ok = runRelay(room, s.points, s.throughput, s.latency, f);
+                ok = runRelay(room, server.pid(), s.points, s.throughput, s.latency, f);
                 rates.push_back(f.strokesPerSecond);
                 mbs.push_back(f.megabytesPerSecond);
                 p50.push_back(f.latencyP50);
                 p99.push_back(f.latencyP99);
+                cpu += f.cpuSeconds;
+                bytes += f.bytesDelivered;
             }
             const std::string scenario = std::string("relay-") + std::to_string(s.points) + "/" + which;
             if (!ok) {
                 std::fprintf(stderr, "%s: relay of %d points stalled\n", which, s.points);
                 result(scenario, "failed", 1);
+                ++failures;
                 break;
             }
             result(scenario, "strokes_per_s", percentile(rates, 0.5));
             result(scenario, "mb_per_s", percentile(mbs, 0.5));
             result(scenario, "latency_p50_us", percentile(p50, 0.5));
             result(scenario, "latency_p99_us", percentile(p99, 0.5));
+            result(scenario, "cpu_s", cpu);
+            result(scenario, "cpu_s_per_gb", cpu / (bytes / 1e9));
         }
     }
 }
@@ -303,11 +325,13 @@ void guessBenchmark(const Options &o, bool load)
     ServerProcess server;
     if (!server.start(serverArgs(o, tickMs), o.workDir + "/zbserver-guess.log", serverEnv(o, load))) {
         std::fprintf(stderr, "zbserver did not start\n");
+        ++failures;
         return;
     }
     Room room;
     if (!room.seat(server.port(), true)) {
         std::fprintf(stderr, "guess: players not seated\n");
+        ++failures;
         return;
     }
     const std::string stroke = strokeLine(5000, 1);
@@ -344,8 +368,8 @@ void guessBenchmark(const Options &o, bool load)
     allReady();
 
     std::vector<double> times;
-    int failures = 0;
-    while (static_cast<int>(times.size()) < samples && failures < 5) {
+    int misses = 0;
+    while (static_cast<int>(times.size()) < samples && misses < 5) {
         for (int i = 0; i < Players; ++i)
             room.player(i).qst = room.player(i).qok = false;
         Room::Player *guesser = nullptr;
@@ -359,7 +383,7 @@ void guessBenchmark(const Options &o, bool load)
             },
             std::chrono::seconds(20));
         if (!ok) {
-            ++failures;
+            ++misses;
             continue;
         }
         const int drawer = room.player(1).lastQst[0] - '0';
@@ -387,12 +411,16 @@ void guessBenchmark(const Options &o, bool load)
             std::chrono::seconds(10));
         const Clock::time_point sentAt = guesser->net.drainedAt();
         if (!ok) {
-            ++failures;
+            ++misses;
             continue;
         }
         times.push_back(micros(guesser->qokAt - sentAt) / 1000.0);
     }
-    if (failures >= 5) result(scenario, "failed", 1);
+    if (misses >= 5) {
+        std::fprintf(stderr, "%s: no QOK five times\n", scenario.c_str());
+        result(scenario, "failed", 1);
+        ++failures;
+    }
     result(scenario, "qok_p50_ms", percentile(times, 0.5));
     result(scenario, "qok_p99_ms", percentile(times, 0.99));
     result(scenario, "samples", static_cast<double>(times.size()));
@@ -404,11 +432,13 @@ void memoryBenchmark(const Options &o)
     ServerProcess server;
     if (!server.start(serverArgs(o, 1000), o.workDir + "/zbserver-memory.log", serverEnv(o, true))) {
         std::fprintf(stderr, "zbserver did not start\n");
+        ++failures;
         return;
     }
     Room room;
     if (!room.seat(server.port(), true)) {
         std::fprintf(stderr, "memory: players not seated\n");
+        ++failures;
         return;
     }
     const long seated = statusKiB(server.pid(), "VmRSS");
@@ -432,7 +462,11 @@ void memoryBenchmark(const Options &o)
         std::chrono::seconds(300));
     const long atEnd = statusKiB(server.pid(), "VmRSS");
     const long peak = statusKiB(server.pid(), "VmHWM");
-    if (!ok) result("memory/zbserver", "failed", 1);
+    if (!ok) {
+        std::fprintf(stderr, "memory: relay stalled\n");
+        result("memory/zbserver", "failed", 1);
+        ++failures;
+    }
     result("memory/zbserver", "strokes", strokes);
     result("memory/zbserver", "rss_seated_mb", seated / 1024.0);
     result("memory/zbserver", "rss_half_mb", atHalf / 1024.0);
@@ -478,5 +512,5 @@ int main(int argc, char **argv)
         guessBenchmark(o, true);
     }
     if (only.empty() || only == "memory") memoryBenchmark(o);
-    return 0;
+    return failures ? 1 : 0;
 }

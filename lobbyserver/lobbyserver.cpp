@@ -1,10 +1,13 @@
 #include "lobbyserver.h"
 
+#include "linebudget.h"
 #include "linesocket.h"
 #include "messages.h"
+#include "peeraddress.h"
 #include "protocol.h"
 #include "ratewindow.h"
 #include "roomlisting.h"
+#include "shared/messages.h"
 #include "statusrecord.h"
 #include "textclean.h"
 #include "textutil.h"
@@ -19,15 +22,19 @@ namespace zb {
 namespace {
 const QString ServerToken = QStringLiteral("ZBSERVER");
 
-QString peerAddress(const QHostAddress &a)
+// Text from the network as one log line may hold it: no control character
+// acts on the terminal, and a long text is cut with a mark that says so.
+QString fromNetwork(const QString &text)
 {
-    bool v4 = false;
-    const quint32 ip = a.toIPv4Address(&v4);
-    if (v4) return QHostAddress(ip).toString();
-    // Players join at address + ":" + port, so an IPv6 address keeps its colons in brackets.
-    QHostAddress plain = a;
-    plain.setScopeId(QString());
-    return QLatin1Char('[') + plain.toString() + QLatin1Char(']');
+    const QString escaped = escapeControlChars(text);
+    if (escaped.size() <= LobbyServer::MaxLoggedText) return escaped;
+    return escaped.left(LobbyServer::MaxLoggedText) +
+           msg::logCutMark(escaped.size(), LobbyServer::MaxLoggedText);
+}
+
+int minutes(int ms)
+{
+    return (ms + 59999) / 60000;
 }
 } // namespace
 
@@ -36,15 +43,29 @@ struct LobbyServer::Peer {
     enum Kind { Unknown, GameServer, Player, Leaving };
     LineSocket *socket = nullptr;
     Kind kind = Unknown;
+    QHostAddress host;
     QString address;
-    QString key;         // what the per-address limits count
-    QString name;        // players: the name in the lobby
-    QByteArray listing;  // game servers: the encoded record players are sent
+    QString key;     // what the per-address limits count
+    QString network; // what the per-network limits count
+    QString name;    // players: the name in the lobby
+    // Game servers: the latest status, the status players are shown (a change
+    // may wait, see LobbyLimits::roomHoldMs), when a change was last shown, and
+    // the encoded record of what is shown.
+    RoomListing status;
+    RoomListing shown;
+    qint64 changeShownMs = -1;
+    QByteArray listing;
+    RoomListing::Reach reach = RoomListing::Reach::Unchecked;
+    quint16 reachPort = 0;
+    QString reachNotice; // the last one sent
     bool listed = false; // in the room list last built
     bool toldUnlisted = false;
     bool owesRooms = false; // lists wait until the player has read the previous output
     bool owesNames = false;
     bool toldChatRate = false;
+    bool toldUnknown = false;
+    qint64 lastLineMs = 0;
+    LineBudget budget;
     RateWindow chat;
 };
 
@@ -59,6 +80,13 @@ LobbyServer::LobbyServer(QObject *parent)
       m_footerLine(LineSocket::encodeLine(cmd::PageFoot, urlEncode(footerHtml())))
 {
     m_clock.start();
+    m_holdTimer.setSingleShot(true);
+    connect(&m_holdTimer, &QTimer::timeout, m_roomGate, &UpdateGate::markDirty);
+    connect(&m_idleTimer, &QTimer::timeout, this, &LobbyServer::dropIdle);
+    m_logWindow.setSingleShot(true);
+    connect(&m_logWindow, &QTimer::timeout, this, &LobbyServer::endLogWindow);
+    connect(&m_reach, &ReachProbe::checked, this, &LobbyServer::onReachChecked);
+    setLimits(m_limits);
     m_acceptor.setRetryMs(AcceptRetryMs);
     connect(&m_acceptor, &Acceptor::accepted, this, &LobbyServer::onAccepted);
     connect(&m_acceptor, &Acceptor::paused, this,
@@ -76,6 +104,11 @@ void LobbyServer::setLimits(const LobbyLimits &limits)
     m_limits = limits;
     m_roomGate->setInterval(limits.updateIntervalMs);
     m_nameGate->setInterval(limits.updateIntervalMs);
+    m_reach.setLimits(limits.reachIntervalMs, limits.reachTimeoutMs, limits.maxReachChecks);
+    m_logBudget.setMaxLines(limits.logLines);
+    m_logWindow.setInterval(limits.logWindowMs);
+    // Swept every half of the time-out or every minute, whichever is shorter.
+    m_idleTimer.start(qBound(1, limits.idleTimeoutMs / 2, 60000));
 }
 
 bool LobbyServer::listen(const QHostAddress &address, quint16 port)
@@ -102,23 +135,17 @@ QString LobbyServer::listingRecord(const QString &status, const QString &address
 
 QString LobbyServer::limitKey(const QHostAddress &address)
 {
-    bool v4 = false;
-    const quint32 ip = address.toIPv4Address(&v4);
-    if (v4) return QHostAddress(ip).toString();
-    Q_IPV6ADDR bytes = address.toIPv6Address();
-    for (int i = 8; i < 16; ++i)
-        bytes[i] = 0;
-    return QHostAddress(bytes).toString() + QStringLiteral("/64");
+    return PeerAddress::limitKey(address);
+}
+
+QString LobbyServer::networkKey(const QHostAddress &address)
+{
+    return PeerAddress::networkKey(address);
 }
 
 QString LobbyServer::roomList() const
 {
     return QString::fromLatin1(m_roomList);
-}
-
-QString LobbyServer::nameList() const
-{
-    return m_nameList;
 }
 
 int LobbyServer::roomCount() const
@@ -128,7 +155,7 @@ int LobbyServer::roomCount() const
 
 int LobbyServer::playerCount() const
 {
-    return int(m_names.size());
+    return m_names.size();
 }
 
 void LobbyServer::onAccepted(qintptr descriptor)
@@ -140,13 +167,13 @@ void LobbyServer::onAccepted(qintptr descriptor)
         return;
     }
     const QString key = limitKey(s->peerAddress());
-    AddressUse &use = m_addressUse[key];
-    if (use.connections >= m_limits.connectionsPerAddress) {
-        logRefusal(msg::tooManyConnections(peerAddress(s->peerAddress())));
+    const QString network = networkKey(s->peerAddress());
+    if (!admit(s->peerAddress(), key, network)) {
         delete s;
         return;
     }
-    ++use.connections;
+    ++m_addressUse[key].connections;
+    ++m_networkUse[network].connections;
     // Lists are written whole; Nagle would hold back the tail of each.
     s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
@@ -155,11 +182,14 @@ void LobbyServer::onAccepted(qintptr descriptor)
     peer->socket = socket;
     peer->socket->setInputCap(InputCap);
     peer->socket->setOutputCap(OutputCap);
-    peer->address = peerAddress(s->peerAddress());
+    peer->host = PeerAddress::plain(s->peerAddress());
+    peer->address = PeerAddress::joinText(s->peerAddress());
     peer->key = key;
+    peer->network = network;
+    peer->lastLineMs = now();
     m_peers.append(peer);
     m_bySocket.insert(socket, peer);
-    log(msg::connected(describe(peer)));
+    log(peer, msg::connected(describe(peer)));
 
     // Handlers look the peer up by its socket, so none acts on a peer already gone.
     connect(socket, &LineSocket::lineReceived, this,
@@ -189,8 +219,33 @@ void LobbyServer::onAccepted(qintptr descriptor)
         Qt::QueuedConnection);
 }
 
+bool LobbyServer::admit(const QHostAddress &address, const QString &key, const QString &network)
+{
+    QString refusal;
+    if (m_peers.size() >= m_limits.maxConnections)
+        refusal = msg::lobbyFull(PeerAddress::joinText(address));
+    else if (m_addressUse.value(key).connections >= m_limits.connectionsPerAddress)
+        refusal = msg::tooManyConnections(PeerAddress::joinText(address));
+    else if (m_networkUse.value(network).connections >= m_limits.connectionsPerNetwork)
+        refusal = msg::tooManyNetworkConnections(PeerAddress::joinText(address));
+    if (refusal.isEmpty()) return true;
+    logRefusal(refusal);
+    return false;
+}
+
 void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payload)
 {
+    if (peer->kind == Peer::Leaving) return;
+    peer->lastLineMs = now();
+    switch (peer->budget.take(peer->lastLineMs)) {
+    case LineBudget::Verdict::Take:
+        break;
+    case LineBudget::Verdict::Drop:
+        return;
+    case LineBudget::Verdict::Cut:
+        drop(peer, msg::Flooded, msg::FloodNotice);
+        return;
+    }
     switch (peer->kind) {
     case Peer::GameServer:
         onGameServerLine(peer, command, payload);
@@ -209,7 +264,7 @@ void LobbyServer::onLine(Peer *peer, const QString &command, const QString &payl
     else if (command == cmd::Status)
         acceptPlayer(peer, StatusRecord::decode(payload));
     else
-        drop(peer, msg::unknownPeer(command.left(3)));
+        drop(peer, msg::unknownPeer(fromNetwork(command)));
 }
 
 void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QString &payload)
@@ -219,7 +274,7 @@ void LobbyServer::onGameServerLine(Peer *peer, const QString &command, const QSt
     else if (command == cmd::Check)
         peer->socket->sendLine(cmd::Check, QStringLiteral("null"));
     else if (command != cmd::Name)
-        log(msg::unknownServerCommand(describe(peer), command));
+        logUnknownCommand(peer, msg::unknownServerCommand(describe(peer), fromNetwork(command)));
 }
 
 void LobbyServer::onPlayerLine(Peer *peer, const QString &command, const QString &payload)
@@ -227,19 +282,31 @@ void LobbyServer::onPlayerLine(Peer *peer, const QString &command, const QString
     if (command == cmd::Chat)
         relayChat(peer, payload);
     else
-        log(msg::unknownPlayerCommand(describe(peer), command));
+        logUnknownCommand(peer, msg::unknownPlayerCommand(describe(peer), fromNetwork(command)));
+}
+
+void LobbyServer::logUnknownCommand(Peer *peer, const QString &text)
+{
+    // Once per connection: what a peer sends wrongly, it sends again.
+    if (peer->toldUnknown) return;
+    peer->toldUnknown = true;
+    log(peer, text);
 }
 
 void LobbyServer::identifyGameServer(Peer *peer)
 {
-    AddressUse &use = m_addressUse[peer->key];
-    if (use.rooms >= m_limits.roomsPerAddress) {
+    if (m_addressUse.value(peer->key).rooms >= m_limits.roomsPerAddress) {
         drop(peer, msg::TooManyRoomsLog, msg::tooManyRooms(m_limits.roomsPerAddress));
         return;
     }
-    ++use.rooms;
+    if (m_networkUse.value(peer->network).rooms >= m_limits.roomsPerNetwork) {
+        drop(peer, msg::TooManyNetworkRoomsLog, msg::tooManyNetworkRooms(m_limits.roomsPerNetwork));
+        return;
+    }
+    ++m_addressUse[peer->key].rooms;
+    ++m_networkUse[peer->network].rooms;
     peer->kind = Peer::GameServer;
-    log(msg::gameServer(describe(peer)));
+    log(peer, msg::gameServer(describe(peer)));
 }
 
 void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
@@ -249,11 +316,12 @@ void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
     // The token marks game servers in the lists; no player may carry it.
     name.replace(ServerToken, ServerToken.toLower());
     if (name.isEmpty()) name = msg::Unnamed;
-    name = lobbyName(name);
+    name = m_names.take(name);
     peer->kind = Peer::Player;
     peer->name = name;
-    m_names.insert(name);
-    log(msg::playerEntered(describe(peer), StatusRecord::field(record, QStringLiteral("version=")).left(16)));
+    log(peer,
+        msg::playerEntered(describe(peer),
+                           fromNetwork(StatusRecord::field(record, QStringLiteral("version=")).left(16))));
     // A new player gets the page and the list as last sent at once, whatever the update interval.
     peer->socket->sendRaw(m_headerLine);
     peer->socket->sendRaw(m_footerLine);
@@ -262,54 +330,82 @@ void LobbyServer::acceptPlayer(Peer *peer, const QString &record)
     m_nameGate->markDirty();
 }
 
-QString LobbyServer::lobbyName(const QString &name) const
-{
-    if (!m_names.contains(name)) return name;
-    // Every candidate keeps the name's first character, so only those names can collide.
-    QStringList taken;
-    for (const QString &n : m_names) {
-        if (n.startsWith(name.at(0))) taken.append(n);
-    }
-    return uniqueName(name, taken);
-}
-
 void LobbyServer::relayChat(Peer *peer, const QString &payload)
 {
     // A lone LF or an escape sequence would let one player forge lines on everybody's screen.
     const QString text = removeControlChars(payload).left(MaxChatLength);
     if (text.isEmpty()) return;
-    if (!peer->chat.allow(m_clock.elapsed() + m_chatClockOffset, m_limits.chatLines, m_limits.chatWindowMs)) {
+    if (!peer->chat.allow(now(), m_limits.chatLines, m_limits.chatWindowMs)) {
         if (!peer->toldChatRate) {
             peer->toldChatRate = true;
             peer->socket->sendLine(cmd::System, msg::ChatTooFast);
-            log(msg::chatNotRelayed(describe(peer)));
+            log(peer, msg::chatNotRelayed(describe(peer)));
         }
         return;
     }
     peer->toldChatRate = false;
     const QString line = peer->name + QStringLiteral("> ") + text;
-    log(msg::chat(line));
+    log(peer, msg::chat(fromNetwork(line)));
     sendToPlayers(cmd::Chat, line, peer);
 }
 
 void LobbyServer::updateRoom(Peer *peer, const QString &record)
 {
-    const QString listing = listingRecord(record, peer->address);
-    if (listing.isEmpty()) {
-        log(msg::statusIgnored(describe(peer)));
+    const RoomListing status = RoomListing::fromStatus(record);
+    if (!status.isValid()) {
+        log(peer, msg::statusIgnored(describe(peer)));
         peer->socket->sendLine(cmd::System, msg::StatusRefused);
         return;
     }
-    // Encoded records are plain ASCII.
-    const QByteArray bytes = listing.toLatin1();
-    if (bytes == peer->listing) return;
-    const bool fresh = peer->listing.isEmpty();
-    peer->listing = bytes;
-    const QString shown = StatusRecord::decode(listing);
-    log(msg::roomChanged(fresh, describe(peer), StatusRecord::field(shown, QStringLiteral("roomname=")),
-                         StatusRecord::field(shown, QStringLiteral("playercount=")),
-                         StatusRecord::field(shown, QStringLiteral("playermax="))));
+    if (m_limits.maxReachChecks > 0) m_reach.watch(peer->socket, peer->host, status.port());
+    if (status == peer->status) return;
+    const bool fresh = !peer->status.isValid();
+    peer->status = status;
+    log(peer, msg::roomChanged(fresh, describe(peer), fromNetwork(status.roomName()),
+                               fromNetwork(status.playerCount()), fromNetwork(status.playerMax())));
     m_roomGate->markDirty();
+}
+
+void LobbyServer::onReachChecked(const QObject *room, quint16 port, bool reachable)
+{
+    Peer *peer = m_bySocket.value(static_cast<const LineSocket *>(room));
+    if (!peer || peer->kind != Peer::GameServer) return;
+    log(peer, msg::reachChecked(describe(peer), port, reachable));
+    // The room hears of a check when its answer is news.
+    const QString notice = reachable ? msg::ReachableNotice : msg::unreachableNotice(port);
+    if (notice != peer->reachNotice) {
+        peer->reachNotice = notice;
+        peer->socket->sendLine(cmd::System, notice);
+    }
+    peer->reach = reachable ? RoomListing::Reach::Reachable : RoomListing::Reach::Unreachable;
+    peer->reachPort = port;
+    if (refreshRecord(peer)) m_roomGate->markDirty();
+}
+
+bool LobbyServer::refreshRecord(Peer *peer)
+{
+    // The answer holds for the port it was found at.
+    const RoomListing::Reach reach =
+        peer->reachPort == peer->shown.port() ? peer->reach : RoomListing::Reach::Unchecked;
+    // Encoded records are plain ASCII.
+    const QByteArray record = peer->shown.record(peer->address, reach).toLatin1();
+    if (record == peer->listing) return false;
+    peer->listing = record;
+    return true;
+}
+
+void LobbyServer::dropIdle()
+{
+    const qint64 t = now();
+    QList<Peer *> idle;
+    for (Peer *p : qAsConst(m_peers)) {
+        if ((p->kind == Peer::Player || p->kind == Peer::GameServer) &&
+            t - p->lastLineMs >= m_limits.idleTimeoutMs)
+            idle.append(p);
+    }
+    const int m = minutes(m_limits.idleTimeoutMs);
+    for (Peer *p : qAsConst(idle))
+        drop(p, msg::idleLog(m), msg::idleNotice(m));
 }
 
 void LobbyServer::drop(Peer *peer, const QString &reason, const QString &notice)
@@ -318,12 +414,14 @@ void LobbyServer::drop(Peer *peer, const QString &reason, const QString &notice)
         release(peer);
         return;
     }
-    log(QStringLiteral("%1 %2").arg(reason, describe(peer)));
+    log(peer, QStringLiteral("%1 %2").arg(reason, describe(peer)));
     if (peer->kind == Peer::GameServer) {
         --m_addressUse[peer->key].rooms;
+        --m_networkUse[peer->network].rooms;
+        m_reach.forget(peer->socket);
         if (!peer->listing.isEmpty()) m_roomGate->markDirty();
     } else if (peer->kind == Peer::Player) {
-        m_names.remove(peer->name);
+        m_names.release(peer->name);
         m_nameGate->markDirty();
     }
     peer->kind = Peer::Leaving;
@@ -346,8 +444,12 @@ void LobbyServer::release(Peer *peer)
 {
     m_peers.removeOne(peer);
     m_bySocket.remove(peer->socket);
-    auto use = m_addressUse.find(peer->key);
-    if (use != m_addressUse.end() && --use->connections <= 0) m_addressUse.erase(use);
+    const auto leave = [](QHash<QString, Use> &uses, const QString &key) {
+        const auto use = uses.find(key);
+        if (use != uses.end() && --use->connections <= 0) uses.erase(use);
+    };
+    leave(m_addressUse, peer->key);
+    leave(m_networkUse, peer->network);
     LineSocket *socket = peer->socket;
     socket->disconnect(this);
     socket->socket()->disconnect(this);
@@ -361,8 +463,21 @@ QByteArray LobbyServer::buildRoomList()
 {
     QByteArray list;
     int rooms = 0;
+    const qint64 t = now();
+    qint64 nextDue = -1;
     for (Peer *p : qAsConst(m_peers)) {
-        if (p->kind != Peer::GameServer || p->listing.isEmpty()) continue;
+        if (p->kind != Peer::GameServer || !p->status.isValid()) continue;
+        if (p->status != p->shown) {
+            // A new room is listed at once, and so is its first change in a while.
+            const qint64 due = p->changeShownMs < 0 ? t : p->changeShownMs + m_limits.roomHoldMs;
+            if (!p->shown.isValid() || due <= t) {
+                if (p->shown.isValid()) p->changeShownMs = t;
+                p->shown = p->status;
+                refreshRecord(p);
+            } else if (nextDue < 0 || due < nextDue) {
+                nextDue = due;
+            }
+        }
         p->listed = rooms < m_limits.maxRooms && list.size() + p->listing.size() + 1 <= m_limits.maxListBytes;
         if (p->listed) {
             list += p->listing;
@@ -372,10 +487,11 @@ QByteArray LobbyServer::buildRoomList()
         } else if (!p->toldUnlisted) {
             // Rooms wait in order of arrival and are listed as soon as there is room.
             p->toldUnlisted = true;
-            log(msg::listFullLog(describe(p)));
+            log(p, msg::listFullLog(describe(p)));
             p->socket->sendLine(cmd::System, msg::ListFull);
         }
     }
+    if (nextDue >= 0) m_holdTimer.start(int(nextDue - t));
     return list;
 }
 
@@ -445,6 +561,24 @@ void LobbyServer::logRefusal(const QString &text)
     log(m_refusalsUnlogged ? msg::refusalsUnlogged(text, m_refusalsUnlogged) : text);
     m_refusalsUnlogged = 0;
     m_sinceRefusalLog.start();
+}
+
+void LobbyServer::log(const Peer *peer, const QString &text)
+{
+    // Windows follow the lobby's clock; the timer ends one for sources that went quiet.
+    if (m_logBudget.isEmpty() || now() - m_logWindowStart >= m_limits.logWindowMs) {
+        endLogWindow();
+        m_logWindowStart = now();
+        m_logWindow.start();
+    }
+    if (m_logBudget.admit(peer->network)) log(text);
+}
+
+void LobbyServer::endLogWindow()
+{
+    for (const LogBudget::Omitted &o : m_logBudget.endWindow())
+        log(msg::omittedLines(o.source, o.lines));
+    m_logWindow.stop();
 }
 
 void LobbyServer::log(const QString &text)

@@ -2,6 +2,9 @@
 
 #include "acceptor.h"
 #include "lobbylimits.h"
+#include "lobbynames.h"
+#include "logbudget.h"
+#include "reachprobe.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -9,7 +12,6 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -36,6 +38,8 @@ class LobbyServer : public QObject {
     static constexpr int ListenBacklog = 1024;
     // A peer told why it is sent away gets this long to read the notice.
     static constexpr int CloseGraceMs = 5000;
+    // The most characters of text from the network one log line shows.
+    static constexpr int MaxLoggedText = 200;
 
     explicit LobbyServer(QObject *parent = nullptr);
     ~LobbyServer() override;
@@ -44,8 +48,9 @@ class LobbyServer : public QObject {
     void setIdentifyTimeoutMs(int ms) { m_identifyTimeoutMs = ms; }
     void setLimits(const LobbyLimits &limits);
     const LobbyLimits &limits() const { return m_limits; }
-    // Moves the chat clock on, so that a test need not sleep through a chat window.
-    void advanceChatClock(qint64 ms) { m_chatClockOffset += ms; }
+    // Moves the lobby's clock (chat, line budgets, idle time) on, so that a
+    // test need not sleep through a window.
+    void advanceChatClock(qint64 ms) { m_clockOffset += ms; }
 
     bool listen(const QHostAddress &address, quint16 port);
     quint16 port() const { return m_acceptor.port(); }
@@ -59,11 +64,11 @@ class LobbyServer : public QObject {
     // What the per-address limits count: an IPv4 address, or the /64 an IPv6
     // host is handed whole.
     static QString limitKey(const QHostAddress &address);
+    // What the per-network limits count: the /24 of an IPv4 address, the /48 of an IPv6 one.
+    static QString networkKey(const QHostAddress &address);
 
-    // The lists as last sent: "SRV" payload (every listed room's encoded
-    // record followed by ":") and "NMS" payload (every player's name followed by ":").
+    // The "SRV" payload as last sent: every listed room's encoded record followed by ":".
     QString roomList() const;
-    QString nameList() const;
 
     int roomCount() const;
     int playerCount() const;
@@ -73,20 +78,25 @@ class LobbyServer : public QObject {
 
   private:
     struct Peer;
-    struct AddressUse {
+    struct Use {
         int connections = 0;
         int rooms = 0;
     };
 
     void onAccepted(qintptr descriptor);
+    bool admit(const QHostAddress &address, const QString &key, const QString &network);
     void onLine(Peer *peer, const QString &command, const QString &payload);
     void onGameServerLine(Peer *peer, const QString &command, const QString &payload);
     void onPlayerLine(Peer *peer, const QString &command, const QString &payload);
+    void logUnknownCommand(Peer *peer, const QString &text);
     void identifyGameServer(Peer *peer);
     void acceptPlayer(Peer *peer, const QString &record);
-    QString lobbyName(const QString &announced) const;
     void relayChat(Peer *peer, const QString &text);
     void updateRoom(Peer *peer, const QString &record);
+    void onReachChecked(const QObject *room, quint16 port, bool reachable);
+    // Rebuilds the record players are sent; true when it changed.
+    bool refreshRecord(Peer *peer);
+    void dropIdle();
     // Leaves the lists at once; the socket closes now or after the notice is read.
     void drop(Peer *peer, const QString &reason, const QString &notice = QString());
     void release(Peer *peer);
@@ -96,21 +106,29 @@ class LobbyServer : public QObject {
     void sendListTo(Peer *peer);
     void sendToPlayers(const QString &command, const QString &text, const Peer *except = nullptr);
     void logRefusal(const QString &text);
+    // A line caused by the peer: counted against its network's log budget.
+    void log(const Peer *peer, const QString &text);
     void log(const QString &text);
+    void endLogWindow();
+    qint64 now() const { return m_clock.elapsed() + m_clockOffset; }
     static QString describe(const Peer *peer);
 
     Acceptor m_acceptor;
     QList<Peer *> m_peers; // in order of arrival, which is the order of the room list
     QHash<const LineSocket *, Peer *> m_bySocket;
-    QHash<QString, AddressUse> m_addressUse;
-    QSet<QString> m_names;
+    QHash<QString, Use> m_addressUse;
+    QHash<QString, Use> m_networkUse;
+    LobbyNames m_names;
     LobbyLimits m_limits;
     int m_identifyTimeoutMs = 30000;
     QElapsedTimer m_clock;
-    qint64 m_chatClockOffset = 0;
+    qint64 m_clockOffset = 0;
 
     UpdateGate *m_roomGate;
     UpdateGate *m_nameGate;
+    QTimer m_holdTimer; // a room change held back is due
+    QTimer m_idleTimer;
+    ReachProbe m_reach;
     QByteArray m_roomList;
     QByteArray m_roomLine;
     QString m_nameList;
@@ -118,6 +136,9 @@ class LobbyServer : public QObject {
     QByteArray m_headerLine;
     QByteArray m_footerLine;
 
+    LogBudget m_logBudget;
+    QTimer m_logWindow;
+    qint64 m_logWindowStart = 0;
     QElapsedTimer m_sinceRefusalLog;
     int m_refusalsUnlogged = 0;
 };

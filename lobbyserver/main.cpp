@@ -49,13 +49,24 @@ int main(int argc, char **argv)
               L::DefaultConnectionsPerAddress, &L::connectionsPerAddress),
         limit("max-rooms-per-address", "Game servers one address may register", L::DefaultRoomsPerAddress,
               &L::roomsPerAddress),
+        limit("max-connections-per-network", "Connections one /24 (IPv4) or /48 (IPv6) may hold",
+              L::DefaultConnectionsPerNetwork, &L::connectionsPerNetwork),
+        limit("max-rooms-per-network", "Game servers one /24 (IPv4) or /48 (IPv6) may register",
+              L::DefaultRoomsPerNetwork, &L::roomsPerNetwork),
+        limit("max-connections", "Connections the lobby holds in all", L::DefaultMaxConnections,
+              &L::maxConnections),
         limit("max-rooms", "Rooms in the list", L::DefaultMaxRooms, &L::maxRooms),
         limit("max-list-bytes", "Bytes of the encoded room list", L::DefaultMaxListBytes, &L::maxListBytes),
         limit("update-interval-ms", "Least time between two room lists, and between two name lists",
               L::DefaultUpdateIntervalMs, &L::updateIntervalMs, 0),
+        limit("room-hold-ms", "Least time between two changes of one room in the list", L::DefaultRoomHoldMs,
+              &L::roomHoldMs, 0),
         limit("chat-lines", "Chat lines relayed per player within the chat window", L::DefaultChatLines,
               &L::chatLines),
         limit("chat-window-ms", "The chat window", L::DefaultChatWindowMs, &L::chatWindowMs),
+        limit("max-reach-checks",
+              "Checks whether players can reach a room, running at once; 0 checks no room",
+              L::DefaultMaxReachChecks, &L::maxReachChecks, 0),
     };
     for (const LimitOption &o : limitOptions)
         parser.addOption(o.option);
@@ -77,6 +88,13 @@ int main(int argc, char **argv)
             return 2;
         }
         limits.*o.field = value;
+    }
+    // Only the room limit may keep a room out of the list, never the list's size.
+    if (qint64(limits.maxRooms) * zb::RoomListing::MaxRecordBytes > limits.maxListBytes) {
+        std::fprintf(stderr, "zblobby: --max-list-bytes must hold --max-rooms records of %d bytes (%lld)\n",
+                     zb::RoomListing::MaxRecordBytes,
+                     qint64(limits.maxRooms) * zb::RoomListing::MaxRecordBytes);
+        return 2;
     }
 
     const long files = zb::raiseFileLimit();

@@ -23,6 +23,17 @@ inline QString renamed(const QString &name)
     return QStringLiteral("ロビーでは「%1」という名前で表示されます").arg(name);
 }
 inline const QString Unnamed = QStringLiteral("名無し");
+inline QString tooManyNetworkRooms(int limit)
+{
+    return QStringLiteral("ロビー: 同じネットワークから登録できる部屋は%1つまでです").arg(limit);
+}
+inline const QString FloodNotice = QStringLiteral("ロビー: 送信が多すぎるため切断します");
+inline QString idleNotice(int minutes)
+{
+    return QStringLiteral(
+               "ロビー: %1分間何も届かなかったため切断します。「サーバーリスト更新」で入り直せます")
+        .arg(minutes);
+}
 
 // The page around the room list in the players' lobby windows.
 inline const QString PageHeader = QStringLiteral(
@@ -107,6 +118,37 @@ inline QString listFullLog(const QString &peer)
 inline QString refusalsUnlogged(const QString &text, int count)
 {
     return text + QStringLiteral(" (ほか %1 件)").arg(count);
+}
+inline QString tooManyNetworkConnections(const QString &address)
+{
+    return QStringLiteral("同じネットワークからの接続が多すぎるため切断 %1").arg(address);
+}
+inline QString lobbyFull(const QString &address)
+{
+    return QStringLiteral("接続数が上限に達しているため切断 %1").arg(address);
+}
+inline const QString TooManyNetworkRoomsLog = QStringLiteral("同じネットワークからの部屋が多すぎるため切断");
+inline const QString Flooded = QStringLiteral("送信が多すぎるため切断");
+inline QString idleLog(int minutes)
+{
+    return QStringLiteral("%1分間何も届かないため切断").arg(minutes);
+}
+inline QString reachChecked(const QString &peer, int port, bool reachable)
+{
+    return QStringLiteral("部屋 %1 のポート %2 に外から%3")
+        .arg(peer)
+        .arg(port)
+        .arg(reachable ? QStringLiteral("接続できました") : QStringLiteral("接続できません"));
+}
+inline QString omittedLines(const QString &source, int lines)
+{
+    return source + QStringLiteral(" からの ") + QString::number(lines) +
+           QStringLiteral(" 件の行を省略しました");
+}
+// Ends a text from the network that a log line shows only in part.
+inline QString logCutMark(qsizetype total, int shown)
+{
+    return QStringLiteral("…(%1文字のうち%2文字まで表示)").arg(total).arg(shown);
 }
 
 } // namespace zb::msg

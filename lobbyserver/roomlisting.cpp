@@ -1,6 +1,6 @@
 #include "roomlisting.h"
 
-#include "cp932.h"
+#include "shared/messages.h"
 #include "statusrecord.h"
 #include "textclean.h"
 #include "textutil.h"
@@ -10,6 +10,9 @@
 namespace zb {
 
 namespace {
+
+// The longest address a record carries: an IPv6 address in brackets.
+const QString LongestAddress = QStringLiteral("[ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff]");
 
 // A value may carry no control character and no "=": the player's client takes
 // the first "key=" anywhere in the record, so "=" inside a value could pose as a field.
@@ -36,26 +39,15 @@ QString joinEntries(const QStringList &pieces)
     return out;
 }
 
-QString buildRecord(const QString &address, const QString (&values)[11])
-{
-    static const char *const keys[] = {
-        "port=",    "password=", "roomname=",    "comment=",   "gametype=",  "zbq=",
-        "version=", "players=",  "playercount=", "playermax=", "playername="};
-    StatusRecord r;
-    r.add(QStringLiteral("ipaddress="), address);
-    for (int i = 0; i < 11; ++i)
-        r.add(QLatin1String(keys[i]), values[i]);
-    return r.text();
-}
-
 } // namespace
 
-QString RoomListing::record(const QString &status, const QString &address)
+RoomListing RoomListing::fromStatus(const QString &status)
 {
+    RoomListing l;
     const QString port = value(status, "port=", MaxPort + 1);
     bool ok = false;
     const int portNumber = port.toInt(&ok);
-    if (port.size() > MaxPort || !ok || portNumber <= 0 || portNumber > 65535) return {};
+    if (port.size() > MaxPort || !ok || portNumber <= 0 || portNumber > 65535) return l;
 
     QStringList players = entries(value(status, "players="));
     players = players.mid(0, MaxPlayers);
@@ -64,30 +56,64 @@ QString RoomListing::record(const QString &status, const QString &address)
 
     // Players only ask whether there is a password; the password stays with the room.
     const bool locked = !value(status, "password=", MaxPassword).isEmpty();
-    QString values[11] = {port,
-                          locked ? QStringLiteral("1") : QString(),
-                          value(status, "roomname=", MaxRoomName),
-                          value(status, "comment=", MaxComment),
-                          value(status, "gametype=", MaxShortField),
-                          QString(),
-                          value(status, "version=", MaxShortField),
-                          joinEntries(players),
-                          value(status, "playercount=", MaxShortField),
-                          value(status, "playermax=", MaxShortField),
-                          value(status, "playername=", MaxShortField)};
+    l.m_values[Port] = port;
+    l.m_values[Password] = locked ? QStringLiteral("1") : QString();
+    l.m_values[RoomName] = value(status, "roomname=", MaxRoomName);
+    l.m_values[Comment] = value(status, "comment=", MaxComment);
+    l.m_values[GameType] = value(status, "gametype=", MaxShortField);
+    l.m_values[Version] = value(status, "version=", MaxShortField);
+    l.m_values[Players] = joinEntries(players);
+    l.m_values[PlayerCount] = value(status, "playercount=", MaxShortField);
+    l.m_values[PlayerMax] = value(status, "playermax=", MaxShortField);
+    l.m_values[PlayerToken] = value(status, "playername=", MaxShortField);
 
-    // Whole dictionary entries, as many as the record still has room for.
-    qsizetype room = MaxRecordBytes - toCp932(buildRecord(address, values)).size();
+    // Whole dictionary entries, as many as the record has room for at any
+    // address and checked or not.
+    qsizetype room = MaxRecordBytes - l.build(LongestAddress, Reach::Reachable).size();
     if (room < 0) return {};
     QString zbq;
     for (const QString &entry : entries(value(status, "zbq="))) {
         const QString piece = entry + QLatin1Char(':');
-        room -= toCp932(piece).size();
+        room -= urlEncode(piece).size();
         if (room < 0) break;
         zbq += piece;
     }
-    values[5] = zbq;
-    return urlEncode(buildRecord(address, values));
+    l.m_values[Dictionaries] = zbq;
+    l.m_port = quint16(portNumber);
+    return l;
+}
+
+QString RoomListing::build(const QString &address, Reach reach) const
+{
+    static const char *const keys[FieldCount] = {
+        "port=",    "password=", "roomname=",    "comment=",   "gametype=",  "zbq=",
+        "version=", "players=",  "playercount=", "playermax=", "playername="};
+    StatusRecord r;
+    r.add(QStringLiteral("ipaddress="), address);
+    if (reach != Reach::Unchecked)
+        r.add(msg::ReachableField, reach == Reach::Reachable ? QStringLiteral("1") : QStringLiteral("0"));
+    for (int i = 0; i < FieldCount; ++i)
+        r.add(QLatin1String(keys[i]), m_values[i]);
+    return r.encoded();
+}
+
+QString RoomListing::record(const QString &address, Reach reach) const
+{
+    return isValid() ? build(address, reach) : QString();
+}
+
+QString RoomListing::record(const QString &status, const QString &address)
+{
+    return fromStatus(status).record(address, Reach::Unchecked);
+}
+
+bool RoomListing::operator==(const RoomListing &o) const
+{
+    if (m_port != o.m_port) return false;
+    for (int i = 0; i < FieldCount; ++i) {
+        if (m_values[i] != o.m_values[i]) return false;
+    }
+    return true;
 }
 
 } // namespace zb

@@ -19,7 +19,6 @@ class UpdateGate : public QObject {
 
     void setInterval(int ms) { m_intervalMs = ms; }
     void markDirty();
-    bool isDirty() const { return m_dirty; }
 
   private:
     void onTimeout();

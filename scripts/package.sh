@@ -48,6 +48,7 @@ expect=(usr/games/zembrill usr/games/zbserver usr/games/zbserverd usr/games/zblo
   usr/share/icons/hicolor/scalable/apps/zembrill.svg
   usr/lib/systemd/system/zblobby.service etc/default/zblobby
   usr/lib/systemd/system/zbserverd.service etc/default/zbserverd usr/share/man/man6/zbserverd.6.gz
+  usr/lib/systemd/system/zbserverd@.service etc/zembrill/rooms/PORT.conf.example
   usr/share/man/man6/zembrill.6.gz usr/share/man/man6/zbserver.6.gz usr/share/man/man6/zblobby.6.gz
   usr/share/doc/zembrill/copyright usr/share/doc/zembrill/changelog.gz)
 for f in "${expect[@]}"; do

@@ -28,11 +28,11 @@ int runWindow(const zb::ServerCommandLine &commandLine)
     int given = 0;
     if (!commandLine.applyTo(options, &given)) return 2;
     zb::GameServer server(commandLine.tickMs());
-    server.setLobbyAddressOverride(commandLine.lobbyAddress());
-    server.setRunOptions(options, given);
+    server.config().setLobbyOverride(commandLine.lobbyAddress());
+    server.config().setRunOptions(options, given);
     zb::installQtTranslations();
     zb::ServerConsole console(&server);
-    console.picAddress->setOptions(commandLine.portMap());
+    console.setPortMapOptions(commandLine.portMap());
     // Closing on a signal goes the ordinary way out, which removes the port mapping.
     zb::quitOnTerminationSignals();
     console.show();

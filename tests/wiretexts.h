@@ -38,4 +38,13 @@ inline const QString NextTurnNotice = QStringLiteral("%1秒後に%2回目のゲ�
 // The name a room reports for its built-in dictionary.
 inline const QString BuiltInDictionary = QStringLiteral("内蔵辞書");
 
+// ---- Sent by the lobby, recognised by the room
+
+// Whether the lobby could connect back to the room's port.
+inline const QString ReachableNotice = QStringLiteral("外部から接続できます");
+inline QString unreachableNotice(int port)
+{
+    return QStringLiteral("外部から接続できません: ルーターでポート %1 を開いてください").arg(port);
+}
+
 } // namespace wire

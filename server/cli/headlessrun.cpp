@@ -34,14 +34,14 @@ int runHeadless(const ServerCommandLine &commandLine)
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
     GameServer server(commandLine.tickMs());
-    server.setLobbyAddressOverride(commandLine.lobbyAddress());
-    QObject::connect(&server, &GameServer::logLine, &printLogLine);
+    server.config().setLobbyOverride(commandLine.lobbyAddress());
+    QObject::connect(&server.log(), &RoomLog::line, &printLogLine);
     server.prepare();
 
-    ServerSettings settings = server.loadSettings();
+    ServerSettings settings = server.config().load();
     if (!commandLine.applyTo(settings)) return 2;
     // Without a window nobody changes a setting: the run saves none.
-    server.setRunOptions(settings, ServerSettings::AllFields);
+    server.config().setRunOptions(settings, ServerSettings::AllFields);
 
     switch (server.startOrApply(settings)) {
     case GameServer::StartResult::NoWords:

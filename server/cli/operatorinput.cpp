@@ -63,12 +63,12 @@ void OperatorInput::run(const QString &line)
     if (word == QLatin1String("kick") || word == QLatin1String("ban")) {
         bool ok = false;
         const int slot = rest.toInt(&ok);
-        if (ok && slot >= 0 && slot < GameServer::Slots) {
+        if (ok && slot >= 0 && slot < Seats::Slots) {
             m_server.kick(slot, word == QLatin1String("ban"));
             return;
         }
         printError(
-            QStringLiteral("%1: a slot number from 0 to %2 is needed").arg(word).arg(GameServer::Slots - 1));
+            QStringLiteral("%1: a slot number from 0 to %2 is needed").arg(word).arg(Seats::Slots - 1));
         return;
     }
     printError(QStringLiteral("unknown command: %1 (kick N, ban N, say TEXT)").arg(word));

@@ -1,6 +1,7 @@
 #include "servercommandline.h"
 
 #include "fileutil.h"
+#include "questionbank.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -90,7 +91,10 @@ bool ServerCommandLine::applyTo(ServerSettings &s, int *given) const
     if (set(rounds, F::RoundMax)) s.roundMaxIndex = rangeValue(rounds, 2, 5, ok) - 2;
     if (set(questionControl, F::QuestionControl)) s.questionControl = true;
     if (set(dictMode, F::DictionaryMode)) s.dictionaryMode = rangeValue(dictMode, 0, 4, ok);
-    if (set(dict, F::Dictionaries)) s.tickedDictionaries = m_parser.values(dict);
+    if (set(dict, F::Dictionaries)) {
+        for (const QString &name : m_parser.values(dict))
+            s.tickedDictionaries << QuestionBank::entryName(name);
+    }
     if (set(noLobby, F::LobbyRegister)) s.lobbyRegister = false;
     if (given) *given = fields;
     return ok;

@@ -1,5 +1,7 @@
 #include "addresspanel.h"
 
+#include "desktop.h"
+#include "helplinks.h"
 #include "roomaddress.h"
 #include "server/core/messages.h"
 
@@ -31,57 +33,69 @@ QLabel *valueLabel(const QString &name, QWidget *parent)
 AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption, parent)
 {
     setObjectName(QStringLiteral("picAddress"));
-    chkUpnp = new QCheckBox(msg::AutoOpenPort, this);
-    chkUpnp->setObjectName(QStringLiteral("chkUpnp"));
-    chkUpnp->setChecked(loadPortMapSetting());
-    lblLanAddress = valueLabel(QStringLiteral("lblLanAddress"), this);
-    lblExternalAddress = valueLabel(QStringLiteral("lblExternalAddress"), this);
-    lblMappingState = valueLabel(QStringLiteral("lblMappingState"), this);
-    cmdCopyInvitation = new QPushButton(msg::CopyInvitation, this);
-    cmdCopyInvitation->setObjectName(QStringLiteral("cmdCopyInvitation"));
-    cmdCopyInvitation->setToolTip(msg::CopyInvitationTip);
+    m_upnpBox = new QCheckBox(msg::AutoOpenPort, this);
+    m_upnpBox->setObjectName(QStringLiteral("chkUpnp"));
+    m_upnpBox->setChecked(loadPortMapSetting());
+    m_lanAddressLabel = valueLabel(QStringLiteral("lblLanAddress"), this);
+    m_externalAddressLabel = valueLabel(QStringLiteral("lblExternalAddress"), this);
+    m_mappingStateLabel = valueLabel(QStringLiteral("lblMappingState"), this);
+    m_reachabilityLabel = valueLabel(QStringLiteral("reachabilityLabel"), this);
+    // The lobby's answer is the check; this says what to do when it is no.
+    auto *portHelpLink = new QLabel(
+        QStringLiteral("<a href=\"%1\">%2</a>").arg(HostingSection, msg::PortHelpLink.toHtmlEscaped()), this);
+    portHelpLink->setObjectName(QStringLiteral("portCheckerLink"));
+    portHelpLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(portHelpLink, &QLabel::linkActivated, this,
+            [](const QString &section) { openUrl(helpPageUrl(section)); });
+    m_copyButton = new QPushButton(msg::CopyInvitation, this);
+    m_copyButton->setObjectName(QStringLiteral("cmdCopyInvitation"));
+    m_copyButton->setToolTip(msg::CopyInvitationTip);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 6);
-    layout->addWidget(chkUpnp);
+    layout->addWidget(m_upnpBox);
     auto *form = new QFormLayout;
     form->setVerticalSpacing(2);
-    form->addRow(msg::LanAddressCaption, lblLanAddress);
-    form->addRow(msg::ExternalAddressCaption, lblExternalAddress);
-    form->addRow(msg::MappingStateCaption, lblMappingState);
+    form->addRow(msg::LanAddressCaption, m_lanAddressLabel);
+    form->addRow(msg::ExternalAddressCaption, m_externalAddressLabel);
+    form->addRow(msg::MappingStateCaption, m_mappingStateLabel);
+    form->addRow(msg::ReachabilityCaption, m_reachabilityLabel);
     layout->addLayout(form);
     auto *row = new QHBoxLayout;
+    row->addWidget(portHelpLink);
     row->addStretch();
-    row->addWidget(cmdCopyInvitation);
+    row->addWidget(m_copyButton);
     layout->addLayout(row);
 
-    connect(cmdCopyInvitation, &QPushButton::clicked, this, &AddressPanel::copyInvitation);
+    connect(m_copyButton, &QPushButton::clicked, this, &AddressPanel::copyInvitation);
     PortMapStatus before;
     before.lanAddress = guessLanAddress();
-    connect(chkUpnp, &QCheckBox::toggled, this, [this, before] {
+    connect(m_upnpBox, &QCheckBox::toggled, this, [this, before] {
         if (!m_mapper) showStatus(before);
     });
     showStatus(before);
+    showReachability(LobbyLink::Reachability::Unknown);
 }
 
 void AddressPanel::setOptions(const PortMapConfig &options)
 {
     m_options = options;
     if (!options.enabled) {
-        chkUpnp->setChecked(false);
-        chkUpnp->setEnabled(false);
-        chkUpnp->setToolTip(msg::NoUpnpTip);
+        m_upnpBox->setChecked(false);
+        m_upnpBox->setEnabled(false);
+        m_upnpBox->setToolTip(msg::NoUpnpTip);
     }
 }
 
 void AddressPanel::serverStarted(quint16 port)
 {
     if (m_mapper) return;
+    m_port = port;
     PortMapConfig config = m_options;
     // An option holds for this run only; the box is stored when the host chose it.
-    if (m_options.enabled) savePortMapSetting(chkUpnp->isChecked());
-    config.enabled = chkUpnp->isChecked();
-    chkUpnp->setEnabled(false);
+    if (m_options.enabled) savePortMapSetting(m_upnpBox->isChecked());
+    config.enabled = m_upnpBox->isChecked();
+    m_upnpBox->setEnabled(false);
     m_mapper = new PortMapper(config, this);
     connect(m_mapper, &PortMapper::statusChanged, this, &AddressPanel::showStatus);
     m_mapper->start(port);
@@ -91,28 +105,41 @@ void AddressPanel::showStatus(const PortMapStatus &status)
 {
     const bool started = status.port != 0;
     // Before the start the port is not settled yet: the host alone.
-    lblLanAddress->setText(started || status.lanAddress.isEmpty() ? lanAddressText(status)
-                                                                  : status.lanAddress);
-    lblExternalAddress->setText(externalAddressText(status));
-    lblMappingState->setText(!started && !chkUpnp->isChecked() ? msg::MappingOff : status.stateText());
-    QPalette pal = lblMappingState->palette();
+    m_lanAddressLabel->setText(started || status.lanAddress.isEmpty() ? lanAddressText(status)
+                                                                      : status.lanAddress);
+    m_externalAddressLabel->setText(externalAddressText(status));
+    m_mappingStateLabel->setText(!started && !m_upnpBox->isChecked() ? msg::MappingOff : status.stateText());
+    QPalette pal = m_mappingStateLabel->palette();
     const bool bad =
         status.state == PortMapStatus::State::NoRouter || status.state == PortMapStatus::State::Refused;
     const bool good = status.state == PortMapStatus::State::Open;
     pal.setColor(QPalette::WindowText, good  ? QColor(0, 128, 0)
                                        : bad ? QColor(176, 0, 0)
                                              : palette().color(QPalette::WindowText));
-    lblMappingState->setPalette(pal);
-    cmdCopyInvitation->setEnabled(started);
+    m_mappingStateLabel->setPalette(pal);
+    m_copyButton->setEnabled(started);
+}
+
+void AddressPanel::showReachability(LobbyLink::Reachability state)
+{
+    // Our own words rather than the lobby's: the lobby is somebody else's server.
+    using R = LobbyLink::Reachability;
+    m_reachabilityLabel->setText(state == R::Reachable     ? msg::ReachableNotice
+                                 : state == R::Unreachable ? msg::unreachableNotice(m_port)
+                                                           : msg::ReachabilityUnknown);
+    QPalette pal = m_reachabilityLabel->palette();
+    pal.setColor(QPalette::WindowText, state == R::Reachable     ? QColor(0, 128, 0)
+                                       : state == R::Unreachable ? QColor(176, 0, 0)
+                                                                 : palette().color(QPalette::WindowText));
+    m_reachabilityLabel->setPalette(pal);
 }
 
 void AddressPanel::copyInvitation()
 {
     if (!m_mapper) return;
     QGuiApplication::clipboard()->setText(invitationText(m_mapper->status()));
-    cmdCopyInvitation->setText(msg::Copied);
-    QTimer::singleShot(2000, cmdCopyInvitation,
-                       [button = cmdCopyInvitation] { button->setText(msg::CopyInvitation); });
+    m_copyButton->setText(msg::Copied);
+    QTimer::singleShot(2000, m_copyButton, [button = m_copyButton] { button->setText(msg::CopyInvitation); });
 }
 
 } // namespace zb

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lobbylink.h"
 #include "portmapper.h"
 
 #include <QGroupBox>
@@ -12,7 +13,8 @@ namespace zb {
 
 // The room's address for the host: the check box that lets the server open
 // the router's port, the address on the home network and outside, what the
-// router said, and a button that copies an invitation for the players.
+// router said, whether the lobby could connect back, and a button that copies
+// an invitation for the players.
 class AddressPanel : public QGroupBox {
     Q_OBJECT
   public:
@@ -28,16 +30,20 @@ class AddressPanel : public QGroupBox {
     PortMapper *mapper() const { return m_mapper; }
     void copyInvitation();
 
-    QCheckBox *chkUpnp = nullptr;
-    QLabel *lblLanAddress = nullptr;
-    QLabel *lblExternalAddress = nullptr;
-    QLabel *lblMappingState = nullptr;
-    QPushButton *cmdCopyInvitation = nullptr;
+    // What the lobby found when it tried to connect back to the room.
+    void showReachability(LobbyLink::Reachability state);
 
   private:
     void showStatus(const PortMapStatus &status);
 
+    QCheckBox *m_upnpBox = nullptr;
+    QLabel *m_lanAddressLabel = nullptr;
+    QLabel *m_externalAddressLabel = nullptr;
+    QLabel *m_mappingStateLabel = nullptr;
+    QLabel *m_reachabilityLabel = nullptr;
+    QPushButton *m_copyButton = nullptr;
     PortMapConfig m_options;
+    quint16 m_port = 0;
     PortMapper *m_mapper = nullptr;
 };
 

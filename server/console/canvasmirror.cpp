@@ -10,8 +10,7 @@ namespace zb {
 CanvasMirror::CanvasMirror(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("picMain"));
-    setFixedSize(CanvasWidth, CanvasHeight);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMaximumSize(CanvasWidth, CanvasHeight);
 }
 
 bool CanvasMirror::drawStroke(const QString &stroke)
@@ -44,10 +43,25 @@ void CanvasMirror::fill(int paletteIndex)
     update();
 }
 
+QRect CanvasMirror::pictureRect() const
+{
+    const QSize shown = QSize(CanvasWidth, CanvasHeight).scaled(size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+}
+
 void CanvasMirror::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.drawImage(0, 0, m_canvas.image());
+    // Smoothing would blend the palette colours into ones nobody drew.
+    p.drawImage(pictureRect(), m_canvas.image());
+}
+
+void CanvasMirror::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Layouts have no width-for-height: no wider than the picture at this height,
+    // so that the grey around it and the palette beside it stay where they belong.
+    setMaximumWidth(qBound(minimumSizeHint().width(), height() * CanvasWidth / CanvasHeight, CanvasWidth));
 }
 
 void CanvasMirror::movePen(const QPointF &to)

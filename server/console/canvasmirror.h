@@ -8,7 +8,8 @@ namespace zb {
 
 // The host's copy of the picture being drawn. Strokes and fills are drawn
 // with the same decoding and pen as the players' canvases, so the host sees
-// what they see.
+// what they see. The picture keeps the canvas's 640 × 480 pixels and is shown
+// at most at that size, smaller when the window has less room.
 class CanvasMirror : public QWidget {
     Q_OBJECT
   public:
@@ -27,9 +28,15 @@ class CanvasMirror : public QWidget {
     const QImage &image() const { return m_canvas.image(); }
     int pixelValue(int x, int y) const { return m_canvas.pixelValue(x, y); }
     QPoint penPosition() const { return {m_lastX, m_lastY}; }
+    // Where the picture is shown inside the widget.
+    QRect pictureRect() const;
+
+    QSize sizeHint() const override { return {CanvasWidth, CanvasHeight}; }
+    QSize minimumSizeHint() const override { return {CanvasWidth / 4, CanvasHeight / 4}; }
 
   protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
   private:
     void movePen(const QPointF &to);

@@ -1,7 +1,9 @@
 #include "helplinks.h"
 
 #include "fileutil.h"
+#include "questionbank.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -27,6 +29,13 @@ QString helpPageUrl(const QString &section)
     QUrl url = QUrl::fromLocalFile(QDir::cleanPath(path));
     url.setFragment(section);
     return url.toString();
+}
+
+void openDictionaryFolder()
+{
+    const QString folder = QuestionBank::subfolderPath();
+    makePath(folder);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 } // namespace zb

@@ -10,5 +10,10 @@ QString helpPageUrl(const QString &section);
 
 inline const QString PortsSection = QStringLiteral("ports");
 inline const QString DictionariesSection = QStringLiteral("dictionaries");
+inline const QString HostingSection = QStringLiteral("hosting-from-home");
+
+// Opens the folder for added dictionaries in the file manager, creating it
+// first (a host may have removed it since the start).
+void openDictionaryFolder();
 
 } // namespace zb

@@ -18,30 +18,22 @@ LastStandings::LastStandings(QWidget *parent) : QLabel(parent)
     hide();
 }
 
-void LastStandings::follow(GameServer &server)
+void LastStandings::follow(const RoundEngine &round)
 {
-    // A game that has announced its winner is over, even while the end is still being sent.
-    const bool running = server.gameRunning() && !server.engine().isGameOver();
-    if (running) {
-        if (!m_running) {
-            m_running = true;
-            m_shown.clear();
-            hide();
-        }
-        m_seen.clear();
-        for (int slot = 0; slot < GameServer::Slots; ++slot) {
-            const QString name = server.playerName(slot);
-            if (!name.isEmpty()) m_seen.append({slot, removeControlChars(name), server.playerScore(slot), 0});
-        }
-        return;
-    }
-    if (!m_running) return;
-    m_running = false;
-    // Broken off without a winner: no standings to keep.
-    if (!server.engine().isGameOver()) return;
-    m_shown = rankStandings(m_seen);
+    connect(&round, &RoundEngine::gameStarting, this, [this] {
+        m_shown.clear();
+        hide();
+    });
+    connect(&round, &RoundEngine::gameEnded, this, &LastStandings::show);
+}
+
+void LastStandings::show(const QList<Standing> &standings)
+{
+    m_shown = standings;
+    for (Standing &entry : m_shown)
+        entry.name = removeControlChars(entry.name);
     setText(msg::LastStandingsCaption + standingLines(m_shown).join(msg::StandingsSeparator));
-    show();
+    QLabel::show();
 }
 
 } // namespace zb

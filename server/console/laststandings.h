@@ -6,23 +6,22 @@
 
 namespace zb {
 
-class GameServer;
+class RoundEngine;
 
-// The last game's final standings under the seats. The server clears every
-// score the moment a game ends, so the scores are remembered while the game
-// runs; they stay in view until the next game starts.
+// The last game's final standings under the seats, as the game's end reports
+// them; they stay in view until the next game starts.
 class LastStandings : public QLabel {
     Q_OBJECT
   public:
     explicit LastStandings(QWidget *parent = nullptr);
 
-    // Called whenever the seats or the clock change.
-    void follow(GameServer &server);
+    // Shows what the games of this engine end with.
+    void follow(const RoundEngine &round);
     const QList<Standing> &standings() const { return m_shown; }
 
   private:
-    bool m_running = false;
-    QList<Standing> m_seen;
+    void show(const QList<Standing> &standings);
+
     QList<Standing> m_shown;
 };
 

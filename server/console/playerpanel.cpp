@@ -34,17 +34,16 @@ PlayerPanel::PlayerPanel(QWidget *parent)
         // make the label load any file an <img> names.
         label->setTextFormat(Qt::PlainText);
         label->setAutoFillBackground(true);
-        label->setMinimumWidth(190);
+        label->setMinimumWidth(150);
         label->setFixedHeight(24);
         label->setContentsMargins(6, 0, 6, 0);
-        lblPlayer[i] = label;
+        m_nameLabels[i] = label;
 
         auto *kick = new QPushButton(QStringLiteral("Kick"), this);
         kick->setObjectName(QStringLiteral("cmdKick%1").arg(i));
         kick->setFixedWidth(52);
         kick->setToolTip(msg::KickTip);
         connect(kick, &QPushButton::clicked, this, [this, i] { emit kickClicked(i); });
-        cmdKick[i] = kick;
 
         grid->addWidget(number, row, col);
         grid->addWidget(label, row, col + 1);
@@ -58,24 +57,24 @@ PlayerPanel::PlayerPanel(QWidget *parent)
 void PlayerPanel::setPlayer(int slot, const QString &text, const QString &address)
 {
     if (slot < 0 || slot >= Slots) return;
-    lblPlayer[slot]->setText(removeControlChars(text));
-    lblPlayer[slot]->setToolTip(address);
+    m_nameLabels[slot]->setText(removeControlChars(text));
+    m_nameLabels[slot]->setToolTip(address);
 }
 
 void PlayerPanel::setHighlight(int slot)
 {
     for (int i = 0; i < Slots; ++i) {
-        QPalette pal = lblPlayer[i]->palette();
+        QPalette pal = m_nameLabels[i]->palette();
         pal.setColor(QPalette::Window, i == slot ? DrawerColor : IdleColor);
         pal.setColor(QPalette::WindowText, Qt::white);
-        lblPlayer[i]->setPalette(pal);
+        m_nameLabels[i]->setPalette(pal);
     }
 }
 
 QColor PlayerPanel::labelColor(int slot) const
 {
     if (slot < 0 || slot >= Slots) return {};
-    return lblPlayer[slot]->palette().color(QPalette::Window);
+    return m_nameLabels[slot]->palette().color(QPalette::Window);
 }
 
 } // namespace zb

@@ -4,7 +4,6 @@
 #include <array>
 
 class QLabel;
-class QPushButton;
 
 namespace zb {
 
@@ -28,14 +27,12 @@ class PlayerPanel : public QGroupBox {
 
     ReceiveLamps &lamps() { return *m_lamps; }
 
-    std::array<QLabel *, Slots> lblPlayer{};
-    std::array<QPushButton *, Slots> cmdKick{};
-
   signals:
     void kickClicked(int slot);
 
   private:
     ReceiveLamps *m_lamps;
+    std::array<QLabel *, Slots> m_nameLabels{};
 };
 
 } // namespace zb

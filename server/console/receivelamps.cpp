@@ -33,7 +33,7 @@ ReceiveLamps::ReceiveLamps(QWidget *labelParent, QObject *parent) : QObject(pare
         label->setFixedSize(18, 18);
         label->setToolTip(msg::ReceiveTip);
         m_lamps[i] = label;
-        m_level[i] = Bright;
+        m_level[i] = Faded;
         paint(i);
     }
     // The fade is meant to look even; a coarse timer would make it stutter.
@@ -50,7 +50,7 @@ QLabel *ReceiveLamps::lamp(int slot) const
 
 int ReceiveLamps::level(int slot) const
 {
-    return slot >= 0 && slot < Slots ? m_level[slot] : Bright;
+    return slot >= 0 && slot < Slots ? m_level[slot] : Faded;
 }
 
 QColor ReceiveLamps::color(int slot) const
@@ -62,15 +62,15 @@ QColor ReceiveLamps::color(int slot) const
 void ReceiveLamps::light(int slot)
 {
     if (slot < 0 || slot >= Slots) return;
-    m_level[slot] = Dark;
+    m_level[slot] = Lit;
     paint(slot);
 }
 
 void ReceiveLamps::onFadeTick()
 {
     for (int i = 0; i < Slots; ++i) {
-        if (m_level[i] < Bright) {
-            m_level[i] = qMin(m_level[i] + Step, Bright);
+        if (m_level[i] < Faded) {
+            m_level[i] = qMin(m_level[i] + Step, Faded);
             paint(i);
         }
     }

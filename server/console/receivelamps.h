@@ -17,8 +17,9 @@ class ReceiveLamps : public QObject {
   public:
     static constexpr int Slots = 8;
     static constexpr int Step = 20;
-    static constexpr int Dark = 0;
-    static constexpr int Bright = 255;
+    // A lamp's level is its green and blue: 0 is pure red, just lit; 255 white.
+    static constexpr int Lit = 0;
+    static constexpr int Faded = 255;
 
     // The labels are children of `labelParent`; place them with lamp().
     explicit ReceiveLamps(QWidget *labelParent, QObject *parent = nullptr);

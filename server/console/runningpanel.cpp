@@ -54,10 +54,11 @@ RunningPanel::RunningPanel(QWidget *parent)
     layout->addLayout(form);
     layout->addStretch();
 
-    cmdLoadQuestion = new QPushButton(msg::ChangeSettings, this);
-    cmdLoadQuestion->setObjectName(QStringLiteral("cmdLoadQuestion"));
-    cmdLoadQuestion->setMinimumHeight(44);
-    layout->addWidget(cmdLoadQuestion);
+    auto *changeButton = new QPushButton(msg::ChangeSettings, this);
+    changeButton->setObjectName(QStringLiteral("cmdLoadQuestion"));
+    changeButton->setMinimumHeight(38);
+    layout->addWidget(changeButton);
+    connect(changeButton, &QPushButton::clicked, this, &RunningPanel::changeRequested);
 }
 
 void RunningPanel::showPlayerCount(int seated, int seats)

@@ -3,7 +3,6 @@
 #include <QFrame>
 
 class QLabel;
-class QPushButton;
 
 namespace zb {
 
@@ -19,7 +18,9 @@ class RunningPanel : public QFrame {
     void showSettings(const ServerSettings &s, const QString &dictionaryList);
     void showPlayerCount(int seated, int seats);
 
-    QPushButton *cmdLoadQuestion = nullptr;
+  signals:
+    // The host wants the settings again ("辞書・設定の変更").
+    void changeRequested();
 
   private:
     QLabel *m_players;

@@ -3,13 +3,17 @@
 #include "addresspanel.h"
 #include "canvasmirror.h"
 #include "gameserver.h"
+#include "hostport.h"
 #include "laststandings.h"
 #include "logview.h"
+#include "panelstack.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
+#include "roundengine.h"
 #include "runningpanel.h"
 #include "server/core/messages.h"
 #include "settingsarea.h"
+#include "settingsstore.h"
 #include "textclean.h"
 
 #include <QCheckBox>
@@ -21,7 +25,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStackedWidget>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 namespace zb {
@@ -30,9 +36,60 @@ const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
 
 namespace {
 const QString LobbyStatusCaption = msg::LobbyStatusCaption;
-constexpr int RightColumnWidth = 640;
-constexpr int LeftColumnWidth = 470;
+const QString LobbyAddressKey = QStringLiteral("LobbyServerAddress");
+constexpr int LeftColumnWidth = 420;
+// The log gives up height to the mirror, down to a few lines.
+constexpr int LogMinHeight = 150;
+constexpr int LogMinHeightBesideMirror = 72;
+// What the left column keeps while it scrolls beside the mirror.
+constexpr int ScrolledColumnHeight = 120;
 } // namespace
+
+// The settings, or what the room runs with, above the room's address. The
+// window is never smaller than all of it, except while the mirror is shown:
+// then the column scrolls so that a laptop's screen has room for the picture.
+class ServerConsole::LeftColumn : public QScrollArea {
+  public:
+    explicit LeftColumn(QWidget *content, QWidget *parent) : QScrollArea(parent)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidget(content);
+    }
+    void setScrolling(bool on)
+    {
+        m_scrolling = on;
+        updateGeometry();
+    }
+    QSize minimumSizeHint() const override
+    {
+        return {widget()->minimumSizeHint().width(),
+                m_scrolling ? ScrolledColumnHeight : contentHeight(maximumWidth())};
+    }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+  protected:
+    bool viewportEvent(QEvent *event) override
+    {
+        // The content takes the viewport's width and at least the height it
+        // needs there (word-wrapped notes grow as the width shrinks).
+        if (event->type() == QEvent::Resize) {
+            const int width = viewport()->width();
+            widget()->resize(width, qMax(viewport()->height(), contentHeight(width)));
+        }
+        return QScrollArea::viewportEvent(event);
+    }
+
+  private:
+    int contentHeight(int width) const
+    {
+        const QLayout *layout = widget()->layout();
+        return layout->hasHeightForWidth() ? layout->totalMinimumHeightForWidth(width)
+                                           : layout->totalMinimumSize().height();
+    }
+
+    bool m_scrolling = false;
+};
 
 ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(parent), m_server(server)
 {
@@ -44,66 +101,77 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     // Message boxes are windows of their own; they should speak the same font.
     setAttribute(Qt::WA_WindowPropagation);
 
-    picSetting = new SettingsArea(this);
-    picRunning = new RunningPanel(this);
-    m_leftPages = new QStackedWidget(this);
-    m_leftPages->addWidget(picSetting);
-    m_leftPages->addWidget(picRunning);
-    m_leftPages->setFixedWidth(LeftColumnWidth);
+    m_settingsArea = new SettingsArea(this);
+    m_runningPanel = new RunningPanel(this);
+    m_leftPages = new PanelStack(this);
+    m_leftPages->addPanel(m_settingsArea);
+    m_leftPages->addPanel(m_runningPanel);
 
-    players = new PlayerPanel(this);
-    lastStandings = new LastStandings(this);
-    txtState = new LogView(this);
-    txtState->setObjectName(QStringLiteral("txtState"));
+    m_seats = new PlayerPanel(this);
+    m_lastStandings = new LastStandings(this);
+    m_log = new LogView(this);
+    m_log->setObjectName(QStringLiteral("txtState"));
     // The log takes whatever room the window is given beyond its first size.
-    txtState->setMinimumHeight(190);
-    txtSend = new QLineEdit(this);
-    txtSend->setObjectName(QStringLiteral("txtSend"));
-    txtSend->setPlaceholderText(msg::AnnounceHint);
-    chkPictureView = new QCheckBox(msg::ShowPicture, this);
-    chkPictureView->setObjectName(QStringLiteral("chkPictureView"));
+    m_log->setMinimumHeight(LogMinHeight);
+    m_announceInput = new QLineEdit(this);
+    m_announceInput->setObjectName(QStringLiteral("txtSend"));
+    m_announceInput->setPlaceholderText(msg::AnnounceHint);
+    m_showPictureBox = new QCheckBox(msg::ShowPicture, this);
+    m_showPictureBox->setObjectName(QStringLiteral("chkPictureView"));
 
     auto *right = new QVBoxLayout;
     right->addWidget(buildStatusStrip());
-    right->addWidget(players);
-    right->addWidget(lastStandings);
-    right->addWidget(txtState, 1);
+    right->addWidget(m_seats);
+    right->addWidget(m_lastStandings);
+    right->addWidget(m_log, 1);
     auto *sendRow = new QHBoxLayout;
-    sendRow->addWidget(txtSend, 1);
-    sendRow->addWidget(chkPictureView);
+    sendRow->addWidget(m_announceInput, 1);
+    sendRow->addWidget(m_showPictureBox);
     right->addLayout(sendRow);
-    auto *rightBox = new QWidget(this);
-    rightBox->setLayout(right);
     right->setContentsMargins(0, 0, 0, 0);
-    rightBox->setMinimumWidth(RightColumnWidth);
 
-    picAddress = new AddressPanel(this);
-    picAddress->setFixedWidth(LeftColumnWidth);
-    auto *left = new QVBoxLayout;
+    m_addressPanel = new AddressPanel(this);
+    auto *leftBox = new QWidget(this);
+    auto *left = new QVBoxLayout(leftBox);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(m_leftPages, 1);
-    left->addWidget(picAddress);
-    auto *top = new QHBoxLayout;
-    top->addLayout(left);
-    top->addWidget(rightBox, 1);
+    left->addWidget(m_addressPanel);
+    m_leftColumn = new LeftColumn(leftBox, this);
+    m_leftColumn->setFixedWidth(LeftColumnWidth);
+
+    m_topPart = new QWidget(this);
+    auto *top = new QHBoxLayout(m_topPart);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(m_leftColumn);
+    top->addLayout(right, 1);
+
+    // The host may move the border between the log and the mirror.
+    m_split = new QSplitter(Qt::Vertical, this);
+    m_split->setChildrenCollapsible(false);
+    m_split->addWidget(m_topPart);
+    m_split->addWidget(buildMirror());
+    // A larger window gives the log the room; the mirror keeps its size.
+    m_split->setStretchFactor(0, 1);
+    m_split->setStretchFactor(1, 0);
+    m_mirrorFrame->setVisible(false);
 
     auto *outer = new QVBoxLayout(this);
-    // Never smaller than everything shown needs; larger gives the log the room.
+    outer->setContentsMargins(8, 8, 8, 8);
+    // Never smaller than everything shown needs.
     outer->setSizeConstraint(QLayout::SetMinimumSize);
-    outer->addLayout(top, 1);
-    outer->addWidget(buildMirror());
-    picBack->setVisible(false);
+    outer->addWidget(m_split);
 
-    connect(picSetting, &SettingsArea::startRequested, this, &ServerConsole::startOrApply);
-    connect(picSetting, &SettingsArea::reloadRequested, this, &ServerConsole::reloadDictionaries);
-    connect(picSetting, &SettingsArea::entryToggled, this, &ServerConsole::onDictionaryTicked);
+    connect(m_settingsArea, &SettingsArea::startRequested, this, &ServerConsole::startOrApply);
+    connect(m_settingsArea, &SettingsArea::rescanRequested, this, &ServerConsole::rescanDictionaries);
+    connect(m_settingsArea, &SettingsArea::entryToggled, this, &ServerConsole::onDictionaryTicked);
     // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
-    connect(picSetting, &SettingsArea::modeChosen, this,
-            [this](int mode) { m_server->setDictionaryMode(mode); });
-    connect(picRunning->cmdLoadQuestion, &QPushButton::clicked, this, &ServerConsole::reloadDictionaryList);
-    connect(players, &PlayerPanel::kickClicked, this, &ServerConsole::kickSelected);
-    connect(txtSend, &QLineEdit::returnPressed, this, &ServerConsole::onAnnouncementReturn);
-    connect(chkPictureView, &QCheckBox::clicked, this, &ServerConsole::onPictureViewToggled);
-    lblLobbyStatus->installEventFilter(this);
+    connect(m_settingsArea, &SettingsArea::modeChosen, this,
+            [this](int mode) { m_server->dictionaries().setMode(mode); });
+    connect(m_runningPanel, &RunningPanel::changeRequested, this, &ServerConsole::openSettings);
+    connect(m_seats, &PlayerPanel::kickClicked, this, &ServerConsole::askToKick);
+    connect(m_announceInput, &QLineEdit::returnPressed, this, &ServerConsole::onAnnouncementReturn);
+    connect(m_showPictureBox, &QCheckBox::clicked, this, &ServerConsole::onMirrorToggled);
+    m_lobbyStatusLabel->installEventFilter(this);
 
     connectServer();
 }
@@ -116,113 +184,119 @@ QWidget *ServerConsole::buildStatusStrip()
     row->setContentsMargins(8, 4, 8, 4);
 
     row->addWidget(new QLabel(msg::TimeLeftCaption, strip));
-    lblTimeLimit = new QLabel(QStringLiteral("-1"), strip);
-    lblTimeLimit->setTextFormat(Qt::PlainText);
-    lblTimeLimit->setObjectName(QStringLiteral("lblTimeLimit"));
-    lblTimeLimit->setMinimumWidth(36);
-    QFont clockFont = lblTimeLimit->font();
+    m_clockLabel = new QLabel(QStringLiteral("-1"), strip);
+    m_clockLabel->setTextFormat(Qt::PlainText);
+    m_clockLabel->setObjectName(QStringLiteral("lblTimeLimit"));
+    m_clockLabel->setMinimumWidth(36);
+    QFont clockFont = m_clockLabel->font();
     clockFont.setPointSizeF(clockFont.pointSizeF() * 1.5);
     clockFont.setBold(true);
-    lblTimeLimit->setFont(clockFont);
-    row->addWidget(lblTimeLimit);
+    m_clockLabel->setFont(clockFont);
+    row->addWidget(m_clockLabel);
     row->addSpacing(12);
 
-    lblQuestion = new QLabel(msg::QuestionCaption, strip);
+    m_questionLabel = new QLabel(msg::QuestionCaption, strip);
     // Words come from dictionary files: text, not markup.
-    lblQuestion->setTextFormat(Qt::PlainText);
-    lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
-    lblQuestion->setFont(clockFont);
-    lblQuestion->setFrameShape(QFrame::Panel);
-    lblQuestion->setFrameShadow(QFrame::Sunken);
-    lblQuestion->setAutoFillBackground(true);
-    lblQuestion->setBackgroundRole(QPalette::Base);
-    lblQuestion->setContentsMargins(8, 0, 8, 0);
-    lblQuestion->setMinimumWidth(240);
-    lblQuestion->setFixedHeight(36);
-    row->addWidget(lblQuestion, 1);
+    m_questionLabel->setTextFormat(Qt::PlainText);
+    m_questionLabel->setObjectName(QStringLiteral("lblQuestion"));
+    m_questionLabel->setFont(clockFont);
+    m_questionLabel->setFrameShape(QFrame::Panel);
+    m_questionLabel->setFrameShadow(QFrame::Sunken);
+    m_questionLabel->setAutoFillBackground(true);
+    m_questionLabel->setBackgroundRole(QPalette::Base);
+    m_questionLabel->setContentsMargins(8, 0, 8, 0);
+    m_questionLabel->setMinimumWidth(160);
+    m_questionLabel->setFixedHeight(36);
+    row->addWidget(m_questionLabel, 1);
     row->addSpacing(12);
 
-    lblLobbyStatus = new QLabel(LobbyStatusCaption, strip);
-    lblLobbyStatus->setTextFormat(Qt::PlainText);
-    lblLobbyStatus->setObjectName(QStringLiteral("lblLobbyStatus"));
-    lblLobbyStatus->setToolTip(msg::LobbyStatusTip);
-    lblLobbyStatus->setMinimumWidth(190);
-    lblLobbyStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    row->addWidget(lblLobbyStatus);
+    m_lobbyStatusLabel = new QLabel(LobbyStatusCaption, strip);
+    m_lobbyStatusLabel->setTextFormat(Qt::PlainText);
+    m_lobbyStatusLabel->setObjectName(QStringLiteral("lblLobbyStatus"));
+    m_lobbyStatusLabel->setToolTip(msg::LobbyStatusTip);
+    m_lobbyStatusLabel->setMinimumWidth(190);
+    m_lobbyStatusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(m_lobbyStatusLabel);
     strip->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     return strip;
 }
 
 QWidget *ServerConsole::buildMirror()
 {
-    picBack = new QFrame(this);
-    picBack->setObjectName(QStringLiteral("picBack"));
-    picBack->setAutoFillBackground(true);
-    QPalette grey = picBack->palette();
+    m_mirrorFrame = new QFrame(this);
+    m_mirrorFrame->setObjectName(QStringLiteral("picBack"));
+    m_mirrorFrame->setAutoFillBackground(true);
+    QPalette grey = m_mirrorFrame->palette();
     grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    picBack->setPalette(grey);
+    m_mirrorFrame->setPalette(grey);
 
-    auto *row = new QHBoxLayout(picBack);
+    auto *row = new QHBoxLayout(m_mirrorFrame);
     row->setContentsMargins(10, 10, 10, 10);
     auto *palette = new QVBoxLayout;
     palette->setSpacing(4);
     for (int i = 0; i < PaletteSize; ++i) {
-        auto *swatch = new QLabel(picBack);
+        auto *swatch = new QLabel(m_mirrorFrame);
         swatch->setObjectName(QStringLiteral("lblColor%1").arg(i));
-        swatch->setFixedSize(28, 28);
+        // Shorter with a smaller picture, so that all nine stay beside it.
+        swatch->setFixedWidth(28);
+        swatch->setMinimumHeight(10);
+        swatch->setMaximumHeight(28);
         swatch->setFrameShape(QFrame::Box);
         swatch->setAutoFillBackground(true);
         QPalette pal = swatch->palette();
         pal.setColor(QPalette::Window, colorFromValue(PaletteValues[i]));
         swatch->setPalette(pal);
-        lblColor[i] = swatch;
         palette->addWidget(swatch);
     }
     palette->addStretch();
     row->addStretch();
     row->addLayout(palette);
     row->addSpacing(10);
-    picMain = new CanvasMirror(picBack);
-    row->addWidget(picMain);
+    m_mirror = new CanvasMirror(m_mirrorFrame);
+    row->addWidget(m_mirror, 1);
     row->addStretch();
-    return picBack;
+    return m_mirrorFrame;
 }
 
 void ServerConsole::connectServer()
 {
     GameServer *s = m_server;
-    connect(s, &GameServer::logLine, txtState, &LogView::appendLine);
+    connect(&s->log(), &RoomLog::line, m_log, &LogView::appendLine);
     connect(s, &GameServer::playersChanged, this, &ServerConsole::refreshPlayers);
-    connect(s, &GameServer::clockChanged, this, [this](int t) {
-        lblTimeLimit->setText(QString::number(t));
-        refreshPlayers();
-    });
-    connect(s, &GameServer::questionLabelChanged, this,
-            [this](const QString &text) { lblQuestion->setText(removeControlChars(text)); });
+    connect(&s->round(), &RoundEngine::clockChanged, this,
+            [this](int t) { m_clockLabel->setText(QString::number(t)); });
+    connect(&s->round(), &RoundEngine::questionLabelChanged, this,
+            [this](const QString &text) { m_questionLabel->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
-        if (chkPictureView->isChecked()) picMain->drawStroke(payload);
+        if (m_showPictureBox->isChecked()) m_mirror->drawStroke(payload);
     });
     connect(s, &GameServer::fillReceived, this, [this](int index) {
-        if (chkPictureView->isChecked()) picMain->fill(index);
+        if (m_showPictureBox->isChecked()) m_mirror->fill(index);
     });
-    connect(s, &GameServer::turnCleared, picMain, &CanvasMirror::fill);
-    connect(s, &GameServer::dataArrived, &players->lamps(), &ReceiveLamps::light);
-    players->lamps().setInterval(s->tickMs() / 20);
-    connect(s, &GameServer::lobbyStatusChanged, this, &ServerConsole::setLobbyStatus);
+    connect(&s->round(), &RoundEngine::screenCleared, m_mirror, &CanvasMirror::fill);
+    connect(s, &GameServer::dataArrived, &m_seats->lamps(), &ReceiveLamps::light);
+    m_seats->lamps().setInterval(s->tickMs() / 20);
+    connect(&s->lobby(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
+    connect(&s->lobby(), &LobbyLink::reachabilityChanged, m_addressPanel, &AddressPanel::showReachability);
+    m_lastStandings->follow(s->round());
 
     // The log lines of the start-up are part of the log the host reads.
-    txtState->appendLine(s->logText());
+    m_log->appendLine(s->log().text());
     s->prepare();
-    const ServerSettings start = s->loadSettings();
-    picSetting->showSettings(start);
+    const ServerSettings start = s->config().load();
+    m_settingsArea->showSettings(start);
+    const QString lobbyOverride = s->config().lobbyOverride();
+    m_settingsArea->showLobbyAddress(lobbyOverride.isEmpty() ? SettingsStore::read(LobbyAddressKey).trimmed()
+                                                             : lobbyOverride,
+                                     !lobbyOverride.isEmpty());
     tickDictionaries(start.tickedDictionaries);
     refreshDictionaryList();
     refreshPlayers();
-    lblTimeLimit->setText(QString::number(s->timeLeft()));
-    lblQuestion->setText(removeControlChars(s->questionLabel()));
-    setLobbyStatus(s->lobbyStatus());
+    m_clockLabel->setText(QString::number(s->round().timeLeft()));
+    m_questionLabel->setText(removeControlChars(s->round().questionLabel()));
+    setLobbyStatus(s->lobby().statusText());
     // The caption shows port and counts from the start, before the server runs too.
     setWindowTitle(s->captionText());
 }
@@ -231,97 +305,134 @@ void ServerConsole::refreshPlayers()
 {
     for (int i = 0; i < PlayerPanel::Slots; ++i) {
         // A seat without a connection reads as free rather than as a nameless score.
-        const bool free = !m_server->slotBusy(i) && m_server->playerName(i).isEmpty();
-        players->setPlayer(i, free ? msg::FreeSeat : m_server->playerLabel(i), m_server->remoteAddress(i));
+        const bool free = !m_server->seats().busy(i) && m_server->seats().name(i).isEmpty();
+        m_seats->setPlayer(i, free ? msg::FreeSeat : m_server->seats().label(i),
+                           m_server->seats().addressText(i));
     }
-    players->setHighlight(m_server->highlightedSlot());
-    lastStandings->follow(*m_server);
-    picRunning->showPlayerCount(m_server->playerCount(), m_server->settings().playerMax());
+    m_seats->setHighlight(m_server->round().highlightedSlot());
+    m_runningPanel->showPlayerCount(m_server->seats().playerCount(), m_server->settings().playerMax());
 }
 
 void ServerConsole::refreshDictionaryList()
 {
-    const QuestionBank &bank = m_server->questionBank();
-    picSetting->setEntries(bank.entries());
+    const QuestionBank &bank = m_server->dictionaries();
+    m_settingsArea->setEntries(bank.entries());
+    for (const QString &entry : bank.entries()) {
+        const QuestionBank::File file = bank.readEntry(entry);
+        m_settingsArea->setEntryWords(entry, file.wordCount(), file.utf8);
+    }
     for (const QString &entry : bank.tickedEntries())
-        picSetting->setEntryTicked(entry, true);
+        m_settingsArea->setEntryTicked(entry, true);
 }
 
 void ServerConsole::tickDictionaries(const QStringList &entries)
 {
     // Named on the command line: ticked as the host would tick them, with
     // what goes wrong in the log, as a headless run reports it.
-    const QuestionBank &bank = m_server->questionBank();
+    const QuestionBank &bank = m_server->dictionaries();
     for (const QString &entry : entries) {
         const QString title = msg::dictionaryTitle(entry);
         QStringList failures;
         if (!bank.entries().contains(entry))
-            m_server->appendSystemLine(msg::dictionaryMissing(entry));
-        else if (!m_server->tickDictionary(entry, true, &failures))
+            m_server->log().system(msg::dictionaryMissing(entry));
+        else if (!m_server->dictionaries().setTicked(entry, true, &failures))
             for (const QString &failure : failures) {
-                m_server->appendSystemLine(title);
+                m_server->log().system(title);
                 for (const QString &line : failure.split(QStringLiteral("\r\n")))
-                    m_server->appendSystemLine(line);
+                    m_server->log().system(line);
             }
     }
 }
 
 void ServerConsole::setLobbyStatus(const QString &text)
 {
-    lblLobbyStatus->setText(text.isEmpty() ? LobbyStatusCaption : text);
+    m_lobbyStatusLabel->setText(text.isEmpty() ? LobbyStatusCaption : text);
+}
+
+bool ServerConsole::storeLobbyAddress()
+{
+    if (!m_server->config().lobbyOverride().isEmpty()) return true;
+    const QString typed = m_settingsArea->lobbyAddress();
+    if (!typed.isEmpty() && !parseHostPort(typed).ok) {
+        m_settingsArea->showLobbyAddressBox();
+        tell({msg::badLobbyAddress(typed)});
+        return false;
+    }
+    const QString stored = SettingsStore::read(LobbyAddressKey);
+    // Written only when changed: a host who never touches the box keeps the store as it was.
+    if (typed != stored.trimmed()) {
+        m_lobbyAddressBefore = stored;
+        SettingsStore::write(LobbyAddressKey, typed);
+    }
+    return true;
+}
+
+void ServerConsole::setPortMapOptions(const PortMapConfig &options)
+{
+    m_addressPanel->setOptions(options);
 }
 
 void ServerConsole::startOrApply()
 {
-    const bool wasStarted = m_server->serverStarted();
-    const ServerSettings chosen = picSetting->settings();
-    switch (m_server->startOrApply(chosen)) {
+    const bool wasStarted = (m_server->listeningPort() != 0);
+    const ServerSettings chosen = m_settingsArea->settings();
+    // The room reads the lobby's address from the store as it starts.
+    if (!wasStarted && !storeLobbyAddress()) return;
+    const GameServer::StartResult result = m_server->startOrApply(chosen);
+    // A press that did not start saves nothing, the lobby's address included.
+    if (m_lobbyAddressBefore && result != GameServer::StartResult::Started)
+        SettingsStore::write(LobbyAddressKey, *m_lobbyAddressBefore);
+    m_lobbyAddressBefore.reset();
+    switch (result) {
     case GameServer::StartResult::NoWords:
         tell({msg::NothingLoaded});
         break;
     case GameServer::StartResult::PortRefused:
         tell({m_server->startError() + msg::PortRefusedAdvice});
-        picSetting->chooseDictionaryMode(1);
+        m_settingsArea->showPanel(1);
         break;
     case GameServer::StartResult::Started:
     case GameServer::StartResult::Reapplied:
         if (!wasStarted) {
             // Show the texts as the server took them: cleaned, defaults filled in.
-            picSetting->showSettings(m_server->settings());
-            picSetting->setRunning(true);
-            picAddress->serverStarted(m_server->listeningPort());
+            m_settingsArea->showSettings(m_server->settings());
+            m_settingsArea->setRunning(true);
+            m_addressPanel->serverStarted(m_server->listeningPort());
         }
         refreshDictionaryList();
-        picRunning->showSettings(m_server->settings(), m_server->questionBank().dictionaryList());
-        m_leftPages->setCurrentWidget(picRunning);
+        m_runningPanel->showSettings(m_server->settings(), m_server->dictionaries().dictionaryList());
+        m_leftPages->setCurrent(m_runningPanel);
         setWindowTitle(m_server->captionText());
         break;
     }
 }
 
-void ServerConsole::reloadDictionaryList()
+void ServerConsole::openSettings()
 {
-    m_leftPages->setCurrentWidget(picSetting);
+    m_leftPages->setCurrent(m_settingsArea);
 }
 
-void ServerConsole::reloadDictionaries()
+void ServerConsole::rescanDictionaries()
 {
-    m_server->rescanDictionaries();
+    m_server->dictionaries().rescan();
     refreshDictionaryList();
 }
 
 void ServerConsole::onDictionaryTicked(const QString &entry, bool ticked)
 {
     QStringList failures;
-    if (m_server->tickDictionary(entry, ticked, &failures)) return;
-    picSetting->setEntryTicked(entry, false);
+    if (m_server->dictionaries().setTicked(entry, ticked, &failures)) return;
+    m_settingsArea->setEntryTicked(entry, false);
+    // Each box says which file it is about.
+    for (QString &failure : failures)
+        failure.prepend(msg::dictionaryTitle(entry) + QStringLiteral("\r\n"));
     tell(failures);
 }
 
-void ServerConsole::kickSelected(int slot)
+void ServerConsole::askToKick(int slot)
 {
-    const QString name = m_server->playerName(slot);
-    const QString address = m_server->remoteAddress(slot);
+    const QString name = m_server->seats().name(slot);
+    const QString address = m_server->seats().addressText(slot);
     // A free seat has nobody to kick.
     if (name.isEmpty() && address.isEmpty()) return;
     const QString who = name.isEmpty() ? msg::unnamedConnection(address) : name;
@@ -329,39 +440,79 @@ void ServerConsole::kickSelected(int slot)
         [this, slot, name, address](int button) {
             if (button != QMessageBox::Yes && button != QMessageBox::No) return;
             // The question waited for the host: the seat may hold somebody else by now.
-            if (m_server->playerName(slot) != name || m_server->remoteAddress(slot) != address) return;
+            if (m_server->seats().name(slot) != name || m_server->seats().addressText(slot) != address)
+                return;
             m_server->kick(slot, button == QMessageBox::Yes);
         });
 }
 
-void ServerConsole::chooseDictionaryMode(int k)
+void ServerConsole::onMirrorToggled()
 {
-    picSetting->chooseDictionaryMode(k);
+    const bool show = m_showPictureBox->isChecked();
+    if (show == !m_mirrorFrame->isHidden()) return;
+    const bool sized = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (!show) {
+        // Hiding gives the mirror's height back instead of handing it to the log.
+        const int mirrorHeight = m_mirrorFrame->height() + m_split->handleWidth();
+        m_mirrorFrame->setVisible(false);
+        m_leftColumn->setScrolling(false);
+        m_log->setMinimumHeight(LogMinHeight);
+        layout()->activate();
+        if (sized) resize(width(), qMax(height() - mirrorHeight, qMin(m_heightBeforeMirror, height())));
+        return;
+    }
+    m_heightBeforeMirror = height();
+    m_leftColumn->setScrolling(true);
+    m_log->setMinimumHeight(LogMinHeightBesideMirror);
+    m_mirrorFrame->setVisible(true);
+    layout()->activate();
+    int target = height();
+    if (sized) {
+        // Grown by the picture's height, but never past the bottom of the screen.
+        const QRect room = screen()->availableGeometry();
+        const int frame = frameGeometry().height() - height();
+        const int wanted = height() + m_mirrorFrame->sizeHint().height() + m_split->handleWidth();
+        target = qMax(minimumHeight(), qMin(wanted, room.height() - frame));
+        if (frameGeometry().top() + frame + target > room.bottom() + 1)
+            move(x(), qMax(room.top(), room.bottom() + 1 - frame - target));
+        resize(width(), target);
+    }
+    fitMirror();
+    // The window manager may settle the size later: share it out again then.
+    m_fitMirror = height() != target;
 }
 
-void ServerConsole::onPictureViewToggled()
+void ServerConsole::fitMirror()
 {
-    // Showing the mirror raises the window's minimum, so the window grows; hiding
-    // it gives that height back instead of handing it to the log.
-    const bool show = chkPictureView->isChecked();
-    const int mirrorHeight = picBack->isVisible() ? picBack->height() + layout()->spacing() : 0;
-    picBack->setVisible(show);
+    if (m_mirrorFrame->isHidden()) return;
+    // The picture takes what it can use, up to its own size; the rest stays above.
+    const int room = m_split->height() - m_split->handleWidth();
+    const int mirror =
+        qBound(m_mirrorFrame->minimumSizeHint().height(), room - m_topPart->minimumSizeHint().height(),
+               m_mirrorFrame->sizeHint().height());
+    m_split->setSizes({room - mirror, mirror});
+}
+
+void ServerConsole::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_fitMirror) return;
+    m_fitMirror = false;
     layout()->activate();
-    if (!show && mirrorHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-        resize(width(), qMax(minimumHeight(), height() - mirrorHeight));
+    fitMirror();
 }
 
 void ServerConsole::retryLobbyRegistration()
 {
-    m_server->shortenLobbyWait();
+    m_server->lobby().shortenWait();
 }
 
 void ServerConsole::onAnnouncementReturn()
 {
-    const QString text = txtSend->text();
+    const QString text = m_announceInput->text();
     if (text.isEmpty()) return;
     m_server->announce(text);
-    txtSend->clear();
+    m_announceInput->clear();
 }
 
 void ServerConsole::ask(const QString &text, int buttons, std::function<void(int)> done)
@@ -392,11 +543,11 @@ void ServerConsole::tell(const QStringList &texts)
 void ServerConsole::closeEvent(QCloseEvent *event)
 {
     // While the lobby connection is being made the window stays, without a word.
-    if (m_server->closeRefused()) {
+    if (m_server->lobby().connecting()) {
         event->ignore();
         return;
     }
-    if (m_closeConfirmed || m_server->canCloseWithoutAsking()) {
+    if (m_closeConfirmed || (m_server->seats().playerCount() == 0)) {
         event->accept();
         return;
     }
@@ -410,7 +561,7 @@ void ServerConsole::closeEvent(QCloseEvent *event)
 
 bool ServerConsole::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lblLobbyStatus && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == m_lobbyStatusLabel && event->type() == QEvent::MouseButtonDblClick) {
         retryLobbyRegistration();
         return true;
     }

@@ -3,7 +3,6 @@
 #include "serversettings.h"
 
 #include <QFrame>
-#include <array>
 
 class QButtonGroup;
 class QCheckBox;
@@ -14,9 +13,10 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-class QRadioButton;
 
 namespace zb {
+
+class PanelStack;
 
 // The settings area: three panels (added dictionaries, server settings, game
 // settings) chosen with a row of option buttons, and the start button below.
@@ -24,10 +24,13 @@ namespace zb {
 class SettingsArea : public QFrame {
     Q_OBJECT
   public:
+    // The list item's word count.
+    static constexpr int WordsRole = Qt::UserRole + 1;
+
     explicit SettingsArea(QWidget *parent = nullptr);
 
     // Shows the panel of option k: 0 dictionaries, 1 server, 2 game.
-    void chooseDictionaryMode(int k);
+    void showPanel(int k);
 
     // The panels' values as the server takes them.
     ServerSettings settings() const;
@@ -37,47 +40,52 @@ class SettingsArea : public QFrame {
     // Refills the dictionary list; ticks are lost.
     void setEntries(const QStringList &entries);
     void setEntryTicked(const QString &entry, bool ticked);
+    // The word count shown beside an entry, and how its file is read.
+    void setEntryWords(const QString &entry, int words, bool utf8);
     QStringList tickedEntries() const;
+
+    // The lobby's "host:port" as typed; empty means the built-in address.
+    QString lobbyAddress() const;
+    // `locked`: the command line chose the lobby for this run.
+    void showLobbyAddress(const QString &address, bool locked);
+    // Takes the host to the lobby box.
+    void showLobbyAddressBox();
 
     // Running: the port and the other server settings are fixed.
     void setRunning(bool running);
 
-    std::array<QRadioButton *, 3> optServer{};
-    std::array<QRadioButton *, 5> optQuestion{};
-    std::array<QRadioButton *, 2> optGameMode{};
-    QGroupBox *fraQuestion = nullptr;
-    QListWidget *lstQuestion = nullptr;
-    QPushButton *cmdReload = nullptr;
-    QLabel *dictionariesLink = nullptr;
-    QFrame *picLobby = nullptr;
-    QLineEdit *txtPort = nullptr;
-    QLineEdit *txtRoomName = nullptr;
-    QLineEdit *txtComment = nullptr;
-    QLineEdit *txtPassword = nullptr;
-    QCheckBox *chkLobbyRegister = nullptr;
-    QLabel *portCheckerLink = nullptr;
-    QFrame *picGame = nullptr;
-    QComboBox *cmbPlayerMax = nullptr;
-    QComboBox *cmbRoundMax = nullptr;
-    QCheckBox *chkQuestionControl = nullptr;
-    QPushButton *cmdStartServer = nullptr;
-
   signals:
     void startRequested();
-    void reloadRequested();
+    void rescanRequested();
     void modeChosen(int mode);
     // The host ticked or unticked an added dictionary.
     void entryToggled(const QString &entry, bool ticked);
 
   private:
     QGroupBox *buildDictionaryPanel();
-    QFrame *buildLobbyPanel();
+    QFrame *buildServerPanel();
     QFrame *buildGamePanel();
-    void onItemChanged(QListWidgetItem *item);
+    void onEntryChanged(QListWidgetItem *item);
 
+    PanelStack *m_panels = nullptr;
     QButtonGroup *m_panelGroup = nullptr;
     QButtonGroup *m_modeGroup = nullptr;
-    QButtonGroup *m_gameModeGroup = nullptr;
+    QButtonGroup *m_gameTypeGroup = nullptr;
+    QGroupBox *m_dictionaryPanel = nullptr;
+    QListWidget *m_dictionaryList = nullptr;
+    QFrame *m_serverPanel = nullptr;
+    QLineEdit *m_portInput = nullptr;
+    QLineEdit *m_roomNameInput = nullptr;
+    QLineEdit *m_commentInput = nullptr;
+    QLineEdit *m_passwordInput = nullptr;
+    QLineEdit *m_lobbyAddressInput = nullptr;
+    QCheckBox *m_registerBox = nullptr;
+    QCheckBox *m_sameAddressBox = nullptr;
+    QFrame *m_gamePanel = nullptr;
+    QComboBox *m_playerMaxCombo = nullptr;
+    QComboBox *m_roundMaxCombo = nullptr;
+    QCheckBox *m_noRepeatBox = nullptr;
+    QPushButton *m_startButton = nullptr;
 };
 
 } // namespace zb

@@ -1,15 +1,14 @@
 #include "gameserver.h"
 
-#include "addresskey.h"
 #include "fileutil.h"
+#include "linerelay.h"
 #include "messages.h"
-#include "protocol.h"
+#include "playerlines.h"
+#include "roundannouncer.h"
 #include "roundengine.h"
-#include "settingsstore.h"
 #include "textclean.h"
 #include "version.h"
 
-#include <QHostAddress>
 #include <QRandomGenerator>
 
 namespace zb {
@@ -19,59 +18,50 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
-    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(*this, m_table, m_bank, this))
+    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_seats.table(), m_bank, this)),
+      m_announcer(new RoundAnnouncer(*m_engine, m_seats.table(), *this, this)),
+      m_relay(new LineRelay(m_seats, *m_engine, m_log, this)),
+      m_talk(new PlayerLines(m_seats, *m_engine, *m_relay, m_log, this))
 {
-    connect(&m_listen, &QTcpServer::newConnection, this, &GameServer::onNewConnection);
-    // Load generators raise the stroke budget to measure the relay rather
-    // than the flood limit; no room of people needs it, so it is no option.
-    bool budgetOk = false;
-    const qint64 budgetKib = qEnvironmentVariableIntValue("ZB_BENCH_STROKE_BUDGET_KIB", &budgetOk);
-    if (budgetOk && budgetKib > 0) setStrokeBudget(budgetKib * 1024);
+    connect(&m_door, &RoomDoor::arrived, this, &GameServer::seat);
+    m_roundClock.setInterval(m_tickMs);
+    m_moderationClock.setInterval(m_tickMs);
+    connect(&m_roundClock, &QTimer::timeout, this, [this] {
+        updateCaption();
+        m_engine->onClockTick();
+    });
+    connect(&m_moderationClock, &QTimer::timeout, this, &GameServer::onModerationTick);
 
-    m_tmrTimelimit.setInterval(m_tickMs);
-    m_tmrAutoKick.setInterval(m_tickMs);
-    m_dimServerStatus.setInterval(30 * m_tickMs);
-    connect(&m_tmrTimelimit, &QTimer::timeout, this, &GameServer::onClockTick);
-    connect(&m_tmrAutoKick, &QTimer::timeout, this, &GameServer::onJoinTimeoutTick);
-    connect(&m_dimServerStatus, &QTimer::timeout, this, [this] { m_lobby.statusCheck(playerCount()); });
+    connect(m_engine, &RoundEngine::highlightChanged, this, &GameServer::markPlayersChanged);
+    connect(m_relay, &LineRelay::strokeRelayed, this, &GameServer::strokeReceived);
+    connect(m_relay, &LineRelay::fillRelayed, this, &GameServer::fillReceived);
+    connect(m_relay, &LineRelay::lineReceived, this, &GameServer::handleLine);
+    connect(m_talk, &PlayerLines::markChanged, this, &GameServer::broadcastReadys);
 
-    connect(m_engine, &RoundEngine::clockChanged, this, &GameServer::clockChanged);
-    connect(m_engine, &RoundEngine::questionLabelChanged, this, &GameServer::questionLabelChanged);
-    connect(m_engine, &RoundEngine::labelsChanged, this, &GameServer::playersChanged);
-    connect(m_engine, &RoundEngine::screenCleared, this, &GameServer::turnCleared);
-
-    connect(&m_bank, &QuestionBank::systemText, this, &GameServer::appendSystemLine);
-    connect(&m_roomFull, &RoomFullSocket::systemText, this, &GameServer::appendSystemLine);
-    connect(&m_roomFull, &RoomFullSocket::stateChanged, this, &GameServer::updateCaption);
+    connect(&m_bank, &QuestionBank::systemText, &m_log, &RoomLog::system);
+    connect(&m_door, &RoomDoor::systemText, &m_log, &RoomLog::system);
+    connect(&m_door, &RoomDoor::roomFullStateChanged, this, &GameServer::updateCaption);
 
     m_lobby.setTickMs(m_tickMs);
-    m_lobby.setStatusProvider([this] { return roomStatus(); });
-    connect(&m_lobby, &LobbyLink::systemText, this, &GameServer::appendSystemLine);
+    connect(&m_lobby, &LobbyLink::systemText, &m_log, &RoomLog::system);
     connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::updateCaption);
-    connect(&m_lobby, &LobbyLink::lineReceived, this, &GameServer::lobbyLine);
-    connect(&m_lobby, &LobbyLink::statusTextChanged, this, &GameServer::lobbyStatusChanged);
+    // A hostile lobby could fill the host's log like any stranger.
+    connect(&m_lobby, &LobbyLink::notice, this,
+            [this](const QString &text) { m_log.from(msg::LobbySource, loggedText(text)); });
 
-    for (int i = 0; i < Slots; ++i)
-        m_labels[i] = QStringLiteral(" Score: 0");
+    m_seats.updateLabels(m_engine->scores());
     updateCaption();
-    m_tmrTimelimit.start();
-    m_tmrAutoKick.start();
-    m_dimServerStatus.start();
+    m_roundClock.start();
+    m_moderationClock.start();
 }
 
 GameServer::~GameServer()
 {
-    // Sockets closed during destruction must not call back into a half-destroyed server.
-    for (LineSocket *socket : m_slots) {
-        if (socket) {
-            disconnect(socket, nullptr, this, nullptr);
-            disconnect(socket->socket(), nullptr, this, nullptr);
-            delete socket;
-        }
-    }
+    // Connections closed during destruction must not call back into a half-destroyed server.
+    m_seats.clear();
     disconnect(&m_lobby, nullptr, this, nullptr);
     disconnect(&m_bank, nullptr, this, nullptr);
-    disconnect(&m_roomFull, nullptr, this, nullptr);
+    disconnect(&m_door, nullptr, this, nullptr);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -80,75 +70,19 @@ void GameServer::prepare()
 {
     makePath(programFile(QStringLiteral("zbq")));
     m_bank.rescan();
-    appendSystemLine(QStringLiteral("zbserver Ver.") + kVersion);
-}
-
-void GameServer::setRunOptions(const ServerSettings &values, int fields)
-{
-    m_runOptions = values;
-    m_optionFields = fields;
-    m_heldFields = fields;
-}
-
-ServerSettings GameServer::loadSettings() const
-{
-    ServerSettings s = m_storedSettings ? ServerSettings::load() : ServerSettings();
-    s.take(m_runOptions, m_optionFields);
-    return s;
-}
-
-void GameServer::saveSettings(const ServerSettings &pressed, int applied)
-{
-    m_heldFields &= ~(m_runOptions.differingStoredFields(pressed) & applied);
-    if (!m_storedSettings) return;
-    m_settings.save(ServerSettings::StoredFields & ~m_heldFields);
-}
-
-void GameServer::applyDictionaries(const ServerSettings &s)
-{
-    m_bank.setMode(s.dictionaryMode);
-    for (const QString &entry : m_bank.tickedEntries()) {
-        if (!s.tickedDictionaries.contains(entry)) m_bank.setTicked(entry, false);
-    }
-    const QStringList ticked = m_bank.tickedEntries();
-    for (const QString &entry : s.tickedDictionaries) {
-        if (ticked.contains(entry)) continue;
-        if (!m_bank.entries().contains(entry)) {
-            appendSystemLine(msg::dictionaryMissing(entry));
-            continue;
-        }
-        QStringList failures;
-        if (!m_bank.setTicked(entry, true, &failures)) {
-            for (const QString &failure : failures)
-                logLines(QStringList{msg::dictionaryTitle(entry)} + failure.split(QStringLiteral("\r\n")));
-        }
-    }
+    m_log.system(QStringLiteral("zbserver Ver.") + kVersion);
 }
 
 void GameServer::logLines(const QStringList &texts)
 {
     for (const QString &text : texts)
-        appendSystemLine(text);
-}
-
-bool GameServer::listenOn(const QString &portText)
-{
-    const quint16 port = parsePort(portText);
-    if (port == 0) {
-        m_startError = msg::badPort(portText);
-        return false;
-    }
-    if (!m_listen.listen(QHostAddress::Any, port)) {
-        m_startError = msg::cannotListen(port, m_listen.errorString());
-        return false;
-    }
-    return true;
+        m_log.system(text);
 }
 
 GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 {
     m_startError.clear();
-    applyDictionaries(input);
+    logLines(RoomConfig::applyDictionaries(m_bank, input));
     if (m_bank.loadDictionaries() == 0) return StartResult::NoWords;
 
     ServerSettings s = input;
@@ -157,62 +91,48 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
     s.tickedDictionaries = m_bank.tickedEntries();
     m_bank.setQuestionControl(s.questionControl);
 
-    if (!m_serverStarted) {
-        s.password = fixedText(s.password.left(ServerSettings::PasswordLength));
-        s.roomName = fixedText(s.roomName.left(ServerSettings::RoomNameLength));
-        s.comment = fixedText(s.comment.left(ServerSettings::CommentLength));
-        if (s.roomName.isEmpty()) s.roomName = msg::DefaultRoomName;
-        if (s.comment.isEmpty()) s.comment = msg::DefaultComment;
-        if (!listenOn(s.port.left(ServerSettings::PortLength))) return StartResult::PortRefused;
-        s.port = QString::number(m_listen.serverPort());
-        m_serverStarted = true;
+    if (listeningPort() == 0) {
+        s = RoomConfig::cleaned(s);
+        m_startError = m_door.open(s.port);
+        if (!m_startError.isEmpty()) return StartResult::PortRefused;
+        s.port = QString::number(listeningPort());
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.
-        appendSystemLine(msg::WaitingForPlayers);
+        m_log.system(msg::WaitingForPlayers);
         m_settings = s;
         m_engine->setRoundMax(s.roundMax());
         reset();
-        m_lobby.setAddress(!m_lobbyOverride.isEmpty() ? m_lobbyOverride
-                           : m_storedSettings ? SettingsStore::read(QStringLiteral("LobbyServerAddress"))
-                                              : QString());
-        if (m_settings.lobbyRegister) m_lobby.connectToLobby();
+        m_lobby.setAddress(m_config.lobbyAddress());
+        m_lobby.setStatus(roomStatus());
+        if (m_settings.lobbyRegister) m_lobby.start();
         updateCaption();
-        saveSettings(input, ServerSettings::AllFields);
+        m_config.save(m_settings, input, ServerSettings::AllFields);
         return StartResult::Started;
     }
 
     broadcast(cmd::System, msg::DictionaryListHeading);
     broadcast(cmd::System, m_bank.dictionaryList());
-    m_settings.roundMaxIndex = s.roundMaxIndex;
-    m_settings.playerMaxIndex = s.playerMaxIndex;
-    m_settings.questionControl = s.questionControl;
-    m_settings.dictionaryMode = s.dictionaryMode;
-    m_settings.tickedDictionaries = s.tickedDictionaries;
+    m_settings.take(s, ServerSettings::GameFields);
     m_engine->setRoundMax(m_settings.roundMax());
     broadcast(cmd::System, msg::GameSettingsHeading);
     broadcast(cmd::System, m_settings.settingsLine());
-    if (m_lobby.isConnected()) m_lobby.sendRoomStatus();
+    m_lobby.setStatus(roomStatus(), true);
     updateCaption();
-    saveSettings(input, ServerSettings::GameFields);
+    m_config.save(m_settings, input, ServerSettings::GameFields);
     return StartResult::Reapplied;
 }
 
 quint16 GameServer::listeningPort() const
 {
-    return m_listen.isListening() ? m_listen.serverPort() : 0;
+    return m_door.port();
 }
 
 void GameServer::reset()
 {
+    // A connection still introducing itself keeps its seat, with its time-out
+    // and the version it sent, or it would hold the slot for ever.
     for (int i = 0; i < Slots; ++i) {
-        m_table.names[i].clear();
-        m_table.readiness[i] = QStringLiteral("NG");
-        m_table.scores[i] = 0;
-        // A connection still introducing itself keeps its time-out, or it
-        // would hold the slot for ever, and the version it sent.
-        if (!m_slots[i]) {
-            m_table.joinTimers[i] = -1;
-            m_table.versions[i].clear();
-        }
+        m_seats.table().names[i].clear();
+        m_seats.table().readiness[i] = QStringLiteral("NG");
     }
     m_lobby.reset();
     m_bank.reseed(QRandomGenerator::global()->generate());
@@ -222,10 +142,9 @@ void GameServer::reset()
 
 void GameServer::updateCaption()
 {
-    const int limitState = m_roomFull.stateNumber();
     const QString caption = QStringLiteral("zbserver Port:") + QString::number(listeningPort()) +
-                            QStringLiteral(" [") + QString::number(limitState) + QStringLiteral("] [") +
-                            QString::number(m_lobby.silence()) + QLatin1Char(']');
+                            QStringLiteral(" [") + QString::number(m_door.roomFullState()) +
+                            QStringLiteral("] [") + QString::number(m_lobby.silence()) + QLatin1Char(']');
     if (caption != m_caption) {
         m_caption = caption;
         emit captionChanged(caption);
@@ -242,7 +161,7 @@ RoomStatus GameServer::roomStatus() const
     r.comment = m_settings.comment;
     r.gameType = m_settings.gameType;
     r.dictionaryList = m_bank.dictionaryList();
-    for (const QString &name : m_table.names)
+    for (const QString &name : m_seats.table().names)
         r.playerNames << name;
     r.playerMax = m_settings.playerMax();
     return r;
@@ -250,154 +169,70 @@ RoomStatus GameServer::roomStatus() const
 
 // ---------------------------------------------------------------- state
 
-int GameServer::drawerSlot() const
-{
-    return m_engine->drawerSlot();
-}
-
 bool GameServer::gameRunning() const
 {
     return m_engine->gameRunning();
 }
 
-int GameServer::timeLeft() const
-{
-    return m_engine->timeLeft();
-}
-
-int GameServer::roundMax() const
-{
-    return m_engine->roundMax();
-}
-
-QString GameServer::questionLabel() const
-{
-    return m_engine->questionLabel();
-}
-
-int GameServer::highlightedSlot() const
-{
-    return m_engine->highlightedSlot();
-}
-
-QString GameServer::remoteAddress(int slot) const
-{
-    if (!valid(slot) || !m_slots[slot]) return {};
-    return addressText(m_slots[slot]->socket()->peerAddress());
-}
-
 // ---------------------------------------------------------------- log
-
-// Names, notices and stray payloads come from the network: escaped, none of
-// them can forge a console line or act on the headless host's terminal.
-void GameServer::appendChatLine(const QString &text)
-{
-    const QString line = LogBuffer::chatLine(escapeControlChars(text));
-    m_log.append(line);
-    emit logLine(line);
-}
 
 bool GameServer::logFrom(int slot, const QString &text, bool chat)
 {
-    const QString source = valid(slot) ? m_peers[slot].key : QString();
-    if (!source.isEmpty() && !m_logGate.admit(source)) return false;
-    if (chat)
-        appendChatLine(text);
-    else
-        appendSystemLine(text);
-    return true;
-}
-
-void GameServer::appendSystemLine(const QString &text)
-{
-    const QString line = LogBuffer::systemLine(escapeControlChars(text));
-    m_log.append(line);
-    emit logLine(line);
+    return m_log.from(m_seats.busy(slot) ? m_seats.at(slot)->key() : QString(), text, chat);
 }
 
 void GameServer::announce(const QString &text)
 {
     if (text.isEmpty()) return;
-    appendChatLine(msg::announcementLog(text));
+    m_log.chat(msg::announcementLog(text));
     broadcast(cmd::System, msg::announcement(text));
 }
 
-// ---------------------------------------------------------------- sending
+// ---------------------------------------------------------------- players
 
-void GameServer::sendEncoded(const QByteArray &line, int exceptSlot)
+void GameServer::sendMarks(int joiningSlot)
 {
-    for (int i = 0; i < Slots; ++i) {
-        // A joining connection hears only what its own handshake causes.
-        if (i == exceptSlot || !m_slots[i] || !(m_table.occupied(i) || i == m_handshakeSlot)) continue;
-        m_slots[i]->sendRaw(line);
-    }
-}
-
-void GameServer::relay(const QString &command, const QString &text, int originSlot)
-{
-    sendEncoded(LineSocket::encodeLine(command, text), originSlot);
-}
-
-void GameServer::broadcast(const QString &command, const QString &text)
-{
-    sendEncoded(LineSocket::encodeLine(command, text), -1);
-}
-
-void GameServer::sendTo(const QString &command, const QString &text, int slot)
-{
-    if (valid(slot) && m_slots[slot] && m_slots[slot]->isConnected()) m_slots[slot]->sendLine(command, text);
+    broadcastReadys();
+    sendTo(joiningSlot, cmd::Ready, m_seats.table().readysList());
 }
 
 void GameServer::broadcastPlayers()
 {
-    broadcast(cmd::Names, m_table.namesList());
-    emit playersChanged();
+    broadcast(cmd::Names, m_seats.table().namesList());
+    markPlayersChanged();
 }
 
 void GameServer::broadcastReadys()
 {
-    broadcast(cmd::Ready, m_table.readysList());
-    emit playersChanged();
+    broadcast(cmd::Ready, m_seats.table().readysList());
+    markPlayersChanged();
 }
 
 void GameServer::broadcastScores()
 {
-    broadcast(cmd::Scores, m_table.scoresList());
-    emit playersChanged();
+    broadcast(cmd::Scores, PlayerTable::scoresList(m_engine->scores()));
+    markPlayersChanged();
+}
+
+void GameServer::markPlayersChanged()
+{
+    // A hit changes labels and scores at once: the console redraws once.
+    if (m_playersDue) return;
+    m_playersDue = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_playersDue = false;
+            m_lobby.setStatus(roomStatus());
+            emit playersChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 void GameServer::updatePlayerLabels()
 {
-    for (int i = 0; i < Slots; ++i)
-        m_labels[i] = m_table.names[i] + QStringLiteral(" Score: ") + QString::number(m_table.scores[i]);
-    emit playersChanged();
-}
-
-// ---------------------------------------------------------------- console
-
-void GameServer::setDictionaryMode(int mode)
-{
-    m_bank.setMode(mode);
-}
-
-void GameServer::rescanDictionaries()
-{
-    m_bank.rescan();
-}
-
-bool GameServer::tickDictionary(const QString &entry, bool ticked, QStringList *failures)
-{
-    return m_bank.setTicked(entry, ticked, failures);
-}
-
-QString GameServer::lobbyStatus() const
-{
-    return m_lobby.statusText();
-}
-
-void GameServer::shortenLobbyWait()
-{
-    m_lobby.shortenWait();
+    m_seats.updateLabels(m_engine->scores());
+    markPlayersChanged();
 }
 
 } // namespace zb

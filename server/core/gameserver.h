@@ -1,49 +1,43 @@
 #pragma once
 
-#include "floodguard.h"
-#include "linesocket.h"
+#include "admission.h"
 #include "lobbylink.h"
-#include "logbuffer.h"
-#include "loggate.h"
-#include "playertable.h"
+#include "protocol.h"
 #include "questionbank.h"
-#include "roomfullsocket.h"
+#include "roomconfig.h"
+#include "roomdoor.h"
+#include "roomlog.h"
 #include "roundhost.h"
+#include "seats.h"
 #include "serversettings.h"
 
 #include <QObject>
-#include <QPointer>
-#include <QTcpServer>
 #include <QTimer>
 #include <array>
 
 namespace zb {
 
+class LineRelay;
+class PlayerLines;
+class RoundAnnouncer;
 class RoundEngine;
 
-// The game room: one listening port, eight player slots and a room-full
-// socket, the player table, the line dispatcher `dispatch`, moderation, the round
-// engine, the word pool and the lobby registration. No window: the console
-// (or headless main) is a view over this object.
+// The game room: its door, eight seats and what happens in them. It joins the parts that do the work (the
+// joining exchange, the relay of what players send, the round engine and its announcer, the log, the lobby
+// link, the word pool) and owns the one way a connection leaves. No window: the console, the headless
+// terminal and the dedicated server are views over it.
 //
-// Interface for a view:
-//   - Call prepare() once after connecting logLine, fill the settings panels
-//     from loadSettings(), and hand them back to startOrApply().
-//   - Operator actions: kick(slot, withBan), announce(text), the dictionary
-//     calls (setDictionaryMode(), rescanDictionaries(), tickDictionary()) and
-//     shortenLobbyWait().
-//   - State: the player accessors, drawerSlot(), gameRunning(), timeLeft(),
-//     questionLabel(), highlightedSlot(), captionText(), lobbyStatus().
-//   - Signals say when to redraw; logLine carries the finished console line.
+// A view: sets this run's options through config(), calls prepare() once its
+// log is connected, fills its panels from config().load() and hands them back
+// to startOrApply(). It reads the seats, the game and the log through their
+// own objects and follows their signals; the host acts through kick(),
+// announce(), dictionaries() and lobby().
 //
-// Time: every timer derives from one tick length (1000 ms normally): the
-// round clock and the moderation timer tick once per tick, the lobby status
-// check every 30 ticks. The console's receive lamps fade on their own timer.
-class GameServer : public QObject, private RoundHost {
+// Time: every clock derives from one tick length (1000 ms normally): the round
+// clock and the moderation clock tick once per tick, the lobby link's too.
+class GameServer : public QObject, private RoundHost, private AdmissionHost {
     Q_OBJECT
   public:
-    static constexpr int Slots = PlayerTable::Slots;
-
     enum class StartResult {
         NoWords,     // show "なにも辞書が読み込まれていません！"; nothing changed
         PortRefused, // startError() says why; still configuring
@@ -55,249 +49,124 @@ class GameServer : public QObject, private RoundHost {
     ~GameServer() override;
 
     int tickMs() const { return m_tickMs; }
-
-    // ---- start-up and settings
+    // This run's options and the stored settings; set before the start.
+    RoomConfig &config() { return m_config; }
     // Program start: creates the "zbq" folder, scans the dictionaries, greets.
     void prepare();
-    // Values the command line gives for this run (`fields` says which). They
-    // are shown and used instead of the stored ones and never saved; a field
-    // is saved again once a start press carries another value for it (the
-    // host changed it in the window).
-    void setRunOptions(const ServerSettings &values, int fields);
-    // Off for the dedicated server: it neither reads nor writes what the
-    // console stored; its options come from its command line alone.
-    void setStoredSettings(bool used) { m_storedSettings = used; }
-    // Stored settings over the defaults, the run's options over them: what
-    // the panels show at start.
-    ServerSettings loadSettings() const;
     // The start button: the first press starts the server, later presses
     // reload the dictionaries and apply the game settings. Settings are saved
     // when the press gets past the dictionary check (and, at the first press,
     // the port).
     StartResult startOrApply(const ServerSettings &settings);
     QString startError() const { return m_startError; }
-    bool serverStarted() const { return m_serverStarted; }
     // The settings as applied (texts cleaned, defaults filled in).
     const ServerSettings &settings() const { return m_settings; }
-    // "host:port" that wins over the stored lobby address; empty: none.
-    void setLobbyAddressOverride(const QString &hostPort) { m_lobbyOverride = hostPort; }
-    // Bytes of strokes and fills one connection may send in a flood window,
-    // for connections accepted from now on (default FloodGuard::MaxCanvasBytes,
-    // or ZB_BENCH_STROKE_BUDGET_KIB KiB from the environment).
-    void setStrokeBudget(qint64 bytes) { m_strokeBudget = qMax<qint64>(1, bytes); }
+    // 0 until the server has started.
     quint16 listeningPort() const;
 
-    // ---- operator
     void kick(int slot, bool withBan);
     // The console's announcement line; an empty text does nothing.
     void announce(const QString &text);
 
-    // ---- state for the console
-    QString playerName(int slot) const { return valid(slot) ? m_table.names[slot] : QString(); }
-    QString playerReady(int slot) const { return valid(slot) ? m_table.readiness[slot] : QString(); }
-    int playerScore(int slot) const { return valid(slot) ? m_table.scores[slot] : 0; }
-    QString playerVersion(int slot) const { return valid(slot) ? m_table.versions[slot] : QString(); }
-    int joinTimer(int slot) const { return valid(slot) ? m_table.joinTimers[slot] : -1; }
-    // The player label: "name Score: n", or "接続有 Name,Ver待ち" while joining.
-    QString playerLabel(int slot) const { return valid(slot) ? m_labels[slot] : QString(); }
-    // The label's tooltip: the slot's remote address (empty when free).
-    QString remoteAddress(int slot) const;
-    bool slotBusy(int slot) const { return valid(slot) && m_slots[slot]; }
-    const PlayerTable &table() const { return m_table; }
-    int playerCount() const { return m_table.playerCount(); }
-
-    int drawerSlot() const;
-    bool gameRunning() const;
-    int timeLeft() const;
-    int roundMax() const;
-    QString questionLabel() const;
-    int highlightedSlot() const;
-    RoundEngine &engine() { return *m_engine; }
-
+    const Seats &seats() const { return m_seats; }
+    // The game as it stands, and its events.
+    const RoundEngine &round() const { return *m_engine; }
+    RoomLog &log() { return m_log; }
+    LobbyLink &lobby() { return m_lobby; }
+    QuestionBank &dictionaries() { return m_bank; }
+    // "zbserver Port:27064 [0] [-1]": the port, the room-full socket's state
+    // and the lobby link's silence.
     QString captionText() const { return m_caption; }
-    QString logText() const { return m_log.text(); }
-    // Close guard: refused while the lobby connection is being made; asking
-    // is needed while players are seated.
-    bool closeRefused() const { return m_lobby.connecting(); }
-    bool canCloseWithoutAsking() const { return playerCount() == 0; }
-
-    const QuestionBank &questionBank() const { return m_bank; }
-    const LobbyLink &lobbyLink() const { return m_lobby; }
-
-    // ---- dictionaries and lobby, for the console
-    // The mode a pool used up mid-game is rebuilt from (values outside 0..4 are ignored).
-    void setDictionaryMode(int mode);
-    // Refills the list of added dictionaries; ticks are lost.
-    void rescanDictionaries();
-    // Ticking runs the file checks: false, with one message text per failed
-    // check in `failures`, when the file stays unticked.
-    bool tickDictionary(const QString &entry, bool ticked, QStringList *failures = nullptr);
-    // The lobby status for the console's caption; empty before the first attempt.
-    QString lobbyStatus() const;
-    // What the lobby last found when it tried to connect back to the room.
-    enum class Reachability { Unknown, Reachable, Unreachable };
-    Reachability reachability() const { return m_reachability; }
-    // Connect to the lobby at the next tick instead of waiting out the retry.
-    void shortenLobbyWait();
-
-    // ---- protocol
-    // The complete lines of one read from a player connection (as
-    // LineSocket::linesReceived hands them out). Each meets the flood budgets
-    // and, for strokes and fills, the rule that only the pen's holder draws,
-    // on its command and size on the wire alone. Strokes and fills go to the
-    // others as the bytes received, a run of them in one write per reader;
-    // every other line is decoded and goes to dispatch.
-    void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
-    // One line without its CR LF, as if it had arrived alone.
-    void receiveLine(int slot, const QByteArray &line);
-    void appendChatLine(const QString &text);
-    void appendSystemLine(const QString &text);
-    void reset();
 
   signals:
-    // "hh:mm <system> text" or "hh:mm <name> message", CR LF included.
-    void logLine(const QString &formattedLine);
+    // Names, marks, scores, labels or the drawer changed (once per event).
     void playersChanged();
-    void clockChanged(int timeLeft);
-    void questionLabelChanged(const QString &text);
-    // Every STK payload from a player, already relayed, as the bytes received
-    // (code page 932). Nothing is copied while nobody listens; the view
-    // decodes it only while its mirror is shown.
+    void captionChanged(const QString &caption);
+    // Every stroke from a player, already relayed, as the bytes received
+    // (code page 932). Nothing is copied while nobody listens.
     void strokeReceived(const QByteArray &payload);
-    // A CLS from a player (a valid index only), already relayed; the view
-    // fills its mirror only while it is shown.
+    // A fill from a player (a valid index only), already relayed.
     void fillReceived(int paletteIndex);
-    // The white clear at every turn start, which the mirror takes whether
-    // shown or not.
-    void turnCleared(int paletteIndex);
     // A slot's connection delivered data (its lamp lights up).
     void dataArrived(int slot);
-    void captionChanged(const QString &caption);
-    void lobbyStatusChanged(const QString &text);
-    // The lobby's answer changed; `notice` is its text as the lobby sent it.
-    void reachabilityChanged(Reachability state, const QString &notice);
 
   private:
-    static bool valid(int slot) { return PlayerTable::validSlot(slot); }
+    static constexpr int Slots = Seats::Slots;
+    static bool valid(int slot) { return Seats::valid(slot); }
 
-    void onNewConnection();
+    // The slot for a newcomer: a free one, or one a joiner gives up; -1 when full.
+    int findSeat();
     // Frees the slot of the oldest connection that has not named itself;
     // the slot, or -1 when there is none.
     int makeRoomForJoiner();
-    void seat(int slot, QTcpSocket *socket);
-    void onConnectionClosed(int slot);
-    void onConnectionError(int slot, QAbstractSocket::SocketError error);
-    // Detaches the slot's connection and closes it (gracefully: after its
-    // queued output); the slot is free afterwards.
-    void dropSocket(int slot, bool graceful);
-    void releaseOverflow(int slot, bool input);
-    void onJoinTimeoutTick();
-    void onClockTick();
+    void seat(int slot, Transport *transport);
+    // The one way a connection leaves, whatever ended it: the log, the reason
+    // line when there is one (then the close waits for it to go out), the
+    // close, and for a seated player the departure the others hear.
+    void release(int slot, bool graceful, const QString &reason = QString());
+    void onModerationTick();
     void updateCaption();
-    // A decoded line other than a stroke or a fill. Until its NAM is accepted
-    // a connection is joining: only its first PSW, its first VER and NAM are
-    // taken from it.
-    void dispatch(const QString &command, int slot, const QString &payload);
-    // Whether a stroke or fill from the slot reaches the room.
-    bool mayDraw(int slot) const;
-    // Whether a stroke or fill is one a player's program sends; counts it otherwise.
-    bool canvasLineAcceptable(int slot, bool stroke, QByteArrayView line);
-    // A line the room drops: the first is logged, the rest only counted.
-    void ignoreLine(int slot, const QString &what);
-    // Handles the lines already waiting on every connection but the drawer's.
-    void takeWaitingGuesses(int drawer);
-    // Hands a relayed stroke or fill to the console.
-    void showCanvasLine(bool stroke, QByteArrayView payload);
-    void handshake(const QString &command, int slot, const QString &payload);
-    void admit(int slot, const QString &payload);
-    // The log line of the check that turns a joining connection away, or empty.
-    QString admissionRefusal(int slot);
-    // A SYM line to the seated players only.
-    void noticeToSeated(const QString &text);
-    // A log line that a connection caused, within what its address may log;
-    // false when it was left out.
-    bool logFrom(int slot, const QString &text, bool chat = false);
-    // Tells the player why, then closes once that line is out.
-    void closeWithReason(int slot, const QString &reason);
-    // Whether a connection from the address key is still joining.
-    bool joiningFrom(const QString &key) const;
-    void lobbyLine(const QString &command, const QString &payload);
-    void handleVersion(int slot, const QString &version);
-    void handlePassword(int slot, const QString &password);
-    void applyDictionaries(const ServerSettings &s);
-    // Saves the settings as applied, but no option the host left as it was
-    // among the `applied` fields of `pressed`.
-    void saveSettings(const ServerSettings &pressed, int applied);
-    bool listenOn(const QString &portText);
+    // Back to an empty room (the last player left, or the start).
+    void reset();
+    void receiveLines(int slot, const QByteArray &block, const QList<QByteArrayView> &lines);
+    // A decoded line from a connection other than a stroke or a fill.
+    void handleLine(int slot, const QString &command, const QString &payload);
     RoomStatus roomStatus() const;
     void logLines(const QStringList &texts);
-    void sendEncoded(const QByteArray &line, int exceptSlot);
-
-    // To every seated player but the origin (-1: everybody).
-    void relay(const QString &command, const QString &text, int originSlot);
     void broadcastPlayers();
     void updatePlayerLabels();
-    // What the round engine sends and logs through.
-    void broadcast(const QString &command, const QString &text) override;
-    void sendTo(const QString &command, const QString &text, int slot) override;
+    // playersChanged, once for everything that changes in one event.
+    void markPlayersChanged();
+    bool logFrom(int slot, const QString &text, bool chat);
+
+    // What the round's announcer sends and logs through.
+    void broadcast(const QString &command, const QString &text) override { m_seats.broadcast(command, text); }
+    void sendTo(const QString &command, const QString &text, int slot) override
+    {
+        m_seats.sendTo(slot, command, text);
+    }
     void broadcastReadys() override;
     void broadcastScores() override;
-    void roundLog(const QString &text) override { appendSystemLine(text); }
+    void roundLog(const QString &text) override { m_log.system(text); }
     void refreshPlayerList() override { updatePlayerLabels(); }
-
-    // What the room knows of a connection besides its row; new at every accept.
-    struct Peer {
-        bool passwordSent = false;
-        bool passwordRefused = false;
-        bool versionSent = false;
-        FloodGuard budget;
-        // What the per-address rules count it as (an IPv6 address as its /64).
-        QString key;
-        // Order of acceptance: the oldest joining connection gives way first.
-        quint64 acceptedAt = 0;
-        // Clock ticks since anything arrived.
-        int idleTicks = 0;
-        // Lines dropped without a word to anybody.
-        int ignoredLines = 0;
-    };
+    // What the joining exchange needs.
+    const ServerSettings &roomSettings() const override { return m_settings; }
+    Seat *seatAt(int slot) override { return m_seats.at(slot); }
+    int seatedCount() const override { return m_seats.playerCount(); }
+    bool gameRunning() const override;
+    void setMark(int slot, const QString &mark) override { m_seats.table().readiness[slot] = mark; }
+    void sendMarks(int joiningSlot) override;
+    void sendTo(int slot, const QString &command, const QString &text) override
+    {
+        m_seats.sendTo(slot, command, text);
+    }
+    void noticeToSeated(const QString &text) override { m_seats.broadcast(cmd::System, text); }
+    bool logFrom(int slot, const QString &text) override { return logFrom(slot, text, false); }
+    void turnAway(int slot, const QString &reason) override { release(slot, true, reason); }
+    void seatPlayer(int slot, const QString &name) override;
 
     int m_tickMs;
-    PlayerTable m_table;
-    std::array<Peer, Slots> m_peers{};
-    ConnectGuard m_connects;
-    LogGate m_logGate;
-    quint64 m_acceptCount = 0;
-    // Ticks until the room may hear of a refused password again, and the
-    // refusals since it last did.
-    int m_passwordNoticeTicks = 0;
-    int m_passwordsRefused = 0;
-    // The joining connection whose handshake line is being handled: the only
-    // one that hears what the room broadcasts meanwhile.
-    int m_handshakeSlot = -1;
-    std::array<QString, Slots> m_labels;
-    std::array<LineSocket *, Slots> m_slots{};
-    QTcpServer m_listen;
-    RoomFullSocket m_roomFull;
-    QTimer m_tmrTimelimit;
-    QTimer m_tmrAutoKick;
-    QTimer m_dimServerStatus;
+    Seats m_seats;
+    RoomLog m_log;
     QuestionBank m_bank;
-    LobbyLink m_lobby;
     RoundEngine *m_engine;
-    LogBuffer m_log;
+    RoundAnnouncer *m_announcer;
+    LineRelay *m_relay;
+    PlayerLines *m_talk;
+    Admission m_admission{*this};
+    LobbyLink m_lobby;
+    RoomConfig m_config;
     ServerSettings m_settings;
-    ServerSettings m_runOptions;
-    int m_optionFields = 0;
-    // Option fields the host has not changed yet: not saved.
-    int m_heldFields = 0;
-    QString m_lobbyOverride;
-    qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
+    RoomDoor m_door{m_admission, m_log, [this] { return findSeat(); }};
+    QTimer m_roundClock;
+    QTimer m_moderationClock;
+    quint64 m_acceptCount = 0;
     QString m_startError;
     QString m_caption;
-    bool m_serverStarted = false;
-    bool m_storedSettings = true;
-    Reachability m_reachability = Reachability::Unknown;
-    bool m_takingGuesses = false; // guards takeWaitingGuesses() against itself
+    bool m_playersDue = false;
+
+    // Tests step the round clock by hand and feed lines straight in.
+    friend class RoomInternals;
 };
 
 } // namespace zb

@@ -43,13 +43,13 @@ HeadlessPortMapping::~HeadlessPortMapping()
 {
     const bool open = m_mapper.status().state == PortMapStatus::State::Open;
     const bool removed = m_mapper.shutdown();
-    if (open) m_server.appendSystemLine(removed ? msg::MappingRemoved : msg::MappingNotRemoved);
+    if (open) m_server.log().system(removed ? msg::MappingRemoved : msg::MappingNotRemoved);
 }
 
 void HeadlessPortMapping::report(const PortMapStatus &status)
 {
     for (const QString &line : addressReport(status))
-        m_server.appendSystemLine(line);
+        m_server.log().system(line);
 }
 
 void quitOnTerminationSignals()

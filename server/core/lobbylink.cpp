@@ -15,15 +15,62 @@ LobbyLink::LobbyLink(QObject *parent) : QObject(parent), m_socket(new LineSocket
     m_address = QString::fromLatin1(DefaultLobbyAddress);
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &LobbyLink::onConnectTimeout);
+    connect(&m_clock, &QTimer::timeout, this, &LobbyLink::tick);
+    connect(&m_statusClock, &QTimer::timeout, this, &LobbyLink::statusCheck);
+    setTickMs(m_tickMs);
     connect(m_socket->socket(), &QTcpSocket::connected, this, &LobbyLink::onConnected);
     connect(m_socket->socket(), &QTcpSocket::disconnected, this, [this] {
         if (!m_connecting) onLobbyClosed();
     });
     connect(m_socket->socket(), &QTcpSocket::errorOccurred, this, &LobbyLink::onError);
-    connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::lineReceived);
+    connect(m_socket, &LineSocket::lineReceived, this, &LobbyLink::onLine);
     // A lobby that floods us or stops reading is treated like one that fell silent.
     connect(m_socket, &LineSocket::inputOverflow, this, &LobbyLink::onLobbyClosed);
     connect(m_socket, &LineSocket::outputOverflow, this, &LobbyLink::onLobbyClosed);
+}
+
+void LobbyLink::setTickMs(int ms)
+{
+    m_tickMs = qMax(1, ms);
+    m_clock.setInterval(m_tickMs);
+    m_statusClock.setInterval(30 * m_tickMs);
+}
+
+void LobbyLink::start()
+{
+    m_registering = true;
+    m_clock.start();
+    m_statusClock.start();
+    connectToLobby();
+}
+
+void LobbyLink::setStatus(const RoomStatus &status, bool now)
+{
+    m_status = status;
+    m_hasStatus = true;
+    if (now && isConnected() && !m_connecting) sendRoomStatus();
+}
+
+void LobbyLink::onLine(const QString &command, const QString &payload)
+{
+    // A lobby keeps the link alive and may leave the host a notice; nothing
+    // else it sends means anything to the room.
+    if (command == cmd::Check) {
+        noteCheck();
+        return;
+    }
+    if (command != cmd::System) return;
+    emit notice(payload);
+    // The lobby's answer to its try to connect back to the room.
+    Reachability state = Reachability::Unknown;
+    if (payload == msg::ReachableNotice)
+        state = Reachability::Reachable;
+    else if (payload.startsWith(msg::UnreachableNoticePrefix))
+        state = Reachability::Unreachable;
+    if (state != Reachability::Unknown) {
+        m_reachability = state;
+        emit reachabilityChanged(state, payload);
+    }
 }
 
 void LobbyLink::setAddress(const QString &hostPort)
@@ -145,8 +192,8 @@ void LobbyLink::onLobbyClosed()
 
 void LobbyLink::sendRoomStatus()
 {
-    if (!m_provider) return;
-    sendToLobby(cmd::Status, urlEncode(buildRecord(m_provider())));
+    if (!m_hasStatus) return;
+    sendToLobby(cmd::Status, urlEncode(buildRecord(m_status)));
 }
 
 void LobbyLink::sendToLobby(const QString &command, const QString &text)
@@ -155,17 +202,19 @@ void LobbyLink::sendToLobby(const QString &command, const QString &text)
     m_socket->sendLine(command, text);
 }
 
-void LobbyLink::statusCheck(int playerCount)
+void LobbyLink::statusCheck()
 {
+    int playerCount = 0;
+    for (const QString &name : std::as_const(m_status.playerNames))
+        playerCount += name.isEmpty() ? 0 : 1;
     if (playerCount == m_lastPlayerCount) return;
     m_lastPlayerCount = playerCount;
     if (isConnected() && !m_connecting) sendRoomStatus();
 }
 
-void LobbyLink::tick(bool serverStarted, bool registerOn)
+void LobbyLink::tick()
 {
-    if (serverStarted && registerOn && !m_connecting &&
-        m_socket->socket()->state() == QAbstractSocket::UnconnectedState) {
+    if (m_registering && !m_connecting && m_socket->socket()->state() == QAbstractSocket::UnconnectedState) {
         --m_retryWait;
         setStatusText(msg::lobbyRetryStatus(m_retryWait));
         if (m_retryWait <= 0) {

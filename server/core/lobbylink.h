@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
-#include <functional>
 
 namespace zb {
 
@@ -22,7 +21,9 @@ struct RoomStatus {
 };
 
 // The server's registration with the lobby: connect, report the room, keep
-// the link alive with CHK, drop a silent lobby and retry every 120 ticks.
+// the link alive with CHK, drop a silent lobby and retry every 120 ticks. Once
+// started it runs on its own clock; the room only tells it the room's status
+// whenever that changes.
 class LobbyLink : public QObject {
     Q_OBJECT
   public:
@@ -33,25 +34,38 @@ class LobbyLink : public QObject {
     // "host:port"; empty means the built-in lobby address.
     void setAddress(const QString &hostPort);
     QString address() const { return m_address; }
-    // The length of one tick in ms (the connection time-out is five ticks).
-    void setTickMs(int ms) { m_tickMs = ms; }
-    void setStatusProvider(std::function<RoomStatus()> provider) { m_provider = std::move(provider); }
+    // The length of one tick in ms: the connection time-out is five ticks,
+    // the status check thirty.
+    void setTickMs(int ms);
 
     static QString buildRecord(const RoomStatus &status);
 
+    // Registration on, for as long as the room runs: connects now, then keeps
+    // the link alive and connects again whenever it is lost, on its own clock.
+    void start();
+    // The room as the lobby should list it. `now`: sent at once (the host
+    // applied new settings); otherwise the next status check sends it if the
+    // number of players changed.
+    void setStatus(const RoomStatus &status, bool now = false);
+
+    // What start() sets going, one step at a time (tests step it by hand).
+    void setRegistering(bool on) { m_registering = on; }
     void connectToLobby();
-    void sendRoomStatus();
     void sendToLobby(const QString &command, const QString &text);
-    // The 30-second status check.
-    void statusCheck(int playerCount);
-    // The lobby share of the one-second tick.
-    void tick(bool serverStarted, bool registerOn);
+    // The 30-tick status check.
+    void statusCheck();
+    // One tick: the reconnection countdown and the silence watch.
+    void tick();
     // Double-click on the status label: connect at the next tick.
     void shortenWait();
     // reset: the countdown starts over and unfinished input is forgotten.
     void reset();
-    // A CHK from the lobby.
+    // A CHK from the lobby (lines from the lobby are taken care of here).
     void noteCheck();
+
+    // What the lobby last found when it tried to connect back to the room.
+    enum class Reachability { Unknown, Reachable, Unreachable };
+    Reachability reachability() const { return m_reachability; }
 
     bool isConnected() const { return m_socket->isConnected(); }
     bool connecting() const { return m_connecting; }
@@ -63,11 +77,15 @@ class LobbyLink : public QObject {
     void systemText(const QString &text);
     void statusTextChanged(const QString &text);
     void silenceChanged(int silence);
-    // Every line from the lobby, to be handled as a game command of slot 0.
-    void lineReceived(const QString &command, const QString &payload);
+    // A SYM from the lobby: a notice for the host.
+    void notice(const QString &text);
+    // The lobby's answer changed; `notice` is its text as the lobby sent it.
+    void reachabilityChanged(zb::LobbyLink::Reachability state, const QString &notice);
 
   private:
     void setStatusText(const QString &text);
+    void sendRoomStatus();
+    void onLine(const QString &command, const QString &payload);
     void onConnected();
     void onConnectTimeout();
     // The attempt failed: the lines that say so, naming the address.
@@ -77,8 +95,13 @@ class LobbyLink : public QObject {
 
     LineSocket *m_socket;
     QTimer m_connectTimer;
+    QTimer m_clock;
+    QTimer m_statusClock;
     QString m_address;
-    std::function<RoomStatus()> m_provider;
+    RoomStatus m_status;
+    bool m_hasStatus = false;
+    bool m_registering = false;
+    Reachability m_reachability = Reachability::Unknown;
     QString m_statusText;
     int m_tickMs = 1000;
     int m_silence = -1;

@@ -62,6 +62,10 @@ inline QString dictionaryLoadedTwice(const QString &entry)
 {
     return dictionaryLoaded(entry) + TwiceSuffix;
 }
+inline const QString LfOnlyLineEnds =
+    QStringLiteral("改行がLFだけです（Shift_JISのファイルとして読みました）");
+inline const QString LfOnlyLineEndsHint =
+    QStringLiteral("（Shift_JISの辞書は改行をCR LFにしてください。UTF-8の辞書ならLFのままで読めます）");
 
 // Starting.
 inline const QString WaitingForPlayers = QStringLiteral("ゼンブリルからの接続を待機します");
@@ -352,6 +356,9 @@ inline const QString AutoOpenPort = QStringLiteral("ルーターのポートを�
 inline const QString CopyInvitationTip =
     QStringLiteral("接続先とリンク（zembrill://…）を、友だちに送れる文にしてコピーします");
 inline const QString NoUpnpTip = QStringLiteral("--no-upnp で起動しています");
+inline const QString ReachabilityCaption = QStringLiteral("外部からの接続");
+inline const QString ReachabilityUnknown = QStringLiteral("未確認（ロビーに登録すると確かめます）");
+inline const QString PortHelpLink = QStringLiteral("ポートの開け方（ブラウザで開きます）");
 
 // The console's running panel.
 inline const QString ServerRunning = QStringLiteral("サーバー稼働中");
@@ -380,11 +387,8 @@ inline const QString BuiltInAndAddedTwice = QStringLiteral("内蔵辞書 + 追�
 inline const QString BuiltInTwiceAndAdded = QStringLiteral("内蔵辞書（高確率化） + 追加辞書");
 inline const QString DictionaryListCaption = QStringLiteral("使用する追加辞書（*.zbq）");
 inline const QString RescanDictionaries = QStringLiteral("辞書再検索");
-inline const QString GetDictionariesLink = QStringLiteral("追加辞書の入手（ブラウザで開きます）");
 inline const QString GameModeCaption = QStringLiteral("ゲームモード");
 inline const QString RegisterWithLobby = QStringLiteral("ロビーサーバーにこのサーバーを登録する");
-inline const QString PortCheckerLink =
-    QStringLiteral("指定ポートに接続可能か調べるポートチェッカーはこちら（ブラウザで開きます）");
 inline const QString PlayerMaxCaption = QStringLiteral("プレイヤー上限");
 inline const QString RoundMaxCaption = QStringLiteral("ラウンド数");
 inline const QString GameCountNote =
@@ -402,5 +406,26 @@ inline QString roundMaxItem(int n)
 {
     return QStringLiteral("%1回").arg(n);
 }
+inline const QString LobbyServerCaption = QStringLiteral("ロビーサーバー");
+inline const QString LobbyServerTip =
+    QStringLiteral("host:port の形で入力します。空にすると標準のロビーサーバーを使います");
+inline const QString LobbyOverrideTip = QStringLiteral("--lobby で起動しています");
+inline QString badLobbyAddress(const QString &text)
+{
+    return QStringLiteral("ロビーサーバーのアドレスが正しくありません: ") + text +
+           QStringLiteral("\nhost:port の形（例: lobby.example.jp:29999）で入力するか、空にしてください。");
+}
+inline const QString AllowSameAddress = QStringLiteral("同じIPアドレスからの参加を許可する");
+inline const QString AllowSameAddressTip =
+    QStringLiteral("同じルーターの内側から複数人で参加するときに使います（LANパーティーや家族）");
+inline const QString OpenDictionaryFolder = QStringLiteral("追加辞書のフォルダを開く");
+inline const QString DictionaryFormatNote =
+    QStringLiteral("※1行に1単語。文字コードはShift_JIS（改行CR LF）かUTF-8（改行LFかCR LF）");
+inline QString wordCount(int words)
+{
+    return QStringLiteral("%1語").arg(words);
+}
+inline const QString ReadAsUtf8 = QStringLiteral("UTF-8として読みます");
+inline const QString ReadAsCp932 = QStringLiteral("Shift_JISとして読みます");
 
 } // namespace zb::msg

@@ -15,7 +15,6 @@ template <typename T, typename F> QString joinSlots(const std::array<T, PlayerTa
 PlayerTable::PlayerTable()
 {
     readiness.fill(QStringLiteral("NG"));
-    joinTimers.fill(-1);
 }
 
 int PlayerTable::playerCount() const
@@ -24,14 +23,6 @@ int PlayerTable::playerCount() const
     for (const QString &name : names)
         n += name.isEmpty() ? 0 : 1;
     return n;
-}
-
-int PlayerTable::lastSeatedSlot() const
-{
-    for (int i = Slots - 1; i >= 0; --i) {
-        if (occupied(i)) return i;
-    }
-    return 0;
 }
 
 QString PlayerTable::namesList() const
@@ -44,24 +35,15 @@ QString PlayerTable::readysList() const
     return joinSlots(readiness, [](const QString &s) { return s; });
 }
 
-QString PlayerTable::scoresList() const
+QString PlayerTable::scoresList(const std::array<int, Slots> &scores)
 {
     return joinSlots(scores, [](int v) { return QString::number(v); });
 }
 
 void PlayerTable::clearRow(int slot)
 {
-    joinTimers[slot] = -1;
     names[slot].clear();
-    // The next connection in this slot must send its own.
-    versions[slot].clear();
     readiness[slot] = QStringLiteral("NG");
-}
-
-void PlayerTable::clearMarksAndScores()
-{
-    readiness.fill(QStringLiteral("NG"));
-    scores.fill(0);
 }
 
 } // namespace zb

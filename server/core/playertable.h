@@ -5,34 +5,29 @@
 
 namespace zb {
 
-// The eight rows every part of the server reads: who sits where, how ready
-// they are and what they scored. A slot is occupied when its name is set.
+// The eight rows every part of the server reads: who sits where and how
+// ready they are. A slot is occupied when its name is set.
 struct PlayerTable {
     static constexpr int Slots = 8;
 
     std::array<QString, Slots> names;
     std::array<QString, Slots> readiness;
-    std::array<int, Slots> scores{};
-    std::array<QString, Slots> versions;
-    std::array<int, Slots> joinTimers;
 
     PlayerTable();
 
     static bool validSlot(int slot) { return slot >= 0 && slot < Slots; }
     bool occupied(int slot) const { return validSlot(slot) && !names[slot].isEmpty(); }
     int playerCount() const;
-    // Highest occupied slot; 0 when nobody is seated.
-    int lastSeatedSlot() const;
 
     // The slot lists of NMS, RDY and SCR: eight entries, each closed by ":".
     QString namesList() const;
     QString readysList() const;
-    QString scoresList() const;
+    // SCR: the scores, which the round engine keeps.
+    static QString scoresList(const std::array<int, Slots> &scores);
 
-    // A departure: the score stays until the game ends or the slot is reused;
-    // the version goes with the connection.
+    // A departure: the name and the mark go (the score stays with the round
+    // engine until the game ends or the slot is taken again).
     void clearRow(int slot);
-    void clearMarksAndScores();
 };
 
 } // namespace zb

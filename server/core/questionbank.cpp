@@ -1,11 +1,14 @@
 #include "questionbank.h"
 
+#include "cp932.h"
 #include "fileutil.h"
 #include "messages.h"
 #include "textutil.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <algorithm>
 
 namespace zb {
 
@@ -25,13 +28,50 @@ bool isTrimmedSpace(QChar c)
     return c == QLatin1Char(' ') || c == QChar(0x3000);
 }
 
-// The entry's name reaches players inside one protocol line.
+// The entry's name reaches players inside one protocol line. A backslash
+// would make the name of a file beside the program read as one in the
+// subfolder (or above the program folder).
 bool isListable(const QString &name)
 {
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char('\\')) return false;
     }
     return true;
+}
+
+QString entryPath(const QString &entry)
+{
+    QString path = entry;
+    if (path.startsWith(kSubfolder + QLatin1Char('\\'))) path[kSubfolder.size()] = QLatin1Char('/');
+    return programFile(path);
+}
+
+bool isAscii(const QByteArray &bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return (uchar(c) & 0x80) == 0; });
+}
+
+bool isUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !text.isEmpty() && !decoder.hasError();
+}
+
+// Every byte a character of the code page: single bytes, or a lead byte
+// followed by a trail byte that names an assigned character.
+bool isCp932(const QByteArray &bytes)
+{
+    const auto in = [](uchar b, uchar low, uchar high) { return b >= low && b <= high; };
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar b = uchar(bytes.at(i));
+        if (b < 0x80 || in(b, 0xA1, 0xDF)) continue;
+        if (!in(b, 0x81, 0x9F) && !in(b, 0xE0, 0xFC)) return false;
+        if (++i == bytes.size()) return false;
+        const uchar trail = uchar(bytes.at(i));
+        if (!in(trail, 0x40, 0x7E) && !in(trail, 0x80, 0xFC)) return false;
+    }
+    return !fromCp932(bytes).contains(QChar::ReplacementCharacter);
 }
 
 } // namespace
@@ -41,6 +81,18 @@ QuestionBank::QuestionBank(QObject *parent) : QObject(parent), m_random(QRandomG
 void QuestionBank::setMode(int mode)
 {
     if (mode >= BuiltInOnly && mode <= BuiltInTwice) m_mode = mode;
+}
+
+QString QuestionBank::entryName(const QString &typed)
+{
+    QString name = typed;
+    if (name.startsWith(kSubfolder + QLatin1Char('/'))) name[kSubfolder.size()] = QLatin1Char('\\');
+    return name;
+}
+
+QString QuestionBank::subfolderPath()
+{
+    return programFile(kSubfolder);
 }
 
 void QuestionBank::rescan()
@@ -63,13 +115,14 @@ void QuestionBank::rescan()
     const QDir sub(top.filePath(kSubfolder));
     if (sub.exists()) {
         for (const QString &name : sub.entryList(kinds, order)) {
-            if (isDictionary(name)) m_entries << kSubfolder + QLatin1Char('/') + name;
+            if (isDictionary(name)) m_entries << kSubfolder + QLatin1Char('\\') + name;
         }
     }
 }
 
-bool QuestionBank::setTicked(const QString &entry, bool ticked, QStringList *failures)
+bool QuestionBank::setTicked(const QString &typed, bool ticked, QStringList *failures)
 {
+    const QString entry = entryName(typed);
     if (failures) failures->clear();
     // Only what the scan found may be read: an entry is a path below the program folder.
     if (!m_entries.contains(entry)) return false;
@@ -77,7 +130,7 @@ bool QuestionBank::setTicked(const QString &entry, bool ticked, QStringList *fai
         m_ticked.removeAll(entry);
         return true;
     }
-    const QStringList failed = checkDictionaryText(readTextFile(programFile(entry)));
+    const QStringList failed = checkDictionaryText(readEntry(entry).text);
     if (failures) *failures = failed;
     if (!failed.isEmpty()) {
         m_ticked.removeAll(entry);
@@ -89,7 +142,7 @@ bool QuestionBank::setTicked(const QString &entry, bool ticked, QStringList *fai
 
 bool QuestionBank::isTicked(const QString &entry) const
 {
-    return m_ticked.contains(entry);
+    return m_ticked.contains(entryName(entry));
 }
 
 QStringList QuestionBank::tickedEntries() const
@@ -109,23 +162,63 @@ QStringList QuestionBank::checkDictionaryText(const QString &text)
         joinLines({msg::InvalidFile, msg::NoFinalBreak, msg::NoFinalBreakHint});
     static const QString commentOnly =
         joinLines({msg::InvalidFile, msg::CommentOnlyLine, msg::CommentOnlyHint});
+    static const QString lfOnly = joinLines({msg::InvalidFile, msg::LfOnlyLineEnds, msg::LfOnlyLineEndsHint});
 
     QStringList failed;
     if (text.contains(QStringLiteral("\r\n\r\n"))) failed << emptyLine;
-    if (!text.endsWith(kCrLf)) failed << noFinalBreak;
+    // Line ends of another system are not a missing final line break.
+    if (text.contains(QLatin1Char('\n')) && !text.contains(kCrLf))
+        failed << lfOnly;
+    else if (!text.endsWith(kCrLf))
+        failed << noFinalBreak;
     if (text.contains(QStringLiteral("\r\n//"))) failed << commentOnly;
     if (text.startsWith(QStringLiteral("//"))) failed << commentOnly;
     return failed;
 }
 
-QString QuestionBank::defaultWords() const
+QuestionBank::File QuestionBank::readDictionary(const QString &path)
 {
-    return readTextFile(dataFile(QStringLiteral("default.dat")));
+    File file;
+    QByteArray bytes;
+    if (readFileBytes(path, bytes) <= 0) return file;
+    static const QByteArray bom("\xEF\xBB\xBF");
+    if (bytes.startsWith(bom)) {
+        bytes.remove(0, bom.size());
+        file.utf8 = true;
+    } else {
+        file.utf8 = !isAscii(bytes) && isUtf8(bytes) && !isCp932(bytes);
+    }
+    if (!file.utf8) {
+        file.text = fromCp932(bytes);
+        return file;
+    }
+    file.text = QString::fromUtf8(bytes);
+    file.text.replace(kCrLf, QStringLiteral("\n"));
+    file.text.replace(QLatin1Char('\n'), kCrLf);
+    return file;
 }
 
-QString QuestionBank::readEntry(const QString &entry) const
+int QuestionBank::File::wordCount() const
 {
-    return readTextFile(programFile(entry));
+    int words = 0;
+    for (QStringView line : QStringView(text).split(kCrLf)) {
+        const qsizetype comment = line.indexOf(QStringLiteral("//"));
+        if (comment == 0) continue;
+        if (comment > 0) line = line.left(comment);
+        if (!line.trimmed().isEmpty()) ++words;
+    }
+    return words;
+}
+
+QuestionBank::File QuestionBank::readEntry(const QString &entry) const
+{
+    if (!m_entries.contains(entry)) return {};
+    return readDictionary(entryPath(entry));
+}
+
+QString QuestionBank::defaultWords() const
+{
+    return readDictionary(dataFile(QStringLiteral("default.dat"))).text;
 }
 
 int QuestionBank::loadDictionaries()
@@ -148,7 +241,7 @@ int QuestionBank::loadDictionaries()
     };
     const auto addTicked = [&](bool twice) {
         for (const QString &entry : ticked) {
-            const QString contents = readEntry(entry);
+            const QString contents = readEntry(entry).text;
             text += contents;
             if (twice) {
                 text += contents;

@@ -18,9 +18,6 @@ class QuestionBank : public QObject {
     // letter hints stop at 300), far below a line the players would refuse.
     static constexpr int MaxWordLength = 1000;
 
-    // The word played when a draw finds nothing usable.
-    // What the operator is told when a rebuilt pool holds no entries at all.
-
     explicit QuestionBank(QObject *parent = nullptr);
 
     // Values outside 0..4 are ignored.
@@ -30,20 +27,40 @@ class QuestionBank : public QObject {
     bool questionControl() const { return m_questionControl; }
 
     // Refills the list of added dictionaries: "*.zbq" in the program folder,
-    // then "zbq/" + name for those in its "zbq" folder, each in name order.
-    // Ticks are lost.
+    // then "zbq\" + name for those in its "zbq" folder, each in name order.
+    // Ticks are lost. The backslash is how players and the lobby have always
+    // seen these names; it becomes a path separator only when a file is opened.
     void rescan();
     QStringList entries() const { return m_entries; }
+    // The "zbq" folder beside the program, where hosts drop added dictionaries.
+    static QString subfolderPath();
+    // The entry a name stands for: "zbq/x.zbq" (as a command line types it) is "zbq\x.zbq".
+    static QString entryName(const QString &typed);
 
     // Ticking runs the file checks; a file that fails any of them stays
     // unticked and `failures` receives one message text per failed check.
+    // "zbq/x.zbq" names the entry "zbq\x.zbq" as well.
     bool setTicked(const QString &entry, bool ticked, QStringList *failures = nullptr);
     bool isTicked(const QString &entry) const;
     // Ticked entries in list order.
     QStringList tickedEntries() const;
 
-    // The four checks of an added dictionary's text; the failed ones' messages.
+    // The checks of an added dictionary's text as read; the failed ones' messages.
     static QStringList checkDictionaryText(const QString &text);
+
+    // A dictionary file as the pool takes it. Code page 932 is read as it
+    // always was. A file that starts with a UTF-8 byte-order mark, or is valid
+    // UTF-8 but not valid code page 932, is read as UTF-8 with its line ends
+    // made CR LF, since today's editors write that.
+    struct File {
+        QString text;
+        bool utf8 = false;
+        // Lines that hold a word: what the file adds to the pool once it passes the checks.
+        int wordCount() const;
+    };
+    static File readDictionary(const QString &path);
+    // The listed entry's file; an entry the scan did not find reads as empty.
+    File readEntry(const QString &entry) const;
 
     // Rebuilds the pool and the dictionary list; returns the number of pool entries.
     int loadDictionaries();
@@ -63,8 +80,6 @@ class QuestionBank : public QObject {
     void systemText(const QString &text);
 
   private:
-    QString readEntry(const QString &entry) const;
-
     int m_mode = BuiltInOnly;
     bool m_questionControl = false;
     QStringList m_entries;

@@ -3,9 +3,7 @@
 #include "letterhint.h"
 #include "messages.h"
 #include "playertable.h"
-#include "protocol.h"
 #include "questionbank.h"
-#include "roundhost.h"
 
 namespace zb {
 
@@ -16,8 +14,8 @@ constexpr int FirstLeadIn = 125;
 constexpr int NextLeadIn = 130;
 } // namespace
 
-RoundEngine::RoundEngine(RoundHost &host, PlayerTable &table, QuestionBank &bank, QObject *parent)
-    : QObject(parent), m_host(host), m_table(table), m_bank(bank)
+RoundEngine::RoundEngine(const PlayerTable &table, QuestionBank &bank, QObject *parent)
+    : QObject(parent), m_table(table), m_bank(bank)
 {
 }
 
@@ -36,7 +34,7 @@ void RoundEngine::setQuestionLabel(const QString &text)
 void RoundEngine::setHighlight(int slot)
 {
     m_highlight = slot;
-    emit labelsChanged();
+    emit highlightChanged(slot);
 }
 
 QString RoundEngine::roundText() const
@@ -58,9 +56,7 @@ void RoundEngine::onClockTick()
     }
     if (m_timeLeft == 0) {
         setQuestionLabel(m_currentQuestion);
-        m_host.roundLog(msg::TimeUpLog);
-        m_host.broadcast(cmd::System, msg::timeUp(m_currentQuestion));
-        m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
+        emit turnTimedOut(m_currentQuestion);
         nextWord();
     }
 }
@@ -70,7 +66,7 @@ void RoundEngine::startIfAllReady()
     // A repeated "OK" during a game only updates the marks.
     if (m_gameRunning) return;
     int ready = 0;
-    for (int i = 0; i < PlayerTable::Slots; ++i) {
+    for (int i = 0; i < Slots; ++i) {
         if (m_table.occupied(i) && m_table.readiness[i] == kOk) ++ready;
     }
     const int seated = m_table.playerCount();
@@ -78,9 +74,7 @@ void RoundEngine::startIfAllReady()
     m_turnNumber = 1;
     m_gameOver = false;
     m_roundIndex = 0;
-    m_host.roundLog(msg::AllReady);
-    m_host.broadcast(cmd::System, msg::firstTurnSoon(m_turnNumber, roundText()));
-    m_host.broadcastScores();
+    emit gameStarting(m_turnNumber, roundText());
     m_drawerSlot = -1;
     m_searchFrom = -1;
     m_gameRunning = true;
@@ -91,9 +85,8 @@ bool RoundEngine::passPen()
 {
     // The next occupied, ready slot above where the search starts, wrapping 7
     // to 0; the last drawer itself only after a full cycle.
-    for (int step = 1; step <= PlayerTable::Slots; ++step) {
-        const int slot =
-            ((m_searchFrom + step) % PlayerTable::Slots + PlayerTable::Slots) % PlayerTable::Slots;
+    for (int step = 1; step <= Slots; ++step) {
+        const int slot = ((m_searchFrom + step) % Slots + Slots) % Slots;
         if (m_table.occupied(slot) && m_table.readiness[slot] == kOk) {
             m_drawerSlot = slot;
             return true;
@@ -104,7 +97,7 @@ bool RoundEngine::passPen()
 
 bool RoundEngine::drawerAbove(int slot) const
 {
-    for (int i = qMax(0, slot + 1); i < PlayerTable::Slots; ++i) {
+    for (int i = qMax(0, slot + 1); i < Slots; ++i) {
         if (m_table.occupied(i) && m_table.readiness[i] == kOk) return true;
     }
     return false;
@@ -128,9 +121,8 @@ void RoundEngine::setWord()
         }
     }
     m_answered = false;
-    m_host.broadcast(cmd::Sound, QStringLiteral("question"));
     m_currentQuestion = m_bank.drawWord();
-    m_host.broadcast(cmd::Question, QString::number(m_drawerSlot) + QLatin1Char(':') + m_currentQuestion);
+    emit turnStarted(m_drawerSlot, m_currentQuestion);
     emit screenCleared(1);
     setQuestionLabel(msg::HiddenQuestion);
     setHighlight(m_drawerSlot);
@@ -138,7 +130,7 @@ void RoundEngine::setWord()
 
 void RoundEngine::checkGuess(int slot, const QString &line)
 {
-    if (!PlayerTable::validSlot(slot)) return;
+    if (slot < 0 || slot >= Slots) return;
     QString guess = line;
     guess.replace(QStringLiteral("ヴ"), QStringLiteral("う゛"));
     // The drawer knows the word: typing it scores nothing.
@@ -148,17 +140,9 @@ void RoundEngine::checkGuess(int slot, const QString &line)
     const int t = m_timeLeft;
     m_answered = true;
     setQuestionLabel(m_currentQuestion);
-    const QString guesser = m_table.names[slot];
-    const QString drawer = PlayerTable::validSlot(m_drawerSlot) ? m_table.names[m_drawerSlot] : QString();
-    m_host.roundLog(msg::guessedLog(guesser));
-    m_host.broadcast(cmd::System, msg::guessed(guesser, m_currentQuestion, t));
-    m_host.broadcast(cmd::System, msg::drawerScored(drawer, t));
-    m_host.broadcast(cmd::Sound, QStringLiteral("ok"));
-    m_host.broadcast(cmd::Correct, QString::number(slot));
-    m_table.scores[slot] += t;
-    if (PlayerTable::validSlot(m_drawerSlot)) m_table.scores[m_drawerSlot] += t;
-    m_host.refreshPlayerList();
-    m_host.broadcastScores();
+    m_scores[slot] += t;
+    if (m_drawerSlot >= 0 && m_drawerSlot < Slots) m_scores[m_drawerSlot] += t;
+    emit guessed(slot, m_drawerSlot, m_currentQuestion, t);
     nextWord();
 }
 
@@ -175,8 +159,7 @@ void RoundEngine::nextWord()
         m_searchFrom = -1;
     }
     if (m_roundIndex < m_roundMax) {
-        m_host.roundLog(msg::nextTurnLog(m_turnNumber, roundText()));
-        m_host.broadcast(cmd::System, msg::nextTurnSoon(m_turnNumber, roundText()));
+        emit nextTurnSoon(m_turnNumber, roundText());
         setTimeLeft(NextLeadIn);
         return;
     }
@@ -186,37 +169,31 @@ void RoundEngine::nextWord()
 void RoundEngine::endGame()
 {
     m_gameOver = true;
-    const int winner = leadingSlot(m_table);
+    const int leader = leadingSlot(m_table, m_scores);
     // Nobody scored all game: there is nobody to congratulate.
-    const bool noWinner = winner < 0 || m_table.scores[winner] <= 0;
-    m_host.broadcast(cmd::System, msg::GameOver);
-    if (noWinner) {
-        m_host.roundLog(msg::NoWinnerNotice);
-        m_host.broadcast(cmd::System, msg::NoWinnerNotice);
-    } else {
-        const QString name = m_table.names[winner];
-        m_host.roundLog(msg::winnerLog(name));
-        m_host.broadcast(cmd::System, msg::winner(name));
+    const int winner = leader >= 0 && m_scores[leader] > 0 ? leader : -1;
+    QList<Standing> entries;
+    for (int i = 0; i < Slots; ++i) {
+        if (m_table.occupied(i)) entries.append({i, m_table.names[i], m_scores[i], 0});
     }
-    for (int i = 0; i < PlayerTable::Slots; ++i) {
-        // A connection still joining hears nothing of the game. Without a
-        // winner everybody hears the game end as a loss.
-        if (m_table.occupied(i))
-            m_host.sendTo(cmd::Sound,
-                          i == winner && !noWinner ? QStringLiteral("win") : QStringLiteral("lose"), i);
-    }
+    emit gameEnded(rankStandings(entries), winner);
     setHighlight(-1);
     resetToWaiting();
 }
 
-int RoundEngine::leadingSlot(const PlayerTable &table)
+int RoundEngine::leadingSlot(const PlayerTable &table, const std::array<int, Slots> &scores)
 {
     // Only seated players can win; ties go to the higher slot.
     int best = -1;
-    for (int i = 0; i < PlayerTable::Slots; ++i) {
-        if (table.occupied(i) && (best < 0 || table.scores[i] >= table.scores[best])) best = i;
+    for (int i = 0; i < Slots; ++i) {
+        if (table.occupied(i) && (best < 0 || scores[i] >= scores[best])) best = i;
     }
     return best;
+}
+
+void RoundEngine::playerSeated(int slot)
+{
+    if (slot >= 0 && slot < Slots) m_scores[slot] = 0;
 }
 
 void RoundEngine::playerLeft(int slot)
@@ -229,27 +206,23 @@ void RoundEngine::playerLeft(int slot)
     const bool drawing = m_timeLeft > 0 && m_timeLeft <= DrawingStart && !m_answered;
     if (slot != m_drawerSlot || !drawing) return;
     // Nobody can draw this word any more: end the turn as a time-out does.
-    const QString notice = msg::drawerLeft(m_currentQuestion);
     setQuestionLabel(m_currentQuestion);
-    m_host.roundLog(notice);
-    m_host.broadcast(cmd::System, notice);
-    m_host.broadcast(cmd::Sound, QStringLiteral("ng"));
+    emit drawerGone(m_currentQuestion);
     nextWord();
 }
 
 void RoundEngine::resetToWaiting()
 {
-    m_table.clearMarksAndScores();
-    m_host.broadcast(cmd::GameOver, QStringLiteral("null"));
-    m_host.broadcastReadys();
+    m_scores.fill(0);
     m_gameRunning = false;
     m_drawerSlot = 0;
+    emit backToWaiting();
     setTimeLeft(-1);
-    m_host.refreshPlayerList();
 }
 
 void RoundEngine::reset()
 {
+    m_scores.fill(0);
     m_gameRunning = false;
     m_drawerSlot = 0;
     m_searchFrom = -1;

@@ -4,9 +4,9 @@
 
 namespace zb {
 
-// What the round engine needs of the room it runs in: lines to the players,
-// lines in the host's log and fresh player labels. Everything else about the
-// room (sockets, joining, moderation, the lobby) stays out of the engine's reach.
+// Where the announcer of a game's events sends what it makes of them: lines
+// to the players, lines in the host's log and fresh player labels. The room
+// implements it; everything else about the room stays out of reach.
 class RoundHost {
   public:
     // To every seated player.
@@ -23,7 +23,7 @@ class RoundHost {
     virtual void refreshPlayerList() = 0;
 
   protected:
-    // The engine never owns its host.
+    // The announcer never owns its host.
     ~RoundHost() = default;
 };
 

@@ -3,6 +3,7 @@
 // The console as a host uses it, over a real server on loopback.
 
 #include "../clientui/residentmemory.h"
+#include "../clientui/windowparts.h"
 #include "canvasmirror.h"
 #include "consoletestclient.h"
 #include "cp932.h"
@@ -10,10 +11,15 @@
 #include "fileutil.h"
 #include "freeport.h"
 #include "gameserver.h"
+#include "lobbylink.h"
 #include "logview.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
+#include "roomconfig.h"
+#include "roomlog.h"
+#include "roundengine.h"
 #include "runningpanel.h"
+#include "seats.h"
 #include "server/core/messages.h"
 #include "serverconsole.h"
 #include "settingsarea.h"
@@ -39,6 +45,12 @@
 
 class ConsoleFixture : public QObject {
   protected:
+    // A part of the console, by its object name (and index).
+    template <typename T> T *widget(const char *name, int index = -1) const
+    {
+        return part<T>(m_console.get(), name, index);
+    }
+
     void setUpFolder()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -62,8 +74,8 @@ class ConsoleFixture : public QObject {
         m_server = std::make_unique<zb::GameServer>(tickMs);
         m_console = std::make_unique<zb::ServerConsole>(m_server.get());
         // No lobby in these tests; the panel's box is what the host would untick.
-        m_console->picSetting->chkLobbyRegister->setChecked(false);
-        m_console->picSetting->txtPort->setText(QString::number(freePort()));
+        widget<QCheckBox>("chkLobbyRegister")->setChecked(false);
+        widget<QLineEdit>("txtPort")->setText(QString::number(freePort()));
         m_console->show();
     }
 
@@ -76,8 +88,8 @@ class ConsoleFixture : public QObject {
 
     void startServer()
     {
-        m_console->picSetting->cmdStartServer->click();
-        QVERIFY(m_server->serverStarted());
+        widget<QPushButton>("cmdStartServer")->click();
+        QVERIFY((m_server->listeningPort() != 0));
     }
 
     ConsoleTestClient *join(int host, const QString &name)
@@ -89,8 +101,8 @@ class ConsoleFixture : public QObject {
         client->join(name);
         const bool seated = QTest::qWaitFor(
             [this, name] {
-                for (int i = 0; i < zb::GameServer::Slots; ++i) {
-                    if (m_server->playerName(i) == name) return true;
+                for (int i = 0; i < zb::Seats::Slots; ++i) {
+                    if (m_server->seats().name(i) == name) return true;
                 }
                 return false;
             },

@@ -37,9 +37,9 @@ void TestConsoleGame::kickAsksAboutBan()
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
-    QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
+    QCOMPARE(m_server->seats().name(0), QStringLiteral("taro"));
 
-    QPushButton *kick = m_console->players->cmdKick[0];
+    QPushButton *kick = widget<QPushButton>("cmdKick", 0);
     QStringList buttons;
     const QString text = answerBox([kick] { kick->click(); }, QMessageBox::StandardButton(answer), &buttons);
     QCOMPARE(text, msg::kickQuestion(QStringLiteral("taro")));
@@ -52,13 +52,13 @@ void TestConsoleGame::kickAsksAboutBan()
         hanako->send(QStringLiteral("MSG"), QStringLiteral("まだいる？"));
         QTRY_VERIFY(taro->lines.contains(QStringLiteral("MSG 1:まだいる？")));
         QVERIFY(taro->connected());
-        QCOMPARE(m_server->playerName(0), QStringLiteral("taro"));
+        QCOMPARE(m_server->seats().name(0), QStringLiteral("taro"));
         QVERIFY(!banFile.exists());
         return;
     }
     QTRY_VERIFY(taro->closed());
     QTRY_VERIFY(hanako->lines.contains(QStringLiteral("SYM ") + msg::playerLeft(QStringLiteral("taro"))));
-    QTRY_COMPARE(m_console->players->lblPlayer[0]->text(), msg::FreeSeat);
+    QTRY_COMPARE(widget<QLabel>("lblPlayer", 0)->text(), msg::FreeSeat);
     if (answer == QMessageBox::Yes) {
         QVERIFY(banFile.open(QIODevice::ReadOnly));
         QVERIFY(fromCp932(banFile.readAll()).contains(QStringLiteral("taro\t127.0.0.2\r\n")));
@@ -72,20 +72,21 @@ void TestConsoleGame::announcementOnEnter()
     makeConsole();
     startServer();
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
-    QLineEdit *box = m_console->txtSend;
+    QLineEdit *box = widget<QLineEdit>("txtSend");
     QCOMPARE(box->placeholderText(), msg::AnnounceHint);
 
     // Enter on an empty box says nothing.
-    const QString before = m_console->txtState->logText();
+    const QString before = widget<LogView>("txtState")->logText();
     QTest::keyClick(box, Qt::Key_Return);
-    QCOMPARE(m_console->txtState->logText(), before);
+    QCOMPARE(widget<LogView>("txtState")->logText(), before);
 
     box->setText(QStringLiteral("あと5分で閉めます"));
     QTest::keyClick(box, Qt::Key_Return);
     QVERIFY(box->text().isEmpty());
-    QVERIFY(m_console->txtState->logText().endsWith(
-        QStringLiteral(" <") + msg::announcementLog(QStringLiteral("あと5分で閉めます")) +
-        QStringLiteral("\r\n")));
+    QVERIFY(widget<LogView>("txtState")
+                ->logText()
+                .endsWith(QStringLiteral(" <") + msg::announcementLog(QStringLiteral("あと5分で閉めます")) +
+                          QStringLiteral("\r\n")));
     QTRY_VERIFY(taro->lines.contains(QStringLiteral("SYM ") +
                                      msg::announcement(QStringLiteral("あと5分で閉めます"))));
 }
@@ -96,9 +97,9 @@ void TestConsoleGame::mirrorFollowsStrokesOnlyWhenShown()
     startServer();
     ConsoleTestClient *drawer = join(2, QStringLiteral("taro"));
     ConsoleTestClient *watcher = join(3, QStringLiteral("hanako"));
-    CanvasMirror *mirror = m_console->picMain;
+    CanvasMirror *mirror = widget<CanvasMirror>("picMain");
     const int hiddenHeight = m_console->height();
-    QVERIFY(!m_console->picBack->isVisible());
+    QVERIFY(!widget<QFrame>("picBack")->isVisible());
 
     drawer->send(QStringLiteral("STK"), QStringLiteral("0:3:10,10;20,10;"));
     drawer->send(QStringLiteral("CLS"), QStringLiteral("2"));
@@ -106,8 +107,8 @@ void TestConsoleGame::mirrorFollowsStrokesOnlyWhenShown()
     QCOMPARE(mirror->pixelValue(15, 10), 16777215);
     QCOMPARE(mirror->pixelValue(0, 0), 16777215);
 
-    m_console->chkPictureView->click();
-    QVERIFY(m_console->picBack->isVisible());
+    widget<QCheckBox>("chkPictureView")->click();
+    QVERIFY(widget<QFrame>("picBack")->isVisible());
     QTRY_VERIFY(m_console->height() > hiddenHeight + 400);
     drawer->send(QStringLiteral("STK"), QStringLiteral("255:3:10,30;20,30;"));
     QTRY_COMPARE(mirror->pixelValue(15, 30), 255);
@@ -122,39 +123,39 @@ void TestConsoleGame::mirrorFollowsStrokesOnlyWhenShown()
     QVERIFY(before != mirror->image());
     QVERIFY(drawer->connected());
 
-    m_console->chkPictureView->click();
+    widget<QCheckBox>("chkPictureView")->click();
     QTRY_COMPARE(m_console->height(), hiddenHeight);
 
     // A larger window gives the log the room, in both directions.
-    const QSize log = m_console->txtState->size();
+    const QSize log = widget<LogView>("txtState")->size();
     m_console->resize(m_console->size() + QSize(300, 200));
-    QTRY_COMPARE(m_console->txtState->size(), log + QSize(300, 200));
+    QTRY_COMPARE(widget<LogView>("txtState")->size(), log + QSize(300, 200));
 }
 
 void TestConsoleGame::seatsShowNamesAddressesAndLamps()
 {
     makeConsole();
     startServer();
-    PlayerPanel *seats = m_console->players;
+    PlayerPanel *seats = widget<PlayerPanel>("fraPlayers");
     QCOMPARE(seats->lamps().interval(), 50);
     ConsoleTestClient *taro = join(4, QStringLiteral("taro"));
-    QCOMPARE(seats->lblPlayer[1]->text(), msg::FreeSeat);
-    QTRY_COMPARE(seats->lblPlayer[0]->text(), QStringLiteral("taro Score: 0"));
-    QCOMPARE(seats->lblPlayer[0]->toolTip(), QStringLiteral("127.0.0.4"));
+    QCOMPARE(widget<QLabel>("lblPlayer", 1)->text(), msg::FreeSeat);
+    QTRY_COMPARE(widget<QLabel>("lblPlayer", 0)->text(), QStringLiteral("taro Score: 0"));
+    QCOMPARE(widget<QLabel>("lblPlayer", 0)->toolTip(), QStringLiteral("127.0.0.4"));
     QCOMPARE(seats->labelColor(0), QColor(128, 128, 128));
 
     QTRY_COMPARE(seats->lamps().level(0), 255);
     taro->send(QStringLiteral("MSG"), QStringLiteral("こんにちは"));
     QTRY_VERIFY(seats->lamps().level(0) < 255);
     QCOMPARE(seats->lamps().level(1), 255);
-    QTRY_VERIFY(m_console->txtState->logText().contains(QStringLiteral(" <taro> こんにちは\r\n")));
+    QTRY_VERIFY(widget<LogView>("txtState")->logText().contains(QStringLiteral(" <taro> こんにちは\r\n")));
 
     // A connection that has not named itself yet holds its seat.
     auto *stranger = new ConsoleTestClient(QStringLiteral("127.0.0.5"));
     m_clients << stranger;
     stranger->connectTo(m_server->listeningPort());
-    QTRY_COMPARE(seats->lblPlayer[1]->text(), msg::JoiningLabel);
-    QCOMPARE(seats->lblPlayer[1]->toolTip(), QStringLiteral("127.0.0.5"));
+    QTRY_COMPARE(widget<QLabel>("lblPlayer", 1)->text(), msg::JoiningLabel);
+    QCOMPARE(widget<QLabel>("lblPlayer", 1)->toolTip(), QStringLiteral("127.0.0.5"));
 }
 
 void TestConsoleGame::drawerLabelAndWordDuringAGame()
@@ -164,18 +165,18 @@ void TestConsoleGame::drawerLabelAndWordDuringAGame()
     ConsoleTestClient *taro = join(2, QStringLiteral("taro"));
     ConsoleTestClient *hanako = join(3, QStringLiteral("hanako"));
     // The mirror stays hidden: the turn start clears it all the same.
-    m_console->picMain->fill(0);
+    widget<CanvasMirror>("picMain")->fill(0);
     taro->send(QStringLiteral("RDY"), QStringLiteral("OK"));
     hanako->send(QStringLiteral("RDY"), QStringLiteral("OK"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_console->lblQuestion->text(), msg::HiddenQuestion, 5000);
-    const int drawer = m_server->drawerSlot();
-    QCOMPARE(m_console->players->labelColor(drawer), QColor(0, 0, 192));
-    QCOMPARE(m_console->players->labelColor(1 - drawer), QColor(128, 128, 128));
+    QTRY_COMPARE_WITH_TIMEOUT(widget<QLabel>("lblQuestion")->text(), msg::HiddenQuestion, 5000);
+    const int drawer = m_server->round().drawerSlot();
+    QCOMPARE(widget<PlayerPanel>("fraPlayers")->labelColor(drawer), QColor(0, 0, 192));
+    QCOMPARE(widget<PlayerPanel>("fraPlayers")->labelColor(1 - drawer), QColor(128, 128, 128));
     // Every turn starts on a white mirror.
-    QCOMPARE(m_console->picMain->pixelValue(320, 240), 16777215);
-    QTRY_VERIFY(m_console->lblTimeLimit->text().toInt() < 120);
-    QCOMPARE(m_console->lblTimeLimit->text(), QString::number(m_server->timeLeft()));
+    QCOMPARE(widget<CanvasMirror>("picMain")->pixelValue(320, 240), 16777215);
+    QTRY_VERIFY(widget<QLabel>("lblTimeLimit")->text().toInt() < 120);
+    QCOMPARE(widget<QLabel>("lblTimeLimit")->text(), QString::number(m_server->round().timeLeft()));
 }
 
 void TestConsoleGame::hostileNamesAndChatShowAsText()
@@ -192,18 +193,18 @@ void TestConsoleGame::hostileNamesAndChatShowAsText()
         client->connectTo(m_server->listeningPort());
         QTRY_VERIFY(client->connected());
         client->join(names.at(i));
-        QTRY_VERIFY(!m_server->playerName(i).isEmpty());
+        QTRY_VERIFY(!m_server->seats().name(i).isEmpty());
     }
     // A lone LF inside a line must not forge a second line of the log.
     players.first()->send(QStringLiteral("MSG"), QStringLiteral("hi\n12:34 <system> forged"));
-    const QString chat = m_server->playerName(0) + QStringLiteral("> hi12:34 <system> forged");
-    QTRY_VERIFY(m_console->txtState->logText().contains(chat + QStringLiteral("\r\n")));
-    QVERIFY(m_console->txtState->toPlainText().contains(chat + QLatin1Char('\n')));
+    const QString chat = m_server->seats().name(0) + QStringLiteral("> hi12:34 <system> forged");
+    QTRY_VERIFY(widget<LogView>("txtState")->logText().contains(chat + QStringLiteral("\r\n")));
+    QVERIFY(widget<LogView>("txtState")->toPlainText().contains(chat + QLatin1Char('\n')));
 
     m_console->grab();
     for (int i = 0; i < names.size(); ++i) {
-        QLabel *seat = m_console->players->lblPlayer[i];
-        QCOMPARE(seat->text(), m_server->playerLabel(i));
+        QLabel *seat = widget<QLabel>("lblPlayer", i);
+        QCOMPARE(seat->text(), m_server->seats().label(i));
         QVERIFY(seat->text().startsWith(names.at(i).left(5)));
         QCOMPARE(seat->textFormat(), Qt::PlainText);
     }
@@ -222,7 +223,7 @@ void TestConsoleGame::closeGuard()
     makeConsole();
     startServer();
     join(2, QStringLiteral("taro"));
-    QVERIFY(!m_server->playerName(0).isEmpty());
+    QVERIFY(!m_server->seats().name(0).isEmpty());
     QString text = answerBox([this] { m_console->close(); }, QMessageBox::Cancel);
     QCOMPARE(text, msg::CloseQuestion);
     QVERIFY(m_console->isVisible());
@@ -235,19 +236,21 @@ void TestConsoleGame::closeGuard()
 void TestConsoleGame::lobbyStatusDoubleClickShortensTheWait()
 {
     makeConsole(50);
-    QCOMPARE(m_console->lblLobbyStatus->text(), msg::LobbyStatusCaption);
+    QCOMPARE(widget<QLabel>("lblLobbyStatus")->text(), msg::LobbyStatusCaption);
     // Nobody there: every attempt is refused.
-    m_server->setLobbyAddressOverride(QStringLiteral("127.0.0.1:%1").arg(freePort()));
-    m_console->picSetting->chkLobbyRegister->setChecked(true);
+    m_server->config().setLobbyOverride(QStringLiteral("127.0.0.1:%1").arg(freePort()));
+    widget<QCheckBox>("chkLobbyRegister")->setChecked(true);
     startServer();
 
     const auto attempts = [this] {
-        return m_console->txtState->logText().count(QStringLiteral("<system> ") + msg::LobbyConnecting);
+        return widget<LogView>("txtState")
+            ->logText()
+            .count(QStringLiteral("<system> ") + msg::LobbyConnecting);
     };
-    QTRY_VERIFY(m_console->lblLobbyStatus->text().startsWith(msg::LobbyRetryPrefix));
+    QTRY_VERIFY(widget<QLabel>("lblLobbyStatus")->text().startsWith(msg::LobbyRetryPrefix));
     QCOMPARE(attempts(), 1);
-    QVERIFY(m_server->lobbyLink().retryWait() > 5);
-    QTest::mouseDClick(m_console->lblLobbyStatus, Qt::LeftButton);
+    QVERIFY(m_server->lobby().retryWait() > 5);
+    QTest::mouseDClick(widget<QLabel>("lblLobbyStatus"), Qt::LeftButton);
     // The next tick connects instead of a hundred ticks later.
     QTRY_COMPARE_WITH_TIMEOUT(attempts(), 2, 2000);
 }

@@ -1,4 +1,5 @@
 // The console keeps the last game's final standings in view until the next game.
+#include "../clientui/windowparts.h"
 #include "consoletestclient.h"
 #include "cp932.h"
 #include "fileutil.h"
@@ -7,8 +8,8 @@
 #include "laststandings.h"
 #include "roundengine.h"
 #include "serverconsole.h"
-#include "settingsarea.h"
 #include "settingsstore.h"
+#include "tests/server/roominternals.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -41,12 +42,12 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
     }
     GameServer server(40);
     ServerConsole console(&server);
-    console.picSetting->chkLobbyRegister->setChecked(false);
-    console.picSetting->txtPort->setText(QString::number(freePort()));
+    part<QCheckBox>(&console, "chkLobbyRegister")->setChecked(false);
+    part<QLineEdit>(&console, "txtPort")->setText(QString::number(freePort()));
     console.show();
-    console.picSetting->cmdStartServer->click();
-    QVERIFY(server.serverStarted());
-    server.engine().setRoundMax(1);
+    part<QPushButton>(&console, "cmdStartServer")->click();
+    QVERIFY((server.listeningPort() != 0));
+    RoomInternals::engine(server).setRoundMax(1);
 
     // "%3" in a name must not be taken for a placeholder when the line is built.
     const QStringList names{QStringLiteral("a%3"), QStringLiteral("taro"), QStringLiteral("はなこ")};
@@ -56,7 +57,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
         players.back()->connectTo(server.listeningPort());
         QTRY_VERIFY(players.back()->connected());
         players.back()->join(names.at(i));
-        QTRY_COMPARE(server.playerName(i), names.at(i));
+        QTRY_COMPARE(server.seats().name(i), names.at(i));
     }
     auto readyAll = [&] {
         for (auto &p : players)
@@ -67,17 +68,19 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
                                  [&](const QString &line) { return line.startsWith(prefix); }));
     };
     readyAll();
-    LastStandings *standings = console.lastStandings;
+    LastStandings *standings = part<LastStandings>(&console, "lblLastStandings");
     // One round: slots 0, 1 and 2 draw in turn, and the scores come out unequal.
     for (int drawer = 0; drawer < 3; ++drawer) {
-        QTRY_VERIFY_WITH_TIMEOUT(
-            server.drawerSlot() == drawer && server.timeLeft() > 0 && server.timeLeft() < 119, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.round().drawerSlot() == drawer && server.round().timeLeft() > 0 &&
+                                     server.round().timeLeft() < 119,
+                                 10000);
         QVERIFY(!standings->isVisible());
-        players.at(drawer == 0 ? 1 : 0)->send(QStringLiteral("MSG"), server.engine().currentWord());
+        players.at(drawer == 0 ? 1 : 0)
+            ->send(QStringLiteral("MSG"), RoomInternals::engine(server).currentWord());
         QTRY_COMPARE(count(QStringLiteral("QOK ")), drawer + 1);
     }
-    QTRY_VERIFY(!server.gameRunning());
-    QCOMPARE(server.playerScore(0), 0);
+    QTRY_VERIFY(!server.round().gameRunning());
+    QCOMPARE(server.round().score(0), 0);
     QString lastScores;
     for (const QString &line : players.at(0)->lines) {
         if (line.startsWith(QStringLiteral("SCR "))) lastScores = line.mid(4);
@@ -99,7 +102,7 @@ void TestConsoleStandings::standingsStayUntilTheNextGame()
                                        QStringLiteral("点")));
 
     readyAll();
-    QTRY_VERIFY(server.gameRunning());
+    QTRY_VERIFY(server.round().gameRunning());
     QVERIFY(!standings->isVisible());
 }
 

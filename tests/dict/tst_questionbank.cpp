@@ -16,6 +16,7 @@ namespace {
 const QString kEmptyLine = msg::InvalidFile + "\r\n" + msg::EmptyLineFound + "\r\n" + msg::EmptyLineHint;
 const QString kNoFinalBreak = msg::InvalidFile + "\r\n" + msg::NoFinalBreak + "\r\n" + msg::NoFinalBreakHint;
 const QString kCommentOnly = msg::InvalidFile + "\r\n" + msg::CommentOnlyLine + "\r\n" + msg::CommentOnlyHint;
+const QString kLfOnly = msg::InvalidFile + "\r\n" + msg::LfOnlyLineEnds + "\r\n" + msg::LfOnlyLineEndsHint;
 const QString kReload = msg::QuestionsExhausted;
 const QString kBuiltIn = msg::BuiltInDictionary;
 
@@ -175,22 +176,22 @@ class TstQuestionBank : public QObject {
         const QString a1 = QStringLiteral("あか"), a2 = QStringLiteral("あお"), z1 = QStringLiteral("き");
         const QString builtIn = msg::BuiltInLoaded;
         const QString a = msg::dictionaryLoaded(QStringLiteral("a.zbq"));
-        const QString z = msg::dictionaryLoaded(QStringLiteral("zbq/z.zbq"));
+        const QString z = msg::dictionaryLoaded(QStringLiteral("zbq\\z.zbq"));
         const QString twice = msg::TwiceSuffix;
         QTest::newRow("0 built-in") << 0 << QStringList{b1, b2, {}} << kBuiltIn + QLatin1Char(':')
                                     << QStringList{builtIn};
-        QTest::newRow("1 added") << 1 << QStringList{a1, a2, z1, {}} << QStringLiteral("a.zbq:zbq/z.zbq:")
+        QTest::newRow("1 added") << 1 << QStringList{a1, a2, z1, {}} << QStringLiteral("a.zbq:zbq\\z.zbq:")
                                  << QStringList{a, z};
         QTest::newRow("2 both") << 2 << QStringList{b1, b2, a1, a2, z1, {}}
-                                << kBuiltIn + QStringLiteral(":a.zbq:zbq/z.zbq:")
+                                << kBuiltIn + QStringLiteral(":a.zbq:zbq\\z.zbq:")
                                 << QStringList{builtIn, a, z};
         QTest::newRow("3 added twice") << 3 << QStringList{b1, b2, a1, a2, a1, a2, z1, z1, {}}
                                        << kBuiltIn + QStringLiteral(":a.zbq") + twice +
-                                              QStringLiteral(":zbq/z.zbq") + twice + QLatin1Char(':')
+                                              QStringLiteral(":zbq\\z.zbq") + twice + QLatin1Char(':')
                                        << QStringList{builtIn, a + twice, z + twice};
         QTest::newRow("4 built-in twice")
             << 4 << QStringList{b1, b2, b1, b2, a1, a2, z1, {}}
-            << kBuiltIn + twice + QStringLiteral(":a.zbq:zbq/z.zbq:") << QStringList{builtIn + twice, a, z};
+            << kBuiltIn + twice + QStringLiteral(":a.zbq:zbq\\z.zbq:") << QStringList{builtIn + twice, a, z};
     }
     void modesBuildPoolAndList()
     {
@@ -352,9 +353,62 @@ class TstQuestionBank : public QObject {
         bank.rescan();
         QCOMPARE(bank.entries(),
                  QStringList({QStringLiteral("a.zbq"), QStringLiteral("b.zbq"), QStringLiteral("C.zbq"),
-                              QStringLiteral("zbq/x.zbq"), QStringLiteral("zbq/y.zbq")}));
+                              QStringLiteral("zbq\\x.zbq"), QStringLiteral("zbq\\y.zbq")}));
         // The subfolder's entries are readable through the program folder.
         QVERIFY(bank.setTicked(QStringLiteral("zbq/x.zbq"), true));
+    }
+
+    void encodingsAndLineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("utf8");
+        QTest::addColumn<QStringList>("failures");
+        QTest::addColumn<QStringList>("pool");
+        const QStringList words{QStringLiteral("いぬ"), QStringLiteral("ねこ//どうぶつ"), QString()};
+        QTest::newRow("utf-8, LF and CR LF")
+            << QStringLiteral("いぬ\nねこ//どうぶつ\r\n").toUtf8() << true << QStringList() << words;
+        QTest::newRow("utf-8 with a mark") << QByteArray("\xEF\xBB\xBFinu\n") << true << QStringList()
+                                           << QStringList{QStringLiteral("inu"), QString()};
+        // Code page 932 as it always was read; "－" and "～" are the code page's own.
+        QTest::newRow("cp932") << toCp932(QStringLiteral("いぬ\r\nねこ//どうぶつ\r\nー－～\r\n")) << false
+                               << QStringList()
+                               << QStringList{words.at(0), words.at(1), QStringLiteral("ー－～"), QString()};
+        QTest::newRow("cp932, LF") << toCp932(QStringLiteral("いぬ\nねこ\n")) << false << QStringList{kLfOnly}
+                                   << QStringList{QStringLiteral("いぬ\nねこ\n")};
+    }
+    void encodingsAndLineEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, utf8);
+        QFETCH(QStringList, failures);
+        QFETCH(QStringList, pool);
+        QFile f(m_dir->filePath(QStringLiteral("x.zbq")));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        f.close();
+        QuestionBank bank;
+        bank.rescan();
+        const QuestionBank::File file = bank.readEntry(QStringLiteral("x.zbq"));
+        QCOMPARE(file.utf8, utf8);
+        QCOMPARE(file.text, pool.join(QStringLiteral("\r\n")));
+        QStringList got;
+        QCOMPARE(bank.setTicked(QStringLiteral("x.zbq"), true, &got), failures.isEmpty());
+        QCOMPARE(got, failures);
+        if (!failures.isEmpty()) return;
+        QCOMPARE(file.wordCount(), pool.size() - 1);
+        bank.setMode(QuestionBank::AddedOnly);
+        QCOMPARE(bank.loadDictionaries(), pool.size());
+    }
+
+    void subfolderNamesUseBackslash()
+    {
+        write(QStringLiteral("zbq/x.zbq"), QStringLiteral("した\r\n"));
+        // Names that would pass for the subfolder's file, or climb out of the folder.
+        write(QStringLiteral("zbq\\x.zbq"), QStringLiteral("うえ\r\n"));
+        write(QStringLiteral("..\\up.zbq"), QStringLiteral("うえ\r\n"));
+        QuestionBank bank;
+        bank.rescan();
+        QCOMPARE(bank.entries(), QStringList{QStringLiteral("zbq\\x.zbq")});
+        QCOMPARE(bank.readEntry(QStringLiteral("zbq\\x.zbq")).text, QStringLiteral("した\r\n"));
     }
 
     void rescanWithoutSubfolder()

@@ -10,6 +10,7 @@
 #include "gameserver.h"
 #include "lineframer.h"
 #include "roundengine.h"
+#include "tests/server/roominternals.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -28,7 +29,7 @@ constexpr int CommandCount = sizeof(Commands) / sizeof(Commands[0]);
 struct Harness {
     QTemporaryDir dir;
     std::unique_ptr<zb::GameServer> server;
-    std::array<QTcpSocket *, zb::GameServer::Slots> clients{};
+    std::array<QTcpSocket *, zb::Seats::Slots> clients{};
     quint16 port = 0;
 };
 
@@ -48,7 +49,7 @@ void drainClients()
 
 bool seated(int slot)
 {
-    return g_harness->server->slotBusy(slot);
+    return g_harness->server->seats().busy(slot);
 }
 
 // Every slot held by a live connection, as after eight clients connected.
@@ -60,9 +61,9 @@ void fillSlots()
     for (;;) {
         pumpEvents();
         int busy = 0;
-        for (int i = 0; i < zb::GameServer::Slots; ++i)
+        for (int i = 0; i < zb::Seats::Slots; ++i)
             busy += seated(i);
-        if (busy == zb::GameServer::Slots) return;
+        if (busy == zb::Seats::Slots) return;
         for (QTcpSocket *&c : h.clients) {
             if (c && c->state() != QAbstractSocket::UnconnectedState) continue;
             if (c) c->deleteLater();
@@ -80,11 +81,11 @@ void fillSlots()
 void checkState()
 {
     const zb::GameServer &s = *g_harness->server;
-    ZB_FUZZ_CHECK(s.playerCount() >= 0 && s.playerCount() <= zb::GameServer::Slots);
-    ZB_FUZZ_CHECK(s.timeLeft() >= -1 && s.timeLeft() <= 130);
-    ZB_FUZZ_CHECK(s.drawerSlot() >= -1 && s.drawerSlot() < zb::GameServer::Slots);
-    for (int i = 0; i < zb::GameServer::Slots; ++i)
-        ZB_FUZZ_CHECK(s.playerScore(i) >= 0);
+    ZB_FUZZ_CHECK(s.seats().playerCount() >= 0 && s.seats().playerCount() <= zb::Seats::Slots);
+    ZB_FUZZ_CHECK(s.round().timeLeft() >= -1 && s.round().timeLeft() <= 130);
+    ZB_FUZZ_CHECK(s.round().drawerSlot() >= -1 && s.round().drawerSlot() < zb::Seats::Slots);
+    for (int i = 0; i < zb::Seats::Slots; ++i)
+        ZB_FUZZ_CHECK(s.round().score(i) >= 0);
 }
 
 } // namespace
@@ -109,7 +110,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     h.server = std::make_unique<zb::GameServer>(3600 * 1000);
     // ZB_FUZZ_VERBOSE=1 shows the console log, to follow a reproducer.
     if (qEnvironmentVariableIsSet("ZB_FUZZ_VERBOSE"))
-        QObject::connect(h.server.get(), &zb::GameServer::logLine,
+        QObject::connect(&h.server->log(), &zb::RoomLog::line,
                          [](const QString &line) { std::fputs(qPrintable(line), stderr); });
     h.server->prepare();
     zb::ServerSettings settings;
@@ -133,9 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Harness &h = *g_harness;
     fillSlots();
-    h.server->reset();
+    zb::RoomInternals::reset(*h.server);
     // The same words for every run of an input: a reproducer replays as found.
-    const_cast<zb::QuestionBank &>(h.server->questionBank()).reseed(1);
+    h.server->dictionaries().reseed(1);
 
     zb::fuzz::Input in(data, size);
     int records = 0;
@@ -146,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (kind == 15) {
             // The round clock runs on: lead-in, turn start, hints, time-out.
             for (int t = 0; t <= slot * 20; ++t)
-                h.server->engine().onClockTick();
+                zb::RoomInternals::engine(*h.server).onClockTick();
         } else if (kind == 14) {
             pumpEvents();
             drainClients();
@@ -154,9 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             // The record runs to the next LF (or the end).
             const QByteArray raw = in.line();
             if (kind < CommandCount)
-                h.server->receiveLine(slot, QByteArray(Commands[kind]) + ' ' + raw);
+                zb::RoomInternals::receiveLine(*h.server, slot, QByteArray(Commands[kind]) + ' ' + raw);
             else
-                h.server->receiveLine(slot, raw);
+                zb::RoomInternals::receiveLine(*h.server, slot, raw);
         }
         checkState();
     }

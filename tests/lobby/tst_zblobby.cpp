@@ -61,8 +61,10 @@ class TstZbLobby : public QObject {
     {
         for (int attempt = 0; attempt < 5; ++attempt) {
             m_port = freePort();
+            // Rooms here are not checked for reachability: the room's lines are compared whole.
             m_lobby.start(QStringLiteral(ZB_BIN_DIR "/zblobby"),
-                          {QStringLiteral("--port"), QString::number(m_port)});
+                          {QStringLiteral("--port"), QString::number(m_port),
+                           QStringLiteral("--max-reach-checks"), QStringLiteral("0")});
             if (!m_lobby.waitForStarted(5000)) return false;
             QElapsedTimer t;
             t.start();

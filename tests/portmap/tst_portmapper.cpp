@@ -1,4 +1,5 @@
 // Port mapping against routers on loopback, and the console's address panel.
+#include "../clientui/windowparts.h"
 #include "addresspanel.h"
 #include "fakerouter.h"
 #include "freeport.h"
@@ -185,38 +186,39 @@ void TestPortMapper::consolePanel()
     {
         // On by default; --no-upnp turns it off for the run without storing anything.
         AddressPanel panel;
-        QVERIFY(panel.chkUpnp->isChecked());
-        QVERIFY(!panel.cmdCopyInvitation->isEnabled());
+        QVERIFY(part<QCheckBox>(&panel, "chkUpnp")->isChecked());
+        QVERIFY(!part<QPushButton>(&panel, "cmdCopyInvitation")->isEnabled());
         PortMapConfig options = askOnly(igd.url());
         options.enabled = false;
         panel.setOptions(options);
-        QVERIFY(!panel.chkUpnp->isChecked());
-        QVERIFY(!panel.chkUpnp->isEnabled());
+        QVERIFY(!part<QCheckBox>(&panel, "chkUpnp")->isChecked());
+        QVERIFY(!part<QCheckBox>(&panel, "chkUpnp")->isEnabled());
         panel.serverStarted(40128);
-        QCOMPARE(panel.lblMappingState->text(), QStringLiteral("自動で開かない設定です"));
+        QCOMPARE(part<QLabel>(&panel, "lblMappingState")->text(), QStringLiteral("自動で開かない設定です"));
         QVERIFY(SettingsStore::read(QStringLiteral("ServerUPnP")).isEmpty());
         QVERIFY(igd.requests().isEmpty());
     }
     {
         AddressPanel panel;
         panel.setOptions(askOnly(igd.url()));
-        panel.chkUpnp->setChecked(false);
+        part<QCheckBox>(&panel, "chkUpnp")->setChecked(false);
         panel.serverStarted(40129);
         QCOMPARE(SettingsStore::read(QStringLiteral("ServerUPnP")), QStringLiteral("0"));
     }
     AddressPanel panel;
-    QVERIFY(!panel.chkUpnp->isChecked());
-    panel.chkUpnp->setChecked(true);
+    QVERIFY(!part<QCheckBox>(&panel, "chkUpnp")->isChecked());
+    part<QCheckBox>(&panel, "chkUpnp")->setChecked(true);
     panel.setOptions(askOnly(igd.url()));
     panel.serverStarted(40130);
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerUPnP")), QStringLiteral("1"));
-    QVERIFY(!panel.chkUpnp->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(panel.lblMappingState->text(), QStringLiteral("ポート開放済み"), RouterWaitMs);
-    QCOMPARE(panel.lblExternalAddress->text(), QStringLiteral("203.0.113.7:40130"));
-    QCOMPARE(panel.lblLanAddress->text(), QStringLiteral("127.0.0.1:40130"));
-    panel.cmdCopyInvitation->click();
+    QVERIFY(!part<QCheckBox>(&panel, "chkUpnp")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(part<QLabel>(&panel, "lblMappingState")->text(),
+                              QStringLiteral("ポート開放済み"), RouterWaitMs);
+    QCOMPARE(part<QLabel>(&panel, "lblExternalAddress")->text(), QStringLiteral("203.0.113.7:40130"));
+    QCOMPARE(part<QLabel>(&panel, "lblLanAddress")->text(), QStringLiteral("127.0.0.1:40130"));
+    part<QPushButton>(&panel, "cmdCopyInvitation")->click();
     QVERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("zembrill://203.0.113.7:40130")));
-    QCOMPARE(panel.cmdCopyInvitation->text(), zb::msg::Copied);
+    QCOMPARE(part<QPushButton>(&panel, "cmdCopyInvitation")->text(), zb::msg::Copied);
     QVERIFY(removedInBackground(*panel.mapper()));
 }
 

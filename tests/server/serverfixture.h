@@ -3,6 +3,12 @@
 #include "fileutil.h"
 #include "freeport.h"
 #include "gameserver.h"
+#include "lobbylink.h"
+#include "roomconfig.h"
+#include "roominternals.h"
+#include "roomlog.h"
+#include "roundengine.h"
+#include "seats.h"
 #include "server/core/messages.h"
 #include "settingsstore.h"
 #include "testclient.h"
@@ -42,7 +48,7 @@ class ServerFixture : public QObject {
     zb::GameServer *startServer(zb::ServerSettings s = quietSettings(), int tickMs = 1000)
     {
         m_server = std::make_unique<zb::GameServer>(tickMs == 0 ? 3600 * 1000 : tickMs);
-        QObject::connect(m_server.get(), &zb::GameServer::logLine, this,
+        QObject::connect(&m_server->log(), &zb::RoomLog::line, this,
                          [this](const QString &line) { m_log << line.mid(6).chopped(2); });
         m_server->prepare();
         // The probed port can be taken again before the server binds it.

@@ -55,16 +55,16 @@ class TstAddressRules : public ServerFixture {
         startServer();
         // One joining connection per /64: the next address of it is turned away.
         TestClient *first = connectFrom(kHome);
-        QTRY_VERIFY(m_server->slotBusy(0));
+        QTRY_VERIFY(m_server->seats().busy(0));
         TestClient *second = connectFrom(kHomeToo);
         QTRY_VERIFY(second->closed());
         QVERIFY(logged(sys(msg::SameAddressKick)));
         joinFrom(kNextDoor, QStringLiteral("bob"));
-        QTRY_COMPARE(m_server->playerCount(), 1);
+        QTRY_COMPARE(m_server->seats().playerCount(), 1);
 
         // One seat per /64.
         first->join(QStringLiteral("alice"));
-        QTRY_COMPARE(m_server->playerName(0), QStringLiteral("alice"));
+        QTRY_COMPARE(m_server->seats().name(0), QStringLiteral("alice"));
         TestClient *twin = joinFrom(kHomeToo, QStringLiteral("twin"));
         QTRY_VERIFY(twin->closed());
         QCOMPARE(twin->lines.last(), QStringLiteral("SYM ") + wire::SameAddress);
@@ -77,7 +77,7 @@ class TstAddressRules : public ServerFixture {
         QCOMPARE(ban.readAll(), QByteArray("alice\t2001:db8:0:1::/64\r\n\r\n"));
         TestClient *back = joinFrom(kHomeToo, QStringLiteral("alice2"));
         QTRY_VERIFY(back->closed());
-        QCOMPARE(m_server->playerCount(), 1);
+        QCOMPARE(m_server->seats().playerCount(), 1);
         QVERIFY(back->lines.isEmpty());
     }
 };

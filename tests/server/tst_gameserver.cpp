@@ -59,9 +59,9 @@ class TstGameServer : public ServerFixture {
         QVERIFY(logged(sys(msg::clientName(0, QStringLiteral("alice")))));
         QVERIFY(logged(sys(QStringLiteral("127.0.0.2"))));
         QCOMPARE(logged(sys(msg::passwordMatched(0))), !passwordLog.isEmpty());
-        QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
-        QCOMPARE(m_server->joinTimer(0), -1);
-        QCOMPARE(m_server->playerLabel(0), QStringLiteral("alice Score: 0"));
+        QCOMPARE(m_server->seats().name(0), QStringLiteral("alice"));
+        QCOMPARE(m_server->seats().at(0)->joinTicks, -1);
+        QCOMPARE(m_server->seats().label(0), QStringLiteral("alice Score: 0"));
 
         // A second player: everybody sees the join, only the newcomer the four notices.
         alice->lines.clear();
@@ -92,7 +92,7 @@ class TstGameServer : public ServerFixture {
         QVERIFY(logged(sys(msg::passwordWrong(1))));
         // Never seated: the server closes it without a join or a departure.
         QTRY_VERIFY(mallory->closed());
-        QTRY_VERIFY(!m_server->slotBusy(1));
+        QTRY_VERIFY(!m_server->seats().busy(1));
         QVERIFY(logged(sys(msg::PasswordKick)));
         QCOMPARE(alice->lines, QStringList{QStringLiteral("SYM ") + wire::PasswordMismatch});
     }
@@ -111,7 +111,7 @@ class TstGameServer : public ServerFixture {
         QVERIFY(logged(sys(msg::VersionKick)));
         // A stranger makes the room say nothing.
         QVERIFY(alice->lines.isEmpty());
-        QCOMPARE(m_server->playerCount(), 1);
+        QCOMPARE(m_server->seats().playerCount(), 1);
     }
 
     void roomFullByPlayerMax()
@@ -121,7 +121,7 @@ class TstGameServer : public ServerFixture {
         startServer(s);
         for (int i = 0; i < 3; ++i)
             joinClient(2 + i, QStringLiteral("p%1").arg(i));
-        QCOMPARE(m_server->playerCount(), 3);
+        QCOMPARE(m_server->seats().playerCount(), 3);
         TestClient *late = connectClient(9);
         QTRY_VERIFY(logged(sys(msg::RoomFullConnected)));
         QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [7] [-1]").arg(m_port));
@@ -130,7 +130,7 @@ class TstGameServer : public ServerFixture {
         QCOMPARE(late->lines, QStringList{QStringLiteral("SYM ") + wire::RoomFull});
         QVERIFY(logged(sys(msg::RoomFullSent)));
         QTRY_VERIFY(logged(sys(msg::RoomFullDone)));
-        QVERIFY(!m_server->slotBusy(3));
+        QVERIFY(!m_server->seats().busy(3));
         QTRY_COMPARE(m_server->captionText(), QStringLiteral("zbserver Port:%1 [0] [-1]").arg(m_port));
     }
 
@@ -145,21 +145,21 @@ class TstGameServer : public ServerFixture {
         QList<TestClient *> silent;
         for (int i = 0; i < 7; ++i) {
             silent << connectClient(3 + i);
-            QTRY_VERIFY(m_server->slotBusy(1 + i));
+            QTRY_VERIFY(m_server->seats().busy(1 + i));
         }
         TestClient *player = connectClient(20);
         player->join(QStringLiteral("bob"));
         QTRY_VERIFY(logged(sys(msg::joinerGaveWay(1))));
         QTRY_VERIFY(silent.first()->closed());
-        QTRY_COMPARE(m_server->playerName(1), QStringLiteral("bob"));
+        QTRY_COMPARE(m_server->seats().name(1), QStringLiteral("bob"));
         QVERIFY(!logged(sys(msg::RoomFullConnected)));
         QTRY_VERIFY(logged(sys(msg::strangerKicked(7))));
         QVERIFY(logged(sys(QStringLiteral("127.0.0.9"))));
         for (int i = 2; i < 8; ++i)
-            QTRY_VERIFY(!m_server->slotBusy(i));
+            QTRY_VERIFY(!m_server->seats().busy(i));
         // None of them joined: the room was never told of them.
         QVERIFY(!alice->has(QStringLiteral("SYM ") + msg::playerLeft(QString())));
-        QCOMPARE(m_server->playerCount(), 2);
+        QCOMPARE(m_server->seats().playerCount(), 2);
     }
 
     void slowJoinerSeatedOnAQuickClock()
@@ -170,7 +170,7 @@ class TstGameServer : public ServerFixture {
         TestClient *slow = connectClient(2);
         QTest::qWait(300);
         slow->join(QStringLiteral("slow"));
-        QTRY_COMPARE(m_server->playerName(0), QStringLiteral("slow"));
+        QTRY_COMPARE(m_server->seats().name(0), QStringLiteral("slow"));
         QVERIFY(!logged(sys(msg::strangerKicked(0))));
     }
 
@@ -181,10 +181,10 @@ class TstGameServer : public ServerFixture {
         startServer(quietSettings(), 100);
         TestClient *alice = joinClient(2, QStringLiteral("alice"));
         connectClient(3);
-        QTRY_VERIFY(m_server->slotBusy(1));
+        QTRY_VERIFY(m_server->seats().busy(1));
         alice->close();
-        QTRY_VERIFY(!m_server->slotBusy(0));
-        QTRY_VERIFY(!m_server->slotBusy(1));
+        QTRY_VERIFY(!m_server->seats().busy(0));
+        QTRY_VERIFY(!m_server->seats().busy(1));
     }
 
     void kick_data()
@@ -223,9 +223,9 @@ class TstGameServer : public ServerFixture {
         if (withBan) {
             QTRY_VERIFY(again->closed());
             QVERIFY(logged(sys(msg::BannedKick)));
-            QCOMPARE(m_server->playerCount(), 1);
+            QCOMPARE(m_server->seats().playerCount(), 1);
         } else {
-            QTRY_COMPARE(m_server->playerName(1), QStringLiteral("taro2"));
+            QTRY_COMPARE(m_server->seats().name(1), QStringLiteral("taro2"));
         }
     }
 
@@ -315,9 +315,9 @@ class TstGameServer : public ServerFixture {
         QCOMPARE(twin->lines.last(), QStringLiteral("SYM ") + wire::SameAddress);
         QVERIFY(logged(sys(msg::clientName(1, QStringLiteral("alice")))));
         QVERIFY(!logged(sys(msg::clientName(1, QStringLiteral("alice(2)")))));
-        QCOMPARE(m_server->playerName(0), QStringLiteral("alice"));
+        QCOMPARE(m_server->seats().name(0), QStringLiteral("alice"));
         QVERIFY(alice->connected());
-        QCOMPARE(m_server->playerCount(), 1);
+        QCOMPARE(m_server->seats().playerCount(), 1);
         QVERIFY(alice->lines.isEmpty());
 
         // Two players behind one router, when the host allows it.
@@ -327,7 +327,7 @@ class TstGameServer : public ServerFixture {
         startServer(family);
         joinClient(2, QStringLiteral("mother"));
         joinClient(2, QStringLiteral("son"));
-        QTRY_COMPARE(m_server->playerCount(), 2);
+        QTRY_COMPARE(m_server->seats().playerCount(), 2);
     }
 
     void departures()
@@ -346,7 +346,7 @@ class TstGameServer : public ServerFixture {
                                   QStringLiteral("SND disconnect"),
                                   nms({QStringLiteral("alice"), QStringLiteral("bob")})}));
         QVERIFY(logged(sys(msg::clientDisconnected(2))));
-        QCOMPARE(m_server->playerReady(2), QStringLiteral("NG"));
+        QCOMPARE(m_server->seats().mark(2), QStringLiteral("NG"));
         // One player left: back to the ready stage.
         alice->lines.clear();
         bob->close();
@@ -355,12 +355,12 @@ class TstGameServer : public ServerFixture {
                  (QStringList{QStringLiteral("RET null"), QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:")}));
         // The last one: the room is reset.
         alice->send(QStringLiteral("RDY"), QStringLiteral("OK"));
-        QTRY_COMPARE(m_server->playerReady(0), QStringLiteral("OK"));
+        QTRY_COMPARE(m_server->seats().mark(0), QStringLiteral("OK"));
         alice->close();
-        QTRY_COMPARE(m_server->playerCount(), 0);
-        QCOMPARE(m_server->playerReady(0), QStringLiteral("NG"));
-        QCOMPARE(m_server->timeLeft(), -1);
-        QTRY_VERIFY(!m_server->slotBusy(0));
+        QTRY_COMPARE(m_server->seats().playerCount(), 0);
+        QCOMPARE(m_server->seats().mark(0), QStringLiteral("NG"));
+        QCOMPARE(m_server->round().timeLeft(), -1);
+        QTRY_VERIFY(!m_server->seats().busy(0));
     }
 
     void relays()
@@ -450,9 +450,9 @@ class TstGameServer : public ServerFixture {
         QTRY_COMPARE(alice->lines,
                      QStringList{QStringLiteral("SYM ") + msg::announcement(QStringLiteral("まもなく開始"))});
         QVERIFY(m_log.contains(QLatin1Char('<') + msg::announcementLog(QStringLiteral("まもなく開始"))));
-        QVERIFY(m_server->logText().endsWith(QStringLiteral(" <") +
-                                             msg::announcementLog(QStringLiteral("まもなく開始")) +
-                                             QStringLiteral("\r\n")));
+        QVERIFY(m_server->log().text().endsWith(QStringLiteral(" <") +
+                                                msg::announcementLog(QStringLiteral("まもなく開始")) +
+                                                QStringLiteral("\r\n")));
     }
 
     void oversizedLine()
@@ -489,7 +489,7 @@ class TstGameServer : public ServerFixture {
         QTRY_VERIFY(logged(cut));
         QTRY_VERIFY(sender->closed());
         QVERIFY(!logged(sys(msg::clientNotReading(1))));
-        QCOMPARE(m_server->playerName(1), QStringLiteral("stalled"));
+        QCOMPARE(m_server->seats().name(1), QStringLiteral("stalled"));
     }
 
     void fixString_data()
@@ -517,7 +517,7 @@ class TstGameServer : public ServerFixture {
         GameServer server;
         server.prepare();
         QVERIFY(QFileInfo(programFile(QStringLiteral("zbq"))).isDir());
-        ServerSettings s = server.loadSettings();
+        ServerSettings s = server.config().load();
         QCOMPARE(s.port, QStringLiteral("27064"));
         QCOMPARE(s.playerMax(), 8);
         QCOMPARE(s.roundMax(), 3);
@@ -533,14 +533,14 @@ class TstGameServer : public ServerFixture {
         QVERIFY(busy.listen(QHostAddress::Any, 0));
         s.port = QString::number(busy.serverPort());
         QCOMPARE(server.startOrApply(s), GameServer::StartResult::PortRefused);
-        QVERIFY(!server.serverStarted());
+        QVERIFY(!(server.listeningPort() != 0));
         QVERIFY(SettingsStore::read(QStringLiteral("ServerPort")).isEmpty());
 
         // Added dictionaries only, none ticked: no words.
         s.dictionaryMode = QuestionBank::AddedOnly;
         s.port = QString::number(freePort());
         QCOMPARE(server.startOrApply(s), GameServer::StartResult::NoWords);
-        QVERIFY(!server.serverStarted());
+        QVERIFY(!(server.listeningPort() != 0));
 
         s.dictionaryMode = QuestionBank::BuiltInOnly;
         s.roomName = QStringLiteral(" 部:屋; ");
@@ -559,11 +559,11 @@ class TstGameServer : public ServerFixture {
         s.roundMaxIndex = 3;
         s.dictionaryMode = QuestionBank::AddedOnly;
         QCOMPARE(server.startOrApply(s), GameServer::StartResult::NoWords);
-        QCOMPARE(server.roundMax(), 3);
+        QCOMPARE(server.round().roundMax(), 3);
         s.dictionaryMode = QuestionBank::BuiltInTwice;
         s.questionControl = true;
         QCOMPARE(server.startOrApply(s), GameServer::StartResult::Reapplied);
-        QCOMPARE(server.roundMax(), 5);
+        QCOMPARE(server.round().roundMax(), 5);
         QCOMPARE(server.settings().settingsLine(), msg::settingsLine(3, 5, true));
         QCOMPARE(SettingsStore::read(QStringLiteral("QuestionControl")), QStringLiteral("1"));
 

@@ -1,4 +1,5 @@
 #include "questionbank.h"
+#include "roundannouncer.h"
 #include "roundengine.h"
 #include "roundhost.h"
 #include "serverfixture.h"
@@ -8,7 +9,7 @@ using namespace zb;
 namespace {
 const QString kAllNg = QStringLiteral("RDY NG:NG:NG:NG:NG:NG:NG:NG:");
 
-// A room without sockets: writes down what the engine asks of it, in order.
+// A room without sockets: writes down what the engine's events make it send, in order.
 struct RecordingHost final : RoundHost {
     QStringList calls;
     void broadcast(const QString &command, const QString &text) override
@@ -32,16 +33,16 @@ class TstRoundEngine : public ServerFixture {
     // Moves the round clock on by hand until it shows `value`.
     void tickTo(int value)
     {
-        for (int i = 0; i < 200 && m_server->timeLeft() != value; ++i)
-            m_server->engine().onClockTick();
-        QCOMPARE(m_server->timeLeft(), value);
+        for (int i = 0; i < 200 && m_server->round().timeLeft() != value; ++i)
+            RoomInternals::engine(*m_server).onClockTick();
+        QCOMPARE(m_server->round().timeLeft(), value);
     }
 
     // Ticks through the end of a turn (the same tick schedules the next one).
     void timeOut()
     {
         tickTo(1);
-        m_server->engine().onClockTick();
+        RoomInternals::engine(*m_server).onClockTick();
     }
 
     // Players on 127.0.0.2, 127.0.0.3, … in slots 0, 1, …, all ready.
@@ -86,17 +87,17 @@ class TstRoundEngine : public ServerFixture {
             c << joinClient(2 + i, QStringLiteral("p%1").arg(i));
         for (int i : {0, 2, 3, 5})
             c[i]->close();
-        QTRY_COMPARE(m_server->playerCount(), 3);
+        QTRY_COMPARE(m_server->seats().playerCount(), 3);
         for (int i : {1, 4, 6})
             c[i]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         QVERIFY(m_log.contains(sys(msg::AllReady)));
-        QCOMPARE(m_server->timeLeft(), 125);
+        QCOMPARE(m_server->round().timeLeft(), 125);
         for (int turn = 0; turn < 6; ++turn) {
             tickTo(120);
             timeOut();
         }
-        QVERIFY(!m_server->gameRunning());
+        QVERIFY(!m_server->round().gameRunning());
         TestClient *watcher = c[1];
         QTRY_VERIFY(watcher->has(QStringLiteral("RET null")));
         QCOMPARE(watcher->payloads(QStringLiteral("QST")),
@@ -127,23 +128,23 @@ class TstRoundEngine : public ServerFixture {
         QTRY_VERIFY(c[6]->has(QStringLiteral("SND lose")));
         QVERIFY(!c[6]->has(QStringLiteral("SND win")));
         QVERIFY(m_log.contains(sys(msg::NoWinnerNotice)));
-        QCOMPARE(m_server->timeLeft(), -1);
-        QCOMPARE(m_server->drawerSlot(), 0);
-        QCOMPARE(m_server->highlightedSlot(), -1);
+        QCOMPARE(m_server->round().timeLeft(), -1);
+        QCOMPARE(m_server->round().drawerSlot(), 0);
+        QCOMPARE(m_server->round().highlightedSlot(), -1);
     }
 
     void scoring()
     {
         QList<TestClient *> p = readyPlayers(2);
         TestClient *alice = p[0], *bob = p[1];
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(121);
         bob->send(QStringLiteral("MSG"), QStringLiteral("りんご")); // lead-in: chat only
         sync(bob, alice);
         tickTo(120);
         QTRY_VERIFY(alice->has(QStringLiteral("QST 0:りんご")));
-        QCOMPARE(m_server->questionLabel(), msg::HiddenQuestion);
-        QCOMPARE(m_server->highlightedSlot(), 0);
+        QCOMPARE(m_server->round().questionLabel(), msg::HiddenQuestion);
+        QCOMPARE(m_server->round().highlightedSlot(), 0);
         bob->send(QStringLiteral("MSG"), QStringLiteral("りんご")); // at 120 itself: no hit
         sync(bob, alice);
         QVERIFY(!alice->has(QStringLiteral("QOK 1")));
@@ -164,11 +165,11 @@ class TstRoundEngine : public ServerFixture {
                 QStringLiteral("SYM ") + msg::nextTurnSoon(2, msg::roundSuffix(1, 3)),
                 QStringLiteral("MSG 1:りんご")}));
         QCOMPARE(alice->count(QStringLiteral("QOK 1")), 1);
-        QCOMPARE(m_server->playerScore(0), 37);
-        QCOMPARE(m_server->playerScore(1), 37);
-        QCOMPARE(m_server->timeLeft(), 130);
-        QCOMPARE(m_server->questionLabel(), QStringLiteral("りんご"));
-        QCOMPARE(m_server->playerLabel(1), QStringLiteral("p1 Score: 37"));
+        QCOMPARE(m_server->round().score(0), 37);
+        QCOMPARE(m_server->round().score(1), 37);
+        QCOMPARE(m_server->round().timeLeft(), 130);
+        QCOMPARE(m_server->round().questionLabel(), QStringLiteral("りんご"));
+        QCOMPARE(m_server->seats().label(1), QStringLiteral("p1 Score: 37"));
         QVERIFY(m_log.contains(sys(msg::guessedLog(QStringLiteral("p1")))));
         QVERIFY(m_log.contains(sys(msg::nextTurnLog(2, msg::roundSuffix(1, 3)))));
         tickTo(120);
@@ -181,7 +182,7 @@ class TstRoundEngine : public ServerFixture {
     {
         QList<TestClient *> p = readyPlayers(3);
         TestClient *drawer = p[0], *guesser = p[1], *watcher = p[2];
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(120);
         QTRY_VERIFY(watcher->has(QStringLiteral("QST 0:りんご")));
         tickTo(100);
@@ -221,7 +222,7 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(bool, hit);
         writeFile(QStringLiteral("default.dat"), toCp932(QString::fromUtf8(dictionary)));
         QList<TestClient *> p = readyPlayers(2);
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(100);
         p[1]->send(QStringLiteral("MSG"), guess);
         sync(p[1], p[0]);
@@ -232,8 +233,8 @@ class TstRoundEngine : public ServerFixture {
     {
         writeFile(QStringLiteral("default.dat"), toCp932(QStringLiteral("すいとう\r\n")));
         readyPlayers(2);
-        QTRY_VERIFY(m_server->gameRunning());
-        QSignalSpy labels(m_server.get(), &GameServer::questionLabelChanged);
+        QTRY_VERIFY(m_server->round().gameRunning());
+        QSignalSpy labels(&m_server->round(), &RoundEngine::questionLabelChanged);
         timeOut();
         QStringList shown;
         for (const auto &args : labels)
@@ -263,14 +264,14 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(QString, winner);
         QList<TestClient *> p = readyPlayers(3);
         TestClient *watcher = p[0];
-        QTRY_VERIFY(m_server->gameRunning());
-        for (int t = 1; m_server->gameRunning(); ++t) {
+        QTRY_VERIFY(m_server->round().gameRunning());
+        for (int t = 1; m_server->round().gameRunning(); ++t) {
             tickTo(120);
-            const int drawer = m_server->drawerSlot();
+            const int drawer = m_server->round().drawerSlot();
             if (t == 1) {
                 tickTo(100);
                 p[1]->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
-                QTRY_VERIFY(m_server->timeLeft() == 130);
+                QTRY_VERIFY(m_server->round().timeLeft() == 130);
                 continue;
             }
             if (t != turn) {
@@ -280,10 +281,10 @@ class TstRoundEngine : public ServerFixture {
             tickTo(60);
             if (!midTurn) timeOut();
             p[drawer]->close();
-            QTRY_COMPARE(m_server->playerCount(), 2);
+            QTRY_COMPARE(m_server->seats().playerCount(), 2);
             // The turn is over at once; nobody waits on an empty canvas.
-            QCOMPARE(m_server->timeLeft(), m_server->gameRunning() ? 130 : -1);
-            if (m_server->gameRunning())
+            QCOMPARE(m_server->round().timeLeft(), m_server->round().gameRunning() ? 130 : -1);
+            if (m_server->round().gameRunning())
                 p[drawer] = joinClient(2 + drawer, QStringLiteral("p%1").arg(drawer));
         }
         QTRY_VERIFY(watcher->has(QStringLiteral("RET null")));
@@ -312,23 +313,23 @@ class TstRoundEngine : public ServerFixture {
         // Slots 2 and 3 leave before their turns: the round is over, the next
         // turn opens the second (last) round, and the game still ends after it.
         QList<TestClient *> p = readyPlayers(4, 0);
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(120);
         timeOut();
         tickTo(120);
-        QCOMPARE(m_server->drawerSlot(), 1);
+        QCOMPARE(m_server->round().drawerSlot(), 1);
         timeOut();
         p[2]->close();
         p[3]->close();
-        QTRY_COMPARE(m_server->playerCount(), 2);
+        QTRY_COMPARE(m_server->seats().playerCount(), 2);
         tickTo(120);
-        QCOMPARE(m_server->drawerSlot(), 0);
-        QCOMPARE(m_server->engine().roundIndex(), 1);
+        QCOMPARE(m_server->round().drawerSlot(), 0);
+        QCOMPARE(RoomInternals::engine(*m_server).roundIndex(), 1);
         timeOut();
         tickTo(120);
-        QCOMPARE(m_server->drawerSlot(), 1);
+        QCOMPARE(m_server->round().drawerSlot(), 1);
         timeOut();
-        QVERIFY(!m_server->gameRunning());
+        QVERIFY(!m_server->round().gameRunning());
         QTRY_VERIFY(p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
         QCOMPARE(p[0]->payloads(QStringLiteral("QST")).size(), 4);
     }
@@ -336,25 +337,25 @@ class TstRoundEngine : public ServerFixture {
     void allButOneLeave()
     {
         QList<TestClient *> p = readyPlayers(3);
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(120);
         tickTo(50);
         p[0]->lines.clear();
         p[1]->close();
-        QTRY_COMPARE(m_server->playerCount(), 2);
-        QVERIFY(m_server->gameRunning());
+        QTRY_COMPARE(m_server->seats().playerCount(), 2);
+        QVERIFY(m_server->round().gameRunning());
         p[2]->close();
         QTRY_VERIFY(p[0]->has(QStringLiteral("RET null")));
         QCOMPARE(p[0]->lines.last(), kAllNg);
         QVERIFY(!p[0]->has(QStringLiteral("SYM ") + msg::GameOver));
-        QVERIFY(!m_server->gameRunning());
-        QCOMPARE(m_server->timeLeft(), -1);
+        QVERIFY(!m_server->round().gameRunning());
+        QCOMPARE(m_server->round().timeLeft(), -1);
     }
 
     void joinDuringGame()
     {
         QList<TestClient *> p = readyPlayers(2);
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(120);
         TestClient *late = joinClient(4, QStringLiteral("late"));
         QCOMPARE(late->lines.mid(0, 3), (QStringList{QStringLiteral("NUM 2"), QStringLiteral("RST null"),
@@ -369,12 +370,12 @@ class TstRoundEngine : public ServerFixture {
     void readyChangesDuringGame()
     {
         QList<TestClient *> p = readyPlayers(2);
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         tickTo(122);
         // A repeated "OK" does not restart the game.
         p[0]->send(QStringLiteral("RDY"), QStringLiteral("OK"));
         sync(p[0], p[1]);
-        QCOMPARE(m_server->timeLeft(), 122);
+        QCOMPARE(m_server->round().timeLeft(), 122);
         // Nobody ready at the turn start: back to waiting without a winner.
         p[0]->send(QStringLiteral("RDY"), QStringLiteral("NG"));
         p[1]->send(QStringLiteral("RDY"), QStringLiteral("NG"));
@@ -382,9 +383,9 @@ class TstRoundEngine : public ServerFixture {
         sync(p[1], p[0]);
         p[0]->lines.clear();
         tickTo(121);
-        m_server->engine().onClockTick();
-        QVERIFY(!m_server->gameRunning());
-        QCOMPARE(m_server->timeLeft(), -1);
+        RoomInternals::engine(*m_server).onClockTick();
+        QVERIFY(!m_server->round().gameRunning());
+        QCOMPARE(m_server->round().timeLeft(), -1);
         QTRY_COMPARE(p[0]->lines, (QStringList{QStringLiteral("RET null"), kAllNg}));
     }
 
@@ -405,11 +406,12 @@ class TstRoundEngine : public ServerFixture {
         QFETCH(QList<int>, scores);
         QFETCH(int, winner);
         PlayerTable t;
+        std::array<int, PlayerTable::Slots> points{};
         for (int i = 0; i < 8; ++i)
-            t.scores[i] = scores[i];
+            points[i] = scores[i];
         for (int s : seated)
             t.names[s] = QStringLiteral("p");
-        QCOMPARE(RoundEngine::leadingSlot(t), winner);
+        QCOMPARE(RoundEngine::leadingSlot(t, points), winner);
     }
 
     void wholeGameWithRealClock()
@@ -448,7 +450,8 @@ class TstRoundEngine : public ServerFixture {
         PlayerTable table;
         QuestionBank bank;
         QVERIFY(bank.loadDictionaries() > 0);
-        RoundEngine engine(host, table, bank);
+        RoundEngine engine(table, bank);
+        RoundAnnouncer announcer(engine, table, host);
         engine.setRoundMax(1);
         for (int slot : {0, 2}) {
             table.names[slot] = QStringLiteral("p%1").arg(slot);
@@ -461,8 +464,8 @@ class TstRoundEngine : public ServerFixture {
         QCOMPARE(engine.timeLeft(), 110);
         QCOMPARE(engine.drawerSlot(), 0);
         engine.checkGuess(2, QStringLiteral("りんご"));
-        QCOMPARE(table.scores[0], 110);
-        QCOMPARE(table.scores[2], 110);
+        QCOMPARE(engine.score(0), 110);
+        QCOMPARE(engine.score(2), 110);
         for (int i = 0; i < 300 && engine.gameRunning(); ++i)
             engine.onClockTick();
         QVERIFY(!engine.gameRunning());
@@ -473,7 +476,7 @@ class TstRoundEngine : public ServerFixture {
                                    QStringLiteral("0>SND lose"), QStringLiteral("2>SND win"),
                                    QStringLiteral("RET null"), QStringLiteral("readys"),
                                    QStringLiteral("labels")}));
-        QCOMPARE(table.scores[2], 0);
+        QCOMPARE(engine.score(2), 0);
     }
 };
 

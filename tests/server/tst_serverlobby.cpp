@@ -81,11 +81,11 @@ class TstServerLobby : public ServerFixture {
                  QStringLiteral("1"));
 
         // Lobby lines reach the dispatcher: SYM is shown, CHK resets the silence watch.
-        QTRY_VERIFY(m_server->lobbyLink().silence() > 2);
+        QTRY_VERIFY(m_server->lobby().silence() > 2);
         lobby.send(QStringLiteral("SYM"), QStringLiteral("ようこそ"));
         lobby.send(QStringLiteral("CHK"), QStringLiteral("null"));
         QTRY_VERIFY(logged(sys(QStringLiteral("ようこそ"))));
-        QTRY_VERIFY(m_server->lobbyLink().silence() <= 2);
+        QTRY_VERIFY(m_server->lobby().silence() <= 2);
 
         // Nothing else from the lobby reaches the room, and a player's CHK is
         // no answer from the lobby.
@@ -94,14 +94,14 @@ class TstServerLobby : public ServerFixture {
             lobby.send(QString::fromLatin1(command), QStringLiteral("0:3:1,1;"));
         lobby.send(QStringLiteral("SYM"), QStringLiteral("おわり"));
         QTRY_VERIFY(logged(sys(QStringLiteral("おわり"))));
-        QTRY_VERIFY(m_server->lobbyLink().silence() > 2);
-        const int silence = m_server->lobbyLink().silence();
+        QTRY_VERIFY(m_server->lobby().silence() > 2);
+        const int silence = m_server->lobby().silence();
         alice->send(QStringLiteral("CHK"), QStringLiteral("null"));
         alice->send(QStringLiteral("SYM"), QStringLiteral("chk sent"));
         QTRY_VERIFY(logged(sys(msg::ignoredFromClient(0, msg::IgnoredSystemLine))));
-        QVERIFY(m_server->lobbyLink().silence() >= silence);
+        QVERIFY(m_server->lobby().silence() >= silence);
         QVERIFY(alice->lines.isEmpty());
-        QCOMPARE(m_server->playerCount(), 1);
+        QCOMPARE(m_server->seats().playerCount(), 1);
         QTRY_VERIFY(m_server->captionText().startsWith(QStringLiteral("zbserver Port:%1 [0] [").arg(m_port)));
 
         // Re-applied settings are reported at once.
@@ -121,7 +121,7 @@ class TstServerLobby : public ServerFixture {
         ServerSettings s = quietSettings();
         s.lobbyRegister = true;
         m_server = std::make_unique<GameServer>(50);
-        m_server->setLobbyAddressOverride(lobby.address());
+        m_server->config().setLobbyOverride(lobby.address());
         m_server->prepare();
         s.port = QString::number(freePort());
         QCOMPARE(m_server->startOrApply(s), GameServer::StartResult::Started);

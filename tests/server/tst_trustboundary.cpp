@@ -27,9 +27,9 @@ class TstTrustBoundary : public ServerFixture {
 
     void tickTo(int value)
     {
-        for (int i = 0; i < 200 && m_server->timeLeft() != value; ++i)
-            m_server->engine().onClockTick();
-        QCOMPARE(m_server->timeLeft(), value);
+        for (int i = 0; i < 200 && m_server->round().timeLeft() != value; ++i)
+            RoomInternals::engine(*m_server).onClockTick();
+        QCOMPARE(m_server->round().timeLeft(), value);
     }
 
   private slots:
@@ -98,7 +98,7 @@ class TstTrustBoundary : public ServerFixture {
         for (const QString &marks : alice->payloads(QStringLiteral("RDY")))
             QCOMPARE(marks.split(QLatin1Char(':')).value(2) == QLatin1String("OK"), false);
         QVERIFY(!bob->has(QStringLiteral("MSG 2:hi")));
-        QCOMPARE(m_server->playerCount(), 2);
+        QCOMPARE(m_server->seats().playerCount(), 2);
 
         // A program trying again and again is soon refused, silently.
         for (int i = 0; i < ConnectGuard::MaxConnects + 3; ++i) {
@@ -117,7 +117,7 @@ class TstTrustBoundary : public ServerFixture {
         TestClient *alice = joinClient(2, QStringLiteral("alice"));
         TestClient *first = joinClient(3, QStringLiteral("first"));
         first->close();
-        QTRY_VERIFY(!m_server->slotBusy(1));
+        QTRY_VERIFY(!m_server->seats().busy(1));
         // The next connection in that slot never sends VER.
         TestClient *next = connectClient(4);
         next->send(QStringLiteral("NAM"), QStringLiteral("next"));
@@ -132,14 +132,14 @@ class TstTrustBoundary : public ServerFixture {
         TestClient *alice = joinClient(2, QStringLiteral("alice"));
         joinClient(3, QStringLiteral("ali:ce\x1b"));
         joinClient(4, QStringLiteral("a&b=c;d,e\tfghijklmnop"));
-        QCOMPARE(m_server->playerName(1), QStringLiteral("alice(2)"));
-        QCOMPARE(m_server->playerName(2), QStringLiteral("abcdefghijkl"));
+        QCOMPARE(m_server->seats().name(1), QStringLiteral("alice(2)"));
+        QCOMPARE(m_server->seats().name(2), QStringLiteral("abcdefghijkl"));
         // A seated player cannot rename himself: no line, no sound.
         alice->lines.clear();
         m_clients[1]->send(QStringLiteral("NAM"), QStringLiteral("boss"));
         m_clients[1]->send(QStringLiteral("SYM"), QStringLiteral("renamed?"));
         QTRY_VERIFY(logged(sys(msg::ignoredFromClient(1, msg::IgnoredSystemLine))));
-        QCOMPARE(m_server->playerName(1), QStringLiteral("alice(2)"));
+        QCOMPARE(m_server->seats().name(1), QStringLiteral("alice(2)"));
         QVERIFY(alice->lines.isEmpty());
     }
 
@@ -152,12 +152,12 @@ class TstTrustBoundary : public ServerFixture {
         QList<TestClient *> burst;
         for (int i = 0; i < 5; ++i)
             burst << connectClient(2 + i);
-        QTRY_VERIFY(m_server->slotBusy(4));
+        QTRY_VERIFY(m_server->seats().busy(4));
         for (int i = 0; i < 5; ++i)
             burst[i]->join(QStringLiteral("p%1").arg(i));
         QTRY_COMPARE(
             int(std::count_if(burst.cbegin(), burst.cend(), [](TestClient *c) { return c->closed(); })), 2);
-        QCOMPARE(m_server->playerCount(), 3);
+        QCOMPARE(m_server->seats().playerCount(), 3);
         for (TestClient *c : burst) {
             if (c->closed()) QCOMPARE(c->lines.last(), kFull);
         }
@@ -171,12 +171,12 @@ class TstTrustBoundary : public ServerFixture {
         TestClient *carol = joinClient(4, QStringLiteral("carol"));
         for (TestClient *c : {alice, bob, carol})
             c->send(QStringLiteral("RDY"), QStringLiteral("OK"));
-        QTRY_VERIFY(m_server->gameRunning());
+        QTRY_VERIFY(m_server->round().gameRunning());
         // Before the first turn the players do not know a game runs: all draw.
         bob->send(QStringLiteral("STK"), QStringLiteral("0:3:1,1;"));
         QTRY_VERIFY(carol->has(QStringLiteral("STK 0:3:1,1;")));
         tickTo(100);
-        QCOMPARE(m_server->drawerSlot(), 0);
+        QCOMPARE(m_server->round().drawerSlot(), 0);
         bob->send(QStringLiteral("STK"), QStringLiteral("0:3:2,2;"));
         bob->send(QStringLiteral("CLS"), QStringLiteral("8"));
         alice->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
@@ -189,7 +189,7 @@ class TstTrustBoundary : public ServerFixture {
         QVERIFY(!carol->has(QStringLiteral("QOK 0")));
         carol->send(QStringLiteral("MSG"), QStringLiteral("りんご"));
         QTRY_VERIFY(alice->has(QStringLiteral("QOK 2")));
-        QCOMPARE(m_server->playerScore(0), 100);
+        QCOMPARE(m_server->round().score(0), 100);
     }
 
     void chatCannotForgeLines()
@@ -279,7 +279,7 @@ class TstTrustBoundary : public ServerFixture {
             10000);
         QVERIFY(alice->lines.size() <= 2);
         QCOMPARE(alice->lines.first(), QStringLiteral("SYM ") + wire::PasswordMismatch);
-        QCOMPARE(m_server->playerCount(), 1);
+        QCOMPARE(m_server->seats().playerCount(), 1);
     }
 
     void networkTextInTheLogIsBounded()
@@ -352,7 +352,7 @@ class TstTrustBoundary : public ServerFixture {
     void strokeBudgetIsTheRunsOwn()
     {
         startServer(quietSettings(), 0);
-        m_server->setStrokeBudget(4 * FloodGuard::MaxCanvasBytes);
+        m_server->config().setStrokeBudget(4 * FloodGuard::MaxCanvasBytes);
         TestClient *alice = joinClient(2, QStringLiteral("alice"));
         TestClient *bob = joinClient(3, QStringLiteral("bob"));
         const QString big = stroke(5000);

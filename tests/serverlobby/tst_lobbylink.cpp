@@ -54,11 +54,21 @@ RoomStatus sampleRoom()
     return s;
 }
 
-// Ticks the link n times as the running server's one-second timer would.
+// Ticks the link n times as its own clock would while the room runs with
+// registration on.
 void ticks(LobbyLink &link, int n)
 {
+    link.setRegistering(true);
     for (int i = 0; i < n; ++i)
-        link.tick(true, true);
+        link.tick();
+}
+
+RoomStatus withPlayers(int count)
+{
+    RoomStatus s = sampleRoom();
+    for (int i = 0; i < 8; ++i)
+        s.playerNames[i] = i < count ? QStringLiteral("p%1").arg(i) : QString();
+    return s;
 }
 } // namespace
 
@@ -83,7 +93,7 @@ class TstLobbyLink : public QObject {
         LobbyLink link;
         link.setTickMs(50);
         link.setAddress(lobby.address());
-        link.setStatusProvider(sampleRoom);
+        link.setStatus(sampleRoom());
         QSignalSpy system(&link, &LobbyLink::systemText);
         link.connectToLobby();
         QVERIFY(link.connecting());
@@ -99,10 +109,12 @@ class TstLobbyLink : public QObject {
         QCOMPARE(system.at(1).at(0).toString(), msg::LobbyConnected);
 
         // The 30-second check reports only a changed player count.
-        link.statusCheck(0);
-        link.statusCheck(2);
+        link.setStatus(withPlayers(0));
+        link.statusCheck();
+        link.setStatus(withPlayers(2));
+        link.statusCheck();
         QTRY_COMPARE(lobby.lines.size(), 3);
-        link.statusCheck(2);
+        link.statusCheck();
         link.sendToLobby(QStringLiteral("CHK"), QStringLiteral("marker"));
         QTRY_VERIFY(lobby.markerArrived());
         QCOMPARE(lobby.lines.size(), 4);
@@ -115,7 +127,7 @@ class TstLobbyLink : public QObject {
         LobbyLink link;
         link.setAddress(lobby.address());
         QCOMPARE(link.address().left(5), QStringLiteral("[::1]"));
-        link.setStatusProvider(sampleRoom);
+        link.setStatus(sampleRoom());
         link.connectToLobby();
         QTRY_COMPARE(lobby.lines.size(), 2);
         QVERIFY(link.isConnected());
@@ -126,7 +138,7 @@ class TstLobbyLink : public QObject {
         FakeLobby lobby;
         LobbyLink link;
         link.setAddress(lobby.address());
-        link.setStatusProvider(sampleRoom);
+        link.setStatus(sampleRoom());
         link.connectToLobby();
         QTRY_COMPARE(lobby.lines.size(), 2);
         ticks(link, 59);
@@ -174,8 +186,8 @@ class TstLobbyLink : public QObject {
         ticks(link, 1);
         QCOMPARE(link.statusText(), msg::lobbyRetryStatus(119));
         // Nothing happens while the server is not running or registration is off.
-        link.tick(false, true);
-        link.tick(true, false);
+        link.setRegistering(false);
+        link.tick();
         QCOMPARE(link.retryWait(), 119);
 
         // A double click only shortens a long wait.
@@ -187,7 +199,7 @@ class TstLobbyLink : public QObject {
         // The lobby comes back: the next tick connects.
         FakeLobby lobby;
         link.setAddress(lobby.address());
-        link.setStatusProvider(sampleRoom);
+        link.setStatus(sampleRoom());
         system.clear();
         ticks(link, 1);
         QCOMPARE(link.retryWait(), LobbyLink::RetryWait);
@@ -224,14 +236,15 @@ class TstLobbyLink : public QObject {
         FakeLobby lobby;
         LobbyLink link;
         link.setAddress(lobby.address());
-        link.setStatusProvider(sampleRoom);
-        QSignalSpy lines(&link, &LobbyLink::lineReceived);
+        link.setStatus(sampleRoom());
+        QSignalSpy lines(&link, &LobbyLink::notice);
         link.connectToLobby();
         QTRY_COMPARE(lobby.lines.size(), 2);
         lobby.peer->sendLine(QStringLiteral("SYM"), QStringLiteral("ようこそ"));
         lobby.peer->sendLine(QStringLiteral("CHK"), QStringLiteral("null"));
-        QTRY_COMPARE(lines.size(), 2);
-        QCOMPARE(lines.at(0).at(1).toString(), QStringLiteral("ようこそ"));
+        QTRY_COMPARE(lines.size(), 1);
+        QCOMPARE(lines.at(0).at(0).toString(), QStringLiteral("ようこそ"));
+        QCOMPARE(link.silence(), 0);
         lobby.peer->socket()->disconnectFromHost();
         QTRY_COMPARE(link.statusText(), msg::LobbyDisconnected);
         QCOMPARE(link.silence(), -1);
