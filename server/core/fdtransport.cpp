@@ -12,7 +12,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 namespace zb {
@@ -25,14 +24,6 @@ constexpr qsizetype ReadSize = 64 * 1024;
 constexpr qsizetype KeepReadAbove = ReadSize / 2;
 // One busy sender may not keep the loop from the other players for longer.
 constexpr qsizetype MaxReadPerWake = 1024 * 1024;
-// Queued output under this size, or much smaller than the block it lies in,
-// is copied: a stalled reader must not pin large blocks through small slices.
-constexpr qsizetype MinReference = 4096;
-constexpr qsizetype MaxPinFactor = 4;
-// Copied leftovers are gathered into buffers of at most this size.
-constexpr qsizetype OwnedChunk = 64 * 1024;
-// Queued pieces handed to the kernel in one call.
-constexpr int MaxIov = 64;
 // How long a closing peer may take to accept what is still queued for it.
 constexpr int CloseGraceMs = 5000;
 
@@ -238,7 +229,7 @@ void FdTransport::send(const QByteArray &block, qsizetype offset, qsizetype size
 {
     Q_ASSERT(offset >= 0 && size <= block.size() - offset);
     if (!isOpen() || size <= 0 || offset < 0 || size > block.size() - offset) return;
-    if (m_queue.empty()) {
+    if (m_queue.isEmpty()) {
         ssize_t n;
         do
             n = ::send(m_fd, block.constData() + offset, size_t(size), MSG_NOSIGNAL);
@@ -255,8 +246,8 @@ void FdTransport::send(const QByteArray &block, qsizetype offset, qsizetype size
         size -= n;
         m_writeNotifier->setEnabled(true);
     }
-    enqueue(block, offset, size);
-    if (!m_overflowReported && m_queued > m_outputCap) {
+    m_queue.append(block, offset, size);
+    if (!m_overflowReported && m_queue.bytes() > m_outputCap) {
         m_overflowReported = true;
         // Reported once the broadcast that overflowed it is over.
         QMetaObject::invokeMethod(
@@ -268,77 +259,9 @@ void FdTransport::send(const QByteArray &block, qsizetype offset, qsizetype size
     }
 }
 
-void FdTransport::enqueue(const QByteArray &block, qsizetype offset, qsizetype size)
-{
-    m_queued += size;
-    // Raw data (no allocation of its own: capacity 0) may change or go once
-    // send() returns, so it is always copied.
-    const qsizetype held = block.capacity();
-    if (held > 0 && size >= MinReference && size * MaxPinFactor >= held) {
-        if (!m_queue.empty()) {
-            Piece &last = m_queue.back();
-            // The next run of the same block: one piece.
-            if (!last.owned && last.data.constData() == block.constData() &&
-                last.offset + last.size == offset) {
-                last.size += size;
-                return;
-            }
-        }
-        m_queue.push_back(Piece{block, offset, size, false});
-        return;
-    }
-    if (!m_queue.empty()) {
-        Piece &last = m_queue.back();
-        if (last.owned && last.data.size() + size <= OwnedChunk) {
-            last.data.append(block.constData() + offset, size);
-            last.size += size;
-            return;
-        }
-    }
-    m_queue.push_back(Piece{QByteArray(block.constData() + offset, size), 0, size, true});
-}
-
-int FdTransport::writeQueued()
-{
-    while (!m_queue.empty()) {
-        iovec iov[MaxIov];
-        int count = 0;
-        qsizetype offered = 0;
-        for (auto it = m_queue.cbegin(); it != m_queue.cend() && count < MaxIov; ++it, ++count) {
-            iov[count].iov_base = const_cast<char *>(it->data.constData() + it->offset);
-            iov[count].iov_len = size_t(it->size);
-            offered += it->size;
-        }
-        msghdr message{};
-        message.msg_iov = iov;
-        message.msg_iovlen = size_t(count);
-        // sendmsg rather than writev: a peer gone must not raise SIGPIPE.
-        const ssize_t n = ::sendmsg(m_fd, &message, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
-            return errno;
-        }
-        m_queued -= n;
-        qsizetype left = n;
-        while (left > 0) {
-            Piece &front = m_queue.front();
-            if (left < front.size) {
-                front.offset += left;
-                front.size -= left;
-                break;
-            }
-            left -= front.size;
-            m_queue.pop_front();
-        }
-        if (n < offered) return 0;
-    }
-    return 0;
-}
-
 void FdTransport::onWritable()
 {
-    const int error = writeQueued();
+    const int error = m_queue.writeTo(m_fd);
     if (error) {
         if (m_closing)
             finishClose();
@@ -346,7 +269,7 @@ void FdTransport::onWritable()
             fail(error, false);
         return;
     }
-    if (!m_queue.empty()) return;
+    if (!m_queue.isEmpty()) return;
     m_writeNotifier->setEnabled(false);
     if (m_closing) shutdownWrite();
 }
@@ -361,11 +284,11 @@ void FdTransport::shutdownWrite()
 
 void FdTransport::flush()
 {
-    if (!isOpen() || m_queue.empty()) return;
-    const int error = writeQueued();
+    if (!isOpen() || m_queue.isEmpty()) return;
+    const int error = m_queue.writeTo(m_fd);
     if (error)
         fail(error, true);
-    else if (m_queue.empty())
+    else if (m_queue.isEmpty())
         m_writeNotifier->setEnabled(false);
 }
 
@@ -378,7 +301,6 @@ void FdTransport::fail(int error, bool later)
     if (m_readNotifier) m_readNotifier->setEnabled(false);
     if (m_writeNotifier) m_writeNotifier->setEnabled(false);
     m_queue.clear();
-    m_queued = 0;
     const int number = error == 0 ? 0 : classicNumber(error);
     const QString description = error == 0 ? QString() : qt_error_string(error);
     if (!later) {
@@ -407,7 +329,7 @@ void FdTransport::close(bool graceful)
         return;
     }
     m_graceTimer.start(CloseGraceMs);
-    if (m_queue.empty()) shutdownWrite();
+    if (m_queue.isEmpty()) shutdownWrite();
 }
 
 // Once closing, input is only read to learn when the peer has closed too:
@@ -439,7 +361,6 @@ void FdTransport::finishClose()
     m_graceTimer.stop();
     releaseDescriptor();
     m_queue.clear();
-    m_queued = 0;
     deleteLater();
 }
 

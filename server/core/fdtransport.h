@@ -1,10 +1,10 @@
 #pragma once
 
+#include "fdtransportqueue.h"
 #include "lineframer.h"
 #include "transport.h"
 
 #include <QTimer>
-#include <deque>
 
 class QSocketNotifier;
 class QTcpSocket;
@@ -17,8 +17,7 @@ namespace zb {
 // from the caller's block, and only what the kernel does not take is queued,
 // as references to the caller's shared blocks (small leftovers are copied, so
 // a queue never pins much more memory than it counts). CR LF framing with the
-// line cap, the output cap, no delay for small writes and keep-alive probes
-// as TcpTransport.
+// line cap, the output cap, no delay for small writes and keep-alive probes.
 //
 // Signals come only from the event loop (the descriptor's notifiers or a
 // queued call), never from inside a call into the transport, so send(),
@@ -49,18 +48,9 @@ class FdTransport : public Transport {
 
     void setOutputCap(qint64 cap) { m_outputCap = cap; }
     // Output the kernel has not taken yet.
-    qint64 bytesQueued() const { return m_queued; }
+    qint64 bytesQueued() const { return m_queue.bytes(); }
 
   private:
-    // A run of bytes still to be written: a reference into a shared block, or
-    // (owned) a buffer of copied leftovers that later leftovers are added to.
-    struct Piece {
-        QByteArray data;
-        qsizetype offset;
-        qsizetype size;
-        bool owned;
-    };
-
     FdTransport(int descriptor, const QHostAddress &peer, QByteArray alreadyRead, QObject *parent);
     void start(QByteArray alreadyRead);
     void onReadable();
@@ -69,10 +59,6 @@ class FdTransport : public Transport {
     bool frame(QByteArray chunk);
     // Signals what came in; false when the handlers closed the transport.
     bool announceInput(bool overflow);
-    void enqueue(const QByteArray &block, qsizetype offset, qsizetype size);
-    // Writes queued output until the kernel takes no more; the errno of a
-    // failure, or 0.
-    int writeQueued();
     void shutdownWrite();
     // The peer closed (error 0) or the connection failed: reported now, or
     // from the event loop when found inside a call into the transport.
@@ -92,8 +78,7 @@ class FdTransport : public Transport {
     // Complete lines not taken yet, and where each one ends in them.
     QByteArray m_pending;
     QList<qsizetype> m_lineEnds;
-    std::deque<Piece> m_queue;
-    qint64 m_queued = 0;
+    FdOutputQueue m_queue;
     qint64 m_outputCap = DefaultOutputCap;
     QTimer m_graceTimer;
     bool m_overflowReported = false;

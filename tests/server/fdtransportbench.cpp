@@ -1,11 +1,10 @@
-// The relay's transports against the bare epoll relay, in one process and one
+// The room's transport against the bare epoll relay, in one process and one
 // run: a drawer streams strokes of 100, 1000 and 5000 points with eight in
 // flight, seven readers take them; the relay runs on the main thread and the
 // players on a second one (epoll, plain sockets), so the main thread's CPU
 // time is the relay's alone. Run by tst_fdtransport when ZB_RELAY_BENCH is set.
 
 #include "fdtransport.h"
-#include "tcptransport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -208,9 +207,9 @@ Figures bareRun(const std::string &line, long strokes)
     return {seconds, cpu};
 }
 
-// The same relay through a Transport kind, as the room drives it: take the
+// The same relay through the room's transport, as the room drives it: take the
 // drawer's lines, send the block to every reader, then flush them all.
-template <typename Make> Figures transportRun(const std::string &line, long strokes, Make make)
+Figures transportRun(const std::string &line, long strokes)
 {
     QTcpServer server;
     server.listen(QHostAddress::LocalHost);
@@ -227,7 +226,7 @@ template <typename Make> Figures transportRun(const std::string &line, long stro
         server.waitForNewConnection(1000);
         while (QTcpSocket *socket = server.nextPendingConnection()) {
             const bool isDrawer = socket->peerPort() == ntohs(local.sin_port);
-            Transport *t = make(socket);
+            Transport *t = FdTransport::adopt(socket);
             if (isDrawer)
                 from = t;
             else
@@ -278,28 +277,22 @@ void runRelayBenchmark()
                             ? qEnvironmentVariableIntValue("ZB_RELAY_BENCH_RUNS")
                             : 5;
     const double bytesPerRun = 150e6; // delivered to the seven readers together
-    const char *kinds[] = {"bare", "FdTransport", "TcpTransport"};
+    const char *kinds[] = {"bare", "FdTransport"};
     std::printf("relay, 1 drawer -> %d readers, %d runs, medians\n", Readers, repeats);
     std::printf("%-6s %-13s %9s %9s %8s %8s\n", "points", "relay", "MB/s", "CPU s/GB", "MB/s x", "CPU x");
     for (const int points : {100, 1000, 5000}) {
         const std::string line = strokeLine(points);
         const long strokes = long(bytesPerRun / (double(line.size()) * Readers));
         const double gigabytes = double(line.size()) * double(strokes) * Readers / 1e9;
-        std::vector<double> rate[3], cpu[3];
+        std::vector<double> rate[2], cpu[2];
         for (int r = 0; r < repeats; ++r) {
-            for (int k = 0; k < 3; ++k) {
-                Figures f;
-                if (k == 0)
-                    f = bareRun(line, strokes);
-                else if (k == 1)
-                    f = transportRun(line, strokes, [](QTcpSocket *s) { return FdTransport::adopt(s); });
-                else
-                    f = transportRun(line, strokes, [](QTcpSocket *s) { return new TcpTransport(s); });
+            for (int k = 0; k < 2; ++k) {
+                const Figures f = k == 0 ? bareRun(line, strokes) : transportRun(line, strokes);
                 rate[k].push_back(gigabytes * 1000 / f.seconds);
                 cpu[k].push_back(f.cpu / gigabytes);
             }
         }
-        for (int k = 0; k < 3; ++k) {
+        for (int k = 0; k < 2; ++k) {
             // Ratios against the bare relay of the same repeat.
             std::vector<double> rateRatio, cpuRatio;
             for (int r = 0; r < repeats; ++r) {

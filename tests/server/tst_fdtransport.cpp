@@ -251,7 +251,7 @@ class TestFdTransport : public QObject {
         QCOMPARE(closed.first().first().toInt(), 10054);
     }
 
-    // ZB_RELAY_BENCH=1: FdTransport against TcpTransport and a bare relay.
+    // ZB_RELAY_BENCH=1: FdTransport against a bare relay.
     void relayBenchmark()
     {
         if (qEnvironmentVariableIsEmpty("ZB_RELAY_BENCH")) QSKIP("set ZB_RELAY_BENCH=1 to measure");
