@@ -18,22 +18,42 @@ bool isDigit(char c)
 
 // A decimal number, as the float-to-text conversion of the player's program
 // writes one, up to the next `end` byte; advances `pos` past that byte.
+// Every point of every relayed stroke passes here, so the usual form (no
+// exponent, at most six decimals) is read directly, and strtod only reads the
+// rest: a float library call per coordinate was most of the relay's time.
 bool readNumber(QByteArrayView text, qsizetype &pos, char end, double &value)
 {
+    static constexpr double Scale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
     const qsizetype start = pos;
     qsizetype i = pos;
-    if (i < text.size() && text[i] == '-') ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative) ++i;
     const qsizetype digitsFrom = i;
-    while (i < text.size() && isDigit(text[i]))
+    long long whole = 0;
+    bool direct = true;
+    while (i < text.size() && isDigit(text[i])) {
+        if (whole < 100000000)
+            whole = whole * 10 + (text[i] - '0');
+        else
+            direct = false;
         ++i;
+    }
     if (i == digitsFrom) return false;
+    long long fraction = 0;
+    qsizetype decimals = 0;
     if (i < text.size() && text[i] == '.') {
-        const qsizetype fraction = ++i;
-        while (i < text.size() && isDigit(text[i]))
+        const qsizetype fractionFrom = ++i;
+        while (i < text.size() && isDigit(text[i])) {
+            if (++decimals <= 6)
+                fraction = fraction * 10 + (text[i] - '0');
+            else
+                direct = false;
             ++i;
-        if (i == fraction) return false;
+        }
+        if (i == fractionFrom) return false;
     }
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        direct = false;
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
         const qsizetype exponent = i;
@@ -42,10 +62,15 @@ bool readNumber(QByteArrayView text, qsizetype &pos, char end, double &value)
         if (i == exponent) return false;
     }
     if (i >= text.size() || text[i] != end || i - start > MaxNumberLength) return false;
-    char buffer[MaxNumberLength + 1];
-    std::memcpy(buffer, text.data() + start, size_t(i - start));
-    buffer[i - start] = '\0';
-    value = std::strtod(buffer, nullptr);
+    if (direct) {
+        value = double(whole) + double(fraction) / Scale[decimals];
+        if (negative) value = -value;
+    } else {
+        char buffer[MaxNumberLength + 1];
+        std::memcpy(buffer, text.data() + start, size_t(i - start));
+        buffer[i - start] = '\0';
+        value = std::strtod(buffer, nullptr);
+    }
     pos = i + 1;
     return true;
 }
