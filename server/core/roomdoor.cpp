@@ -2,11 +2,11 @@
 
 #include "addresskey.h"
 #include "admission.h"
+#include "fdtransport.h"
 #include "messages.h"
 #include "protocol.h"
 #include "roomlog.h"
 #include "serversettings.h"
-#include "tcptransport.h"
 
 namespace zb {
 
@@ -36,6 +36,13 @@ quint16 RoomDoor::port() const
     return m_listen.isListening() ? m_listen.serverPort() : 0;
 }
 
+Transport *RoomDoor::gameTransport(QTcpSocket *socket)
+{
+    // The game's lines go through a descriptor of their own, beside Qt's
+    // socket layer: the relay is the room's hot path.
+    return FdTransport::adopt(socket);
+}
+
 void RoomDoor::onNewConnection()
 {
     while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
@@ -52,7 +59,7 @@ void RoomDoor::onNewConnection()
         }
         const int slot = m_findSeat();
         if (slot >= 0) {
-            emit arrived(slot, new TcpTransport(socket));
+            emit arrived(slot, gameTransport(socket));
         } else if (!m_roomFull.busy()) {
             m_roomFull.accept(socket);
         } else {

@@ -42,6 +42,8 @@ class RoomDoor : public QObject {
 
   private:
     void onNewConnection();
+    // The transport for an accepted game connection; takes the socket.
+    static Transport *gameTransport(QTcpSocket *socket);
 
     Admission &m_admission;
     RoomLog &m_log;

@@ -17,37 +17,54 @@ bool isDigit(char c)
 }
 
 // A decimal number, as the float-to-text conversion of the player's program
-// writes one, up to the next `end` byte; advances `pos` past that byte.
-bool readNumber(QByteArrayView text, qsizetype &pos, char end, double &value)
+// writes one, up to the next `end` byte, that lies from -StrokeMargin to
+// `high`; advances `pos` past that byte. Every point of every relayed stroke
+// passes here, so the usual form (no exponent, at most six decimals) is
+// placed against the bounds, which are whole numbers, by its whole part
+// alone; strtod only reads the rest.
+bool readCoordinate(QByteArrayView text, qsizetype &pos, char end, long long high)
 {
-    const qsizetype start = pos;
-    qsizetype i = pos;
-    if (i < text.size() && text[i] == '-') ++i;
-    const qsizetype digitsFrom = i;
-    while (i < text.size() && isDigit(text[i]))
-        ++i;
-    if (i == digitsFrom) return false;
-    if (i < text.size() && text[i] == '.') {
-        const qsizetype fraction = ++i;
-        while (i < text.size() && isDigit(text[i]))
-            ++i;
-        if (i == fraction) return false;
+    const char *const begin = text.data() + pos;
+    const char *const stop = text.data() + text.size();
+    const char *p = begin;
+    const bool negative = p < stop && *p == '-';
+    if (negative) ++p;
+    const char *const digitsFrom = p;
+    long long whole = 0;
+    bool direct = true;
+    for (; p < stop && isDigit(*p); ++p) {
+        if (whole < 100000000)
+            whole = whole * 10 + (*p - '0');
+        else
+            direct = false;
     }
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        const qsizetype exponent = i;
-        while (i < text.size() && isDigit(text[i]))
-            ++i;
-        if (i == exponent) return false;
+    if (p == digitsFrom) return false;
+    bool fraction = false;
+    if (p < stop && *p == '.') {
+        const char *const fractionFrom = ++p;
+        for (; p < stop && isDigit(*p); ++p)
+            fraction = fraction || *p != '0';
+        if (p == fractionFrom) return false;
+        if (p - fractionFrom > 6) direct = false;
     }
-    if (i >= text.size() || text[i] != end || i - start > MaxNumberLength) return false;
+    if (p < stop && (*p == 'e' || *p == 'E')) {
+        direct = false;
+        ++p;
+        if (p < stop && (*p == '+' || *p == '-')) ++p;
+        const char *const exponent = p;
+        while (p < stop && isDigit(*p))
+            ++p;
+        if (p == exponent) return false;
+    }
+    if (p >= stop || *p != end || p - begin > MaxNumberLength) return false;
+    pos += p - begin + 1;
+    const long long limit = negative ? StrokeMargin : high;
+    if (direct) return whole < limit || (whole == limit && !fraction);
     char buffer[MaxNumberLength + 1];
-    std::memcpy(buffer, text.data() + start, size_t(i - start));
-    buffer[i - start] = '\0';
-    value = std::strtod(buffer, nullptr);
-    pos = i + 1;
-    return true;
+    std::memcpy(buffer, begin, size_t(p - begin));
+    buffer[p - begin] = '\0';
+    const double value = std::strtod(buffer, nullptr);
+    return value >= -StrokeMargin && value <= double(high);
 }
 
 bool readWhole(QByteArrayView text, qsizetype &pos, char end, long &value)
@@ -76,10 +93,8 @@ bool isPlausibleStroke(QByteArrayView payload)
     if (!offered) return false;
     int points = 0;
     while (pos < payload.size()) {
-        double x = 0;
-        double y = 0;
-        if (!readNumber(payload, pos, ',', x) || !readNumber(payload, pos, ';', y)) return false;
-        if (x < -StrokeMargin || x > 640 + StrokeMargin || y < -StrokeMargin || y > 480 + StrokeMargin)
+        if (!readCoordinate(payload, pos, ',', 640 + StrokeMargin) ||
+            !readCoordinate(payload, pos, ';', 480 + StrokeMargin))
             return false;
         if (++points > MaxStrokePoints) return false;
     }

@@ -227,6 +227,12 @@ class TstTrustBoundary : public ServerFixture {
         QTest::newRow("colour out of range") << QByteArray("16777216:3:1,1;") << false;
         QTest::newRow("not a number") << QByteArray("0:3:1,nan;") << false;
         QTest::newRow("huge number text") << QByteArray("0:3:1,") + QByteArray(40, '1') + ";" << false;
+        QTest::newRow("on the margin") << QByteArray("0:3:8832,-8192;-8192.000,8672.0;") << true;
+        QTest::newRow("just past the margin") << QByteArray("0:3:8832.000001,1;") << false;
+        QTest::newRow("just past, below") << QByteArray("0:3:-8192.5,1;") << false;
+        QTest::newRow("past, with leading zeros") << QByteArray("0:3:00000000000000008833,1;") << false;
+        QTest::newRow("long decimals") << QByteArray("0:3:8832.0000001,1;") << false;
+        QTest::newRow("exponent") << QByteArray("0:3:8.833e3,1;") << false;
     }
     void onlyStrokesAProgramDrawsAreRelayed()
     {
