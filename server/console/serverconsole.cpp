@@ -2,10 +2,14 @@
 
 #include "addresspanel.h"
 #include "canvasmirror.h"
+#include "dictionarychoice.h"
 #include "gameserver.h"
+#include "hostboxes.h"
 #include "hostport.h"
 #include "laststandings.h"
+#include "leftcolumn.h"
 #include "logview.h"
+#include "mirrorpane.h"
 #include "panelstack.h"
 #include "playerpanel.h"
 #include "receivelamps.h"
@@ -14,19 +18,13 @@
 #include "server/core/messages.h"
 #include "settingsarea.h"
 #include "settingsstore.h"
-#include "textclean.h"
+#include "statusstrip.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -35,63 +33,15 @@ namespace zb {
 const QString ServerConsole::NotStartedTitle = QStringLiteral("zbserver");
 
 namespace {
-const QString LobbyStatusCaption = msg::LobbyStatusCaption;
 const QString LobbyAddressKey = QStringLiteral("LobbyServerAddress");
 constexpr int LeftColumnWidth = 420;
 // The log gives up height to the mirror, down to a few lines.
 constexpr int LogMinHeight = 150;
 constexpr int LogMinHeightBesideMirror = 72;
-// What the left column keeps while it scrolls beside the mirror.
-constexpr int ScrolledColumnHeight = 120;
 } // namespace
 
-// The settings, or what the room runs with, above the room's address. The
-// window is never smaller than all of it, except while the mirror is shown:
-// then the column scrolls so that a laptop's screen has room for the picture.
-class ServerConsole::LeftColumn : public QScrollArea {
-  public:
-    explicit LeftColumn(QWidget *content, QWidget *parent) : QScrollArea(parent)
-    {
-        setFrameShape(QFrame::NoFrame);
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setWidget(content);
-    }
-    void setScrolling(bool on)
-    {
-        m_scrolling = on;
-        updateGeometry();
-    }
-    QSize minimumSizeHint() const override
-    {
-        return {widget()->minimumSizeHint().width(),
-                m_scrolling ? ScrolledColumnHeight : contentHeight(maximumWidth())};
-    }
-    QSize sizeHint() const override { return minimumSizeHint(); }
-
-  protected:
-    bool viewportEvent(QEvent *event) override
-    {
-        // The content takes the viewport's width and at least the height it
-        // needs there (word-wrapped notes grow as the width shrinks).
-        if (event->type() == QEvent::Resize) {
-            const int width = viewport()->width();
-            widget()->resize(width, qMax(viewport()->height(), contentHeight(width)));
-        }
-        return QScrollArea::viewportEvent(event);
-    }
-
-  private:
-    int contentHeight(int width) const
-    {
-        const QLayout *layout = widget()->layout();
-        return layout->hasHeightForWidth() ? layout->totalMinimumHeightForWidth(width)
-                                           : layout->totalMinimumSize().height();
-    }
-
-    bool m_scrolling = false;
-};
-
-ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(parent), m_server(server)
+ServerConsole::ServerConsole(GameServer *server, QWidget *parent)
+    : QWidget(parent), m_server(server), m_boxes(this, NotStartedTitle)
 {
     setObjectName(QStringLiteral("frmServer"));
     setWindowTitle(NotStartedTitle);
@@ -107,6 +57,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     m_leftPages->addPanel(m_settingsArea);
     m_leftPages->addPanel(m_runningPanel);
 
+    m_statusStrip = new StatusStrip(this);
     m_seats = new PlayerPanel(this);
     m_lastStandings = new LastStandings(this);
     m_log = new LogView(this);
@@ -120,7 +71,7 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     m_showPictureBox->setObjectName(QStringLiteral("chkPictureView"));
 
     auto *right = new QVBoxLayout;
-    right->addWidget(buildStatusStrip());
+    right->addWidget(m_statusStrip);
     right->addWidget(m_seats);
     right->addWidget(m_lastStandings);
     right->addWidget(m_log, 1);
@@ -139,123 +90,47 @@ ServerConsole::ServerConsole(GameServer *server, QWidget *parent) : QWidget(pare
     m_leftColumn = new LeftColumn(leftBox, this);
     m_leftColumn->setFixedWidth(LeftColumnWidth);
 
-    m_topPart = new QWidget(this);
-    auto *top = new QHBoxLayout(m_topPart);
+    auto *topPart = new QWidget(this);
+    auto *top = new QHBoxLayout(topPart);
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(m_leftColumn);
     top->addLayout(right, 1);
 
     // The host may move the border between the log and the mirror.
-    m_split = new QSplitter(Qt::Vertical, this);
-    m_split->setChildrenCollapsible(false);
-    m_split->addWidget(m_topPart);
-    m_split->addWidget(buildMirror());
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(topPart);
+    m_mirrorPane = new MirrorPane(split, this);
+    split->addWidget(m_mirrorPane);
     // A larger window gives the log the room; the mirror keeps its size.
-    m_split->setStretchFactor(0, 1);
-    m_split->setStretchFactor(1, 0);
-    m_mirrorFrame->setVisible(false);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    m_mirrorPane->setVisible(false);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(8, 8, 8, 8);
     // Never smaller than everything shown needs.
     outer->setSizeConstraint(QLayout::SetMinimumSize);
-    outer->addWidget(m_split);
+    outer->addWidget(split);
 
     connect(m_settingsArea, &SettingsArea::startRequested, this, &ServerConsole::startOrApply);
-    connect(m_settingsArea, &SettingsArea::rescanRequested, this, &ServerConsole::rescanDictionaries);
-    connect(m_settingsArea, &SettingsArea::entryToggled, this, &ServerConsole::onDictionaryTicked);
-    // A pool used up mid-game is rebuilt from the mode chosen now, not at the last start.
-    connect(m_settingsArea, &SettingsArea::modeChosen, this,
-            [this](int mode) { m_server->dictionaries().setMode(mode); });
+    m_dictionaryChoice =
+        new DictionaryChoice(m_server->dictionaries(), m_server->log(), m_settingsArea->dictionaries(), this);
+    connect(m_dictionaryChoice, &DictionaryChoice::refused, this,
+            [this](const QStringList &texts) { m_boxes.tell(texts); });
     connect(m_runningPanel, &RunningPanel::changeRequested, this, &ServerConsole::openSettings);
     connect(m_seats, &PlayerPanel::kickClicked, this, &ServerConsole::askToKick);
     connect(m_announceInput, &QLineEdit::returnPressed, this, &ServerConsole::onAnnouncementReturn);
-    connect(m_showPictureBox, &QCheckBox::clicked, this, &ServerConsole::onMirrorToggled);
-    m_lobbyStatusLabel->installEventFilter(this);
+    connect(m_showPictureBox, &QCheckBox::clicked, this,
+            [this] { m_mirrorPane->setMirrorShown(m_showPictureBox->isChecked()); });
+    connect(m_mirrorPane, &MirrorPane::makingRoom, this, [this](bool on) {
+        m_leftColumn->setScrolling(on);
+        m_log->setMinimumHeight(on ? LogMinHeightBesideMirror : LogMinHeight);
+    });
+    connect(m_statusStrip, &StatusStrip::lobbyRetryRequested, this,
+            [this] { m_server->lobby().shortenWait(); });
 
     connectServer();
-}
-
-QWidget *ServerConsole::buildStatusStrip()
-{
-    auto *strip = new QFrame(this);
-    strip->setFrameShape(QFrame::StyledPanel);
-    auto *row = new QHBoxLayout(strip);
-    row->setContentsMargins(8, 4, 8, 4);
-
-    row->addWidget(new QLabel(msg::TimeLeftCaption, strip));
-    m_clockLabel = new QLabel(QStringLiteral("-1"), strip);
-    m_clockLabel->setTextFormat(Qt::PlainText);
-    m_clockLabel->setObjectName(QStringLiteral("lblTimeLimit"));
-    m_clockLabel->setMinimumWidth(36);
-    QFont clockFont = m_clockLabel->font();
-    clockFont.setPointSizeF(clockFont.pointSizeF() * 1.5);
-    clockFont.setBold(true);
-    m_clockLabel->setFont(clockFont);
-    row->addWidget(m_clockLabel);
-    row->addSpacing(12);
-
-    m_questionLabel = new QLabel(msg::QuestionCaption, strip);
-    // Words come from dictionary files: text, not markup.
-    m_questionLabel->setTextFormat(Qt::PlainText);
-    m_questionLabel->setObjectName(QStringLiteral("lblQuestion"));
-    m_questionLabel->setFont(clockFont);
-    m_questionLabel->setFrameShape(QFrame::Panel);
-    m_questionLabel->setFrameShadow(QFrame::Sunken);
-    m_questionLabel->setAutoFillBackground(true);
-    m_questionLabel->setBackgroundRole(QPalette::Base);
-    m_questionLabel->setContentsMargins(8, 0, 8, 0);
-    m_questionLabel->setMinimumWidth(160);
-    m_questionLabel->setFixedHeight(36);
-    row->addWidget(m_questionLabel, 1);
-    row->addSpacing(12);
-
-    m_lobbyStatusLabel = new QLabel(LobbyStatusCaption, strip);
-    m_lobbyStatusLabel->setTextFormat(Qt::PlainText);
-    m_lobbyStatusLabel->setObjectName(QStringLiteral("lblLobbyStatus"));
-    m_lobbyStatusLabel->setToolTip(msg::LobbyStatusTip);
-    m_lobbyStatusLabel->setMinimumWidth(190);
-    m_lobbyStatusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    row->addWidget(m_lobbyStatusLabel);
-    strip->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    return strip;
-}
-
-QWidget *ServerConsole::buildMirror()
-{
-    m_mirrorFrame = new QFrame(this);
-    m_mirrorFrame->setObjectName(QStringLiteral("picBack"));
-    m_mirrorFrame->setAutoFillBackground(true);
-    QPalette grey = m_mirrorFrame->palette();
-    grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    m_mirrorFrame->setPalette(grey);
-
-    auto *row = new QHBoxLayout(m_mirrorFrame);
-    row->setContentsMargins(10, 10, 10, 10);
-    auto *palette = new QVBoxLayout;
-    palette->setSpacing(4);
-    for (int i = 0; i < PaletteSize; ++i) {
-        auto *swatch = new QLabel(m_mirrorFrame);
-        swatch->setObjectName(QStringLiteral("lblColor%1").arg(i));
-        // Shorter with a smaller picture, so that all nine stay beside it.
-        swatch->setFixedWidth(28);
-        swatch->setMinimumHeight(10);
-        swatch->setMaximumHeight(28);
-        swatch->setFrameShape(QFrame::Box);
-        swatch->setAutoFillBackground(true);
-        QPalette pal = swatch->palette();
-        pal.setColor(QPalette::Window, colorFromValue(PaletteValues[i]));
-        swatch->setPalette(pal);
-        palette->addWidget(swatch);
-    }
-    palette->addStretch();
-    row->addStretch();
-    row->addLayout(palette);
-    row->addSpacing(10);
-    m_mirror = new CanvasMirror(m_mirrorFrame);
-    row->addWidget(m_mirror, 1);
-    row->addStretch();
-    return m_mirrorFrame;
 }
 
 void ServerConsole::connectServer()
@@ -263,22 +138,17 @@ void ServerConsole::connectServer()
     GameServer *s = m_server;
     connect(&s->log(), &RoomLog::line, m_log, &LogView::appendLine);
     connect(s, &GameServer::playersChanged, this, &ServerConsole::refreshPlayers);
-    connect(&s->round(), &RoundEngine::clockChanged, this,
-            [this](int t) { m_clockLabel->setText(QString::number(t)); });
-    connect(&s->round(), &RoundEngine::questionLabelChanged, this,
-            [this](const QString &text) { m_questionLabel->setText(removeControlChars(text)); });
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
     connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
-        if (m_showPictureBox->isChecked()) m_mirror->drawStroke(payload);
+        if (m_showPictureBox->isChecked()) m_mirrorPane->mirror()->drawStroke(payload);
     });
     connect(s, &GameServer::fillReceived, this, [this](int index) {
-        if (m_showPictureBox->isChecked()) m_mirror->fill(index);
+        if (m_showPictureBox->isChecked()) m_mirrorPane->mirror()->fill(index);
     });
-    connect(&s->round(), &RoundEngine::screenCleared, m_mirror, &CanvasMirror::fill);
+    connect(&s->round(), &RoundEngine::screenCleared, m_mirrorPane->mirror(), &CanvasMirror::fill);
     connect(s, &GameServer::dataArrived, &m_seats->lamps(), &ReceiveLamps::light);
     m_seats->lamps().setInterval(s->tickMs() / 20);
-    connect(&s->lobby(), &LobbyLink::statusTextChanged, this, &ServerConsole::setLobbyStatus);
     connect(&s->lobby(), &LobbyLink::reachabilityChanged, m_addressPanel, &AddressPanel::showReachability);
     m_lastStandings->follow(s->round());
 
@@ -291,12 +161,10 @@ void ServerConsole::connectServer()
     m_settingsArea->showLobbyAddress(lobbyOverride.isEmpty() ? SettingsStore::read(LobbyAddressKey).trimmed()
                                                              : lobbyOverride,
                                      !lobbyOverride.isEmpty());
-    tickDictionaries(start.tickedDictionaries);
-    refreshDictionaryList();
+    m_dictionaryChoice->tickNamed(start.tickedDictionaries);
+    m_dictionaryChoice->refresh();
     refreshPlayers();
-    m_clockLabel->setText(QString::number(s->round().timeLeft()));
-    m_questionLabel->setText(removeControlChars(s->round().questionLabel()));
-    setLobbyStatus(s->lobby().statusText());
+    m_statusStrip->follow(s->round(), s->lobby());
     // The caption shows port and counts from the start, before the server runs too.
     setWindowTitle(s->captionText());
 }
@@ -313,49 +181,13 @@ void ServerConsole::refreshPlayers()
     m_runningPanel->showPlayerCount(m_server->seats().playerCount(), m_server->settings().playerMax());
 }
 
-void ServerConsole::refreshDictionaryList()
-{
-    const QuestionBank &bank = m_server->dictionaries();
-    m_settingsArea->setEntries(bank.entries());
-    for (const QString &entry : bank.entries()) {
-        const QuestionBank::File file = bank.readEntry(entry);
-        m_settingsArea->setEntryWords(entry, file.wordCount(), file.utf8);
-    }
-    for (const QString &entry : bank.tickedEntries())
-        m_settingsArea->setEntryTicked(entry, true);
-}
-
-void ServerConsole::tickDictionaries(const QStringList &entries)
-{
-    // Named on the command line: ticked as the host would tick them, with
-    // what goes wrong in the log, as a headless run reports it.
-    const QuestionBank &bank = m_server->dictionaries();
-    for (const QString &entry : entries) {
-        const QString title = msg::dictionaryTitle(entry);
-        QStringList failures;
-        if (!bank.entries().contains(entry))
-            m_server->log().system(msg::dictionaryMissing(entry));
-        else if (!m_server->dictionaries().setTicked(entry, true, &failures))
-            for (const QString &failure : failures) {
-                m_server->log().system(title);
-                for (const QString &line : failure.split(QStringLiteral("\r\n")))
-                    m_server->log().system(line);
-            }
-    }
-}
-
-void ServerConsole::setLobbyStatus(const QString &text)
-{
-    m_lobbyStatusLabel->setText(text.isEmpty() ? LobbyStatusCaption : text);
-}
-
 bool ServerConsole::storeLobbyAddress()
 {
     if (!m_server->config().lobbyOverride().isEmpty()) return true;
     const QString typed = m_settingsArea->lobbyAddress();
     if (!typed.isEmpty() && !parseHostPort(typed).ok) {
         m_settingsArea->showLobbyAddressBox();
-        tell({msg::badLobbyAddress(typed)});
+        m_boxes.tell({msg::badLobbyAddress(typed)});
         return false;
     }
     const QString stored = SettingsStore::read(LobbyAddressKey);
@@ -385,10 +217,10 @@ void ServerConsole::startOrApply()
     m_lobbyAddressBefore.reset();
     switch (result) {
     case GameServer::StartResult::NoWords:
-        tell({msg::NothingLoaded});
+        m_boxes.tell({msg::NothingLoaded});
         break;
     case GameServer::StartResult::PortRefused:
-        tell({m_server->startError() + msg::PortRefusedAdvice});
+        m_boxes.tell({m_server->startError() + msg::PortRefusedAdvice});
         m_settingsArea->showPanel(1);
         break;
     case GameServer::StartResult::Started:
@@ -399,7 +231,7 @@ void ServerConsole::startOrApply()
             m_settingsArea->setRunning(true);
             m_addressPanel->serverStarted(m_server->listeningPort());
         }
-        refreshDictionaryList();
+        m_dictionaryChoice->refresh();
         m_runningPanel->showSettings(m_server->settings(), m_server->dictionaries().dictionaryList());
         m_leftPages->setCurrent(m_runningPanel);
         setWindowTitle(m_server->captionText());
@@ -412,23 +244,6 @@ void ServerConsole::openSettings()
     m_leftPages->setCurrent(m_settingsArea);
 }
 
-void ServerConsole::rescanDictionaries()
-{
-    m_server->dictionaries().rescan();
-    refreshDictionaryList();
-}
-
-void ServerConsole::onDictionaryTicked(const QString &entry, bool ticked)
-{
-    QStringList failures;
-    if (m_server->dictionaries().setTicked(entry, ticked, &failures)) return;
-    m_settingsArea->setEntryTicked(entry, false);
-    // Each box says which file it is about.
-    for (QString &failure : failures)
-        failure.prepend(msg::dictionaryTitle(entry) + QStringLiteral("\r\n"));
-    tell(failures);
-}
-
 void ServerConsole::askToKick(int slot)
 {
     const QString name = m_server->seats().name(slot);
@@ -436,75 +251,21 @@ void ServerConsole::askToKick(int slot)
     // A free seat has nobody to kick.
     if (name.isEmpty() && address.isEmpty()) return;
     const QString who = name.isEmpty() ? msg::unnamedConnection(address) : name;
-    ask(msg::kickQuestion(who), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-        [this, slot, name, address](int button) {
-            if (button != QMessageBox::Yes && button != QMessageBox::No) return;
-            // The question waited for the host: the seat may hold somebody else by now.
-            if (m_server->seats().name(slot) != name || m_server->seats().addressText(slot) != address)
-                return;
-            m_server->kick(slot, button == QMessageBox::Yes);
-        });
-}
-
-void ServerConsole::onMirrorToggled()
-{
-    const bool show = m_showPictureBox->isChecked();
-    if (show == !m_mirrorFrame->isHidden()) return;
-    const bool sized = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
-    if (!show) {
-        // Hiding gives the mirror's height back instead of handing it to the log.
-        const int mirrorHeight = m_mirrorFrame->height() + m_split->handleWidth();
-        m_mirrorFrame->setVisible(false);
-        m_leftColumn->setScrolling(false);
-        m_log->setMinimumHeight(LogMinHeight);
-        layout()->activate();
-        if (sized) resize(width(), qMax(height() - mirrorHeight, qMin(m_heightBeforeMirror, height())));
-        return;
-    }
-    m_heightBeforeMirror = height();
-    m_leftColumn->setScrolling(true);
-    m_log->setMinimumHeight(LogMinHeightBesideMirror);
-    m_mirrorFrame->setVisible(true);
-    layout()->activate();
-    int target = height();
-    if (sized) {
-        // Grown by the picture's height, but never past the bottom of the screen.
-        const QRect room = screen()->availableGeometry();
-        const int frame = frameGeometry().height() - height();
-        const int wanted = height() + m_mirrorFrame->sizeHint().height() + m_split->handleWidth();
-        target = qMax(minimumHeight(), qMin(wanted, room.height() - frame));
-        if (frameGeometry().top() + frame + target > room.bottom() + 1)
-            move(x(), qMax(room.top(), room.bottom() + 1 - frame - target));
-        resize(width(), target);
-    }
-    fitMirror();
-    // The window manager may settle the size later: share it out again then.
-    m_fitMirror = height() != target;
-}
-
-void ServerConsole::fitMirror()
-{
-    if (m_mirrorFrame->isHidden()) return;
-    // The picture takes what it can use, up to its own size; the rest stays above.
-    const int room = m_split->height() - m_split->handleWidth();
-    const int mirror =
-        qBound(m_mirrorFrame->minimumSizeHint().height(), room - m_topPart->minimumSizeHint().height(),
-               m_mirrorFrame->sizeHint().height());
-    m_split->setSizes({room - mirror, mirror});
+    m_boxes.ask(msg::kickQuestion(who), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                [this, slot, name, address](int button) {
+                    if (button != QMessageBox::Yes && button != QMessageBox::No) return;
+                    // The question waited for the host: the seat may hold somebody else by now.
+                    if (m_server->seats().name(slot) != name ||
+                        m_server->seats().addressText(slot) != address)
+                        return;
+                    m_server->kick(slot, button == QMessageBox::Yes);
+                });
 }
 
 void ServerConsole::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (!m_fitMirror) return;
-    m_fitMirror = false;
-    layout()->activate();
-    fitMirror();
-}
-
-void ServerConsole::retryLobbyRegistration()
-{
-    m_server->lobby().shortenWait();
+    m_mirrorPane->windowResized();
 }
 
 void ServerConsole::onAnnouncementReturn()
@@ -513,31 +274,6 @@ void ServerConsole::onAnnouncementReturn()
     if (text.isEmpty()) return;
     m_server->announce(text);
     m_announceInput->clear();
-}
-
-void ServerConsole::ask(const QString &text, int buttons, std::function<void(int)> done)
-{
-    auto *box = new QMessageBox(QMessageBox::NoIcon, NotStartedTitle, text,
-                                QMessageBox::StandardButtons(buttons), this);
-    // Messages quote file names and settings: text, not markup.
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QMessageBox::finished, this, [box, done] {
-        if (!done) return;
-        QAbstractButton *clicked = box->clickedButton();
-        done(clicked ? int(box->standardButton(clicked)) : int(QMessageBox::NoButton));
-    });
-    box->open();
-}
-
-void ServerConsole::tell(const QStringList &texts)
-{
-    if (texts.isEmpty()) return;
-    QString text = texts.first();
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QStringList rest = texts.mid(1);
-    // One box after the other, as each is dismissed.
-    ask(text, QMessageBox::Ok, [this, rest](int) { tell(rest); });
 }
 
 void ServerConsole::closeEvent(QCloseEvent *event)
@@ -552,20 +288,11 @@ void ServerConsole::closeEvent(QCloseEvent *event)
         return;
     }
     event->ignore();
-    ask(msg::CloseQuestion, QMessageBox::Ok | QMessageBox::Cancel, [this](int button) {
+    m_boxes.ask(msg::CloseQuestion, QMessageBox::Ok | QMessageBox::Cancel, [this](int button) {
         if (button != QMessageBox::Ok) return;
         m_closeConfirmed = true;
         close();
     });
-}
-
-bool ServerConsole::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_lobbyStatusLabel && event->type() == QEvent::MouseButtonDblClick) {
-        retryLobbyRegistration();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace zb

@@ -1,27 +1,27 @@
 #pragma once
 
+#include "hostboxes.h"
+
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QCheckBox;
-class QFrame;
-class QLabel;
 class QLineEdit;
-class QPushButton;
-class QSplitter;
 
 namespace zb {
 
 class AddressPanel;
-class CanvasMirror;
+class DictionaryChoice;
 class GameServer;
 class LastStandings;
+class LeftColumn;
 class LogView;
+class MirrorPane;
 class PanelStack;
 class PlayerPanel;
 class RunningPanel;
 class SettingsArea;
+class StatusStrip;
 struct PortMapConfig;
 
 // The room host's window over a GameServer: settings and the start button,
@@ -43,38 +43,22 @@ class ServerConsole : public QWidget {
   protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    class LeftColumn;
-
     // What the host's clicks do.
     void openSettings();
-    void rescanDictionaries();
     // Asks whether to ban as well, then sends the seat's player away.
     void askToKick(int slot);
-    void onMirrorToggled();
-    void retryLobbyRegistration();
-    void onDictionaryTicked(const QString &entry, bool ticked);
 
-    QWidget *buildStatusStrip();
-    // Shares the window's height between the seats and log above and the mirror.
-    void fitMirror();
-    QWidget *buildMirror();
     void connectServer();
     void refreshPlayers();
-    void refreshDictionaryList();
-    void tickDictionaries(const QStringList &entries);
-    void setLobbyStatus(const QString &text);
     // Checks the lobby box and stores it for the room to read; false, with
     // the host told why, when it is no address.
     bool storeLobbyAddress();
     void onAnnouncementReturn();
-    // A window-modal box; `done` gets the button pressed (Escape gives the escape button).
-    void ask(const QString &text, int buttons, std::function<void(int)> done = {});
-    void tell(const QStringList &texts);
 
     GameServer *m_server;
+    HostBoxes m_boxes;
     SettingsArea *m_settingsArea = nullptr;
     RunningPanel *m_runningPanel = nullptr;
     AddressPanel *m_addressPanel = nullptr;
@@ -83,17 +67,11 @@ class ServerConsole : public QWidget {
     LogView *m_log = nullptr;
     QLineEdit *m_announceInput = nullptr;
     QCheckBox *m_showPictureBox = nullptr;
-    QLabel *m_clockLabel = nullptr;
-    QLabel *m_questionLabel = nullptr;
-    QLabel *m_lobbyStatusLabel = nullptr;
-    QFrame *m_mirrorFrame = nullptr;
-    CanvasMirror *m_mirror = nullptr;
+    StatusStrip *m_statusStrip = nullptr;
+    MirrorPane *m_mirrorPane = nullptr;
+    DictionaryChoice *m_dictionaryChoice = nullptr;
     PanelStack *m_leftPages = nullptr;
     LeftColumn *m_leftColumn = nullptr;
-    QWidget *m_topPart = nullptr;
-    QSplitter *m_split = nullptr;
-    int m_heightBeforeMirror = 0;
-    bool m_fitMirror = false;
     bool m_closeConfirmed = false;
     // The stored lobby address the start press replaced, put back when the press fails.
     std::optional<QString> m_lobbyAddressBefore;

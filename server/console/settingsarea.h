@@ -5,18 +5,14 @@
 #include <QFrame>
 
 class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
 class QPushButton;
 
 namespace zb {
 
+class DictionaryPanel;
+class GamePanel;
 class PanelStack;
+class ServerPanel;
 
 // The settings area: three panels (added dictionaries, server settings, game
 // settings) chosen with a row of option buttons, and the start button below.
@@ -24,9 +20,6 @@ class PanelStack;
 class SettingsArea : public QFrame {
     Q_OBJECT
   public:
-    // The list item's word count.
-    static constexpr int WordsRole = Qt::UserRole + 1;
-
     explicit SettingsArea(QWidget *parent = nullptr);
 
     // Shows the panel of option k: 0 dictionaries, 1 server, 2 game.
@@ -37,12 +30,8 @@ class SettingsArea : public QFrame {
     // Fills the boxes and buttons; the dictionary ticks are the list's own.
     void showSettings(const ServerSettings &s);
 
-    // Refills the dictionary list; ticks are lost.
-    void setEntries(const QStringList &entries);
-    void setEntryTicked(const QString &entry, bool ticked);
-    // The word count shown beside an entry, and how its file is read.
-    void setEntryWords(const QString &entry, int words, bool utf8);
-    QStringList tickedEntries() const;
+    // The list of added dictionaries and how they combine with the built-in one.
+    DictionaryPanel *dictionaries() const { return m_dictionaryPanel; }
 
     // The lobby's "host:port" as typed; empty means the built-in address.
     QString lobbyAddress() const;
@@ -56,35 +45,13 @@ class SettingsArea : public QFrame {
 
   signals:
     void startRequested();
-    void rescanRequested();
-    void modeChosen(int mode);
-    // The host ticked or unticked an added dictionary.
-    void entryToggled(const QString &entry, bool ticked);
 
   private:
-    QGroupBox *buildDictionaryPanel();
-    QFrame *buildServerPanel();
-    QFrame *buildGamePanel();
-    void onEntryChanged(QListWidgetItem *item);
-
     PanelStack *m_panels = nullptr;
     QButtonGroup *m_panelGroup = nullptr;
-    QButtonGroup *m_modeGroup = nullptr;
-    QButtonGroup *m_gameTypeGroup = nullptr;
-    QGroupBox *m_dictionaryPanel = nullptr;
-    QListWidget *m_dictionaryList = nullptr;
-    QFrame *m_serverPanel = nullptr;
-    QLineEdit *m_portInput = nullptr;
-    QLineEdit *m_roomNameInput = nullptr;
-    QLineEdit *m_commentInput = nullptr;
-    QLineEdit *m_passwordInput = nullptr;
-    QLineEdit *m_lobbyAddressInput = nullptr;
-    QCheckBox *m_registerBox = nullptr;
-    QCheckBox *m_sameAddressBox = nullptr;
-    QFrame *m_gamePanel = nullptr;
-    QComboBox *m_playerMaxCombo = nullptr;
-    QComboBox *m_roundMaxCombo = nullptr;
-    QCheckBox *m_noRepeatBox = nullptr;
+    DictionaryPanel *m_dictionaryPanel = nullptr;
+    ServerPanel *m_serverPanel = nullptr;
+    GamePanel *m_gamePanel = nullptr;
     QPushButton *m_startButton = nullptr;
 };
 

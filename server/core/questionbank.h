@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dictionaryfile.h"
+
 #include <QObject>
 #include <QRandomGenerator>
 #include <QStringList>
@@ -45,22 +47,8 @@ class QuestionBank : public QObject {
     // Ticked entries in list order.
     QStringList tickedEntries() const;
 
-    // The checks of an added dictionary's text as read; the failed ones' messages.
-    static QStringList checkDictionaryText(const QString &text);
-
-    // A dictionary file as the pool takes it. Code page 932 is read as it
-    // always was. A file that starts with a UTF-8 byte-order mark, or is valid
-    // UTF-8 but not valid code page 932, is read as UTF-8 with its line ends
-    // made CR LF, since today's editors write that.
-    struct File {
-        QString text;
-        bool utf8 = false;
-        // Lines that hold a word: what the file adds to the pool once it passes the checks.
-        int wordCount() const;
-    };
-    static File readDictionary(const QString &path);
     // The listed entry's file; an entry the scan did not find reads as empty.
-    File readEntry(const QString &entry) const;
+    DictionaryFile readEntry(const QString &entry) const;
 
     // Rebuilds the pool and the dictionary list; returns the number of pool entries.
     int loadDictionaries();

@@ -8,6 +8,7 @@
 #include "consoletestclient.h"
 #include "cp932.h"
 #include "desktop.h"
+#include "dictionarypanel.h"
 #include "fileutil.h"
 #include "freeport.h"
 #include "gameserver.h"

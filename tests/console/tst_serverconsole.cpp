@@ -29,6 +29,7 @@ class TestServerConsole : public ConsoleFixture {
     void portInUseKeepsConfiguring();
     void laterPressReappliesGameSettings();
     void optionsShowInTheBoxesAndAreNotSaved();
+    void namedDictionariesThatFailAreLoggedAndLeftUnticked();
     void panelSwitch_data();
     void panelSwitch();
     void dictionaryChecksRefuseBadFiles();
@@ -179,7 +180,7 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     QCOMPARE(widget<QLineEdit>("txtPassword")->text(), QStringLiteral("pw"));
     QVERIFY(!widget<QCheckBox>("chkLobbyRegister")->isChecked());
     QVERIFY(widget<QRadioButton>("optQuestion", 2)->isChecked());
-    QCOMPARE(area->tickedEntries(), QStringList{QStringLiteral("good.zbq")});
+    QCOMPARE(area->dictionaries()->tickedEntries(), QStringList{QStringLiteral("good.zbq")});
 
     // The host changes one option, the comment: that one is saved, the others are not.
     widget<QLineEdit>("txtComment")->setText(QStringLiteral("書き換えた"));
@@ -206,6 +207,26 @@ void TestServerConsole::optionsShowInTheBoxesAndAreNotSaved()
     widget<QPushButton>("cmdStartServer")->click();
     QCOMPARE(SettingsStore::read(QStringLiteral("RoundMax")), QStringLiteral("3"));
     QCOMPARE(SettingsStore::read(QStringLiteral("ServerPort")), QStringLiteral("1111"));
+}
+
+void TestServerConsole::namedDictionariesThatFailAreLoggedAndLeftUnticked()
+{
+    writeFile(QStringLiteral("nobreak.zbq"), toCp932(QStringLiteral("ねこ")));
+    ServerSettings options;
+    options.tickedDictionaries = {QStringLiteral("gone.zbq"), QStringLiteral("nobreak.zbq")};
+    m_server = std::make_unique<GameServer>();
+    m_server->config().setRunOptions(options, ServerSettings::Dictionaries);
+    m_console = std::make_unique<ServerConsole>(m_server.get());
+
+    // The log's lines without their time stamps.
+    QStringList log;
+    for (const QString &line : widget<LogView>("txtState")->logText().split(QStringLiteral("\r\n")))
+        log << line.section(QStringLiteral(" <system> "), 1);
+    QVERIFY(log.contains(msg::dictionaryMissing(QStringLiteral("gone.zbq"))));
+    const qsizetype title = log.indexOf(msg::dictionaryTitle(QStringLiteral("nobreak.zbq")));
+    QVERIFY(title >= 0 && title + 2 < log.size());
+    QCOMPARE(log.mid(title + 1, 2), QStringList({msg::InvalidFile, msg::NoFinalBreak}));
+    QVERIFY(widget<SettingsArea>("picSetting")->dictionaries()->tickedEntries().isEmpty());
 }
 
 void TestServerConsole::panelSwitch_data()
@@ -303,7 +324,7 @@ void TestServerConsole::dictionaryPageNamesFilesAndCountsWords()
 
     auto *list = widget<QListWidget>("lstQuestion");
     QCOMPARE(list->item(1)->text(), QStringLiteral("zbq\\new.zbq"));
-    QCOMPARE(list->item(1)->data(SettingsArea::WordsRole).toInt(), 3);
+    QCOMPARE(list->item(1)->data(DictionaryPanel::WordsRole).toInt(), 3);
     QCOMPARE(boxesShown([list] { list->item(1)->setCheckState(Qt::Checked); }), 0);
     // A refusal names the file it is about.
     const QString text = answerBox([list] { list->item(0)->setCheckState(Qt::Checked); }, QMessageBox::Ok);

@@ -34,7 +34,7 @@ class TstDefaultDat : public QObject {
 
     void passesTheFileChecks()
     {
-        QCOMPARE(QuestionBank::checkDictionaryText(m_text), QStringList());
+        QCOMPARE(DictionaryFile::checkText(m_text), QStringList());
         // Bare CR or LF would slip past the checks and fuse lines.
         QCOMPARE(m_text.count(QLatin1Char('\r')), m_text.count(QStringLiteral("\r\n")));
         QCOMPARE(m_text.count(QLatin1Char('\n')), m_text.count(QStringLiteral("\r\n")));

@@ -298,7 +298,7 @@ class TstQuestionBank : public QObject {
     {
         QFETCH(QString, text);
         QFETCH(QStringList, failures);
-        QCOMPARE(QuestionBank::checkDictionaryText(text), failures);
+        QCOMPARE(DictionaryFile::checkText(text), failures);
 
         // Through the tick: a failing file stays unticked.
         write(QStringLiteral("x.zbq"), text);
@@ -387,7 +387,7 @@ class TstQuestionBank : public QObject {
         f.close();
         QuestionBank bank;
         bank.rescan();
-        const QuestionBank::File file = bank.readEntry(QStringLiteral("x.zbq"));
+        const DictionaryFile file = bank.readEntry(QStringLiteral("x.zbq"));
         QCOMPARE(file.utf8, utf8);
         QCOMPARE(file.text, pool.join(QStringLiteral("\r\n")));
         QStringList got;
