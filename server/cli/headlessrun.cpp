@@ -35,6 +35,7 @@ int runHeadless(const ServerCommandLine &commandLine)
 #endif
     GameServer server(commandLine.tickMs());
     server.config().setLobbyOverride(commandLine.lobbyAddress());
+    server.config().setWebPlayer(!commandLine.isSet(commandLine.noWeb));
     QObject::connect(&server.log(), &RoomLog::line, &printLogLine);
     server.prepare();
 

@@ -25,7 +25,8 @@ ServerCommandLine::ServerCommandLine(Program program)
     }
     m_parser.addHelpOption();
     m_parser.addOptions({headless, version, port, password, roomName, comment, players, rounds,
-                         questionControl, dictMode, dict, noLobby, lobby, dataDir, start, tickInterval});
+                         questionControl, dictMode, dict, noLobby, lobby, dataDir, start, tickInterval,
+                         noWeb});
     m_parser.addOptions(portMapOptions());
 }
 

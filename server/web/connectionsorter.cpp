@@ -1,5 +1,7 @@
 #include "connectionsorter.h"
 
+#include "addresskey.h"
+
 #include <QHostAddress>
 #include <QTcpSocket>
 
@@ -13,14 +15,6 @@ ConnectionKind classifyFirstBytes(QByteArrayView bytes)
     return n == get.size() ? ConnectionKind::WebRequest : ConnectionKind::Undecided;
 }
 
-QString peerAddressText(const QTcpSocket *socket)
-{
-    const QHostAddress address = socket->peerAddress();
-    bool mapped = false;
-    const quint32 v4 = address.toIPv4Address(&mapped);
-    return mapped ? QHostAddress(v4).toString() : address.toString();
-}
-
 ConnectionSorter::ConnectionSorter(QObject *parent) : QObject(parent) {}
 
 ConnectionSorter::~ConnectionSorter()
@@ -31,14 +25,12 @@ ConnectionSorter::~ConnectionSorter()
 
 void ConnectionSorter::sort(QTcpSocket *socket)
 {
-    const QString address = peerAddressText(socket);
-    if (m_pending.size() >= MaxPending || m_perAddress.value(address) >= MaxPendingPerAddress) {
-        socket->abort();
-        socket->deleteLater();
-        return;
-    }
+    const QString address = addressKey(socket->peerAddress());
+    if (m_perAddress.value(address) >= MaxPendingPerAddress) dropOldest(address);
+    if (m_pending.size() >= MaxPending) dropOldest(QString());
     Pending p;
     p.address = address;
+    p.order = ++m_sorted;
     p.timer = new QTimer(this);
     p.timer->setSingleShot(true);
     m_pending.insert(socket, p);
@@ -66,6 +58,22 @@ void ConnectionSorter::check(QTcpSocket *socket)
         emit webRequest(socket);
     else
         emit gameConnection(socket);
+}
+
+void ConnectionSorter::dropOldest(const QString &address)
+{
+    QTcpSocket *oldest = nullptr;
+    quint64 order = 0;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        if (!address.isEmpty() && it->address != address) continue;
+        if (!oldest || it->order < order) {
+            oldest = it.key();
+            order = it->order;
+        }
+    }
+    if (!oldest || !release(oldest)) return;
+    oldest->abort();
+    oldest->deleteLater();
 }
 
 bool ConnectionSorter::release(QTcpSocket *socket)

@@ -24,8 +24,11 @@ ConnectionKind classifyFirstBytes(QByteArrayView bytes);
 // deleted.
 //
 // Waiting costs a socket each, so the sorter holds at most MaxPending
-// connections, MaxPendingPerAddress from one address; beyond that a new one
-// is closed at once.
+// connections, MaxPendingPerAddress from one address (an IPv6 address counts
+// as its /64). Beyond that the oldest waiting one (of that address, when it
+// is the address that is over) is closed for the newcomer: a program or a
+// browser speaks as soon as it has connected, so only silent connections
+// wait long, and they cannot keep anybody out.
 class ConnectionSorter : public QObject {
     Q_OBJECT
   public:
@@ -50,7 +53,10 @@ class ConnectionSorter : public QObject {
     struct Pending {
         QString address;
         QTimer *timer = nullptr;
+        quint64 order = 0;
     };
+    // Closes the longest waiting connection, of `address` when it is not empty.
+    void dropOldest(const QString &address);
     void check(QTcpSocket *socket);
     // Forgets the socket; true when it was still waiting.
     bool release(QTcpSocket *socket);
@@ -58,10 +64,7 @@ class ConnectionSorter : public QObject {
     QHash<QTcpSocket *, Pending> m_pending;
     QHash<QString, int> m_perAddress;
     int m_waitMs = DefaultWaitMs;
+    quint64 m_sorted = 0;
 };
-
-// The peer's address as the room writes it: dotted IPv4 also when it arrives
-// mapped into IPv6.
-QString peerAddressText(const QTcpSocket *socket);
 
 } // namespace zb
