@@ -2,6 +2,7 @@
 
 #include "addresskey.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QTcpSocket>
 
@@ -40,10 +41,18 @@ void ConnectionSorter::sort(QTcpSocket *socket)
         if (release(socket)) socket->deleteLater();
     });
     connect(socket, &QObject::destroyed, this, [this, socket] { release(socket); });
-    connect(p.timer, &QTimer::timeout, this, [this, socket] {
-        if (release(socket)) emit gameConnection(socket);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool browser = m_browsers.value(address) > now;
+    connect(p.timer, &QTimer::timeout, this, [this, socket, browser] {
+        if (!release(socket)) return;
+        if (!browser) {
+            emit gameConnection(socket);
+            return;
+        }
+        socket->abort();
+        socket->deleteLater();
     });
-    p.timer->start(m_waitMs);
+    p.timer->start(browser ? m_browserWaitMs : m_waitMs);
     check(socket);
 }
 
@@ -53,10 +62,18 @@ void ConnectionSorter::check(QTcpSocket *socket)
     const QByteArray first = socket->peek(4);
     const ConnectionKind kind = classifyFirstBytes(first);
     if (kind == ConnectionKind::Undecided) return;
+    const QString address = m_pending.value(socket).address;
     release(socket);
-    if (kind == ConnectionKind::WebRequest)
+    if (kind == ConnectionKind::WebRequest) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        // Bounded: forgotten addresses only make a spare connection go the old way.
+        if (m_browsers.size() >= 4096) {
+            m_browsers.removeIf([now](const auto &entry) { return entry.value() <= now; });
+            if (m_browsers.size() >= 4096) m_browsers.clear();
+        }
+        m_browsers.insert(address, now + BrowserMemoryMs);
         emit webRequest(socket);
-    else
+    } else
         emit gameConnection(socket);
 }
 

@@ -20,7 +20,11 @@ ConnectionKind classifyFirstBytes(QByteArrayView bytes);
 // Sorts accepted connections of the room's port by their first bytes, which
 // it only peeks at: whoever gets the socket reads it from its first byte.
 // A connection that stays silent for waitMs goes to the game path, whose own
-// join time-out deals with it. A connection that closes while waiting is
+// join time-out deals with it, as it always has. From an address that has
+// just loaded the page, though, a silent connection is a browser's spare one
+// (browsers open them ahead of need): it waits up to BrowserWaitMs and is then
+// closed, so that it never holds a joining seat that would turn away the
+// WebSocket of the same address. A connection that closes while waiting is
 // deleted.
 //
 // Waiting costs a socket each, so the sorter holds at most MaxPending
@@ -32,7 +36,10 @@ ConnectionKind classifyFirstBytes(QByteArrayView bytes);
 class ConnectionSorter : public QObject {
     Q_OBJECT
   public:
-    static constexpr int DefaultWaitMs = 3000;
+    static constexpr int DefaultWaitMs = 200;
+    static constexpr int BrowserWaitMs = 30000;
+    // How long an address counts as a browser's after its last request.
+    static constexpr int BrowserMemoryMs = 60000;
     static constexpr int MaxPending = 64;
     static constexpr int MaxPendingPerAddress = 8;
 
@@ -40,6 +47,7 @@ class ConnectionSorter : public QObject {
     ~ConnectionSorter() override;
 
     void setWaitMs(int ms) { m_waitMs = ms; }
+    void setBrowserWaitMs(int ms) { m_browserWaitMs = ms; }
     // Takes an accepted socket; it is handed on through one of the signals
     // (possibly before this returns) or closed.
     void sort(QTcpSocket *socket);
@@ -65,6 +73,9 @@ class ConnectionSorter : public QObject {
     QHash<QString, int> m_perAddress;
     int m_waitMs = DefaultWaitMs;
     quint64 m_sorted = 0;
+    int m_browserWaitMs = BrowserWaitMs;
+    // Addresses that sent a request lately, and until when they count.
+    QHash<QString, qint64> m_browsers;
 };
 
 } // namespace zb

@@ -309,6 +309,14 @@ void TestWebFrontDoor::silentConnectionsKeepNobodyOut()
     player.connectToHost(QHostAddress::LocalHost, port());
     player.write("PSW \r\n");
     QTRY_COMPARE(m_game.size(), 1);
+
+    // A browser's spare connection never reaches a seat: closed when it has waited.
+    silent.clear();
+    m_sorter->setBrowserWaitMs(300);
+    QCOMPARE(request("GET / HTTP/1.1\r\n\r\n", QHostAddress(QStringLiteral("127.0.0.3"))).status, 200);
+    open(QStringLiteral("127.0.0.3"));
+    QTRY_COMPARE(silent.back()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(m_game.size(), 1);
 }
 
 void TestWebFrontDoor::upgradesOnlyItsOwnPages()
