@@ -30,6 +30,7 @@ int runWindow(const zb::ServerCommandLine &commandLine)
     zb::GameServer server(commandLine.tickMs());
     server.config().setLobbyOverride(commandLine.lobbyAddress());
     server.config().setRunOptions(options, given);
+    server.config().setWebPlayer(!commandLine.isSet(commandLine.noWeb));
     zb::installQtTranslations();
     zb::ServerConsole console(&server);
     console.setPortMapOptions(commandLine.portMap());

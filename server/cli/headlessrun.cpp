@@ -64,6 +64,7 @@ int runHeadless(const ServerCommandLine &commandLine)
     // zbserverd runs with its options alone, never with what the console saved.
     server.config().setStoredSettings(!dedicated);
     server.config().setLobbyOverride(commandLine.lobbyAddress());
+    server.config().setWebPlayer(!commandLine.isSet(commandLine.noWeb));
     QObject::connect(&server.log(), &RoomLog::line, &printLogLine);
     server.prepare();
 

@@ -26,7 +26,7 @@ ServerCommandLine::ServerCommandLine(Program program) : m_program(program)
     m_parser.addHelpOption();
     m_parser.addOptions({headless, version, port, password, roomName, comment, players, rounds,
                          questionControl, dictMode, dict, allowSameAddress, noLobby, lobby, dataDir, start,
-                         tickInterval});
+                         tickInterval, noWeb});
     m_parser.addOptions(portMapOptions());
 }
 

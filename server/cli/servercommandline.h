@@ -90,6 +90,8 @@ class ServerCommandLine {
     QCommandLineOption start{QStringLiteral("start"),
                              QStringLiteral("With the window: press the start button at once, with the "
                                             "stored settings and these options.")};
+    QCommandLineOption noWeb{QStringLiteral("no-web"),
+                             QStringLiteral("Do not answer browsers on the room's port: no web player.")};
     QCommandLineOption tickInterval{QStringLiteral("tick-ms"),
                                     QStringLiteral("Length of the one-second tick in ms (default 1000)."),
                                     QStringLiteral("N")};

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 
 class QCheckBox;
+class QFormLayout;
 class QLabel;
 class QPushButton;
 
@@ -13,8 +14,9 @@ namespace zb {
 
 // The room's address for the host: the check box that lets the server open
 // the router's port, the address on the home network and outside, what the
-// router said, whether the lobby could connect back, and a button that copies
-// an invitation for the players.
+// router said, whether the lobby could connect back, the link for players
+// with a browser only, and a button that copies an invitation for the
+// players.
 class AddressPanel : public QGroupBox {
     Q_OBJECT
   public:
@@ -24,8 +26,9 @@ class AddressPanel : public QGroupBox {
     // locks it, leaving the stored setting alone.
     void setOptions(const PortMapConfig &options);
     // The server listens now: map its port as the box says (and store the
-    // box); the box is fixed from here on, like the port.
-    void serverStarted(quint16 port);
+    // box); the box is fixed from here on, like the port. `webPlayer`: the
+    // port answers browsers too.
+    void serverStarted(quint16 port, bool webPlayer = true);
 
     PortMapper *mapper() const { return m_mapper; }
     void copyInvitation();
@@ -41,9 +44,12 @@ class AddressPanel : public QGroupBox {
     QLabel *m_externalAddressLabel = nullptr;
     QLabel *m_mappingStateLabel = nullptr;
     QLabel *m_reachabilityLabel = nullptr;
+    QLabel *m_webLinkLabel = nullptr;
+    QFormLayout *m_form = nullptr;
     QPushButton *m_copyButton = nullptr;
     PortMapConfig m_options;
     quint16 m_port = 0;
+    bool m_webPlayer = true;
     PortMapper *m_mapper = nullptr;
 };
 

@@ -325,6 +325,14 @@ inline QString invitationLink(const QString &link)
 {
     return QStringLiteral("招待リンク: ") + link;
 }
+inline QString webInvitation(const QString &link)
+{
+    return QStringLiteral("ブラウザから: %1\n").arg(link);
+}
+inline QString webInvitationLink(const QString &link)
+{
+    return QStringLiteral("ブラウザで参加: ") + link;
+}
 
 // The console window.
 inline const QString CloseQuestion = QStringLiteral("本当にサーバーを終了しますか？");
@@ -360,6 +368,7 @@ inline const QString NoUpnpTip = QStringLiteral("--no-upnp で起動していま
 inline const QString ReachabilityCaption = QStringLiteral("外部からの接続");
 inline const QString ReachabilityUnknown = QStringLiteral("未確認（ロビーに登録すると確かめます）");
 inline const QString PortHelpLink = QStringLiteral("ポートの開け方（ブラウザで開きます）");
+inline const QString WebLinkCaption = QStringLiteral("ブラウザ用リンク");
 
 // The console's running panel.
 inline const QString ServerRunning = QStringLiteral("サーバー稼働中");

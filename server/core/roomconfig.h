@@ -31,6 +31,10 @@ class RoomConfig {
     // than the flood limit; no room of people needs it, so it is no option.
     void setStrokeBudget(qint64 bytes) { m_strokeBudget = qMax<qint64>(1, bytes); }
     qint64 strokeBudget() const { return m_strokeBudget; }
+    // The browser's way in on the room's port (--no-web turns it off for the
+    // run); read when the port opens.
+    void setWebPlayer(bool on) { m_webPlayer = on; }
+    bool webPlayer() const { return m_webPlayer; }
 
     RoomConfig();
 
@@ -57,6 +61,7 @@ class RoomConfig {
     bool m_stored = true;
     QString m_lobbyOverride;
     qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
+    bool m_webPlayer = true;
 };
 
 } // namespace zb

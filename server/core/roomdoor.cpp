@@ -7,6 +7,7 @@
 #include "protocol.h"
 #include "roomlog.h"
 #include "serversettings.h"
+#include "webentrance.h"
 
 namespace zb {
 
@@ -20,14 +21,20 @@ RoomDoor::RoomDoor(Admission &admission, RoomLog &log, SeatFinder findSeat, QObj
 
 RoomDoor::~RoomDoor()
 {
+    delete m_web;
     disconnect(&m_roomFull, nullptr, this, nullptr);
 }
 
-QString RoomDoor::open(const QString &portText)
+QString RoomDoor::open(const QString &portText, bool webPlayer)
 {
     const quint16 port = parsePort(portText);
     if (port == 0) return msg::badPort(portText);
     if (!m_listen.listen(QHostAddress::Any, port)) return msg::cannotListen(port, m_listen.errorString());
+    if (webPlayer && !m_web) {
+        m_web = new WebEntrance(m_listen.serverPort(), this);
+        connect(m_web, &WebEntrance::gameConnection, this, &RoomDoor::admit);
+        connect(m_web, &WebEntrance::webConnection, this, &RoomDoor::admitWeb);
+    }
     return QString();
 }
 
@@ -46,28 +53,65 @@ Transport *RoomDoor::gameTransport(QTcpSocket *socket)
 void RoomDoor::onNewConnection()
 {
     while (QTcpSocket *socket = m_listen.nextPendingConnection()) {
-        bool logIt = false;
-        const QString refusal = m_admission.screen(socket->peerAddress(), logIt);
-        if (!refusal.isEmpty()) {
-            if (logIt) {
-                m_log.system(addressText(socket->peerAddress()));
-                m_log.system(refusal);
-            }
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        const int slot = m_findSeat();
-        if (slot >= 0) {
-            emit arrived(slot, gameTransport(socket));
-        } else if (!m_roomFull.busy()) {
-            m_roomFull.accept(socket);
-        } else {
-            // The room-full socket is still busy with an earlier client.
-            socket->abort();
-            socket->deleteLater();
-        }
+        if (m_web)
+            m_web->sort(socket);
+        else
+            admit(socket);
     }
+}
+
+bool RoomDoor::screened(const QHostAddress &peer)
+{
+    bool logIt = false;
+    const QString refusal = m_admission.screen(peer, logIt);
+    if (refusal.isEmpty()) return true;
+    if (logIt) {
+        m_log.system(addressText(peer));
+        m_log.system(refusal);
+    }
+    return false;
+}
+
+void RoomDoor::admit(QTcpSocket *socket)
+{
+    if (!screened(socket->peerAddress())) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    const int slot = m_findSeat();
+    if (slot >= 0) {
+        // The transport takes what the sorter already read along with the socket.
+        emit arrived(slot, gameTransport(socket));
+    } else if (!m_roomFull.busy()) {
+        m_roomFull.accept(socket);
+        // What the sorter looked at waits in the socket already: its new
+        // reader hears of it once it is settled.
+        if (socket->bytesAvailable() > 0)
+            QMetaObject::invokeMethod(
+                socket, [socket] { emit socket->readyRead(); }, Qt::QueuedConnection);
+    } else {
+        // The room-full socket is still busy with an earlier client.
+        socket->abort();
+        socket->deleteLater();
+    }
+}
+
+void RoomDoor::admitWeb(Transport *transport)
+{
+    if (!screened(transport->peerAddress())) {
+        transport->close(false);
+        return;
+    }
+    const int slot = m_findSeat();
+    if (slot >= 0) {
+        emit arrived(slot, transport);
+        return;
+    }
+    // What the room-full socket would say, then the end.
+    emit systemText(msg::RoomFullSent);
+    transport->send(RoomFullSocket::notice());
+    transport->close(true);
 }
 
 } // namespace zb

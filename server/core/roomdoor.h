@@ -11,11 +11,14 @@ namespace zb {
 class Admission;
 class RoomLog;
 class Transport;
+class WebEntrance;
 
 // The room's port. Every new connection meets the joining rules that need
 // only its address (banned, connecting too often) and is dropped at once if
 // they refuse it; the rest are handed a seat as a transport, or the room-full
-// socket when no seat is free.
+// socket when no seat is free. With the web player on, a browser's requests
+// are answered first, without a seat or those rules; its WebSocket then meets
+// them like any connection.
 class RoomDoor : public QObject {
     Q_OBJECT
   public:
@@ -26,7 +29,7 @@ class RoomDoor : public QObject {
     ~RoomDoor() override;
 
     // Opens the port: empty when listening, otherwise why not.
-    QString open(const QString &portText);
+    QString open(const QString &portText, bool webPlayer = true);
     // 0 until the port is open.
     quint16 port() const;
     // The room-full socket's state as the caption shows it.
@@ -44,12 +47,18 @@ class RoomDoor : public QObject {
     void onNewConnection();
     // The transport for an accepted game connection; takes the socket.
     static Transport *gameTransport(QTcpSocket *socket);
+    // The rules, then a seat, for a connection of a player's program.
+    void admit(QTcpSocket *socket);
+    // The same for a browser's WebSocket.
+    void admitWeb(Transport *transport);
+    bool screened(const QHostAddress &peer);
 
     Admission &m_admission;
     RoomLog &m_log;
     SeatFinder m_findSeat;
     QTcpServer m_listen;
     RoomFullSocket m_roomFull;
+    WebEntrance *m_web = nullptr;
 };
 
 } // namespace zb

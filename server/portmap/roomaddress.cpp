@@ -54,16 +54,22 @@ QString invitationAddress(const PortMapStatus &status)
     return hostPortText(QStringLiteral("127.0.0.1"), status.port);
 }
 
-QString invitationText(const PortMapStatus &status)
+QString webLink(const QString &hostPort)
+{
+    return QStringLiteral("http://") + hostPort + QLatin1Char('/');
+}
+
+QString invitationText(const PortMapStatus &status, bool webPlayer)
 {
     const QString address = invitationAddress(status);
     QString text = msg::invitation(address, joinLink(address));
+    if (webPlayer) text += msg::webInvitation(webLink(address));
     const QString lan = lanAddressText(status);
     if (lan != address && lan != msg::UnknownAddress) text += msg::invitationLan(lan);
     return text;
 }
 
-QStringList addressReport(const PortMapStatus &status)
+QStringList addressReport(const PortMapStatus &status, bool webPlayer)
 {
     QStringList lines{msg::LanAddressCaption + QStringLiteral(": ") + lanAddressText(status)};
     if (status.state == PortMapStatus::State::Searching) {
@@ -73,6 +79,7 @@ QStringList addressReport(const PortMapStatus &status)
     lines << msg::ExternalAddressCaption + QStringLiteral(": ") + externalAddressText(status)
           << msg::MappingStateCaption + QStringLiteral(": ") + status.stateText()
           << msg::invitationLink(joinLink(invitationAddress(status)));
+    if (webPlayer) lines << msg::webInvitationLink(webLink(invitationAddress(status)));
     return lines;
 }
 

@@ -20,9 +20,11 @@ QString externalAddressText(const PortMapStatus &status);
 // The "host:port" to give to players: outside when the router told its
 // address, otherwise on the home network.
 QString invitationAddress(const PortMapStatus &status);
-// What the copy button puts on the clipboard: the address and its link.
-QString invitationText(const PortMapStatus &status);
+// "http://host:port/": the room's page for players with a browser only.
+QString webLink(const QString &hostPort);
+// What the copy button puts on the clipboard: the address and its links.
+QString invitationText(const PortMapStatus &status, bool webPlayer = true);
 // The lines a headless server prints about its address.
-QStringList addressReport(const PortMapStatus &status);
+QStringList addressReport(const PortMapStatus &status, bool webPlayer = true);
 
 } // namespace zb

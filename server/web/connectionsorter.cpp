@@ -1,5 +1,8 @@
 #include "connectionsorter.h"
 
+#include "addresskey.h"
+
+#include <QDateTime>
 #include <QHostAddress>
 #include <QTcpSocket>
 
@@ -13,14 +16,6 @@ ConnectionKind classifyFirstBytes(QByteArrayView bytes)
     return n == get.size() ? ConnectionKind::WebRequest : ConnectionKind::Undecided;
 }
 
-QString peerAddressText(const QTcpSocket *socket)
-{
-    const QHostAddress address = socket->peerAddress();
-    bool mapped = false;
-    const quint32 v4 = address.toIPv4Address(&mapped);
-    return mapped ? QHostAddress(v4).toString() : address.toString();
-}
-
 ConnectionSorter::ConnectionSorter(QObject *parent) : QObject(parent) {}
 
 ConnectionSorter::~ConnectionSorter()
@@ -31,14 +26,12 @@ ConnectionSorter::~ConnectionSorter()
 
 void ConnectionSorter::sort(QTcpSocket *socket)
 {
-    const QString address = peerAddressText(socket);
-    if (m_pending.size() >= MaxPending || m_perAddress.value(address) >= MaxPendingPerAddress) {
-        socket->abort();
-        socket->deleteLater();
-        return;
-    }
+    const QString address = addressKey(socket->peerAddress());
+    if (m_perAddress.value(address) >= MaxPendingPerAddress) dropOldest(address);
+    if (m_pending.size() >= MaxPending) dropOldest(QString());
     Pending p;
     p.address = address;
+    p.order = ++m_sorted;
     p.timer = new QTimer(this);
     p.timer->setSingleShot(true);
     m_pending.insert(socket, p);
@@ -48,10 +41,18 @@ void ConnectionSorter::sort(QTcpSocket *socket)
         if (release(socket)) socket->deleteLater();
     });
     connect(socket, &QObject::destroyed, this, [this, socket] { release(socket); });
-    connect(p.timer, &QTimer::timeout, this, [this, socket] {
-        if (release(socket)) emit gameConnection(socket);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool browser = m_browsers.value(address) > now;
+    connect(p.timer, &QTimer::timeout, this, [this, socket, browser] {
+        if (!release(socket)) return;
+        if (!browser) {
+            emit gameConnection(socket);
+            return;
+        }
+        socket->abort();
+        socket->deleteLater();
     });
-    p.timer->start(m_waitMs);
+    p.timer->start(browser ? m_browserWaitMs : m_waitMs);
     check(socket);
 }
 
@@ -61,11 +62,35 @@ void ConnectionSorter::check(QTcpSocket *socket)
     const QByteArray first = socket->peek(4);
     const ConnectionKind kind = classifyFirstBytes(first);
     if (kind == ConnectionKind::Undecided) return;
+    const QString address = m_pending.value(socket).address;
     release(socket);
-    if (kind == ConnectionKind::WebRequest)
+    if (kind == ConnectionKind::WebRequest) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        // Bounded: forgotten addresses only make a spare connection go the old way.
+        if (m_browsers.size() >= 4096) {
+            m_browsers.removeIf([now](const auto &entry) { return entry.value() <= now; });
+            if (m_browsers.size() >= 4096) m_browsers.clear();
+        }
+        m_browsers.insert(address, now + BrowserMemoryMs);
         emit webRequest(socket);
-    else
+    } else
         emit gameConnection(socket);
+}
+
+void ConnectionSorter::dropOldest(const QString &address)
+{
+    QTcpSocket *oldest = nullptr;
+    quint64 order = 0;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        if (!address.isEmpty() && it->address != address) continue;
+        if (!oldest || it->order < order) {
+            oldest = it.key();
+            order = it->order;
+        }
+    }
+    if (!oldest || !release(oldest)) return;
+    oldest->abort();
+    oldest->deleteLater();
 }
 
 bool ConnectionSorter::release(QTcpSocket *socket)

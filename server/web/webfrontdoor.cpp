@@ -1,5 +1,6 @@
 #include "webfrontdoor.h"
 
+#include "addresskey.h"
 #include "connectionsorter.h"
 #include "websocketlines.h"
 
@@ -162,7 +163,7 @@ WebFrontDoor::~WebFrontDoor()
 
 void WebFrontDoor::handleConnection(QTcpSocket *socket)
 {
-    const QString address = peerAddressText(socket);
+    const QString address = addressKey(socket->peerAddress());
     if (m_requests.size() >= MaxRequests || m_perAddress.value(address) >= MaxRequestsPerAddress) {
         socket->abort();
         socket->deleteLater();

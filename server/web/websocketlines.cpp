@@ -17,8 +17,8 @@ bool toCp932Exactly(const QString &text, QByteArray &out)
         out = text.toLatin1();
         return true;
     }
-    thread_local QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
-    encoder.resetState();
+    // A fresh encoder each time: one that has met an error keeps reporting it.
+    QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
     out = encoder.encode(text);
     return !encoder.hasError();
 }

@@ -68,6 +68,8 @@ void TestHeadlessMapping::mapsAtStartAndRemovesAtSigterm()
     QCOMPARE(added.first().args.value("NewExternalPort"), server.port());
     QVERIFY(server.output().contains(QStringLiteral("外部アドレス: 203.0.113.7:") + server.port()));
     QVERIFY(server.output().contains(QStringLiteral("招待リンク: zembrill://203.0.113.7:") + server.port()));
+    QVERIFY(server.output().contains(QStringLiteral("ブラウザで参加: http://203.0.113.7:") + server.port() +
+                                     QLatin1Char('/')));
 
     // The fake router must keep answering while the server shuts down: no blocking waits here.
     server.process().terminate();

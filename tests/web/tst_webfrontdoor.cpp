@@ -52,6 +52,7 @@ class TestWebFrontDoor : public QObject {
     void boundsTheHead();
     void capsRequestsPerAddress();
     void sortsConnections();
+    void silentConnectionsKeepNobodyOut();
     void upgradesOnlyItsOwnPages();
     void carriesLinesBothWays();
     void closesOnBinaryAndOversize();
@@ -272,6 +273,50 @@ void TestWebFrontDoor::sortsConnections()
     QTRY_VERIFY(browser.bytesAvailable() > 0 || browser.state() == QAbstractSocket::UnconnectedState);
     QVERIFY(browser.readAll().startsWith("HTTP/1.1 200 OK"));
     QTRY_COMPARE(m_sorter->pending(), 0);
+}
+
+void TestWebFrontDoor::silentConnectionsKeepNobodyOut()
+{
+    // Silent connections, more than the sorter holds: the oldest make way,
+    // first those of an address that is over its share.
+    m_sorter->setWaitMs(600000);
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    const auto open = [&](const QString &from) {
+        auto s = std::make_unique<QTcpSocket>();
+        s->bind(QHostAddress(from));
+        s->connectToHost(QHostAddress::LocalHost, port());
+        silent.push_back(std::move(s));
+        // One at a time, so that which is the oldest is clear.
+        QTRY_VERIFY(silent.back()->state() == QAbstractSocket::ConnectedState);
+    };
+    for (int i = 0; i <= ConnectionSorter::MaxPendingPerAddress; ++i)
+        open(QStringLiteral("127.0.0.9"));
+    QTRY_COMPARE(silent.front()->state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE(m_sorter->pending(), ConnectionSorter::MaxPendingPerAddress);
+    QCOMPARE(silent.back()->state(), QAbstractSocket::ConnectedState);
+
+    for (int i = 0; i < ConnectionSorter::MaxPending; ++i)
+        open(QStringLiteral("127.0.1.%1").arg(i / ConnectionSorter::MaxPendingPerAddress));
+    QTRY_COMPARE(m_sorter->pending(), ConnectionSorter::MaxPending);
+    // Every one of the first address made way, none of the others.
+    QTRY_VERIFY(std::all_of(silent.begin(), silent.begin() + ConnectionSorter::MaxPendingPerAddress + 1,
+                            [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; }));
+    QVERIFY(std::all_of(silent.begin() + ConnectionSorter::MaxPendingPerAddress + 1, silent.end(),
+                        [](const auto &s) { return s->state() == QAbstractSocket::ConnectedState; }));
+
+    QTcpSocket player;
+    player.bind(QHostAddress(QStringLiteral("127.0.0.2")));
+    player.connectToHost(QHostAddress::LocalHost, port());
+    player.write("PSW \r\n");
+    QTRY_COMPARE(m_game.size(), 1);
+
+    // A browser's spare connection never reaches a seat: closed when it has waited.
+    silent.clear();
+    m_sorter->setBrowserWaitMs(300);
+    QCOMPARE(request("GET / HTTP/1.1\r\n\r\n", QHostAddress(QStringLiteral("127.0.0.3"))).status, 200);
+    open(QStringLiteral("127.0.0.3"));
+    QTRY_COMPARE(silent.back()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(m_game.size(), 1);
 }
 
 void TestWebFrontDoor::upgradesOnlyItsOwnPages()

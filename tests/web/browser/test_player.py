@@ -62,11 +62,13 @@ class Door:
             self.proc.kill()
 
 
-def start_browser(profile):
+def start_browser(profile, headless=True):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
+    if headless:
+        options.add_argument("--headless=new")
     # Offline and quiet: nothing but the page on loopback.
-    for arg in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    for arg in ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
                 "--disable-dev-shm-usage", "--user-data-dir=" + profile, "--window-size=1280,800",
                 "--lang=ja"]:
