@@ -24,7 +24,7 @@ HeadlessPortMapping::~HeadlessPortMapping()
 
 void HeadlessPortMapping::report(const PortMapStatus &status)
 {
-    for (const QString &line : addressReport(status, m_server.config().webPlayer()))
+    for (const QString &line : addressReport(status, m_server.config().browserPlay()))
         m_server.log().system(line);
 }
 

@@ -40,7 +40,7 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
     m_externalAddressLabel = valueLabel(QStringLiteral("lblExternalAddress"), this);
     m_mappingStateLabel = valueLabel(QStringLiteral("lblMappingState"), this);
     m_reachabilityLabel = valueLabel(QStringLiteral("reachabilityLabel"), this);
-    m_webLinkLabel = valueLabel(QStringLiteral("lblWebLink"), this);
+    m_browserLinkLabel = valueLabel(QStringLiteral("lblWebLink"), this);
     // The lobby's answer is the check; this says what to do when it is no.
     auto *portHelpLink = new QLabel(
         QStringLiteral("<a href=\"%1\">%2</a>").arg(HostingSection, msg::PortHelpLink.toHtmlEscaped()), this);
@@ -61,7 +61,7 @@ AddressPanel::AddressPanel(QWidget *parent) : QGroupBox(msg::RoomAddressCaption,
     m_form->addRow(msg::ExternalAddressCaption, m_externalAddressLabel);
     m_form->addRow(msg::MappingStateCaption, m_mappingStateLabel);
     m_form->addRow(msg::ReachabilityCaption, m_reachabilityLabel);
-    m_form->addRow(msg::WebLinkCaption, m_webLinkLabel);
+    m_form->addRow(msg::WebLinkCaption, m_browserLinkLabel);
     layout->addLayout(m_form);
     auto *row = new QHBoxLayout;
     row->addWidget(portHelpLink);
@@ -89,11 +89,11 @@ void AddressPanel::setOptions(const PortMapConfig &options)
     }
 }
 
-void AddressPanel::serverStarted(quint16 port, bool webPlayer)
+void AddressPanel::serverStarted(quint16 port, bool browserPlay)
 {
     if (m_mapper) return;
     m_port = port;
-    m_webPlayer = webPlayer;
+    m_browserPlay = browserPlay;
     PortMapConfig config = m_options;
     // An option holds for this run only; the box is stored when the host chose it.
     if (m_options.enabled) savePortMapSetting(m_upnpBox->isChecked());
@@ -121,10 +121,10 @@ void AddressPanel::showStatus(const PortMapStatus &status)
                                              : palette().color(QPalette::WindowText));
     m_mappingStateLabel->setPalette(pal);
     m_copyButton->setEnabled(started);
-    const bool web = started && m_webPlayer;
-    m_webLinkLabel->setText(web ? webLink(invitationAddress(status)) : msg::UnknownAddress);
+    const bool web = started && m_browserPlay;
+    m_browserLinkLabel->setText(web ? browserLink(invitationAddress(status)) : msg::UnknownAddress);
     // Without the web player the row has nothing to say.
-    m_form->setRowVisible(m_webLinkLabel, !started || m_webPlayer);
+    m_form->setRowVisible(m_browserLinkLabel, !started || m_browserPlay);
 }
 
 void AddressPanel::showReachability(LobbyLink::Reachability state)
@@ -144,7 +144,7 @@ void AddressPanel::showReachability(LobbyLink::Reachability state)
 void AddressPanel::copyInvitation()
 {
     if (!m_mapper) return;
-    QGuiApplication::clipboard()->setText(invitationText(m_mapper->status(), m_webPlayer));
+    QGuiApplication::clipboard()->setText(invitationText(m_mapper->status(), m_browserPlay));
     m_copyButton->setText(msg::Copied);
     QTimer::singleShot(2000, m_copyButton, [button = m_copyButton] { button->setText(msg::CopyInvitation); });
 }

@@ -26,9 +26,9 @@ class AddressPanel : public QGroupBox {
     // locks it, leaving the stored setting alone.
     void setOptions(const PortMapConfig &options);
     // The server listens now: map its port as the box says (and store the
-    // box); the box is fixed from here on, like the port. `webPlayer`: the
+    // box); the box is fixed from here on, like the port. `browserPlay`: the
     // port answers browsers too.
-    void serverStarted(quint16 port, bool webPlayer = true);
+    void serverStarted(quint16 port, bool browserPlay = true);
 
     PortMapper *mapper() const { return m_mapper; }
     void copyInvitation();
@@ -44,12 +44,12 @@ class AddressPanel : public QGroupBox {
     QLabel *m_externalAddressLabel = nullptr;
     QLabel *m_mappingStateLabel = nullptr;
     QLabel *m_reachabilityLabel = nullptr;
-    QLabel *m_webLinkLabel = nullptr;
+    QLabel *m_browserLinkLabel = nullptr;
     QFormLayout *m_form = nullptr;
     QPushButton *m_copyButton = nullptr;
     PortMapConfig m_options;
     quint16 m_port = 0;
-    bool m_webPlayer = true;
+    bool m_browserPlay = true;
     PortMapper *m_mapper = nullptr;
 };
 

@@ -229,7 +229,7 @@ void ServerConsole::startOrApply()
             // Show the texts as the server took them: cleaned, defaults filled in.
             m_settingsArea->showSettings(m_server->settings());
             m_settingsArea->setRunning(true);
-            m_addressPanel->serverStarted(m_server->listeningPort(), m_server->config().webPlayer());
+            m_addressPanel->serverStarted(m_server->listeningPort(), m_server->config().browserPlay());
         }
         m_dictionaryChoice->refresh();
         m_runningPanel->showSettings(m_server->settings(), m_server->dictionaries().dictionaryList());

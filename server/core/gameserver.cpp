@@ -93,7 +93,7 @@ GameServer::StartResult GameServer::startOrApply(const ServerSettings &input)
 
     if (listeningPort() == 0) {
         s = RoomConfig::cleaned(s);
-        m_startError = m_door.open(s.port, m_config.webPlayer());
+        m_startError = m_door.open(s.port, m_config.browserPlay());
         if (!m_startError.isEmpty()) return StartResult::PortRefused;
         s.port = QString::number(listeningPort());
         // Said only once the port is ours: hosts and scripts take it as the go-ahead.

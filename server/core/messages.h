@@ -325,11 +325,11 @@ inline QString invitationLink(const QString &link)
 {
     return QStringLiteral("招待リンク: ") + link;
 }
-inline QString webInvitation(const QString &link)
+inline QString browserInvitation(const QString &link)
 {
     return QStringLiteral("ブラウザから: %1\n").arg(link);
 }
-inline QString webInvitationLink(const QString &link)
+inline QString browserInvitationLink(const QString &link)
 {
     return QStringLiteral("ブラウザで参加: ") + link;
 }

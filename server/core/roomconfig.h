@@ -33,8 +33,8 @@ class RoomConfig {
     qint64 strokeBudget() const { return m_strokeBudget; }
     // The browser's way in on the room's port (--no-web turns it off for the
     // run); read when the port opens.
-    void setWebPlayer(bool on) { m_webPlayer = on; }
-    bool webPlayer() const { return m_webPlayer; }
+    void setWebPlayer(bool on) { m_browserPlay = on; }
+    bool browserPlay() const { return m_browserPlay; }
 
     RoomConfig();
 
@@ -61,7 +61,7 @@ class RoomConfig {
     bool m_stored = true;
     QString m_lobbyOverride;
     qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
-    bool m_webPlayer = true;
+    bool m_browserPlay = true;
 };
 
 } // namespace zb

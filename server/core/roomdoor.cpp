@@ -25,15 +25,15 @@ RoomDoor::~RoomDoor()
     disconnect(&m_roomFull, nullptr, this, nullptr);
 }
 
-QString RoomDoor::open(const QString &portText, bool webPlayer)
+QString RoomDoor::open(const QString &portText, bool browserPlay)
 {
     const quint16 port = parsePort(portText);
     if (port == 0) return msg::badPort(portText);
     if (!m_listen.listen(QHostAddress::Any, port)) return msg::cannotListen(port, m_listen.errorString());
-    if (webPlayer && !m_web) {
+    if (browserPlay && !m_web) {
         m_web = new WebEntrance(m_listen.serverPort(), this);
         connect(m_web, &WebEntrance::gameConnection, this, &RoomDoor::admit);
-        connect(m_web, &WebEntrance::webConnection, this, &RoomDoor::admitWeb);
+        connect(m_web, &WebEntrance::browserConnection, this, &RoomDoor::admitWeb);
     }
     return QString();
 }

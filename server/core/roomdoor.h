@@ -29,7 +29,7 @@ class RoomDoor : public QObject {
     ~RoomDoor() override;
 
     // Opens the port: empty when listening, otherwise why not.
-    QString open(const QString &portText, bool webPlayer = true);
+    QString open(const QString &portText, bool browserPlay = true);
     // 0 until the port is open.
     quint16 port() const;
     // The room-full socket's state as the caption shows it.

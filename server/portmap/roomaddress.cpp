@@ -54,22 +54,22 @@ QString invitationAddress(const PortMapStatus &status)
     return hostPortText(QStringLiteral("127.0.0.1"), status.port);
 }
 
-QString webLink(const QString &hostPort)
+QString browserLink(const QString &hostPort)
 {
     return QStringLiteral("http://") + hostPort + QLatin1Char('/');
 }
 
-QString invitationText(const PortMapStatus &status, bool webPlayer)
+QString invitationText(const PortMapStatus &status, bool browserPlay)
 {
     const QString address = invitationAddress(status);
     QString text = msg::invitation(address, joinLink(address));
-    if (webPlayer) text += msg::webInvitation(webLink(address));
+    if (browserPlay) text += msg::browserInvitation(browserLink(address));
     const QString lan = lanAddressText(status);
     if (lan != address && lan != msg::UnknownAddress) text += msg::invitationLan(lan);
     return text;
 }
 
-QStringList addressReport(const PortMapStatus &status, bool webPlayer)
+QStringList addressReport(const PortMapStatus &status, bool browserPlay)
 {
     QStringList lines{msg::LanAddressCaption + QStringLiteral(": ") + lanAddressText(status)};
     if (status.state == PortMapStatus::State::Searching) {
@@ -79,7 +79,7 @@ QStringList addressReport(const PortMapStatus &status, bool webPlayer)
     lines << msg::ExternalAddressCaption + QStringLiteral(": ") + externalAddressText(status)
           << msg::MappingStateCaption + QStringLiteral(": ") + status.stateText()
           << msg::invitationLink(joinLink(invitationAddress(status)));
-    if (webPlayer) lines << msg::webInvitationLink(webLink(invitationAddress(status)));
+    if (browserPlay) lines << msg::browserInvitationLink(browserLink(invitationAddress(status)));
     return lines;
 }
 

@@ -21,10 +21,10 @@ QString externalAddressText(const PortMapStatus &status);
 // address, otherwise on the home network.
 QString invitationAddress(const PortMapStatus &status);
 // "http://host:port/": the room's page for players with a browser only.
-QString webLink(const QString &hostPort);
+QString browserLink(const QString &hostPort);
 // What the copy button puts on the clipboard: the address and its links.
-QString invitationText(const PortMapStatus &status, bool webPlayer = true);
+QString invitationText(const PortMapStatus &status, bool browserPlay = true);
 // The lines a headless server prints about its address.
-QStringList addressReport(const PortMapStatus &status, bool webPlayer = true);
+QStringList addressReport(const PortMapStatus &status, bool browserPlay = true);
 
 } // namespace zb

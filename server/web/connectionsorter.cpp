@@ -72,7 +72,7 @@ void ConnectionSorter::check(QTcpSocket *socket)
             if (m_browsers.size() >= 4096) m_browsers.clear();
         }
         m_browsers.insert(address, now + BrowserMemoryMs);
-        emit webRequest(socket);
+        emit httpRequest(socket);
     } else
         emit gameConnection(socket);
 }

@@ -54,7 +54,7 @@ class ConnectionSorter : public QObject {
     int pending() const { return int(m_pending.size()); }
 
   signals:
-    void webRequest(QTcpSocket *socket);
+    void httpRequest(QTcpSocket *socket);
     void gameConnection(QTcpSocket *socket);
 
   private:

@@ -9,11 +9,11 @@ namespace zb {
 WebEntrance::WebEntrance(quint16 port, QObject *parent)
     : QObject(parent), m_sorter(new ConnectionSorter(this)), m_frontDoor(new WebFrontDoor(port, this))
 {
-    connect(m_sorter, &ConnectionSorter::webRequest, m_frontDoor, &WebFrontDoor::handleConnection);
+    connect(m_sorter, &ConnectionSorter::httpRequest, m_frontDoor, &WebFrontDoor::handleConnection);
     connect(m_sorter, &ConnectionSorter::gameConnection, this, &WebEntrance::gameConnection);
-    connect(m_frontDoor, &WebFrontDoor::webSocketOpened, this, [this](QWebSocket *socket, const QString &) {
+    connect(m_frontDoor, &WebFrontDoor::socketUpgraded, this, [this](QWebSocket *socket, const QString &) {
         auto *transport = new WebSocketTransport(socket);
-        emit webConnection(transport);
+        emit browserConnection(transport);
     });
 }
 

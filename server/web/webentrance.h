@@ -30,7 +30,7 @@ class WebEntrance : public QObject {
     // Not a browser: the connection, unread, for the game path.
     void gameConnection(QTcpSocket *socket);
     // A browser's WebSocket, for a seat; the receiver takes ownership.
-    void webConnection(zb::Transport *transport);
+    void browserConnection(zb::Transport *transport);
 
   private:
     ConnectionSorter *m_sorter;

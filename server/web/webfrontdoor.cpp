@@ -102,11 +102,11 @@ QByteArrayView reasonPhrase(int status)
 QByteArray errorAnswer(int status, QByteArrayView host = {})
 {
     QByteArray body = QByteArray::number(status) + ' ' + reasonPhrase(status).toByteArray() + '\n';
-    return webAnswer(status, "text/plain; charset=utf-8", body, host);
+    return httpAnswer(status, "text/plain; charset=utf-8", body, host);
 }
 } // namespace
 
-QByteArray webAnswer(int status, QByteArrayView type, const QByteArray &body, QByteArrayView host)
+QByteArray httpAnswer(int status, QByteArrayView type, const QByteArray &body, QByteArrayView host)
 {
     // The page talks to its own room only. An IPv6 literal cannot be named in
     // the policy; browsers count a same-origin WebSocket as 'self' anyway.
@@ -229,7 +229,7 @@ QByteArray WebFrontDoor::answerFor(const RequestHead &head) const
     }
     const auto file = m_files.constFind(path);
     if (file == m_files.cend()) return errorAnswer(404, host);
-    return webAnswer(200, file->first, file->second, host);
+    return httpAnswer(200, file->first, file->second, host);
 }
 
 bool WebFrontDoor::originAllowed(const RequestHead &head) const
@@ -337,7 +337,7 @@ void WebFrontDoor::onUpgraded()
         bool mapped = false;
         const quint32 v4 = ws->peerAddress().toIPv4Address(&mapped);
         const QString address = mapped ? QHostAddress(v4).toString() : ws->peerAddress().toString();
-        emit webSocketOpened(ws, address);
+        emit socketUpgraded(ws, address);
         if (ws->parent() == this) {
             ws->abort();
             ws->deleteLater();

@@ -61,7 +61,7 @@ class WebFrontDoor : public QObject {
     // the room writes it. Take it during the signal (set its parent, for
     // instance by wrapping it in WebSocketLines); one still owned by the
     // front door afterwards is closed.
-    void webSocketOpened(QWebSocket *socket, const QString &address);
+    void socketUpgraded(QWebSocket *socket, const QString &address);
 
   private:
     struct Request {
@@ -95,6 +95,6 @@ class WebFrontDoor : public QObject {
 // A status line, the security fields and the body: one whole answer.
 // `host` is the request's Host field (used for the WebSocket origin of the
 // content policy when it is a plain host name or IPv4 address with a port).
-QByteArray webAnswer(int status, QByteArrayView type, const QByteArray &body, QByteArrayView host = {});
+QByteArray httpAnswer(int status, QByteArrayView type, const QByteArray &body, QByteArrayView host = {});
 
 } // namespace zb

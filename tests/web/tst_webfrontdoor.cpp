@@ -86,10 +86,10 @@ void TestWebFrontDoor::init()
                 m_sorter->sort(s);
         }
     });
-    connect(m_sorter.get(), &ConnectionSorter::webRequest, m_door.get(), &WebFrontDoor::handleConnection);
+    connect(m_sorter.get(), &ConnectionSorter::httpRequest, m_door.get(), &WebFrontDoor::handleConnection);
     connect(m_sorter.get(), &ConnectionSorter::gameConnection, this,
             [this](QTcpSocket *s) { m_game.append(s); });
-    connect(m_door.get(), &WebFrontDoor::webSocketOpened, this,
+    connect(m_door.get(), &WebFrontDoor::socketUpgraded, this,
             [this](QWebSocket *s) { m_seats.append(new WebSocketLines(s, m_door.get())); });
 }
 

@@ -55,7 +55,7 @@ class TestWebRoom : public ServerFixture {
     void cleanup() { tearDownServer(); }
 
     void requestsTakeNoSeat();
-    void webSocketIsASeat();
+    void browserSocketIsASeat();
     void offWithoutTheWebPlayer();
 };
 
@@ -109,7 +109,7 @@ void TestWebRoom::requestsTakeNoSeat()
     QTRY_COMPARE(m_server->seats().playerCount(), 2);
 }
 
-void TestWebRoom::webSocketIsASeat()
+void TestWebRoom::browserSocketIsASeat()
 {
     startServer();
     Browser browser(m_port);

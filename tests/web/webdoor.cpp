@@ -86,12 +86,12 @@ int main(int argc, char *argv[])
         while (QTcpSocket *socket = listener.nextPendingConnection())
             sorter.sort(socket);
     });
-    QObject::connect(&sorter, &ConnectionSorter::webRequest, &door, &WebFrontDoor::handleConnection);
+    QObject::connect(&sorter, &ConnectionSorter::httpRequest, &door, &WebFrontDoor::handleConnection);
     QObject::connect(&sorter, &ConnectionSorter::gameConnection, [](QTcpSocket *socket) {
         socket->abort();
         socket->deleteLater();
     });
-    QObject::connect(&door, &WebFrontDoor::webSocketOpened, [&](QWebSocket *socket, const QString &address) {
+    QObject::connect(&door, &WebFrontDoor::socketUpgraded, [&](QWebSocket *socket, const QString &address) {
         auto *seat = new WebSocketLines(socket, &app);
         say(QStringLiteral("open ") + address);
         auto state = std::make_shared<Play>();
