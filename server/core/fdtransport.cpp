@@ -176,15 +176,7 @@ bool FdTransport::frame(QByteArray chunk)
 {
     QByteArray block;
     const bool ok = m_framer.feed(std::move(chunk), block, m_views);
-    if (!m_views.isEmpty()) {
-        const qsizetype base = m_pending.size();
-        for (const QByteArrayView line : std::as_const(m_views))
-            m_lineEnds.append(base + (line.data() - block.constData()) + line.size());
-        if (m_pending.isEmpty())
-            m_pending = std::move(block);
-        else
-            m_pending.append(block);
-    }
+    m_waiting.add(std::move(block), m_views);
     m_views.clear();
     return ok;
 }
@@ -194,7 +186,7 @@ bool FdTransport::announceInput(bool overflow)
     const QPointer<FdTransport> self(this);
     emit dataArrived();
     if (!self || m_closing) return false;
-    if (!m_lineEnds.isEmpty()) {
+    if (!m_waiting.isEmpty()) {
         emit readyRead();
         if (!self || m_closing) return false;
     }
@@ -207,20 +199,7 @@ bool FdTransport::announceInput(bool overflow)
 
 bool FdTransport::takeLines(QByteArray &block, QList<QByteArrayView> &lines)
 {
-    lines.clear();
-    if (m_lineEnds.isEmpty()) {
-        block.clear();
-        return false;
-    }
-    block = std::move(m_pending);
-    m_pending = QByteArray();
-    qsizetype from = 0;
-    for (const qsizetype end : std::as_const(m_lineEnds)) {
-        lines.append(QByteArrayView(block.constData() + from, end - from));
-        from = end + 2;
-    }
-    m_lineEnds.clear();
-    return true;
+    return m_waiting.take(block, lines);
 }
 
 // ---------------------------------------------------------------- output
@@ -320,8 +299,7 @@ void FdTransport::close(bool graceful)
 {
     if (m_closing) return;
     m_closing = true;
-    m_pending.clear();
-    m_lineEnds.clear();
+    m_waiting.clear();
     m_framer.clear();
     m_readBuffer = QByteArray();
     if (!graceful || m_fd < 0 || m_ended) {

@@ -3,6 +3,7 @@
 #include "fdtransportqueue.h"
 #include "lineframer.h"
 #include "transport.h"
+#include "waitinglines.h"
 
 #include <QTimer>
 
@@ -76,8 +77,7 @@ class FdTransport : public Transport {
     QByteArray m_readBuffer;
     QList<QByteArrayView> m_views;
     // Complete lines not taken yet, and where each one ends in them.
-    QByteArray m_pending;
-    QList<qsizetype> m_lineEnds;
+    WaitingLines m_waiting;
     FdOutputQueue m_queue;
     qint64 m_outputCap = DefaultOutputCap;
     QTimer m_graceTimer;

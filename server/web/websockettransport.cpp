@@ -43,30 +43,14 @@ bool WebSocketTransport::isOpen() const
 void WebSocketTransport::onLines(const QByteArray &block, const QList<QByteArrayView> &lines)
 {
     if (m_closing) return;
-    const qsizetype base = m_pending.size();
-    for (const QByteArrayView line : lines)
-        m_lineEnds.append(base + (line.data() - block.constData()) + line.size());
-    m_pending.append(block);
+    m_waiting.add(block, lines);
     emit dataArrived();
     emit readyRead();
 }
 
 bool WebSocketTransport::takeLines(QByteArray &block, QList<QByteArrayView> &lines)
 {
-    lines.clear();
-    if (m_lineEnds.isEmpty()) {
-        block.clear();
-        return false;
-    }
-    block = std::move(m_pending);
-    m_pending = QByteArray();
-    qsizetype from = 0;
-    for (const qsizetype end : std::as_const(m_lineEnds)) {
-        lines.append(QByteArrayView(block.constData() + from, end - from));
-        from = end + 2;
-    }
-    m_lineEnds.clear();
-    return true;
+    return m_waiting.take(block, lines);
 }
 
 void WebSocketTransport::send(const QByteArray &block, qsizetype offset, qsizetype size)
@@ -94,8 +78,7 @@ void WebSocketTransport::close(bool graceful)
     if (m_closing) return;
     m_closing = true;
     disconnect(m_lines, nullptr, this, nullptr);
-    m_pending.clear();
-    m_lineEnds.clear();
+    m_waiting.clear();
     QWebSocket *socket = m_lines->socket();
     if (graceful && m_lines->isOpen()) {
         // The closing handshake goes out after what is queued.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transport.h"
+#include "waitinglines.h"
 
 #include <QPointer>
 
@@ -38,8 +39,7 @@ class WebSocketTransport : public Transport {
     WebSocketLines *m_lines;
     QHostAddress m_peer;
     // Complete lines not taken yet, each with its CR LF.
-    QByteArray m_pending;
-    QList<qsizetype> m_lineEnds;
+    WaitingLines m_waiting;
     qint64 m_outputCap = DefaultOutputCap;
     bool m_overflowReported = false;
     bool m_closing = false;
