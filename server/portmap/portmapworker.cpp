@@ -1,23 +1,18 @@
 #include "server/portmap/portmapworker.h"
 
+#include "server/portmap/natpmpsession.h"
 #include "server/portmap/routerhttp.h"
 #include "server/portmap/ssdpsearch.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstdlib>
 #include <miniupnpc/miniupnpc.h>
 #include <miniupnpc/upnpcommands.h>
 #include <miniupnpc/upnperrors.h>
 #include <miniupnpc/upnpreplyparse.h>
-#include <natpmp.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace zb {
@@ -27,11 +22,7 @@ namespace {
 const QByteArray MappingDescription = "zbserver";
 const QString UpnpMethod = QStringLiteral("UPnP");
 const QString NatPmpMethod = QStringLiteral("NAT-PMP");
-// A gateway on the home network answers within milliseconds; this allows
-// four sends (the library resends after 250, 500 and 1000 ms).
-constexpr int NatPmpWaitMs = 2000;
 constexpr int OnlyPermanentLeasesSupported = 725;
-constexpr int NatPmpCancelled = -1000;
 
 // An address a router reports as its own on the outside, in canonical form,
 // or empty when it is none (garbage, 0.0.0.0, loopback, broadcast, multicast).
@@ -56,72 +47,6 @@ bool plainServiceType(const QByteArray &type)
 {
     static const QRegularExpression plain(QStringLiteral("^urn:[A-Za-z0-9:._-]+$"));
     return plain.match(QString::fromLatin1(type)).hasMatch();
-}
-
-// The answers of a gateway that is there but says no.
-bool isGatewayAnswer(int rc)
-{
-    return rc == NATPMP_ERR_UNSUPPORTEDVERSION || rc == NATPMP_ERR_UNSUPPORTEDOPCODE ||
-           rc == NATPMP_ERR_UNDEFINEDERROR || rc == NATPMP_ERR_NOTAUTHORIZED ||
-           rc == NATPMP_ERR_NETWORKFAILURE || rc == NATPMP_ERR_OUTOFRESOURCES;
-}
-
-QString natPmpReason(int rc)
-{
-    switch (rc) {
-    case NATPMP_ERR_UNSUPPORTEDVERSION:
-        return QStringLiteral("NAT-PMP 1 UnsupportedVersion");
-    case NATPMP_ERR_NOTAUTHORIZED:
-        return QStringLiteral("NAT-PMP 2 NotAuthorized");
-    case NATPMP_ERR_NETWORKFAILURE:
-        return QStringLiteral("NAT-PMP 3 NetworkFailure");
-    case NATPMP_ERR_OUTOFRESOURCES:
-        return QStringLiteral("NAT-PMP 4 OutOfResources");
-    case NATPMP_ERR_UNSUPPORTEDOPCODE:
-        return QStringLiteral("NAT-PMP 5 UnsupportedOpcode");
-    case NATPMP_ERR_UNDEFINEDERROR:
-        return QStringLiteral("NAT-PMP UndefinedError");
-    default:
-        return QStringLiteral("NAT-PMP InvalidResponse");
-    }
-}
-
-// Waits for the answer to the request just sent, resending as the library
-// schedules; NatPmpCancelled when `cancelFd` wakes first.
-int awaitNatPmp(natpmp_t &n, natpmpresp_t &reply, int cancelFd)
-{
-    const QDeadlineTimer deadline(NatPmpWaitMs);
-    for (;;) {
-        timeval tv{};
-        qint64 waitMs = 0;
-        if (getnatpmprequesttimeout(&n, &tv) == 0) waitMs = qint64(tv.tv_sec) * 1000 + tv.tv_usec / 1000;
-        waitMs = qBound<qint64>(0, waitMs, deadline.remainingTime());
-        pollfd fds[2] = {{n.s, POLLIN, 0}, {cancelFd, POLLIN, 0}};
-        if (::poll(fds, 2, int(waitMs)) > 0 && fds[1].revents) return NatPmpCancelled;
-        const int rc = readnatpmpresponseorretry(&n, &reply);
-        if (rc != NATPMP_TRYAGAIN) return rc;
-        if (deadline.hasExpired()) return NATPMP_ERR_NOGATEWAYSUPPORT;
-    }
-}
-
-QString localAddress(int socket)
-{
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (::getsockname(socket, reinterpret_cast<sockaddr *>(&local), &size) != 0 ||
-        local.sin_family != AF_INET)
-        return {};
-    return QHostAddress(ntohl(local.sin_addr.s_addr)).toString();
-}
-
-// Opens a NAT-PMP client towards the configured gateway, or the default
-// route's when searching is allowed.
-bool openNatPmp(const PortMapConfig &config, natpmp_t &n)
-{
-    const bool forced = !config.natpmpGateway.isEmpty();
-    if (!forced && !config.searchAllowed()) return false;
-    const in_addr_t gateway = forced ? htonl(QHostAddress(config.natpmpGateway).toIPv4Address()) : 0;
-    return initnatpmp(&n, forced ? 1 : 0, gateway) == 0;
 }
 
 } // namespace
@@ -333,49 +258,32 @@ PortMapOutcome PortMapWorker::mapWithNatPmp(quint16 port)
     PortMapOutcome out;
     out.method = NatPmpMethod;
     if (m_phase.load() == Cancelled) return out;
-    natpmp_t n;
-    if (!openNatPmp(m_config, n)) return out;
-    out.lanAddress = localAddress(n.s);
+    NatPmpSession gateway(m_config);
+    if (!gateway.isOpen()) return out;
+    out.lanAddress = gateway.lanAddress();
 
-    natpmpresp_t reply{};
-    int rc = sendpublicaddressrequest(&n) < 0 ? NATPMP_ERR_SENDERR : awaitNatPmp(n, reply, m_wakeFd);
-    if (rc == 0 && reply.type == NATPMP_RESPTYPE_PUBLICADDRESS)
-        out.externalAddress = usableIPv4(QHostAddress(ntohl(reply.pnu.publicaddress.addr.s_addr)).toString());
-    if ((rc == 0 || isGatewayAnswer(rc)) && claimMapping()) {
-        reply = {};
-        rc = sendnewportmappingrequest(&n, NATPMP_PROTOCOL_TCP, port, port, uint32_t(m_config.leaseSeconds)) <
-                     0
-                 ? NATPMP_ERR_SENDERR
-                 : awaitNatPmp(n, reply, -1);
-        const auto &mapping = reply.pnu.newportmapping;
-        if (rc == 0 && reply.type == NATPMP_RESPTYPE_TCPPORTMAPPING && mapping.privateport == port &&
-            mapping.mappedpublicport != 0 && mapping.lifetime != 0) {
-            out.kind = PortMapOutcome::Kind::Mapped;
+    QString external;
+    int rc = gateway.askPublicAddress(external, m_wakeFd);
+    out.externalAddress = usableIPv4(external);
+    if ((rc == 0 || NatPmpSession::isGatewayAnswer(rc)) && claimMapping()) {
+        rc = gateway.askMapping(port, m_config.leaseSeconds, out.externalPort, out.leaseSeconds);
+        if (rc == 0) {
             // The gateway may choose another outside port; that is the one players need.
-            out.externalPort = mapping.mappedpublicport;
-            out.leaseSeconds = int(qMin<uint32_t>(mapping.lifetime, 0x7fffffff));
+            out.kind = PortMapOutcome::Kind::Mapped;
             m_mappedVia = Via::NatPmp;
-        } else if (rc == 0 || isGatewayAnswer(rc)) {
+        } else if (NatPmpSession::isGatewayAnswer(rc)) {
             out.kind = PortMapOutcome::Kind::Refused;
-            out.reason = natPmpReason(rc);
+            out.reason = NatPmpSession::reason(rc);
         }
         settleMapping();
     }
-    closenatpmp(&n);
     return out;
 }
 
 bool PortMapWorker::unmapNatPmp()
 {
-    natpmp_t n;
-    if (!openNatPmp(m_config, n)) return false;
-    natpmpresp_t reply{};
-    // Lifetime 0 with outside port 0 removes the mapping of this inside port.
-    const int rc = sendnewportmappingrequest(&n, NATPMP_PROTOCOL_TCP, m_port, 0, 0) < 0
-                       ? NATPMP_ERR_SENDERR
-                       : awaitNatPmp(n, reply, -1);
-    closenatpmp(&n);
-    return rc == 0;
+    NatPmpSession gateway(m_config);
+    return gateway.isOpen() && gateway.removeMapping(m_port) == 0;
 }
 
 } // namespace zb
