@@ -79,7 +79,6 @@ class WebFrontDoor : public QObject {
     void handOver(QTcpSocket *socket);
     void finish(QTcpSocket *socket);
     void onUpgraded();
-    bool originAllowed(const RequestHead &head) const;
 
     QWebSocketServer *m_upgrader;
     QHash<QTcpSocket *, Request> m_requests;
@@ -91,10 +90,5 @@ class WebFrontDoor : public QObject {
     int m_headTimeoutMs = HeadTimeoutMs;
     int m_answerTimeoutMs = AnswerTimeoutMs;
 };
-
-// A status line, the security fields and the body: one whole answer.
-// `host` is the request's Host field (used for the WebSocket origin of the
-// content policy when it is a plain host name or IPv4 address with a port).
-QByteArray httpAnswer(int status, QByteArrayView type, const QByteArray &body, QByteArrayView host = {});
 
 } // namespace zb
