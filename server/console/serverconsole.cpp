@@ -8,6 +8,7 @@
 #include "hostport.h"
 #include "laststandings.h"
 #include "leftcolumn.h"
+#include "linerelay.h"
 #include "logview.h"
 #include "mirrorpane.h"
 #include "panelstack.h"
@@ -139,16 +140,16 @@ void ServerConsole::connectServer()
     connect(&s->log(), &RoomLog::line, m_log, &LogView::appendLine);
     connect(s, &GameServer::playersChanged, this, &ServerConsole::refreshPlayers);
     connect(s, &GameServer::captionChanged, this, &QWidget::setWindowTitle);
-    connect(s, &GameServer::strokeReceived, this, [this](const QByteArray &payload) {
+    connect(&s->relay(), &LineRelay::strokeRelayed, this, [this](const QByteArray &payload) {
         // Strokes while the mirror is hidden are not kept: it shows what is drawn from then on.
         if (m_showPictureBox->isChecked()) m_mirrorPane->mirror()->drawStroke(payload);
     });
-    connect(s, &GameServer::fillReceived, this, [this](int index) {
+    connect(&s->relay(), &LineRelay::fillRelayed, this, [this](int index) {
         if (m_showPictureBox->isChecked()) m_mirrorPane->mirror()->fill(index);
     });
     connect(&s->round(), &RoundEngine::screenCleared, m_mirrorPane->mirror(), &CanvasMirror::fill);
-    connect(s, &GameServer::dataArrived, &m_seats->lamps(), &ReceiveLamps::light);
-    m_seats->lamps().setInterval(s->tickMs() / 20);
+    connect(&s->relay(), &LineRelay::dataArrived, &m_seats->lamps(), &ReceiveLamps::light);
+    m_seats->lamps().setInterval(s->config().tickMs() / 20);
     connect(&s->lobby(), &LobbyLink::reachabilityChanged, m_addressPanel, &AddressPanel::showReachability);
     m_lastStandings->follow(s->round());
 

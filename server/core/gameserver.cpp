@@ -19,15 +19,15 @@ const QString kVersion = QString::fromLatin1(ProtocolVersion);
 } // namespace
 
 GameServer::GameServer(int tickMs, QObject *parent)
-    : QObject(parent), m_tickMs(qMax(1, tickMs)), m_engine(new RoundEngine(m_seats.table(), m_bank, this)),
+    : QObject(parent), m_engine(new RoundEngine(m_seats.table(), m_bank, this)),
       m_roster(new Roster(m_seats, *m_engine, m_log, this)),
       m_announcer(new RoundAnnouncer(*m_engine, m_seats.table(), *m_roster, this)),
       m_relay(new LineRelay(m_seats, *m_engine, m_log, this)),
-      m_talk(new PlayerLines(m_seats, *m_engine, *m_relay, m_log, this))
+      m_talk(new PlayerLines(m_seats, *m_engine, *m_relay, m_log, this)), m_config(tickMs)
 {
     connect(&m_door, &RoomDoor::arrived, this, &GameServer::seat);
-    m_roundClock.setInterval(m_tickMs);
-    m_moderationClock.setInterval(m_tickMs);
+    m_roundClock.setInterval(m_config.tickMs());
+    m_moderationClock.setInterval(m_config.tickMs());
     connect(&m_roundClock, &QTimer::timeout, this, [this] {
         updateCaption();
         m_engine->onClockTick();
@@ -38,8 +38,6 @@ GameServer::GameServer(int tickMs, QObject *parent)
         m_lobby.setStatus(roomStatus());
         emit playersChanged();
     });
-    connect(m_relay, &LineRelay::strokeRelayed, this, &GameServer::strokeReceived);
-    connect(m_relay, &LineRelay::fillRelayed, this, &GameServer::fillReceived);
     connect(m_relay, &LineRelay::lineReceived, this, &GameServer::handleLine);
     connect(m_talk, &PlayerLines::markChanged, m_roster, &Roster::broadcastReadys);
 
@@ -47,7 +45,7 @@ GameServer::GameServer(int tickMs, QObject *parent)
     connect(&m_door, &RoomDoor::systemText, &m_log, &RoomLog::system);
     connect(&m_door, &RoomDoor::roomFullStateChanged, this, &GameServer::updateCaption);
 
-    m_lobby.setTickMs(m_tickMs);
+    m_lobby.setTickMs(m_config.tickMs());
     connect(&m_lobby, &LobbyLink::systemText, &m_log, &RoomLog::system);
     connect(&m_lobby, &LobbyLink::silenceChanged, this, &GameServer::updateCaption);
     // A hostile lobby could fill the host's log like any stranger.

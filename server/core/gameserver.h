@@ -48,7 +48,6 @@ class GameServer : public QObject, private AdmissionHost {
     explicit GameServer(int tickMs = 1000, QObject *parent = nullptr);
     ~GameServer() override;
 
-    int tickMs() const { return m_tickMs; }
     // This run's options and the stored settings; set before the start.
     RoomConfig &config() { return m_config; }
     // Program start: creates the "zbq" folder, scans the dictionaries, greets.
@@ -71,6 +70,8 @@ class GameServer : public QObject, private AdmissionHost {
     const Seats &seats() const { return m_seats; }
     // The game as it stands, and its events.
     const RoundEngine &round() const { return *m_engine; }
+    // What players send: the strokes and fills relayed, data arriving.
+    const LineRelay &relay() const { return *m_relay; }
     RoomLog &log() { return m_log; }
     LobbyLink &lobby() { return m_lobby; }
     QuestionBank &dictionaries() { return m_bank; }
@@ -82,13 +83,6 @@ class GameServer : public QObject, private AdmissionHost {
     // Names, marks, scores, labels or the drawer changed (once per event).
     void playersChanged();
     void captionChanged(const QString &caption);
-    // Every stroke from a player, already relayed, as the bytes received
-    // (code page 932). Nothing is copied while nobody listens.
-    void strokeReceived(const QByteArray &payload);
-    // A fill from a player (a valid index only), already relayed.
-    void fillReceived(int paletteIndex);
-    // A slot's connection delivered data (its lamp lights up).
-    void dataArrived(int slot);
 
   private:
     // The slot for a newcomer: a free one, or one a joiner gives up; -1 when full.
@@ -127,7 +121,6 @@ class GameServer : public QObject, private AdmissionHost {
     void turnAway(int slot, const QString &reason) override { release(slot, true, reason); }
     void seatPlayer(int slot, const QString &name) override;
 
-    int m_tickMs;
     Seats m_seats;
     RoomLog m_log;
     QuestionBank m_bank;

@@ -39,7 +39,7 @@ void GameServer::seat(int slot, Transport *transport)
 {
     transport->setParent(this);
     m_seats.place(slot, std::make_unique<Seat>(transport, FloodGuard(m_config.strokeBudget()),
-                                               ++m_acceptCount, SeatWatch::joinTicks(m_tickMs)));
+                                               ++m_acceptCount, SeatWatch::joinTicks(m_config.tickMs())));
     // The seat may be gone, or hold another connection, by the time a signal arrives.
     const auto ifCurrent = [this, slot, seat = m_seats.at(slot)](auto handler) {
         return [this, slot, seat, handler](auto... args) {
@@ -52,7 +52,7 @@ void GameServer::seat(int slot, Transport *transport)
     };
     connect(transport, &Transport::dataArrived, this, ifCurrent([this, slot] {
                 m_seats.at(slot)->idleTicks = 0;
-                emit dataArrived(slot);
+                m_relay->arrived(slot);
             }));
     connect(transport, &Transport::readyRead, this, ifCurrent([this, slot] { m_relay->linesWaiting(slot); }));
     connect(transport, &Transport::closed, this,

@@ -29,6 +29,8 @@ class LineRelay : public QObject {
     void linesWaiting(int slot);
     // The slot's connection is gone: nothing of it waits any longer.
     void forget(int slot);
+    // Something came from the slot's connection, a piece of a line perhaps.
+    void arrived(int slot) { emit dataArrived(slot); }
 
     // The complete lines of one read: `block` holds them back to back with
     // their CR LF, each of `lines` views one without it.
@@ -43,6 +45,8 @@ class LineRelay : public QObject {
     void strokeRelayed(const QByteArray &payload);
     // A fill passed on (a valid palette index).
     void fillRelayed(int paletteIndex);
+    // A slot's connection delivered data (the console's lamp lights up).
+    void dataArrived(int slot);
     // Any other line, decoded. It may close the connection.
     void lineReceived(int slot, const QString &command, const QString &payload);
 

@@ -6,7 +6,7 @@
 
 namespace zb {
 
-RoomConfig::RoomConfig()
+RoomConfig::RoomConfig(int tickMs) : m_tickMs(qMax(1, tickMs))
 {
     bool ok = false;
     const qint64 kib = qEnvironmentVariableIntValue("ZB_BENCH_STROKE_BUDGET_KIB", &ok);

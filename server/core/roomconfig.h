@@ -36,7 +36,9 @@ class RoomConfig {
     void setWebPlayer(bool on) { m_browserPlay = on; }
     bool browserPlay() const { return m_browserPlay; }
 
-    RoomConfig();
+    // `tickMs`: the clock tick every clock of the room derives from.
+    explicit RoomConfig(int tickMs = 1000);
+    int tickMs() const { return m_tickMs; }
 
     // Stored settings over the defaults, the run's options over them.
     ServerSettings load() const;
@@ -62,6 +64,7 @@ class RoomConfig {
     QString m_lobbyOverride;
     qint64 m_strokeBudget = FloodGuard::MaxCanvasBytes;
     bool m_browserPlay = true;
+    int m_tickMs;
 };
 
 } // namespace zb

@@ -1,4 +1,5 @@
 #include "banlist.h"
+#include "linerelay.h"
 #include "server/core/messages.h"
 #include "serverfixture.h"
 #include "wiretexts.h"
@@ -371,8 +372,8 @@ class TstGameServer : public ServerFixture {
         TestClient *carol = joinClient(4, QStringLiteral("carol"));
         for (TestClient *c : {alice, bob, carol})
             c->lines.clear();
-        QSignalSpy strokes(m_server.get(), &GameServer::strokeReceived);
-        QSignalSpy fills(m_server.get(), &GameServer::fillReceived);
+        QSignalSpy strokes(&m_server->relay(), &LineRelay::strokeRelayed);
+        QSignalSpy fills(&m_server->relay(), &LineRelay::fillRelayed);
         QString big = QStringLiteral("255:8:");
         for (int i = 0; i < 5000; ++i)
             big += QStringLiteral("%1,%2;").arg(i % 640).arg(i % 480);
@@ -407,7 +408,7 @@ class TstGameServer : public ServerFixture {
         startServer();
         TestClient *alice = joinClient(2, QStringLiteral("alice"));
         TestClient *bob = joinClient(3, QStringLiteral("bob"));
-        QSignalSpy strokes(m_server.get(), &GameServer::strokeReceived);
+        QSignalSpy strokes(&m_server->relay(), &LineRelay::strokeRelayed);
         alice->bytes.clear();
         // Strokes a player's program never sends (bytes no code page 932 text
         // holds, a NUL, an escape, nothing) are dropped; the rest pass as they are.
