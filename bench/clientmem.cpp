@@ -3,9 +3,9 @@
 // its own resident memory as RESULT lines like zbload.
 //   clientmem ZBSERVER DATA_DIR [STROKES]
 
-#include "gameclient.h"
-#include "lineframer.h"
-#include "stroke.h"
+#include "client/core/gameclient.h"
+#include "shared/lineframer.h"
+#include "shared/stroke.h"
 
 #include <QFile>
 #include <QGuiApplication>

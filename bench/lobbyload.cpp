@@ -6,9 +6,9 @@
 //   RESULT lobby-<rooms>x<players> <metric> <value>
 // usage: lobbyload --zblobby PATH [--work-dir DIR] [--samples N] [--quick]
 
-#include "netclient.h"
-#include "process.h"
-#include "textutil.h"
+#include "bench/netclient.h"
+#include "bench/process.h"
+#include "shared/textutil.h"
 
 #include <algorithm>
 #include <cmath>

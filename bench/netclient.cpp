@@ -1,4 +1,4 @@
-#include "netclient.h"
+#include "bench/netclient.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

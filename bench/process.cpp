@@ -1,4 +1,4 @@
-#include "process.h"
+#include "bench/process.h"
 
 #include <arpa/inet.h>
 #include <chrono>

@@ -3,8 +3,8 @@
 // floor of painting the same points with one QPainter::drawPolyline call.
 // Prints RESULT lines like zbload.
 
-#include "canvasimage.h"
-#include "stroke.h"
+#include "shared/gui/canvasimage.h"
+#include "shared/stroke.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

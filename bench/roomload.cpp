@@ -14,8 +14,8 @@
 // usage: roomload --zbserverd PATH --data-dir DIR [--work-dir DIR] [--steps N,N,...]
 //                 [--measure-s S] [--tick-ms MS] [--p99-ms MS] [--quick]
 
-#include "netclient.h"
-#include "process.h"
+#include "bench/netclient.h"
+#include "bench/process.h"
 
 #include <algorithm>
 #include <array>

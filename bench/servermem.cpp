@@ -8,8 +8,8 @@
 //                  [--env NAME=VALUE]... LABEL=PATH[,raw] ...
 // A server marked ",raw" is a plain relay (no join handshake; qtrelay, barerelay).
 
-#include "netclient.h"
-#include "process.h"
+#include "bench/netclient.h"
+#include "bench/process.h"
 
 #include <algorithm>
 #include <cmath>

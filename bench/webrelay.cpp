@@ -9,7 +9,7 @@
 // The room runs with the stroke budget raised (ZB_BENCH_STROKE_BUDGET_KIB),
 // so that the relay is measured rather than the flood limit.
 
-#include "process.h"
+#include "bench/process.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

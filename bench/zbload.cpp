@@ -6,8 +6,8 @@
 //   --nagle: also the bare relay with Nagle's algorithm left on;
 //   --preload-nodelay LIB: also zbserver with TCP_NODELAY forced on its sockets.
 
-#include "netclient.h"
-#include "process.h"
+#include "bench/netclient.h"
+#include "bench/process.h"
 
 #include <algorithm>
 #include <cmath>

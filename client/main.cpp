@@ -1,10 +1,10 @@
 #include "client/core/messages.h"
-#include "commandlinejoin.h"
-#include "desktop.h"
-#include "fileutil.h"
-#include "gamewindow.h"
-#include "lobbywindow.h"
-#include "version.h"
+#include "client/lobby/lobbywindow.h"
+#include "client/ui/commandlinejoin.h"
+#include "client/ui/gamewindow.h"
+#include "desktop/desktop.h"
+#include "shared/fileutil.h"
+#include "shared/version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -5,8 +5,7 @@
 function(zb_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
-  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${T_NAME} PRIVATE Qt6::Test zbtestsupport ${T_LIBS})
   target_compile_definitions(${T_NAME} PRIVATE
     ZB_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
     ZB_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -1,4 +1,4 @@
-#include "logview.h"
+#include "desktop/logview.h"
 
 #include <QScrollBar>
 #include <QTextCursor>

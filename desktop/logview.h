@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logbuffer.h"
+#include "shared/logbuffer.h"
 
 #include <QPlainTextEdit>
 

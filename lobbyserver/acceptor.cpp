@@ -1,4 +1,4 @@
-#include "acceptor.h"
+#include "lobbyserver/acceptor.h"
 
 #include <QSocketNotifier>
 

@@ -1,4 +1,4 @@
-#include "filelimit.h"
+#include "lobbyserver/filelimit.h"
 
 #include <sys/resource.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reachprobe.h"
-#include "roomlisting.h"
+#include "lobbyserver/reachprobe.h"
+#include "lobbyserver/roomlisting.h"
 
 namespace zb {
 

@@ -1,6 +1,6 @@
-#include "lobbynames.h"
+#include "lobbyserver/lobbynames.h"
 
-#include "textclean.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

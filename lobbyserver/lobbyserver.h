@@ -1,10 +1,10 @@
 #pragma once
 
-#include "acceptor.h"
-#include "lobbylimits.h"
-#include "lobbynames.h"
-#include "logbudget.h"
-#include "reachprobe.h"
+#include "lobbyserver/acceptor.h"
+#include "lobbyserver/lobbylimits.h"
+#include "lobbyserver/lobbynames.h"
+#include "lobbyserver/logbudget.h"
+#include "lobbyserver/reachprobe.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

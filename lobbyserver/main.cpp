@@ -1,7 +1,7 @@
-#include "filelimit.h"
-#include "lobbyserver.h"
-#include "messages.h"
-#include "version.h"
+#include "lobbyserver/filelimit.h"
+#include "lobbyserver/lobbyserver.h"
+#include "lobbyserver/messages.h"
+#include "shared/version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "peeraddress.h"
+#include "lobbyserver/peeraddress.h"
 
 namespace zb {
 

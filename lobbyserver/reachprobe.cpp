@@ -1,4 +1,4 @@
-#include "reachprobe.h"
+#include "lobbyserver/reachprobe.h"
 
 #include <QNetworkProxy>
 #include <QTcpSocket>

@@ -1,9 +1,9 @@
-#include "roomlisting.h"
+#include "lobbyserver/roomlisting.h"
 
 #include "shared/messages.h"
-#include "statusrecord.h"
-#include "textclean.h"
-#include "textutil.h"
+#include "shared/statusrecord.h"
+#include "shared/textclean.h"
+#include "shared/textutil.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "updategate.h"
+#include "lobbyserver/updategate.h"
 
 namespace zb {
 

@@ -1,20 +1,20 @@
 // zbserver: the console window, or with --headless the same server with its
 // log on standard output and operator commands on standard input.
-#include "gameserver.h"
-#include "headlessrun.h"
-#include "server/core/messages.h"
-#include "servercommandline.h"
-#include "version.h"
+#include "server/cli/headlessrun.h"
+#include "server/cli/servercommandline.h"
+#include "server/core/gameserver.h"
+#include "server/texts/messages.h"
+#include "shared/version.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <memory>
 
 #ifdef ZB_WITH_CONSOLE
-#include "addresspanel.h"
-#include "desktop.h"
+#include "desktop/desktop.h"
 #include "server/cli/terminationsignals.h"
-#include "serverconsole.h"
+#include "server/console/addresspanel.h"
+#include "server/console/serverconsole.h"
 #include <QApplication>
 #endif
 

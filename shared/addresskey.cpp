@@ -1,4 +1,4 @@
-#include "addresskey.h"
+#include "shared/addresskey.h"
 
 namespace zb {
 

@@ -1,4 +1,4 @@
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
-#include "fileutil.h"
+#include "shared/fileutil.h"
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QCoreApplication>
 #include <QDir>

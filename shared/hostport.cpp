@@ -1,4 +1,4 @@
-#include "hostport.h"
+#include "shared/hostport.h"
 
 #include <QHostAddress>
 

@@ -1,6 +1,6 @@
-#include "joinlink.h"
+#include "shared/joinlink.h"
 
-#include "hostport.h"
+#include "shared/hostport.h"
 
 namespace zb {
 

@@ -1,4 +1,4 @@
-#include "letterhint.h"
+#include "shared/letterhint.h"
 
 namespace zb {
 

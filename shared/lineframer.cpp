@@ -1,4 +1,4 @@
-#include "lineframer.h"
+#include "shared/lineframer.h"
 
 #include <QVarLengthArray>
 #include <cstring>

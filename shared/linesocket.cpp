@@ -1,6 +1,6 @@
-#include "linesocket.h"
+#include "shared/linesocket.h"
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lineframer.h"
+#include "shared/lineframer.h"
 
 #include <QObject>
 #include <QTcpSocket>

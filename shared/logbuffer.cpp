@@ -1,6 +1,6 @@
-#include "logbuffer.h"
+#include "shared/logbuffer.h"
 
-#include "textclean.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

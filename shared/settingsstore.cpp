@@ -1,4 +1,4 @@
-#include "settingsstore.h"
+#include "shared/settingsstore.h"
 
 #include "shared/messages.h"
 

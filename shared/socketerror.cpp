@@ -1,4 +1,4 @@
-#include "socketerror.h"
+#include "shared/socketerror.h"
 
 namespace zb {
 

@@ -1,4 +1,4 @@
-#include "standings.h"
+#include "shared/standings.h"
 
 #include "shared/messages.h"
 

@@ -1,6 +1,6 @@
-#include "statusrecord.h"
+#include "shared/statusrecord.h"
 
-#include "textutil.h"
+#include "shared/textutil.h"
 
 namespace zb {
 

@@ -1,4 +1,4 @@
-#include "stroke.h"
+#include "shared/stroke.h"
 
 #include <QStringView>
 #include <cmath>

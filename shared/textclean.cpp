@@ -1,4 +1,4 @@
-#include "textclean.h"
+#include "shared/textclean.h"
 
 #include "shared/messages.h"
 

@@ -1,6 +1,6 @@
-#include "textutil.h"
+#include "shared/textutil.h"
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 namespace zb {
 

@@ -1,6 +1,6 @@
-#include "canvasmodel.h"
+#include "client/core/canvasmodel.h"
 
-#include "roundstate.h"
+#include "client/core/roundstate.h"
 
 #include <cmath>
 

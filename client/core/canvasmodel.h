@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvasimage.h"
+#include "shared/gui/canvasimage.h"
 
 #include <QObject>
 #include <QPointF>

@@ -1,4 +1,4 @@
-#include "chatsender.h"
+#include "client/core/chatsender.h"
 
 namespace zb {
 

@@ -1,6 +1,6 @@
-#include "clientsettings.h"
+#include "client/core/clientsettings.h"
 
-#include "settingsstore.h"
+#include "shared/settingsstore.h"
 
 namespace zb {
 

@@ -1,6 +1,6 @@
-#include "gallery.h"
+#include "client/core/gallery.h"
 
-#include "picturesaver.h"
+#include "client/core/picturesaver.h"
 
 namespace zb {
 

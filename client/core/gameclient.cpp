@@ -1,9 +1,9 @@
-#include "gameclient.h"
+#include "client/core/gameclient.h"
 
 #include "client/core/messages.h"
-#include "picturesaver.h"
-#include "playername.h"
-#include "protocol.h"
+#include "client/core/picturesaver.h"
+#include "client/core/playername.h"
+#include "shared/protocol.h"
 
 #include <utility>
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "canvasmodel.h"
-#include "chatsender.h"
-#include "gallery.h"
-#include "gameconnection.h"
-#include "gameresult.h"
-#include "playerlist.h"
-#include "roundstate.h"
+#include "client/core/canvasmodel.h"
+#include "client/core/chatsender.h"
+#include "client/core/gallery.h"
+#include "client/core/gameconnection.h"
+#include "client/core/gameresult.h"
+#include "client/core/playerlist.h"
+#include "client/core/roundstate.h"
 
 #include <QObject>
 #include <QTimer>

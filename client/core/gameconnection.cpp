@@ -1,8 +1,8 @@
-#include "gameconnection.h"
+#include "client/core/gameconnection.h"
 
 #include "client/core/messages.h"
-#include "protocol.h"
-#include "version.h"
+#include "shared/protocol.h"
+#include "shared/version.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "hostport.h"
-#include "linesocket.h"
+#include "shared/hostport.h"
+#include "shared/linesocket.h"
 
 #include <QHostAddress>
 #include <QObject>

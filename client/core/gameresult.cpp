@@ -1,7 +1,7 @@
-#include "gameresult.h"
+#include "client/core/gameresult.h"
 
 #include "client/core/messages.h"
-#include "playerlist.h"
+#include "client/core/playerlist.h"
 
 #include <QRegularExpression>
 

@@ -1,10 +1,10 @@
-#include "picturesaver.h"
+#include "client/core/picturesaver.h"
 
+#include "client/core/gallery.h"
 #include "client/core/messages.h"
-#include "fileutil.h"
-#include "gallery.h"
-#include "stroke.h"
-#include "textutil.h"
+#include "shared/fileutil.h"
+#include "shared/stroke.h"
+#include "shared/textutil.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "playerlist.h"
+#include "client/core/playerlist.h"
 
 #include "client/core/messages.h"
-#include "protocol.h"
-#include "stroke.h"
+#include "shared/protocol.h"
+#include "shared/stroke.h"
 
 #include <QStringList>
 

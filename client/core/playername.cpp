@@ -1,4 +1,4 @@
-#include "playername.h"
+#include "client/core/playername.h"
 
 namespace zb {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "textclean.h" // cleanPlayerName, MaxNameLength
+#include "shared/textclean.h" // cleanPlayerName, MaxNameLength
 
 #include <QString>
 

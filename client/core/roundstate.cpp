@@ -1,7 +1,7 @@
-#include "roundstate.h"
+#include "client/core/roundstate.h"
 
 #include "client/core/messages.h"
-#include "letterhint.h"
+#include "shared/letterhint.h"
 
 namespace zb {
 

@@ -1,14 +1,14 @@
-#include "lobbysession.h"
+#include "client/lobby/lobbysession.h"
 
 #include "client/core/messages.h"
-#include "hostport.h"
-#include "linesocket.h"
-#include "protocol.h"
-#include "settingsstore.h"
-#include "socketerror.h"
-#include "statusrecord.h"
-#include "textclean.h"
-#include "version.h"
+#include "shared/hostport.h"
+#include "shared/linesocket.h"
+#include "shared/protocol.h"
+#include "shared/settingsstore.h"
+#include "shared/socketerror.h"
+#include "shared/statusrecord.h"
+#include "shared/textclean.h"
+#include "shared/version.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "logbuffer.h"
-#include "serverinfo.h"
-#include "serverlistpage.h"
+#include "client/lobby/serverinfo.h"
+#include "client/lobby/serverlistpage.h"
+#include "shared/logbuffer.h"
 
 #include <QAbstractSocket>
 #include <QObject>

@@ -1,11 +1,11 @@
-#include "lobbywindow.h"
+#include "client/lobby/lobbywindow.h"
 
 #include "client/core/messages.h"
-#include "desktop.h"
-#include "lobbysession.h"
-#include "logview.h"
-#include "playername.h"
-#include "serverlistpage.h"
+#include "client/core/playername.h"
+#include "client/lobby/lobbysession.h"
+#include "client/lobby/serverlistpage.h"
+#include "desktop/desktop.h"
+#include "desktop/logview.h"
 
 #include <QCloseEvent>
 #include <QFrame>

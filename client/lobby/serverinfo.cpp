@@ -1,9 +1,9 @@
-#include "serverinfo.h"
+#include "client/lobby/serverinfo.h"
 
 #include "shared/messages.h"
-#include "statusrecord.h"
-#include "textclean.h"
-#include "version.h"
+#include "shared/statusrecord.h"
+#include "shared/textclean.h"
+#include "shared/version.h"
 
 namespace zb {
 

@@ -1,9 +1,9 @@
-#include "serverlistpage.h"
+#include "client/lobby/serverlistpage.h"
 
 #include "client/core/messages.h"
-#include "fileutil.h"
-#include "playername.h"
-#include "textclean.h"
+#include "client/core/playername.h"
+#include "shared/fileutil.h"
+#include "shared/textclean.h"
 
 #include <QRegularExpression>
 

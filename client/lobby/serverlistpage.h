@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serverinfo.h"
+#include "client/lobby/serverinfo.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "canvaswidget.h"
+#include "client/ui/canvaswidget.h"
 
-#include "canvasmodel.h"
-#include "fileutil.h"
+#include "client/core/canvasmodel.h"
+#include "shared/fileutil.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "clicklabel.h"
+#include "client/ui/clicklabel.h"
 
 #include <QMouseEvent>
 

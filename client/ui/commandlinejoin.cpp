@@ -1,9 +1,9 @@
-#include "commandlinejoin.h"
+#include "client/ui/commandlinejoin.h"
 
-#include "connectdialog.h"
-#include "gamewindow.h"
-#include "joinlink.h"
-#include "textclean.h"
+#include "client/ui/connectdialog.h"
+#include "client/ui/gamewindow.h"
+#include "shared/joinlink.h"
+#include "shared/textclean.h"
 
 #include <QCommandLineParser>
 

@@ -1,8 +1,8 @@
-#include "connectdialog.h"
+#include "client/ui/connectdialog.h"
 
 #include "client/core/messages.h"
-#include "joinlink.h"
-#include "playername.h"
+#include "client/core/playername.h"
+#include "shared/joinlink.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

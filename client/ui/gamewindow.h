@@ -1,12 +1,12 @@
 #pragma once
 
-#include "clientsettings.h"
-#include "connectdialog.h"
-#include "gameclient.h"
-#include "lobbywindow.h"
-#include "optionsdialog.h"
-#include "questionwindow.h"
-#include "resultsview.h"
+#include "client/core/clientsettings.h"
+#include "client/core/gameclient.h"
+#include "client/lobby/lobbywindow.h"
+#include "client/ui/connectdialog.h"
+#include "client/ui/optionsdialog.h"
+#include "client/ui/questionwindow.h"
+#include "client/ui/resultsview.h"
 
 #include <QPointer>
 #include <QWidget>

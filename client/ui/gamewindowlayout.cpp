@@ -1,6 +1,6 @@
-#include "gamewindowlayout.h"
+#include "client/ui/gamewindowlayout.h"
 
-#include "canvasimage.h"
+#include "shared/gui/canvasimage.h"
 
 #include <QtGlobal>
 #include <cmath>

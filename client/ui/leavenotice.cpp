@@ -1,4 +1,4 @@
-#include "leavenotice.h"
+#include "client/ui/leavenotice.h"
 
 #include "client/core/messages.h"
 

@@ -1,9 +1,9 @@
-#include "optionsdialog.h"
+#include "client/ui/optionsdialog.h"
 
 #include "client/core/messages.h"
-#include "hostport.h"
-#include "joinlink.h"
-#include "version.h"
+#include "shared/hostport.h"
+#include "shared/joinlink.h"
+#include "shared/version.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

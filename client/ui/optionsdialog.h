@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clientsettings.h"
+#include "client/core/clientsettings.h"
 
 #include <QDialog>
 

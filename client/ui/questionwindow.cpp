@@ -1,7 +1,7 @@
-#include "questionwindow.h"
+#include "client/ui/questionwindow.h"
 
 #include "client/core/messages.h"
-#include "textclean.h"
+#include "shared/textclean.h"
 
 #include <QLabel>
 #include <QMouseEvent>

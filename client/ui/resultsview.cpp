@@ -1,8 +1,8 @@
-#include "resultsview.h"
+#include "client/ui/resultsview.h"
 
 #include "client/core/messages.h"
-#include "playername.h"
-#include "textclean.h"
+#include "client/core/playername.h"
+#include "shared/textclean.h"
 
 #include <QApplication>
 #include <QEvent>

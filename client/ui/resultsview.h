@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gallery.h"
-#include "gameresult.h"
+#include "client/core/gallery.h"
+#include "client/core/gameresult.h"
 
 #include <QFrame>
 #include <QImage>

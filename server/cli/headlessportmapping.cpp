@@ -2,8 +2,8 @@
 
 #include "server/cli/terminationsignals.h"
 #include "server/core/gameserver.h"
-#include "server/core/messages.h"
 #include "server/portmap/roomaddress.h"
+#include "server/texts/messages.h"
 
 namespace zb {
 

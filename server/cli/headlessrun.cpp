@@ -4,7 +4,7 @@
 #include "server/cli/operatorinput.h"
 #include "server/cli/servercommandline.h"
 #include "server/core/gameserver.h"
-#include "server/core/messages.h"
+#include "server/texts/messages.h"
 #include "shared/version.h"
 
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 #include "server/cli/headlessrun.h"
 #include "server/cli/servercommandline.h"
 #include "server/core/gameserver.h"
-#include "server/core/messages.h"
 #include "server/core/roundengine.h"
+#include "server/texts/messages.h"
 #include "shared/textclean.h"
 
 #include <sys/ioctl.h>

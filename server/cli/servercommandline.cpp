@@ -1,8 +1,8 @@
-#include "servercommandline.h"
+#include "server/cli/servercommandline.h"
 
-#include "fileutil.h"
-#include "questionbank.h"
-#include "version.h"
+#include "server/core/questionbank.h"
+#include "shared/fileutil.h"
+#include "shared/version.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "server/core/serversettings.h"
 #include "server/portmap/portmapper.h"
-#include "serversettings.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

@@ -1,9 +1,9 @@
-#include "addresspanel.h"
+#include "server/console/addresspanel.h"
 
-#include "desktop.h"
-#include "helplinks.h"
-#include "server/core/messages.h"
+#include "desktop/desktop.h"
+#include "server/console/helplinks.h"
 #include "server/portmap/roomaddress.h"
+#include "server/texts/messages.h"
 
 #include <QCheckBox>
 #include <QClipboard>

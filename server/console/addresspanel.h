@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lobbylink.h"
+#include "server/core/lobbylink.h"
 #include "server/portmap/portmapper.h"
 
 #include <QGroupBox>

@@ -1,6 +1,6 @@
-#include "canvasmirror.h"
+#include "server/console/canvasmirror.h"
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QPainter>
 #include <cmath>

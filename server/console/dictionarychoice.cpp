@@ -1,9 +1,9 @@
-#include "dictionarychoice.h"
+#include "server/console/dictionarychoice.h"
 
-#include "dictionarypanel.h"
-#include "questionbank.h"
-#include "roomlog.h"
-#include "server/core/messages.h"
+#include "server/console/dictionarypanel.h"
+#include "server/core/questionbank.h"
+#include "server/core/roomlog.h"
+#include "server/texts/messages.h"
 
 namespace zb {
 

@@ -1,8 +1,8 @@
-#include "dictionarypanel.h"
+#include "server/console/dictionarypanel.h"
 
-#include "helplinks.h"
-#include "panelstyle.h"
-#include "server/core/messages.h"
+#include "server/console/helplinks.h"
+#include "server/console/panelstyle.h"
+#include "server/texts/messages.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

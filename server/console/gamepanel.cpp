@@ -1,8 +1,8 @@
-#include "gamepanel.h"
+#include "server/console/gamepanel.h"
 
-#include "panelstyle.h"
-#include "server/core/messages.h"
-#include "serversettings.h"
+#include "server/console/panelstyle.h"
+#include "server/core/serversettings.h"
+#include "server/texts/messages.h"
 
 #include <QCheckBox>
 #include <QComboBox>

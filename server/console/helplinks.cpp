@@ -1,7 +1,7 @@
-#include "helplinks.h"
+#include "server/console/helplinks.h"
 
-#include "fileutil.h"
-#include "questionbank.h"
+#include "server/core/questionbank.h"
+#include "shared/fileutil.h"
 
 #include <QDesktopServices>
 #include <QDir>

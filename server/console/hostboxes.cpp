@@ -1,4 +1,4 @@
-#include "hostboxes.h"
+#include "server/console/hostboxes.h"
 
 #include <QMessageBox>
 

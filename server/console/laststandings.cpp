@@ -1,9 +1,9 @@
-#include "laststandings.h"
+#include "server/console/laststandings.h"
 
-#include "gameserver.h"
-#include "roundengine.h"
-#include "server/core/messages.h"
-#include "textclean.h"
+#include "server/core/gameserver.h"
+#include "server/core/roundengine.h"
+#include "server/texts/messages.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

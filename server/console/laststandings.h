@@ -1,6 +1,6 @@
 #pragma once
 
-#include "standings.h"
+#include "shared/standings.h"
 
 #include <QLabel>
 

@@ -1,4 +1,4 @@
-#include "leftcolumn.h"
+#include "server/console/leftcolumn.h"
 
 #include <QEvent>
 #include <QLayout>

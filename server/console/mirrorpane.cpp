@@ -1,7 +1,7 @@
-#include "mirrorpane.h"
+#include "server/console/mirrorpane.h"
 
-#include "canvasimage.h"
-#include "canvasmirror.h"
+#include "server/console/canvasmirror.h"
+#include "shared/gui/canvasimage.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

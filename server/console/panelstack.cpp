@@ -1,4 +1,4 @@
-#include "panelstack.h"
+#include "server/console/panelstack.h"
 
 #include <QEvent>
 #include <QLayout>

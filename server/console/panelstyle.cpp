@@ -1,4 +1,4 @@
-#include "panelstyle.h"
+#include "server/console/panelstyle.h"
 
 #include <QLabel>
 

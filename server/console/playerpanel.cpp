@@ -1,8 +1,8 @@
-#include "playerpanel.h"
+#include "server/console/playerpanel.h"
 
-#include "receivelamps.h"
-#include "server/core/messages.h"
-#include "textclean.h"
+#include "server/console/receivelamps.h"
+#include "server/texts/messages.h"
+#include "shared/textclean.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "receivelamps.h"
+#include "server/console/receivelamps.h"
 
-#include "server/core/messages.h"
+#include "server/texts/messages.h"
 
 #include <QLabel>
 #include <QPainter>

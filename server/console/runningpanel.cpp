@@ -1,7 +1,7 @@
-#include "runningpanel.h"
+#include "server/console/runningpanel.h"
 
-#include "server/core/messages.h"
-#include "serversettings.h"
+#include "server/core/serversettings.h"
+#include "server/texts/messages.h"
 
 #include <QFormLayout>
 #include <QLabel>

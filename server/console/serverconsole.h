@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostboxes.h"
+#include "server/console/hostboxes.h"
 
 #include <QWidget>
 #include <optional>

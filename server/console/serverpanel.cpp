@@ -1,9 +1,9 @@
-#include "serverpanel.h"
+#include "server/console/serverpanel.h"
 
-#include "panelstyle.h"
-#include "server/core/messages.h"
-#include "serversettings.h"
-#include "version.h"
+#include "server/console/panelstyle.h"
+#include "server/core/serversettings.h"
+#include "server/texts/messages.h"
+#include "shared/version.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

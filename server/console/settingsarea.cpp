@@ -1,11 +1,11 @@
-#include "settingsarea.h"
+#include "server/console/settingsarea.h"
 
-#include "dictionarypanel.h"
-#include "gamepanel.h"
-#include "panelstack.h"
-#include "panelstyle.h"
-#include "server/core/messages.h"
-#include "serverpanel.h"
+#include "server/console/dictionarypanel.h"
+#include "server/console/gamepanel.h"
+#include "server/console/panelstack.h"
+#include "server/console/panelstyle.h"
+#include "server/console/serverpanel.h"
+#include "server/texts/messages.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

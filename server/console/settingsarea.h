@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serversettings.h"
+#include "server/core/serversettings.h"
 
 #include <QFrame>
 

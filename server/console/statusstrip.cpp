@@ -1,9 +1,9 @@
-#include "statusstrip.h"
+#include "server/console/statusstrip.h"
 
-#include "lobbylink.h"
-#include "roundengine.h"
-#include "server/core/messages.h"
-#include "textclean.h"
+#include "server/core/lobbylink.h"
+#include "server/core/roundengine.h"
+#include "server/texts/messages.h"
+#include "shared/textclean.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,13 +1,13 @@
-#include "admission.h"
+#include "server/core/admission.h"
 
-#include "addresskey.h"
-#include "banlist.h"
-#include "messages.h"
-#include "playertable.h"
-#include "protocol.h"
-#include "serversettings.h"
-#include "textclean.h"
-#include "version.h"
+#include "server/core/banlist.h"
+#include "server/core/playertable.h"
+#include "server/core/serversettings.h"
+#include "server/texts/messages.h"
+#include "shared/addresskey.h"
+#include "shared/protocol.h"
+#include "shared/textclean.h"
+#include "shared/version.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "floodguard.h"
-#include "seat.h"
+#include "server/core/floodguard.h"
+#include "server/core/seat.h"
 
 #include <QHostAddress>
 #include <QString>

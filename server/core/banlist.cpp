@@ -1,9 +1,9 @@
-#include "banlist.h"
+#include "server/core/banlist.h"
 
-#include "addresskey.h"
-#include "cp932.h"
-#include "fileutil.h"
-#include "textclean.h"
+#include "shared/addresskey.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
+#include "shared/textclean.h"
 
 #include <QFile>
 #include <QRegularExpression>

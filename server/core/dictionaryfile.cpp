@@ -1,8 +1,8 @@
-#include "dictionaryfile.h"
+#include "server/core/dictionaryfile.h"
 
-#include "cp932.h"
-#include "fileutil.h"
-#include "messages.h"
+#include "server/texts/messages.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
 
 #include <QStringDecoder>
 #include <algorithm>

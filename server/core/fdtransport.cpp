@@ -1,6 +1,6 @@
-#include "fdtransport.h"
+#include "server/core/fdtransport.h"
 
-#include "socketerror.h"
+#include "shared/socketerror.h"
 
 #include <QPointer>
 #include <QSignalBlocker>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "fdtransportqueue.h"
-#include "lineframer.h"
-#include "transport.h"
-#include "waitinglines.h"
+#include "server/core/fdtransportqueue.h"
+#include "server/transport/transport.h"
+#include "server/transport/waitinglines.h"
+#include "shared/lineframer.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "fdtransportqueue.h"
+#include "server/core/fdtransportqueue.h"
 
 #include <cerrno>
 #include <sys/socket.h>

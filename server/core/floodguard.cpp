@@ -1,4 +1,4 @@
-#include "floodguard.h"
+#include "server/core/floodguard.h"
 
 #include <algorithm>
 #include <numeric>

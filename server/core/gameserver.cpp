@@ -1,14 +1,14 @@
-#include "gameserver.h"
+#include "server/core/gameserver.h"
 
-#include "fileutil.h"
-#include "linerelay.h"
-#include "messages.h"
-#include "playerlines.h"
-#include "roster.h"
-#include "roundannouncer.h"
-#include "roundengine.h"
-#include "textclean.h"
-#include "version.h"
+#include "server/core/linerelay.h"
+#include "server/core/playerlines.h"
+#include "server/core/roster.h"
+#include "server/core/roundannouncer.h"
+#include "server/core/roundengine.h"
+#include "server/texts/messages.h"
+#include "shared/fileutil.h"
+#include "shared/textclean.h"
+#include "shared/version.h"
 
 #include <QRandomGenerator>
 

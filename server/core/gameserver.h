@@ -1,15 +1,15 @@
 #pragma once
 
-#include "admission.h"
-#include "lobbylink.h"
-#include "protocol.h"
-#include "questionbank.h"
-#include "roomconfig.h"
-#include "roomdoor.h"
-#include "roomlog.h"
-#include "seats.h"
-#include "seatwatch.h"
-#include "serversettings.h"
+#include "server/core/admission.h"
+#include "server/core/lobbylink.h"
+#include "server/core/questionbank.h"
+#include "server/core/roomconfig.h"
+#include "server/core/roomdoor.h"
+#include "server/core/roomlog.h"
+#include "server/core/seats.h"
+#include "server/core/seatwatch.h"
+#include "server/core/serversettings.h"
+#include "shared/protocol.h"
 
 #include <QObject>
 #include <QTimer>

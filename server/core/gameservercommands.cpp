@@ -1,15 +1,15 @@
 // GameServer, second half: the seats, the one release, the lines players send
 // and the moderation clock.
-#include "gameserver.h"
+#include "server/core/gameserver.h"
 
-#include "addresskey.h"
-#include "banlist.h"
-#include "linerelay.h"
-#include "messages.h"
-#include "playerlines.h"
-#include "roster.h"
-#include "roundengine.h"
-#include "textclean.h"
+#include "server/core/banlist.h"
+#include "server/core/linerelay.h"
+#include "server/core/playerlines.h"
+#include "server/core/roster.h"
+#include "server/core/roundengine.h"
+#include "server/texts/messages.h"
+#include "shared/addresskey.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

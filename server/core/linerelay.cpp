@@ -1,15 +1,15 @@
-#include "linerelay.h"
+#include "server/core/linerelay.h"
 
-#include "cp932.h"
-#include "linesocket.h"
-#include "messages.h"
-#include "protocol.h"
-#include "roomlog.h"
-#include "roundengine.h"
-#include "seats.h"
-#include "stroke.h"
-#include "strokecheck.h"
-#include "transport.h"
+#include "server/core/roomlog.h"
+#include "server/core/roundengine.h"
+#include "server/core/seats.h"
+#include "server/core/strokecheck.h"
+#include "server/texts/messages.h"
+#include "server/transport/transport.h"
+#include "shared/cp932.h"
+#include "shared/linesocket.h"
+#include "shared/protocol.h"
+#include "shared/stroke.h"
 
 #include <QMetaMethod>
 

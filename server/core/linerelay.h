@@ -1,6 +1,6 @@
 #pragma once
 
-#include "seats.h"
+#include "server/core/seats.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,12 +1,12 @@
-#include "lobbylink.h"
+#include "server/core/lobbylink.h"
 
-#include "hostport.h"
-#include "messages.h"
-#include "protocol.h"
-#include "socketerror.h"
-#include "statusrecord.h"
-#include "textutil.h"
-#include "version.h"
+#include "server/texts/messages.h"
+#include "shared/hostport.h"
+#include "shared/protocol.h"
+#include "shared/socketerror.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
+#include "shared/version.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linesocket.h"
-#include "serversettings.h"
+#include "server/core/serversettings.h"
+#include "shared/linesocket.h"
 
 #include <QObject>
 #include <QStringList>

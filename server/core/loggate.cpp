@@ -1,4 +1,4 @@
-#include "loggate.h"
+#include "server/core/loggate.h"
 
 namespace zb {
 

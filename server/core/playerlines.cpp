@@ -1,12 +1,12 @@
-#include "playerlines.h"
+#include "server/core/playerlines.h"
 
-#include "linerelay.h"
-#include "messages.h"
-#include "protocol.h"
-#include "roomlog.h"
-#include "roundengine.h"
-#include "seats.h"
-#include "textclean.h"
+#include "server/core/linerelay.h"
+#include "server/core/roomlog.h"
+#include "server/core/roundengine.h"
+#include "server/core/seats.h"
+#include "server/texts/messages.h"
+#include "shared/protocol.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

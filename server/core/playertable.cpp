@@ -1,4 +1,4 @@
-#include "playertable.h"
+#include "server/core/playertable.h"
 
 namespace zb {
 

@@ -1,8 +1,8 @@
-#include "questionbank.h"
+#include "server/core/questionbank.h"
 
-#include "fileutil.h"
-#include "messages.h"
-#include "textutil.h"
+#include "server/texts/messages.h"
+#include "shared/fileutil.h"
+#include "shared/textutil.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dictionaryfile.h"
+#include "server/core/dictionaryfile.h"
 
 #include <QObject>
 #include <QRandomGenerator>

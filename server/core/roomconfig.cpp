@@ -1,8 +1,8 @@
-#include "roomconfig.h"
+#include "server/core/roomconfig.h"
 
-#include "messages.h"
-#include "questionbank.h"
-#include "settingsstore.h"
+#include "server/core/questionbank.h"
+#include "server/texts/messages.h"
+#include "shared/settingsstore.h"
 
 namespace zb {
 

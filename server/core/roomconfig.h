@@ -1,7 +1,7 @@
 #pragma once
 
-#include "floodguard.h"
-#include "serversettings.h"
+#include "server/core/floodguard.h"
+#include "server/core/serversettings.h"
 
 #include <QStringList>
 

@@ -1,13 +1,13 @@
-#include "roomdoor.h"
+#include "server/core/roomdoor.h"
 
-#include "addresskey.h"
-#include "admission.h"
-#include "fdtransport.h"
-#include "messages.h"
-#include "protocol.h"
-#include "roomlog.h"
-#include "serversettings.h"
-#include "webentrance.h"
+#include "server/core/admission.h"
+#include "server/core/fdtransport.h"
+#include "server/core/roomlog.h"
+#include "server/core/serversettings.h"
+#include "server/texts/messages.h"
+#include "server/web/webentrance.h"
+#include "shared/addresskey.h"
+#include "shared/protocol.h"
 
 namespace zb {
 

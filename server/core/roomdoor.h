@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roomfullsocket.h"
+#include "server/core/roomfullsocket.h"
 
 #include <QObject>
 #include <QTcpServer>

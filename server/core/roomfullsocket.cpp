@@ -1,8 +1,8 @@
-#include "roomfullsocket.h"
+#include "server/core/roomfullsocket.h"
 
-#include "linesocket.h"
-#include "messages.h"
-#include "protocol.h"
+#include "server/texts/messages.h"
+#include "shared/linesocket.h"
+#include "shared/protocol.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
-#include "roomlog.h"
+#include "server/core/roomlog.h"
 
-#include "messages.h"
-#include "textclean.h"
+#include "server/texts/messages.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logbuffer.h"
-#include "loggate.h"
+#include "server/core/loggate.h"
+#include "shared/logbuffer.h"
 
 #include <QObject>
 

@@ -1,10 +1,10 @@
-#include "roster.h"
+#include "server/core/roster.h"
 
-#include "messages.h"
-#include "protocol.h"
-#include "roomlog.h"
-#include "roundengine.h"
-#include "seats.h"
+#include "server/core/roomlog.h"
+#include "server/core/roundengine.h"
+#include "server/core/seats.h"
+#include "server/texts/messages.h"
+#include "shared/protocol.h"
 
 namespace zb {
 

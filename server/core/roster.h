@@ -1,6 +1,6 @@
 #pragma once
 
-#include "roundhost.h"
+#include "server/core/roundhost.h"
 
 #include <QObject>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "roundannouncer.h"
+#include "server/core/roundannouncer.h"
 
-#include "messages.h"
-#include "playertable.h"
-#include "protocol.h"
-#include "roundengine.h"
-#include "roundhost.h"
+#include "server/core/playertable.h"
+#include "server/core/roundengine.h"
+#include "server/core/roundhost.h"
+#include "server/texts/messages.h"
+#include "shared/protocol.h"
 
 namespace zb {
 

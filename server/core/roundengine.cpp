@@ -1,9 +1,9 @@
-#include "roundengine.h"
+#include "server/core/roundengine.h"
 
-#include "letterhint.h"
-#include "messages.h"
-#include "playertable.h"
-#include "questionbank.h"
+#include "server/core/playertable.h"
+#include "server/core/questionbank.h"
+#include "server/texts/messages.h"
+#include "shared/letterhint.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "messages.h"
-#include "standings.h"
+#include "server/texts/messages.h"
+#include "shared/standings.h"
 
 #include <QList>
 #include <QObject>

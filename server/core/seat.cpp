@@ -1,6 +1,6 @@
-#include "seat.h"
+#include "server/core/seat.h"
 
-#include "addresskey.h"
+#include "shared/addresskey.h"
 
 namespace zb {
 

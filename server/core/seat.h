@@ -1,7 +1,7 @@
 #pragma once
 
-#include "floodguard.h"
-#include "transport.h"
+#include "server/core/floodguard.h"
+#include "server/transport/transport.h"
 
 #include <QHostAddress>
 #include <QPointer>

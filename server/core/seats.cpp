@@ -1,7 +1,7 @@
-#include "seats.h"
+#include "server/core/seats.h"
 
-#include "linesocket.h"
-#include "messages.h"
+#include "server/texts/messages.h"
+#include "shared/linesocket.h"
 
 namespace zb {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "playertable.h"
-#include "seat.h"
+#include "server/core/playertable.h"
+#include "server/core/seat.h"
 
 #include <QByteArray>
 #include <QString>

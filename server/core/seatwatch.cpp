@@ -1,8 +1,8 @@
-#include "seatwatch.h"
+#include "server/core/seatwatch.h"
 
-#include "messages.h"
-#include "roomlog.h"
-#include "seats.h"
+#include "server/core/roomlog.h"
+#include "server/core/seats.h"
+#include "server/texts/messages.h"
 
 namespace zb {
 

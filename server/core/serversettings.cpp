@@ -1,8 +1,8 @@
-#include "serversettings.h"
+#include "server/core/serversettings.h"
 
-#include "messages.h"
-#include "settingsstore.h"
-#include "textclean.h"
+#include "server/texts/messages.h"
+#include "shared/settingsstore.h"
+#include "shared/textclean.h"
 
 namespace zb {
 

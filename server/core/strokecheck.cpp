@@ -1,6 +1,6 @@
-#include "strokecheck.h"
+#include "server/core/strokecheck.h"
 
-#include "stroke.h"
+#include "shared/stroke.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,9 +1,9 @@
 // zbserverd: the game server for hosts without a desktop. The same run as
 // zbserver --headless, built without any window, sound or desktop library.
-#include "headlessrun.h"
-#include "server/core/messages.h"
-#include "servercommandline.h"
-#include "version.h"
+#include "server/cli/headlessrun.h"
+#include "server/cli/servercommandline.h"
+#include "server/texts/messages.h"
+#include "shared/version.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 #include "server/portmap/portmapper.h"
 
-#include "server/core/messages.h"
 #include "server/portmap/portmapworker.h"
 #include "server/portmap/roomaddress.h"
+#include "server/texts/messages.h"
 #include "shared/settingsstore.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "server/portmap/portmaptypes.h"
 
-#include "server/core/messages.h"
+#include "server/texts/messages.h"
 
 namespace zb {
 

@@ -1,6 +1,6 @@
 #include "server/portmap/roomaddress.h"
 
-#include "server/core/messages.h"
+#include "server/texts/messages.h"
 #include "shared/joinlink.h"
 
 #include <QNetworkInterface>

@@ -1,6 +1,6 @@
-#include "connectionsorter.h"
+#include "server/web/connectionsorter.h"
 
-#include "addresskey.h"
+#include "shared/addresskey.h"
 
 #include <QDateTime>
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "httpanswer.h"
+#include "server/web/httpanswer.h"
 
 #include <algorithm>
 

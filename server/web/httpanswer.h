@@ -1,6 +1,6 @@
 #pragma once
 
-#include "requesthead.h"
+#include "server/web/requesthead.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,4 +1,4 @@
-#include "requesthead.h"
+#include "server/web/requesthead.h"
 
 #include <algorithm>
 

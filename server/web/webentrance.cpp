@@ -1,8 +1,8 @@
-#include "webentrance.h"
+#include "server/web/webentrance.h"
 
-#include "connectionsorter.h"
-#include "webfrontdoor.h"
-#include "websockettransport.h"
+#include "server/web/connectionsorter.h"
+#include "server/web/webfrontdoor.h"
+#include "server/web/websockettransport.h"
 
 namespace zb {
 

@@ -1,9 +1,9 @@
-#include "webfrontdoor.h"
+#include "server/web/webfrontdoor.h"
 
-#include "addresskey.h"
-#include "connectionsorter.h"
-#include "httpanswer.h"
-#include "websocketlines.h"
+#include "server/web/connectionsorter.h"
+#include "server/web/httpanswer.h"
+#include "server/web/websocketlines.h"
+#include "shared/addresskey.h"
 
 #include <QFile>
 #include <QTcpSocket>

@@ -1,6 +1,6 @@
-#include "websocketlines.h"
+#include "server/web/websocketlines.h"
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QStringEncoder>
 #include <QWebSocket>

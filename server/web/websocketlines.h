@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lineframer.h"
-#include "linesocket.h"
+#include "shared/lineframer.h"
+#include "shared/linesocket.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

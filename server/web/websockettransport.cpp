@@ -1,6 +1,6 @@
-#include "websockettransport.h"
+#include "server/web/websockettransport.h"
 
-#include "websocketlines.h"
+#include "server/web/websocketlines.h"
 
 #include <QTimer>
 #include <QWebSocket>

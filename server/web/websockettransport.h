@@ -1,7 +1,7 @@
 #pragma once
 
-#include "transport.h"
-#include "waitinglines.h"
+#include "server/transport/transport.h"
+#include "server/transport/waitinglines.h"
 
 #include <QPointer>
 

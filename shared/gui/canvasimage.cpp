@@ -1,4 +1,4 @@
-#include "canvasimage.h"
+#include "shared/gui/canvasimage.h"
 
 #include <QPainter>
 #include <QPen>

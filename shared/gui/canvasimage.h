@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stroke.h"
+#include "shared/stroke.h"
 
 #include <QColor>
 #include <QImage>

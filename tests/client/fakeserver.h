@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

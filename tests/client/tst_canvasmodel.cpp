@@ -1,8 +1,8 @@
-#include "canvasmodel.h"
+#include "client/core/canvasmodel.h"
+#include "client/core/gameclient.h"
 #include "client/core/messages.h"
-#include "gameclient.h"
-#include "roundstate.h"
-#include "spytexts.h"
+#include "client/core/roundstate.h"
+#include "tests/client/spytexts.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,8 +1,8 @@
+#include "client/core/gameclient.h"
 #include "client/core/messages.h"
-#include "fakeserver.h"
-#include "fileutil.h"
-#include "gameclient.h"
-#include "spytexts.h"
+#include "shared/fileutil.h"
+#include "tests/client/fakeserver.h"
+#include "tests/client/spytexts.h"
 
 #include <QDir>
 #include <QSignalSpy>

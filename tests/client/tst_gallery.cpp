@@ -1,8 +1,8 @@
+#include "client/core/gameclient.h"
 #include "client/core/messages.h"
-#include "fileutil.h"
-#include "gameclient.h"
-#include "picturesaver.h"
-#include "wiretexts.h"
+#include "client/core/picturesaver.h"
+#include "shared/fileutil.h"
+#include "tests/wiretexts.h"
 
 #include <QDir>
 #include <QRandomGenerator>

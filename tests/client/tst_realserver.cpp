@@ -1,7 +1,7 @@
+#include "client/core/gameclient.h"
 #include "client/core/messages.h"
-#include "freeport.h"
-#include "gameclient.h"
-#include "spytexts.h"
+#include "tests/client/spytexts.h"
+#include "tests/freeport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "canvasimage.h"
+#include "client/core/clientsettings.h"
 #include "client/core/messages.h"
-#include "clientsettings.h"
-#include "fileutil.h"
-#include "picturesaver.h"
-#include "playername.h"
-#include "settingsstore.h"
+#include "client/core/picturesaver.h"
+#include "client/core/playername.h"
+#include "shared/fileutil.h"
+#include "shared/gui/canvasimage.h"
+#include "shared/settingsstore.h"
 
 #include <QDir>
 #include <QSettings>

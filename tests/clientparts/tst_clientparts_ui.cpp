@@ -1,10 +1,10 @@
-#include "../clientui/windowparts.h"
+#include "client/core/clientsettings.h"
 #include "client/core/messages.h"
-#include "clientsettings.h"
-#include "connectdialog.h"
-#include "optionsdialog.h"
-#include "questionwindow.h"
-#include "settingsstore.h"
+#include "client/ui/connectdialog.h"
+#include "client/ui/optionsdialog.h"
+#include "client/ui/questionwindow.h"
+#include "shared/settingsstore.h"
+#include "tests/clientui/windowparts.h"
 
 #include <QApplication>
 #include <QCheckBox>

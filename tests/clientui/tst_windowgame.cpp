@@ -1,12 +1,12 @@
-#include "canvaswidget.h"
-#include "clicklabel.h"
 #include "client/core/messages.h"
-#include "e2e.h"
-#include "fileutil.h"
-#include "gamewindow.h"
-#include "gamewindowlayout.h"
-#include "settingsstore.h"
-#include "windowparts.h"
+#include "client/ui/canvaswidget.h"
+#include "client/ui/clicklabel.h"
+#include "client/ui/gamewindow.h"
+#include "client/ui/gamewindowlayout.h"
+#include "shared/fileutil.h"
+#include "shared/settingsstore.h"
+#include "tests/clientui/windowparts.h"
+#include "tests/e2e/e2e.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,14 +1,14 @@
 // The game window's canvas, palette and panels, at today's size and others.
-#include "canvaswidget.h"
-#include "clicklabel.h"
 #include "client/core/messages.h"
-#include "cp932.h"
-#include "fakeserver.h"
-#include "fileutil.h"
-#include "gamewindow.h"
-#include "gamewindowlayout.h"
-#include "settingsstore.h"
-#include "windowparts.h"
+#include "client/ui/canvaswidget.h"
+#include "client/ui/clicklabel.h"
+#include "client/ui/gamewindow.h"
+#include "client/ui/gamewindowlayout.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
+#include "shared/settingsstore.h"
+#include "tests/client/fakeserver.h"
+#include "tests/clientui/windowparts.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // The console on a 1366 × 768 screen less a 40 px panel (the screen of this
 // test): every control in the window at its least size, the mirror on screen.
-#include "consolefixture.h"
+#include "tests/console/consolefixture.h"
 
 #include <QScreen>
 

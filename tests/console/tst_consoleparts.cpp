@@ -1,10 +1,10 @@
 // The console's own displays: the picture mirror, the receive lamps and the log.
-#include "canvasmirror.h"
-#include "fileutil.h"
-#include "helplinks.h"
-#include "logview.h"
-#include "receivelamps.h"
-#include "server/core/messages.h"
+#include "desktop/logview.h"
+#include "server/console/canvasmirror.h"
+#include "server/console/helplinks.h"
+#include "server/console/receivelamps.h"
+#include "server/texts/messages.h"
+#include "shared/fileutil.h"
 
 #include <QLabel>
 #include <QSignalSpy>

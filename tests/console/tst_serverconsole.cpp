@@ -1,5 +1,5 @@
 // The console's settings before and between games, over a real server on loopback.
-#include "consolefixture.h"
+#include "tests/console/consolefixture.h"
 
 #include <QDesktopServices>
 

@@ -1,8 +1,8 @@
-#include "cp932.h"
-#include "freeport.h"
-#include "server/core/messages.h"
-#include "statusrecord.h"
-#include "testclient.h"
+#include "server/texts/messages.h"
+#include "shared/cp932.h"
+#include "shared/statusrecord.h"
+#include "tests/freeport.h"
+#include "tests/server/testclient.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

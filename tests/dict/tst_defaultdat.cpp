@@ -1,7 +1,7 @@
-#include "cp932.h"
-#include "fileutil.h"
-#include "questionbank.h"
-#include "server/core/messages.h"
+#include "server/core/questionbank.h"
+#include "server/texts/messages.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
 
 #include <QFile>
 #include <QTemporaryDir>

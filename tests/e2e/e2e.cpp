@@ -1,8 +1,8 @@
-#include "e2e.h"
-#include "freeport.h"
+#include "tests/e2e/e2e.h"
+#include "tests/freeport.h"
 
-#include "cp932.h"
-#include "stroke.h"
+#include "shared/cp932.h"
+#include "shared/stroke.h"
 
 #include <QDir>
 #include <QFile>

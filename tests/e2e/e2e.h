@@ -4,7 +4,7 @@
 // port, and well-behaved players that keep a game going and note everything
 // that is not part of it.
 
-#include "lineframer.h"
+#include "shared/lineframer.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

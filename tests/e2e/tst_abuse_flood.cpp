@@ -3,12 +3,12 @@
 // stopped reading. The players must see nothing but the game, and the server
 // must stay within its memory.
 
-#include "e2e.h"
+#include "tests/e2e/e2e.h"
 
-#include "cp932.h"
-#include "server/core/messages.h"
-#include "stroke.h"
-#include "wiretexts.h"
+#include "server/texts/messages.h"
+#include "shared/cp932.h"
+#include "shared/stroke.h"
+#include "tests/wiretexts.h"
 
 #include <QTcpSocket>
 #include <QTest>

@@ -3,9 +3,9 @@
 // payloads, from a stranger and from a seated player. The players must see
 // nothing but the game and the server must keep going.
 
-#include "e2e.h"
+#include "tests/e2e/e2e.h"
 
-#include "cp932.h"
+#include "shared/cp932.h"
 
 #include <QRandomGenerator>
 #include <QTcpSocket>

@@ -1,10 +1,10 @@
 // Whole-room events against the real server: every player vanishing in the
 // middle of a turn, and the lobby going away and coming back while a game runs.
 
-#include "e2e.h"
+#include "tests/e2e/e2e.h"
 
-#include "cp932.h"
-#include "lineframer.h"
+#include "shared/cp932.h"
+#include "shared/lineframer.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -2,10 +2,10 @@
 // are for the run they are given to, and a headless server started by the
 // script takes the operator's commands from the terminal. No run looks for a
 // router: the tests stay on loopback.
-#include "cp932.h"
-#include "freeport.h"
-#include "server/core/messages.h"
-#include "testclient.h"
+#include "server/texts/messages.h"
+#include "shared/cp932.h"
+#include "tests/freeport.h"
+#include "tests/server/testclient.h"
 
 #include <QProcess>
 #include <QSettings>

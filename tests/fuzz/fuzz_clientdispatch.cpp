@@ -1,12 +1,12 @@
 // The client's command handler fed arbitrary server lines and clock ticks:
 // no fault, no endless loop, and what it shows stays within bounds.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "cp932.h"
-#include "fileutil.h"
-#include "gameclient.h"
-#include "lineframer.h"
+#include "client/core/gameclient.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
+#include "shared/lineframer.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

@@ -2,10 +2,10 @@
 // hand out exactly the CR LF lines the model finds, and give up exactly when
 // the unfinished rest outgrows the cap.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "cp932.h"
-#include "lineframer.h"
+#include "shared/cp932.h"
+#include "shared/lineframer.h"
 
 namespace {
 

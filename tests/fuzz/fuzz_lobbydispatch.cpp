@@ -2,12 +2,12 @@
 // room field, whatever it holds, adds markup to the page or a link that
 // leaves the page for anything but the web.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "cp932.h"
-#include "lineframer.h"
-#include "lobbysession.h"
-#include "serverlistpage.h"
+#include "client/lobby/lobbysession.h"
+#include "client/lobby/serverlistpage.h"
+#include "shared/cp932.h"
+#include "shared/lineframer.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -2,11 +2,11 @@
 // is never empty and holds none of the forms that normalisation removes, so a
 // typed guess can match it.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "cp932.h"
-#include "questionbank.h"
-#include "textutil.h"
+#include "server/core/questionbank.h"
+#include "shared/cp932.h"
+#include "shared/textutil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

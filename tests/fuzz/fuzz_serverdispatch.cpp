@@ -3,13 +3,13 @@
 // and the room's state stays within its bounds. Eight real loopback
 // connections hold the slots so that replies and releases take their real paths.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "cp932.h"
-#include "fileutil.h"
-#include "gameserver.h"
-#include "lineframer.h"
-#include "roundengine.h"
+#include "server/core/gameserver.h"
+#include "server/core/roundengine.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
+#include "shared/lineframer.h"
 #include "tests/server/roominternals.h"
 
 #include <QCoreApplication>

@@ -2,11 +2,11 @@
 // the canvas cannot take, a decoded stroke survives a round trip, and drawing
 // a short one never faults.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "canvasimage.h"
-#include "cp932.h"
-#include "stroke.h"
+#include "shared/cp932.h"
+#include "shared/gui/canvasimage.h"
+#include "shared/stroke.h"
 
 #include <QGuiApplication>
 #include <cmath>

@@ -2,11 +2,11 @@
 // grows the text, undoes encoding for every code page 932 text, and a record
 // built from fields gives every field back.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
-#include "cp932.h"
-#include "statusrecord.h"
-#include "textutil.h"
+#include "shared/cp932.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
 
 #include <QList>
 #include <QStringList>

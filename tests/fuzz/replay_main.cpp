@@ -1,7 +1,7 @@
 // Runs a fuzz target over stored inputs without fuzzing, so that every
 // compiler and the ordinary test run exercise the same entry function.
 
-#include "fuzzcheck.h"
+#include "tests/fuzz/fuzzcheck.h"
 
 #include <QByteArray>
 #include <QDir>

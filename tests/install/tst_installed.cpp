@@ -1,7 +1,7 @@
-#include "../server/testclient.h"
-#include "cp932.h"
-#include "freeport.h"
-#include "questionbank.h"
+#include "server/core/questionbank.h"
+#include "shared/cp932.h"
+#include "tests/freeport.h"
+#include "tests/server/testclient.h"
 
 #include <QDirIterator>
 #include <QProcess>

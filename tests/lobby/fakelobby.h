@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linesocket.h"
+#include "shared/linesocket.h"
 
 #include <QStringList>
 #include <QTcpServer>

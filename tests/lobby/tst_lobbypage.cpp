@@ -1,10 +1,10 @@
 #include "client/core/messages.h"
-#include "cp932.h"
-#include "serverinfo.h"
-#include "serverlistpage.h"
-#include "statusrecord.h"
-#include "textutil.h"
-#include "wiretexts.h"
+#include "client/lobby/serverinfo.h"
+#include "client/lobby/serverlistpage.h"
+#include "shared/cp932.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
+#include "tests/wiretexts.h"
 
 #include <QFile>
 #include <QTemporaryDir>

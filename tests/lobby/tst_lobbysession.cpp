@@ -1,11 +1,11 @@
 #include "client/core/messages.h"
-#include "fakelobby.h"
-#include "freeport.h"
-#include "linesocket.h"
-#include "lobbysession.h"
-#include "settingsstore.h"
-#include "statusrecord.h"
-#include "textutil.h"
+#include "client/lobby/lobbysession.h"
+#include "shared/linesocket.h"
+#include "shared/settingsstore.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
+#include "tests/freeport.h"
+#include "tests/lobby/fakelobby.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

@@ -1,9 +1,9 @@
 #include "client/core/messages.h"
-#include "freeport.h"
-#include "linesocket.h"
-#include "lobbyserver.h"
-#include "lobbysession.h"
-#include "statusrecord.h"
+#include "client/lobby/lobbysession.h"
+#include "lobbyserver/lobbyserver.h"
+#include "shared/linesocket.h"
+#include "shared/statusrecord.h"
+#include "tests/freeport.h"
 
 #include <QProcess>
 #include <QSignalSpy>

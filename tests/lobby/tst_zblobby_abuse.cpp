@@ -1,8 +1,8 @@
-#include "freeport.h"
-#include "lobbyserver.h"
+#include "lobbyserver/lobbyserver.h"
 #include "lobbyserver/messages.h"
-#include "wiretexts.h"
-#include "zblobbyclient.h"
+#include "tests/freeport.h"
+#include "tests/lobby/zblobbyclient.h"
+#include "tests/wiretexts.h"
 
 #include <QProcess>
 #include <QSignalSpy>

@@ -1,12 +1,12 @@
-#include "cp932.h"
-#include "freeport.h"
-#include "linesocket.h"
-#include "lobbyserver.h"
+#include "lobbyserver/lobbyserver.h"
 #include "lobbyserver/messages.h"
-#include "roomlisting.h"
-#include "statusrecord.h"
-#include "textutil.h"
-#include "zblobbyclient.h"
+#include "lobbyserver/roomlisting.h"
+#include "shared/cp932.h"
+#include "shared/linesocket.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
+#include "tests/freeport.h"
+#include "tests/lobby/zblobbyclient.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -2,9 +2,9 @@
 
 // Raw lobby connections for the tests that drive zblobby over loopback.
 
-#include "linesocket.h"
-#include "statusrecord.h"
-#include "textutil.h"
+#include "shared/linesocket.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
 
 #include <QFile>
 #include <QHostAddress>

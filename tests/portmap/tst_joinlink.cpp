@@ -1,13 +1,13 @@
 // Joining by link or --connect: what a link may name, and the connect dialog
 // filled in (and joined at once when a name is known).
-#include "commandlinejoin.h"
-#include "connectdialog.h"
-#include "fakeserver.h"
-#include "fileutil.h"
-#include "gamewindow.h"
-#include "hostport.h"
-#include "joinlink.h"
-#include "settingsstore.h"
+#include "client/ui/commandlinejoin.h"
+#include "client/ui/connectdialog.h"
+#include "client/ui/gamewindow.h"
+#include "shared/fileutil.h"
+#include "shared/hostport.h"
+#include "shared/joinlink.h"
+#include "shared/settingsstore.h"
+#include "tests/client/fakeserver.h"
 
 #include <QCommandLineParser>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // zbserver --headless with a router on loopback: the mapping made at start,
 // the address printed, and the mapping removed when SIGTERM ends the server.
-#include "fakerouter.h"
-#include "freeport.h"
+#include "tests/freeport.h"
+#include "tests/portmap/fakerouter.h"
 
 #include <QDir>
 #include <QFile>

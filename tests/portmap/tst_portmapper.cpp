@@ -1,12 +1,12 @@
 // Port mapping against routers on loopback, and the console's address panel.
-#include "../clientui/windowparts.h"
-#include "addresspanel.h"
-#include "fakerouter.h"
-#include "freeport.h"
-#include "server/core/messages.h"
+#include "server/console/addresspanel.h"
 #include "server/portmap/portmapper.h"
 #include "server/portmap/roomaddress.h"
-#include "settingsstore.h"
+#include "server/texts/messages.h"
+#include "shared/settingsstore.h"
+#include "tests/clientui/windowparts.h"
+#include "tests/freeport.h"
+#include "tests/portmap/fakerouter.h"
 
 #include <QCheckBox>
 #include <QClipboard>

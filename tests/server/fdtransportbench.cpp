@@ -4,7 +4,7 @@
 // players on a second one (epoll, plain sockets), so the main thread's CPU
 // time is the relay's alone. Run by tst_fdtransport when ZB_RELAY_BENCH is set.
 
-#include "fdtransport.h"
+#include "server/core/fdtransport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gameserver.h"
-#include "roundengine.h"
+#include "server/core/gameserver.h"
+#include "server/core/roundengine.h"
 
 namespace zb {
 

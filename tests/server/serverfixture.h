@@ -1,17 +1,17 @@
 #pragma once
 
-#include "fileutil.h"
-#include "freeport.h"
-#include "gameserver.h"
-#include "lobbylink.h"
-#include "roomconfig.h"
-#include "roominternals.h"
-#include "roomlog.h"
-#include "roundengine.h"
-#include "seats.h"
-#include "server/core/messages.h"
-#include "settingsstore.h"
-#include "testclient.h"
+#include "server/core/gameserver.h"
+#include "server/core/lobbylink.h"
+#include "server/core/roomconfig.h"
+#include "server/core/roomlog.h"
+#include "server/core/roundengine.h"
+#include "server/core/seats.h"
+#include "server/texts/messages.h"
+#include "shared/fileutil.h"
+#include "shared/settingsstore.h"
+#include "tests/freeport.h"
+#include "tests/server/roominternals.h"
+#include "tests/server/testclient.h"
 
 #include <QTcpServer>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cp932.h"
-#include "lineframer.h"
-#include "linesocket.h"
+#include "shared/cp932.h"
+#include "shared/lineframer.h"
+#include "shared/linesocket.h"
 
 #include <QHostAddress>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // The per-address rules when players come over IPv6, where everybody holds a
 // whole /64. The test makes a network namespace of its own (as root), whose
 // loopback carries documentation addresses; without root it is skipped.
-#include "banlist.h"
-#include "serverfixture.h"
-#include "wiretexts.h"
+#include "server/core/banlist.h"
+#include "tests/server/serverfixture.h"
+#include "tests/wiretexts.h"
 
 #include <QProcess>
 

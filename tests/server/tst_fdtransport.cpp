@@ -1,4 +1,4 @@
-#include "fdtransport.h"
+#include "server/core/fdtransport.h"
 
 #include <QPointer>
 #include <QSignalSpy>

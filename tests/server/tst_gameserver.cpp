@@ -1,8 +1,8 @@
-#include "banlist.h"
-#include "linerelay.h"
-#include "server/core/messages.h"
-#include "serverfixture.h"
-#include "wiretexts.h"
+#include "server/core/banlist.h"
+#include "server/core/linerelay.h"
+#include "server/texts/messages.h"
+#include "tests/server/serverfixture.h"
+#include "tests/wiretexts.h"
 
 using namespace zb;
 

@@ -1,8 +1,8 @@
-#include "questionbank.h"
-#include "roundannouncer.h"
-#include "roundengine.h"
-#include "roundhost.h"
-#include "serverfixture.h"
+#include "server/core/questionbank.h"
+#include "server/core/roundannouncer.h"
+#include "server/core/roundengine.h"
+#include "server/core/roundhost.h"
+#include "tests/server/serverfixture.h"
 
 using namespace zb;
 

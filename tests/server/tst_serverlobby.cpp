@@ -1,5 +1,5 @@
-#include "serverfixture.h"
-#include "statusrecord.h"
+#include "shared/statusrecord.h"
+#include "tests/server/serverfixture.h"
 
 using namespace zb;
 

@@ -1,12 +1,12 @@
 // A stranger on a raw connection tries to spoil the room while players are
 // seated; what the players see is asserted.
-#include "floodguard.h"
-#include "roundengine.h"
-#include "serverfixture.h"
-#include "stroke.h"
-#include "strokecheck.h"
-#include "textclean.h"
-#include "wiretexts.h"
+#include "server/core/floodguard.h"
+#include "server/core/roundengine.h"
+#include "server/core/strokecheck.h"
+#include "shared/stroke.h"
+#include "shared/textclean.h"
+#include "tests/server/serverfixture.h"
+#include "tests/wiretexts.h"
 
 using namespace zb;
 

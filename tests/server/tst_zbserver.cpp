@@ -1,8 +1,8 @@
-#include "cp932.h"
-#include "freeport.h"
-#include "server/core/messages.h"
-#include "testclient.h"
-#include "wiretexts.h"
+#include "server/texts/messages.h"
+#include "shared/cp932.h"
+#include "tests/freeport.h"
+#include "tests/server/testclient.h"
+#include "tests/wiretexts.h"
 
 #include <QProcess>
 #include <QTcpServer>

@@ -1,9 +1,9 @@
-#include "freeport.h"
-#include "joinlink.h"
-#include "lobbylink.h"
-#include "server/core/messages.h"
-#include "statusrecord.h"
-#include "textutil.h"
+#include "server/core/lobbylink.h"
+#include "server/texts/messages.h"
+#include "shared/joinlink.h"
+#include "shared/statusrecord.h"
+#include "shared/textutil.h"
+#include "tests/freeport.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

@@ -1,6 +1,6 @@
-#include "cp932.h"
-#include "lineframer.h"
-#include "linesocket.h"
+#include "shared/cp932.h"
+#include "shared/lineframer.h"
+#include "shared/linesocket.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

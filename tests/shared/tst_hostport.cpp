@@ -1,5 +1,5 @@
 // The one host:port reader, under each caller's rules.
-#include "hostport.h"
+#include "shared/hostport.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
-#include "canvasimage.h"
-#include "letterhint.h"
-#include "logbuffer.h"
-#include "settingsstore.h"
-#include "statusrecord.h"
-#include "stroke.h"
-#include "textutil.h"
+#include "shared/gui/canvasimage.h"
+#include "shared/letterhint.h"
+#include "shared/logbuffer.h"
+#include "shared/settingsstore.h"
+#include "shared/statusrecord.h"
+#include "shared/stroke.h"
+#include "shared/textutil.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "cp932.h"
-#include "fileutil.h"
-#include "textclean.h"
-#include "textutil.h"
+#include "shared/cp932.h"
+#include "shared/fileutil.h"
+#include "shared/textclean.h"
+#include "shared/textutil.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

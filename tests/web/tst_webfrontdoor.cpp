@@ -1,9 +1,9 @@
 // The room's web front door against real sockets on loopback: a standalone
 // door behind its own listener, as the room will put it.
-#include "connectionsorter.h"
-#include "cp932.h"
-#include "webfrontdoor.h"
-#include "websocketlines.h"
+#include "server/web/connectionsorter.h"
+#include "server/web/webfrontdoor.h"
+#include "server/web/websocketlines.h"
+#include "shared/cp932.h"
 
 #include <QFile>
 #include <QPointer>

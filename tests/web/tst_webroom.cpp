@@ -1,6 +1,6 @@
 // The browser's way into a whole room: its requests on the room's port, its
 // WebSocket as a seat among players' programs.
-#include "serverfixture.h"
+#include "tests/server/serverfixture.h"
 
 #include <QWebSocket>
 

@@ -5,10 +5,10 @@
 // has come: every line of the file (UTF-8) is sent as it stands, except
 // "wait MS", which pauses, "await PREFIX", which waits for a line from the
 // browser that starts with PREFIX, and blank lines and lines starting with "#".
-#include "connectionsorter.h"
-#include "cp932.h"
-#include "webfrontdoor.h"
-#include "websocketlines.h"
+#include "server/web/connectionsorter.h"
+#include "server/web/webfrontdoor.h"
+#include "server/web/websocketlines.h"
+#include "shared/cp932.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
