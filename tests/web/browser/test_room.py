@@ -1,19 +1,21 @@
 #!/usr/bin/python3
-"""A browser and a player's program in one real room (zbserverd). The
-browser joins first and draws the first turn; a plain protocol client on
-another address stands in for the desktop program, as every program speaks
-the same lines. At a desktop and at a phone size:
+"""A browser and the player's program in one real room (zbserverd). The
+browser joins first and draws the first turn; the desktop is the program's
+own game window (zbdesktopagent) on another address. At a desktop and at a
+phone size:
 
-- the stroke drawn in the browser reaches the desktop side in the program's
-  format, and the desktop's guess scores;
-- the desktop's stroke shows on the browser's canvas, and the browser's guess
+- the stroke drawn in the browser shows on the desktop's canvas, ink along
+  it and paper elsewhere, and the desktop's guess, typed into its chat,
   scores;
+- the stroke drawn with the mouse on the desktop shows on the browser's
+  canvas, and the browser's guess scores;
 - both sides show the same scores.
 
 With --headed (under xvfb-run) the browser has a window; screenshots of the
 game go to --out either way."""
 import argparse
 import os
+import queue
 import socket
 import subprocess
 import sys
@@ -28,7 +30,11 @@ import test_player as tp  # noqa: E402  (the browser helpers)
 from selenium.webdriver.common.by import By  # noqa: E402
 
 WORD = "ねこ"
-DESKTOP_STROKE = "STK 3:8:100,400;100,400;140,380;180,360;220,340;260,320;"
+# The strokes each side draws, in canvas pixels (the browser's is tp.draw's).
+BROWSER_STROKE = [(320 + i * 8, 240 - i * 5) for i in range(21)]
+DESKTOP_STROKE = [(100, 400), (140, 380), (180, 360), (220, 340), (260, 320)]
+# Away from both strokes: paper on both sides.
+PAPER = [(40, 40), (600, 440), (320, 300), (160, 200)]
 
 
 def free_port():
@@ -72,43 +78,76 @@ class Room:
             self.proc.kill()
 
 
-class Player:
-    """A player's program: joins on 127.0.0.2 and keeps every line it hears."""
+class Desktop:
+    """The player's program (zbdesktopagent: the game window, driven line by
+    line) joined from 127.0.0.2. It keeps the events it reports; each command
+    gets one answer."""
 
-    def __init__(self, port, name):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10, source_address=("127.0.0.2", 0))
-        self.lines = []
+    def __init__(self, binary, port, name, data):
+        env = dict(os.environ, ZB_NO_ROUTER_SEARCH="1", XDG_CONFIG_HOME=data, XDG_DATA_HOME=data)
+        self.proc = subprocess.Popen(
+            [binary, "--connect", "127.0.0.1:%d" % port, "--name", name, "--bind", "127.0.0.2", "--tick-ms", "100"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, encoding="utf-8", env=env)
+        self.events = []
+        self.answers = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
-        for line in ["PSW ", "VER 1.16", "NAM " + name]:
-            self.send(line)
 
     def _read(self):
-        buffer = b""
-        while True:
-            try:
-                data = self.sock.recv(65536)
-            except OSError:
-                return
-            if not data:
-                return
-            buffer += data
-            *whole, buffer = buffer.split(b"\r\n")
-            self.lines += [w.decode("cp932") for w in whole]
+        for line in self.proc.stdout:
+            line = line.rstrip("\n")
+            if line.startswith("= "):
+                self.answers.put(line[2:])
+            else:
+                self.events.append(line)
 
-    def send(self, line):
-        self.sock.sendall(line.encode("cp932") + b"\r\n")
+    def ok(self, line):
+        answer = self.command(line)
+        if answer != "ok":
+            raise AssertionError("the desktop answered %s to %s" % (answer, line))
 
-    def wait_for(self, test, what):
+    def command(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        try:
+            return self.answers.get(timeout=tp.WAIT)
+        except queue.Empty:
+            raise AssertionError("the desktop did not answer " + line) from None
+
+    def wait_for(self, event):
+        self.until("the event " + event, lambda: event in self.events)
+
+    def until(self, what, condition):
         deadline = time.time() + tp.WAIT
         while time.time() < deadline:
-            found = [line for line in list(self.lines) if test(line)]
+            found = condition()
             if found:
                 return found
             time.sleep(0.05)
-        raise AssertionError("the desktop side never heard " + what)
+        raise AssertionError("the desktop never saw " + what)
+
+    def pixel(self, x, y):
+        return self.command("pixel %d %d" % (x, y))
+
+    def scores(self):
+        return {int(s): int(v or 0) for s, v in (p.split(":") for p in self.command("scores").split())}
+
+    def time_left(self):
+        value = self.command("text lblTimeLimit")
+        return int(value) if value.lstrip("-").isdigit() else -1
 
     def close(self):
-        self.sock.close()
+        try:
+            self.command("quit")
+            self.proc.wait(timeout=10)
+        except (AssertionError, OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+            self.proc.wait()
+
+
+def along(points):
+    """The points of a polyline and the middles of its segments."""
+    middles = [((x1 + x2) // 2, (y1 + y2) // 2) for (x1, y1), (x2, y2) in zip(points, points[1:])]
+    return points + middles
 
 
 def scores_shown(driver):
@@ -122,7 +161,13 @@ def ink_at(driver, x, y):
         return d[0] + d[1] + d[2] < 600;""", x, y)
 
 
-def play_turns(driver, url, port, shot):
+def guess_when_counted(desktop, say):
+    # A guess counts once the turn's clock has left its first second.
+    desktop.until("the clock running", lambda: 0 < desktop.time_left() <= 118)
+    say()
+
+
+def play_turns(driver, url, port, desktop_binary, data, shot):
     driver.get(url)
     driver.execute_script("document.getElementById('nameInput').value = ''")
     driver.find_element(By.ID, "nameInput").send_keys("はなこ")
@@ -130,44 +175,49 @@ def play_turns(driver, url, port, shot):
     failures = tp.until(driver, "the browser's seat", lambda: "はなこ" in tp.text_of(driver, "players"))
     if failures:
         return failures
-    desktop = Player(port, "たろう")
+    desktop = Desktop(desktop_binary, port, "たろう", data)
     try:
-        desktop.wait_for(lambda l: l.startswith("NUM 1"), "its slot")
-        desktop.send("RDY OK")
+        desktop.wait_for("* ready 1")
+        desktop.ok("ready")
         failures += tp.until(driver, "the ready button",
                              lambda: driver.find_element(By.ID, "readyButton").is_enabled())
         driver.find_element(By.ID, "readyButton").click()
 
-        # The browser draws first; its stroke reaches the desktop as the program's line.
+        # The browser draws first; its stroke shows on the desktop's canvas, pixel for pixel.
         failures += tp.until(driver, "the drawer's word", lambda: tp.text_of(driver, "question") == WORD)
         if failures:
             return failures
         tp.draw(driver)
         shot("room-draw")
-        desktop.wait_for(lambda l: l == tp.STROKE, "the browser's stroke")
-        desktop.send("MSG " + WORD)
-        desktop.wait_for(lambda l: l == "QOK 1", "its hit")
+        desktop.until("the browser's stroke", lambda: desktop.pixel(*BROWSER_STROKE[-1]) == "000000")
+        failures += ["desktop pixel %s,%s is %s, not ink" % (x, y, desktop.pixel(x, y))
+                     for x, y in along(BROWSER_STROKE) if desktop.pixel(x, y) != "000000"]
+        failures += ["desktop pixel %s,%s is %s, not paper" % (x, y, desktop.pixel(x, y))
+                     for x, y in PAPER if desktop.pixel(x, y) != "ffffff"]
+        guess_when_counted(desktop, lambda: desktop.ok("say " + WORD))
+        desktop.wait_for("* hit 1")
 
-        # Then the desktop draws and the browser guesses.
-        desktop.wait_for(lambda l: l.startswith("QST 1:"), "its own turn")
-        desktop.send(DESKTOP_STROKE)
-        failures += tp.until(driver, "the desktop's stroke", lambda: ink_at(driver, 180, 360))
+        # Then the desktop draws with the mouse and the browser guesses.
+        desktop.wait_for("* turn 1 drawer")
+        desktop.until("its word", lambda: desktop.command("text lblQuestion") == WORD)
+        desktop.ok("draw " + " ".join("%d,%d" % p for p in DESKTOP_STROKE))
+        failures += tp.until(driver, "the desktop's stroke", lambda: ink_at(driver, *DESKTOP_STROKE[-1]))
+        failures += ["no ink in the browser at %s,%s" % p for p in along(DESKTOP_STROKE) if not ink_at(driver, *p)]
+        failures += ["ink in the browser at %s,%s" % p for p in PAPER if ink_at(driver, *p)]
         shot("room-guess")
-        tp.say(driver, WORD)
-        desktop.wait_for(lambda l: l == "QOK 0", "the browser's hit")
-        # The scores of that hit follow it.
-        hit = desktop.lines.index("QOK 0")
-        after = lambda: [l for l in desktop.lines[hit:] if l.startswith("SCR ")]
-        failures += tp.until(driver, "the scores after the hit", after)
-        if failures:
-            return failures
-        last = [int(v) for v in after()[0][4:].split(":")[:2]]
-        if min(last) <= 0:
-            failures.append("somebody did not score: %s" % last)
-        failures += tp.until(driver, "the same scores", lambda: scores_shown(driver) == last)
-        if failures:
-            failures.append("scores: desktop %s, browser %s" % (last, scores_shown(driver)))
+        guess_when_counted(desktop, lambda: tp.say(driver, WORD))
+        desktop.wait_for("* hit 0")
+
+        # Both scored twice, and both sides show the same scores.
+        def same():
+            shown = desktop.scores()
+            return [shown.get(0), shown.get(1)] == scores_shown(driver) and min(scores_shown(driver)) > 0
+        found = tp.until(driver, "the same scores", same)
+        if found:
+            failures += found + ["scores: desktop %s, browser %s" % (desktop.scores(), scores_shown(driver))]
         shot("room-scores")
+    except AssertionError as e:
+        failures.append("%s (desktop saw: %s)" % (e, desktop.events[-8:]))
     finally:
         desktop.close()
     return failures
@@ -176,6 +226,7 @@ def play_turns(driver, url, port, shot):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--server", required=True)
+    parser.add_argument("--desktop", required=True, help="zbdesktopagent")
     parser.add_argument("--out", default=".")
     parser.add_argument("--headed", action="store_true", help="a browser window (run under xvfb-run)")
     args = parser.parse_args()
@@ -192,7 +243,8 @@ def main():
                         def shot(step, name=name):
                             driver.save_screenshot(os.path.join(args.out, "%s-%s.png" % (step, name)))
 
-                        found = play_turns(driver, "http://127.0.0.1:%d/" % room.port, room.port, shot)
+                        found = play_turns(driver, "http://127.0.0.1:%d/" % room.port, room.port, args.desktop, data,
+                                           shot)
                     except AssertionError as e:
                         found = [str(e)]
                     finally:
