@@ -15,8 +15,8 @@
 #include "client/ui/commandlinejoin.h"
 #include "client/ui/gamewindow.h"
 #include "client/ui/gamewindowlayout.h"
-#include "fileutil.h"
-#include "settingsstore.h"
+#include "shared/fileutil.h"
+#include "shared/settingsstore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
