@@ -128,11 +128,10 @@ bool isWebSocketUpgrade(const RequestHead &head)
            !head.hasField("transfer-encoding");
 }
 
-bool isSameOriginOnPort(const RequestHead &head, quint16 port)
+bool isSameOrigin(const RequestHead &head)
 {
-    if (port == 0) return false;
     Authority host;
-    if (!readAuthority(head.field("host"), 80, host) || host.port != port) return false;
+    if (!readAuthority(head.field("host"), 80, host)) return false;
     const QByteArray origin = head.field("origin");
     Authority from;
     if (origin.startsWith("http://")) {

@@ -17,8 +17,9 @@ QByteArray errorAnswer(int status, QByteArrayView host = {});
 // A well-formed WebSocket upgrade: HTTP/1.1, version 13, a key of 16 bytes
 // and no body.
 bool isWebSocketUpgrade(const RequestHead &head);
-// The page asking is one of this room's: its Origin names the Host the
-// request went to, and that host names `port` (0: nothing passes).
-bool isSameOriginOnPort(const RequestHead &head, quint16 port);
+// The page asking is one of this room's: its Origin names the host and port
+// the request went to (its Host). That port may be another than the one the
+// room listens on: a router may forward an outside port of its choosing.
+bool isSameOrigin(const RequestHead &head);
 
 } // namespace zb

@@ -105,7 +105,7 @@ QByteArray WebFrontDoor::answerFor(const RequestHead &head) const
     const QByteArray path = head.path();
     if (path == "/ws") {
         if (!isWebSocketUpgrade(head)) return errorAnswer(400, host);
-        if (!isSameOriginOnPort(head, m_port)) return errorAnswer(403, host);
+        if (m_port == 0 || !isSameOrigin(head)) return errorAnswer(403, host);
         return {};
     }
     const auto file = m_files.constFind(path);

@@ -22,7 +22,7 @@ namespace zb {
 //   GET /, /app.js, /app.css, /icon.svg   the web player, from the program's resources
 //   GET /ws                               WebSocket upgrade, only from a page of this
 //                                         room: Origin must name the Host the request
-//                                         went to, and that on the listening port
+//                                         went to (its port may be a router's outside one)
 //   anything else                         404; other methods 405; broken heads 400,
 //                                         heads over 8 KiB 431, slow heads 408
 // Every answer carries the same security fields (a content policy of its own

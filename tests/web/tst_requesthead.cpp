@@ -1,3 +1,4 @@
+#include "server/web/httpanswer.h"
 #include "server/web/requesthead.h"
 
 #include <QTest>
@@ -14,6 +15,7 @@ class TestRequestHead : public QObject {
     void judge();
     void readsHead();
     void sizeBound();
+    void sameOrigin();
 };
 
 namespace {
@@ -117,6 +119,23 @@ void TestRequestHead::sizeBound()
     parsed = parseRequestHead(many + "\r\n");
     QCOMPARE(parsed.status, Status::Bad);
     QVERIFY(parsed.tooLarge);
+}
+
+void TestRequestHead::sameOrigin()
+{
+    const auto judged = [](const QByteArray &host, const QByteArray &origin) {
+        const ParsedHead p =
+            parseRequestHead("GET /ws HTTP/1.1\r\nHost: " + host + "\r\nOrigin: " + origin + "\r\n\r\n");
+        return p.status == Status::Complete && isSameOrigin(p.head);
+    };
+    QVERIFY(judged("room:27064", "http://room:27064"));
+    QVERIFY(judged("Room:80", "http://room"));
+    // A router's outside port: the page and the request agree on it.
+    QVERIFY(judged("203.0.113.5:8080", "http://203.0.113.5:8080"));
+    QVERIFY(!judged("room:27064", "http://room:8080"));
+    QVERIFY(!judged("room:27064", "http://evil.example:27064"));
+    QVERIFY(!judged("room:27064", "null"));
+    QVERIFY(!judged("room:27064", "ws://room:27064"));
 }
 
 QTEST_APPLESS_MAIN(TestRequestHead)

@@ -341,7 +341,7 @@ void TestWebFrontDoor::upgradesOnlyItsOwnPages()
         QCOMPARE(a.status, c.status);
         QCOMPARE(a.fields.value("x-content-type-options"), QByteArray("nosniff"));
     }
-    // The Host must be the listening port itself.
+    // The Host must be the page's own.
     QByteArray otherHost = upgradeHead(own, key);
     otherHost.replace("Host: 127.0.0.1:" + QByteArray::number(port()), "Host: 127.0.0.1:1");
     QCOMPARE(request(otherHost).status, 403);
