@@ -11,6 +11,7 @@
 #include "client/ui/leavenotice.h"
 #include "client/ui/optionsdialog.h"
 #include "client/ui/questionwindow.h"
+#include "client/ui/widgetcolors.h"
 #include "desktop/desktop.h"
 #include "desktop/logview.h"
 #include "shared/fileutil.h"
@@ -30,35 +31,6 @@
 #include <QWindow>
 
 namespace zb {
-
-namespace {
-QString css(int value)
-{
-    return colorFromValue(value).name();
-}
-
-void setBackground(QWidget *w, int value)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, colorFromValue(value));
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-void setTextColor(QWidget *w, int value)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colorFromValue(value));
-    w->setPalette(pal);
-}
-
-QFrame *markerFrame(QWidget *parent)
-{
-    auto *f = new QFrame(parent);
-    f->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return f;
-}
-} // namespace
 
 GameWindow::GameWindow(QWidget *parent) : QWidget(parent), m_openFolder(&openFolder)
 {
@@ -542,7 +514,7 @@ void GameWindow::moveColorMarker(int index)
     const bool light = index == 1 || index == 4;
     m_swatchMarker->setStyleSheet(
         QStringLiteral("border: 3px solid %1; background: transparent;")
-            .arg(light ? css(colorValue(192, 192, 192)) : css(colorValue(255, 255, 255))));
+            .arg(light ? cssColor(colorValue(192, 192, 192)) : cssColor(colorValue(255, 255, 255))));
     m_swatchMarker->setGeometry(m_swatches[index]->geometry().adjusted(-3, -3, 3, 3));
     m_swatchMarker->raise();
 }
