@@ -149,6 +149,16 @@ quint64 prefixParity(quint64 x)
     return x;
 }
 
+// Set bits, without a call into the runtime where the processor has no
+// instruction for it.
+int bitCount(quint64 x)
+{
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return int((x * 0x0101010101010101ULL) >> 56);
+}
+
 // The points of the usual stroke, "x,y;" over and over with whole numbers of
 // one to three digits and an optional minus, found 64 bytes at a time with
 // no parsing at all: every such number lies on the canvas or its margin. The
@@ -190,7 +200,7 @@ int shortPoints(QByteArrayView body)
         const quint64 odd = prefixParity(separators) ^ parity;
         if (bad | (c.comma & ~odd) | (c.semicolon & odd)) return -1;
         parity = (odd >> 63) ? ~quint64(0) : 0;
-        points += int(qPopulationCount(c.semicolon));
+        points += bitCount(c.semicolon);
         previousDigits = c.digit;
         afterSeparator = separators >> 63;
         afterMinus = c.minus >> 63;
