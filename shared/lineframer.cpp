@@ -44,13 +44,38 @@ bool LineFramer::feed(const QByteArray &chunk, QList<QByteArray> &lines)
 
 bool LineFramer::feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView> &lines)
 {
-    block.clear();
-    lines.clear();
     // A read that starts a line is kept as it came, without a copy.
     if (m_buffer.isEmpty())
         m_buffer = std::move(chunk);
     else
         m_buffer.append(chunk);
+    return frame(block, lines);
+}
+
+char *LineFramer::space(qsizetype size)
+{
+    m_spaceFrom = m_buffer.size();
+    m_lastSpace = size;
+    if (m_buffer.capacity() - m_spaceFrom < size) {
+        QByteArray grown;
+        grown.reserve(m_spaceFrom + size);
+        grown.append(m_buffer.constData(), m_buffer.size());
+        m_buffer = std::move(grown);
+    }
+    m_buffer.resize(m_spaceFrom + size);
+    return m_buffer.data() + m_spaceFrom;
+}
+
+bool LineFramer::commit(qsizetype count, QByteArray &block, QList<QByteArrayView> &lines)
+{
+    m_buffer.truncate(m_spaceFrom + qMax<qsizetype>(0, count));
+    return frame(block, lines);
+}
+
+bool LineFramer::frame(QByteArray &block, QList<QByteArrayView> &lines)
+{
+    block.clear();
+    lines.clear();
     QVarLengthArray<qsizetype, 32> ends;
     qsizetype start = 0;
     bool ok = true;
@@ -69,8 +94,13 @@ bool LineFramer::feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView>
     if (start > 0) {
         // The complete lines keep the buffer; only the unfinished rest moves.
         block = std::move(m_buffer);
-        m_buffer = block.sliced(start);
-        if (start < block.size()) block.truncate(start);
+        m_buffer = QByteArray();
+        if (start < block.size()) {
+            // With room for the next read behind it, which then lands in place.
+            m_buffer.reserve(block.size() - start + m_lastSpace);
+            m_buffer.append(block.constData() + start, block.size() - start);
+            block.truncate(start);
+        }
     }
     if (ok && m_buffer.size() > m_cap) ok = false;
     if (!ok) {
@@ -90,6 +120,7 @@ bool LineFramer::feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView>
 void LineFramer::clear()
 {
     m_buffer.clear();
+    m_lastSpace = 0;
     m_scan = 0;
 }
 

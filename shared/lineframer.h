@@ -38,13 +38,22 @@ class LineFramer {
     // (without CR LF) into block. A relay can pass block, or a run of it, on
     // as it is.
     bool feed(QByteArray chunk, QByteArray &block, QList<QByteArrayView> &lines);
+    // The same for a read straight into the buffer, after the unfinished
+    // line, so neither is copied: space() gives room for up to `size` bytes,
+    // commit() frames the `count` of them that were written there.
+    char *space(qsizetype size);
+    bool commit(qsizetype count, QByteArray &block, QList<QByteArrayView> &lines);
 
     void clear();
     qsizetype pendingBytes() const { return m_buffer.size(); }
 
   private:
-    QByteArray m_buffer;  // the unfinished line
-    qsizetype m_scan = 0; // where the search for the next CR LF resumes
+    bool frame(QByteArray &block, QList<QByteArrayView> &lines);
+
+    QByteArray m_buffer;       // the unfinished line
+    qsizetype m_scan = 0;      // where the search for the next CR LF resumes
+    qsizetype m_spaceFrom = 0; // where the bytes of space() begin
+    qsizetype m_lastSpace = 0; // room kept behind an unfinished line for the next read
     qsizetype m_cap;
 };
 

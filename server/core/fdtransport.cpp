@@ -1,62 +1,29 @@
 #include "server/core/fdtransport.h"
 
-#include "shared/socketerror.h"
+#include "server/core/tcpdescriptor.h"
 
 #include <QPointer>
-#include <QSignalBlocker>
 #include <QSocketNotifier>
-#include <QTcpSocket>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace zb {
 
 namespace {
-// One read takes up to this much: a few 5000-point strokes at once.
-constexpr qsizetype ReadSize = 64 * 1024;
-// A read at least this full becomes the lines' block as it is; a smaller one
-// is copied out, so a block never holds much more memory than bytes.
-constexpr qsizetype KeepReadAbove = ReadSize / 2;
-// One busy sender may not keep the loop from the other players for longer.
-constexpr qsizetype MaxReadPerWake = 1024 * 1024;
+// A wake-up reads what the kernel holds, within these bounds: the least
+// also finds the end of the connection, the most is a few 5000-point
+// strokes, so one busy sender does not keep the loop from the others.
+constexpr qsizetype MinRead = 4096;
+constexpr qsizetype MaxRead = 256 * 1024;
 // How long a closing peer may take to accept what is still queued for it.
 constexpr int CloseGraceMs = 5000;
-
-QHostAddress peerOf(int fd)
-{
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::getpeername(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) return {};
-    return QHostAddress(reinterpret_cast<const sockaddr *>(&address));
-}
-
-// The classic number for an errno, as Qt's sockets report the same failures.
-int classicNumber(int error)
-{
-    switch (error) {
-    case ECONNRESET:
-    case ECONNABORTED:
-    case EPIPE:
-        return socketErrorNumber(QAbstractSocket::RemoteHostClosedError);
-    case ETIMEDOUT:
-        return socketErrorNumber(QAbstractSocket::SocketTimeoutError);
-    case ENETUNREACH:
-    case EHOSTUNREACH:
-    case ENETDOWN:
-        return socketErrorNumber(QAbstractSocket::NetworkError);
-    default:
-        return OtherSocketErrorNumber;
-    }
-}
 } // namespace
 
 FdTransport::FdTransport(int descriptor, QObject *parent, QByteArray alreadyRead)
-    : FdTransport(descriptor, peerOf(descriptor), std::move(alreadyRead), parent)
+    : FdTransport(descriptor, peerAddressOf(descriptor), std::move(alreadyRead), parent)
 {
 }
 
@@ -68,23 +35,9 @@ FdTransport::FdTransport(int descriptor, const QHostAddress &peer, QByteArray al
 
 FdTransport *FdTransport::adopt(QTcpSocket *socket, QObject *parent)
 {
-    QByteArray early = socket->readAll();
-    const QHostAddress peer = socket->peerAddress();
-    int fd = -1;
-    int error = 0;
-    if (socket->state() == QAbstractSocket::ConnectedState && socket->socketDescriptor() >= 0) {
-        fd = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
-        if (fd < 0) error = errno;
-    }
-    {
-        // Closing Qt's descriptor leaves the connection to the duplicate;
-        // whoever watched the socket must not take this for a departure.
-        const QSignalBlocker quiet(socket);
-        socket->abort();
-    }
-    socket->deleteLater();
-    auto *transport = new FdTransport(fd, peer, std::move(early), parent);
-    transport->m_startError = error;
+    TakenConnection taken = takeConnection(socket);
+    auto *transport = new FdTransport(taken.descriptor, taken.peer, std::move(taken.alreadyRead), parent);
+    transport->m_startError = taken.error;
     return transport;
 }
 
@@ -98,13 +51,7 @@ void FdTransport::start(QByteArray alreadyRead)
     m_graceTimer.setSingleShot(true);
     connect(&m_graceTimer, &QTimer::timeout, this, &FdTransport::finishClose);
     if (m_fd >= 0) {
-        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
-        const int one = 1;
-        // Strokes and chat are relayed line by line as they come: waiting to
-        // coalesce small writes only adds latency.
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        // A peer that vanished without a word is found by the kernel's probes.
-        ::setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+        prepareConnection(m_fd);
         m_readNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
         connect(m_readNotifier, &QSocketNotifier::activated, this, &FdTransport::onReadable);
         m_writeNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
@@ -124,7 +71,7 @@ void FdTransport::start(QByteArray alreadyRead)
             if (early && !announceInput(!ok)) return;
             if (m_fd < 0) {
                 if (m_startError)
-                    emit closed(classicNumber(m_startError), qt_error_string(m_startError));
+                    emit closed(classicErrorNumber(m_startError), qt_error_string(m_startError));
                 else
                     emit closed(0, QString());
             }
@@ -145,31 +92,25 @@ void FdTransport::onReadable()
         discardInput();
         return;
     }
-    qsizetype total = 0;
-    for (;;) {
-        if (m_readBuffer.size() != ReadSize) m_readBuffer = QByteArray(ReadSize, Qt::Uninitialized);
-        const ssize_t n = ::read(m_fd, m_readBuffer.data(), size_t(ReadSize));
-        if (n > 0) {
-            QByteArray chunk;
-            if (n >= KeepReadAbove) {
-                chunk = std::move(m_readBuffer);
-                m_readBuffer = QByteArray();
-                chunk.truncate(n);
-            } else {
-                chunk = QByteArray(m_readBuffer.constData(), n);
-            }
-            const bool ok = frame(std::move(chunk));
-            if (!announceInput(!ok)) return;
-            total += n;
-            // A short read emptied the socket; a busy one waits for the next turn.
-            if (n < ReadSize || total >= MaxReadPerWake) return;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        fail(n == 0 ? 0 : errno, false);
-        return;
-    }
+    // One read a wake-up, sized to what waits: it lands behind the unfinished
+    // line, and the lines it completes stay in the block it was read into.
+    int waiting = 0;
+    if (::ioctl(m_fd, FIONREAD, &waiting) != 0) waiting = 0;
+    const qsizetype size = qBound<qsizetype>(MinRead, waiting, MaxRead);
+    char *const into = m_framer.space(size);
+    ssize_t n;
+    do
+        n = ::read(m_fd, into, size_t(size));
+    while (n < 0 && errno == EINTR);
+    const int error = n < 0 ? errno : 0;
+    QByteArray block;
+    const bool ok = m_framer.commit(qMax<ssize_t>(n, 0), block, m_views);
+    m_waiting.add(std::move(block), m_views);
+    m_views.clear();
+    if (n > 0)
+        announceInput(!ok);
+    else if (n == 0 || (error != EAGAIN && error != EWOULDBLOCK))
+        fail(error, false);
 }
 
 bool FdTransport::frame(QByteArray chunk)
@@ -280,7 +221,7 @@ void FdTransport::fail(int error, bool later)
     if (m_readNotifier) m_readNotifier->setEnabled(false);
     if (m_writeNotifier) m_writeNotifier->setEnabled(false);
     m_queue.clear();
-    const int number = error == 0 ? 0 : classicNumber(error);
+    const int number = error == 0 ? 0 : classicErrorNumber(error);
     const QString description = error == 0 ? QString() : qt_error_string(error);
     if (!later) {
         emit closed(number, description);
@@ -301,7 +242,6 @@ void FdTransport::close(bool graceful)
     m_closing = true;
     m_waiting.clear();
     m_framer.clear();
-    m_readBuffer = QByteArray();
     if (!graceful || m_fd < 0 || m_ended) {
         finishClose();
         return;

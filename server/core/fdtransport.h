@@ -13,8 +13,8 @@ class QTcpSocket;
 namespace zb {
 
 // A player's TCP connection on its own non-blocking descriptor, beside Qt's
-// socket layer: the relay's hot path. Input is read in large pieces straight
-// into the blocks takeLines() hands out; output goes to the kernel at once
+// socket layer: the relay's hot path. Input is read, all that waits at once,
+// straight into the blocks takeLines() hands out; output goes to the kernel at once
 // from the caller's block, and only what the kernel does not take is queued,
 // as references to the caller's shared blocks (small leftovers are copied, so
 // a queue never pins much more memory than it counts). CR LF framing with the
@@ -72,9 +72,8 @@ class FdTransport : public Transport {
     QHostAddress m_peer;
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
+    // Reads go straight into its buffer, which becomes the lines' block.
     LineFramer m_framer;
-    // A read goes into this; a well-filled one becomes the lines' block as it is.
-    QByteArray m_readBuffer;
     QList<QByteArrayView> m_views;
     // Complete lines not taken yet, and where each one ends in them.
     WaitingLines m_waiting;

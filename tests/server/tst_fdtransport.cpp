@@ -251,6 +251,30 @@ class TestFdTransport : public QObject {
         QCOMPARE(closed.first().first().toInt(), 10054);
     }
 
+    // Lines of up to 60 KiB sent in odd pieces, many at a time, come out
+    // whole and in order: each read lands behind the unfinished line before it.
+    void longLinesInOddPiecesArriveWhole()
+    {
+        Conn c;
+        connectPair(m_listener, c);
+        QList<QByteArray> got;
+        connect(c.server, &Transport::readyRead, this, [&] { got += takeAll(c.server); });
+        QByteArray stream;
+        QList<QByteArray> expected;
+        for (int i = 0; i < 120; ++i) {
+            const QByteArray line = "STK " + QByteArray::number(i) + ':' +
+                                    QByteArray((i * 7919) % (60 * 1024), char('a' + i % 26));
+            expected << line;
+            stream += line + "\r\n";
+        }
+        for (qsizetype at = 0, piece = 1; at < stream.size(); piece = piece * 3 % 100003) {
+            sendAll(c.client, stream.mid(at, piece));
+            at += piece;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(got.size(), expected.size(), Slow);
+        QVERIFY(got == expected);
+    }
+
     // ZB_RELAY_BENCH=1: FdTransport against a bare relay.
     void relayBenchmark()
     {

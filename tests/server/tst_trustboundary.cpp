@@ -241,6 +241,30 @@ class TstTrustBoundary : public ServerFixture {
         QCOMPARE(isPlausibleStroke(payload), relayed);
     }
 
+    // Whole numbers around every bound, as the first point of a long stroke
+    // and as its last, and bytes next to the digits that are none.
+    void strokeBoundsHoldEverywhereInAStroke()
+    {
+        const QByteArray tail = "1,1;2,2;3,3;";
+        QList<int> values;
+        for (int v = -8200; v <= 8840; ++v) {
+            if (v < -8185 || (v > -1010 && v < -990) || (v > 990 && v < 1010) || v > 8660) values << v;
+        }
+        for (const int v : values) {
+            const QByteArray n = QByteArray::number(v);
+            const bool x = v >= -8192 && v <= 8832;
+            const bool y = v >= -8192 && v <= 8672;
+            QCOMPARE(isPlausibleStroke("0:3:" + n + ",1;" + tail), x);
+            QCOMPARE(isPlausibleStroke("0:3:" + tail + n + ",1;"), x);
+            QCOMPARE(isPlausibleStroke("0:3:1," + n + ";" + tail), y);
+            QCOMPARE(isPlausibleStroke("0:3:" + tail + "1," + n + ";"), y);
+        }
+        for (const char c : {'/', ':', ' ', '+', char(0x80), char(0xb1)}) {
+            QVERIFY(!isPlausibleStroke("0:3:12" + QByteArray(1, c) + ",1;" + tail));
+            QVERIFY(!isPlausibleStroke("0:3:1,1" + QByteArray(1, c) + "2;" + tail));
+        }
+    }
+
     void silentSeatIsReleased()
     {
         // Eleven minutes of a 2 ms clock: the silent player is let go, told
