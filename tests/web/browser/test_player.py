@@ -180,6 +180,19 @@ def play_game(driver, url, door, downloads, shot):
     return failures
 
 
+def console_errors(driver):
+    """The page's own errors, as the browser logged them."""
+    return ["console: " + e.get("message", "") for e in driver.get_log("browser") if e.get("level") == "SEVERE"]
+
+
+def report(failures):
+    """Prints the failures and gives the exit status."""
+    for f in failures:
+        print("FAIL:", f)
+    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
+    return 1 if failures else 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--door", required=True)
@@ -202,17 +215,13 @@ def main():
 
                     found = check_join_page(driver, url, width, shot)
                     found += play_game(driver, url, door, downloads if not mobile else None, shot)
-                    found += ["console: " + e.get("message", "") for e in driver.get_log("browser")
-                              if e.get("level") == "SEVERE"]
+                    found += console_errors(driver)
                     failures += ["%s: %s" % (name, f) for f in found]
             finally:
                 driver.quit()
     finally:
         door.stop()
-    for f in failures:
-        print("FAIL:", f)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == "__main__":

@@ -249,15 +249,11 @@ def main():
                         found = [str(e)]
                     finally:
                         room.stop()
-                    found += ["console: " + e.get("message", "") for e in driver.get_log("browser")
-                              if e.get("level") == "SEVERE"]
+                    found += tp.console_errors(driver)
                     failures += ["%s: %s" % (name, f) for f in found]
         finally:
             driver.quit()
-    for f in failures:
-        print("FAIL:", f)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
-    return 1 if failures else 0
+    return tp.report(failures)
 
 
 if __name__ == "__main__":
